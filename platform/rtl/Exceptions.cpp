@@ -1,0 +1,10 @@
+#include "platform/rtl/Exceptions.h"
+
+#include "platform/rtl/SysUtils.h"
+
+Exception::Exception(const String& fmt, std::initializer_list<TVarRec> args)
+    : message_(Format(fmt, ToVarRecs(args))) {}
+
+Exception::Exception(const String& fmt, TVarRecs args) : message_(Format(fmt, args)) {}
+
+void Abort() { throw EAbort(); }

@@ -1,0 +1,68 @@
+#include "platform/rtl/UnitInit.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+std::recursive_mutex& Lock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+std::vector<const TUnit*>& Initialized() {
+  static std::vector<const TUnit*> units;
+  return units;
+}
+
+std::vector<const TUnit*>& InProgress() {
+  static std::vector<const TUnit*> units;
+  return units;
+}
+
+bool Contains(const std::vector<const TUnit*>& list, const TUnit* unit) {
+  return std::find(list.begin(), list.end(), unit) != list.end();
+}
+
+void InitializeOne(const TUnit* unit) {
+  if (Contains(Initialized(), unit) || Contains(InProgress(), unit)) return;  // done, or a cycle
+  InProgress().push_back(unit);
+  for (const TUnit* used : unit->Uses()) InitializeOne(used);
+  InProgress().pop_back();
+  if (unit->Init() != nullptr) unit->Init()();
+  Initialized().push_back(unit);
+}
+
+}  // namespace
+
+void InitializeUnits(std::initializer_list<const TUnit*> roots) {
+  std::lock_guard guard(Lock());
+  try {
+    for (const TUnit* unit : roots) InitializeOne(unit);
+  } catch (...) {
+    InProgress().clear();
+    throw;
+  }
+}
+
+void FinalizeUnits() {
+  std::lock_guard guard(Lock());
+  auto& units = Initialized();
+  while (!units.empty()) {
+    const TUnit* unit = units.back();
+    units.pop_back();
+    if (unit->Final() != nullptr) unit->Final()();
+  }
+}
+
+bool IsUnitInitialized(const TUnit& unit) {
+  std::lock_guard guard(Lock());
+  return Contains(Initialized(), &unit);
+}
+
+std::vector<std::string> InitializedUnitNames() {
+  std::lock_guard guard(Lock());
+  std::vector<std::string> names;
+  for (const TUnit* unit : Initialized()) names.emplace_back(unit->Name());
+  return names;
+}
