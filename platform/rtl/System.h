@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 #include <typeinfo>
+#include <utility>
 
 using Integer = int32_t;
 using LongInt = int32_t;
@@ -92,12 +93,30 @@ class TObject {
   String ClassName() const;
   static String ClassNameOf(const std::type_info& type);
 
+  // Called by Create<T>() once the complete object is constructed (forms read
+  // their form resource and fire OnCreate here).
+  virtual void AfterConstruction() {}
   // Called by `delete` on the complete object before any destructor runs.
   virtual void BeforeDestruction() {}
 
   // `delete obj`: BeforeDestruction on the whole object, then the destructors.
   void operator delete(TObject* obj, std::destroying_delete_t);
 };
+
+// Creates an object and runs its AfterConstruction on the complete object, as
+// the original design's constructors do; if that throws, the object is freed.
+// Classes with post-construction work (forms, frames) are created this way.
+template <class T, class... A>
+T* Create(A&&... args) {
+  T* obj = new T(std::forward<A>(args)...);
+  try {
+    obj->AfterConstruction();
+  } catch (...) {
+    delete obj;
+    throw;
+  }
+  return obj;
+}
 
 // Deletes the object and clears the pointer (null-safe).
 template <class T>
