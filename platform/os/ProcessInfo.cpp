@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -266,11 +267,11 @@ TProcRootScope::TProcRootScope(const std::string& Path) : saved_(ProcRoot()) { S
 TProcRootScope::~TProcRootScope() { SetProcRoot(saved_); }
 
 bool ScanProcesses(const std::function<void(const TProcStat&)>& Visit) {
-  DIR* dir = opendir(ProcRoot().c_str());
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(ProcRoot().c_str()), closedir);
   if (dir == nullptr) return false;
   std::vector<uint32_t> pids;
   pids.reserve(1024);
-  while (dirent* entry = readdir(dir)) {
+  while (dirent* entry = readdir(dir.get())) {
     uint32_t pid;
     if (ParsePid(entry->d_name, pid)) pids.push_back(pid);
   }
@@ -280,11 +281,10 @@ bool ScanProcesses(const std::function<void(const TProcStat&)>& Visit) {
   TProcStat proc;
   for (uint32_t pid : pids) {
     size_t len = 0;
-    if (ReadStat(dirfd(dir), pid, buf, len) && ParseStat(std::string_view(buf.data(), len), pid, proc)) {
+    if (ReadStat(dirfd(dir.get()), pid, buf, len) && ParseStat(std::string_view(buf.data(), len), pid, proc)) {
       Visit(proc);
     }
   }
-  closedir(dir);
   return true;
 }
 

@@ -171,6 +171,21 @@ TEST(ProcessInfo, SkipsVanishedAndDamagedProcesses) {
   EXPECT_EQ(recs[2].Pid, 30u);
 }
 
+TEST(ProcessInfo, LongStatLineIsReadWholeAndItsNameCapped) {
+  TProcFixture proc;
+  proc.Add({.Pid = 8, .Comm = std::string(40000, 'x'), .Ppid = 1, .Session = 8, .Threads = 2});
+
+  uint32_t length = 0;
+  std::vector<unsigned char> buf = Query(length);
+  std::vector<TRecord> recs = Walk(buf, length);
+  ASSERT_EQ(recs.size(), 2u);
+  EXPECT_EQ(recs[1].Threads, 2u);  // fields after the name were read
+  EXPECT_EQ(recs[1].Session, 8u);
+  EXPECT_EQ(recs[1].Length, 65532u);
+  EXPECT_EQ(recs[1].MaximumLength, 65534u);
+  EXPECT_EQ(recs[1].Name, std::u16string(32766, u'x'));
+}
+
 TEST(ProcessInfo, UnreadableRootFails) {
   TProcRootScope scope("/nonexistent/proc");
   uint32_t needed = 123;
