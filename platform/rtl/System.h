@@ -100,7 +100,14 @@ class TObject {
   virtual void BeforeDestruction() {}
 
   // `delete obj`: BeforeDestruction on the whole object, then the destructors.
-  void operator delete(TObject* obj, std::destroying_delete_t);
+  // Defined here so that GCC sees the pairing with ::operator new (out of
+  // line, it warns of mismatched new/delete wherever both inline).
+  void operator delete(TObject* obj, std::destroying_delete_t) {
+    void* memory = dynamic_cast<void*>(obj);
+    obj->BeforeDestruction();
+    obj->~TObject();
+    ::operator delete(memory);
+  }
 };
 
 // Creates an object and runs its AfterConstruction on the complete object, as
