@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +16,10 @@ namespace {
 constexpr Int64 kCopyChunk = 0xF000;
 constexpr Int64 kMemoryDelta = 0x2000;  // capacity granularity of memory streams
 
-Int64 RoundToDelta(Int64 n) { return (n + (kMemoryDelta - 1)) & ~(kMemoryDelta - 1); }
+Int64 RoundToDelta(Int64 n) {
+  if (n > INT64_MAX - kMemoryDelta) throw EOutOfMemory("Out of memory");
+  return (n + (kMemoryDelta - 1)) & ~(kMemoryDelta - 1);
+}
 
 String OsErrorText(int err) { return String(std::strerror(err)); }
 
@@ -89,11 +95,10 @@ Int64 TCustomMemoryStream::Read(void* Buffer, Int64 Count) {
 Int64 TCustomMemoryStream::Write(const void* /*Buffer*/, Int64 /*Count*/) { return 0; }
 
 Int64 TCustomMemoryStream::Seek(Int64 Offset, TSeekOrigin Origin) {
-  switch (Origin) {
-    case soBeginning: position_ = Offset; break;
-    case soCurrent: position_ += Offset; break;
-    case soEnd: position_ = size_ + Offset; break;
-  }
+  Int64 base = Origin == soBeginning ? 0 : Origin == soCurrent ? position_ : size_;
+  Int64 pos;
+  if (__builtin_add_overflow(base, Offset, &pos)) return -1;  // position kept
+  position_ = pos;
   return position_;
 }
 
@@ -121,8 +126,14 @@ void TMemoryStream::Reserve(Int64 NewCapacity) {
     TBytes smaller(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
     buffer_.swap(smaller);
   } else if (n > buffer_.size()) {
-    buffer_.reserve(n);  // exactly n: no second geometric step inside resize
-    buffer_.resize(n);
+    try {
+      buffer_.reserve(n);  // exactly n: no second geometric step inside resize
+      buffer_.resize(n);
+    } catch (const std::bad_alloc&) {
+      throw EOutOfMemory("Out of memory");
+    } catch (const std::length_error&) {
+      throw EOutOfMemory("Out of memory");
+    }
   }
   SetPointer(buffer_.empty() ? nullptr : buffer_.data(), std::min(size, NewCapacity));
 }
@@ -133,8 +144,8 @@ void TMemoryStream::SetCapacity(Int64 NewCapacity) {
 
 Int64 TMemoryStream::Write(const void* Buffer, Int64 Count) {
   const Int64 pos = RawPosition();
-  if (pos < 0 || Count <= 0) return 0;
-  const Int64 end = pos + Count;
+  Int64 end;
+  if (pos < 0 || Count <= 0 || __builtin_add_overflow(pos, Count, &end)) return 0;
   const Int64 size = Size();
   if (end > size) {
     if (end > Capacity()) Reserve(RoundToDelta(std::max(end, Capacity() + Capacity() / 2)));

@@ -3,8 +3,10 @@
 //  - TStream: the abstract stream. Read/Write move up to Count bytes at the
 //    position and return how many moved (0 at the end or on failure);
 //    ReadBuffer/WriteBuffer move exactly Count bytes or raise EReadError
-//    "Stream read error" / EWriteError "Stream write error". Seek returns the
-//    new position; positions are not clamped to the size.
+//    "Stream read error" / EWriteError "Stream write error", reading and
+//    writing again after short transfers. Seek returns the new position, or
+//    -1 for one that cannot be had (the position is then kept); positions
+//    are not clamped to the size.
 //  - TCustomMemoryStream: reads and seeks over a block of memory it does not
 //    manage (SetPointer); TMemoryStream owns a growing buffer and writes.
 //    Bytes between the old end and a write or SetSize beyond it read as zero.

@@ -1,10 +1,14 @@
 #include "platform/rtl/Collection.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 namespace {
 
@@ -128,12 +132,7 @@ TEST(Collection, IndexMovesItemsAndIdsStayUnique) {
   EXPECT_EQ(c.FindItemID(3), nullptr);
   EXPECT_EQ(c.AddItem("e")->ID(), 5);  // IDs are not reused
 
-  try {
-    c.Items(9);
-    ADD_FAILURE() << "no exception";
-  } catch (const EListError& e) {
-    EXPECT_STREQ(e.what(), "List index out of bounds (9)");
-  }
+  EXPECT_THAT([&] { c.Items(9); }, ThrowsMessage<EListError>(StrEq("List index out of bounds (9)")));
 }
 
 TEST(Collection, FactoryWithPlainNewIsAnnouncedOnceComplete) {

@@ -1,11 +1,15 @@
 #include "platform/rtl/Lists.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 namespace {
 
@@ -112,23 +116,13 @@ TEST(List, BoundsErrors) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    try {
-      c.op();
-      ADD_FAILURE() << "no exception";
-    } catch (const EListError& e) {
-      EXPECT_STREQ(e.what(), c.message);
-    }
+    EXPECT_THAT(c.op, ThrowsMessage<EListError>(StrEq(c.message)));
   }
   EXPECT_EQ(ValuesOf(list), (std::vector<int>{1, 2}));
   list.Insert(2, P(3));  // at Count: appends
 
   TList empty;
-  try {
-    empty.Last();
-    ADD_FAILURE() << "no exception";
-  } catch (const EListError& e) {
-    EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
-  }
+  EXPECT_THAT([&] { empty.Last(); }, ThrowsMessage<EListError>(StrEq("List index out of bounds (-1)")));
   EXPECT_THROW(empty.First(), EListError);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/rtl/StringList.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -10,6 +11,9 @@
 #include <vector>
 
 #include "platform/rtl/Streams.h"
+
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 namespace {
 
@@ -45,6 +49,21 @@ class TChangeCounter : public TObject {
     list.SetOnChange({this, &TChangeCounter::Changed});
   }
 };
+
+struct SplitCase {
+  const char* text;
+  Lines lines;
+};
+
+// Sets each text through the setter and compares the lines.
+void CheckSplits(std::initializer_list<SplitCase> cases, void (TStrings::*setter)(const String&)) {
+  for (const SplitCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    TStringList list;
+    (list.*setter)(c.text);
+    EXPECT_EQ(LinesOf(list), c.lines);
+  }
+}
 
 std::string TempPath(const char* name) {
   return std::string(::testing::TempDir()) + "lists_" + name + "_" + std::to_string(::getpid());
@@ -108,12 +127,7 @@ TEST(StringList, DuplicatesModes) {
     list.Add("муха");
     list.Add("Жук");
     if (c.addResult == -2) {
-      try {
-        list.Add("жук");
-        ADD_FAILURE() << "no exception";
-      } catch (const EStringListError& e) {
-        EXPECT_STREQ(e.what(), "String list does not allow duplicates");
-      }
+      EXPECT_THAT([&] { list.Add("жук"); }, ThrowsMessage<EStringListError>(StrEq("String list does not allow duplicates")));
     } else {
       EXPECT_EQ(list.Add("жук"), c.addResult);
     }
@@ -134,12 +148,7 @@ TEST(StringList, SortedListRefusesPositionalChangesAndKeepsLines) {
   EXPECT_THROW(list.InsertObject(0, "z", nullptr), EStringListError);
   EXPECT_THROW(list.Put(0, "z"), EStringListError);
   EXPECT_THROW(list.Exchange(0, 2), EStringListError);
-  try {
-    list.Move(0, 2);
-    ADD_FAILURE() << "no exception";
-  } catch (const EStringListError& e) {
-    EXPECT_STREQ(e.what(), "Operation not allowed on sorted list");
-  }
+  EXPECT_THAT([&] { list.Move(0, 2); }, ThrowsMessage<EStringListError>(StrEq("Operation not allowed on sorted list")));
   EXPECT_EQ(LinesOf(list), (Lines{"a", "b", "c"}));
   // CustomSort leaves a sorted list alone.
   list.CustomSort([](TStringList*, int a, int b) { return b - a; });
@@ -167,12 +176,7 @@ TEST(StringList, IndexAndCapacityErrors) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    try {
-      c.op();
-      ADD_FAILURE() << "no exception";
-    } catch (const EStringListError& e) {
-      EXPECT_STREQ(e.what(), c.message);
-    }
+    EXPECT_THAT(c.op, ThrowsMessage<EStringListError>(StrEq(c.message)));
   }
   EXPECT_EQ(LinesOf(list), (Lines{"a"}));
   list.Insert(1, "b");  // at Count: appends
@@ -181,28 +185,17 @@ TEST(StringList, IndexAndCapacityErrors) {
   EXPECT_EQ(LinesOf(list), (Lines{"a", "b"}));
 }
 
-TEST(StringList, TextSplitsAtCrLfOrCrLf) {
-  struct Case {
-    const char* text;
-    Lines lines;
-  };
-  const Case cases[] = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\nb", {"a", "b"}},
-      {"a\rb\nc", {"a", "b", "c"}},
-      {"a\r\n", {"a"}},  // a break at the end adds no line
-      {"a\n\n", {"a", ""}},
-      {"\n\r", {"", ""}},  // LF then CR: two breaks
-      {"\r\n\r\n", {"", ""}},
-      {"x\r\r\ny", {"x", "", "y"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    TStringList list;
-    list.SetText(c.text);
-    EXPECT_EQ(LinesOf(list), c.lines);
-  }
+TEST(StringList, TextSplitsAtCrOrLfOrCrLf) {
+  CheckSplits({{"", {}},
+               {"a", {"a"}},
+               {"a\r\nb", {"a", "b"}},
+               {"a\rb\nc", {"a", "b", "c"}},
+               {"a\r\n", {"a"}},  // a break at the end adds no line
+               {"a\n\n", {"a", ""}},
+               {"\n\r", {"", ""}},  // LF then CR: two breaks
+               {"\r\n\r\n", {"", ""}},
+               {"x\r\r\ny", {"x", "", "y"}}},
+              &TStrings::SetText);
   TStringList list;
   Fill(list, {"один", "", "три"});
   EXPECT_EQ(list.Text(), "один\r\n\r\nтри\r\n");
@@ -241,23 +234,12 @@ TEST(StringList, CommaTextQuotingRoundTrip) {
 }
 
 TEST(StringList, DelimitedTextReading) {
-  struct Case {
-    const char* text;
-    Lines lines;
-  };
-  const Case cases[] = {
-      {"  a , b  ", {"a", "b"}},
-      {"a b", {"a", "b"}},  // blanks split outside quotes
-      {"\"open", {"open"}},  // an unclosed quote runs to the end
-      {"\"ab\"cd,e", {"ab", "cd", "e"}},
-      {"a,\"\",b", {"a", "", "b"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    TStringList list;
-    list.SetCommaText(c.text);
-    EXPECT_EQ(LinesOf(list), c.lines);
-  }
+  CheckSplits({{"  a , b  ", {"a", "b"}},
+               {"a b", {"a", "b"}},  // blanks split outside quotes
+               {"\"open", {"open"}},  // an unclosed quote runs to the end
+               {"\"ab\"cd,e", {"ab", "cd", "e"}},
+               {"a,\"\",b", {"a", "", "b"}}},
+              &TStrings::SetCommaText);
 
   TStringList list;
   list.SetDelimiter(';');
@@ -439,10 +421,5 @@ TEST(StringList, FileRoundTripInUtf8) {
   EXPECT_EQ(out.DataString(), "Ж\r\nlast\r\n");
   std::remove(path.c_str());
 
-  try {
-    back.LoadFromFile(path);
-    ADD_FAILURE() << "no exception";
-  } catch (const EFOpenError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + path + "\". No such file or directory");
-  }
+  EXPECT_THAT([&] { back.LoadFromFile(path); }, ThrowsMessage<EFOpenError>(StrEq("Cannot open file \"" + path + "\". No such file or directory")));
 }
