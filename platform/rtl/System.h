@@ -100,8 +100,9 @@ class TObject {
   virtual void BeforeDestruction() {}
 
   // `delete obj`: BeforeDestruction on the whole object, then the destructors.
-  // Defined here so that GCC sees the pairing with ::operator new (out of
-  // line, it warns of mismatched new/delete wherever both inline).
+  // Defined inline so that the compiler pairs the memory release with `new`
+  // (an out-of-line definition draws false -Wmismatched-new-delete warnings
+  // where a deleting destructor is inlined).
   void operator delete(TObject* obj, std::destroying_delete_t) {
     void* memory = dynamic_cast<void*>(obj);
     obj->BeforeDestruction();
