@@ -5,10 +5,11 @@
 //    (CollectionItemFactory<T>); Add and Insert make items through it. An item
 //    constructed with a collection joins it; freeing an item removes it.
 //  - Each item gets an ID, unique in its collection and never reused.
-//  - Notify(item, cnAdded) runs when an item has joined (complete: for items
-//    made by Add or created with Create<T>(collection), after their
-//    constructors), cnDeleting from Delete before the item is freed, and
-//    cnExtracting when an item leaves (freed or moved to another collection).
+//  - Notify(item, cnAdded) runs when an item has joined, once the item is
+//    complete (its constructors done): for items made by Add or created with
+//    Create<T>(collection). An item made with plain `new` outside Add joins
+//    and leaves unannounced. cnDeleting comes from Delete before the item is
+//    freed, cnExtracting when an item leaves (freed or moved elsewhere).
 //  - Update(item) is the change notification: Changed(false) of an item
 //    passes the item, Changed(true), SetIndex, joins and leaves pass nullptr.
 //    Inside BeginUpdate/EndUpdate nothing is passed on; the outermost
