@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -15,6 +16,7 @@
 #include "platform/gui/GuiInternal.h"
 #include "platform/os/Resources.h"
 #include "platform/rtl/FormStream.h"
+#include "platform/rtl/Threads.h"
 #include "platform/rtl/UnitInit.h"
 
 TApplication* Application = nullptr;
@@ -30,11 +32,39 @@ String Upper(const String& s) {
   return r;
 }
 
-// Handles the events that are pending (and waits for one when Wait).
+// Runs the main-thread call queue when a thread wakes the event loop.
+class SyncReceiver : public QObject {
+ public:
+  static QEvent::Type Kind() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+  bool event(QEvent* e) override {
+    if (e->type() != Kind()) return QObject::event(e);
+    TEventScope scope;
+    try {
+      CheckSynchronize();
+    } catch (...) {
+      HandleEventException(nullptr);
+    }
+    return true;
+  }
+};
+
+std::atomic<SyncReceiver*> g_sync{nullptr};
+
+void WakeUp() {
+  if (SyncReceiver* r = g_sync.load()) QCoreApplication::postEvent(r, new QEvent(SyncReceiver::Kind()));
+}
+
+// Handles the events that are pending (and waits for one when Wait), then the
+// main-thread call queue.
 void PumpEvents(bool wait) {
-  if (!GuiApplicationExists()) return;
-  QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
-  if (!TEventScope::Inside()) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (GuiApplicationExists()) {
+    QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+    if (!TEventScope::Inside()) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  CheckSynchronize();
 }
 
 TComponent* FindGlobalForm(const String& Name) {
@@ -44,6 +74,11 @@ TComponent* FindGlobalForm(const String& Name) {
     if (Upper(f->Name()) == Upper(Name)) return f;
   }
   return nullptr;
+}
+
+// Raises a top-level window (the offscreen platform has no stacking).
+void RaiseWindow(QWidget* w) {
+  if (w != nullptr && QGuiApplication::platformName() != "offscreen") w->raise();
 }
 
 String ProgramTitle() {
@@ -220,7 +255,7 @@ void TCustomForm::VisibleChanged() {
         case wsMaximized: Widget()->showMaximized(); break;
         default: Widget()->show(); break;
       }
-      Widget()->raise();
+      RaiseWindow(Widget());
     } else {
       Widget()->show();
     }
@@ -239,7 +274,7 @@ bool TCustomForm::Showing() const {
 
 void TCustomForm::Show() {
   SetVisible(true);
-  if (Widget() != nullptr) Widget()->raise();
+  RaiseWindow(Widget());
 }
 
 bool TCustomForm::CloseQuery() {
@@ -330,6 +365,12 @@ TApplication::~TApplication() = default;
 
 void TApplication::Initialize() {
   EnsureGuiApplication();
+  if (g_sync.load() == nullptr) {
+    auto* receiver = new SyncReceiver;
+    receiver->setParent(QCoreApplication::instance());
+    g_sync.store(receiver);
+    SetWakeMainThread(WakeUp);
+  }
   QGuiApplication::setQuitOnLastWindowClosed(false);
   QGuiApplication::setApplicationDisplayName(ToQ(title_));
 }
@@ -502,6 +543,7 @@ void InitForms() {
 
 void FinalForms() {
   FindGlobalComponent = nullptr;
+  if (g_sync.exchange(nullptr) != nullptr) SetWakeMainThread(nullptr);
   FreeAndNil(Application);
   FreeAndNil(Screen);
   if (GuiApplicationExists()) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -6,7 +6,10 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/rtl/Collection.h"
+#include "platform/rtl/FormStream.h"
 #include "platform/rtl/Locale.h"
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/UnitInit.h"
 
 namespace {
@@ -491,6 +494,32 @@ void InitTypInfo() {
   RegisterClass<TPersistent>("TPersistent");
   RegisterClass<TComponent, TPersistent>("TComponent")
       .Prop("Tag", &TComponent::Tag, &TComponent::SetTag, NativeInt{0});
+  // String lists stream their lines as the list property "Strings".
+  RegisterClass<TStrings, TPersistent>("TStrings")
+      .Defined(
+          "Strings",
+          [](TStrings* s, TReader& r) {
+            s->BeginUpdate();
+            try {
+              s->Clear();
+              r.ReadListBegin();
+              while (!r.EndOfList()) s->Add(r.ReadString());
+              r.ReadListEnd();
+            } catch (...) {
+              s->EndUpdate();
+              throw;
+            }
+            s->EndUpdate();
+          },
+          [](TStrings* s, TWriter& w) {
+            w.WriteListBegin();
+            for (int i = 0; i < s->Count(); ++i) w.WriteString(s->Strings(i));
+            w.WriteListEnd();
+          },
+          [](TStrings* s) { return s->Count() > 0; });
+  RegisterClass<TStringList, TStrings>("TStringList");
+  RegisterClass<TCollectionItem, TPersistent>("TCollectionItem");
+  RegisterClass<TCollection, TPersistent>("TCollection");
 }
 
 void FinalTypInfo() {
