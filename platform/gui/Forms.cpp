@@ -149,7 +149,10 @@ void TCustomForm::AfterConstruction() {
       ReadComponentFromText(this, String(reinterpret_cast<const char*>(res->Data.data()), res->Data.size()));
       read = true;
     }
-    if (!read) throw EResNotFound("Resource %s not found", {ClassName()});
+    if (!read) {
+      bool exact = info != nullptr && std::type_index(typeid(*this)) == info->Type();
+      throw EResNotFound("Resource %s not found", {exact ? info->ClassName() : ClassName()});
+    }
   }
   DoCreate();
   if (Visible()) VisibleChanged();
@@ -340,13 +343,13 @@ TModalResult TCustomForm::ShowModal() {
     }
   } catch (...) {
     modal_ = false;
+    Hide();  // hidden first: Qt drops a window from its modal stack on hiding
     if (Widget() != nullptr) Widget()->setWindowModality(Qt::NonModal);
-    Hide();
     throw;
   }
   modal_ = false;
-  Widget()->setWindowModality(Qt::NonModal);
   Hide();
+  if (Widget() != nullptr) Widget()->setWindowModality(Qt::NonModal);
   return modal_result_;
 }
 
