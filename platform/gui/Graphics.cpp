@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "platform/gui/GuiInternal.h"
 #include "platform/rtl/SysUtils.h"
@@ -268,7 +270,33 @@ TColor StringToColor(const String& S) {
   return static_cast<TColor>(static_cast<int32_t>(v));
 }
 
+namespace {
+
+String FindSubstitute(const String& Name);
+
+}  // namespace
+
 String SubstituteFontName(const String& Name) {
+  // Asking the font database costs a font-configuration lookup: remember answers.
+  static std::mutex lock;
+  static std::map<String, String> known;
+  bool app = GuiApplicationExists();
+  if (app) {
+    std::lock_guard guard(lock);
+    auto it = known.find(Name);
+    if (it != known.end()) return it->second;
+  }
+  String family = FindSubstitute(Name);
+  if (app) {
+    std::lock_guard guard(lock);
+    known[Name] = family;
+  }
+  return family;
+}
+
+namespace {
+
+String FindSubstitute(const String& Name) {
   if (GuiApplicationExists() && QFontDatabase::hasFamily(ToQ(Name))) return Name;
   static const struct {
     const char* from;
@@ -287,6 +315,8 @@ String SubstituteFontName(const String& Name) {
   }
   return "DejaVu Sans";
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Application object and device contexts
