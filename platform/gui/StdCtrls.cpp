@@ -262,12 +262,32 @@ void TLabel::FontChanged() {
 }
 
 // ---------------------------------------------------------------------------
-// TMemo
+// TCustomEdit
 
-TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner), lines_(std::make_unique<TStringList>()) {
-  SetBounds(0, 0, 185, 89);
+TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
   SetColor(clWindow);
   SetTabStop(true);
+}
+
+void TCustomEdit::SetMaxLength(int Value) {
+  max_length_ = Value;
+  ApplyOptions();
+}
+
+void TCustomEdit::SetReadOnly(bool Value) {
+  read_only_ = Value;
+  ApplyOptions();
+}
+
+void TCustomEdit::Change() {
+  if (!IsLoading()) on_change_(this);
+}
+
+// ---------------------------------------------------------------------------
+// TMemo
+
+TMemo::TMemo(TComponent* AOwner) : TCustomEdit(AOwner), lines_(std::make_unique<TStringList>()) {
+  SetBounds(0, 0, 185, 89);
   lines_->SetOnChange({this, &TMemo::LinesChanged});
 }
 
@@ -275,7 +295,7 @@ TMemo::~TMemo() { lines_->SetOnChange(nullptr); }
 
 void TMemo::LinesChanged(TObject*) {
   ApplyLines();
-  if (!IsLoading()) on_change_(this);
+  Change();
 }
 
 void TMemo::ApplyLines() {
@@ -311,11 +331,6 @@ void TMemo::SetWordWrap(bool Value) {
   ApplyOptions();
 }
 
-void TMemo::SetReadOnly(bool Value) {
-  read_only_ = Value;
-  ApplyOptions();
-}
-
 void TMemo::SetWantTabs(bool Value) {
   want_tabs_ = Value;
   ApplyOptions();
@@ -329,7 +344,7 @@ void TMemo::ApplyOptions() {
   e->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
   e->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
   e->setLineWrapMode(word_wrap_ && !h ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-  e->setReadOnly(read_only_);
+  e->setReadOnly(ReadOnly());
   e->setTabChangesFocus(!want_tabs_);
 }
 
@@ -340,7 +355,7 @@ QWidget* TMemo::CreateWidget(QWidget* ParentWidget) {
 }
 
 void TMemo::InitWidget() {
-  TWinControl::InitWidget();
+  TCustomEdit::InitWidget();
   ApplyOptions();
   ApplyLines();
 }
@@ -348,31 +363,24 @@ void TMemo::InitWidget() {
 // ---------------------------------------------------------------------------
 // TEdit
 
-TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner) {
-  SetBounds(0, 0, 121, 21);
-  SetColor(clWindow);
-  SetTabStop(true);
-}
+TEdit::TEdit(TComponent* AOwner) : TCustomEdit(AOwner) { SetBounds(0, 0, 121, 21); }
 
 void TEdit::SetText(const String& Value) {
   if (Value == Text()) return;
-  TWinControl::SetText(Value);
+  TCustomEdit::SetText(Value);
   if (auto* e = qobject_cast<QLineEdit*>(Widget()); e != nullptr && !updating_) {
     updating_ = true;
     e->setText(ToQ(Value));
     updating_ = false;
   }
-  if (!IsLoading()) on_change_(this);
+  Change();
 }
 
-void TEdit::SetMaxLength(int Value) {
-  max_length_ = Value;
-  if (auto* e = qobject_cast<QLineEdit*>(Widget())) e->setMaxLength(Value > 0 ? Value : 32767);
-}
-
-void TEdit::SetReadOnly(bool Value) {
-  read_only_ = Value;
-  if (auto* e = qobject_cast<QLineEdit*>(Widget())) e->setReadOnly(Value);
+void TEdit::ApplyOptions() {
+  auto* e = qobject_cast<QLineEdit*>(Widget());
+  if (e == nullptr) return;
+  e->setMaxLength(MaxLength() > 0 ? MaxLength() : 32767);
+  e->setReadOnly(ReadOnly());
 }
 
 QWidget* TEdit::CreateWidget(QWidget* ParentWidget) {
@@ -393,13 +401,12 @@ QWidget* TEdit::CreateWidget(QWidget* ParentWidget) {
 }
 
 void TEdit::InitWidget() {
-  TWinControl::InitWidget();
+  TCustomEdit::InitWidget();
   auto* e = static_cast<QLineEdit*>(Widget());
   updating_ = true;
   e->setText(ToQ(Text()));
   updating_ = false;
-  e->setMaxLength(max_length_ > 0 ? max_length_ : 32767);
-  e->setReadOnly(read_only_);
+  ApplyOptions();
 }
 
 // ---------------------------------------------------------------------------
@@ -430,28 +437,21 @@ void InitStdCtrls() {
       .Prop("ShowAccelChar", &TLabel::ShowAccelChar, &TLabel::SetShowAccelChar, true)
       .Prop("Transparent", &TLabel::Transparent, &TLabel::SetTransparent, false)
       .Prop("WordWrap", &TLabel::WordWrap, &TLabel::SetWordWrap, false);
-  RegisterClass<TMemo, TWinControl>("TMemo")
+  RegisterClass<TCustomEdit, TWinControl>("TCustomEdit")
       .Prop("Color", &TControl::Color, &TControl::SetColor, clWindow)
       .Stored(&TControl::IsColorStored)
       .Prop("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
-      .Object("Lines", &TMemo::Lines)
-      .Prop("MaxLength", &TMemo::MaxLength, &TMemo::SetMaxLength, 0)
-      .Prop("ReadOnly", &TMemo::ReadOnly, &TMemo::SetReadOnly, false)
-      .Prop("ScrollBars", &TMemo::ScrollBars, &TMemo::SetScrollBars, ssNone)
+      .Prop("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0)
+      .Prop("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly, false)
       .Prop("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+      .Event("OnChange", &TCustomEdit::OnChange, &TCustomEdit::SetOnChange);
+  RegisterClass<TMemo, TCustomEdit>("TMemo")
+      .Object("Lines", &TMemo::Lines)
+      .Prop("ScrollBars", &TMemo::ScrollBars, &TMemo::SetScrollBars, ssNone)
       .Prop("WantReturns", &TMemo::WantReturns, &TMemo::SetWantReturns, true)
       .Prop("WantTabs", &TMemo::WantTabs, &TMemo::SetWantTabs, false)
-      .Prop("WordWrap", &TMemo::WordWrap, &TMemo::SetWordWrap, true)
-      .Event("OnChange", &TMemo::OnChange, &TMemo::SetOnChange);
-  RegisterClass<TEdit, TWinControl>("TEdit")
-      .Prop("Color", &TControl::Color, &TControl::SetColor, clWindow)
-      .Stored(&TControl::IsColorStored)
-      .Prop("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
-      .Prop("MaxLength", &TEdit::MaxLength, &TEdit::SetMaxLength, 0)
-      .Prop("ReadOnly", &TEdit::ReadOnly, &TEdit::SetReadOnly, false)
-      .Prop("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
-      .Prop("Text", &TControl::Text, &TControl::SetText)
-      .Event("OnChange", &TEdit::OnChange, &TEdit::SetOnChange);
+      .Prop("WordWrap", &TMemo::WordWrap, &TMemo::SetWordWrap, true);
+  RegisterClass<TEdit, TCustomEdit>("TEdit").Prop("Text", &TControl::Text, &TControl::SetText);
 }
 
 constexpr const TUnit* kUses[] = {&unit_Forms};

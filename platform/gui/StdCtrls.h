@@ -111,7 +111,35 @@ class TLabel : public TGraphicControl {
   bool show_accel_char_ = true;
 };
 
-class TMemo : public TWinControl {
+// The common part of edit boxes and memos: text-entry background, limits and
+// the change event (run when the text changes, by the user or by code, but
+// not while the control is being read).
+class TCustomEdit : public TWinControl {
+ public:
+  explicit TCustomEdit(TComponent* AOwner);
+
+  int MaxLength() const { return max_length_; }
+  void SetMaxLength(int Value);
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool Value);
+  const TNotifyEvent& OnChange() const { return on_change_; }
+  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
+
+ protected:
+  bool ColorIsBase() const override { return true; }
+  // Pushes MaxLength and ReadOnly into the widget.
+  virtual void ApplyOptions() {}
+  virtual void Change();
+
+  bool updating_ = false;  // the widget is being updated from the control
+
+ private:
+  int max_length_ = 0;
+  bool read_only_ = false;
+  TNotifyEvent on_change_;
+};
+
+class TMemo : public TCustomEdit {
  public:
   explicit TMemo(TComponent* AOwner);
   ~TMemo() override;
@@ -124,61 +152,38 @@ class TMemo : public TWinControl {
   void SetScrollBars(TScrollStyle Value);
   bool WordWrap() const { return word_wrap_; }
   void SetWordWrap(bool Value);
-  bool ReadOnly() const { return read_only_; }
-  void SetReadOnly(bool Value);
-  int MaxLength() const { return max_length_; }
-  void SetMaxLength(int Value) { max_length_ = Value; }
   bool WantReturns() const { return want_returns_; }
   void SetWantReturns(bool Value) { want_returns_ = Value; }
   bool WantTabs() const { return want_tabs_; }
   void SetWantTabs(bool Value);
-  const TNotifyEvent& OnChange() const { return on_change_; }
-  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
 
  protected:
   QWidget* CreateWidget(QWidget* ParentWidget) override;
   void InitWidget() override;
-  bool ColorIsBase() const override { return true; }
+  void ApplyOptions() override;
 
  private:
   void LinesChanged(TObject* Sender);
   void TextFromWidget();
   void ApplyLines();
-  void ApplyOptions();
 
   std::unique_ptr<TStringList> lines_;
   TScrollStyle scroll_bars_ = ssNone;
   bool word_wrap_ = true;
-  bool read_only_ = false;
-  int max_length_ = 0;
   bool want_returns_ = true;
   bool want_tabs_ = false;
-  bool updating_ = false;
-  TNotifyEvent on_change_;
 };
 
-class TEdit : public TWinControl {
+class TEdit : public TCustomEdit {
  public:
   explicit TEdit(TComponent* AOwner);
 
   void SetText(const String& Value) override;
-  int MaxLength() const { return max_length_; }
-  void SetMaxLength(int Value);
-  bool ReadOnly() const { return read_only_; }
-  void SetReadOnly(bool Value);
-  const TNotifyEvent& OnChange() const { return on_change_; }
-  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
 
  protected:
   QWidget* CreateWidget(QWidget* ParentWidget) override;
   void InitWidget() override;
-  bool ColorIsBase() const override { return true; }
-
- private:
-  int max_length_ = 0;
-  bool read_only_ = false;
-  bool updating_ = false;
-  TNotifyEvent on_change_;
+  void ApplyOptions() override;
 };
 
 class TUnit;
