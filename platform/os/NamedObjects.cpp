@@ -64,7 +64,17 @@ std::atomic_ref<uint32_t> SharedWord(void* Address) { return std::atomic_ref<uin
 
 void* Payload(const TNamedMapping& Mapping) { return static_cast<char*>(Mapping.Memory()) + kPayload; }
 
-pthread_mutex_t* MutexOf(const TNamedMapping& Mapping) { return static_cast<pthread_mutex_t*>(Payload(Mapping)); }
+// The mutex and who holds it how often: written only by the holder, so a
+// thread can tell whether it holds the mutex before it releases it.
+struct TMutexState {
+  pthread_mutex_t mutex;
+  uint32_t owner;
+  uint32_t depth;
+};
+
+TMutexState& MutexOf(const TNamedMapping& Mapping) { return *static_cast<TMutexState*>(Payload(Mapping)); }
+
+uint32_t Self() { return static_cast<uint32_t>(::gettid()); }
 
 long Futex(uint32_t* Address, int Op, uint32_t Value, const timespec* Timeout) {
   return ::syscall(SYS_futex, Address, Op, Value, Timeout, nullptr, 0);
@@ -159,25 +169,26 @@ TNamedSharedMemory::TNamedSharedMemory(const String& Name, size_t Size) { mappin
 // TNamedMutex
 
 TNamedMutex::TNamedMutex(const String& Name) {
-  mapping_.Open(Name, kPayload + sizeof(pthread_mutex_t), [&Name](void* memory) {
+  mapping_.Open(Name, kPayload + sizeof(TMutexState), [&Name](void* memory) {
     pthread_mutexattr_t attr;
     pthread_mutexattr_init(&attr);
     pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
     pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
     pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    const int rc = pthread_mutex_init(reinterpret_cast<pthread_mutex_t*>(static_cast<char*>(memory) + kPayload), &attr);
+    auto* state = reinterpret_cast<TMutexState*>(static_cast<char*>(memory) + kPayload);
+    const int rc = pthread_mutex_init(&state->mutex, &attr);
     pthread_mutexattr_destroy(&attr);
     if (rc != 0) Fail("Cannot initialise shared mutex", Name, rc);
   });
 }
 
 TWaitResult TNamedMutex::Acquire(Cardinal Timeout) {
-  pthread_mutex_t* mutex = MutexOf(mapping_);
+  TMutexState& state = MutexOf(mapping_);
   int rc;
   if (Timeout == INFINITE) {
-    rc = pthread_mutex_lock(mutex);
+    rc = pthread_mutex_lock(&state.mutex);
   } else if (Timeout == 0) {
-    rc = pthread_mutex_trylock(mutex);
+    rc = pthread_mutex_trylock(&state.mutex);
     if (rc == EBUSY) rc = ETIMEDOUT;
   } else {
     timespec now{};
@@ -185,26 +196,34 @@ TWaitResult TNamedMutex::Acquire(Cardinal Timeout) {
     const auto deadline = std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec) +
                           std::chrono::milliseconds(Timeout);
     const timespec abs = ToTimespec(deadline);
-    rc = pthread_mutex_timedlock(mutex, &abs);
+    rc = pthread_mutex_timedlock(&state.mutex, &abs);
   }
-  switch (rc) {
-    case 0:
-      return wrSignaled;
-    case EOWNERDEAD:
-      // The owner died holding it: the state it guarded may be half written,
-      // but the mutex stays usable.
-      pthread_mutex_consistent(mutex);
-      return wrAbandoned;
-    case ETIMEDOUT:
-      return wrTimeout;
-    default:
-      return wrError;
+  std::atomic_ref<uint32_t> owner(state.owner);
+  std::atomic_ref<uint32_t> depth(state.depth);
+  if (rc == EOWNERDEAD) {
+    // The owner died holding it: the state it guarded may be half written,
+    // but the mutex stays usable.
+    pthread_mutex_consistent(&state.mutex);
+    owner.store(0, std::memory_order_relaxed);
   }
+  if (rc != 0 && rc != EOWNERDEAD) return rc == ETIMEDOUT ? wrTimeout : wrError;
+  if (owner.load(std::memory_order_relaxed) == Self()) {
+    depth.fetch_add(1, std::memory_order_relaxed);
+  } else {
+    owner.store(Self(), std::memory_order_relaxed);
+    depth.store(1, std::memory_order_relaxed);
+  }
+  return rc == 0 ? wrSignaled : wrAbandoned;
 }
 
 void TNamedMutex::Release() {
-  if (pthread_mutex_unlock(MutexOf(mapping_)) != 0)
+  TMutexState& state = MutexOf(mapping_);
+  std::atomic_ref<uint32_t> owner(state.owner);
+  std::atomic_ref<uint32_t> depth(state.depth);
+  if (owner.load(std::memory_order_relaxed) != Self())
     throw ESyncObjectException("Named mutex is not held by the calling thread");
+  if (depth.fetch_sub(1, std::memory_order_relaxed) == 1) owner.store(0, std::memory_order_relaxed);
+  pthread_mutex_unlock(&state.mutex);
 }
 
 // ---------------------------------------------------------------------------

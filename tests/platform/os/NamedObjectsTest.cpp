@@ -165,7 +165,7 @@ TEST_F(NamedObjects, MutexOfADeadOwnerIsAbandonedNotLost) {
               return 1;
             }),
             0);
-  EXPECT_EQ(mutex.Acquire(1000), wrAbandoned);
+  EXPECT_EQ(mutex.Acquire(0), wrAbandoned);
   mutex.Release();
   EXPECT_EQ(mutex.Acquire(0), wrSignaled);
   mutex.Release();
