@@ -1,6 +1,7 @@
 // String helpers, integers, Booleans, GUIDs, the clock and file routines.
 #include "platform/rtl/SysUtils.h"
 
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,9 +9,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <limits>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -347,12 +348,20 @@ String BoolToStr(bool B, bool UseBoolStrs) {
 // GUIDs, clock
 
 Integer CreateGUID(TGUID& Guid) {
-  thread_local std::mt19937_64 engine{std::random_device{}()};
-  uint64_t a = engine(), b = engine();
-  Guid.D1 = static_cast<uint32_t>(a >> 32);
-  Guid.D2 = static_cast<uint16_t>(a >> 16);
-  Guid.D3 = static_cast<uint16_t>((a & 0x0FFF) | 0x4000);
-  for (int i = 0; i < 8; ++i) Guid.D4[i] = static_cast<uint8_t>(b >> (8 * i));
+  // Every GUID takes 16 fresh bytes from the kernel's random source, so that
+  // processes started together cannot repeat each other's sequences.
+  uint8_t bytes[16];
+  size_t filled = 0;
+  while (filled < sizeof bytes) {
+    ssize_t n = ::getrandom(bytes + filled, sizeof bytes - filled, 0);
+    if (n > 0) filled += static_cast<size_t>(n);
+    else if (errno != EINTR) throw EOSError("Unable to read random bytes for a GUID");
+  }
+  std::memcpy(&Guid.D1, bytes, 4);
+  std::memcpy(&Guid.D2, bytes + 4, 2);
+  std::memcpy(&Guid.D3, bytes + 6, 2);
+  std::memcpy(Guid.D4, bytes + 8, 8);
+  Guid.D3 = static_cast<uint16_t>((Guid.D3 & 0x0FFF) | 0x4000);
   Guid.D4[0] = static_cast<uint8_t>((Guid.D4[0] & 0x3F) | 0x80);
   return 0;
 }

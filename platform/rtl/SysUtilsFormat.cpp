@@ -167,7 +167,7 @@ class TFormatter {
       case TVarRec::vtPChar: s = a.VPChar ? a.VPChar : ""; break;
       case TVarRec::vtAnsiString: s = *a.VAnsiString; break;
       case TVarRec::vtWideString: s = WideToUtf8(*a.VWideString); break;
-      case TVarRec::vtVariant: s = VarToStr(*a.VVariant); break;
+      case TVarRec::vtVariant: s = VarToStr(*a.VVariant, fs_); break;
       default: Invalid();
     }
     if (precision >= 0) s.resize(Utf8Prefix(s, static_cast<size_t>(precision)));

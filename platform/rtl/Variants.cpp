@@ -116,6 +116,18 @@ Variant& Variant::operator=(Variant&& other) noexcept {
 
 Variant::~Variant() { Destroy(); }
 
+const void* Variant::DataPtr() const noexcept {
+  switch (vt_) {
+    case varEmpty: case varNull: return nullptr;
+    case varString: return &str_;
+    case varOleStr: return &wstr_;
+    case varSingle: return &f32_;
+    case varDouble: case varDate: return &f64_;
+    case varBoolean: return &b_;
+    default: return (vt_ & varArray) ? nullptr : static_cast<const void*>(&i64_);
+  }
+}
+
 // ===========================================================================
 // Types
 
@@ -271,6 +283,24 @@ int64_t RangedInt(const Variant& v, TVarType to, int64_t lo, int64_t hi) {
   return i;
 }
 
+// Text of v with the given settings; Null and arrays raise.
+String VarTextOf(const Variant& v, const TFormatSettings& fs) {
+  switch (v.VarType()) {
+    case varEmpty: return String();
+    case varString: return VA::Str(v);
+    case varOleStr: return WideToUtf8(VA::Wide(v));
+    case varSmallint: case varInteger: case varShortInt: case varByte:
+    case varWord: case varLongWord: case varInt64:
+      return IntToStr(static_cast<Int64>(VA::Int(v)));
+    case varSingle: return FloatToStrF(VA::Single(v), ffGeneral, 7, 0, fs);
+    case varDouble: return FloatToStr(VA::Dbl(v), fs);
+    case varCurrency: return CurrToStr(Currency::FromRaw(VA::Int(v)), fs);
+    case varDate: return DateTimeToStr(VA::Dbl(v), fs);
+    case varBoolean: return VA::Bool(v) ? "True" : "False";
+    default: CastError(v, varString);
+  }
+}
+
 }  // namespace
 
 SmallInt Variant::AsSmallInt() const {
@@ -333,22 +363,7 @@ TDateTime Variant::AsDateTime() const {
   return DoubleOf(*this, varDate);
 }
 
-String Variant::AsString() const {
-  switch (vt_) {
-    case varEmpty: return String();
-    case varString: return str_;
-    case varOleStr: return WideToUtf8(wstr_);
-    case varSmallint: case varInteger: case varShortInt: case varByte:
-    case varWord: case varLongWord: case varInt64:
-      return IntToStr(static_cast<Int64>(i64_));
-    case varSingle: return FloatToStrF(f32_, ffGeneral, 7, 0);
-    case varDouble: return FloatToStr(f64_);
-    case varCurrency: return CurrToStr(Currency::FromRaw(i64_));
-    case varDate: return DateTimeToStr(f64_);
-    case varBoolean: return b_ ? "True" : "False";
-    default: CastError(*this, varString);
-  }
-}
+String Variant::AsString() const { return VarTextOf(*this, FormatSettings); }
 
 WideString Variant::AsWideString() const {
   if (vt_ == varOleStr) return wstr_;
@@ -381,7 +396,10 @@ Variant VarAsType(const Variant& V, TVarType VarType) {
   }
 }
 
-String VarToStr(const Variant& V) { return VarIsNull(V) ? String() : V.AsString(); }
+String VarToStr(const Variant& V) { return VarToStr(V, FormatSettings); }
+String VarToStr(const Variant& V, const TFormatSettings& Settings) {
+  return VarIsNull(V) ? String() : VarTextOf(V, Settings);
+}
 WideString VarToWideStr(const Variant& V) { return VarIsNull(V) ? WideString() : V.AsWideString(); }
 TDateTime VarToDateTime(const Variant& V) { return V.AsDateTime(); }
 

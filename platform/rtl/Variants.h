@@ -58,6 +58,7 @@
 #include <span>
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
 
 using TVarType = Word;
@@ -134,6 +135,12 @@ class Variant {
   String AsString() const;
   WideString AsWideString() const;
 
+  // Address of the stored value for low-level readers: every integer type
+  // and the raw Currency as an Int64, Single as float, Double and Date as
+  // double, Boolean as bool, texts as the String or WideString object;
+  // nullptr for Empty, Null and arrays.
+  const void* DataPtr() const noexcept;
+
  private:
   friend struct TVariantAccess;
   struct TArrayData;
@@ -174,8 +181,10 @@ String VarTypeAsText(TVarType VarType);
 // V converted to the type (varEmpty and varNull give Empty and Null).
 // Unknown types raise EVariantTypeCastError "Invalid variant type conversion".
 Variant VarAsType(const Variant& V, TVarType VarType);
-// Text of V; Null gives "".
+// Text of V; Null gives "". Numbers and dates are written with the given
+// settings (FormatSettings by default).
 String VarToStr(const Variant& V);
+String VarToStr(const Variant& V, const TFormatSettings& Settings);
 WideString VarToWideStr(const Variant& V);
 TDateTime VarToDateTime(const Variant& V);
 

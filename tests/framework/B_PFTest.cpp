@@ -329,5 +329,11 @@ TEST_F(B_PF, Files) {
   EXPECT_EQ(ResolveFilePath(dir + "/f.txt"), dir + "/f.txt");
   EXPECT_EQ(ResolveFilePath(dir + "/nothing/sh"), sh);  // not there: searched by name
   EXPECT_EQ(ResolveFilePath(dir + "/none.txt"), "");
+
+  // Paths longer than 500 characters are found as well.
+  const String deep = dir + "/" + String(200, 'a') + "/" + String(200, 'b') + "/" + String(200, 'c');
+  ASSERT_TRUE(ForceDirectories(deep));
+  std::ofstream(deep + "/long.txt") << "x";
+  EXPECT_EQ(SearchFilePath(deep, "long.txt"), deep + "/long.txt");
   std::system(("rm -rf " + dir).c_str());
 }

@@ -81,6 +81,7 @@ TEST(SysUtilsFormat, Directives) {
 
   const TFormatSettings rus = Russian();
   EXPECT_EQ(Format("%.2f|%n|%m", {1.5, 1234.5, -2.0}, rus), "1,50|1 234,50|-2,00 р.");
+  EXPECT_EQ(Format("%s", {Variant(0.5)}, rus), "0,5");
 }
 
 TEST(SysUtilsFormat, UsesGlobalSettings) {

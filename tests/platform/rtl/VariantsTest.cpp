@@ -128,9 +128,28 @@ TEST_F(VariantTest, Conversions) {
   EXPECT_EQ(VarToDateTime(Variant("05.02.2003")), EncodeDate(2003, 2, 5));
   EXPECT_EQ(Variant(36526).AsDateTime(), 36526);
 
+  TFormatSettings comma;
+  comma.DecimalSeparator = ',';
+  EXPECT_EQ(VarToStr(Variant(2.5), comma), "2,5");
+  EXPECT_EQ(VarToStr(Variant(Currency::FromRaw(25000)), comma), "2,5");
   FormatSettings.DecimalSeparator = ',';
   EXPECT_EQ(Variant("1,5").AsDouble(), 1.5);
   EXPECT_EQ(Variant(2.5).AsString(), "2,5");
+}
+
+TEST_F(VariantTest, DataPtr) {
+  Variant i16 = int16_t{-2}, dbl = 1.5, cur = Currency::FromRaw(7), flag = true, text = "ab", wide = u"w";
+  EXPECT_EQ(*static_cast<const Int64*>(i16.DataPtr()), -2);
+  EXPECT_EQ(*static_cast<const double*>(dbl.DataPtr()), 1.5);
+  EXPECT_EQ(*static_cast<const double*>(VarFromDateTime(3.25).DataPtr()), 3.25);
+  EXPECT_EQ(*static_cast<const float*>(Variant(0.5f).DataPtr()), 0.5f);
+  EXPECT_EQ(*static_cast<const Int64*>(cur.DataPtr()), 7);
+  EXPECT_TRUE(*static_cast<const bool*>(flag.DataPtr()));
+  EXPECT_EQ(*static_cast<const String*>(text.DataPtr()), "ab");
+  EXPECT_EQ(*static_cast<const WideString*>(wide.DataPtr()), u"w");
+  EXPECT_EQ(Null().DataPtr(), nullptr);
+  EXPECT_EQ(Variant().DataPtr(), nullptr);
+  EXPECT_EQ(VarArrayOf({1}).DataPtr(), nullptr);
 }
 
 TEST_F(VariantTest, ConversionErrors) {
