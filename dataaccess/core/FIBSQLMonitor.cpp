@@ -6,7 +6,6 @@
 #include "platform/rtl/SysUtils.h"
 
 #include <errno.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,16 +90,6 @@ const String& ProgramFileName() {
     return full.substr(full.rfind('/') + 1);
   }();
   return name;
-}
-
-// The current local time as days since 1899-12-30.
-TDateTime LocalNow() {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  tm local{};
-  ::localtime_r(&now.tv_sec, &local);
-  const double seconds = static_cast<double>(now.tv_sec + local.tm_gmtoff) + now.tv_nsec / 1e9;
-  return 25569.0 + seconds / 86400.0;
 }
 
 }  // namespace
@@ -310,7 +299,7 @@ String EscapeMonitorText(const String& Text) {
 // TFIBTraceObject
 
 TFIBTraceObject::TFIBTraceObject(const String& Msg, TMonitorDataKind DataType)
-    : data_type_(DataType), msg_(Msg), time_stamp_(LocalNow()) {}
+    : data_type_(DataType), msg_(Msg), time_stamp_(Now()) {}
 
 // ---------------------------------------------------------------------------
 // TFIBSQLMonitorHook
