@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -15,6 +16,172 @@ constexpr double kPowers10[37] = {
 double Power10(int exponent) { return kPowers10[std::clamp(exponent, -18, 18) + 18]; }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// TFIBTimer
+
+TFIBTimer::TFIBTimer(TComponent* AOwner) : TComponent(AOwner) {}
+
+TFIBTimer::~TFIBTimer() { StopThreads(); }
+
+void TFIBTimer::SetEnabled(bool Value) {
+  if (IsLoading()) {
+    loaded_enabled_ = Value;
+    return;
+  }
+  if (Value == enabled_) return;
+  enabled_ = Value;
+  UpdateTimer();
+}
+
+void TFIBTimer::SetInterval(Cardinal Value) {
+  if (Value == interval_) return;
+  interval_ = Value;
+  UpdateTimer();
+}
+
+void TFIBTimer::SetOnTimer(const TNotifyEvent& Value) {
+  if (Value == on_timer_) return;
+  on_timer_ = Value;
+  UpdateTimer();
+}
+
+void TFIBTimer::SetKeepAlive(bool Value) {
+  if (Value == keep_alive_) return;
+  StopThreads();
+  keep_alive_ = Value;
+  UpdateTimer();
+}
+
+void TFIBTimer::Loaded() {
+  TComponent::Loaded();
+  SetEnabled(loaded_enabled_);
+}
+
+void TFIBTimer::DoOnTimer() {
+  if (!IsDestroying() && on_timer_) on_timer_(this);
+}
+
+void TFIBTimer::UpdateTimer() {
+  if (IsLoading() || IsDesigning()) return;
+  const bool run = enabled_ && on_timer_.Assigned() && interval_ > 0;
+  if (!keep_alive_ && thread_ != nullptr) {
+    // Stopped: no more ticks; kept for a restart to take up again.
+    thread_->Deactivate();
+    if (retired_ != nullptr) {
+      retired_->Quit();
+      delete retired_;
+    }
+    retired_ = std::exchange(thread_, nullptr);
+  }
+  if (run) {
+    if (thread_ == nullptr && retired_ != nullptr) {
+      if (retired_->Activate(interval_)) {
+        thread_ = std::exchange(retired_, nullptr);
+      } else {
+        delete std::exchange(retired_, nullptr);  // already ended
+      }
+    }
+    if (thread_ == nullptr) {
+      thread_ = new TTimeThread(this, interval_, keep_alive_);
+      thread_->Start();
+    } else {
+      thread_->SetInterval(interval_);
+      thread_->Activate(interval_);
+    }
+  } else if (thread_ != nullptr) {  // KeepAlive: park the thread
+    thread_->Deactivate();
+    thread_->SetInterval(interval_);
+  }
+}
+
+void TFIBTimer::StopThreads() {
+  for (TTimeThread** t : {&thread_, &retired_}) {
+    if (*t == nullptr) continue;
+    (*t)->Quit();
+    delete std::exchange(*t, nullptr);  // waits for it; drops its queued tick
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TTimeThread
+
+TTimeThread::TTimeThread(TFIBTimer* Timer, Cardinal Interval, bool KeepAlive)
+    : TThread(true),
+      timer_(Timer),
+      keep_alive_(KeepAlive),
+      interval_(Interval),
+      due_(Clock::now() + interval_) {}
+
+bool TTimeThread::Activate(Cardinal Interval) {
+  std::lock_guard guard(mutex_);
+  if (ended_ || quit_) return false;
+  if (active_) return true;
+  active_ = true;
+  ++generation_;
+  interval_ = std::chrono::milliseconds(Interval);
+  due_ = Clock::now() + interval_;
+  wake_.notify_all();  // a parked thread waits for this
+  return true;
+}
+
+void TTimeThread::Deactivate() {
+  // No wake-up: the thread looks again at its due time, so a restart before
+  // then finds it still there.
+  std::lock_guard guard(mutex_);
+  active_ = false;
+}
+
+void TTimeThread::SetInterval(Cardinal Interval) {
+  std::lock_guard guard(mutex_);
+  interval_ = std::chrono::milliseconds(Interval);
+}
+
+void TTimeThread::Quit() {
+  {
+    std::lock_guard guard(mutex_);
+    quit_ = true;
+    wake_.notify_all();
+  }
+  Terminate();
+}
+
+void TTimeThread::Execute() {
+  std::unique_lock lock(mutex_);
+  while (!quit_) {
+    if (Clock::now() < due_) {
+      wake_.wait_until(lock, due_);
+      continue;
+    }
+    if (!active_) {
+      if (!keep_alive_) break;
+      wake_.wait(lock, [this] { return quit_ || active_; });
+      continue;
+    }
+    if (!tick_pending_) {
+      tick_pending_ = true;
+      const uint64_t generation = generation_;
+      lock.unlock();
+      Queue([this, generation] { DeliverTick(generation); });
+      lock.lock();
+    }
+    due_ = Clock::now() + interval_;
+  }
+  ended_ = true;
+}
+
+void TTimeThread::DeliverTick(uint64_t Generation) {
+  {
+    std::lock_guard guard(mutex_);
+    tick_pending_ = false;
+    if (quit_ || !active_ || Generation != generation_) return;
+  }
+  // The handler may free the timer and with it this thread: nothing of this
+  // object is touched after the call.
+  timer_->DoOnTimer();
+}
+
+// ---------------------------------------------------------------------------
 
 String CmpFullName(const TComponent* Component) {
   String result;

@@ -2,8 +2,99 @@
 // BCD, scaled-integer and time-stamp helpers of statement values and fields.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
 #include "platform/rtl/Component.h"
+#include "platform/rtl/Events.h"
 #include "platform/rtl/System.h"
+#include "platform/rtl/Threads.h"
+
+class TTimeThread;
+
+// A timer whose ticks come from a thread of its own and run on the main
+// thread (through the main-thread call queue). It runs while Enabled, with
+// OnTimer assigned and Interval above 0.
+//
+// Switching it off and on again (as the database does after every client
+// call) keeps its one thread and only moves the next tick a full interval
+// ahead: no tick comes from before the restart, and no threads pile up. A
+// disabled timer's thread ends by itself at its next due time, or stays
+// parked with KeepAlive. Freeing the timer (also from its own OnTimer) or
+// changing KeepAlive ends its thread and waits for it; a tick still queued
+// for the main thread is dropped then.
+class TFIBTimer : public TComponent {
+ public:
+  explicit TFIBTimer(TComponent* AOwner);
+  ~TFIBTimer() override;
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool Value);
+  Cardinal Interval() const { return interval_; }  // milliseconds
+  void SetInterval(Cardinal Value);
+  bool KeepAlive() const { return keep_alive_; }
+  void SetKeepAlive(bool Value);
+  const TNotifyEvent& OnTimer() const { return on_timer_; }
+  void SetOnTimer(const TNotifyEvent& Value);
+
+  void Loaded() override;
+
+ protected:
+  // Calls OnTimer unless the timer is being destroyed.
+  virtual void DoOnTimer();
+
+ private:
+  friend class TTimeThread;
+  void UpdateTimer();
+  void StopThreads();
+
+  bool enabled_ = false;
+  bool loaded_enabled_ = false;  // Enabled as read while loading
+  Cardinal interval_ = 1000;
+  bool keep_alive_ = false;
+  TNotifyEvent on_timer_;
+  TTimeThread* thread_ = nullptr;   // the ticking (or, with KeepAlive, parked) thread
+  TTimeThread* retired_ = nullptr;  // a stopped thread that a restart may take up again
+};
+
+// The thread of one TFIBTimer. It sleeps until its due time and then queues
+// one tick for the main thread; a tick still waiting there is not repeated.
+class TTimeThread : public TThread {
+ public:
+  TTimeThread(TFIBTimer* Timer, Cardinal Interval, bool KeepAlive);
+
+  // Ticks from a fresh due time, one interval from now; false when the
+  // thread has already ended (it cannot be taken up again).
+  bool Activate(Cardinal Interval);
+  // No ticks until the next Activate. Without KeepAlive the thread then ends
+  // at its due time; with it, it waits.
+  void Deactivate();
+  // The interval of the next due times.
+  void SetInterval(Cardinal Interval);
+  // Ends the thread soon (the caller then deletes it, which waits).
+  void Quit();
+
+ protected:
+  void Execute() override;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void DeliverTick(uint64_t Generation);
+
+  TFIBTimer* const timer_;
+  const bool keep_alive_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::chrono::milliseconds interval_;
+  Clock::time_point due_;
+  uint64_t generation_ = 0;  // counts activations; ticks of older ones are dropped
+  bool active_ = true;
+  bool tick_pending_ = false;
+  bool quit_ = false;
+  bool ended_ = false;
+};
 
 // Name of the component prefixed by its owners' names, outermost first,
 // joined by "."; owners without a name are skipped ("Form1.Query1").
