@@ -1,7 +1,9 @@
 #include "dataaccess/core/StdFuncs.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <random>
 #include <string>
 #include <utility>
 
@@ -14,6 +16,37 @@ constexpr double kPowers10[37] = {
     1e8,   1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17, 1e18};
 
 double Power10(int exponent) { return kPowers10[std::clamp(exponent, -18, 18) + 18]; }
+
+// Decimal text of the digits with Scale of them after Separator; leading
+// zeros of the whole part and trailing zeros of the fraction dropped.
+String ScaledDigitsToStr(bool negative, String digits, int scale, char separator) {
+  size_t first = digits.find_first_not_of('0');
+  if (first == String::npos) return "0";
+  digits.erase(0, first);
+  if (scale < 1) return (negative ? "-" : "") + digits;
+  auto places = static_cast<size_t>(scale);
+  if (digits.size() <= places) digits.insert(0, places - digits.size() + 1, '0');
+  String result = (negative ? "-" : "") + digits.substr(0, digits.size() - places) + separator +
+                  digits.substr(digits.size() - places);
+  while (result.back() == '0') result.pop_back();
+  if (result.back() == separator) result.pop_back();
+  return result;
+}
+
+int BcdDigit(const TBcd& bcd, int i) {
+  Byte b = bcd.Fraction[i / 2];
+  return i % 2 == 0 ? b >> 4 : b & 0x0F;
+}
+
+int BcdPrecision(const TBcd& bcd) { return std::min<int>(bcd.Precision, 64); }
+int BcdPlaces(const TBcd& bcd) { return bcd.SignSpecialPlaces & 0x3F; }
+bool BcdNegative(const TBcd& bcd) { return (bcd.SignSpecialPlaces & 0x80) != 0; }
+bool BcdSpecial(const TBcd& bcd) { return (bcd.SignSpecialPlaces & 0x40) != 0; }
+
+std::mt19937& RandomEngine() {
+  thread_local std::mt19937 engine{std::random_device{}()};
+  return engine;
+}
 
 }  // namespace
 
@@ -202,26 +235,61 @@ double RoundExtended(double Value, int Digits) {
 }
 
 String ScaledInt64ToStr(int Scale, char Separator, Int64 Value) {
-  if (Value == 0) return "0";
   String digits = std::to_string(Value);
-  if (Scale < 1) return digits;
-  String sign;
-  if (digits[0] == '-') {
-    sign = "-";
-    digits.erase(0, 1);
+  bool negative = digits[0] == '-';
+  if (negative) digits.erase(0, 1);
+  return ScaledDigitsToStr(negative, digits, Scale, Separator);
+}
+
+bool BcdToInt64(const TBcd& Bcd, Int64& Value, int& Scale) {
+  Value = 0;
+  Scale = 0;
+  if (Bcd.Precision == 0 || BcdSpecial(Bcd)) return true;
+  // Accumulated negatively: the range of -2^63 is one larger.
+  Int64 v = 0;
+  for (int i = 0; i < BcdPrecision(Bcd); ++i) {
+    int d = BcdDigit(Bcd, i);
+    if (v < (INT64_MIN + d) / 10) return false;
+    v = v * 10 - d;
   }
-  auto scale = static_cast<size_t>(Scale);
-  String whole, fraction;
-  if (digits.size() > scale) {
-    whole = digits.substr(0, digits.size() - scale);
-    fraction = digits.substr(digits.size() - scale);
-  } else {
-    whole = "0";
-    fraction = String(scale - digits.size(), '0') + digits;
+  if (!BcdNegative(Bcd)) {
+    if (v == INT64_MIN) return false;
+    v = -v;
   }
-  String result = sign + whole + Separator + fraction;
-  while (result.back() == '0') result.pop_back();
-  if (result.back() == Separator) result.pop_back();
+  Value = v;
+  Scale = BcdPlaces(Bcd);
+  return true;
+}
+
+String BcdToStrDot(const TBcd& Bcd) {
+  if (Bcd.Precision == 0 || BcdSpecial(Bcd)) return "0";
+  String digits;
+  for (int i = 0; i < BcdPrecision(Bcd); ++i) digits += static_cast<char>('0' + BcdDigit(Bcd, i));
+  return ScaledDigitsToStr(BcdNegative(Bcd), digits, BcdPlaces(Bcd), '.');
+}
+
+bool BcdToExtended(const TBcd& Bcd, double& Value) {
+  Int64 v = 0;
+  int scale = 0;
+  bool ok = BcdToInt64(Bcd, v, scale);
+  Value = static_cast<double>(v);
+  for (; scale > 18; scale -= 18) Value *= Power10(-18);
+  Value *= Power10(-scale);
+  return ok;
+}
+
+Integer RandomRange(Integer Low, Integer High) {
+  if (High <= Low) return Low;
+  std::uniform_int_distribution<Int64> d(0, static_cast<Int64>(High) - Low - 1);
+  return static_cast<Integer>(Low + d(RandomEngine()));
+}
+
+String RandomDigits(int Count) {
+  String result;
+  std::uniform_int_distribution<Integer> d(0, 2147483647);
+  while (static_cast<int>(result.size()) < Count) result += std::to_string(d(RandomEngine()));
+  if (Count < static_cast<int>(result.size()))
+    result.resize(static_cast<size_t>(std::max(Count, 0)));
   return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
+#include "platform/rtl/FMTBcd.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/Threads.h"
 
@@ -107,6 +108,21 @@ double RoundExtended(double Value, int Digits);
 // Decimal text of Value / 10^Scale with the given separator and the
 // fraction's trailing zeros removed: (2, '.', 12345) -> "123.45".
 String ScaledInt64ToStr(int Scale, char Separator, Int64 Value);
+
+// The BCD's digits as one integer (sign from the sign bit) and its decimal
+// places as Scale. A BCD without digits, or marked special, gives 0 and scale
+// 0. False (Value 0) when the digits do not fit 64 bits.
+bool BcdToInt64(const TBcd& Bcd, Int64& Value, int& Scale);
+// The BCD as decimal text with "." as separator ("-123.45"), without leading
+// zeros of the whole part or trailing zeros of the fraction.
+String BcdToStrDot(const TBcd& Bcd);
+// BcdToInt64 scaled to a float.
+bool BcdToExtended(const TBcd& Bcd, double& Value);
+
+// Low + a random number 0 .. High - Low - 1 (Low when High <= Low).
+Integer RandomRange(Integer Low, Integer High);
+// Count random decimal digits.
+String RandomDigits(int Count);
 
 // The byte with bit 0..7 set or cleared.
 Byte SetBit(Byte Value, int Bit, bool On);

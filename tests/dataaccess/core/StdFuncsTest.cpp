@@ -56,3 +56,80 @@ TEST(SetBit, SetsAndClearsOneBit) {
   EXPECT_EQ(SetBit(0x10, 4, true), 0x10);
   EXPECT_EQ(SetBit(0x10, 9, true), 0x10);  // no such bit
 }
+
+namespace {
+
+// A BCD of the digits (no separator), with the decimal places and sign given.
+TBcd MakeBcd(const std::string& digits, int places, bool negative = false) {
+  TBcd bcd;
+  bcd.Precision = static_cast<Byte>(digits.size());
+  bcd.SignSpecialPlaces = static_cast<Byte>(places | (negative ? 0x80 : 0));
+  for (size_t i = 0; i < digits.size(); ++i) {
+    auto d = static_cast<Byte>(digits[i] - '0');
+    bcd.Fraction[i / 2] |= static_cast<Byte>(i % 2 == 0 ? d << 4 : d);
+  }
+  return bcd;
+}
+
+}  // namespace
+
+TEST(Bcd, ToInt64TextAndFloat) {
+  struct Case {
+    TBcd bcd;
+    bool fits;
+    Int64 value;
+    int scale;
+    const char* text;
+    double number;
+  } cases[] = {
+      {MakeBcd("12345", 2), true, 12345, 2, "123.45", 123.45},
+      {MakeBcd("12345", 2, true), true, -12345, 2, "-123.45", -123.45},
+      {MakeBcd("000150", 2), true, 150, 2, "1.5", 1.5},
+      {MakeBcd("5", 3), true, 5, 3, "0.005", 0.005},
+      {MakeBcd("000", 1, true), true, 0, 1, "0", 0.0},
+      {MakeBcd("9223372036854775807", 0), true, INT64_MAX, 0, "9223372036854775807",
+       9.2233720368547758e18},
+      {MakeBcd("9223372036854775808", 0, true), true, INT64_MIN, 0, "-9223372036854775808",
+       -9.2233720368547758e18},
+      // Too many digits for 64 bits: refused instead of wrapping around.
+      {MakeBcd("9223372036854775808", 0), false, 0, 0, "9223372036854775808", 0.0},
+      {MakeBcd("123456789012345678901234567890", 20), false, 0, 0, "1234567890.1234567890123456789",
+       0.0},
+      {TBcd{}, true, 0, 0, "0", 0.0},  // no digits
+      {[] {
+         TBcd b = MakeBcd("12", 1);
+         b.SignSpecialPlaces |= 0x40;
+         return b;
+       }(),
+       true, 0, 0, "0", 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Int64 value = -1;
+    int scale = -1;
+    EXPECT_EQ(BcdToInt64(c.bcd, value, scale), c.fits);
+    EXPECT_EQ(value, c.value);
+    EXPECT_EQ(scale, c.scale);
+    EXPECT_EQ(BcdToStrDot(c.bcd), c.text);
+    double number = -1;
+    EXPECT_EQ(BcdToExtended(c.bcd, number), c.fits);
+    EXPECT_DOUBLE_EQ(number, c.number);
+  }
+}
+
+TEST(Random, DigitsAndRange) {
+  for (int count : {0, 1, 8, 25}) {
+    String digits = RandomDigits(count);
+    EXPECT_EQ(digits.size(), static_cast<size_t>(count));
+    EXPECT_EQ(digits.find_first_not_of("0123456789"), String::npos) << digits;
+  }
+  bool seen[3] = {};
+  for (int i = 0; i < 300; ++i) {
+    Integer r = RandomRange(5, 8);
+    ASSERT_GE(r, 5);
+    ASSERT_LT(r, 8);
+    seen[r - 5] = true;
+  }
+  EXPECT_TRUE(seen[0] && seen[1] && seen[2]);
+  EXPECT_EQ(RandomRange(3, 3), 3);
+}
