@@ -427,9 +427,10 @@ void AppendInt32(String& block, Integer v) {
 
 // One parameter line: trimmed in place, then split into a lower-case name
 // without the prefix and the value. False for an empty line.
-bool ReadLine(const TParamLines& lines, int i, const char* prefix, String& name, String& value) {
-  String line = TrimControls(lines.Get(i));
-  lines.Put(i, line);
+bool ReadLine(TStrings* lines, int i, const char* prefix, String& name, String& value) {
+  String original = lines->Get(i);
+  String line = TrimControls(original);
+  if (line != original) lines->Put(i, line);
   if (line.empty()) return false;
   size_t eq = line.find('=');
   name = LowerAscii(line.substr(0, eq));
@@ -442,12 +443,6 @@ void CheckBlockLength(const char* kind, const String& block) {
   if (block.size() > kMaxBlockLength)
     RaiseClientErrorMsg("%s is too long: %d bytes, at most 32767.",
                         {kind, static_cast<Integer>(block.size())});
-}
-
-TParamLines VectorLines(std::vector<String>& lines) {
-  return {[&lines] { return static_cast<int>(lines.size()); },
-          [&lines](int i) { return lines[static_cast<size_t>(i)]; },
-          [&lines](int i, const String& s) { lines[static_cast<size_t>(i)] = s; }};
 }
 
 String UpperFirst(String s) {
@@ -624,10 +619,10 @@ void ReallocZeroed(void*& Buffer, size_t OldSize, size_t NewSize) {
 
 // ---------------------------------------------------------------------------
 
-void BuildDPB(const TParamLines& Lines, String& DPB, SmallInt& DPBLength) {
+void BuildDPB(TStrings* Lines, String& DPB, SmallInt& DPBLength) {
   DPB.assign(1, static_cast<char>(isc_dpb_version1));
   DPBLength = 1;
-  int count = Lines.Count();
+  int count = Lines->Count();
   for (int i = 0; i < count; ++i) {
     String name, value;
     if (!ReadLine(Lines, i, "isc_dpb_", name, value)) continue;
@@ -680,14 +675,10 @@ void BuildDPB(const TParamLines& Lines, String& DPB, SmallInt& DPBLength) {
   DPBLength = static_cast<SmallInt>(DPB.size());
 }
 
-void BuildDPB(std::vector<String>& Lines, String& DPB, SmallInt& DPBLength) {
-  BuildDPB(VectorLines(Lines), DPB, DPBLength);
-}
-
-void BuildTPB(const TParamLines& Lines, String& TPB, SmallInt& TPBLength) {
+void BuildTPB(TStrings* Lines, String& TPB, SmallInt& TPBLength) {
   TPB.clear();
   TPBLength = 0;
-  int count = Lines.Count();
+  int count = Lines->Count();
   if (count == 0) return;
   TPB.assign(1, static_cast<char>(isc_tpb_version3));
   for (int i = 0; i < count; ++i) {
@@ -718,8 +709,4 @@ void BuildTPB(const TParamLines& Lines, String& TPB, SmallInt& TPBLength) {
     CheckBlockLength("TPB", TPB);
   }
   TPBLength = static_cast<SmallInt>(TPB.size());
-}
-
-void BuildTPB(std::vector<String>& Lines, String& TPB, SmallInt& TPBLength) {
-  BuildTPB(VectorLines(Lines), TPB, TPBLength);
 }

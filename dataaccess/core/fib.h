@@ -3,18 +3,17 @@
 //
 //   if (lib->isc_attach_database(StatusVector(), ...) > 0) RaiseStatusError(lib, this);
 //   RaiseClientError(fceDatabaseNotOpen, {CmpFullName(this)});
-//   BuildDPB(lines, block, length);   // "user_name=SYSDBA" ... -> the bytes the client takes
+//   BuildDPB(db->DBParams(), block, length);  // "user_name=SYSDBA" ... -> the client's bytes
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <initializer_list>
 #include <span>
-#include <vector>
 
 #include "dataaccess/core/IB_Intf.h"
 #include "dataaccess/core/ibase.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -212,23 +211,16 @@ void ReallocZeroed(void*& Buffer, size_t OldSize, size_t NewSize);
 // Parameter blocks
 
 // Parameter lines "name" or "name=value", the name with or without the
-// "isc_dpb_"/"isc_tpb_" prefix, in any letter case. Each line is rewritten in
-// place trimmed of characters below 33 at both ends (also the lines before a
-// failing one). Unknown names, names the installed client does not define and
+// "isc_dpb_"/"isc_tpb_" prefix, in any letter case. A line with characters
+// below 33 at either end is rewritten in place without them (the lines before
+// a failing one too). Unknown names, names the installed client does not define and
 // unsupported items raise client errors 8-11; values longer than 255 bytes
 // raise a client error instead of being cut.
-struct TParamLines {
-  std::function<int()> Count;
-  std::function<String(int)> Get;
-  std::function<void(int, const String&)> Put;
-};
 
 // Connection parameter block: version byte 1, then one item per line.
 // Numeric items take one byte when the value is within -128..127, else four
 // (little-endian).
-void BuildDPB(const TParamLines& Lines, String& DPB, SmallInt& DPBLength);
-void BuildDPB(std::vector<String>& Lines, String& DPB, SmallInt& DPBLength);
+void BuildDPB(TStrings* Lines, String& DPB, SmallInt& DPBLength);
 // Transaction parameter block: version byte 3, then one item per line; no
 // lines give an empty block of length 0.
-void BuildTPB(const TParamLines& Lines, String& TPB, SmallInt& TPBLength);
-void BuildTPB(std::vector<String>& Lines, String& TPB, SmallInt& TPBLength);
+void BuildTPB(TStrings* Lines, String& TPB, SmallInt& TPBLength);

@@ -6,6 +6,7 @@
 #include "dataaccess/core/IB_Intf.h"
 #include "dataaccess/core/fib.h"
 #include "platform/rtl/Component.h"
+#include "platform/rtl/StringList.h"
 #include "tests/dataaccess/core/FakeClient.h"
 
 namespace {
@@ -135,10 +136,11 @@ TEST_F(RealClient, LoadsByDefaultAndOldNames) {
 
 TEST_F(RealClient, FailedAttachRaisesTheServerError) {
   IIBClientLibraryRef lib = TIBClientLibrary::Create(DefaultLibraryName);
-  std::vector<String> params{"user_name=SYSDBA"};
+  TStringList params;
+  params.Add("user_name=SYSDBA");
   String dpb;
   SmallInt dpb_length = 0;
-  BuildDPB(params, dpb, dpb_length);
+  BuildDPB(&params, dpb, dpb_length);
 
   const String path = ::testing::TempDir() + "no-such-dir/missing.fdb";
   isc_db_handle db = 0;

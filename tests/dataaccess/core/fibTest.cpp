@@ -7,6 +7,7 @@
 
 #include "dataaccess/core/fib.h"
 #include "platform/rtl/Component.h"
+#include "platform/rtl/StringList.h"
 #include "tests/dataaccess/core/FakeClient.h"
 
 namespace {
@@ -30,6 +31,16 @@ class FibTest : public ::testing::Test {
     sv[i] = isc_arg_end;
   }
 };
+
+void Fill(TStringList& list, const std::vector<String>& lines) {
+  for (const String& line : lines) list.Add(line);
+}
+
+std::vector<String> LinesOf(const TStringList& list) {
+  std::vector<String> lines;
+  for (int i = 0; i < list.Count(); ++i) lines.push_back(list.Strings(i));
+  return lines;
+}
 
 String Bytes(std::initializer_list<int> bytes) {
   String s;
@@ -209,9 +220,11 @@ TEST_F(FibTest, BuildDPBEncodesEachKindOfItem) {
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.lines.empty() ? "" : c.lines[0]);
+    TStringList lines;
+    Fill(lines, c.lines);
     String block;
     SmallInt length = 0;
-    BuildDPB(c.lines, block, length);
+    BuildDPB(&lines, block, length);
     EXPECT_EQ(block, c.block);
     EXPECT_EQ(length, static_cast<SmallInt>(c.block.size()));
   }
@@ -234,34 +247,38 @@ TEST_F(FibTest, BuildDPBRejectsUnknownUnsupportedAndTooLongItems) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line.substr(0, 20));
-    std::vector<String> lines{c.line};
+    TStringList lines;
+    lines.Add(c.line);
     String block;
     SmallInt length = 0;
     try {
-      BuildDPB(lines, block, length);
+      BuildDPB(&lines, block, length);
       ADD_FAILURE() << "no exception";
     } catch (const EFIBClientError& e) {
       EXPECT_EQ(e.SQLCode(), c.sql_code);
       EXPECT_EQ(e.Message(), c.message);
     }
   }
-  std::vector<String> not_a_number{"num_buffers=many"};
+  TStringList not_a_number;
+  not_a_number.Add("num_buffers=many");
   String block;
   SmallInt length = 0;
-  EXPECT_THROW(BuildDPB(not_a_number, block, length), EConvertError);
+  EXPECT_THROW(BuildDPB(&not_a_number, block, length), EConvertError);
 
   // A string of exactly 255 bytes still fits.
-  std::vector<String> longest{"user_name=" + String(255, 'u')};
-  BuildDPB(longest, block, length);
+  TStringList longest;
+  longest.Add("user_name=" + String(255, 'u'));
+  BuildDPB(&longest, block, length);
   EXPECT_EQ(length, 1 + 2 + 255);
 }
 
 TEST_F(FibTest, BuildRewritesLinesTrimmedUpToTheFailingOne) {
-  std::vector<String> lines{"  user_name=a\t", " page_size=1 ", "  password=b  "};
+  TStringList lines;
+  Fill(lines, {"  user_name=a\t", " page_size=1 ", "  password=b  "});
   String block;
   SmallInt length = 0;
-  EXPECT_THROW(BuildDPB(lines, block, length), EFIBClientError);
-  EXPECT_EQ(lines, (std::vector<String>{"user_name=a", "page_size=1", "  password=b  "}));
+  EXPECT_THROW(BuildDPB(&lines, block, length), EFIBClientError);
+  EXPECT_EQ(LinesOf(lines), (std::vector<String>{"user_name=a", "page_size=1", "  password=b  "}));
 }
 
 TEST_F(FibTest, BuildTPBEncodesItems) {
@@ -278,9 +295,11 @@ TEST_F(FibTest, BuildTPBEncodesItems) {
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.lines.empty() ? "" : c.lines[0]);
+    TStringList lines;
+    Fill(lines, c.lines);
     String block = "stale";
     SmallInt length = -1;
-    BuildTPB(c.lines, block, length);
+    BuildTPB(&lines, block, length);
     EXPECT_EQ(block, c.block);
     EXPECT_EQ(length, static_cast<SmallInt>(c.block.size()));
   }
@@ -303,11 +322,12 @@ TEST_F(FibTest, BuildTPBRejectsUnknownUnsupportedAndTooLongItems) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line.substr(0, 20));
-    std::vector<String> lines{"write", c.line};
+    TStringList lines;
+    Fill(lines, {"write", c.line});
     String block;
     SmallInt length = 0;
     try {
-      BuildTPB(lines, block, length);
+      BuildTPB(&lines, block, length);
       ADD_FAILURE() << "no exception";
     } catch (const EFIBClientError& e) {
       EXPECT_EQ(e.SQLCode(), c.sql_code);
