@@ -439,6 +439,18 @@ bool ReadLine(TStrings* lines, int i, const char* prefix, String& name, String& 
   return true;
 }
 
+// Appends code, length byte and text; a text over 255 bytes is refused rather
+// than cut.
+void AppendTextItem(String& block, const char* kind, const char* prefix, const String& name,
+                    int code, const String& value) {
+  if (value.size() > kMaxItemText)
+    RaiseClientErrorMsg("%s Constant (%s%s) value is too long: %d bytes, at most 255.",
+                        {kind, prefix, name, static_cast<Integer>(value.size())});
+  block += static_cast<char>(code);
+  block += static_cast<char>(value.size());
+  block += value;
+}
+
 void CheckBlockLength(const char* kind, const String& block) {
   if (block.size() > kMaxBlockLength)
     RaiseClientErrorMsg("%s is too long: %d bytes, at most 32767.",
@@ -660,12 +672,7 @@ void BuildDPB(TStrings* Lines, String& DPB, SmallInt& DPBLength) {
       case TDPBForm::Text:
         if (position == kDPBSqlDialect && !value.empty())
           value[0] = static_cast<char>(value[0] - '0');
-        if (value.size() > kMaxItemText)
-          RaiseClientErrorMsg("DPB Constant (isc_dpb_%s) value is too long: %d bytes, at most 255.",
-                              {name, static_cast<Integer>(value.size())});
-        DPB += static_cast<char>(code);
-        DPB += static_cast<char>(value.size());
-        DPB += value;
+        AppendTextItem(DPB, "DPB", "isc_dpb_", name, code, value);
         break;
       case TDPBForm::Unsupported:
         RaiseClientError(fceDPBConstantUnsupported, {kDPBItems[position - 1].Name});
@@ -690,12 +697,7 @@ void BuildTPB(TStrings* Lines, String& TPB, SmallInt& TPBLength) {
     switch (position) {
       case 10:  // lock_read, lock_write: the table name follows
       case 11:
-        if (value.size() > kMaxItemText)
-          RaiseClientErrorMsg("TPB Constant (isc_tpb_%s) value is too long: %d bytes, at most 255.",
-                              {name, static_cast<Integer>(value.size())});
-        TPB += static_cast<char>(code);
-        TPB += static_cast<char>(value.size());
-        TPB += value;
+        AppendTextItem(TPB, "TPB", "isc_tpb_", name, code, value);
         break;
       case 12:  // verb_time, commit_time, autocommit, restart_requests
       case 13:

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -40,6 +41,17 @@ std::vector<String> LinesOf(const TStringList& list) {
   std::vector<String> lines;
   for (int i = 0; i < list.Count(); ++i) lines.push_back(list.Strings(i));
   return lines;
+}
+
+// The call raises EFIBClientError with this SQL code and message.
+void ExpectClientError(const std::function<void()>& call, Integer sql_code, const String& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no exception";
+  } catch (const EFIBClientError& e) {
+    EXPECT_EQ(e.SQLCode(), sql_code);
+    EXPECT_EQ(e.Message(), message);
+  }
 }
 
 String Bytes(std::initializer_list<int> bytes) {
@@ -145,13 +157,8 @@ TEST_F(FibTest, ClientErrorsUseTheTableModulo128) {
       EXPECT_EQ(e.IBErrorCode(), 335544344);  // whatever the status vector held
     }
   }
-  try {
-    RaiseClientErrorMsg("free %s text", {"format"});
-    ADD_FAILURE() << "no exception";
-  } catch (const EFIBClientError& e) {
-    EXPECT_EQ(e.SQLCode(), -1);
-    EXPECT_EQ(e.Message(), "free format text");
-  }
+  ExpectClientError([] { RaiseClientErrorMsg("free %s text", {"format"}); }, -1,
+                    "free format text");
   EXPECT_THROW(RaiseClientError(fceEndOfFile), EDatabaseError);
 }
 
@@ -251,13 +258,7 @@ TEST_F(FibTest, BuildDPBRejectsUnknownUnsupportedAndTooLongItems) {
     lines.Add(c.line);
     String block;
     SmallInt length = 0;
-    try {
-      BuildDPB(&lines, block, length);
-      ADD_FAILURE() << "no exception";
-    } catch (const EFIBClientError& e) {
-      EXPECT_EQ(e.SQLCode(), c.sql_code);
-      EXPECT_EQ(e.Message(), c.message);
-    }
+    ExpectClientError([&] { BuildDPB(&lines, block, length); }, c.sql_code, c.message);
   }
   TStringList not_a_number;
   not_a_number.Add("num_buffers=many");
@@ -326,12 +327,6 @@ TEST_F(FibTest, BuildTPBRejectsUnknownUnsupportedAndTooLongItems) {
     Fill(lines, {"write", c.line});
     String block;
     SmallInt length = 0;
-    try {
-      BuildTPB(&lines, block, length);
-      ADD_FAILURE() << "no exception";
-    } catch (const EFIBClientError& e) {
-      EXPECT_EQ(e.SQLCode(), c.sql_code);
-      EXPECT_EQ(e.Message(), c.message);
-    }
+    ExpectClientError([&] { BuildTPB(&lines, block, length); }, c.sql_code, c.message);
   }
 }
