@@ -208,58 +208,86 @@ TEST(ReallocZeroed, AllocatesGrowsZeroesAndFrees) {
 // ---------------------------------------------------------------------------
 // Parameter blocks
 
-TEST_F(FibTest, BuildDPBEncodesEachKindOfItem) {
+using TBuild = void (*)(TStrings*, String&, SmallInt&);
+
+TEST_F(FibTest, ParameterBlocksEncodeEachKindOfItem) {
   struct Case {
+    TBuild build;
     std::vector<String> lines;
     String block;
   } cases[] = {
-      {{"user_name=ADMIN", "isc_dpb_lc_ctype=WIN1251"},
+      {BuildDPB,
+       {"user_name=ADMIN", "isc_dpb_lc_ctype=WIN1251"},
        Bytes({1, 28, 5}) + "ADMIN" + Bytes({48, 7}) + "WIN1251"},
-      {{"password=masterkey"}, Bytes({1, 29, 9}) + "masterkey"},
-      {{"sql_dialect=3"}, Bytes({1, 63, 1, 3})},
-      {{"sweep_interval=20000"}, Bytes({1, 22, 4, 0x20, 0x4E, 0, 0})},
-      {{"num_buffers=75"}, Bytes({1, 5, 1, 75})},
-      {{"num_buffers=2048"}, Bytes({1, 5, 4, 0x00, 0x08, 0, 0})},  // too big for one byte
-      {{"connect_timeout=200"}, Bytes({1, 57, 4, 200, 0, 0, 0})},  // one byte would read as -56
-      {{"garbage_collect=ignored", "ISC_DPB_SWEEP"}, Bytes({1, 8, 1, 0, 10, 1, 2})},
-      {{"USER_NAME=a", "", " \t", "  sql_role_name=R  "}, Bytes({1, 28, 1, 'a', 60, 1, 'R'})},
-      {{}, Bytes({1})},
+      {BuildDPB, {"password=masterkey"}, Bytes({1, 29, 9}) + "masterkey"},
+      {BuildDPB, {"sql_dialect=3"}, Bytes({1, 63, 1, 3})},
+      {BuildDPB, {"sweep_interval=20000"}, Bytes({1, 22, 4, 0x20, 0x4E, 0, 0})},
+      {BuildDPB, {"num_buffers=75"}, Bytes({1, 5, 1, 75})},
+      {BuildDPB, {"num_buffers=2048"}, Bytes({1, 5, 4, 0x00, 0x08, 0, 0})},  // too big for a byte
+      {BuildDPB, {"connect_timeout=200"}, Bytes({1, 57, 4, 200, 0, 0, 0})},  // a byte reads as -56
+      {BuildDPB, {"garbage_collect=ignored", "ISC_DPB_SWEEP"}, Bytes({1, 8, 1, 0, 10, 1, 2})},
+      {BuildDPB,
+       {"USER_NAME=a", "", " \t", "  sql_role_name=R  "},
+       Bytes({1, 28, 1, 'a', 60, 1, 'R'})},
+      {BuildDPB, {}, Bytes({1})},
+      {BuildTPB,
+       {"write", "isc_tpb_nowait", "read_committed", "rec_version"},
+       Bytes({3, 9, 7, 15, 17})},
+      {BuildTPB,
+       {"write", "", "isc_tpb_nowait", "read_committed", "rec_version"},
+       Bytes({3, 9, 7, 15, 17})},
+      {BuildTPB, {"read", "lock_read=CUSTOMERS"}, Bytes({3, 8, 10, 9}) + "CUSTOMERS"},
+      {BuildTPB, {"CONCURRENCY", "Wait"}, Bytes({3, 2, 6})},
+      {BuildTPB, {}, ""},
+      {BuildTPB, {""}, Bytes({3})},
   };
-  for (Case& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.lines.empty() ? "" : c.lines[0]);
     TStringList lines;
     Fill(lines, c.lines);
-    String block;
-    SmallInt length = 0;
-    BuildDPB(&lines, block, length);
+    String block = "stale";
+    SmallInt length = -1;
+    c.build(&lines, block, length);
     EXPECT_EQ(block, c.block);
     EXPECT_EQ(length, static_cast<SmallInt>(c.block.size()));
   }
 }
 
-TEST_F(FibTest, BuildDPBRejectsUnknownUnsupportedAndTooLongItems) {
+TEST_F(FibTest, ParameterBlocksRejectUnknownUnsupportedAndTooLongItems) {
   struct Case {
+    TBuild build;
     String line;
     Integer sql_code;
     String message;
   } cases[] = {
-      {"user_name =a", fceDPBConstantUnknown, "DPB Constant (user_name ) is unknown."},
-      {"isc_dpb_nonsense=1", fceDPBConstantUnknown, "DPB Constant (nonsense) is unknown."},
-      {"page_size=4096", fceDPBConstantUnsupported,
+      {BuildDPB, "user_name =a", fceDPBConstantUnknown, "DPB Constant (user_name ) is unknown."},
+      {BuildDPB, "isc_dpb_nonsense=1", fceDPBConstantUnknown,
+       "DPB Constant (nonsense) is unknown."},
+      {BuildDPB, "page_size=4096", fceDPBConstantUnsupported,
        "DPB Constant (isc_dpb_page_size) is unsupported."},
       // Listed, but the installed client has no such item.
-      {"instance_name=x", fceDPBConstantUnknown, "DPB Constant (instance_name) is unknown."},
-      {"user_name=" + String(256, 'u'), -1,
+      {BuildDPB, "instance_name=x", fceDPBConstantUnknown,
+       "DPB Constant (instance_name) is unknown."},
+      {BuildDPB, "user_name=" + String(256, 'u'), -1,
        "DPB Constant (isc_dpb_user_name) value is too long: 256 bytes, at most 255."},
+      {BuildTPB, "autocommit", fceTPBConstantUnsupported,
+       "TPB Constant (isc_tpb_autocommit) is unsupported."},
+      {BuildTPB, "isc_tpb_verb_time", fceTPBConstantUnsupported,
+       "TPB Constant (isc_tpb_verb_time) is unsupported."},
+      {BuildTPB, "bogus", fceTPBConstantUnknown, "TPB Constant (bogus) is unknown."},
+      {BuildTPB, "no_savepoint", fceTPBConstantUnknown, "TPB Constant (no_savepoint) is unknown."},
+      {BuildTPB, "lock_write=" + String(300, 't'), -1,
+       "TPB Constant (isc_tpb_lock_write) value is too long: 300 bytes, at most 255."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line.substr(0, 20));
     TStringList lines;
-    lines.Add(c.line);
+    Fill(lines, {c.build == BuildDPB ? "user_name=U" : "read", c.line});  // after a good line
     String block;
     SmallInt length = 0;
-    ExpectClientError([&] { BuildDPB(&lines, block, length); }, c.sql_code, c.message);
+    ExpectClientError([&] { c.build(&lines, block, length); }, c.sql_code, c.message);
   }
+
   TStringList not_a_number;
   not_a_number.Add("num_buffers=many");
   String block;
@@ -280,53 +308,4 @@ TEST_F(FibTest, BuildRewritesLinesTrimmedUpToTheFailingOne) {
   SmallInt length = 0;
   EXPECT_THROW(BuildDPB(&lines, block, length), EFIBClientError);
   EXPECT_EQ(LinesOf(lines), (std::vector<String>{"user_name=a", "page_size=1", "  password=b  "}));
-}
-
-TEST_F(FibTest, BuildTPBEncodesItems) {
-  struct Case {
-    std::vector<String> lines;
-    String block;
-  } cases[] = {
-      {{"write", "isc_tpb_nowait", "read_committed", "rec_version"}, Bytes({3, 9, 7, 15, 17})},
-      {{"write", "", "isc_tpb_nowait", "read_committed", "rec_version"}, Bytes({3, 9, 7, 15, 17})},
-      {{"read", "lock_read=CUSTOMERS"}, Bytes({3, 8, 10, 9}) + "CUSTOMERS"},
-      {{"CONCURRENCY", "Wait"}, Bytes({3, 2, 6})},
-      {{}, ""},
-      {{""}, Bytes({3})},
-  };
-  for (Case& c : cases) {
-    SCOPED_TRACE(c.lines.empty() ? "" : c.lines[0]);
-    TStringList lines;
-    Fill(lines, c.lines);
-    String block = "stale";
-    SmallInt length = -1;
-    BuildTPB(&lines, block, length);
-    EXPECT_EQ(block, c.block);
-    EXPECT_EQ(length, static_cast<SmallInt>(c.block.size()));
-  }
-}
-
-TEST_F(FibTest, BuildTPBRejectsUnknownUnsupportedAndTooLongItems) {
-  struct Case {
-    String line;
-    Integer sql_code;
-    String message;
-  } cases[] = {
-      {"autocommit", fceTPBConstantUnsupported,
-       "TPB Constant (isc_tpb_autocommit) is unsupported."},
-      {"isc_tpb_verb_time", fceTPBConstantUnsupported,
-       "TPB Constant (isc_tpb_verb_time) is unsupported."},
-      {"bogus", fceTPBConstantUnknown, "TPB Constant (bogus) is unknown."},
-      {"no_savepoint", fceTPBConstantUnknown, "TPB Constant (no_savepoint) is unknown."},
-      {"lock_write=" + String(300, 't'), -1,
-       "TPB Constant (isc_tpb_lock_write) value is too long: 300 bytes, at most 255."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line.substr(0, 20));
-    TStringList lines;
-    Fill(lines, {"write", c.line});
-    String block;
-    SmallInt length = 0;
-    ExpectClientError([&] { BuildTPB(&lines, block, length); }, c.sql_code, c.message);
-  }
 }
