@@ -1,8 +1,6 @@
 #include "dataaccess/core/fib.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -394,31 +392,8 @@ constexpr int kDPBSqlDialect = 63;
 constexpr int kMaxItemText = 255;
 constexpr size_t kMaxBlockLength = 32767;  // the client takes a block's length as a short
 
-String TrimControls(const String& s) {
-  size_t first = 0, last = s.size();
-  while (first < last && static_cast<unsigned char>(s[first]) < 33) ++first;
-  while (last > first && static_cast<unsigned char>(s[last - 1]) < 33) --last;
-  return s.substr(first, last - first);
-}
 
-String LowerAscii(String s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
-Integer ParamToInt(const String& s) {
-  // The class library's conversion: optional blanks and sign, decimal digits.
-  const char* p = s.c_str();
-  char* end = nullptr;
-  errno = 0;
-  long long v = std::strtoll(p, &end, 10);
-  bool ok = !s.empty() && end == p + s.size() && errno == 0 && v >= INT32_MIN && v <= INT32_MAX &&
-            !std::isspace(static_cast<unsigned char>(s.back()));
-  if (!ok) throw EConvertError("'%s' is not a valid integer value", {s});
-  return static_cast<Integer>(v);
-}
 
 void AppendInt32(String& block, Integer v) {
   auto u = static_cast<uint32_t>(v);
@@ -429,11 +404,11 @@ void AppendInt32(String& block, Integer v) {
 // without the prefix and the value. False for an empty line.
 bool ReadLine(TStrings* lines, int i, const char* prefix, String& name, String& value) {
   String original = lines->Get(i);
-  String line = TrimControls(original);
+  String line = Trim(original);
   if (line != original) lines->Put(i, line);
   if (line.empty()) return false;
   size_t eq = line.find('=');
-  name = LowerAscii(line.substr(0, eq));
+  name = LowerCase(line.substr(0, eq));
   value = eq == String::npos ? String() : line.substr(eq + 1);
   if (name.compare(0, 8, prefix) == 0) name.erase(0, 8);
   return true;
@@ -643,7 +618,7 @@ void BuildDPB(TStrings* Lines, String& DPB, SmallInt& DPBLength) {
     if (code == 0) RaiseClientError(fceDPBConstantUnknown, {name});
     switch (DPBForm(position)) {
       case TDPBForm::Numeric: {
-        Integer v = ParamToInt(value);
+        Integer v = StrToInt(value);
         DPB += static_cast<char>(code);
         if (v >= -128 && v <= 127) {
           DPB += '\1';
@@ -667,7 +642,7 @@ void BuildDPB(TStrings* Lines, String& DPB, SmallInt& DPBLength) {
       case TDPBForm::SweepInterval:
         DPB += static_cast<char>(code);
         DPB += '\4';
-        AppendInt32(DPB, ParamToInt(value));
+        AppendInt32(DPB, StrToInt(value));
         break;
       case TDPBForm::Text:
         if (position == kDPBSqlDialect && !value.empty())
