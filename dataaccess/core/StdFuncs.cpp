@@ -278,6 +278,54 @@ bool BcdToExtended(const TBcd& Bcd, double& Value) {
   return ok;
 }
 
+bool IsZeroText(const String& Text) {
+  if (Text.empty()) return false;
+  for (char c : Text) {
+    if (c != '0' && c != FormatSettings.DecimalSeparator) return false;
+  }
+  return true;
+}
+
+String FormatScaledText(const String& Format, const String& Text) {
+  // Exactly through Currency when the text fits its four decimals.
+  String t = Trim(Text);
+  size_t digits_start = !t.empty() && (t[0] == '-' || t[0] == '+') ? 1 : 0;
+  size_t sep = t.find(FormatSettings.DecimalSeparator);
+  size_t whole = (sep == String::npos ? t.size() : sep) - digits_start;
+  size_t fraction = sep == String::npos ? 0 : t.size() - sep - 1;
+  Currency exact;
+  if (whole <= 14 && fraction <= 4 && TryStrToCurr(t, exact)) return FormatCurr(Format, exact);
+  return FormatFloat(Format, StrToFloat(t));
+}
+
+TTimeStamp MakeTimeStamp(Integer Date, Integer MSecs) {
+  TTimeStamp stamp;
+  stamp.Time = MSecs;
+  stamp.Date = Date;
+  return stamp;
+}
+
+TDateTime TimeStampToDateTimeSafe(const TTimeStamp& TimeStamp) {
+  if (TimeStamp.Date == 0) return MSecsToTime(TimeStamp.Time);
+  return TimeStampToDateTime(TimeStamp);
+}
+
+TDateTime MSecsToTime(Integer MSecs) { return static_cast<double>(MSecs) / MSecsPerDay; }
+
+Int64 VarArrayToStream(const Variant& Value, TStream* Stream) {
+  if (Stream == nullptr || !VarIsArray(Value) || VarArrayDimCount(Value) != 1) return 0;
+  TVarType type = VarArrayElementType(Value);
+  if (type == varVariant || type == varString || type == varOleStr) return 0;
+  Variant array = Value;
+  Int64 count = Int64{VarArrayHighBound(array, 1)} - VarArrayLowBound(array, 1) + 1;
+  Int64 size = count * VarArrayElementSize(type);
+  Stream->SetSize(size);
+  Stream->SetPosition(0);
+  if (size > 0) Stream->WriteBuffer(VarArrayLock(array), size);
+  VarArrayUnlock(array);
+  return Stream->Size();
+}
+
 Integer RandomRange(Integer Low, Integer High) {
   if (High <= Low) return Low;
   std::uniform_int_distribution<Int64> d(0, static_cast<Int64>(High) - Low - 1);

@@ -10,8 +10,11 @@
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
 #include "platform/rtl/FMTBcd.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/Threads.h"
+#include "platform/rtl/Variants.h"
 
 class TTimeThread;
 
@@ -118,6 +121,28 @@ bool BcdToInt64(const TBcd& Bcd, Int64& Value, int& Scale);
 String BcdToStrDot(const TBcd& Bcd);
 // BcdToInt64 scaled to a float.
 bool BcdToExtended(const TBcd& Bcd, double& Value);
+
+// True for a non-empty text of only "0" and the locale's decimal separator.
+bool IsZeroText(const String& Text);
+// A decimal text ("-1234.5", the locale's separator) formatted by a display
+// format as FormatFloat formats the same value: sections
+// "positive;negative;zero", placeholders "#", "0", "," and ".". Texts of at
+// most 14 whole and 4 decimal digits are formatted exactly; longer ones with
+// the precision of a double.
+String FormatScaledText(const String& Format, const String& Text);
+
+// A time stamp of a date (days since 0001-01-01, plus one) and a time of day
+// in milliseconds.
+TTimeStamp MakeTimeStamp(Integer Date, Integer MSecs);
+// The date-time of a time stamp; a date of 0 gives the time of day alone.
+TDateTime TimeStampToDateTimeSafe(const TTimeStamp& TimeStamp);
+// The time-of-day value of a number of milliseconds.
+TDateTime MSecsToTime(Integer MSecs);
+
+// Writes the elements of a one-dimensional array of fixed-size elements
+// (bytes, numbers) to the stream from position 0, sized to them; returns the
+// stream's size. 0, and the stream untouched, for any other value or no stream.
+Int64 VarArrayToStream(const Variant& Value, TStream* Stream);
 
 // Low + a random number 0 .. High - Low - 1 (Low when High <= Low).
 Integer RandomRange(Integer Low, Integer High);

@@ -133,3 +133,80 @@ TEST(Random, DigitsAndRange) {
   EXPECT_TRUE(seen[0] && seen[1] && seen[2]);
   EXPECT_EQ(RandomRange(3, 3), 3);
 }
+
+namespace {
+// The text with "." replaced by the locale's decimal separator.
+String Localized(String text) {
+  for (char& c : text)
+    if (c == '.') c = FormatSettings.DecimalSeparator;
+  return text;
+}
+}  // namespace
+
+TEST(ScaledText, ZeroTextAndFormatsAsFloatFormattingDoes) {
+  EXPECT_FALSE(IsZeroText(""));
+  EXPECT_TRUE(IsZeroText("0"));
+  EXPECT_TRUE(IsZeroText(Localized("00.000")));
+  EXPECT_FALSE(IsZeroText(Localized("0.001")));
+  EXPECT_FALSE(IsZeroText("-0"));
+
+  const char* formats[] = {"#,##0.00", "0.###", "#,##0.00;(#,##0.00);'zero'", "0", "0.0000", "#.#",
+                           "00000.0",  ""};
+  const char* texts[] = {"1234.5",  "-1234.5", "0",  "0.004",       "-0.004",
+                         "12.3456", "0.125",   "-7", "0.123456789", "123456789.123456"};
+  for (const char* f : formats) {
+    for (const char* t : texts) {
+      SCOPED_TRACE(String(f) + " " + t);
+      String text = Localized(t);
+      EXPECT_EQ(FormatScaledText(f, text), FormatFloat(f, StrToFloat(text)));
+    }
+  }
+  // Digits a double would lose are kept, and halves round up exactly.
+  String ts = FormatSettings.ThousandSeparator ? String(1, FormatSettings.ThousandSeparator) : "";
+  EXPECT_EQ(FormatScaledText("#,##0.00", Localized("999999.995")),
+            "1" + ts + "000" + ts + "000" + Localized(".00"));
+  EXPECT_EQ(FormatScaledText("#,##0.0000", Localized("12345678901234.5678")),
+            "12" + ts + "345" + ts + "678" + ts + "901" + ts + "234" + Localized(".5678"));
+}
+
+TEST(TimeStamps, DateAndTimeParts) {
+  EXPECT_DOUBLE_EQ(MSecsToTime(MSecsPerDay / 2), 0.5);
+  struct Case {
+    Integer date, msecs;
+    TDateTime value;
+  } cases[] = {
+      {0, MSecsPerDay / 4, 0.25},  // time only
+      {DateDelta, MSecsPerDay / 2, 0.5},
+      {DateDelta + 1, 0, 1.0},
+  };
+  for (const Case& c : cases) {
+    TTimeStamp stamp = MakeTimeStamp(c.date, c.msecs);
+    EXPECT_EQ(stamp.Date, c.date);
+    EXPECT_EQ(stamp.Time, c.msecs);
+    EXPECT_DOUBLE_EQ(TimeStampToDateTimeSafe(stamp), c.value);
+  }
+}
+
+TEST(VarArrayToStream, WritesPackedElementsFromTheStart) {
+  TMemoryStream stream;
+  stream.WriteBuffer("0123456789", 10);
+  Variant bytes = VarArrayCreate({0, 2}, varByte);
+  for (Integer i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<uint8_t>(i + 1)), i);
+  EXPECT_EQ(VarArrayToStream(bytes, &stream), 3);
+  EXPECT_EQ(std::string(static_cast<char*>(stream.Memory()), 3), "\x01\x02\x03");
+
+  Variant ints = VarArrayCreate({1, 2}, varInteger);
+  VarArrayPut(ints, Variant(7), 1);
+  VarArrayPut(ints, Variant(-1), 2);
+  EXPECT_EQ(VarArrayToStream(ints, &stream), 8);
+  EXPECT_EQ(std::string(static_cast<char*>(stream.Memory()), 8),
+            std::string("\x07\0\0\0\xFF\xFF\xFF\xFF", 8));
+
+  // Nothing written for anything else.
+  Variant texts = VarArrayCreate({0, 1}, varVariant);
+  for (const Variant& other : {Variant(5), texts, VarArrayCreate({0, 1, 0, 1}, varByte)}) {
+    EXPECT_EQ(VarArrayToStream(other, &stream), 0);
+    EXPECT_EQ(stream.Size(), 8);
+  }
+  EXPECT_EQ(VarArrayToStream(bytes, nullptr), 0);
+}

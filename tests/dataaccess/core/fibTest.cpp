@@ -142,6 +142,7 @@ TEST_F(FibTest, ClientErrorsUseTheTableModulo128) {
        {"X"},
        78,
        "X is an Firebird 2 function. Please upgrade to Firebird 2 to use this functonality"},
+      {fceWindowsAPIError, {5, 255}, 55, "Windows API error. (Windows error 5 [$000000FF])"},
       {100, {}, 100, "Unknown error."},  // past the table: no read beyond it
   };
   StatusVector()[1] = 335544344;
