@@ -9,8 +9,7 @@ TEST(FirebirdFixture, CreatesQueriesAndRemovesDatabase) {
   {
     fbtest::TTempDatabase db;
     folder = db.Folder();
-    db.Exec(
-        {"create table T (ID integer, NAME varchar(20))", "insert into T values (1, 'Привет')"});
+    db.Exec({"create table T (ID integer, NAME varchar(20))", "insert into T values (1, 'Привет')"});
     EXPECT_EQ(db.QueryValue("select NAME from T where ID = 1"), "Привет");
     EXPECT_EQ(db.QueryValue("select NAME from T where ID = 2"), "");
     EXPECT_THROW(db.Exec("select * from NO_SUCH_TABLE"), std::runtime_error);
