@@ -1014,8 +1014,8 @@ String FieldNameForParam(const String& SelectText, const String& ParamName) {
       int end = i;
       while (i >= 1 && !kDelims.Contains(text[i - 1])) {
         if (text[i - 1] == '"') {  // a quoted name, blanks and all
-          int q = static_cast<int>(text.rfind('"', static_cast<size_t>(i - 2)));
-          i = q < 0 ? 0 : q;
+          size_t q = i >= 2 ? text.rfind('"', static_cast<size_t>(i - 2)) : String::npos;
+          i = q == String::npos ? 0 : static_cast<int>(q);
         } else {
           --i;
         }
