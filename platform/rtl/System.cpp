@@ -50,10 +50,3 @@ String TObject::ClassNameOf(const std::type_info& type) {
 }
 
 String TObject::ClassName() const { return ClassNameOf(typeid(*this)); }
-
-void TObject::operator delete(TObject* obj, std::destroying_delete_t) {
-  void* memory = dynamic_cast<void*>(obj);
-  obj->BeforeDestruction();
-  obj->~TObject();
-  ::operator delete(memory);
-}

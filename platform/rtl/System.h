@@ -100,7 +100,15 @@ class TObject {
   virtual void BeforeDestruction() {}
 
   // `delete obj`: BeforeDestruction on the whole object, then the destructors.
-  void operator delete(TObject* obj, std::destroying_delete_t);
+  // Defined inline so that the compiler pairs the memory release with `new`
+  // (an out-of-line definition draws false -Wmismatched-new-delete warnings
+  // where a deleting destructor is inlined).
+  void operator delete(TObject* obj, std::destroying_delete_t) {
+    void* memory = dynamic_cast<void*>(obj);
+    obj->BeforeDestruction();
+    obj->~TObject();
+    ::operator delete(memory);
+  }
 };
 
 // Creates an object and runs its AfterConstruction on the complete object, as
