@@ -111,6 +111,8 @@ constexpr std::string_view kTail[] = {"FOR", "ROWS", "OFFSET", "FETCH", "WITH LO
 // Free helpers
 
 bool IsSQLKeywordAt(const String& Text, int Pos, std::string_view Word) {
+  if (Pos < 1 || Pos > static_cast<int>(Text.size()) || Word.empty() || UpAscii(Text[Pos - 1]) != Word[0])
+    return false;
   size_t space = Word.find(' ');
   std::string_view first = Word.substr(0, space);
   if (Pos < 1 || !LettersAt(Text, static_cast<size_t>(Pos - 1), first)) return false;
