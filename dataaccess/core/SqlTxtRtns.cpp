@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <vector>
 
 #include "dataaccess/core/StrUtil.h"
 
@@ -192,11 +193,12 @@ bool EquelNames(const String& Name1, const String& Name2) {
 
 TSQLParser::TSQLParser(const String& SQLText) { SetSQLText(SQLText); }
 
+TSQLParser::~TSQLParser() = default;
+
 void TSQLParser::SetSQLText(const String& Text) {
   FText = Text;
   FLen = static_cast<int>(FText.size());
-  FTables.clear();
-  FTablesParsed = false;
+  FTables.reset();
   FStartPos = 1;
   SkipBlanksAndComments(FText, FLen, FStartPos);
   FKind = DetectKind();
@@ -411,10 +413,10 @@ String TSQLParser::GetModifyTable() {
   }
 }
 
-std::vector<String> TSQLParser::ParseFromTables() {
-  std::vector<String> tables;
+void TSQLParser::ParseFromTables(TStrings* List) {
+  List->Clear();
   TSQLClause from = GetFromPos();
-  if (from.Start == 0) return tables;
+  if (from.Start == 0) return;
   String text = StripSQLComments(Copy(from.Start + 4, from.End - from.Start - 3));
   // Runs of blanks outside quotes become one blank.
   String collapsed;
@@ -433,21 +435,19 @@ std::vector<String> TSQLParser::ParseFromTables() {
   }
   for (String& item : SplitTopLevel(RemoveBracketed(JoinsToCommaList(collapsed), true))) {
     DoTrim(item);
-    if (!item.empty()) tables.push_back(std::move(item));
+    if (!item.empty()) List->Add(item);
   }
-  return tables;
 }
 
-const std::vector<String>& TSQLParser::GetTables() {
-  if (!FTablesParsed) {
-    if (FKind == skSelect) {
-      FTables = ParseFromTables();
-    } else {
-      FTables.assign(1, GetModifyTable());
-    }
-    FTablesParsed = true;
+TStrings* TSQLParser::GetTables() {
+  if (!FTables) {
+    FTables = std::make_unique<TStringList>();
+    if (FKind == skSelect)
+      ParseFromTables(FTables.get());
+    else
+      FTables->Add(GetModifyTable());
   }
-  return FTables;
+  return FTables.get();
 }
 
 // ---------------------------------------------------------------------------
@@ -455,18 +455,15 @@ const std::vector<String>& TSQLParser::GetTables() {
 
 String GetModifyTableName(const String& SQLText) { return TSQLParser(SQLText).GetModifyTable(); }
 
-std::vector<String> GetTablesOfSQL(const String& SQLText, bool KeepAliases) {
+void GetTablesOfSQL(const String& SQLText, TStrings* List, bool KeepAliases) {
   TSQLParser p(SQLText);
-  std::vector<String> list = p.GetTables();
-  if (!KeepAliases) StripAliases(list);
-  return list;
+  List->Assign(p.GetTables());
+  if (!KeepAliases) StripAliases(List);
 }
 
-std::vector<String> GetFromTables(const String& SQLText, bool KeepAliases) {
-  TSQLParser p(SQLText);
-  std::vector<String> list = p.ParseFromTables();
-  if (!KeepAliases) StripAliases(list);
-  return list;
+void GetFromTables(const String& SQLText, TStrings* List, bool KeepAliases) {
+  TSQLParser(SQLText).ParseFromTables(List);
+  if (!KeepAliases) StripAliases(List);
 }
 
 // ---------------------------------------------------------------------------
@@ -599,11 +596,11 @@ String TSQLParser::SetOrderBy(const String& Order) {
   return FastTrim(FText) + kCRLF + "ORDER BY " + order;
 }
 
-std::vector<String> TSQLParser::GetOrderFields() {
+void TSQLParser::GetOrderFields(TStrings* List) {
   static constexpr CharSet kWordDelims{'\t', '\n', '\r', ' '};
-  std::vector<String> fields;
+  List->Clear();
   TSQLClause o = GetOrderByPos();
-  if (o.Start == 0) return fields;
+  if (o.Start == 0) return;
   for (String item : SplitTopLevel(StripSQLComments(o.Text))) {
     DoTrim(item);
     // T . F -> T.F (the first full stop outside quotes and brackets)
@@ -647,9 +644,8 @@ std::vector<String> TSQLParser::GetOrderFields() {
       }
     }
     item = FastTrim(item.substr(0, cut));
-    if (!item.empty()) fields.push_back(std::move(item));
+    if (!item.empty()) List->Add(item);
   }
-  return fields;
 }
 
 TSQLClause TSQLParser::GetGroupByPos() {
@@ -780,7 +776,7 @@ String SetOrderByText(const String& SQLText, const String& Order) {
   return FastCopy(SQLText, 1, textStart - 1) + " " + Order + " " + after;
 }
 
-std::vector<String> GetOrderFields(const String& SQLText) { return TSQLParser(SQLText).GetOrderFields(); }
+void GetOrderFields(const String& SQLText, TStrings* List) { TSQLParser(SQLText).GetOrderFields(List); }
 String MakeCountSQL(const String& SQLText) { return TSQLParser(SQLText).CountSQL(); }
 
 // ---------------------------------------------------------------------------
@@ -956,14 +952,15 @@ String ExtractAlias(const String& Item) {
   return alias;
 }
 
-void StripAliases(std::vector<String>& List) {
-  for (String& item : List) item = CutAlias(item);
+void StripAliases(TStrings* List) {
+  for (int i = 0; i < List->Count(); ++i) List->SetStrings(i, CutAlias(List->Strings(i)));
 }
 
 String AliasForTable(const String& SelectText, const String& TableName) {
   TSQLParser p(SelectText);
-  for (const String& item : p.GetTables()) {
-    String name = CutAlias(item);
+  TStrings* tables = p.GetTables();
+  for (int i = 0; i < tables->Count(); ++i) {
+    const String item = tables->Strings(i), name = CutAlias(item);
     if (!EquelNames(name, TableName)) continue;
     String alias = ExtractAlias(item);
     return alias.empty() ? name : alias;
@@ -973,8 +970,9 @@ String AliasForTable(const String& SelectText, const String& TableName) {
 
 String TableByAlias(const String& SelectText, const String& Alias) {
   TSQLParser p(SelectText);
-  for (const String& item : p.GetTables()) {
-    String name = CutAlias(item), alias = ExtractAlias(item);
+  TStrings* tables = p.GetTables();
+  for (int i = 0; i < tables->Count(); ++i) {
+    const String item = tables->Strings(i), name = CutAlias(item), alias = ExtractAlias(item);
     if (EquelNames(alias.empty() ? name : alias, Alias)) return name;
   }
   return String();

@@ -8,10 +8,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
-#include <vector>
 
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/System.h"
 
 enum TSQLKind : Byte {
@@ -42,6 +43,7 @@ class TSQLParser : public TObject {
   using TScanPredicate = std::function<bool(int Pos, bool AtEnd)>;
 
   explicit TSQLParser(const String& SQLText = String());
+  ~TSQLParser() override;
 
   void SetSQLText(const String& Text);
   const String& SQLText() const { return FText; }
@@ -65,10 +67,11 @@ class TSQLParser : public TObject {
   // FROM clause: Start at the F, End at the blank before the keyword that
   // ends it, or at the end of the text; Text from the F to End.
   TSQLClause GetFromPos();
-  // Tables of the FROM clause (table name, blank, alias), or the modify table.
-  const std::vector<String>& GetTables();
-  // Items of the FROM clause, whatever the statement kind.
-  std::vector<String> ParseFromTables();
+  // Tables of the FROM clause (table name, blank, alias), or the modify
+  // table; filled on first use, owned by the parser.
+  TStrings* GetTables();
+  // Fills List with the items of the FROM clause, whatever the statement kind.
+  void ParseFromTables(TStrings* List);
   // Table of an UPDATE, INSERT or DELETE (with its alias when written);
   // "Unknown" when there is none.
   String GetModifyTable();
@@ -85,7 +88,8 @@ class TSQLParser : public TObject {
   // ORDER BY, GROUP BY, PLAN
   TSQLClause GetOrderByPos();
   String SetOrderBy(const String& Order);
-  std::vector<String> GetOrderFields();
+  // The sort fields of ORDER BY, one per line (List is cleared first).
+  void GetOrderFields(TStrings* List);
   TSQLClause GetGroupByPos();
   String SetGroupBy(const String& Group);
   TSQLClause GetPlanPos();
@@ -129,8 +133,7 @@ class TSQLParser : public TObject {
   int FStopPos = 0;  // position of the bracket that stopped the scan
   int FWanted = 0;
   int FCounter = 0;
-  bool FTablesParsed = false;
-  std::vector<String> FTables;
+  std::unique_ptr<TStringList> FTables;  // null until GetTables
 };
 
 // Keyword Word (upper case) at Pos of Text: the letters match in either case,
@@ -155,10 +158,12 @@ String GetWhereClause(const String& SQLText, int& StartPos, int& EndPos);
 String AddToWhere(const String& SQLText, const String& Condition, bool Indent);
 TSQLClause GetOrderByPos(const String& SQLText);
 String SetOrderByText(const String& SQLText, const String& Order);
-std::vector<String> GetOrderFields(const String& SQLText);
+void GetOrderFields(const String& SQLText, TStrings* List);
 String MakeCountSQL(const String& SQLText);
-std::vector<String> GetTablesOfSQL(const String& SQLText, bool KeepAliases);
-std::vector<String> GetFromTables(const String& SQLText, bool KeepAliases);
+// List := the parser's table list (GetTables) / the FROM items
+// (ParseFromTables), aliases cut unless KeepAliases.
+void GetTablesOfSQL(const String& SQLText, TStrings* List, bool KeepAliases);
+void GetFromTables(const String& SQLText, TStrings* List, bool KeepAliases);
 
 // Joins, aliases, parameters
 String JoinsToCommaList(const String& FromText);
@@ -166,7 +171,7 @@ String RemoveBracketed(const String& Text, bool KeepItems);
 int PosAliasDelimiter(const String& Item);
 String CutAlias(const String& Item);
 String ExtractAlias(const String& Item);
-void StripAliases(std::vector<String>& List);
+void StripAliases(TStrings* List);
 String AliasForTable(const String& SelectText, const String& TableName);
 String TableByAlias(const String& SelectText, const String& Alias);
 String TableByQualifiedField(const String& SelectText, const String& QualifiedField);

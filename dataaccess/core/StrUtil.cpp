@@ -433,3 +433,47 @@ bool SQLMaskCompare(const char* Text, const char* Mask) {
 bool SQLMaskCompareStr(const String& Text, const String& Mask) {
   return SQLMaskMatch(Text, Mask, '%', '_');
 }
+
+// ---------------------------------------------------------------------------
+// String lists
+
+bool IsEmptyStrings(TStrings* List) {
+  for (int i = 0; i < List->Count(); ++i)
+    if (!IsBlank(List->Strings(i))) return false;
+  return true;
+}
+
+namespace {
+
+// BeginUpdate for the life of the scope.
+class TUpdateScope {
+ public:
+  explicit TUpdateScope(TStrings* List) : list_(List) { list_->BeginUpdate(); }
+  ~TUpdateScope() { list_->EndUpdate(); }
+  TUpdateScope(const TUpdateScope&) = delete;
+  TUpdateScope& operator=(const TUpdateScope&) = delete;
+
+ private:
+  TStrings* list_;
+};
+
+}  // namespace
+
+void DeleteEmptyStrings(TStrings* List) {
+  TUpdateScope update(List);
+  for (int i = List->Count() - 1; i >= 0; --i)
+    if (IsBlank(List->Strings(i))) List->Delete(i);
+}
+
+void SubtractStrings(TStrings* Source, TStrings* Other, TStrings* Destination) {
+  auto* sorted = dynamic_cast<TStringList*>(Other);
+  if (sorted != nullptr && !sorted->Sorted()) sorted = nullptr;
+  TUpdateScope update(Destination);
+  Destination->Clear();
+  for (int i = 0; i < Source->Count(); ++i) {
+    const String s = Source->Strings(i);
+    int at;
+    bool present = sorted != nullptr ? sorted->Find(s, at) : Other->IndexOf(s) >= 0;
+    if (!present) Destination->AddObject(s, Source->Objects(i));
+  }
+}

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -23,6 +24,8 @@ extern const TUnit unit_StrUtil;
 bool IsNumericStr(const String& S);
 bool IsBlank(const String& S);
 bool IsEmptyTrimmed(const String& S);
+// True for a list without lines or with blank lines only.
+bool IsEmptyStrings(TStrings* List);
 bool StrInArray(const String& S, std::span<const String> Arr);
 bool StrInArray(const String& S, std::initializer_list<String> Arr);
 // IgnoreCase compares under the user's locale.
@@ -61,6 +64,8 @@ String IIFStr(bool Condition, const String& S1, const String& S2);
 int FastStrLen(const char* P);
 // Removes one matching pair of surrounding ' or " (blanks around allowed).
 String RemoveQuotes(const String& S);
+// Deletes the blank lines of the list.
+void DeleteEmptyStrings(TStrings* List);
 
 // ---------------------------------------------------------------------------
 // Searches
@@ -93,6 +98,8 @@ String ReplaceStrInRange(const String& S, const String& OldPattern, const String
 
 void SplitNameValue(const String& Line, String& Name, String& Value);
 String ValueOfNameValue(const String& Line);
+// Destination := the lines of Source (with their objects) that Other lacks.
+void SubtractStrings(TStrings* Source, TStrings* Other, TStrings* Destination);
 // Splits at "%" (Second untouched without one); First gets Prefix in front
 // unless it already begins with it.
 void SplitAtPercent(const String& S, char Prefix, String& First, String& Second);
@@ -116,6 +123,20 @@ bool SQLMaskCompareStr(const String& Text, const String& Mask);
 
 // ---------------------------------------------------------------------------
 // SQL keywords and identifier quoting
+
+// The 306 words of the function, reserved-word and type-name tables, sorted
+// with CompareKeywordItems (not a Sorted list). Built by the unit's
+// initialization, read-only afterwards, freed by its finalization.
+extern TStringList* SQLKeywordList;
+
+// Binary search of a sorted list between positions First and Last (clipped to
+// the list). Without UseLocale the comparison is ordinal (ASCII letters folded
+// unless the list is case-sensitive); with it, under the user's locale.
+// Index is where S stands or would be inserted; without dupAccept the first
+// of equal entries is found.
+bool FindInRange(TStringList* List, const String& S, int First, int& Index, bool UseLocale, int Last);
+// Sort comparison of the keyword list (see FindInRange without locale).
+int CompareKeywordItems(TStringList* List, int Index1, int Index2);
 
 // True when the identifier must be written in double quotes.
 bool NeedQuote(const String& Name);

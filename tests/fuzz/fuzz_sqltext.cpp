@@ -7,6 +7,7 @@
 
 #include "dataaccess/core/SqlTxtRtns.h"
 #include "dataaccess/core/StrUtil.h"
+#include "platform/rtl/UnitInit.h"
 
 namespace {
 
@@ -22,6 +23,11 @@ void CheckClause(const TSQLClause& C, int Length) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  InitializeUnits({&unit_StrUtil});
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string input(reinterpret_cast<const char*>(Data), Size);
@@ -51,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   CheckClause(p.GetOrderByPos(), len);
   p.SetOrderBy(arg);
   p.SetOrderBy(String());
-  p.GetOrderFields();
+  TStringList fields;
+  p.GetOrderFields(&fields);
   CheckClause(p.GetGroupByPos(), len);
   p.SetGroupBy(arg);
   p.SetGroupBy(String());
@@ -77,6 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TableByAlias(sql, arg);
   TableByQualifiedField(sql, arg);
   EquelNames(sql, arg);
+  NeedQuote(arg);
+  NeedQuoteCI(arg);
+  FormatFieldName(sql, arg);
   int pos = 1;
   SkipBlanksAndComments(sql, len, pos);
   Check(pos >= 1 && pos <= len + 1);

@@ -13,6 +13,19 @@ struct TextCase {
 
 using Strings = std::vector<String>;
 
+Strings Lines(TStrings* List) {
+  Strings lines;
+  for (int i = 0; i < List->Count(); ++i) lines.push_back(List->Strings(i));
+  return lines;
+}
+
+Strings TablesOf(const String& Sql, bool KeepAliases) {
+  TStringList list;
+  list.Add("stale");
+  GetTablesOfSQL(Sql, &list, KeepAliases);
+  return Lines(&list);
+}
+
 }  // namespace
 
 TEST(SqlParser, KindAndStartPosition) {
@@ -162,12 +175,18 @@ TEST(SqlParser, Tables) {
       "SELECT * FROM A a /* x, y */ JOIN B b ON a.ID = b.ID\r\n"
       "  LEFT OUTER JOIN C c ON c.X = F(a.Y, 1), PROC(1, 2) P, (SELECT 1 FROM X) D\r\n"
       "WHERE 1 = 1";
-  EXPECT_EQ(GetTablesOfSQL(sql, true), (Strings{"A a", "B b", "C c", "PROC P", "D"}));
-  EXPECT_EQ(GetTablesOfSQL(sql, false), (Strings{"A", "B", "C", "PROC", "D"}));
-  EXPECT_EQ(GetTablesOfSQL("SELECT * FROM \"T  1\"\r\n X CROSS JOIN U", true), (Strings{"\"T  1\" X", "U"}));
-  EXPECT_EQ(GetTablesOfSQL("UPDATE T1 X SET A = 1", true), (Strings{"T1 X"}));
-  EXPECT_EQ(GetFromTables("DELETE FROM T1 X WHERE A = 1", false), (Strings{"T1"}));
-  EXPECT_EQ(GetTablesOfSQL("SELECT 1", true), Strings{});
+  EXPECT_EQ(TablesOf(sql, true), (Strings{"A a", "B b", "C c", "PROC P", "D"}));
+  EXPECT_EQ(TablesOf(sql, false), (Strings{"A", "B", "C", "PROC", "D"}));
+  EXPECT_EQ(TablesOf("SELECT * FROM \"T  1\"\r\n X CROSS JOIN U", true), (Strings{"\"T  1\" X", "U"}));
+  EXPECT_EQ(TablesOf("UPDATE T1 X SET A = 1", true), (Strings{"T1 X"}));
+  EXPECT_EQ(TablesOf("SELECT 1", true), Strings{});
+  TStringList list;
+  GetFromTables("DELETE FROM T1 X WHERE A = 1", &list, false);
+  EXPECT_EQ(Lines(&list), (Strings{"T1"}));
+  TSQLParser p("SELECT * FROM A X");
+  EXPECT_EQ(Lines(p.GetTables()), (Strings{"A X"}));
+  p.SetSQLText("SELECT * FROM B");
+  EXPECT_EQ(Lines(p.GetTables()), (Strings{"B"}));
 }
 
 TEST(SqlParser, StripSQLComments) {
@@ -294,10 +313,13 @@ TEST(SqlClauses, OrderBy) {
 }
 
 TEST(SqlClauses, OrderFieldsAndReverse) {
-  EXPECT_EQ(GetOrderFields("SELECT * FROM T ORDER BY T . A DESC, b nulls last, \"C D\" COLLATE X,"
-                           " COALESCE(E, 0) ASC, /* c */ 2 descending, \"Desc\" ASCENDING"),
-            (Strings{"T.A", "b", "\"C D\"", "COALESCE(E, 0)", "2", "\"Desc\""}));
-  EXPECT_EQ(GetOrderFields("SELECT * FROM T"), Strings{});
+  TStringList fields;
+  GetOrderFields("SELECT * FROM T ORDER BY T . A DESC, b nulls last, \"C D\" COLLATE X,"
+                 " COALESCE(E, 0) ASC, /* c */ 2 descending, \"Desc\" ASCENDING",
+                 &fields);
+  EXPECT_EQ(Lines(&fields), (Strings{"T.A", "b", "\"C D\"", "COALESCE(E, 0)", "2", "\"Desc\""}));
+  GetOrderFields("SELECT * FROM T", &fields);
+  EXPECT_EQ(fields.Count(), 0);
 
   const TextCase cases[] = {
       {"A, B DESC", "A desc,B"},
@@ -427,9 +449,11 @@ TEST(SqlClauses, Aliases) {
     EXPECT_EQ(CutAlias(c.Item), c.Table) << c.Item;
     EXPECT_EQ(ExtractAlias(c.Item), c.Alias) << c.Item;
   }
-  Strings list{"T X", "U"};
-  StripAliases(list);
-  EXPECT_EQ(list, (Strings{"T", "U"}));
+  TStringList list;
+  list.Add("T X");
+  list.Add("U");
+  StripAliases(&list);
+  EXPECT_EQ(Lines(&list), (Strings{"T", "U"}));
 
   const String sql = "SELECT * FROM CUSTOMER C JOIN ORDERS ON C.ID = ORDERS.CID, \"Lines\" L";
   EXPECT_EQ(AliasForTable(sql, "customer"), "C");

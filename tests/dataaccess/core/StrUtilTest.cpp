@@ -204,3 +204,35 @@ TEST(StrUtil, MaskMatching) {
   EXPECT_FALSE(SQLMaskCompareStr(text, "%a%a%a%a%a%a%a%a%a%a%a%a%b"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
+
+TEST(StrUtil, StringLists) {
+  TStringList list;
+  EXPECT_TRUE(IsEmptyStrings(&list));
+  list.SetText(" \r\n\t\r\n");
+  EXPECT_TRUE(IsEmptyStrings(&list));
+  list.SetText("a\r\n \r\nb\r\n\r\n");
+  EXPECT_FALSE(IsEmptyStrings(&list));
+  int changes = 0;
+  TObject counter;
+  list.SetOnChange(TNotifyEvent{&counter, [&changes](TObject*) { ++changes; }});
+  DeleteEmptyStrings(&list);
+  EXPECT_EQ(list.Text(), "a\r\nb\r\n");
+  EXPECT_EQ(changes, 1);  // one update for the whole deletion
+
+  TObject o1, o2, o3;
+  TStringList source;
+  source.AddObject("x", &o1);
+  source.AddObject("Y", &o2);
+  source.AddObject("z", &o3);
+  TStringList other;
+  other.Add("y");
+  TStringList dest;
+  dest.Add("stale");
+  SubtractStrings(&source, &other, &dest);
+  EXPECT_EQ(dest.Text(), "x\r\nz\r\n");
+  EXPECT_EQ(dest.Objects(1), &o3);
+  other.SetSorted(true);
+  other.Add("X");
+  SubtractStrings(&source, &other, &dest);
+  EXPECT_EQ(dest.Text(), "z\r\n");
+}
