@@ -62,26 +62,49 @@ bool EndsInLineComment(const String& S) {
   return p.State() == TSQLParser::ssLineComment;
 }
 
+// End (0-based, one past the closing quote) of the quoted run starting at I.
+size_t QuotedRunEnd(const String& S, size_t I) {
+  size_t e = S.find(S[I], I + 1);
+  return e == String::npos ? S.size() : e + 1;
+}
+
+// Calls Visit(i, depth) for each byte of S from From on that stands outside
+// double- and single-quoted runs (the quote bytes included), depth being the
+// bracket depth after that byte (stray ")" leave it at 0). Stops when Visit
+// returns true and gives that index; npos when the walk ends.
+template <class F>
+size_t WalkOutsideQuotes(const String& S, size_t From, F Visit) {
+  char quote = 0;
+  int depth = 0;
+  for (size_t i = From; i < S.size(); ++i) {
+    const char c = S[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '"' || c == '\'') {
+      quote = c;
+      continue;
+    }
+    if (c == '(') ++depth;
+    else if (c == ')' && depth > 0) --depth;
+    if (Visit(i, depth)) return i;
+  }
+  return String::npos;
+}
+
+// 0-based position of the first comma at depth 0 from From on, npos when none.
+size_t TopLevelComma(const String& S, size_t From) {
+  return WalkOutsideQuotes(S, From, [&S](size_t i, int depth) { return S[i] == ',' && depth == 0; });
+}
+
 // Splits at commas outside quotes and brackets.
 std::vector<String> SplitTopLevel(const String& S) {
   std::vector<String> items;
-  char quote = 0;
-  int depth = 0;
   size_t start = 0;
-  for (size_t i = 0; i < S.size(); ++i) {
-    char c = S[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      --depth;
-    } else if (c == ',' && depth <= 0) {
-      items.push_back(S.substr(start, i - start));
-      start = i + 1;
-    }
+  for (size_t comma = TopLevelComma(S, 0); comma != String::npos; comma = TopLevelComma(S, start)) {
+    items.push_back(S.substr(start, comma - start));
+    start = comma + 1;
   }
   items.push_back(S.substr(start));
   return items;
@@ -154,8 +177,7 @@ String StripSQLComments(const String& Text) {
   while (i < n) {
     char c = Text[i];
     if (c == '"' || c == '\'') {
-      size_t e = Text.find(c, i + 1);
-      e = e == String::npos ? n : e + 1;
+      size_t e = QuotedRunEnd(Text, i);
       r.append(Text, i, e - i);
       i = e;
     } else if (c == '-' && i + 1 < n && Text[i + 1] == '-') {
@@ -604,45 +626,17 @@ void TSQLParser::GetOrderFields(TStrings* List) {
   for (String item : SplitTopLevel(StripSQLComments(o.Text))) {
     DoTrim(item);
     // T . F -> T.F (the first full stop outside quotes and brackets)
-    char quote = 0;
-    int depth = 0;
-    for (size_t i = 0; i < item.size(); ++i) {
-      char c = item[i];
-      if (quote) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == '(') {
-        ++depth;
-      } else if (c == ')') {
-        --depth;
-      } else if (c == '.' && depth == 0) {
-        item = FastTrim(item.substr(0, i)) + "." + FastTrim(item.substr(i + 1));
-        break;
-      }
-    }
+    size_t dot = WalkOutsideQuotes(item, 0, [&item](size_t i, int depth) { return item[i] == '.' && depth == 0; });
+    if (dot != String::npos) item = FastTrim(item.substr(0, dot)) + "." + FastTrim(item.substr(dot + 1));
     // Cut before the first direction, NULLS or COLLATE word outside quotes.
-    size_t cut = item.size();
-    quote = 0;
-    for (size_t i = 0; i < item.size() && cut == item.size(); ++i) {
-      char c = item[i];
-      if (quote) {
-        if (c == quote) quote = 0;
-        continue;
-      }
-      if (c == '"' || c == '\'') {
-        quote = c;
-        continue;
-      }
-      if (i == 0 || !kWordDelims.Contains(item[i - 1])) continue;
+    size_t cut = WalkOutsideQuotes(item, 0, [&item](size_t i, int) {
+      if (i == 0 || !kWordDelims.Contains(item[i - 1])) return false;
       for (std::string_view w : {"NULLS", "DESCENDING", "DESC", "ASCENDING", "ASC", "COLLATE"}) {
         size_t e = i + w.size();
-        if (LettersAt(item, i, w) && (e == item.size() || kWordDelims.Contains(item[e]))) {
-          cut = i;
-          break;
-        }
+        if (LettersAt(item, i, w) && (e == item.size() || kWordDelims.Contains(item[e]))) return true;
       }
-    }
+      return false;
+    });
     item = FastTrim(item.substr(0, cut));
     if (!item.empty()) List->Add(item);
   }
@@ -789,41 +783,13 @@ constexpr CharSet kJoinDelims{'\0', '\t', '\n', '\r', ' ', '(', ')', ','};
 // Positions (0-based) of the whole word Word (upper case) outside quotes.
 std::vector<size_t> WholeWordPositions(const String& S, std::string_view Word) {
   std::vector<size_t> found;
-  char quote = 0;
-  for (size_t i = 0; i < S.size(); ++i) {
-    char c = S[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if ((i == 0 || kJoinDelims.Contains(S[i - 1])) && LettersAt(S, i, Word) &&
-               (i + Word.size() == S.size() || kJoinDelims.Contains(S[i + Word.size()]))) {
+  WalkOutsideQuotes(S, 0, [&](size_t i, int) {
+    if ((i == 0 || kJoinDelims.Contains(S[i - 1])) && LettersAt(S, i, Word) &&
+        (i + Word.size() == S.size() || kJoinDelims.Contains(S[i + Word.size()])))
       found.push_back(i);
-    }
-  }
+    return false;
+  });
   return found;
-}
-
-// 0-based position of the first comma at bracket depth 0 outside quotes from
-// From on, npos when there is none.
-size_t TopLevelComma(const String& S, size_t From) {
-  char quote = 0;
-  int depth = 0;
-  for (size_t i = From; i < S.size(); ++i) {
-    char c = S[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      --depth;
-    } else if (c == ',' && depth <= 0) {
-      return i;
-    }
-  }
-  return String::npos;
 }
 
 }  // namespace
@@ -855,21 +821,11 @@ String RemoveBracketed(const String& Text, bool KeepItems) {
   String s = Text;
   for (;;) {
     // First "(" outside quotes and its matching ")".
-    size_t open = String::npos, close = String::npos;
-    char quote = 0;
-    int depth = 0;
-    for (size_t i = 0; i < s.size() && close == String::npos; ++i) {
-      char c = s[i];
-      if (quote) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == '(') {
-        if (depth++ == 0) open = i;
-      } else if (c == ')' && depth > 0) {
-        if (--depth == 0) close = i;
-      }
-    }
+    size_t open = String::npos;
+    size_t close = WalkOutsideQuotes(s, 0, [&](size_t i, int depth) {
+      if (s[i] == '(' && depth == 1 && open == String::npos) open = i;
+      return s[i] == ')' && depth == 0 && open != String::npos;
+    });
     if (open == String::npos) return s;
     if (close == String::npos) close = s.size() - 1;
     if (KeepItems) {
@@ -878,17 +834,11 @@ String RemoveBracketed(const String& Text, bool KeepItems) {
     }
     // The whole comma-separated item holding the brackets.
     size_t before = String::npos;
-    quote = 0;
-    for (size_t i = 0; i < open; ++i) {
-      char c = s[i];
-      if (quote) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == ',') {
-        before = i;
-      }
-    }
+    WalkOutsideQuotes(s, 0, [&](size_t i, int) {
+      if (i >= open) return true;
+      if (s[i] == ',') before = i;
+      return false;
+    });
     size_t after = TopLevelComma(s, close + 1);
     if (before != String::npos)
       s.erase(before, (after == String::npos ? s.size() : after) - before);
@@ -902,21 +852,13 @@ namespace {
 // First blank outside quotes after the item's leading blanks (0 when none),
 // and the last position of the blanks and comments that follow it.
 void AliasDelimiter(const String& Item, int& First, int& Last) {
-  int n = static_cast<int>(Item.size()), i = 1;
+  const int n = static_cast<int>(Item.size());
   First = Last = 0;
-  while (i <= n && kSpaces.Contains(Item[i - 1])) ++i;
-  char quote = 0;
-  for (; i <= n; ++i) {
-    char c = Item[i - 1];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (kSpaces.Contains(c)) {
-      break;
-    }
-  }
-  if (i > n) return;
+  size_t lead = 0;
+  while (lead < Item.size() && kSpaces.Contains(Item[lead])) ++lead;
+  size_t blank = WalkOutsideQuotes(Item, lead, [&Item](size_t i, int) { return kSpaces.Contains(Item[i]); });
+  if (blank == String::npos) return;
+  const int i = static_cast<int>(blank) + 1;
   int next = SkipSpaceAndComments(Item, i);
   if (next > n) return;  // nothing follows: no alias
   First = i;
@@ -979,19 +921,11 @@ String TableByAlias(const String& SelectText, const String& Alias) {
 }
 
 String TableByQualifiedField(const String& SelectText, const String& QualifiedField) {
-  char quote = 0;
-  for (size_t i = 0; i < QualifiedField.size(); ++i) {
-    char c = QualifiedField[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"') {
-      quote = c;
-    } else if (c == '.') {
-      String table = TableByAlias(SelectText, FastTrim(QualifiedField.substr(0, i)));
-      return RemoveDoubleQuotes(table) + "." + RemoveDoubleQuotes(FastTrim(QualifiedField.substr(i + 1)));
-    }
-  }
-  return QualifiedField;
+  const String& f = QualifiedField;
+  size_t dot = WalkOutsideQuotes(f, 0, [&f](size_t i, int) { return f[i] == '.'; });
+  if (dot == String::npos) return f;
+  String table = TableByAlias(SelectText, FastTrim(f.substr(0, dot)));
+  return RemoveDoubleQuotes(table) + "." + RemoveDoubleQuotes(FastTrim(f.substr(dot + 1)));
 }
 
 String FieldNameForParam(const String& SelectText, const String& ParamName) {
@@ -1041,8 +975,7 @@ String ReverseOrderBy(const String& OrderText) {
     while (i < n) {
       char c = s[i];
       if (c == '"' || c == '\'') {
-        size_t e = s.find(c, i + 1);
-        e = e == String::npos ? n : e + 1;
+        size_t e = QuotedRunEnd(s, i);
         w.append(s, i, e - i);
         i = e;
         continue;
