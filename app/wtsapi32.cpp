@@ -85,6 +85,20 @@ bool GetTerminalProcessList(std::vector<String>& Lines) {
   return true;
 }
 
+bool GetTerminalProcessList(TStrings* Lines) {
+  std::vector<String> lines;
+  if (!GetTerminalProcessList(lines)) return false;
+  Lines->BeginUpdate();
+  try {
+    for (const String& line : lines) Lines->Add(line);
+  } catch (...) {
+    Lines->EndUpdate();
+    throw;
+  }
+  Lines->EndUpdate();
+  return true;
+}
+
 void ResetWtsApi() {
   std::lock_guard guard(ApiLock());
   TWtsApi& bound = BoundApi();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/os/SessionProcesses.h"
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -24,6 +25,7 @@ void WtsFreeMemory(void* Memory);
 // current server (a process without a name shows "<iaecaanoii>"). False, with
 // nothing appended, when the list cannot be obtained.
 bool GetTerminalProcessList(std::vector<String>& Lines);
+bool GetTerminalProcessList(TStrings* Lines);
 
 // Releases the bound library and forgets the entry points (the unit's
 // finalization; tests use it to bind afresh).

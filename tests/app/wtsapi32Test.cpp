@@ -65,6 +65,14 @@ TEST_F(Wtsapi32, ListsTheBuiltInProviderAfterExistingLines) {
                        "Name: <iaecaanoii> PID: 5 Session ID: 1",
                        "Name: my app PID: 300 Session ID: 7",
                    }));
+
+  // The string-list form appends the same lines.
+  TStringList list;
+  list.Add("Memo1");
+  ASSERT_TRUE(GetTerminalProcessList(&list));
+  ASSERT_EQ(list.Count(), 5);
+  EXPECT_EQ(list.Strings(0), "Memo1");
+  EXPECT_EQ(list.Strings(4), "Name: my app PID: 300 Session ID: 7");
 }
 
 TEST_F(Wtsapi32, NumbersAreUnsignedAndTheArrayIsFreed) {
