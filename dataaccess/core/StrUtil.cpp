@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/rtl/Locale.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -196,6 +197,8 @@ String FastUpperCase(const String& S) {
 void DoAnsiUpperCase(String& S) { S = AnsiUpperCase(S); }
 void DoWideUpperCase(WideString& S) { S = WideUpperCase(S); }
 WideString UTF8ToWide(const String& S) { return Utf8ToWide(S); }
+// A varString holds UTF-8 already.
+WideString VariantUTF8ToWide(const Variant& V) { return VarIsEmpty(V) ? WideString() : VarToWideStr(V); }
 
 String MakeStr(char C, int Count) { return Count < 1 ? String() : String(static_cast<size_t>(Count), C); }
 
@@ -410,6 +413,67 @@ bool TryStrToGUID(const String& S, TGUID& G) {
   }
   G = g;
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Dates
+
+bool ReplaceMonthNames(const String& S, String& Result) {
+  static constexpr const char* kMonths[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                              "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  const String upper = FastUpperCase(S);
+  for (int m = 0; m < 12; ++m) {
+    size_t p = upper.find(kMonths[m]);
+    if (p == String::npos) continue;
+    const char number[3] = {static_cast<char>('0' + (m + 1) / 10), static_cast<char>('0' + (m + 1) % 10), 0};
+    Result = S.substr(0, p) + number + S.substr(p + 3);
+    std::replace(Result.begin(), Result.end(), '-', FormatSettings.DateSeparator);
+    return true;
+  }
+  return false;
+}
+
+TDateTime StrToDateFmt(const String& S, const String& Format) {
+  TFormatSettings settings = FormatSettings;
+  settings.ShortDateFormat = Format;
+  return StrToDate(S, settings);
+}
+
+String ServerStrToDateTime(const String& S, int Kind) {
+  if (IsBlank(S)) return String();
+  TFormatSettings settings = FormatSettings;
+  String text = S;
+  if (Kind != 2) {
+    // The date part decides: a fraction of a second must not pass for "."
+    String date = FastTrim(S);
+    date = date.substr(0, static_cast<size_t>(std::find_if(date.begin(), date.end(), IsBlankByte) - date.begin()));
+    String replaced;
+    if (PosCh('.', date) != 0) {
+      settings.DateSeparator = '.';
+      settings.ShortDateFormat = "dd.mm.yyyy";
+    } else if (PosCh('/', date) != 0) {
+      settings.DateSeparator = '/';
+      settings.ShortDateFormat = "mm/dd/yyyy";
+    } else if (PosCh('-', date) != 0) {
+      if (ReplaceMonthNames(S, replaced)) {
+        text = replaced;
+        settings.ShortDateFormat = "dd.mm.yyyy";
+      } else {
+        text = ReplaceStr(S, "-", "/");
+        settings.DateSeparator = '/';
+        settings.ShortDateFormat = "yyyy/mm/dd";
+      }
+    } else {
+      return AnsiUpperCase(S);
+    }
+  }
+  settings.TimeSeparator = ':';
+  settings.LongTimeFormat = "h:m:s";
+  switch (Kind) {
+    case 1: return DateToStr(StrToDate(text, settings));
+    case 2: return TimeToStr(StrToTime(text, settings));
+    default: return DateTimeToStr(StrToDateTime(text, settings));
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "platform/rtl/StringList.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/UnitInit.h"
+#include "platform/rtl/Variants.h"
 
 // Builds the SQL keyword list at start and frees it at stop.
 extern const TUnit unit_StrUtil;
@@ -58,6 +59,8 @@ String FastUpperCase(const String& S);   // ASCII only
 void DoAnsiUpperCase(String& S);         // user's locale
 void DoWideUpperCase(WideString& S);     // user's locale
 WideString UTF8ToWide(const String& S);
+// The variant's text as wide text; Null and Empty give "".
+WideString VariantUTF8ToWide(const Variant& V);
 String MakeStr(char C, int Count);
 String IIFStr(bool Condition, const String& S1, const String& S2);
 // Length of a zero-terminated buffer; 0 for nullptr.
@@ -111,6 +114,21 @@ void SplitAtPercent(const String& S, char Prefix, String& First, String& Second)
 String GUIDAsString(const TGUID& G);
 // Accepts exactly that form (upper-case digits only).
 bool TryStrToGUID(const String& S, TGUID& G);
+
+// ---------------------------------------------------------------------------
+// Dates. The conversions read with a copy of FormatSettings and leave the
+// global settings untouched; failures raise EConvertError.
+
+// Finds the first of JAN..DEC (either case, in that order); Result is S with
+// it replaced by its two-digit number and "-" by the date separator.
+bool ReplaceMonthNames(const String& S, String& Result);
+// StrToDate with Format as the short date format.
+TDateTime StrToDateFmt(const String& S, const String& Format);
+// Server date (Kind 1), time (2) or date-time (0) literal as text in the
+// user's format. The date order follows the separator of the date part:
+// "." day.month.year, "/" month/day/year, "-" year-month-day or a month name;
+// a text with none of them comes back upper-cased. Blank gives "".
+String ServerStrToDateTime(const String& S, int Kind);
 
 // ---------------------------------------------------------------------------
 // LIKE masks. Matching is per character (UTF-8 code point) and ignores case.

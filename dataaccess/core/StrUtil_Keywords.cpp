@@ -6,6 +6,7 @@
 
 #include "dataaccess/core/StrUtil.h"
 #include "platform/rtl/Locale.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -145,9 +146,11 @@ bool NeedQuoteImpl(const String& Name, bool LowerOk) {
          IsServerReservedWord(Name);
 }
 
+constexpr const TUnit* kUses[] = {&unit_SysUtils};
+
 }  // namespace
 
-constinit const TUnit unit_StrUtil("StrUtil", BuildKeywordList, FreeKeywordList);
+constinit const TUnit unit_StrUtil("StrUtil", kUses, BuildKeywordList, FreeKeywordList);
 
 int CompareKeywordItems(TStringList* List, int Index1, int Index2) {
   return CompareOrdinal(List->Strings(Index1), List->Strings(Index2), List->CaseSensitive());

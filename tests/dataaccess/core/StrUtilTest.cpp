@@ -4,6 +4,9 @@
 
 #include <chrono>
 
+#include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Variants.h"
+
 TEST(StrUtil, Tests) {
   struct Case {
     const char* Text;
@@ -235,4 +238,72 @@ TEST(StrUtil, StringLists) {
   other.Add("X");
   SubtractStrings(&source, &other, &dest);
   EXPECT_EQ(dest.Text(), "z\r\n");
+}
+
+namespace {
+
+// Fixed settings for the date tests; the user's are restored afterwards.
+class StrUtilDates : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = FormatSettings;
+    FormatSettings = TFormatSettings{};
+    FormatSettings.DateSeparator = '.';
+    FormatSettings.ShortDateFormat = "dd.mm.yyyy";
+    FormatSettings.TimeSeparator = ':';
+    FormatSettings.LongTimeFormat = "hh:nn:ss";
+  }
+  void TearDown() override { FormatSettings = saved_; }
+
+ private:
+  TFormatSettings saved_;
+};
+
+}  // namespace
+
+TEST_F(StrUtilDates, ServerLiterals) {
+  struct Case {
+    const char* Text;
+    int Kind;
+    const char* Out;
+  };
+  const Case cases[] = {
+      {"2020-01-31", 1, "31.01.2020"},
+      {"01/31/2020", 1, "31.01.2020"},
+      {"31.01.2020", 1, "31.01.2020"},
+      {"31-JAN-2020", 1, "31.01.2020"},
+      {"2-dec-2019", 1, "02.12.2019"},
+      {"2020-01-31 10:20:30", 0, "31.01.2020 10:20:30"},
+      {"2020-01-31 10:20:30.5", 0, "31.01.2020 10:20:30"},  // the fraction's "." is not the date's
+      {"31.01.2020", 0, "31.01.2020"},
+      {"10:20:30", 2, "10:20:30"},
+      {" ", 0, ""},
+      {"now", 0, "NOW"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ServerStrToDateTime(c.Text, c.Kind), c.Out) << c.Text;
+  EXPECT_THROW(ServerStrToDateTime("2020-13-45", 1), EConvertError);
+  EXPECT_THROW(ServerStrToDateTime("25:99:00", 2), EConvertError);
+  EXPECT_EQ(FormatSettings.DateSeparator, '.');  // the user's settings stay as they were
+  EXPECT_EQ(FormatSettings.ShortDateFormat, "dd.mm.yyyy");
+}
+
+TEST_F(StrUtilDates, MonthNamesAndFormats) {
+  String out = "stale";
+  EXPECT_TRUE(ReplaceMonthNames("01-feb-2020", out));
+  EXPECT_EQ(out, "01.02.2020");
+  EXPECT_TRUE(ReplaceMonthNames("NOV-OCT", out));  // JAN..DEC order, not text order
+  EXPECT_EQ(out, "NOV.10");
+  EXPECT_FALSE(ReplaceMonthNames("2020-01-01", out));
+  EXPECT_DOUBLE_EQ(StrToDateFmt("2020.01.31", "yyyy.mm.dd"), 43861.0);
+  EXPECT_DOUBLE_EQ(StrToDateFmt("01.31.2020", "mm.dd.yyyy"), 43861.0);
+  EXPECT_EQ(FormatSettings.ShortDateFormat, "dd.mm.yyyy");
+  EXPECT_THROW(StrToDateFmt("31.01.2020", "mm.dd.yyyy"), EConvertError);
+}
+
+TEST(StrUtil, VariantText) {
+  EXPECT_EQ(VariantUTF8ToWide(Variant(String("Жук"))), u"Жук");
+  EXPECT_EQ(VariantUTF8ToWide(Variant(WideString(u"Ё"))), u"Ё");
+  EXPECT_EQ(VariantUTF8ToWide(Variant(12)), u"12");
+  EXPECT_EQ(VariantUTF8ToWide(Variant()), u"");
+  EXPECT_EQ(VariantUTF8ToWide(Null()), u"");
 }
