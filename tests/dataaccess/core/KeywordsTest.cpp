@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "dataaccess/core/StrUtil.h"
 #include "platform/rtl/UnitInit.h"
@@ -58,6 +61,18 @@ TEST_F(Keywords, NeedQuote) {
   EXPECT_EQ(FormatFieldName("", "VALUE"), "\"VALUE\"");
   EXPECT_EQ(FormatFieldName("My T", "ID"), "\"My T\".ID");
   EXPECT_EQ(FormatFieldName("T", "\"Id\""), "T.\"Id\"");
+}
+
+TEST_F(Keywords, LookupsRunOnAnyThreadWithoutLock) {
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&wrong] {
+      for (int i = 0; i < 2000; ++i)
+        if (!NeedQuote("ORDER") || NeedQuoteCI("name") || !NeedQuoteCI("row")) ++wrong;
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(Keywords, FindInRange) {
