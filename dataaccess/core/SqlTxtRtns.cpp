@@ -34,24 +34,31 @@ bool WordAt(const String& S, int Pos, std::string_view Word) {
   return after >= S.size() || kKeywordAfter.Contains(S[after]);
 }
 
-// Skips blanks and comments (not brackets or semicolons) from 1-based Pos.
-int SkipSpaceAndComments(const String& S, int Pos) {
-  int n = static_cast<int>(S.size());
-  while (Pos <= n) {
+// Skips blanks and comments (and "(" and ";" with Brackets) from 1-based Pos
+// within the first N bytes of S; gives the first position not skipped.
+int SkipLeading(const String& S, int N, int Pos, bool Brackets) {
+  N = std::min(N, static_cast<int>(S.size()));
+  if (Pos < 1) Pos = 1;
+  while (Pos <= N) {
     char c = S[Pos - 1];
-    if (kBlanks.Contains(c)) {
+    if (kBlanks.Contains(c) || (Brackets && (c == '(' || c == ';'))) {
       ++Pos;
-    } else if (c == '-' && Pos < n && S[Pos] == '-') {
-      Pos += 2;
-      while (Pos <= n && S[Pos - 1] != '\n' && S[Pos - 1] != '\r') ++Pos;
-    } else if (c == '/' && Pos < n && S[Pos] == '*') {
+    } else if (c == '-' && Pos < N && S[Pos] == '-') {
+      Pos += 2;  // up to, not past, the line end
+      while (Pos <= N && S[Pos - 1] != '\n' && S[Pos - 1] != '\r') ++Pos;
+    } else if (c == '/' && Pos < N && S[Pos] == '*') {
       size_t e = S.find("*/", static_cast<size_t>(Pos + 1));
-      Pos = e == String::npos ? n + 1 : static_cast<int>(e) + 3;
+      Pos = e == String::npos || static_cast<int>(e) + 2 > N ? N + 1 : static_cast<int>(e) + 3;
     } else {
       break;
     }
   }
   return Pos;
+}
+
+// Skips blanks and comments (not brackets or semicolons) from 1-based Pos.
+int SkipSpaceAndComments(const String& S, int Pos) {
+  return SkipLeading(S, static_cast<int>(S.size()), Pos, false);
 }
 
 // Whether the text ends inside a "--" comment (so nothing may follow on its line).
@@ -152,22 +159,7 @@ bool IsSQLKeywordAt(const String& Text, int Pos, std::string_view Word) {
 }
 
 void SkipBlanksAndComments(const String& Text, int Length, int& Pos) {
-  int n = std::min(Length, static_cast<int>(Text.size()));
-  if (Pos < 1) Pos = 1;
-  while (Pos <= n) {
-    char c = Text[Pos - 1];
-    if (kBlanks.Contains(c) || c == '(' || c == ';') {
-      ++Pos;
-    } else if (c == '-' && Pos < n && Text[Pos] == '-') {
-      Pos += 2;
-      while (Pos <= n && Text[Pos - 1] != '\n' && Text[Pos - 1] != '\r') ++Pos;
-    } else if (c == '/' && Pos < n && Text[Pos] == '*') {
-      size_t e = Text.find("*/", static_cast<size_t>(Pos + 1));
-      Pos = e == String::npos || static_cast<int>(e) + 2 > n ? n + 1 : static_cast<int>(e) + 3;
-    } else {
-      break;
-    }
-  }
+  Pos = SkipLeading(Text, Length, Pos, true);
 }
 
 String StripSQLComments(const String& Text) {
@@ -587,19 +579,22 @@ int TSQLParser::TailPos() {
   return ScanKeywords(from, kTail);
 }
 
-TSQLClause TSQLParser::GetOrderByPos() {
+TSQLClause TSQLParser::GetByClause(std::span<const std::string_view> Keyword,
+                                    std::span<const std::string_view> EndWords, bool TrimAtEnd) {
   ResetScan();
-  int o = ScanKeywords(FStartPos, kOrder);
-  if (o == 0) return {};
-  int by = ScanKeywords(o + 5, kBy);
+  int k = ScanKeywords(FStartPos, Keyword);
+  if (k == 0) return {};
+  int by = ScanKeywords(k + static_cast<int>(Keyword[0].size()), kBy);
   if (by == 0) return {};
   int start = by + 2, end = FLen;
-  if (int tail = ScanKeywords(start, kTail); tail != 0) {
-    end = tail - 1;
+  int e = ScanKeywords(start, EndWords);
+  if (e != 0) end = e - 1;
+  if (e != 0 || TrimAtEnd)
     while (end >= start && IsLowByte(At(end))) --end;
-  }
-  return {o, end, Copy(start, end - start + 1)};
+  return {k, end, Copy(start, end - start + 1)};
 }
+
+TSQLClause TSQLParser::GetOrderByPos() { return GetByClause(kOrder, kTail, false); }
 
 String TSQLParser::SetOrderBy(const String& Order) {
   String order = FastTrim(Order);
@@ -642,17 +637,7 @@ void TSQLParser::GetOrderFields(TStrings* List) {
   }
 }
 
-TSQLClause TSQLParser::GetGroupByPos() {
-  ResetScan();
-  int g = ScanKeywords(FStartPos, kGroup);
-  if (g == 0) return {};
-  int by = ScanKeywords(g + 5, kBy);
-  if (by == 0) return {};
-  int start = by + 2, end = FLen;
-  if (int e = ScanKeywords(start, kGroupEnd); e != 0) end = e - 1;
-  while (end >= start && IsLowByte(At(end))) --end;
-  return {g, end, Copy(start, end - start + 1)};
-}
+TSQLClause TSQLParser::GetGroupByPos() { return GetByClause(kGroup, kGroupEnd, true); }
 
 String TSQLParser::SetGroupBy(const String& Group) {
   String group = FastTrim(Group);

@@ -116,6 +116,11 @@ class TSQLParser : public TObject {
   // (with StopAtBracket), or the end of the text.
   int ScanClauseEnd(int From, std::span<const std::string_view> Words, bool StopAtBracket);
   int FindWhere(int N);
+  // "<Keyword> BY" at depth 0: Start at the keyword, Text from after BY to
+  // before the first of EndWords (trailing blanks dropped) or to the end of
+  // the text (dropped there too with TrimAtEnd).
+  TSQLClause GetByClause(std::span<const std::string_view> Keyword,
+                         std::span<const std::string_view> EndWords, bool TrimAtEnd);
   String ReadName(int& Pos) const;
 
   String FText;
