@@ -2,21 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "dataaccess/core/FIBDatabase.h"
-#include "platform/rtl/Threads.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 class FIBDBLoginDlgTest : public ::testing::Test {
  protected:
@@ -31,36 +25,23 @@ class FIBDBLoginDlgTest : public ::testing::Test {
     InitializeUnits({&unit_FIBDBLoginDlg});
   }
 
-  // Runs Call while another thread acts on the modal login dialog through
-  // the main thread's call queue; an exception of Call is raised afterwards.
+  // Runs Call while a window timer acts on the login dialog once it is
+  // shown modally (the timer ticks inside the dialog's modal loop).
   static void WithDialog(const std::function<void(TfrmFIBDBLoginDlg*)>& Act, const std::function<void()>& Call) {
-    std::atomic<bool> finished{false};
-    std::thread driver([&] {
-      for (int attempt = 0; attempt < 500; ++attempt) {
-        const bool acted = TThread::Synchronize(nullptr, [&] {
-          for (int i = 0; i < Screen->FormCount(); ++i) {
-            auto* dialog = dynamic_cast<TfrmFIBDBLoginDlg*>(Screen->Forms(i));
-            if (dialog != nullptr && dialog->Modal() && dialog->Showing()) {
-              Act(dialog);
-              return true;
-            }
-          }
-          return false;
-        });
-        if (acted) break;
-        std::this_thread::sleep_for(10ms);
+    std::unique_ptr<TTimer> timer(new TTimer(nullptr));
+    bool acted = false;
+    timer->SetInterval(10);
+    timer->SetOnTimer([&](TObject*) {
+      for (int i = 0; i < Screen->FormCount() && !acted; ++i) {
+        auto* dialog = dynamic_cast<TfrmFIBDBLoginDlg*>(Screen->Forms(i));
+        if (dialog != nullptr && dialog->Modal() && dialog->Showing()) {
+          acted = true;
+          Act(dialog);
+        }
       }
-      finished = true;
     });
-    std::exception_ptr error;
-    try {
-      Call();
-    } catch (...) {
-      error = std::current_exception();
-    }
-    while (!finished) CheckSynchronize(10);
-    driver.join();
-    if (error) std::rethrow_exception(error);
+    Call();
+    EXPECT_TRUE(acted);
   }
 
   static bool RunDialog(const String& DBName, String& User, String& Password, String& Role,
@@ -136,7 +117,7 @@ TEST_F(FIBDBLoginDlgTest, DatabaseConnectsWithWhatTheDialogGot) {
   db->ConnectParams()->SetUserName("");
   db->ConnectParams()->SetPassword("");
   db->SetUseLoginPrompt(true);
-  std::atomic<int> prompts{0};
+  int prompts = 0;
   auto answer = [&](bool accept) {
     return [&, accept](TfrmFIBDBLoginDlg* d) {
       ++prompts;
@@ -157,7 +138,7 @@ TEST_F(FIBDBLoginDlgTest, DatabaseConnectsWithWhatTheDialogGot) {
   EXPECT_FALSE(db->Connected());
   connectWith(answer(true));
   EXPECT_TRUE(db->Connected());
-  EXPECT_EQ(prompts.load(), 2);
+  EXPECT_EQ(prompts, 2);
   EXPECT_EQ(db->ConnectParams()->UserName(), fbtest::kUser);
   EXPECT_EQ(db->ConnectParams()->Password(), fbtest::kPassword);
   db->Close();
