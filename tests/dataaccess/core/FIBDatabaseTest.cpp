@@ -259,6 +259,30 @@ TEST_F(FIBDatabaseTest, ChangedParametersRebuildTheBlockAtTheNextConnect) {
   EXPECT_EQ(db->GetAttachmentCharSetID(), 52);
 }
 
+TEST_F(FIBDatabaseTest, ARefusedParameterBlockIsNotReplacedByTheOldOne) {
+  TFIBDatabase* db = NewDatabase();
+  db->Connect();
+  db->Close();
+  db->DBParams()->Add("no_such_item=1");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      db->Connect();
+      FAIL() << "connected with the block of the earlier parameters";
+    } catch (const EFIBClientError& e) {
+      EXPECT_EQ(e.Message(), "DPB Constant (no_such_item) is unknown.");
+    }
+  }
+  EXPECT_FALSE(db->Connected());
+}
+
+TEST_F(FIBDatabaseTest, UnitFinalizationClosesOpenDatabases) {
+  TFIBDatabase* db = NewDatabase();
+  db->Connect();
+  FinalizeUnits();
+  EXPECT_FALSE(db->Connected());
+  fbtest::InitFIBUnits();
+}
+
 TEST_F(FIBDatabaseTest, DialectIsLoweredToTheDatabasesOwn) {
   fbtest::TTempDatabase dialect1("NONE", 1);
   TFIBDatabase* db = NewFIBDatabase(form_, dialect1.Path(), "NONE");
