@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/fib.h"
@@ -90,24 +91,31 @@ void ReadBlob(IIBClientLibrary* ClientLibrary, isc_blob_handle* BlobHandle, void
     if (capacity != read) Buffer = Reallocate(Buffer, read);
     Size = static_cast<Integer>(read);
   };
+  // Once the buffer is full the next segment goes to a scratch block, so that
+  // a BLOB of exactly the expected length ends without growing the buffer.
+  std::unique_ptr<ISC_SCHAR[]> scratch;
   for (;;) {
-    if (read == capacity) {
-      const size_t limit = INT_MAX;
-      if (capacity >= limit) {
-        finish();
-        throw EOutOfMemory("Out of memory");
-      }
-      capacity = std::min(limit, capacity + std::max<size_t>(capacity, kBlobSegmentSize));
-      Buffer = Reallocate(Buffer, capacity);
-    }
-    const auto wanted = static_cast<unsigned short>(std::min<size_t>(capacity - read, kBlobSegmentSize));
+    const bool full = read == capacity;
+    if (full && !scratch) scratch = std::make_unique<ISC_SCHAR[]>(kBlobSegmentSize);
+    const auto wanted =
+        static_cast<unsigned short>(full ? kBlobSegmentSize : std::min<size_t>(capacity - read, kBlobSegmentSize));
+    ISC_SCHAR* target = full ? scratch.get() : static_cast<ISC_SCHAR*>(Buffer) + read;
     unsigned short got = 0;
-    const ISC_STATUS status = ClientLibrary->isc_get_segment(StatusVector(), BlobHandle, &got, wanted,
-                                                             static_cast<ISC_SCHAR*>(Buffer) + read);
+    const ISC_STATUS status = ClientLibrary->isc_get_segment(StatusVector(), BlobHandle, &got, wanted, target);
     if (status == isc_segstr_eof) break;
     if (status != 0 && status != isc_segment) {
       finish();
       RaiseStatusError(ClientLibrary, nullptr);
+    }
+    if (full && got > 0) {
+      constexpr size_t limit = INT_MAX;
+      if (capacity > limit - got) {
+        finish();
+        throw EOutOfMemory("Out of memory");
+      }
+      capacity = std::min(limit, std::max(capacity + got, capacity + capacity / 2));
+      Buffer = Reallocate(Buffer, capacity);
+      std::memcpy(static_cast<ISC_SCHAR*>(Buffer) + read, target, got);
     }
     read += got;
   }
