@@ -11,6 +11,7 @@
 
 #include "dataaccess/core/FIBDatabase.h"
 #include "platform/rtl/Exceptions.h"
+#include "tests/dataaccess/core/QuadRows.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 // GCC 12 takes the inlined destructor of a class with TObject's destroying
@@ -94,44 +95,9 @@ class FIBBlobStreamTest : public ::testing::Test {
     return s->BlobID();
   }
 
-  // Runs one statement whose input parameters are (integer, BLOB) and whose
-  // output, when there is one, is a single BLOB column.
-  ISC_QUAD Run(const String& SQL, Integer Id, const ISC_QUAD* Blob = nullptr) {
-    IIBClientLibrary* lib = db_->GetClientLibrary();
-    isc_stmt_handle stmt = 0;
-    db_->CheckCall(lib->isc_dsql_alloc_statement2(StatusVector(), db_->HandlePtr(), &stmt));
-    alignas(XSQLDA) char in_area[DescriptorAreaSize(2)] = {};
-    alignas(XSQLDA) char out_area[DescriptorAreaSize(1)] = {};
-    auto* in = reinterpret_cast<XSQLDA*>(in_area);
-    auto* out = reinterpret_cast<XSQLDA*>(out_area);
-    in->version = out->version = SQLDA_VERSION1;
-    in->sqln = 2;
-    out->sqln = 1;
-    tr_->CheckCall(lib->isc_dsql_prepare(StatusVector(), tr_->HandlePtr(), &stmt, 0, SQL.c_str(), 3, out));
-    tr_->CheckCall(lib->isc_dsql_describe_bind(StatusVector(), &stmt, 3, in));
-    ISC_QUAD result{0, 0}, blob = Blob ? *Blob : ISC_QUAD{0, 0};
-    short null_in = 0, null_out = 0;
-    in->sqlvar[0].sqldata = reinterpret_cast<char*>(&Id);
-    in->sqlvar[0].sqlind = &null_in;
-    if (in->sqld > 1) {
-      in->sqlvar[1].sqldata = reinterpret_cast<char*>(&blob);
-      in->sqlvar[1].sqlind = &null_in;
-    }
-    out->sqlvar[0].sqldata = reinterpret_cast<char*>(&result);
-    out->sqlvar[0].sqlind = &null_out;
-    tr_->CheckCall(lib->isc_dsql_execute(StatusVector(), tr_->HandlePtr(), &stmt, 3, in));
-    if (out->sqld > 0) tr_->CheckCall(lib->isc_dsql_fetch(StatusVector(), &stmt, 3, out));
-    db_->CheckCall(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
-    return result;
-  }
-  // Stores the BLOB in a row, commits and reads the row's BLOB id back in a
-  // new transaction.
+  ISC_QUAD Run(const String& SQL, Integer Id) { return fbtest::RunQuadStatement(db_, tr_, SQL, Id); }
   ISC_QUAD ThroughRow(const String& Table, const String& Column, const ISC_QUAD& Blob) {
-    Run("delete from " + Table + " where ID = ?", 1);
-    Run("insert into " + Table + " (ID, " + Column + ") values (?, ?)", 1, &Blob);
-    tr_->Commit();
-    tr_->StartTransaction();
-    return Run("select " + Column + " from " + Table + " where ID = ?", 1);
+    return fbtest::StoreInRow(db_, tr_, Table, Column, Blob);
   }
 
   static fbtest::TTempDatabase* file_;
