@@ -185,7 +185,7 @@ double BcdToDouble(const TBcd& Bcd) {
 TBcd DoubleToBcd(double Value) {
   if (!std::isfinite(Value)) throw EBcdOverflowException("BCD overflow");
   char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof(buf), Value, std::chars_format::scientific, 17);
+  auto res = std::to_chars(buf, buf + sizeof(buf), Value, std::chars_format::scientific);
   String text(buf, res.ptr);
   // "-d.ddddde+xx": digits and exponent.
   Dec d;
@@ -202,7 +202,7 @@ TBcd DoubleToBcd(double Value) {
     places = 0;
   }
   d.places = places;
-  // Drop trailing zeros of the fraction (noise-free shortest form).
+  // Drop trailing zeros of the fraction.
   while (d.places > 0 && d.digits.back() == '0') {
     d.digits.pop_back();
     --d.places;

@@ -48,7 +48,8 @@ TBcd StrToBcd(const String& Value);
 bool TryStrToBcd(const String& Value, TBcd& Bcd);
 
 double BcdToDouble(const TBcd& Bcd);
-// Up to 18 significant digits; NaN and infinities raise EBcdOverflowException.
+// The shortest decimal that reads back as Value; NaN and infinities raise
+// EBcdOverflowException.
 TBcd DoubleToBcd(double Value);
 // The integer part (truncated); EBcdOverflowException beyond Int64.
 Int64 BcdToInt64(const TBcd& Bcd);
