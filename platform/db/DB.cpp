@@ -97,7 +97,16 @@ const char* FieldTypeName(TFieldType Type) {
 TDataSet::TDataSet(TComponent* AOwner)
     : TComponent(AOwner), fields_(std::make_unique<TFields>(this)), field_defs_(std::make_unique<TFieldDefs>(this)) {}
 
-TDataSet::~TDataSet() = default;
+TDataSet::~TDataSet() {
+  // A dataset not freed with delete (BeforeDestruction skipped): what needs
+  // no virtual call is undone here; its most derived class closes it.
+  for (TDataSource* ds : data_sources_) {
+    ds->data_set_ = nullptr;
+    ds->UpdateState();
+  }
+  data_sources_.clear();
+  fields_->Clear();
+}
 
 void TDataSet::BeforeDestruction() {
   Destroying();

@@ -947,7 +947,9 @@ class TFields : public TObject {
 };
 
 // ---------------------------------------------------------------------------
-// TDataSet
+// TDataSet. Freed with delete, a dataset closes itself (no Before/AfterClose),
+// leaves its data sources and frees its fields; a descendant that may be
+// destroyed otherwise closes itself in its own destructor.
 
 class TDataSet : public TComponent {
  public:

@@ -10,7 +10,13 @@
 
 TDataSource::TDataSource(TComponent* AOwner) : TComponent(AOwner) {}
 
-TDataSource::~TDataSource() { Detach(); }
+TDataSource::~TDataSource() {
+  // No handler runs from a destructor.
+  on_state_change_ = nullptr;
+  on_data_change_ = nullptr;
+  on_update_data_ = nullptr;
+  Detach();
+}
 
 void TDataSource::BeforeDestruction() {
   on_state_change_ = nullptr;

@@ -109,7 +109,11 @@ class TMemDataSet::TBlobStream : public TMemoryStream {
 
 TMemDataSet::TMemDataSet(TComponent* AOwner) : TDataSet(AOwner) {}
 
-TMemDataSet::~TMemDataSet() = default;
+TMemDataSet::~TMemDataSet() {
+  // Closed here too when the dataset lives on the stack.
+  Destroying();
+  Close();
+}
 
 void TMemDataSet::AppendRows(std::initializer_list<std::initializer_list<Variant>> Rows) {
   for (const auto& row : Rows) {

@@ -292,27 +292,28 @@ TEST(DataSetControlsTest, DisabledControlsGetOneChangeAtTheEnd) {
 }
 
 TEST(DataSetControlsTest, TempStateHidesEventsAndRestores) {
-  Window w(3, 3);
-  auto ds = w.ds.get();
   struct Probe : TMemDataSet {
     using TMemDataSet::RestoreState;
     using TMemDataSet::SetTempState;
-  };
-  auto* p = static_cast<Probe*>(ds);
-  ds->Edit();
-  ds->FieldByName("NAME")->SetAsString("x");
-  ASSERT_TRUE(ds->Modified());
-  TDataSetState saved = p->SetTempState(dsCalcFields);
-  EXPECT_EQ(ds->State(), dsCalcFields);
-  EXPECT_TRUE(ds->ControlsDisabled());
-  p->RestoreState(saved);
-  EXPECT_EQ(ds->State(), dsEdit);
-  EXPECT_FALSE(ds->ControlsDisabled());
+    using TMemDataSet::TMemDataSet;
+  } ds(nullptr);
+  ds.FieldDefs()->Add("NAME", ftString, 10);
+  ds.Open();
+  ds.AppendRows({{"n1"}});
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("x");
+  ASSERT_TRUE(ds.Modified());
+  TDataSetState saved = ds.SetTempState(dsCalcFields);
+  EXPECT_EQ(ds.State(), dsCalcFields);
+  EXPECT_TRUE(ds.ControlsDisabled());
+  ds.RestoreState(saved);
+  EXPECT_EQ(ds.State(), dsEdit);
+  EXPECT_FALSE(ds.ControlsDisabled());
   // Reading an old value (a temporary state) keeps the pending edit.
-  EXPECT_EQ(ds->FieldByName("NAME")->OldValue().AsString(), "n1");
-  EXPECT_TRUE(ds->Modified());
-  ds->CheckBrowseMode();
-  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "x");
+  EXPECT_EQ(ds.FieldByName("NAME")->OldValue().AsString(), "n1");
+  EXPECT_TRUE(ds.Modified());
+  ds.CheckBrowseMode();
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "x");
 }
 
 TEST(DataSetControlsTest, RecNoAndRecordCount) {
