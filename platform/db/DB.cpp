@@ -842,9 +842,7 @@ Variant TDataSet::FieldValues(const String& FieldName) {
   if (FieldName.find(';') == String::npos) return FieldByName(FieldName)->Value();
   std::vector<TField*> list;
   GetFieldList(list, FieldName);
-  Variant result = VarArrayCreate({0, static_cast<Integer>(list.size()) - 1}, varVariant);
-  for (size_t i = 0; i < list.size(); ++i) VarArrayPut(result, list[i]->Value(), static_cast<Integer>(i));
-  return result;
+  return db_internal::ValuesOf(list);
 }
 
 void TDataSet::SetFieldValues(const String& FieldName, const Variant& Value) {
@@ -854,7 +852,7 @@ void TDataSet::SetFieldValues(const String& FieldName, const Variant& Value) {
   }
   std::vector<TField*> list;
   GetFieldList(list, FieldName);
-  for (size_t i = 0; i < list.size(); ++i) list[i]->SetValue(VarArrayGet(Value, static_cast<Integer>(i)));
+  db_internal::SetValuesOf(list, Value);
 }
 
 TFieldClass TDataSet::GetFieldClass(TFieldType FieldType) {

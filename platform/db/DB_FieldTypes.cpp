@@ -27,6 +27,18 @@ bool RoundInto(double Value, I& Out) {
   return true;
 }
 
+// Integer text: "" clears; a number goes to SetAsLargeInt (which checks the
+// range).
+void SetIntegerText(TField* Field, const String& Value) {
+  if (Value.empty()) {
+    Field->Clear();
+    return;
+  }
+  Int64 v;
+  if (!TryStrToInt64(Value, v)) DatabaseErrorFmt(SInvalidIntegerValue, {Value, Field->DisplayName()});
+  Field->SetAsLargeInt(v);
+}
+
 // Longest prefix of S of at most Max bytes that ends on a UTF-8 character
 // boundary.
 size_t Utf8Cut(const String& S, size_t Max) {
@@ -260,15 +272,7 @@ void TIntegerField::SetAsFloat(double Value) {
   SetAsInteger(v);
 }
 
-void TIntegerField::SetAsString(const String& Value) {
-  if (Value.empty()) {
-    Clear();
-    return;
-  }
-  Int64 v;
-  if (!TryStrToInt64(Value, v)) DatabaseErrorFmt(SInvalidIntegerValue, {Value, DisplayName()});
-  SetAsLargeInt(v);
-}
+void TIntegerField::SetAsString(const String& Value) { SetIntegerText(this, Value); }
 
 void TIntegerField::SetVarValue(const Variant& Value) { SetAsLargeInt(Value.AsInt64()); }
 
@@ -340,15 +344,7 @@ void TLargeintField::SetAsFloat(double Value) {
   SetAsLargeInt(v);
 }
 
-void TLargeintField::SetAsString(const String& Value) {
-  if (Value.empty()) {
-    Clear();
-    return;
-  }
-  Int64 v;
-  if (!TryStrToInt64(Value, v)) DatabaseErrorFmt(SInvalidIntegerValue, {Value, DisplayName()});
-  SetAsLargeInt(v);
-}
+void TLargeintField::SetAsString(const String& Value) { SetIntegerText(this, Value); }
 
 void TLargeintField::SetVarValue(const Variant& Value) { SetAsLargeInt(Value.AsInt64()); }
 

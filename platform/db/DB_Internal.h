@@ -40,6 +40,19 @@ TTimeStamp MSecsToTimeStamp(double MSecs);
 // The base conversion between a field's native and converted values.
 void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative);
 
+// The values of items (fields, parameters) as a variant array [0..n-1], and
+// an array's elements given to them in order.
+template <class T>
+Variant ValuesOf(const std::vector<T*>& Items) {
+  Variant result = VarArrayCreate({0, static_cast<Integer>(Items.size()) - 1}, varVariant);
+  for (size_t i = 0; i < Items.size(); ++i) VarArrayPut(result, Items[i]->Value(), static_cast<Integer>(i));
+  return result;
+}
+template <class T>
+void SetValuesOf(const std::vector<T*>& Items, const Variant& Values) {
+  for (size_t i = 0; i < Items.size(); ++i) Items[i]->SetValue(VarArrayGet(Values, static_cast<Integer>(i)));
+}
+
 // Variant equality that also compares arrays element by element; values
 // that cannot be compared are unequal.
 bool VarSameValue(const Variant& A, const Variant& B);

@@ -292,9 +292,7 @@ Variant TParams::ParamValues(const String& ParamName) const {
   if (ParamName.find(';') == String::npos) return ParamByName(ParamName)->Value();
   std::vector<TParam*> list;
   GetParamList(list, ParamName);
-  Variant result = VarArrayCreate({0, static_cast<Integer>(list.size()) - 1}, varVariant);
-  for (size_t i = 0; i < list.size(); ++i) VarArrayPut(result, list[i]->Value(), static_cast<Integer>(i));
-  return result;
+  return db_internal::ValuesOf(list);
 }
 
 void TParams::SetParamValues(const String& ParamName, const Variant& Value) {
@@ -304,5 +302,5 @@ void TParams::SetParamValues(const String& ParamName, const Variant& Value) {
   }
   std::vector<TParam*> list;
   GetParamList(list, ParamName);
-  for (size_t i = 0; i < list.size(); ++i) list[i]->SetValue(VarArrayGet(Value, static_cast<Integer>(i)));
+  db_internal::SetValuesOf(list, Value);
 }

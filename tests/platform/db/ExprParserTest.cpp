@@ -255,9 +255,14 @@ TEST_F(ExprParserTest, FieldMapRewritesTypeCodes) {
   EXPECT_EQ(Parse("CODE = 'a'"), "BIN(EQ, F1:CODE, C23:'a')");
 }
 
-TEST_F(ExprParserTest, LongTextsAreKeptWhole) {
-  String name(300, 'x');
-  EXPECT_EQ(Parse("NAME = '" + name + "'"), "BIN(EQ, F1:NAME, C1:'" + name + "')");
+TEST_F(ExprParserTest, LongTextsAndNamesAreKeptWhole) {
+  String text(300, 'x');
+  EXPECT_EQ(Parse("NAME = '" + text + "'"), "BIN(EQ, F1:NAME, C1:'" + text + "')");
+  String name(300, 'N');
+  auto* f = new TIntegerField(&ds_);
+  f->SetFieldName(name);
+  f->SetDataSet(&ds_);
+  EXPECT_EQ(Parse("[" + name + "] = 1"), "BIN(EQ, F3:" + name + ", C3:1)");
 }
 
 TEST_F(ExprParserTest, InvalidTextsRaiseTheirErrors) {
