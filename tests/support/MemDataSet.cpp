@@ -221,7 +221,7 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool /
     }
     break;
   }
-  Trace1(String("GetRecord(") + ModeName(GetMode) + ")=" + ResultName(result));
+  Note(String("GetRecord(") + ModeName(GetMode) + ")=" + ResultName(result));
   return result;
 }
 
@@ -278,7 +278,7 @@ void TMemDataSet::SetFiltered(bool Value) {
 }
 
 void TMemDataSet::InternalOpen() {
-  Trace1("InternalOpen");
+  Note("InternalOpen");
   TFieldDefs* defs = FieldDefs();
   int n = defs->Count();
   offsets_.assign(static_cast<size_t>(n), 0);
@@ -309,7 +309,7 @@ void TMemDataSet::InternalOpen() {
 }
 
 void TMemDataSet::InternalClose() {
-  Trace1("InternalClose");
+  Note("InternalClose");
   if (old_buffer_ != nullptr) FreeRecordBuffer(old_buffer_);
   BindFields(false);
   if (DefaultFields()) DestroyFields();
@@ -328,12 +328,12 @@ void TMemDataSet::ClearCalcFields(TRecordBuffer Buffer) {
 }
 
 void TMemDataSet::InternalFirst() {
-  Trace1("InternalFirst");
+  Note("InternalFirst");
   cursor_ = -1;
 }
 
 void TMemDataSet::InternalLast() {
-  Trace1("InternalLast");
+  Note("InternalLast");
   cursor_ = static_cast<int>(rows_.size());
 }
 
@@ -351,7 +351,7 @@ void TMemDataSet::InternalGotoBookmark(const void* Bookmark) {
 }
 
 void TMemDataSet::InternalEdit() {
-  Trace1("InternalEdit");
+  Note("InternalEdit");
   if (OnInternalEdit) OnInternalEdit();
   std::memcpy(old_buffer_, ActiveBuffer(), static_cast<size_t>(GetRecordSize()));
   blobs_[old_buffer_] = blobs_[ActiveBuffer()];
@@ -368,7 +368,7 @@ void TMemDataSet::InternalAddRecord(const void* Buffer, bool Append) {
 }
 
 void TMemDataSet::InternalPost() {
-  Trace1("InternalPost");
+  Note("InternalPost");
   if (OnInternalPost) OnInternalPost();
   TDataSet::InternalPost();
   TRecordBuffer buf = ActiveBuffer();
@@ -399,7 +399,7 @@ void TMemDataSet::InternalPost() {
 }
 
 void TMemDataSet::InternalDelete() {
-  Trace1("InternalDelete");
+  Note("InternalDelete");
   if (OnInternalDelete) OnInternalDelete();
   int64_t id;
   std::memcpy(&id, ActiveBuffer(), 8);

@@ -111,7 +111,7 @@ class TMemDataSet : public TDataSet {
   void BufferToRow(TRecordBuffer Buffer, TRow& Row);
   bool RecordAccepted(TRecordBuffer Buffer);
   void BuildParser(const String& Text, TFilterOptions Options);
-  void Trace1(const String& S) {
+  void Note(const String& S) {
     if (TraceCalls) Trace.push_back(S);
   }
 

@@ -142,6 +142,31 @@ TEST(DataSetWindowTest, MoveByReturnsTheDistanceMovedAndStopsAtTheEnds) {
   }
 }
 
+TEST(DataSetWindowTest, ReadsOnlyTheRecordsTheWindowNeeds) {
+  auto ds = MakeDataSet(10);
+  ds->Close();
+  TDataSource src(nullptr);
+  src.SetDataSet(ds.get());
+  TRecordingLink link;
+  link.SetBufferCount(3);
+  link.SetDataSource(&src);
+  ds->TraceCalls = true;
+  ds->Open();
+  EXPECT_EQ(ds->Trace, (Log{"InternalOpen", "GetRecord(gmNext)=grOK", "GetRecord(gmNext)=grOK",
+                            "GetRecord(gmNext)=grOK"}));
+  ds->Trace.clear();
+  ds->Last();
+  EXPECT_EQ(ds->Trace, (Log{"InternalLast", "GetRecord(gmPrior)=grOK", "GetRecord(gmPrior)=grOK",
+                            "GetRecord(gmPrior)=grOK"}));
+  // Moving inside the window reads nothing; past its edge, one record.
+  ds->Trace.clear();
+  ds->MoveBy(-2);
+  EXPECT_TRUE(ds->Trace.empty());
+  ds->Prior();
+  EXPECT_EQ(ds->Trace, (Log{"GetRecord(gmPrior)=grOK"}));
+  link.SetDataSource(nullptr);
+}
+
 TEST(DataSetWindowTest, FirstLastAndTheEndFlags) {
   Window w(5, 2);
   w.ds->Last();
