@@ -28,3 +28,5 @@ function(project_tests name)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     LABELS "${PT_LABELS}")
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Resources.cmake)

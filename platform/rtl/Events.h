@@ -40,6 +40,7 @@ class Event<R(A...)> {
     static_assert(sizeof(method) <= sizeof(Key::code), "member pointer too large");
     fn_ = [obj, method](A... a) -> R { return (obj->*method)(std::forward<A>(a)...); };
     data_ = MostDerived(obj);
+    object_ = AsObject(obj);
     std::memcpy(key_.code.data(), &method, sizeof(method));
     key_.type = &typeid(M);
   }
@@ -48,7 +49,7 @@ class Event<R(A...)> {
   // event compare equal to each other, and to nothing else.
   template <class T, class F>
     requires(std::is_invocable_r_v<R, F&, A...> && !std::is_member_function_pointer_v<F>)
-  Event(T* obj, F f) : fn_(std::move(f)), data_(MostDerived(obj)) {
+  Event(T* obj, F f) : fn_(std::move(f)), data_(MostDerived(obj)), object_(AsObject(obj)) {
     key_.token = std::make_shared<char>();
   }
 
@@ -66,6 +67,9 @@ class Event<R(A...)> {
   // The bound object (its most-derived address), or nullptr.
   const void* Data() const { return data_; }
   bool IsBoundTo(const void* obj) const { return data_ != nullptr && data_ == obj; }
+  // The bound object when it is a TObject (callback lists ask components to
+  // notify them when freed), else nullptr.
+  const TObject* Object() const { return object_; }
 
   R operator()(A... a) const {
     if (!fn_) {
@@ -92,6 +96,15 @@ class Event<R(A...)> {
     }
   }
 
+  template <class T>
+  static const TObject* AsObject(T* obj) {
+    if constexpr (std::is_base_of_v<TObject, T>) {
+      return obj;
+    } else {
+      return nullptr;
+    }
+  }
+
   struct Key {
     std::array<unsigned char, 16> code{};
     const std::type_info* type = nullptr;
@@ -100,6 +113,7 @@ class Event<R(A...)> {
 
   std::function<R(A...)> fn_;
   const void* data_ = nullptr;
+  const TObject* object_ = nullptr;
   Key key_;
 };
 

@@ -73,3 +73,7 @@ RTL_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 RTL_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);
 RTL_DECLARE_EXCEPTION(EInvalidGridOperation, Exception);
 RTL_DECLARE_EXCEPTION(EOutOfResources, Exception);
+RTL_DECLARE_EXCEPTION(EAssertionFailed, Exception);
+
+// Raises EAssertionFailed "<message> (<file>, line <line>)".
+[[noreturn]] void AssertionFailed(const String& Message, const char* FileName, int Line);

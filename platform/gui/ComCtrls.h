@@ -1,0 +1,157 @@
+// Tree view with its nodes.
+//
+// TTreeNodes keeps the node tree itself (the widget mirrors it while it
+// exists). Item(Index) and AbsoluteIndex count nodes in tree order (a node,
+// then its children, depth first); the order is cached and rebuilt after an
+// insertion that does not append at the end, so scanning every node by index
+// costs one rebuild plus one step per node. Node data is an untyped pointer.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/gui/Controls.h"
+
+RTL_DECLARE_EXCEPTION(ETreeViewError, Exception);
+
+class TTreeNodes;
+class TTreeView;
+
+class TTreeNode : public TPersistent {
+ public:
+  ~TTreeNode() override;
+
+  TTreeNodes* Owner() const { return owner_; }
+  TTreeView* TreeView() const;
+  TTreeNode* Parent() const { return parent_; }
+  const String& Text() const { return text_; }
+  void SetText(const String& Value);
+  void* Data() const { return data_; }
+  void SetData(void* Value) { data_ = Value; }
+  int Count() const { return static_cast<int>(children_.size()); }
+  TTreeNode* Item(int Index) const;
+  bool HasChildren() const { return !children_.empty(); }
+  TTreeNode* GetFirstChild() const { return children_.empty() ? nullptr : children_.front(); }
+  TTreeNode* GetLastChild() const { return children_.empty() ? nullptr : children_.back(); }
+  TTreeNode* GetNextSibling() const;
+  TTreeNode* GetPrevSibling() const;
+  // Position among the siblings.
+  int Index() const;
+  // Position in tree order over all nodes.
+  int AbsoluteIndex() const;
+  // 0 for top-level nodes.
+  int Level() const;
+  bool Expanded() const { return expanded_; }
+  void SetExpanded(bool Value);
+  void Expand(bool Recurse);
+  void Collapse(bool Recurse);
+  // Removes and frees the node and its children.
+  void Delete();
+
+ private:
+  friend class TTreeNodes;
+  friend class TTreeView;
+  explicit TTreeNode(TTreeNodes* Owner) : owner_(Owner) {}
+
+  TTreeNodes* owner_;
+  TTreeNode* parent_ = nullptr;
+  std::vector<TTreeNode*> children_;
+  String text_;
+  void* data_ = nullptr;
+  bool expanded_ = false;
+  void* item_ = nullptr;  // the widget's item while the widget exists
+};
+
+class TTreeNodes : public TPersistent {
+ public:
+  explicit TTreeNodes(TTreeView* Owner);
+  ~TTreeNodes() override;
+
+  TTreeView* Owner() const { return owner_; }
+  // Number of nodes at every level.
+  int Count() const { return count_; }
+  // Node by position in tree order (ETreeViewError when out of range).
+  TTreeNode* Item(int Index) const;
+  TTreeNode* GetFirstNode() const { return roots_.empty() ? nullptr : roots_.front(); }
+  int TopLevelCount() const { return static_cast<int>(roots_.size()); }
+
+  // Adds a node as the last sibling of Sibling (top level when nullptr).
+  TTreeNode* Add(TTreeNode* Sibling, const String& S);
+  TTreeNode* AddObject(TTreeNode* Sibling, const String& S, void* Ptr);
+  // Adds a node as the last child of Parent (top level when nullptr).
+  TTreeNode* AddChild(TTreeNode* Parent, const String& S);
+  TTreeNode* AddChildObject(TTreeNode* Parent, const String& S, void* Ptr);
+  void Delete(TTreeNode* Node);
+  void Clear();
+  void BeginUpdate();
+  void EndUpdate();
+
+ private:
+  friend class TTreeNode;
+  friend class TTreeView;
+  TTreeNode* Attach(TTreeNode* Parent, const String& S, void* Ptr);
+  void Detach(TTreeNode* Node);
+  void Rebuild() const;
+
+  TTreeView* owner_;
+  std::vector<TTreeNode*> roots_;
+  int count_ = 0;
+  int update_count_ = 0;
+  mutable std::vector<TTreeNode*> order_;
+  mutable bool order_valid_ = true;
+};
+
+using TTVChangedEvent = Event<void(TObject* Sender, TTreeNode* Node)>;
+
+class TTreeView : public TWinControl {
+ public:
+  explicit TTreeView(TComponent* AOwner);
+  ~TTreeView() override;
+  void BeforeDestruction() override;
+
+  TTreeNodes* Items() const { return items_.get(); }
+  int Indent() const { return indent_; }
+  void SetIndent(int Value);
+  bool ShowLines() const { return show_lines_; }
+  void SetShowLines(bool Value) { show_lines_ = Value; }
+  bool ShowRoot() const { return show_root_; }
+  void SetShowRoot(bool Value);
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool Value) { read_only_ = Value; }
+  bool HideSelection() const { return hide_selection_; }
+  void SetHideSelection(bool Value) { hide_selection_ = Value; }
+  TTreeNode* Selected() const { return selected_; }
+  void SetSelected(TTreeNode* Value);
+  void FullExpand();
+  void FullCollapse();
+  const TTVChangedEvent& OnChange() const { return on_change_; }
+  void SetOnChange(TTVChangedEvent Value) { on_change_ = std::move(Value); }
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void DestroyWidget() override;
+  bool ColorIsBase() const override { return true; }
+
+ private:
+  friend class TTreeNodes;
+  friend class TTreeNode;
+  void ItemAdded(TTreeNode* Node);
+  void ItemRemoved(TTreeNode* Node);
+  void ItemsCleared();
+  void BuildItems(TTreeNode* Node);
+  void ForgetItems(TTreeNode* Node);
+  void SelectionFromWidget();
+
+  std::unique_ptr<TTreeNodes> items_;
+  int indent_ = 19;
+  bool show_lines_ = true;
+  bool show_root_ = true;
+  bool read_only_ = false;
+  bool hide_selection_ = true;
+  TTreeNode* selected_ = nullptr;
+  TTVChangedEvent on_change_;
+};
+
+class TUnit;
+extern const TUnit unit_ComCtrls;

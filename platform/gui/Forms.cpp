@@ -1,0 +1,560 @@
+#include "platform/gui/Forms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/gui/GuiInternal.h"
+#include "platform/os/Resources.h"
+#include "platform/rtl/FormStream.h"
+#include "platform/rtl/Threads.h"
+#include "platform/rtl/UnitInit.h"
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+namespace {
+
+QString ToQ(const String& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+String Upper(const String& s) {
+  String r = s;
+  for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return r;
+}
+
+// Runs the main-thread call queue when a thread wakes the event loop.
+class SyncReceiver : public QObject {
+ public:
+  static QEvent::Type Kind() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+  bool event(QEvent* e) override {
+    if (e->type() != Kind()) return QObject::event(e);
+    TEventScope scope;
+    try {
+      CheckSynchronize();
+    } catch (...) {
+      HandleEventException(nullptr);
+    }
+    return true;
+  }
+};
+
+std::atomic<SyncReceiver*> g_sync{nullptr};
+
+void WakeUp() {
+  if (SyncReceiver* r = g_sync.load()) QCoreApplication::postEvent(r, new QEvent(SyncReceiver::Kind()));
+}
+
+// Handles the events that are pending (and waits for one when Wait), then the
+// main-thread call queue.
+void PumpEvents(bool wait) {
+  if (GuiApplicationExists()) {
+    QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+    if (!TEventScope::Inside()) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  CheckSynchronize();
+}
+
+TComponent* FindGlobalForm(const String& Name) {
+  if (Screen == nullptr) return nullptr;
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* f = Screen->Forms(i);
+    if (Upper(f->Name()) == Upper(Name)) return f;
+  }
+  return nullptr;
+}
+
+// Raises a top-level window (the offscreen platform has no stacking).
+void RaiseWindow(QWidget* w) {
+  if (w != nullptr && QGuiApplication::platformName() != "offscreen") w->raise();
+}
+
+String ProgramTitle() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? String() : exe.stem().string();
+}
+
+}  // namespace
+
+void HandleEventException(TObject* Sender) {
+  if (Application != nullptr) {
+    Application->HandleException(Sender);
+    return;
+  }
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "Unknown exception\n");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TCustomForm
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 320, 240);
+  SetColor(clBtnFace);
+  SetVisible(false);
+  if (Screen != nullptr) Screen->AddForm(this);
+}
+
+TCustomForm::TCustomForm(TComponent* AOwner, NoResource) : TCustomForm(AOwner) { create_new_ = true; }
+
+TCustomForm::~TCustomForm() {
+  if (Screen != nullptr) Screen->RemoveForm(this);
+}
+
+TForm* TForm::CreateNew(TComponent* AOwner) {
+  auto* form = new TForm(AOwner, NoResource{});
+  try {
+    form->AfterConstruction();
+  } catch (...) {
+    delete form;
+    throw;
+  }
+  return form;
+}
+
+void TCustomForm::AfterConstruction() {
+  TWinControl::AfterConstruction();
+  const TClassInfo* info = GetClassInfo(this);
+  bool plain = typeid(*this) == typeid(TForm) || typeid(*this) == typeid(TCustomForm);
+  if (!create_new_ && !plain) {
+    // Resources of the class chain, ancestors first, down to TForm.
+    std::vector<String> names;
+    for (const TClassInfo* c = info; c != nullptr; c = c->Parent()) {
+      if (c->ClassName() == "TForm" || c->ClassName() == "TCustomForm") break;
+      names.push_back(c->ClassName());
+    }
+    if (info == nullptr || std::type_index(typeid(*this)) != info->Type()) names.insert(names.begin(), ClassName());
+    bool read = false;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+      const TResource* res = FindResource(Upper(*it), RT_RCDATA);
+      if (res == nullptr) continue;
+      ReadComponentFromText(this, String(reinterpret_cast<const char*>(res->Data.data()), res->Data.size()));
+      read = true;
+    }
+    if (!read) {
+      bool exact = info != nullptr && std::type_index(typeid(*this)) == info->Type();
+      throw EResNotFound("Resource %s not found", {exact ? info->ClassName() : ClassName()});
+    }
+  }
+  DoCreate();
+  if (Visible()) VisibleChanged();
+}
+
+void TCustomForm::BeforeDestruction() {
+  if (!IsDestroying()) {
+    try {
+      DoDestroy();
+    } catch (...) {
+      HandleEventException(this);
+    }
+  }
+  if (Screen != nullptr) Screen->RemoveForm(this);
+  TWinControl::BeforeDestruction();
+}
+
+void TCustomForm::DoCreate() { OnCreate()(this); }
+void TCustomForm::DoDestroy() { OnDestroy()(this); }
+void TCustomForm::DoClose(TCloseAction& Action) { OnClose()(this, Action); }
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
+  border_style_ = Value;
+  ApplyWindowFlags();
+}
+
+void TCustomForm::SetWindowState(TWindowState Value) {
+  window_state_ = Value;
+  if (Widget() == nullptr || !Visible()) return;
+  switch (Value) {
+    case wsMinimized: Widget()->showMinimized(); break;
+    case wsMaximized: Widget()->showMaximized(); break;
+    default: Widget()->showNormal(); break;
+  }
+}
+
+void TCustomForm::SetActiveControl(TWinControl* Value) {
+  active_control_ = Value;
+  if (Value != nullptr && !IsLoading() && Showing() && Value->CanFocus()) Value->SetFocus();
+}
+
+QWidget* TCustomForm::CreateWidget(QWidget* ParentWidget) {
+  auto* w = new QWidget(ParentWidget);
+  w->setFocusPolicy(Qt::NoFocus);
+  return w;
+}
+
+void TCustomForm::InitWidget() {
+  TWinControl::InitWidget();
+  ApplyWindowFlags();
+}
+
+void TCustomForm::ApplyWindowFlags() {
+  QWidget* w = Widget();
+  if (w == nullptr || Parent() != nullptr) return;
+  Qt::WindowFlags flags = Qt::Window;
+  switch (border_style_) {
+    case bsNone: flags |= Qt::FramelessWindowHint; break;
+    case bsDialog: flags = Qt::Dialog; break;
+    case bsToolWindow:
+    case bsSizeToolWin: flags = Qt::Tool; break;
+    default: break;
+  }
+  bool visible = w->isVisible();
+  w->setWindowFlags(flags);
+  if (visible) w->show();
+}
+
+void TCustomForm::ApplyPosition() {
+  if (position_applied_) return;
+  position_applied_ = true;
+  int sw = Screen != nullptr ? Screen->Width() : 1024, sh = Screen != nullptr ? Screen->Height() : 768;
+  switch (position_) {
+    case poScreenCenter:
+    case poDesktopCenter:
+      SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
+      break;
+    case poMainFormCenter:
+    case poOwnerFormCenter: {
+      TCustomForm* main = Application != nullptr ? Application->MainForm() : nullptr;
+      if (main != nullptr && main != this)
+        SetBounds(main->Left() + (main->Width() - Width()) / 2, main->Top() + (main->Height() - Height()) / 2,
+                  Width(), Height());
+      else
+        SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TCustomForm::SetVisible(bool Value) { TWinControl::SetVisible(Value); }
+
+void TCustomForm::VisibleChanged() {
+  if (IsLoading()) return;  // a form read as visible shows once created
+  if (Visible()) {
+    ApplyPosition();
+    HandleNeeded();
+    if (Parent() == nullptr) {
+      switch (window_state_) {
+        case wsMinimized: Widget()->showMinimized(); break;
+        case wsMaximized: Widget()->showMaximized(); break;
+        default: Widget()->show(); break;
+      }
+      RaiseWindow(Widget());
+    } else {
+      Widget()->show();
+    }
+    OnShow()(this);
+    if (active_control_ != nullptr && active_control_->CanFocus()) active_control_->SetFocus();
+  } else {
+    if (Widget() != nullptr) Widget()->hide();
+    OnHide()(this);
+  }
+}
+
+bool TCustomForm::Showing() const {
+  if (Parent() != nullptr) return TWinControl::Showing();
+  return Visible() && Widget() != nullptr && Widget()->isVisible();
+}
+
+void TCustomForm::Show() {
+  SetVisible(true);
+  RaiseWindow(Widget());
+}
+
+bool TCustomForm::CloseQuery() {
+  bool can = true;
+  OnCloseQuery()(this, can);
+  return can;
+}
+
+void TCustomForm::Close() {
+  if (modal_) {
+    modal_result_ = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application != nullptr && Application->MainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    case caFree: Release(); break;
+    default: break;
+  }
+}
+
+void TCustomForm::Release() { PostMessage(Handle(), CM_RELEASE, 0, 0); }
+
+void TCustomForm::Dispatch(TMessage& Message) {
+  if (Message.Msg == CM_RELEASE) {
+    delete this;
+    return;
+  }
+  TWinControl::Dispatch(Message);
+}
+
+bool TCustomForm::WidgetCloseRequested() {
+  Close();
+  return false;  // the form hides (or stays) by itself
+}
+
+TModalResult TCustomForm::ShowModal() {
+  if (Visible() || !Enabled() || modal_) throw EInvalidOperation("Cannot make a visible window modal");
+  HandleNeeded();
+  modal_ = true;
+  modal_result_ = mrNone;
+  Widget()->setWindowModality(Qt::ApplicationModal);
+  try {
+    Show();
+    for (;;) {
+      if (Application != nullptr && Application->Terminated()) modal_result_ = mrCancel;
+      if (modal_result_ != mrNone) {
+        TCloseAction action = caHide;
+        if (!CloseQuery()) action = caNone;
+        else DoClose(action);
+        if (action != caNone) break;
+        modal_result_ = mrNone;
+      }
+      PumpEvents(true);
+    }
+  } catch (...) {
+    modal_ = false;
+    Hide();  // hidden first: Qt drops a window from its modal stack on hiding
+    if (Widget() != nullptr) Widget()->setWindowModality(Qt::NonModal);
+    throw;
+  }
+  modal_ = false;
+  Hide();
+  if (Widget() != nullptr) Widget()->setWindowModality(Qt::NonModal);
+  return modal_result_;
+}
+
+TCustomForm* GetParentForm(TControl* Control) {
+  TControl* c = Control;
+  while (c != nullptr && c->Parent() != nullptr) c = c->Parent();
+  return dynamic_cast<TCustomForm*>(c);
+}
+
+// ---------------------------------------------------------------------------
+// TApplication
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner), title_(ProgramTitle()) {}
+
+TApplication::~TApplication() = default;
+
+void TApplication::Initialize() {
+  EnsureGuiApplication();
+  if (g_sync.load() == nullptr) {
+    auto* receiver = new SyncReceiver;
+    receiver->setParent(QCoreApplication::instance());
+    g_sync.store(receiver);
+    SetWakeMainThread(WakeUp);
+  }
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+  QGuiApplication::setApplicationDisplayName(ToQ(title_));
+}
+
+void TApplication::SetTitle(const String& Value) {
+  title_ = Value;
+  if (GuiApplicationExists()) QGuiApplication::setApplicationDisplayName(ToQ(title_));
+}
+
+void TApplication::FormCreated(TCustomForm* Form) {
+  if (main_form_ == nullptr) {
+    main_form_ = Form;
+    Form->FreeNotification(this);
+  }
+}
+
+void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == main_form_) main_form_ = nullptr;
+}
+
+void TApplication::Run() {
+  if (main_form_ == nullptr) return;
+  EnsureGuiApplication();
+  running_ = true;
+  try {
+    if (show_main_form_) main_form_->Show();
+  } catch (...) {
+    HandleException(this);
+  }
+  while (!terminated_) {
+    try {
+      PumpEvents(true);
+    } catch (...) {
+      HandleException(this);
+    }
+    if (main_form_ == nullptr) terminated_ = true;
+  }
+  running_ = false;
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  if (GuiApplicationExists()) {
+    if (auto* d = QAbstractEventDispatcher::instance()) d->wakeUp();
+  }
+}
+
+void TApplication::ProcessMessages() { PumpEvents(false); }
+
+void TApplication::HandleException(TObject* Sender) {
+  std::exception_ptr current = std::current_exception();
+  if (!current) return;
+  try {
+    std::rethrow_exception(current);
+  } catch (const EAbort&) {
+  } catch (Exception& e) {
+    if (on_exception_.Assigned()) on_exception_(Sender, &e);
+    else ShowException(&e);
+  } catch (const std::exception& e) {
+    Exception wrapped(e.what());
+    if (on_exception_.Assigned()) on_exception_(Sender, &wrapped);
+    else ShowException(&wrapped);
+  } catch (...) {
+    Exception wrapped(String("Unknown exception"));
+    if (on_exception_.Assigned()) on_exception_(Sender, &wrapped);
+    else ShowException(&wrapped);
+  }
+}
+
+void TApplication::ShowException(Exception* E) {
+  String msg = E->Message();
+  if (!msg.empty() && msg.back() != '.') msg += '.';
+  if (GuiApplicationExists() && QGuiApplication::platformName() != "offscreen") {
+    QMessageBox::critical(nullptr, ToQ(title_), ToQ(msg));
+  } else {
+    std::fprintf(stderr, "%s\n", msg.c_str());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TScreen
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+
+TScreen::~TScreen() {
+  if (cursor_ != crDefault && GuiApplicationExists()) QGuiApplication::restoreOverrideCursor();
+}
+
+void TScreen::SetCursor(TCursor Value) {
+  if (Value == cursor_) return;
+  TCursor old = cursor_;
+  cursor_ = Value;
+  if (!GuiApplicationExists()) return;
+  int shape = CursorShape(Value);
+  if (old != crDefault) {
+    if (shape < 0) QGuiApplication::restoreOverrideCursor();
+    else QGuiApplication::changeOverrideCursor(QCursor(static_cast<Qt::CursorShape>(shape)));
+  } else if (shape >= 0) {
+    QGuiApplication::setOverrideCursor(QCursor(static_cast<Qt::CursorShape>(shape)));
+  }
+}
+
+TCustomForm* TScreen::Forms(int Index) const {
+  if (Index < 0 || Index >= FormCount()) throw EListError("List index out of bounds (%d)", {Index});
+  return forms_[static_cast<size_t>(Index)];
+}
+
+TCustomForm* TScreen::ActiveForm() const {
+  for (TCustomForm* f : forms_) {
+    if (f->Widget() != nullptr && f->Widget()->isActiveWindow()) return f;
+  }
+  return nullptr;
+}
+
+int TScreen::Width() const {
+  if (GuiApplicationExists() && QGuiApplication::primaryScreen() != nullptr)
+    return QGuiApplication::primaryScreen()->geometry().width();
+  return 1024;
+}
+
+int TScreen::Height() const {
+  if (GuiApplicationExists() && QGuiApplication::primaryScreen() != nullptr)
+    return QGuiApplication::primaryScreen()->geometry().height();
+  return 768;
+}
+
+void TScreen::AddForm(TCustomForm* Form) {
+  if (std::find(forms_.begin(), forms_.end(), Form) == forms_.end()) forms_.push_back(Form);
+}
+
+void TScreen::RemoveForm(TCustomForm* Form) { forms_.erase(std::remove(forms_.begin(), forms_.end(), Form), forms_.end()); }
+
+// ---------------------------------------------------------------------------
+// Unit
+
+namespace {
+
+void InitForms() {
+  RegisterClass<TCustomForm, TWinControl>("TCustomForm");
+  RegisterClass<TForm, TCustomForm>("TForm")
+      .Prop("Caption", &TControl::Caption, &TControl::SetCaption)
+      .Prop("ClientHeight", &TControl::ClientHeight, &TControl::SetClientHeight)
+      .Prop("ClientWidth", &TControl::ClientWidth, &TControl::SetClientWidth)
+      .Prop("Width", &TControl::Width, &TControl::SetWidth)
+      .Stored(false)
+      .Prop("Height", &TControl::Height, &TControl::SetHeight)
+      .Stored(false)
+      .Prop("Color", &TControl::Color, &TControl::SetColor, clBtnFace)
+      .Stored(&TControl::IsColorStored)
+      .Prop("ActiveControl", &TCustomForm::ActiveControl, &TCustomForm::SetActiveControl)
+      .Prop("BorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle, bsSizeable)
+      .Prop("KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false)
+      .Prop("OldCreateOrder", &TCustomForm::OldCreateOrder, &TCustomForm::SetOldCreateOrder)
+      .Prop("PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch)
+      .Prop("Position", &TCustomForm::Position, &TCustomForm::SetPosition, poDesigned)
+      .Prop("TextHeight", &TCustomForm::TextHeight, &TCustomForm::SetTextHeight)
+      .Prop("Visible", &TControl::Visible, &TControl::SetVisible, false)
+      .Prop("WindowState", &TCustomForm::WindowState, &TCustomForm::SetWindowState, wsNormal)
+      .Event("OnClose", &TCustomForm::OnClose, &TCustomForm::SetOnClose)
+      .Event("OnCloseQuery", &TCustomForm::OnCloseQuery, &TCustomForm::SetOnCloseQuery)
+      .Event("OnCreate", &TCustomForm::OnCreate, &TCustomForm::SetOnCreate)
+      .Event("OnDestroy", &TCustomForm::OnDestroy, &TCustomForm::SetOnDestroy)
+      .Event("OnHide", &TCustomForm::OnHide, &TCustomForm::SetOnHide)
+      .Event("OnShow", &TCustomForm::OnShow, &TCustomForm::SetOnShow);
+  FindGlobalComponent = FindGlobalForm;
+  Screen = new TScreen(nullptr);
+  Application = new TApplication(nullptr);
+}
+
+void FinalForms() {
+  FindGlobalComponent = nullptr;
+  if (g_sync.exchange(nullptr) != nullptr) SetWakeMainThread(nullptr);
+  FreeAndNil(Application);
+  FreeAndNil(Screen);
+  if (GuiApplicationExists()) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  DestroyGuiApplication();
+}
+
+constexpr const TUnit* kUses[] = {&unit_Controls};
+
+}  // namespace
+
+constinit const TUnit unit_Forms("Forms", kUses, InitForms, FinalForms);

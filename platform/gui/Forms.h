@@ -1,0 +1,230 @@
+// Forms, the application object and the screen.
+//
+// A form is created with Create<T>(Owner) (or Application->CreateForm): its
+// AfterConstruction reads the form resources of its class chain (ancestor
+// classes first; resource named by the class name upper-cased, RT_RCDATA,
+// Resources.h), then fires OnCreate. A descendant of TForm without a
+// resource raises EResNotFound "Resource %s not found"; a plain TForm starts
+// empty (CreateNew). Before destruction OnDestroy runs.
+//
+// Closing: Close() asks OnCloseQuery, then runs OnClose with caHide (the
+// handler may change it): caNone keeps the form, caHide hides it, caFree
+// frees it later (Release), caMinimize minimises it. Closing the main form
+// terminates the application. A modal form's Close sets ModalResult to
+// mrCancel; ShowModal runs a nested loop until ModalResult is not 0 and
+// returns it. Position poDesigned and the poDefault kinds keep Left/Top;
+// poScreenCenter/poDesktopCenter centre on the screen, poMainFormCenter/
+// poOwnerFormCenter over the main form, when the form is first shown.
+//
+// TApplication: Initialize makes the Qt application object and installs the
+// main-thread wake-up; Run shows the main form and runs the event loop until
+// Terminate (or the main form closes); ProcessMessages handles pending events
+// and the main-thread call queue; HandleException shows the message of an
+// uncaught exception (OnException, when assigned, gets it instead; EAbort is
+// silent). The first form made by CreateForm is the main form.
+#pragma once
+
+#include <vector>
+
+#include "platform/gui/Controls.h"
+#include "platform/rtl/Exceptions.h"
+
+RTL_ENUM(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
+         poMainFormCenter, poOwnerFormCenter);
+RTL_ENUM(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin);
+RTL_ENUM(TCloseAction, caNone, caHide, caFree, caMinimize);
+RTL_ENUM(TWindowState, wsNormal, wsMinimized, wsMaximized);
+
+using TModalResult = int;
+inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
+                              mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
+
+using TCloseEvent = Event<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = Event<void(TObject* Sender, bool& CanClose)>;
+using TExceptionEvent = Event<void(TObject* Sender, Exception* E)>;
+
+class TCustomForm : public TWinControl {
+ public:
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+  void AfterConstruction() override;
+  void BeforeDestruction() override;
+
+  TPosition Position() const { return position_; }
+  void SetPosition(TPosition Value) { position_ = Value; }
+  TFormBorderStyle BorderStyle() const { return border_style_; }
+  void SetBorderStyle(TFormBorderStyle Value);
+  TWindowState WindowState() const { return window_state_; }
+  void SetWindowState(TWindowState Value);
+  int PixelsPerInch() const { return pixels_per_inch_; }
+  void SetPixelsPerInch(int Value) { pixels_per_inch_ = Value; }
+  // Height of the form font's text as the designer measured it (kept as read).
+  int TextHeight() const { return text_height_; }
+  void SetTextHeight(int Value) { text_height_ = Value; }
+  bool OldCreateOrder() const { return old_create_order_; }
+  void SetOldCreateOrder(bool Value) { old_create_order_ = Value; }
+  bool KeyPreview() const { return key_preview_; }
+  void SetKeyPreview(bool Value) { key_preview_ = Value; }
+  TWinControl* ActiveControl() const { return active_control_; }
+  void SetActiveControl(TWinControl* Value);
+
+  TModalResult ModalResult() const { return modal_result_; }
+  void SetModalResult(TModalResult Value) { modal_result_ = Value; }
+  bool Modal() const { return modal_; }
+
+  void Show();
+  void Hide() { SetVisible(false); }
+  TModalResult ShowModal();
+  void Close();
+  // Frees the form once the events in progress are done.
+  void Release();
+  bool CloseQuery();
+
+  void SetVisible(bool Value) override;
+  bool Showing() const override;
+
+  const TNotifyEvent& OnCreate() const { return on_create_; }
+  void SetOnCreate(TNotifyEvent Value) { on_create_ = std::move(Value); }
+  const TNotifyEvent& OnDestroy() const { return on_destroy_; }
+  void SetOnDestroy(TNotifyEvent Value) { on_destroy_ = std::move(Value); }
+  const TCloseEvent& OnClose() const { return on_close_; }
+  void SetOnClose(TCloseEvent Value) { on_close_ = std::move(Value); }
+  const TCloseQueryEvent& OnCloseQuery() const { return on_close_query_; }
+  void SetOnCloseQuery(TCloseQueryEvent Value) { on_close_query_ = std::move(Value); }
+  const TNotifyEvent& OnShow() const { return on_show_; }
+  void SetOnShow(TNotifyEvent Value) { on_show_ = std::move(Value); }
+  const TNotifyEvent& OnHide() const { return on_hide_; }
+  void SetOnHide(TNotifyEvent Value) { on_hide_ = std::move(Value); }
+
+  bool WidgetCloseRequested() override;
+  void Dispatch(TMessage& Message) override;
+
+ protected:
+  // Construction without reading a resource (TForm itself, or CreateNew).
+  struct NoResource {};
+  TCustomForm(TComponent* AOwner, NoResource);
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  bool FillsBackground() const override { return true; }
+  virtual void DoCreate();
+  virtual void DoDestroy();
+  virtual void DoClose(TCloseAction& Action);
+  void VisibleChanged() override;
+
+ private:
+  void ApplyPosition();
+  void ApplyWindowFlags();
+
+  TPosition position_ = poDesigned;
+  TFormBorderStyle border_style_ = bsSizeable;
+  TWindowState window_state_ = wsNormal;
+  int pixels_per_inch_ = 96;
+  int text_height_ = 13;
+  bool old_create_order_ = false;
+  bool key_preview_ = false;
+  bool create_new_ = false;
+  bool position_applied_ = false;
+  bool modal_ = false;
+  TWinControl* active_control_ = nullptr;
+  TModalResult modal_result_ = mrNone;
+  TNotifyEvent on_create_, on_destroy_, on_show_, on_hide_;
+  TCloseEvent on_close_;
+  TCloseQueryEvent on_close_query_;
+};
+
+class TForm : public TCustomForm {
+ public:
+  explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+  // A form of any class that reads no resource.
+  static TForm* CreateNew(TComponent* AOwner);
+
+ protected:
+  TForm(TComponent* AOwner, NoResource tag) : TCustomForm(AOwner, tag) {}
+};
+
+// The form a control lies on (nullptr when none).
+TCustomForm* GetParentForm(TControl* Control);
+
+class TApplication : public TComponent {
+ public:
+  explicit TApplication(TComponent* AOwner);
+  ~TApplication() override;
+
+  void Initialize();
+  // Makes a form, storing it in Reference before its OnCreate runs; the first
+  // form made is the main form.
+  template <class T>
+  void CreateForm(T*& Reference) {
+    T* form = new T(this);
+    Reference = form;
+    try {
+      form->AfterConstruction();
+    } catch (...) {
+      Reference = nullptr;
+      delete form;
+      throw;
+    }
+    FormCreated(form);
+  }
+  void Run();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  void ProcessMessages();
+  // Shows the current exception (call inside a catch block).
+  void HandleException(TObject* Sender);
+  void ShowException(Exception* E);
+
+  TCustomForm* MainForm() const { return main_form_; }
+  const String& Title() const { return title_; }
+  void SetTitle(const String& Value);
+  bool MainFormOnTaskBar() const { return main_form_on_task_bar_; }
+  void SetMainFormOnTaskBar(bool Value) { main_form_on_task_bar_ = Value; }
+  bool ShowMainForm() const { return show_main_form_; }
+  void SetShowMainForm(bool Value) { show_main_form_ = Value; }
+  const TExceptionEvent& OnException() const { return on_exception_; }
+  void SetOnException(TExceptionEvent Value) { on_exception_ = std::move(Value); }
+
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  void FormCreated(TCustomForm* Form);
+
+  TCustomForm* main_form_ = nullptr;
+  String title_;
+  bool main_form_on_task_bar_ = false;
+  bool show_main_form_ = true;
+  bool terminated_ = false;
+  bool running_ = false;
+  TExceptionEvent on_exception_;
+};
+
+class TScreen : public TComponent {
+ public:
+  explicit TScreen(TComponent* AOwner);
+  ~TScreen() override;
+
+  // The cursor shown over every window (crDefault: each control's own).
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor Value);
+  int FormCount() const { return static_cast<int>(forms_.size()); }
+  TCustomForm* Forms(int Index) const;
+  TCustomForm* ActiveForm() const;
+  int Width() const;
+  int Height() const;
+  int PixelsPerInch() const { return 96; }
+
+ private:
+  friend class TCustomForm;
+  void AddForm(TCustomForm* Form);
+  void RemoveForm(TCustomForm* Form);
+
+  TCursor cursor_ = crDefault;
+  std::vector<TCustomForm*> forms_;
+};
+
+// Made by the Forms unit's initialization, freed by its finalization.
+extern TApplication* Application;
+extern TScreen* Screen;
+
+class TUnit;
+extern const TUnit unit_Forms;

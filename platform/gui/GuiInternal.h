@@ -1,0 +1,45 @@
+// Internal helpers shared by the .cpp files of the GUI layer. No Qt type
+// appears here: widgets are forward-declared, painters pass as void*.
+#pragma once
+
+#include "platform/gui/Controls.h"
+#include "platform/gui/Graphics.h"
+
+class QWidget;
+
+// Creates the Qt application object on first need (with the program name as
+// its only argument); a no-op when one exists.
+void EnsureGuiApplication();
+bool GuiApplicationExists();
+// Deletes the application object if EnsureGuiApplication made it.
+void DestroyGuiApplication();
+
+// Device contexts over a QPainter (passed as void*).
+HDC CreatePainterDC(void* Painter);
+void DeletePainterDC(HDC DC);
+void* PainterOfDC(HDC DC);
+
+// Widget appearance from the control's properties.
+void ApplyWidgetFont(QWidget* Widget, const TFont& Font);
+// Background colour: the window role, or the base role of text-entry widgets;
+// Fill makes the widget paint its background.
+void ApplyWidgetColor(QWidget* Widget, TColor Color, bool Base, bool Fill);
+
+// Shows an exception escaping an event handler called from the event loop
+// (Application->HandleException); never lets it reach Qt.
+void HandleEventException(TObject* Sender);
+
+// Counts nested event deliveries from Qt; widgets of controls freed while one
+// runs are deleted later, not under the event's feet.
+class TEventScope {
+ public:
+  TEventScope();
+  ~TEventScope();
+  TEventScope(const TEventScope&) = delete;
+  TEventScope& operator=(const TEventScope&) = delete;
+  static bool Inside();
+};
+// Deletes a widget now, or later when inside an event.
+void DisposeWidget(QWidget* Widget);
+// Qt cursor shape for a cursor, -1 for the default cursor.
+int CursorShape(TCursor Cursor);

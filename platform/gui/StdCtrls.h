@@ -1,0 +1,190 @@
+// Standard controls: button, check box, label, memo, edit box.
+//
+// TCheckBox fires OnClick whenever its state changes, by the user or by code
+// (not while it is being read from a form resource). TLabel shows CR, LF and
+// CR LF as line breaks and "&x" as an accelerator ("&&" is "&"); with
+// AutoSize it sizes itself to its text, keeping its left edge. TMemo keeps
+// its text as Lines (a string list; Text joins them, each ended by CR LF).
+#pragma once
+
+#include <memory>
+
+#include "platform/gui/Controls.h"
+#include "platform/rtl/StringList.h"
+
+class TButtonControl : public TWinControl {
+ public:
+  explicit TButtonControl(TComponent* AOwner);
+  bool ClicksFromMouse() const override { return false; }
+};
+
+class TButton : public TButtonControl {
+ public:
+  explicit TButton(TComponent* AOwner);
+
+  bool Default() const { return default_; }
+  void SetDefault(bool Value);
+  bool Cancel() const { return cancel_; }
+  void SetCancel(bool Value) { cancel_ = Value; }
+  int ModalResult() const { return modal_result_; }
+  void SetModalResult(int Value) { modal_result_ = Value; }
+  // Gives the parent form ModalResult (when not 0), then runs OnClick.
+  void Click() override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void TextChanged() override;
+
+ private:
+  bool default_ = false;
+  bool cancel_ = false;
+  int modal_result_ = 0;
+};
+
+RTL_ENUM(TCheckBoxState, cbUnchecked, cbChecked, cbGrayed);
+
+class TCheckBox : public TButtonControl {
+ public:
+  explicit TCheckBox(TComponent* AOwner);
+
+  bool Checked() const { return state_ == cbChecked; }
+  void SetChecked(bool Value) { SetState(Value ? cbChecked : cbUnchecked); }
+  TCheckBoxState State() const { return state_; }
+  void SetState(TCheckBoxState Value);
+  bool AllowGrayed() const { return allow_grayed_; }
+  void SetAllowGrayed(bool Value);
+  // Cycles the state as a click does.
+  void Toggle();
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void TextChanged() override;
+
+ private:
+  void StateFromWidget(int QtState);
+
+  TCheckBoxState state_ = cbUnchecked;
+  bool allow_grayed_ = false;
+  bool updating_ = false;
+};
+
+RTL_ENUM(TTextLayout, tlTop, tlCenter, tlBottom);
+
+class TLabel : public TGraphicControl {
+ public:
+  explicit TLabel(TComponent* AOwner);
+
+  bool AutoSize() const { return auto_size_; }
+  void SetAutoSize(bool Value);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout Value);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool Value);
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool Value);
+  bool ShowAccelChar() const { return show_accel_char_; }
+  void SetShowAccelChar(bool Value);
+  // The caption as shown: line breaks for CR/LF, accelerators resolved.
+  String DisplayText() const;
+  void Loaded() override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void TextChanged() override;
+  void FontChanged() override;
+  bool FillsBackground() const override { return !transparent_; }
+  void AdjustBounds();
+
+ private:
+  void ApplyText();
+
+  bool auto_size_ = true;
+  TAlignment alignment_ = taLeftJustify;
+  TTextLayout layout_ = tlTop;
+  bool word_wrap_ = false;
+  bool transparent_ = false;
+  bool show_accel_char_ = true;
+};
+
+// The common part of edit boxes and memos: text-entry background, limits and
+// the change event (run when the text changes, by the user or by code, but
+// not while the control is being read).
+class TCustomEdit : public TWinControl {
+ public:
+  explicit TCustomEdit(TComponent* AOwner);
+
+  int MaxLength() const { return max_length_; }
+  void SetMaxLength(int Value);
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool Value);
+  const TNotifyEvent& OnChange() const { return on_change_; }
+  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
+
+ protected:
+  bool ColorIsBase() const override { return true; }
+  // Pushes MaxLength and ReadOnly into the widget.
+  virtual void ApplyOptions() {}
+  virtual void Change();
+
+  bool updating_ = false;  // the widget is being updated from the control
+
+ private:
+  int max_length_ = 0;
+  bool read_only_ = false;
+  TNotifyEvent on_change_;
+};
+
+class TMemo : public TCustomEdit {
+ public:
+  explicit TMemo(TComponent* AOwner);
+  ~TMemo() override;
+
+  TStrings* Lines() const { return lines_.get(); }
+  void SetLines(TStrings* Value) { lines_->Assign(Value); }
+  String Text() const override { return lines_->Text(); }
+  void SetText(const String& Value) override { lines_->SetText(Value); }
+  TScrollStyle ScrollBars() const { return scroll_bars_; }
+  void SetScrollBars(TScrollStyle Value);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool Value);
+  bool WantReturns() const { return want_returns_; }
+  void SetWantReturns(bool Value) { want_returns_ = Value; }
+  bool WantTabs() const { return want_tabs_; }
+  void SetWantTabs(bool Value);
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void ApplyOptions() override;
+
+ private:
+  void LinesChanged(TObject* Sender);
+  void TextFromWidget();
+  void ApplyLines();
+
+  std::unique_ptr<TStringList> lines_;
+  TScrollStyle scroll_bars_ = ssNone;
+  bool word_wrap_ = true;
+  bool want_returns_ = true;
+  bool want_tabs_ = false;
+};
+
+class TEdit : public TCustomEdit {
+ public:
+  explicit TEdit(TComponent* AOwner);
+
+  void SetText(const String& Value) override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void ApplyOptions() override;
+};
+
+class TUnit;
+extern const TUnit unit_StdCtrls;

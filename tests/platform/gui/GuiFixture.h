@@ -1,0 +1,26 @@
+// Shared set-up of the GUI tests: the GUI units, and a manual timer clock.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/rtl/UnitInit.h"
+
+class GuiTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ComCtrls, &unit_ExtCtrls});
+    Application->Initialize();
+  }
+  void SetUp() override { previous_ = SetTimerService(&clock_); }
+  void TearDown() override {
+    SetTimerService(previous_ == &clock_ ? nullptr : previous_);
+    Application->SetOnException(nullptr);
+  }
+
+  TManualTimerService clock_;
+  TTimerService* previous_ = nullptr;
+};
