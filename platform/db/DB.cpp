@@ -486,7 +486,7 @@ void TDataSet::UpdateCursorPos() {
 }
 
 void TDataSet::Resync(TResyncMode Mode) {
-  if (uni_directional_) return;
+  if (uni_directional_ || buffers_.empty()) return;
   TRecordBuffer temp = buffers_[static_cast<size_t>(record_count_)];
   if (Mode.Contains(rmExact)) {
     CursorPosChanged();
