@@ -20,6 +20,9 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=address
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== fuzz targets (bounded run) =="
+scripts/fuzz.sh 60
+
 echo "== thread sanitizer build (thread tests) =="
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=thread >/dev/null
 # Only the test programs labelled "threads" (ctest test name = target name).

@@ -381,7 +381,7 @@ TGUID StringToGUID(const String& S) {
     uint64_t v = 0;
     for (size_t i = at; i < at + count; ++i) {
       char ch = S[i];
-      unsigned d;
+      unsigned d = 0;
       if (ch >= '0' && ch <= '9') d = static_cast<unsigned>(ch - '0');
       else if (ch >= 'a' && ch <= 'f') d = static_cast<unsigned>(ch - 'a' + 10);
       else if (ch >= 'A' && ch <= 'F') d = static_cast<unsigned>(ch - 'A' + 10);
