@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite twice: a
 # normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build,
-# then the thread tests once more under ThreadSanitizer, and a bounded run of
-# the libFuzzer targets.
+# then the thread tests once more under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -29,6 +28,3 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=thread >/d
 mapfile -t thread_tests < <(ctest --test-dir build-tsan -N -L threads | awk '/Test +#/ {print $3}')
 ninja -C build-tsan "${thread_tests[@]}"
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
-
-echo "== fuzz targets (30 s each) =="
-scripts/fuzz.sh 30
