@@ -26,6 +26,10 @@
 // are, a state change is sent as deDisabledStateChange and EnableControls
 // sends one deDataSetChange (deLayoutChange after a layout or state change).
 //
+// Temporary states (SetTempState: old and new values, filter tests) disable
+// controls for their duration and leave a pending edit's Modified flag as it
+// is.
+//
 // Editing errors: Edit, Post and Delete run their internal operation in a
 // loop: an EDatabaseError goes to OnEditError/OnPostError/OnDeleteError with
 // Action = daFail: daFail re-raises, daAbort turns it into a silent abort
