@@ -1,5 +1,7 @@
 #include "dataaccess/core/FIBSQLMonitor.h"
 
+#include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/core/fib.h"
 #include "platform/os/NamedObjects.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
@@ -18,12 +20,8 @@ constexpr const char* kCRLF = "\r\n";
 constexpr Cardinal kHandshakeTimeout = 1000;  // ms per wait on a reader
 constexpr Cardinal kIdlePoll = 50;            // ms
 
-RTL_DECLARE_EXCEPTION(ESharedResourceError, Exception);
-
-// Client error 54.
-[[noreturn]] void RaiseSharedResourceError(int Code) {
-  throw ESharedResourceError("Cannot create shared resource. (Windows error %d)", {Code});
-}
+// Client error 54 with the system's error code.
+[[noreturn]] void RaiseSharedResourceError(int Code) { RaiseClientError(fceCannotCreateSharedResource, {Code}); }
 
 struct TUnitState {
   // Guards the creation of the hook, the opening of the channel and the
@@ -369,21 +367,41 @@ void TFIBSQLMonitorHook::ServiceDetach(TComponent* Service) { WriteServiceText(S
 void TFIBSQLMonitorHook::ServiceQuery(TComponent* Service) { WriteServiceText(Service, msaQuery); }
 void TFIBSQLMonitorHook::ServiceStart(TComponent* Service) { WriteServiceText(Service, msaStart); }
 
-// The statement, database and transaction operations take their texts' values
-// (names, SQL, plan, parameters, transaction id, default database) from
-// TFIBQuery, TFIBDatabase and TFIBTransaction; until those classes exist the
-// operations have no caller and report nothing.
+// The statement operations take their texts' values (names, SQL, plan,
+// parameters) from TFIBQuery; until that class exists they have no caller
+// and report nothing.
 void TFIBSQLMonitorHook::SQLPrepare(TFIBQuery*) {}
 void TFIBSQLMonitorHook::SQLExecute(TFIBQuery*) {}
 void TFIBSQLMonitorHook::SQLFetch(TFIBQuery*) {}
-void TFIBSQLMonitorHook::DBConnect(TFIBDatabase*) {}
-void TFIBSQLMonitorHook::DBDisconnect(TFIBDatabase*) {}
-void TFIBSQLMonitorHook::TRStart(TFIBTransaction*) {}
-void TFIBSQLMonitorHook::TRCommit(TFIBTransaction*) {}
-void TFIBSQLMonitorHook::TRSavepoint(TFIBTransaction*, const String&, Byte) {}
-void TFIBSQLMonitorHook::TRCommitRetaining(TFIBTransaction*) {}
-void TFIBSQLMonitorHook::TRRollback(TFIBTransaction*) {}
-void TFIBSQLMonitorHook::TRRollbackRetaining(TFIBTransaction*) {}
+
+void TFIBSQLMonitorHook::DBConnect(TFIBDatabase* Database) {
+  if (KindMonitored(mdkConnect)) WriteSQLData(DBConnectText(Database->DBName()), mdkConnect);
+}
+
+void TFIBSQLMonitorHook::DBDisconnect(TFIBDatabase* Database) {
+  if (KindMonitored(mdkConnect)) WriteSQLData(DBDisconnectText(Database->DBName()), mdkConnect);
+}
+
+void TFIBSQLMonitorHook::WriteTransactionText(TFIBTransaction* Transaction, TMonitorTRAction Action) {
+  if (Transaction->DefaultDatabase() != nullptr && KindMonitored(mdkTransaction))
+    WriteSQLData(TransactionText(Transaction->Name(), Action, Transaction->TransactionID()), mdkTransaction);
+}
+
+void TFIBSQLMonitorHook::TRStart(TFIBTransaction* Transaction) { WriteTransactionText(Transaction, mtaStart); }
+void TFIBSQLMonitorHook::TRCommit(TFIBTransaction* Transaction) { WriteTransactionText(Transaction, mtaCommit); }
+void TFIBSQLMonitorHook::TRCommitRetaining(TFIBTransaction* Transaction) {
+  WriteTransactionText(Transaction, mtaCommitRetaining);
+}
+void TFIBSQLMonitorHook::TRRollback(TFIBTransaction* Transaction) { WriteTransactionText(Transaction, mtaRollback); }
+void TFIBSQLMonitorHook::TRRollbackRetaining(TFIBTransaction* Transaction) {
+  WriteTransactionText(Transaction, mtaRollbackRetaining);
+}
+
+void TFIBSQLMonitorHook::TRSavepoint(TFIBTransaction* Transaction, const String& SavepointName, Byte Operation) {
+  if (Transaction->DefaultDatabase() != nullptr && KindMonitored(mdkTransaction))
+    WriteSQLData(SavepointText(Transaction->Name(), Transaction->TransactionID(), SavepointName, Operation),
+                 mdkTransaction);
+}
 
 // ---------------------------------------------------------------------------
 // TMonitorWriterThread

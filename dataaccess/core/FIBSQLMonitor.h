@@ -251,6 +251,7 @@ class TFIBSQLMonitorHook : public TObject {
 
  private:
   void WriteServiceText(TComponent* Service, TMonitorServiceAction Action);
+  void WriteTransactionText(TFIBTransaction* Transaction, TMonitorTRAction Action);
 
   std::atomic<bool> enabled_{true};
 };

@@ -657,6 +657,10 @@ void BuildDPB(TStrings* Lines, String& DPB, SmallInt& DPBLength) {
   DPBLength = static_cast<SmallInt>(DPB.size());
 }
 
+const char* DPBParamName(Integer Item) {
+  return Item >= 1 && Item <= static_cast<Integer>(std::size(kDPBItems)) ? kDPBItems[Item - 1].Name : nullptr;
+}
+
 void BuildTPB(TStrings* Lines, String& TPB, SmallInt& TPBLength) {
   TPB.clear();
   TPBLength = 0;

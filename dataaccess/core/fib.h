@@ -224,3 +224,7 @@ void BuildDPB(TStrings* Lines, String& DPB, SmallInt& DPBLength);
 // Transaction parameter block: version byte 3, then one item per line; no
 // lines give an empty block of length 0.
 void BuildTPB(TStrings* Lines, String& TPB, SmallInt& TPBLength);
+
+// Name of connection item 1..83 of the list above, without prefix
+// ("user_name" for 28); nullptr outside the list.
+const char* DPBParamName(Integer Item);

@@ -358,7 +358,13 @@ std::vector<const TDefinedProperty*> TClassInfo::DefinedProps() const {
   for (const TClassInfo* c = this; c != nullptr; c = c->parent_) chain.push_back(c);
   std::vector<const TDefinedProperty*> result;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    for (const auto& d : (*it)->defined_) result.push_back(&d);
+    for (const auto& d : (*it)->defined_) {
+      // A descendant's property of the same name replaces the ancestor's.
+      auto same = std::find_if(result.begin(), result.end(),
+                               [&](const TDefinedProperty* q) { return SameAscii(q->Name, d.Name); });
+      if (same != result.end()) *same = &d;
+      else result.push_back(&d);
+    }
   }
   return result;
 }

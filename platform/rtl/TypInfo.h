@@ -298,6 +298,7 @@ class TClassInfo {
   std::vector<const TMethodInfo*> Methods() const;
   std::vector<const TFieldInfo*> Fields() const;
   const TDefinedProperty* FindDefined(const String& Name) const;
+  // Ancestors' first; a descendant's property replaces one of the same name.
   std::vector<const TDefinedProperty*> DefinedProps() const;
   // The collection operations of this class or an ancestor; nullptr if none.
   const TCollectionOps* Collection() const;
