@@ -49,12 +49,13 @@
 #include "platform/rtl/Events.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/StringList.h"
+#include "platform/rtl/TypInfo.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/UnitInit.h"
 #include "platform/rtl/Variants.h"
 
-// GUI-LANDING: TAlignment comes from the GUI layer once it lands.
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+#include "platform/gui/Controls.h"  // TAlignment
+
 
 class TStream;
 class TDataSet;
@@ -68,12 +69,12 @@ class TFieldDefs;
 // ---------------------------------------------------------------------------
 // Enumerations (ordinals are those other units index tables by)
 
-enum TFieldType { ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency,
+RTL_ENUM(TFieldType, ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency,
          ftBCD, ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic,
          ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor, ftFixedChar, ftWideString,
          ftLargeint, ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob, ftVariant,
          ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd, ftFixedWideChar, ftWideMemo,
-         ftOraTimeStamp, ftOraInterval };
+         ftOraTimeStamp, ftOraInterval);
 constexpr int FieldTypeCount = ftOraInterval + 1;
 using TFieldTypes = Set<TFieldType>;
 // The BLOB kinds (TBlobField::BlobType).
@@ -86,7 +87,7 @@ inline constexpr TFieldTypes ftBlobTypes{ftBlob, ftMemo, ftGraphic, ftFmtMemo, f
                                          ftTypedBinary, ftOraBlob, ftOraClob, ftWideMemo};
 inline constexpr TFieldTypes ftStringTypes{ftString, ftFixedChar, ftWideString, ftGuid, ftFixedWideChar};
 
-enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
+RTL_ENUM(TFieldKind, fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate);
 using TFieldKinds = Set<TFieldKind>;
 
 enum TDataSetState {
@@ -129,7 +130,7 @@ enum TDataEvent {
 
 enum TUpdateStatus { usUnmodified, usModified, usInserted, usDeleted };
 using TUpdateStatusSet = Set<TUpdateStatus>;
-enum TUpdateKind { ukModify, ukInsert, ukDelete };
+RTL_ENUM(TUpdateKind, ukModify, ukInsert, ukDelete);
 using TUpdateKinds = Set<TUpdateKind>;
 
 enum TBookmarkFlag : Byte { bfCurrent, bfBOF, bfEOF, bfInserted };
@@ -141,11 +142,11 @@ enum TDataAction { daFail, daAbort, daRetry };
 enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
 enum TLocateOption { loCaseInsensitive, loPartialKey };
 using TLocateOptions = Set<TLocateOption>;
-enum TFilterOption { foCaseInsensitive, foNoPartialCompare };
+RTL_ENUM(TFilterOption, foCaseInsensitive, foNoPartialCompare);
 using TFilterOptions = Set<TFilterOption>;
 enum TFieldAttribute { faHiddenCol, faReadonly, faRequired, faLink, faUnNamed, faFixed };
 using TFieldAttributes = Set<TFieldAttribute>;
-enum TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
+RTL_ENUM(TParamType, ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult);
 using TParamTypes = Set<TParamType>;
 
 // A record buffer: raw bytes laid out by the dataset descendant.
@@ -336,8 +337,10 @@ class TField : public TComponent {
   String DisplayLabel() const { return display_label_.empty() ? field_name_ : display_label_; }
   void SetDisplayLabel(const String& Value);
   String DisplayName() const { return DisplayLabel(); }
+  bool IsDisplayLabelStored() const { return !display_label_.empty(); }
   int DisplayWidth() const { return display_width_ > 0 ? display_width_ : GetDefaultWidth(); }
   void SetDisplayWidth(int Value);
+  bool IsDisplayWidthStored() const { return display_width_ > 0; }
   const String& EditMask() const { return edit_mask_; }
   void SetEditMask(const String& Value);
   bool Visible() const { return visible_; }
