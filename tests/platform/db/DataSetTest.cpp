@@ -15,20 +15,6 @@ std::vector<int> WindowIds(TDataSet* ds, TDataLink* link) {
   return ids;
 }
 
-struct Window {
-  std::unique_ptr<TMemDataSet> ds;
-  std::unique_ptr<TDataSource> src;
-  TRecordingLink link;
-  explicit Window(int Count, int Buffers) : ds(MakeDataSet(Count)), src(std::make_unique<TDataSource>(nullptr)) {
-    src->SetDataSet(ds.get());
-    link.SetDataSource(src.get());
-    link.SetBufferCount(Buffers);
-    link.Log.clear();
-  }
-  ~Window() { link.SetDataSource(nullptr); }
-  int Id() { return ds->FieldByName("ID")->AsInteger(); }
-};
-
 TEST(DataSetOpenTest, OpenCloseEventsAndDefaultFields) {
   TMemDataSet ds(nullptr);
   ds.FieldDefs()->Add("ID", ftInteger);
@@ -97,7 +83,7 @@ TEST(DataSetOpenTest, OperationsNeedTheRightState) {
 }
 
 TEST(DataSetWindowTest, FillsTheWindowAndScrollsAcrossItsEdges) {
-  Window w(10, 3);
+  TLinkedDataSet w(10, 3);
   EXPECT_EQ(WindowIds(w.ds.get(), &w.link), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(w.link.ActiveRecord(), 0);
 
@@ -131,7 +117,7 @@ TEST(DataSetWindowTest, MoveByReturnsTheDistanceMovedAndStopsAtTheEnds) {
       {5, -20, -4, 1, true, false}, {1, -1, 0, 1, true, false}, {5, 0, 0, 5, false, false},
   };
   for (const Case& c : cases) {
-    Window w(10, 3);
+    TLinkedDataSet w(10, 3);
     w.ds->MoveBy(c.start - 1);
     if (c.start == 10) w.ds->Next();  // onto Eof
     if (c.start == 1) w.ds->First();  // onto Bof
@@ -143,13 +129,9 @@ TEST(DataSetWindowTest, MoveByReturnsTheDistanceMovedAndStopsAtTheEnds) {
 }
 
 TEST(DataSetWindowTest, ReadsOnlyTheRecordsTheWindowNeeds) {
-  auto ds = MakeDataSet(10);
+  TLinkedDataSet w(10, 3);
+  TMemDataSet* ds = w.ds.get();
   ds->Close();
-  TDataSource src(nullptr);
-  src.SetDataSet(ds.get());
-  TRecordingLink link;
-  link.SetBufferCount(3);
-  link.SetDataSource(&src);
   ds->TraceCalls = true;
   ds->Open();
   EXPECT_EQ(ds->Trace, (Log{"InternalOpen", "GetRecord(gmNext)=grOK", "GetRecord(gmNext)=grOK",
@@ -164,11 +146,10 @@ TEST(DataSetWindowTest, ReadsOnlyTheRecordsTheWindowNeeds) {
   EXPECT_TRUE(ds->Trace.empty());
   ds->Prior();
   EXPECT_EQ(ds->Trace, (Log{"GetRecord(gmPrior)=grOK"}));
-  link.SetDataSource(nullptr);
 }
 
 TEST(DataSetWindowTest, FirstLastAndTheEndFlags) {
-  Window w(5, 2);
+  TLinkedDataSet w(5, 2);
   w.ds->Last();
   EXPECT_TRUE(w.ds->Eof());
   EXPECT_FALSE(w.ds->Bof());
@@ -206,7 +187,7 @@ TEST(DataSetWindowTest, EmptyDataSetIsBofAndEof) {
 }
 
 TEST(DataSetWindowTest, ShrinkingTheBufferCountKeepsTheActiveRecord) {
-  Window w(10, 5);
+  TLinkedDataSet w(10, 5);
   w.ds->MoveBy(4);  // record 5, bottom of the window
   w.link.SetBufferCount(2);
   EXPECT_EQ(w.Id(), 5);
@@ -218,14 +199,14 @@ TEST(DataSetWindowTest, ShrinkingTheBufferCountKeepsTheActiveRecord) {
 }
 
 TEST(DataSetWindowTest, ActiveRecordOutsideTheWindowIsRefused) {
-  Window w(3, 3);
+  TLinkedDataSet w(3, 3);
   EXPECT_THROW(w.link.SetActiveRecord(3), EListError);
   EXPECT_THROW(w.link.SetActiveRecord(-1), EListError);
   EXPECT_EQ(w.link.ActiveRecord(), 0);
 }
 
 TEST(DataSetBookmarkTest, GetGotoAndValidity) {
-  Window w(10, 3);
+  TLinkedDataSet w(10, 3);
   w.ds->MoveBy(6);
   TBookmark b = w.ds->GetBookmark();
   ASSERT_EQ(static_cast<int>(b.size()), w.ds->BookmarkSize());
@@ -260,7 +241,7 @@ TEST(DataSetBookmarkTest, GetGotoAndValidity) {
 }
 
 TEST(DataSetBookmarkTest, ResyncCentresOrKeepsThePosition) {
-  Window w(10, 5);
+  TLinkedDataSet w(10, 5);
   w.ds->MoveBy(7);  // record 8 at the bottom (window 4..8)
   ASSERT_EQ(w.link.ActiveRecord(), 4);
   w.link.Log.clear();
@@ -278,7 +259,7 @@ TEST(DataSetBookmarkTest, ResyncCentresOrKeepsThePosition) {
 }
 
 TEST(DataSetBookmarkTest, RefreshKeepsTheRecordAndFiresItsEvents) {
-  Window w(5, 3);
+  TLinkedDataSet w(5, 3);
   w.ds->MoveBy(2);
   w.link.Log.clear();
   Log events;
@@ -291,7 +272,7 @@ TEST(DataSetBookmarkTest, RefreshKeepsTheRecordAndFiresItsEvents) {
 }
 
 TEST(DataSetControlsTest, DisabledControlsGetOneChangeAtTheEnd) {
-  Window w(10, 3);
+  TLinkedDataSet w(10, 3);
   w.ds->DisableControls();
   EXPECT_TRUE(w.ds->ControlsDisabled());
   w.ds->DisableControls();
@@ -342,7 +323,7 @@ TEST(DataSetControlsTest, TempStateHidesEventsAndRestores) {
 }
 
 TEST(DataSetControlsTest, RecNoAndRecordCount) {
-  Window w(6, 3);
+  TLinkedDataSet w(6, 3);
   EXPECT_EQ(w.ds->RecordCount(), 6);
   EXPECT_EQ(w.ds->RecNo(), 1);
   w.ds->SetRecNo(5);

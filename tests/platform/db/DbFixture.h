@@ -62,3 +62,18 @@ class TRecordingLink : public TDataLink {
 };
 
 using Log = std::vector<String>;
+
+// A dataset of Count records (MakeDataSet) shown through a data source and a
+// recording link with a window of Buffers records; the log starts empty.
+struct TLinkedDataSet {
+  std::unique_ptr<TMemDataSet> ds;
+  TDataSource src{nullptr};
+  TRecordingLink link;
+  explicit TLinkedDataSet(int Count, int Buffers = 1) : ds(MakeDataSet(Count)) {
+    src.SetDataSet(ds.get());
+    link.SetDataSource(&src);
+    link.SetBufferCount(Buffers);
+    link.Log.clear();
+  }
+  int Id() { return ds->FieldByName("ID")->AsInteger(); }
+};

@@ -131,11 +131,9 @@ TEST(EditTest, DeleteAndDeleteWhileInserting) {
 }
 
 TEST(EditTest, RequiredFieldsAndReadOnlyDataSets) {
-  auto ds = MakeDataSet(1);
-  TDataSource src(nullptr);
-  src.SetDataSet(ds.get());
-  TRecordingLink link;
-  link.SetDataSource(&src);
+  TLinkedDataSet w(1);
+  auto& ds = w.ds;
+  auto& link = w.link;
   ds->FieldByName("NAME")->SetRequired(true);
   ds->Append();
   ds->FieldByName("ID")->SetAsInteger(5);
@@ -149,7 +147,6 @@ TEST(EditTest, RequiredFieldsAndReadOnlyDataSets) {
   EXPECT_EQ(ds->State(), dsInsert);
   EXPECT_EQ(link.Log.back(), "FocusControl(NAME)");
   ds->Cancel();
-  link.SetDataSource(nullptr);
 
   ds->SetReadOnly(true);
   EXPECT_FALSE(ds->CanModify());
@@ -250,22 +247,19 @@ TEST(EditTest, ErrorHandlersFailAbortOrRetry) {
 }
 
 TEST(EditTest, UpdateRecordAsksTheLinksForTheirData) {
-  auto ds = MakeDataSet(1);
-  TDataSource src(nullptr);
-  src.SetDataSet(ds.get());
-  TRecordingLink link;
-  link.SetDataSource(&src);
+  TLinkedDataSet w(1);
+  auto& ds = w.ds;
+  auto& src = w.src;
+  auto& link = w.link;
   Log changes;
   src.SetOnUpdateData([&](TObject*) { changes.push_back("OnUpdateData"); });
   src.SetOnDataChange([&](TObject*, TField* f) { changes.push_back(f ? "OnDataChange(" + f->FieldName() + ")" : "OnDataChange"); });
-  link.Log.clear();
   ds->Edit();
   ds->FieldByName("NAME")->SetAsString("y");
   ds->Post();
   EXPECT_EQ(link.Log, (Log{"CheckBrowseMode", "EditingChanged(on)", "RecordChanged", "RecordChanged(NAME)", "UpdateData",
                            "CheckBrowseMode", "EditingChanged(off)", "DataSetChanged"}));
   EXPECT_EQ(changes, (Log{"OnDataChange", "OnDataChange(NAME)", "OnUpdateData", "OnDataChange"}));
-  link.SetDataSource(nullptr);
 }
 
 }  // namespace

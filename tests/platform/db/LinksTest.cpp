@@ -28,12 +28,11 @@ class TNamedLink : public TDataLink {
 };
 
 TEST(LinksTest, SessionOfEventsInOrder) {
-  auto ds = MakeDataSet(3);
+  TLinkedDataSet w(3);
+  auto& ds = w.ds;
+  auto& link = w.link;
   ds->Close();
-  TDataSource src(nullptr);
-  src.SetDataSet(ds.get());
-  TRecordingLink link;
-  link.SetDataSource(&src);
+  link.Log.clear();
   EXPECT_FALSE(link.Active());
   ds->Open();
   ds->FieldByName("NAME")->SetVisible(false);
@@ -54,7 +53,6 @@ TEST(LinksTest, SessionOfEventsInOrder) {
                            "UpdateData", "CheckBrowseMode", "EditingChanged(off)", "DataSetChanged",
                            "CheckBrowseMode", "DataSetChanged",  // Delete
                            "ActiveChanged(off)"}));
-  link.SetDataSource(nullptr);
 }
 
 TEST(LinksTest, SourcesNotifyNonVisualLinksFirstLastAddedFirst) {
