@@ -343,8 +343,9 @@ class TFIBTransaction : public TComponent {
   void Loaded() override;
 
   virtual void EndTransaction(TTransactionAction Action, bool Force);
-  // Called before statements run; does nothing here.
-  virtual void DoOnSQLExec() {}
+  // Called by a statement before (Kind 0) and after (Kind 1) it runs; does
+  // nothing here.
+  virtual void DoOnSQLExec(TComponent* /*Query*/, Integer /*Kind*/) {}
   virtual void StartTransaction();
   virtual void Commit() { EndTransaction(TACommit, false); }
   virtual void CommitRetaining() { EndTransaction(TACommitRetaining, false); }

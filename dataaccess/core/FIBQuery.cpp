@@ -240,15 +240,3 @@ void TFIBXSQLDA::ApplyDeclaredTypes() {
   }
   types_pending_ = false;
 }
-
-// ===========================================================================
-// TFIBQuery
-
-TFIBQuery::TFIBQuery(TComponent* AOwner)
-    : TComponent(AOwner),
-      base_(std::make_unique<TFIBBase>(this)),
-      user_params_(std::make_unique<TFIBXSQLDA>(this, true)),
-      server_params_(std::make_unique<TFIBXSQLDA>(this, true)),
-      fields_(std::make_unique<TFIBXSQLDA>(this, false)) {}
-
-TFIBQuery::~TFIBQuery() = default;

@@ -1,4 +1,4 @@
-// Statements and their descriptor areas.
+// Statements, their parameter scanner and their descriptor areas.
 //
 // TFIBXSQLDA owns one descriptor area of the client API (XSQLDA, laid out as
 // the installed <ibase.h> defines it): the block the server fills when it
@@ -25,12 +25,11 @@
 // Integer, a value beyond the range of its scale, a failing text conversion)
 // raise client error 33 "Invalid data conversion."; nothing wraps silently.
 //
-// TFIBQuery here carries what the areas need of their statement: the link to
-// database and transaction, the options, the three areas and the execution
-// state they read. Preparation, execution and fetching belong to the
-// statement's own code.
+// TFIBQuery is the statement that owns three areas: its user parameters,
+// the parameters as the server described them and its output columns.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -38,14 +37,18 @@
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/core/pFIBInterfaces.h"
+#include "dataaccess/core/pFIBProps.h"
 #include "dataaccess/core/SqlTxtRtns.h"
 #include "dataaccess/core/ibase.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/FMTBcd.h"
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/TypInfo.h"
+#include "platform/rtl/UnitInit.h"
 #include "platform/rtl/Variants.h"
 
 class TFIBQuery;
@@ -437,44 +440,237 @@ String BuildExecSQLText(const String& Text, std::span<TSQLTextParam> Params);
 String QuoteLiteralValue(const String& Value);
 
 // ---------------------------------------------------------------------------
-// TFIBQuery: what the descriptor areas use of their statement
+// TFIBQuery: one SQL statement
+//
+//   auto* q = new TFIBQuery(form);
+//   q->SetDatabase(db);                       // takes db's DefaultTransaction
+//   q->SQL()->SetText("select NAME from PEOPLE where ID = :ID");
+//   q->ParamByName("ID")->SetAsInteger(7);
+//   q->ExecQuery();                           // prepares first, fetches row 1
+//   for (; !q->Eof(); q->Next()) use(q->FieldByName("NAME")->AsString());
+//   q->Close();
+//
+// The SQL text is scanned for parameter markers when it changes; the
+// parameters (Params) keep their values across text changes by name. The
+// text sent to the server has the markers as "?", literal parameters
+// ("@NAME", "@@NAME%default@") written in as text, and, at execution,
+// comparisons with NULL parameters in the WHERE clause ("A = :A") rewritten
+// as IS NULL / IS NOT NULL. Such a text is prepared again whenever a value
+// changes what it would be. DDL statements are executed at once without
+// preparing.
 
-class TFIBQuery : public TComponent {
+// Statistics a database keeps per statement text through an outside
+// component (the system has none). The statements record, per text, the
+// values "LastQueryName", "PrepareCount", "ExecuteCount", "LastTimeExecute",
+// "SumTimeExecute", "AvgTimeExecute", "MaxTimeExecute" and the parameter
+// lines of the slowest execution.
+class ISQLStatMaker {
+ public:
+  virtual bool ActiveStatistics() = 0;
+  // Null when the text has no such value yet.
+  virtual Variant GetStatValue(const String& SQLText, const String& Name) = 0;
+  virtual void SetStatValue(const String& SQLText, const String& Name, const Variant& Value) = 0;
+  virtual void SetMaxTimeParams(const String& SQLText, TStrings* Params) = 0;
+
+ protected:
+  ~ISQLStatMaker() = default;
+};
+
+// Datasets that own statements implement this; the statements then name the
+// dataset in monitor texts and in the connection-tracing comment.
+class IFIBStatementDataSet {
+ public:
+  // The dataset's description for the tracing comment ("" when none).
+  virtual String DataSetDescription() const = 0;
+
+ protected:
+  ~IFIBStatementDataSet() = default;
+};
+
+// Library-wide defaults of statements created on a designer surface.
+struct TFIBQueryDefaults {
+  bool ParamCheck = true;
+  bool GoToFirstRecordOnExecute = true;
+  TpFIBQueryOptions Options;
+};
+extern TFIBQueryDefaults FIBQueryDefaults;
+
+// Batch events (published; batch runs are outside this unit).
+using TOnBatching = Event<void(TObject* Sender, Integer RecordNumber, bool& Stop)>;
+using TOnBatchError = Event<void(TObject* Sender, const Exception& E, bool& Ignore)>;
+// Called before each fetch with the number of rows fetched so far; Stop
+// ends the fetch with a silent abort.
+using TFIBFetchCallback = std::function<void(Integer RecordNumber, bool& Stop)>;
+
+extern const TUnit unit_FIBQuery;
+
+class TFIBQuery;
+// The statement's name in monitor texts: the owning dataset's name (with
+// WithStatement, dataset "." statement) when a dataset owns it.
+String MonitorStatementName(const TFIBQuery* Query, bool WithStatement);
+
+class TFIBQuery : public TComponent, public IConditionsStatement, public ISQLObject {
  public:
   explicit TFIBQuery(TComponent* AOwner);
   ~TFIBQuery() override;
 
+  // --- Link
   TFIBBase* Base() const { return base_.get(); }
   TFIBDatabase* Database() const { return base_->Database(); }
-  virtual void SetDatabase(TFIBDatabase* Value) { base_->SetDatabase(Value); }
+  // Another database frees the handle first.
+  virtual void SetDatabase(TFIBDatabase* Value);
   TFIBTransaction* Transaction() const { return base_->Transaction(); }
-  void SetTransaction(TFIBTransaction* Value) { base_->SetTransaction(Value); }
+  void SetTransaction(TFIBTransaction* Value);
+
+  // --- Published properties
+  TStrings* SQL() const { return sql_.get(); }
+  void SetSQL(TStrings* Value);
+  TConditions* Conditions() const { return conditions_.get(); }
+  TCSMonitorSupport* CSMonitorSupport() const { return cs_monitor_support_.get(); }
+  bool GoToFirstRecordOnExecute() const { return go_to_first_record_; }
+  void SetGoToFirstRecordOnExecute(bool Value) { go_to_first_record_ = Value; }
+  bool ParamCheck() const { return param_check_; }
+  // False empties the parameters and sends the text as written.
+  void SetParamCheck(bool Value);
   TpFIBQueryOptions Options() const { return options_; }
   void SetOptions(TpFIBQueryOptions Value) { options_ = Value; }
+  const TNotifyEvent& OnSQLChanging() const { return on_sql_changing_; }
+  void SetOnSQLChanging(TNotifyEvent Value) { on_sql_changing_ = std::move(Value); }
+  const TOnBatching& OnBatching() const { return on_batching_; }
+  void SetOnBatching(TOnBatching Value) { on_batching_ = std::move(Value); }
+  const TOnBatchError& OnBatchError() const { return on_batch_error_; }
+  void SetOnBatchError(TOnBatchError Value) { on_batch_error_ = std::move(Value); }
+  const TNotifyEvent& TransactionEnding() const { return on_transaction_ending_; }
+  void SetTransactionEnding(TNotifyEvent Value) { on_transaction_ending_ = std::move(Value); }
+  const TNotifyEvent& TransactionEnded() const { return on_transaction_ended_; }
+  void SetTransactionEnded(TNotifyEvent Value) { on_transaction_ended_ = std::move(Value); }
+  const TNotifyEvent& BeforeExecute() const { return before_execute_; }
+  void SetBeforeExecute(TNotifyEvent Value) { before_execute_ = std::move(Value); }
+  const TNotifyEvent& AfterExecute() const { return after_execute_; }
+  void SetAfterExecute(TNotifyEvent Value) { after_execute_ = std::move(Value); }
 
-  // The user parameters and the output columns.
-  TFIBXSQLDA* Params() const { return user_params_.get(); }
-  TFIBXSQLDA* Fields() const { return fields_.get(); }
-  // The parameters as the server described them.
-  TFIBXSQLDA* ServerParams() const { return server_params_.get(); }
-
+  // --- Preparation
+  // Prepares the text on the server (again only when a literal value or a
+  // NULL comparison changed it). Client errors 37 (empty text), 2 (statement
+  // types that cannot run here), server errors as EFIBInterBaseError; a
+  // failed prepare leaves no handle.
+  void Prepare();
   bool Prepared() const { return prepared_; }
+  // Drops the server's statement; the next execution prepares again.
+  void FreeHandle();
+  isc_stmt_handle Handle() const { return handle_; }
   TFIBSQLTypes SQLType() const { return sql_type_; }
-  // Rows fetched since execution.
-  Integer RecordCount() const { return record_count_; }
+  // The text sent to the server at the last prepare or immediate execution.
+  const String& ReadySQLText() const { return text_to_prepare_; }
+  // The " /* CSMON$CON_NAME=...; ... */" comment for the current database,
+  // transaction and names; empty when the switches do not ask for it.
+  String BuildCSMonitorComment() const;
+  // The character that marks literal parameters ("@"; 0: none).
+  char LiteralChar() const { return literal_char_; }
+  void SetLiteralChar(char Value);
+  const String& CursorName() const { return cursor_name_; }
+  void SetCursorName(const String& Value) { cursor_name_ = Value; }
   // A literal parameter's value differs from the one in the text to prepare.
   bool LiteralValuesChanged() const { return literal_values_changed_; }
   // Parameters hold BLOB content to write before execution.
   bool BlobParamsToWrite() const { return blob_params_to_write_; }
   void SetBlobParamsToWrite(bool Value) { blob_params_to_write_ = Value; }
+  // Names of parameters that the text sent to the server no longer has
+  // (their values went into the text).
+  TStrings* RemovedParams() const { return removed_params_.get(); }
+
+  // --- Execution
+  virtual void ExecQuery();
+  // The next row (the output area), or nullptr at the end.
+  TFIBXSQLDA* FetchNext();
+  void Next() override { FetchNext(); }
+  // Closes the cursor of an open SELECT.
+  void Close();
+  bool Eof() override;
+  // Eof without its freeing of the handle.
+  bool AtEnd() const { return eof_ || !open_; }
+  bool Bof() const { return bof_; }
+  bool Open() const { return open_; }
+  Integer RecordCount() const { return record_count_; }
+  // Rows the last execution touched, by statement type (the sum of the four
+  // counts for other types).
+  Integer RowsAffected();
+  // The server's plan of a prepared SELECT, INSERT, UPDATE, DELETE, EXECUTE
+  // PROCEDURE or SELECT ... FOR UPDATE; empty otherwise.
+  String Plan();
+  // Milliseconds the last execution took.
+  Cardinal LastExecuteTime() const { return elapsed_; }
+  bool Executing() const { return executing_; }
+  bool CloseOnTransactionEnd() const { return close_on_tr_end_; }
+  void SetCloseOnTransactionEnd(bool Value) { close_on_tr_end_ = Value; }
+  void SetFetchCallback(TFIBFetchCallback Value) { fetch_callback_ = std::move(Value); }
+
+  // --- Parameters
+  // The user parameters (parsing the text first when needed).
+  TFIBXSQLDA* Params();
+  // The parameters as the server described them.
+  TFIBXSQLDA* ServerParams() const { return server_params_.get(); }
+  // The parameter Name; for "EXECUTE ..." texts an output column of that
+  // name too; otherwise 'Parameter "%s" does not exist in %s'.
+  TFIBXSQLVAR* ParamByName(const String& Name);
+  TFIBXSQLVAR* FindParam(const String& Name);
+  bool FindParamIndex(const String& Name, Integer& Index);
+  Integer ParamCount() override;
+  String ParamName(Integer Index) override;
+  bool ParamExist(const String& Name, Integer& Index) override { return FindParamIndex(Name, Index); }
+  Variant ParamValue(const String& Name) override;
+  void SetParamValue(const String& Name, const Variant& Value);
+  Variant ParamValueByIndex(Integer Index) override;
+  void SetParamValue(Integer Index, const Variant& Value) override;
+  void SetParamValueByIndex(Integer Index, const Variant& Value) { SetParamValue(Index, Value); }
+
+  // --- Output columns
+  TFIBXSQLDA* Fields() const { return fields_.get(); }
+  // Client error 41 "Field No: <Index>" outside the columns.
+  TFIBXSQLVAR* Fields(Integer Index);
+  // Client error 41 'Field "%s" not found.'
+  TFIBXSQLVAR* FieldByName(const String& Name);
+  TFIBXSQLVAR* FindField(const String& Name);
+  Integer FieldIndex(const String& Name);
+  bool FieldExist(const String& Name, Integer& Index) override;
+  Integer FieldCount() override { return fields_->Count(); }
+  String FieldName(Integer Index) override;
+  Variant FieldValue(const String& Name, bool Old = false) override;
+  Variant FieldValueByIndex(Integer Index, bool Old = false) override;
+  // The column of a table column; names upper-cased in dialect 1 and with
+  // UpperOldNames.
+  TFIBXSQLVAR* FieldByOrigin(const String& Relation, const String& Column);
+  // Relation alias "." column name, quoted where needed; "" for a column
+  // without relation (or none of that name).
+  String FieldFullName(const String& Name);
+  String FieldRelationAlias(Integer Index);
+  String FieldRelationAlias(const String& Name);
+
+  // --- SQL text
+  String GetSQLText() const override { return sql_->Text(); }
+  void SetSQLText(const String& Text) override { sql_->SetText(Text); }
+  // While nested, text changes only reach the parser; the outermost end
+  // re-reads the text.
+  void BeginModifySQLText() override { ++update_counter_; }
+  void EndModifySQLText() override;
+  // The modified table of the text, computed once per text.
+  String CachedSQLKey();
+  Integer TextChangeCount() const { return text_change_counter_; }
+  String MainWhereClause() const;
+  void SetMainWhereClause(const String& Value);
+  String WhereClause(Integer N) const;
+  void SetWhereClause(Integer N, const String& Value);
+  void SetPlanClause(const String& Value);
+  String OrderClause() const;
+  void SetOrderClause(const String& Value);
 
  protected:
   friend class TFIBXSQLDA;
   friend class TFIBXSQLVAR;
 
-  // Rebuilds the text to prepare with the literal values written in and
-  // rescans it; clears the literal-values-changed flag.
-  virtual void RebuildLiteralText() = 0;
+  // Writes changed literal values into the text to prepare (called when a
+  // parameter is looked up by name while one changed).
+  virtual void RebuildLiteralText();
 
   std::unique_ptr<TFIBBase> base_;
   std::unique_ptr<TFIBXSQLDA> user_params_;
@@ -486,4 +682,90 @@ class TFIBQuery : public TComponent {
   Integer record_count_ = 0;
   bool literal_values_changed_ = false;
   bool blob_params_to_write_ = false;
+
+ private:
+  // Text changes
+  void SQLChanging(TObject* Sender);
+  void SQLChanged(TObject* Sender);
+  void ReadText();
+  void ParseParams(bool ServerMode);
+  bool LoadingChain() const;
+  template <class F>
+  void ChangeClause(F Rewrite);
+
+  // Preparation
+  bool RebuildNeeded() const;
+  bool NullRewriteOn() const;
+  bool NullCandidate(TFIBXSQLVAR* Var) const;
+  void BuildTextToPrepare();
+  void AppendCSMonitorComment(String& Text) const;
+  void DoPrepare();
+  void Describe(TFIBXSQLDA* Area, bool Bind);
+  void AdaptUserParams();
+  unsigned short Dialect() const;
+  IIBClientLibrary* Lib() const;
+
+  // Execution
+  void BeforeExecution();
+  void AfterExecution();
+  void ExecImmediate();
+  TFIBXSQLDA* SendArea();
+  void WriteBlobParams(TFIBXSQLDA* Area);
+  void SaveOldValues();
+  void ExecuteByType(XSQLDA* In);
+  void ReportExecuteError(const std::exception& E);
+  void RaiseFetchError();
+
+  // Reports
+  void StatExecuteStart();
+  void StatExecuteEnd();
+  void StatPrepare();
+  ISQLStatMaker* ActiveStatMaker() const;
+  void LogExecute(const String& Operation);
+  void LogFetch();
+  String SentParamsText(const char* Separator) const;
+
+  // Link notifications
+  void LinkTransactionEnding(TFIBBase* Sender);
+  void LinkTransactionEnded(TFIBBase* Sender);
+  void LinkDatabaseDisconnecting(TFIBBase* Sender);
+
+  void ReadRelationAliases();
+
+  std::unique_ptr<TStringList> sql_;
+  std::unique_ptr<TConditions> conditions_;
+  std::unique_ptr<TCSMonitorSupport> cs_monitor_support_;
+  std::unique_ptr<TSQLParser> parser_;
+  std::unique_ptr<TStringList> removed_params_;
+  bool param_check_ = true;
+  bool param_check_eff_ = true;
+  bool go_to_first_record_ = true;
+  bool bof_ = false;
+  bool eof_ = false;
+  bool open_ = false;
+  bool single_row_ = false;
+  isc_stmt_handle handle_ = 0;
+  String text_to_prepare_;
+  char literal_char_ = '@';
+  bool text_parsed_ = true;  // the empty text has nothing to read
+  Integer update_counter_ = 0;
+  String cached_key_ = "-1";
+  Cardinal start_time_ = 0;
+  Cardinal elapsed_ = 0;
+  bool text_rewritten_ = false;
+  Integer text_change_counter_ = 0;
+  bool close_on_tr_end_ = true;
+  bool preparing_ = false;
+  bool executing_ = false;
+  String cursor_name_;
+  std::vector<String> relation_aliases_;
+  bool aliases_read_ = false;
+  TFIBFetchCallback fetch_callback_;
+  TNotifyEvent on_sql_changing_;
+  TOnBatching on_batching_;
+  TOnBatchError on_batch_error_;
+  TNotifyEvent on_transaction_ending_;
+  TNotifyEvent on_transaction_ended_;
+  TNotifyEvent before_execute_;
+  TNotifyEvent after_execute_;
 };

@@ -1,6 +1,7 @@
 #include "dataaccess/core/FIBSQLMonitor.h"
 
 #include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/fib.h"
 #include "platform/os/NamedObjects.h"
 #include "platform/rtl/Component.h"
@@ -367,12 +368,58 @@ void TFIBSQLMonitorHook::ServiceDetach(TComponent* Service) { WriteServiceText(S
 void TFIBSQLMonitorHook::ServiceQuery(TComponent* Service) { WriteServiceText(Service, msaQuery); }
 void TFIBSQLMonitorHook::ServiceStart(TComponent* Service) { WriteServiceText(Service, msaStart); }
 
-// The statement operations take their texts' values (names, SQL, plan,
-// parameters) from TFIBQuery; until that class exists they have no caller
-// and report nothing.
-void TFIBSQLMonitorHook::SQLPrepare(TFIBQuery*) {}
-void TFIBSQLMonitorHook::SQLExecute(TFIBQuery*) {}
-void TFIBSQLMonitorHook::SQLFetch(TFIBQuery*) {}
+void TFIBSQLMonitorHook::SQLPrepare(TFIBQuery* Statement) {
+  if (KindMonitored(mdkPrepare))
+    WriteSQLData(SQLPrepareText(MonitorStatementName(Statement, false), Statement->ReadySQLText(),
+                                [Statement] { return Statement->Plan(); }),
+                 mdkPrepare);
+}
+
+void TFIBSQLMonitorHook::SQLExecute(TFIBQuery* Statement) {
+  if (!KindMonitored(mdkExecute)) return;
+  TFIBXSQLDA* params = Statement->Params();
+  std::vector<TMonitorParam> values;
+  for (Integer i = 0; i < params->Count(); ++i) {
+    TFIBXSQLVAR* var = params->Vars(i);
+    values.push_back({var->Name(), [var] {
+                        ISC_QUAD id{};
+                        if (var->SQLType() == SQL_BLOB && !var->IsNull()) id = var->AsQuad();
+                        return MonitorParamValue(var->SQLType(), var->IsNull(), [var] { return var->AsString(); },
+                                                 id.gds_quad_high, id.gds_quad_low);
+                      }});
+  }
+  Integer rows = 0;
+  const Integer type = Statement->SQLType();
+  if (type >= SQLInsert && type <= SQLDelete) {
+    try {
+      rows = Statement->RowsAffected();
+    } catch (const std::exception&) {
+      rows = 0;  // the text goes without the count rather than failing the statement
+    }
+  }
+  WriteSQLData(SQLExecuteText(MonitorStatementName(Statement, true), Statement->ReadySQLText(), values, type, rows,
+                              Statement->LastExecuteTime()),
+               mdkExecute);
+}
+
+void TFIBSQLMonitorHook::SQLFetch(TFIBQuery* Statement) {
+  if (!KindMonitored(mdkFetch)) return;
+  TFIBXSQLDA* fields = Statement->Fields();
+  std::vector<TMonitorColumn> columns;
+  for (Integer i = 0; i < fields->Count(); ++i) {
+    TFIBXSQLVAR* var = fields->Vars(i);
+    TMonitorColumn column{var->Name(), std::nullopt};
+    try {
+      if (!var->IsNull()) column.Value = var->AsString();
+    } catch (const std::exception&) {
+      column.Value = "<Can't print value>";
+    }
+    columns.push_back(std::move(column));
+  }
+  WriteSQLData(SQLFetchText(MonitorStatementName(Statement, false), Statement->ReadySQLText(), columns,
+                            Statement->AtEnd()),
+               mdkFetch);
+}
 
 void TFIBSQLMonitorHook::DBConnect(TFIBDatabase* Database) {
   if (KindMonitored(mdkConnect)) WriteSQLData(DBConnectText(Database->DBName()), mdkConnect);

@@ -14,6 +14,7 @@
 
 #include "platform/rtl/System.h"
 #include "platform/rtl/TypInfo.h"
+#include "platform/rtl/Variants.h"
 
 class TFIBDatabase;
 
@@ -42,3 +43,31 @@ class ISQLLogger {
 // times through; a database holds a reference to one when assigned from
 // outside the system. Its operations belong to the statements' unit.
 class ISQLStatMaker;
+
+// An object with parameters and result columns: statements and datasets.
+// One object's parameters are filled from others through it by name.
+class ISQLObject {
+ public:
+  // {DEA9627C-E35F-40A2-A2F6-3959782CE4AD}
+  static constexpr TGUID IID{0xDEA9627C, 0xE35F, 0x40A2, {0xA2, 0xF6, 0x39, 0x59, 0x78, 0x2C, 0xE4, 0xAD}};
+
+  virtual Integer ParamCount() = 0;
+  virtual String ParamName(Integer Index) = 0;
+  virtual Integer FieldCount() = 0;
+  // Index of the column or parameter Name; false (Index -1) when none.
+  virtual bool FieldExist(const String& Name, Integer& Index) = 0;
+  virtual bool ParamExist(const String& Name, Integer& Index) = 0;
+  // Old asks for the value before the current edit (objects without edits
+  // give the current one).
+  virtual Variant FieldValue(const String& Name, bool Old) = 0;
+  virtual Variant FieldValueByIndex(Integer Index, bool Old) = 0;
+  virtual Variant ParamValue(const String& Name) = 0;
+  virtual Variant ParamValueByIndex(Integer Index) = 0;
+  virtual void SetParamValue(Integer Index, const Variant& Value) = 0;
+  virtual String FieldName(Integer Index) = 0;
+  virtual bool Eof() = 0;
+  virtual void Next() = 0;
+
+ protected:
+  ~ISQLObject() = default;
+};
