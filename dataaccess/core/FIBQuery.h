@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/core/pFIBArray.h"
 #include "dataaccess/core/pFIBInterfaces.h"
 #include "dataaccess/core/pFIBProps.h"
 #include "dataaccess/core/SqlTxtRtns.h"
@@ -54,7 +55,6 @@
 class TFIBQuery;
 class TFIBXSQLDA;
 class TFIBXSQLVAR;
-class TpFIBArray;
 
 // The 16-bit Boolean of older servers (1 = true). Firebird's own BOOLEAN is
 // SQL_BOOLEAN of <ibase.h>, one byte.
@@ -731,6 +731,9 @@ class TFIBQuery : public TComponent, public IConditionsStatement, public ISQLObj
   void LinkDatabaseDisconnecting(TFIBBase* Sender);
 
   void ReadRelationAliases();
+  // Array objects of ARRAY columns and parameters, owned here.
+  void CreateArrays();
+  void ReleaseArrays();
 
   std::unique_ptr<TStringList> sql_;
   std::unique_ptr<TConditions> conditions_;
@@ -758,6 +761,7 @@ class TFIBQuery : public TComponent, public IConditionsStatement, public ISQLObj
   bool preparing_ = false;
   bool executing_ = false;
   String cursor_name_;
+  std::vector<std::unique_ptr<TpFIBArray>> arrays_;
   std::vector<String> relation_aliases_;
   bool aliases_read_ = false;
   TFIBFetchCallback fetch_callback_;

@@ -10,6 +10,7 @@
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/StrUtil.h"
 #include "dataaccess/core/fib.h"
+#include "dataaccess/core/pFIBArray.h"
 
 namespace {
 
@@ -201,6 +202,7 @@ void TFIBQuery::DoPrepare() {
         fields_->SetCount(0);
         break;
     }
+    CreateArrays();
     record_count_ = 0;
     prepared_ = true;
     aliases_read_ = false;
@@ -268,6 +270,39 @@ void TFIBQuery::AdaptUserParams() {
   }
 }
 
+void TFIBQuery::CreateArrays() {
+  ReleaseArrays();
+  const auto make = [this](XSQLVAR* Rec) -> TpFIBArray* {
+    const String relation(Rec->relname, static_cast<size_t>(std::clamp<ISC_SHORT>(Rec->relname_length, 0, 32)));
+    const String column(Rec->sqlname, static_cast<size_t>(std::clamp<ISC_SHORT>(Rec->sqlname_length, 0, 32)));
+    if (relation.empty() || column.empty()) return nullptr;
+    arrays_.push_back(
+        std::make_unique<TpFIBArray>(Lib(), relation, column, base_->GetDBHandle(), base_->GetTRHandle(), Rec));
+    return arrays_.back().get();
+  };
+  for (Integer i = 0; i < fields_->Count(); ++i)
+    if (TFIBXSQLVAR* var = fields_->Vars(i); var->SQLType() == SQL_ARRAY) var->SetFIBArray(make(var->AsXSQLVAR()));
+  for (Integer i = 0; i < server_params_->Count(); ++i) {
+    TFIBXSQLVAR* var = server_params_->Vars(i);
+    if ((var->AsXSQLVAR()->sqltype & ~1) != SQL_ARRAY) continue;
+    TpFIBArray* array = make(var->AsXSQLVAR());
+    var->SetFIBArray(array);
+    // The user's parameter of that marker writes its arrays through it.
+    TFIBXSQLVAR* user = nullptr;
+    if (!text_rewritten_ && i < user_params_->Count()) user = user_params_->Vars(i);
+    for (Integer k = 0; k < user_params_->Count() && user == nullptr; ++k)
+      if (user_params_->Vars(k)->Name() == var->Name()) user = user_params_->Vars(k);
+    if (user != nullptr) user->SetFIBArray(array);
+  }
+}
+
+void TFIBQuery::ReleaseArrays() {
+  if (arrays_.empty()) return;
+  for (TFIBXSQLDA* area : {fields_.get(), server_params_.get(), user_params_.get()})
+    for (Integer i = 0; i < area->Count(); ++i) area->Vars(i)->SetFIBArray(nullptr);
+  arrays_.clear();
+}
+
 // ===========================================================================
 // Execution
 
@@ -305,15 +340,14 @@ void TFIBQuery::ExecQuery() {
 
 // The area whose values go to the server, with BLOB contents written first.
 TFIBXSQLDA* TFIBQuery::SendArea() {
-  if (blob_params_to_write_) {
-    WriteBlobParams(user_params_.get());
-    blob_params_to_write_ = false;
-  }
   if (text_rewritten_) {
+    if (blob_params_to_write_) WriteBlobParams(user_params_.get());
     server_params_->AssignValues(user_params_.get());
     if (blob_params_to_write_) WriteBlobParams(server_params_.get());
     return server_params_.get();
   }
+  // Texts assigned before the types were known take them first: a BLOB
+  // parameter's content must be final before it is written.
   if (user_params_->TypesPending()) user_params_->ApplyDeclaredTypes();
   if (blob_params_to_write_) WriteBlobParams(user_params_.get());
   return user_params_.get();
@@ -533,6 +567,7 @@ void TFIBQuery::Close() {
 }
 
 void TFIBQuery::FreeHandle() {
+  ReleaseArrays();
   fields_->SetCount(0);
   if (handle_ != 0) {
     TFIBDatabase* db = Database();

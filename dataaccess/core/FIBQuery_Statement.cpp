@@ -106,6 +106,7 @@ void TFIBQuery::SetSQL(TStrings* Value) {
 }
 
 void TFIBQuery::SetParamCheck(bool Value) {
+  FreeHandle();
   param_check_ = param_check_eff_ = Value;
   if (!Value) {
     user_params_->SetCount(0);
@@ -114,7 +115,6 @@ void TFIBQuery::SetParamCheck(bool Value) {
   }
   text_rewritten_ = false;
   if (Value) ReadText();
-  FreeHandle();
 }
 
 void TFIBQuery::SetLiteralChar(char Value) {
@@ -153,6 +153,7 @@ void TFIBQuery::EndModifySQLText() {
 }
 
 void TFIBQuery::ReadText() {
+  FreeHandle();
   ++text_change_counter_;
   cached_key_ = "-1";
   aliases_read_ = false;
@@ -169,7 +170,6 @@ void TFIBQuery::ReadText() {
     server_params_->SetCount(0);
     text_to_prepare_ = text;
   }
-  FreeHandle();
   text_parsed_ = true;
 }
 

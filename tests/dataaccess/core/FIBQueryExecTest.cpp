@@ -8,7 +8,9 @@
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/FIBSQLMonitor.h"
 #include "dataaccess/core/StrUtil.h"
+#include "dataaccess/core/pFIBArray.h"
 #include "platform/rtl/FormStream.h"
+#include "platform/rtl/Streams.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 namespace {
@@ -23,6 +25,7 @@ class FIBQueryExec : public ::testing::Test {
     file_ = new fbtest::TTempDatabase("UTF8");
     file_->Exec({"create table PEOPLE (ID integer not null primary key, NAME varchar(40), "
                  "SALARY numeric(15,2), BORN timestamp, NOTE blob sub_type text, FLAG integer)",
+                 "create table ARR (ID integer, A integer[1:3])",
                  "create procedure SUM_OF (A integer, B integer) returns (S integer, P integer) as "
                  "begin S = A + B; P = A * B; suspend; end"});
   }
@@ -206,6 +209,49 @@ TEST_F(FIBQueryExec, FetchCallbackStopsWithASilentAbort) {
   q->Next();
   EXPECT_THROW(q->Next(), EAbort);
   EXPECT_EQ(seen, (std::vector<Integer>{0, 1, 2}));
+}
+
+TEST_F(FIBQueryExec, BlobParametersAreWrittenBeforeExecution) {
+  TFIBQuery* ins = NewQuery("insert into PEOPLE (ID, NOTE) values (:ID, :NOTE)");
+  ins->ParamByName("ID")->SetAsInteger(30);
+  ins->ParamByName("NOTE")->SetAsString("a short note");
+  ins->ExecQuery();
+  const String big(40000, 'b');
+  TStringStream content(big);
+  ins->ParamByName("ID")->SetAsInteger(31);
+  ins->ParamByName("NOTE")->LoadFromStream(&content);
+  ins->ExecQuery();
+  EXPECT_FALSE(ins->BlobParamsToWrite());
+  // Through a rewritten text (the NULL comparison) the BLOB goes by its id.
+  TFIBQuery* upd = NewQuery("update PEOPLE set NOTE = :NOTE where ID = :ID and FLAG = :F", "Upd");
+  upd->ParamByName("NOTE")->SetAsString("changed");
+  upd->ParamByName("ID")->SetAsInteger(2);
+  upd->ExecQuery();
+  EXPECT_EQ(upd->RowsAffected(), 1);
+  TFIBQuery* sel = NewQuery("select NOTE from PEOPLE where ID in (2, 30, 31) order by ID", "Sel");
+  const Strings rows = Rows(sel);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], "changed");
+  EXPECT_EQ(rows[1], "a short note");
+  EXPECT_TRUE(rows[2] == big) << rows[2].size() << " bytes";
+}
+
+TEST_F(FIBQueryExec, ArrayColumnsAndParametersGetTheirArrayObjects) {
+  TFIBQuery* ins = NewQuery("insert into ARR (ID, A) values (:ID, :A)");
+  ins->Prepare();
+  ins->ParamByName("ID")->SetAsInteger(1);
+  ins->ParamByName("A")->SetAsVariant(VarArrayOf({Variant(7), Variant(8), Variant(9)}));
+  ins->ExecQuery();
+  TFIBQuery* sel = NewQuery("select A from ARR where ID = 1", "Sel");
+  sel->ExecQuery();
+  TFIBXSQLVAR* a = sel->FieldByName("A");
+  EXPECT_EQ(a->ArrayDimensions(), 1);
+  ASSERT_NE(a->FIBArray(), nullptr);
+  const Variant back = a->FIBArray()->GetArrayValues(a->AsQuad(), db_->HandlePtr(), tr_->HandlePtr());
+  EXPECT_EQ(VarArrayGet(back, 1).AsInteger(), 7);
+  EXPECT_EQ(VarArrayGet(back, 3).AsInteger(), 9);
+  sel->FreeHandle();
+  EXPECT_EQ(sel->Fields()->Count(), 0);
 }
 
 // --- Errors ------------------------------------------------------------------------
