@@ -377,57 +377,39 @@ void TFIBQuery::WriteBlobParams(TFIBXSQLDA* Area) {
 void TFIBQuery::ExecuteByType(XSQLDA* In) {
   IIBClientLibrary* lib = Lib();
   TFIBTransaction* tr = Transaction();
+  const bool select = sql_type_ == SQLSelect || sql_type_ == SQLSelectForUpdate;
+  if (select && open_) Close();
+  StatExecuteStart();
+  ISC_STATUS status = 0;  // a procedure's failure is raised after the reports
   switch (sql_type_) {
-    case SQLSelect:
-    case SQLSelectForUpdate:
-      if (open_) Close();
-      StatExecuteStart();
-      tr->CheckCall(lib->isc_dsql_execute(StatusVector(), base_->GetTRHandle(), &handle_, Dialect(), In));
-      elapsed_ = GetTickCount() - start_time_;
-      StatExecuteEnd();
-      open_ = true;
-      bof_ = true;
-      eof_ = false;
-      record_count_ = 0;
-      fields_->ClearValues();
-      LogExecute("Execute query:");
-      if (go_to_first_record_) FetchNext();
-      break;
-    case SQLExecProcedure: {
-      StatExecuteStart();
-      const ISC_STATUS status =
-          lib->isc_dsql_execute2(StatusVector(), base_->GetTRHandle(), &handle_, Dialect(), In,
-                                 fields_->Count() > 0 ? fields_->AsXSQLDA() : nullptr);
-      elapsed_ = GetTickCount() - start_time_;
+    case SQLExecProcedure:
+      status = lib->isc_dsql_execute2(StatusVector(), base_->GetTRHandle(), &handle_, Dialect(), In,
+                                      fields_->Count() > 0 ? fields_->AsXSQLDA() : nullptr);
       tr->CheckCall(status, false);
-      StatExecuteEnd();
-      LogExecute("Execute query:");
-      if (status > 0) RaiseStatusError(lib, tr);
-      single_row_ = true;
       break;
-    }
     case SQLCommit:
-      StatExecuteStart();
       tr->Commit();
-      elapsed_ = GetTickCount() - start_time_;
-      StatExecuteEnd();
-      LogExecute("Execute query:");
       break;
     case SQLRollback:
-      StatExecuteStart();
       tr->Rollback();
-      elapsed_ = GetTickCount() - start_time_;
-      StatExecuteEnd();
-      LogExecute("Execute query:");
       break;
     default:
-      StatExecuteStart();
       tr->CheckCall(lib->isc_dsql_execute(StatusVector(), base_->GetTRHandle(), &handle_, Dialect(), In));
-      elapsed_ = GetTickCount() - start_time_;
-      StatExecuteEnd();
-      LogExecute("Execute query:");
       break;
   }
+  elapsed_ = GetTickCount() - start_time_;
+  StatExecuteEnd();
+  if (select) {
+    open_ = true;
+    bof_ = true;
+    eof_ = false;
+    record_count_ = 0;
+    fields_->ClearValues();
+  }
+  LogExecute("Execute query:");
+  if (status > 0) RaiseStatusError(lib, tr);
+  if (sql_type_ == SQLExecProcedure) single_row_ = true;
+  if (select && go_to_first_record_) FetchNext();
 }
 
 void TFIBQuery::SaveOldValues() {

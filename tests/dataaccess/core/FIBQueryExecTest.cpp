@@ -146,6 +146,41 @@ TEST_F(FIBQueryExec, InsertSelectUpdateDeleteProcedureAndDDL) {
   EXPECT_EQ(file_->QueryValue("select count(*) from RDB$RELATIONS where RDB$RELATION_NAME = 'EXTRA'"), "0");
 }
 
+TEST_F(FIBQueryExec, ThroughTheServer) {
+  if (!fbtest::ServerAvailable()) GTEST_SKIP() << "no server on 127.0.0.1:3050";
+  fbtest::TTempDatabase file("UTF8");
+  TFIBDatabase* db = fbtest::NewFIBDatabase(form_, file.ServerPath());
+  db->SetSynchronizeTime(false);
+  auto* tr = new TFIBTransaction(form_);
+  tr->SetDefaultDatabase(db);
+  db->SetDefaultTransaction(tr);
+  db->Connect();
+  tr->StartTransaction();
+  auto* q = new TFIBQuery(form_);
+  q->SetDatabase(db);
+  q->SQL()->SetText("create table T (ID integer, NAME varchar(20))");
+  q->ExecQuery();
+  tr->CommitRetaining();
+  q->SQL()->SetText("insert into T values (:ID, :NAME)");
+  for (int i = 1; i <= 3; ++i) {
+    q->ParamByName("ID")->SetAsInteger(i);
+    q->ParamByName("NAME")->SetAsString("n" + IntToStr(i));
+    q->ExecQuery();
+  }
+  q->SQL()->SetText("update T set NAME = NAME || '!' where ID > :ID");
+  q->ParamByName("ID")->SetAsInteger(1);
+  q->ExecQuery();
+  EXPECT_EQ(q->RowsAffected(), 2);
+  q->SQL()->SetText("select NAME from T where ID <> :ID order by ID");
+  EXPECT_EQ(Rows(q), (Strings{"n2!", "n3!"}));
+  q->Close();
+  q->SQL()->SetText("delete from T");
+  q->ExecQuery();
+  EXPECT_EQ(q->RowsAffected(), 3);
+  tr->Commit();
+  db->Close();
+}
+
 TEST_F(FIBQueryExec, PositionalMarkersAndSharedNames) {
   TFIBQuery* ins = NewQuery("insert into PEOPLE (ID, NAME) values (?, ?)");
   ASSERT_EQ(ins->ParamCount(), 2);
@@ -431,6 +466,9 @@ TEST_F(FIBQueryExec, AutoCommit) {
 
 TEST_F(FIBQueryExec, HardEndClosesTheCursorRetainingKeepsIt) {
   TFIBQuery* q = NewQuery("select ID from PEOPLE order by ID");
+  Strings heard;
+  q->SetTransactionEnding([&](TObject*) { heard.push_back(q->Open() ? "ending open" : "ending closed"); });
+  q->SetTransactionEnded([&](TObject*) { heard.push_back(q->Open() ? "ended open" : "ended closed"); });
   q->ExecQuery();
   tr_->CommitRetaining();
   EXPECT_TRUE(q->Open());
@@ -438,6 +476,7 @@ TEST_F(FIBQueryExec, HardEndClosesTheCursorRetainingKeepsIt) {
   EXPECT_EQ(q->Fields(0)->AsInteger(), 2);
   tr_->Commit();
   EXPECT_FALSE(q->Open());
+  EXPECT_EQ(heard, (Strings{"ending open", "ended open", "ending open", "ended closed"}));
 
   // Without closing on the end the server's closed cursor is closed quietly.
   tr_->StartTransaction();
