@@ -14,13 +14,9 @@
 #pragma once
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/FMTBcd.h"  // TBcd itself
 #include "platform/rtl/System.h"
 
-struct TBcd {
-  Byte Precision = 0;
-  Byte SignSpecialPlaces = 0;
-  Byte Fraction[32] = {};
-};
 static_assert(sizeof(TBcd) == 34);
 
 RTL_DECLARE_EXCEPTION(EBcdException, Exception);

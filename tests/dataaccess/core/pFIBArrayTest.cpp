@@ -8,6 +8,7 @@
 #include "dataaccess/core/VariantRtn.h"
 #include "platform/rtl/SysUtils.h"
 #include "tests/dataaccess/core/QuadRows.h"
+#include "tests/support/MemDataSet.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -80,6 +81,11 @@ TEST_F(pFIBArrayTest, DescriptorGivesDimensionsBoundsAndSliceSize) {
   EXPECT_EQ(a->Bounds(1).array_bound_upper, 4);
   EXPECT_EQ(a->SliceSize(), 4 * 3 * 5);
   EXPECT_EQ(a->ElementDataType(), blr_long);
+  EXPECT_EQ(a->ElementFieldType(), ftInteger);
+  EXPECT_EQ(Column("N")->ElementFieldType(), ftInteger);  // scaled, still a 32-bit element
+  EXPECT_EQ(Column("M")->ElementFieldType(), ftBCD);
+  EXPECT_EQ(Column("U")->ElementFieldType(), ftString);
+  EXPECT_EQ(Column("TS")->ElementFieldType(), ftDateTime);
   EXPECT_EQ(Column("V")->SliceSize(), 12 * 2);  // 10 bytes and the length word
   EXPECT_EQ(Column("N")->Scale(), 2);
   try {
@@ -170,6 +176,37 @@ TEST_F(pFIBArrayTest, ValuesOfOtherShapesFillTheSliceInOrder) {
   EXPECT_EQ(VarArrayGet(back, {3, 4}).AsInteger(), 0);
   // Null elements are written as zero.
   EXPECT_EQ(VarArrayGet(RoundTrip("N", VarArrayOf({Null(), Variant(2)})), 0).AsDouble(), 0.0);
+}
+
+TEST_F(pFIBArrayTest, DatasetFieldsCarryTheArrayId) {
+  TMemDataSet ds(nullptr);
+  ds.FieldDefs()->Add("A", ftLargeint);
+  ds.FieldDefs()->Add("SMALL", ftInteger);
+  ds.Open();
+  ds.Append();
+  TField* field = ds.FieldByName("A");
+  auto a = Column("A");
+  // No data yet: id 0, an array of empty elements.
+  const Variant none = a->GetFieldArrayValues(field, db_->HandlePtr(), tr_->HandlePtr());
+  EXPECT_EQ(VarArrayDimCount(none), 2);
+  EXPECT_TRUE(VarIsEmpty(VarArrayGet(none, {1, 0})));
+
+  a->SetFieldArrayValues(VarArrayOf({11, 12, 13}), field, db_->HandlePtr(), tr_->HandlePtr());
+  ISC_QUAD id{0, 0};
+  ASSERT_TRUE(field->GetData(&id));
+  EXPECT_NE(id.gds_quad_high | id.gds_quad_low, 0u);
+  const ISC_QUAD stored = fbtest::StoreInRow(db_, tr_, "ARR", "A", id);
+  field->SetData(&stored);
+  const Variant back = a->GetFieldArrayValues(field, db_->HandlePtr(), tr_->HandlePtr());
+  EXPECT_EQ(VarArrayGet(back, {1, 2}).AsInteger(), 13);
+
+  try {
+    a->GetFieldArrayValues(ds.FieldByName("SMALL"), db_->HandlePtr(), tr_->HandlePtr());
+    ADD_FAILURE() << "no error";
+  } catch (const EFIBClientError& e) {
+    EXPECT_EQ(e.SQLCode(), fceNotArrayField);
+  }
+  ds.Cancel();
 }
 
 TEST_F(pFIBArrayTest, ValuesThatDoNotFitRaise) {
