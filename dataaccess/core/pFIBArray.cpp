@@ -104,7 +104,9 @@ void WriteElement(Byte* P, Byte DataType, Integer Scale, Integer Length, const V
     case blr_float: Store(P, static_cast<float>(V.AsDouble())); break;
     case blr_double:
     case blr_d_float: Store(P, V.AsDouble()); break;
-    case blr_sql_date: Store(P, static_cast<ISC_DATE>(DateTimeToTimeStamp(V.AsDateTime()).Date - kServerDateDelta)); break;
+    case blr_sql_date:
+      Store(P, static_cast<ISC_DATE>(DateTimeToTimeStamp(V.AsDateTime()).Date - kServerDateDelta));
+      break;
     case blr_sql_time:
       Store(P, static_cast<ISC_TIME>(DateTimeToTimeStamp(V.AsDateTime()).Time) * kTimeUnitsPerMSec);
       break;
