@@ -71,6 +71,24 @@ void NoThrow(F&& f) {
   }
 }
 
+// Idle time-out of a database or transaction: 0 frees the timer; another
+// value makes it when needed and sets its interval; it runs outside a designer.
+void SetIdleTimer(TFIBTimer*& Timer, Cardinal Value, const TNotifyEvent& Tick, bool Designing) {
+  if (Value == 0) {
+    delete Timer;
+    Timer = nullptr;
+    return;
+  }
+  if (Timer == nullptr) {
+    Timer = new TFIBTimer(nullptr);
+    Timer->SetEnabled(false);
+    Timer->SetInterval(0);
+    Timer->SetOnTimer(Tick);
+  }
+  Timer->SetInterval(Value);
+  if (!Designing) Timer->SetEnabled(true);
+}
+
 TTransactionAction HardAction(TTransactionAction Action) {
   if (Action == TACommitRetaining) return TACommit;
   if (Action == TARollbackRetaining) return TARollback;
@@ -201,7 +219,7 @@ void TFIBDatabase::Connect() {
     CheckInactive();
     CheckDatabaseName();
     lib = GetClientLibrary();
-    FireClients(&TFIBBase::on_database_connecting_, false);
+    TFIBBase::Notify(clients_, &TFIBBase::on_database_connecting_, false);
     if (use_login_prompt_ && !Login()) RaiseClientError(fceOperationCancelled);
     if (rebuild_dpb_) {
       // Building trims the lines in place, which marks the list changed
@@ -227,7 +245,7 @@ void TFIBDatabase::Connect() {
   if (ownDialect < sql_dialect_) sql_dialect_ = ownDialect;
   if (synchronize_time_ && !IsDesigning()) server_time_difference_ = Now() - QueryServerTime();
   DetectServerFeatures();
-  FireClients(&TFIBBase::on_database_connected_, true);
+  TFIBBase::Notify(clients_, &TFIBBase::on_database_connected_, false, [this] { return !Connected(); });
   if (sql_logger_ != nullptr) WriteLog("Connect");
 }
 
@@ -271,14 +289,14 @@ void TFIBDatabase::Disconnect(bool Force) {
     TFIBTransaction* tr = transactions_[i];
     if (tr != nullptr && tr->Active()) tr->EndOnDisconnect();
   }
-  FireClients(&TFIBBase::on_database_disconnecting_, false);
+  TFIBBase::Notify(clients_, &TFIBBase::on_database_disconnecting_, false);
   IIBClientLibrary* lib = GetClientLibrary();
   CheckCall(lib->isc_detach_database(StatusVector(), &handle_), !Force);
   handle_ = 0;
   if (MonitoringActive()) {
     if (TFIBSQLMonitorHook* hook = GetMonitorHook()) hook->DBDisconnect(this);
   }
-  FireClients(&TFIBBase::on_database_disconnected_, false);
+  TFIBBase::Notify(clients_, &TFIBBase::on_database_disconnected_, false);
   RunDisconnectEvent(after_disconnect_, "AfterDisconnect");
   if (sql_logger_ != nullptr) WriteLog("Disconnect");
 }
@@ -307,15 +325,6 @@ void TFIBDatabase::Close() {
 
 void TFIBDatabase::WriteLog(const String& Operation) {
   sql_logger_->WriteData(CmpFullName(this), Operation, String(), lfConnect);
-}
-
-void TFIBDatabase::FireClients(TFIBBaseNotifyEvent TFIBBase::*Slot, bool StopWhenDisconnected) {
-  for (size_t i = 0; i < clients_.size(); ++i) {
-    if (StopWhenDisconnected && !Connected()) break;
-    TFIBBase* link = clients_[i];
-    TFIBBaseNotifyEvent handler = link->*Slot;
-    if (handler) handler(link);
-  }
 }
 
 // --- Properties ---------------------------------------------------------------
@@ -375,19 +384,7 @@ void TFIBDatabase::SetSQLDialect(Integer Value) {
 Cardinal TFIBDatabase::Timeout() const { return timer_ != nullptr ? timer_->Interval() : 0; }
 
 void TFIBDatabase::SetTimeout(Cardinal Value) {
-  if (Value == 0) {
-    delete timer_;
-    timer_ = nullptr;
-    return;
-  }
-  if (timer_ == nullptr) {
-    timer_ = new TFIBTimer(nullptr);
-    timer_->SetEnabled(false);
-    timer_->SetInterval(0);
-    timer_->SetOnTimer({this, &TFIBDatabase::IdleTimerTick});
-  }
-  timer_->SetInterval(Value);
-  if (!IsDesigning()) timer_->SetEnabled(true);
+  SetIdleTimer(timer_, Value, {this, &TFIBDatabase::IdleTimerTick}, IsDesigning());
 }
 
 void TFIBDatabase::IdleTimerTick(TObject*) {
@@ -494,14 +491,7 @@ int TFIBDatabase::AddClient(TFIBBase* Client) {
 }
 
 void TFIBDatabase::RemoveClient(int Index) {
-  CheckListIndex(clients_, Index);
-  TFIBBase* link = clients_[static_cast<size_t>(Index)];
-  TFIBBase* last = clients_.back();
-  clients_[static_cast<size_t>(Index)] = last;
-  last->database_index_ = Index;
-  clients_.pop_back();
-  link->database_ = nullptr;
-  link->database_index_ = -1;
+  TFIBBase::LeaveList(clients_, Index, &TFIBBase::database_index_)->database_ = nullptr;
 }
 
 void TFIBDatabase::RemoveClients() {
@@ -956,7 +946,7 @@ void TFIBTransaction::StartTransaction() {
       teb[i].TPB = tpb_.data();
     }
   }
-  FireClients(&TFIBBase::on_transaction_starting_, false);
+  TFIBBase::Notify(clients_, &TFIBBase::on_transaction_starting_, false);
   if (!Active()) {
     CallStartHandlers(handlers_[tekBeforeStart].get());
     IIBClientLibraryRef lib(MainDatabase()->GetClientLibrary());
@@ -969,7 +959,7 @@ void TFIBTransaction::StartTransaction() {
     client_library_ = lib;
     CallStartHandlers(handlers_[tekAfterStart].get());
   }
-  FireClients(&TFIBBase::on_transaction_started_, false);
+  TFIBBase::Notify(clients_, &TFIBBase::on_transaction_started_, false);
   if (MonitoringActive()) {
     if (TFIBSQLMonitorHook* hook = GetMonitorHook()) hook->TRStart(this);
   }
@@ -991,7 +981,7 @@ void TFIBTransaction::EndTransaction(TTransactionAction Action, bool Force) {
   IIBClientLibraryRef lib = client_library_;
   if (!lib) lib = IIBClientLibraryRef(MainDatabase()->GetClientLibrary());
 
-  FireClients(&TFIBBase::on_transaction_ending_, true);
+  TFIBBase::Notify(clients_, &TFIBBase::on_transaction_ending_, true);
   CallEndHandlers(handlers_[tekBeforeEnd].get(), Action, Force);
   String forcedRollback;
   bool rolledBack = false;
@@ -1017,7 +1007,7 @@ void TFIBTransaction::EndTransaction(TTransactionAction Action, bool Force) {
       break;
     }
   }
-  FireClients(&TFIBBase::on_transaction_ended_, true);
+  TFIBBase::Notify(clients_, &TFIBBase::on_transaction_ended_, true);
   CallEndHandlers(handlers_[tekAfterEnd].get(), Action, Force);
   if (!forcedRollback.empty()) {
     ReportForcedRollback(forcedRollback + (rolledBack ? "" : "The rollback failed as well.\r\n"));
@@ -1065,23 +1055,6 @@ void TFIBTransaction::EndOnDisconnect() {
   if (Active()) EndTransaction(HardAction(timeout_action_), true);
 }
 
-void TFIBTransaction::FireClients(TFIBBaseNotifyEvent TFIBBase::*Slot, bool Reverse) {
-  if (Reverse) {
-    for (int i = ClientCount() - 1; i >= 0; --i) {
-      if (i >= ClientCount()) continue;
-      TFIBBase* link = clients_[static_cast<size_t>(i)];
-      TFIBBaseNotifyEvent handler = link->*Slot;
-      if (handler) handler(link);
-    }
-  } else {
-    for (size_t i = 0; i < clients_.size(); ++i) {
-      TFIBBase* link = clients_[i];
-      TFIBBaseNotifyEvent handler = link->*Slot;
-      if (handler) handler(link);
-    }
-  }
-}
-
 void TFIBTransaction::CallStartHandlers(TCallBackList* List) {
   for (int i = List->Count() - 1; i >= 0; --i) List->GetCallBack(i).As<void(TObject*)>()(this);
 }
@@ -1120,19 +1093,7 @@ void TFIBTransaction::SetDefaultDatabase(TFIBDatabase* Value) {
 Cardinal TFIBTransaction::Timeout() const { return timer_ != nullptr ? timer_->Interval() : 0; }
 
 void TFIBTransaction::SetTimeout(Cardinal Value) {
-  if (Value == 0) {
-    delete timer_;
-    timer_ = nullptr;
-    return;
-  }
-  if (timer_ == nullptr) {
-    timer_ = new TFIBTimer(nullptr);
-    timer_->SetEnabled(false);
-    timer_->SetInterval(0);
-    timer_->SetOnTimer({this, &TFIBTransaction::IdleTimerTick});
-  }
-  timer_->SetInterval(Value);
-  if (!IsDesigning()) timer_->SetEnabled(true);
+  SetIdleTimer(timer_, Value, {this, &TFIBTransaction::IdleTimerTick}, IsDesigning());
 }
 
 void TFIBTransaction::IdleTimerTick(TObject*) {
@@ -1290,14 +1251,7 @@ int TFIBTransaction::AddClient(TFIBBase* Client) {
 }
 
 void TFIBTransaction::RemoveClient(int Index) {
-  CheckListIndex(clients_, Index);
-  TFIBBase* link = clients_[static_cast<size_t>(Index)];
-  TFIBBase* last = clients_.back();
-  clients_[static_cast<size_t>(Index)] = last;
-  last->transaction_index_ = Index;
-  clients_.pop_back();
-  link->transaction_ = nullptr;
-  link->transaction_index_ = -1;
+  TFIBBase::LeaveList(clients_, Index, &TFIBBase::transaction_index_)->transaction_ = nullptr;
 }
 
 void TFIBTransaction::RemoveClients() {
@@ -1378,6 +1332,36 @@ void TFIBBase::SetTransaction(TFIBTransaction* Value) {
   transaction_index_ = Value->AddClient(this);
   if (database_ != nullptr && Value->FindDatabase(database_) >= 0) return;
   if (Value->DatabaseCount() > 0) SetDatabase(Value->MainDatabase());
+}
+
+TFIBBase* TFIBBase::LeaveList(std::vector<TFIBBase*>& List, int Index, int TFIBBase::*Slot) {
+  CheckListIndex(List, Index);
+  TFIBBase* link = List[static_cast<size_t>(Index)];
+  TFIBBase* last = List.back();
+  List[static_cast<size_t>(Index)] = last;
+  last->*Slot = Index;
+  List.pop_back();
+  link->*Slot = -1;
+  return link;
+}
+
+void TFIBBase::Notify(const std::vector<TFIBBase*>& List, TFIBBaseNotifyEvent TFIBBase::*Slot, bool Reverse,
+                      const std::function<bool()>& Stop) {
+  // A handler may take links out of the list: every step looks again.
+  auto fire = [Slot](TFIBBase* link) {
+    TFIBBaseNotifyEvent handler = link->*Slot;
+    if (handler) handler(link);
+  };
+  if (Reverse) {
+    for (int i = static_cast<int>(List.size()) - 1; i >= 0; --i) {
+      if (i < static_cast<int>(List.size())) fire(List[static_cast<size_t>(i)]);
+    }
+  } else {
+    for (size_t i = 0; i < List.size(); ++i) {
+      if (Stop && Stop()) break;
+      fire(List[i]);
+    }
+  }
 }
 
 isc_db_handle* TFIBBase::GetDBHandle() {

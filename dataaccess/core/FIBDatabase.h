@@ -33,6 +33,7 @@
 #pragma once
 
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -277,7 +278,6 @@ class TFIBDatabase : public TComponent {
   void DetectServerFeatures();
   void ParseServerVersion();
   String GetStringInfo(Byte Item, int BufferSize, bool& Answered);
-  void FireClients(TFIBBaseNotifyEvent TFIBBase::*Slot, bool StopWhenDisconnected);
   void RunDisconnectEvent(const TNotifyEvent& Event, const char* Name);
   void WriteLog(const String& Operation);
   void DBParamsChanging(TObject* Sender);
@@ -432,7 +432,6 @@ class TFIBTransaction : public TComponent {
   TCallBackList* HandlerList(int Kind) const;
   void CallStartHandlers(TCallBackList* List);
   void CallEndHandlers(TCallBackList* List, TTransactionAction Action, bool Force);
-  void FireClients(TFIBBaseNotifyEvent TFIBBase::*Slot, bool Reverse);
   void ReportForcedRollback(const String& Message);
   void WriteLog(const String& Operation);
   void TRParamsChanging(TObject* Sender);
@@ -516,6 +515,13 @@ class TFIBBase : public TObject {
   friend class TFIBTransaction;
 
   String OwnerName() const;
+  // The client lists of databases and transactions: each link keeps its
+  // index there in Slot, and a removed link's place takes the last link.
+  static TFIBBase* LeaveList(std::vector<TFIBBase*>& List, int Index, int TFIBBase::*Slot);
+  // Fires Slot of every link, from the first (stopping once Stop holds) or
+  // from the last.
+  static void Notify(const std::vector<TFIBBase*>& List, TFIBBaseNotifyEvent TFIBBase::*Slot, bool Reverse,
+                     const std::function<bool()>& Stop = nullptr);
 
   TFIBDatabase* database_ = nullptr;
   int database_index_ = -1;

@@ -22,6 +22,27 @@ constexpr const char* kInheritedText = "0";  // "as the ancestor's" in "Data"
 
 bool IsBlankText(const String& S) { return Trim(S).empty(); }
 
+// BeginUpdate for the guard's lifetime.
+class TUpdateGuard {
+ public:
+  explicit TUpdateGuard(TStrings* Lines) : lines_(Lines) { lines_->BeginUpdate(); }
+  ~TUpdateGuard() { lines_->EndUpdate(); }
+  TUpdateGuard(const TUpdateGuard&) = delete;
+  TUpdateGuard& operator=(const TUpdateGuard&) = delete;
+
+ private:
+  TStrings* lines_;
+};
+
+// The streamed list of texts replaces the lines.
+void ReadLines(TStrings* Lines, TReader& Reader) {
+  TUpdateGuard update(Lines);
+  Lines->Clear();
+  Reader.ReadListBegin();
+  while (!Reader.EndOfList()) Lines->Add(Reader.ReadString());
+  Reader.ReadListEnd();
+}
+
 String GetItem(TComponent* Owner, Integer Item) {
   auto* db = dynamic_cast<TFIBDatabase*>(Owner);
   return db != nullptr ? db->GetDPBParamValue(Item) : String();
@@ -41,19 +62,7 @@ bool TDBParams::HasStreamData(TStrings* Ancestor) const {
   return Count() > 0;
 }
 
-void TDBParams::ReadStreamData(TReader& Reader) {
-  BeginUpdate();
-  try {
-    Clear();
-    Reader.ReadListBegin();
-    while (!Reader.EndOfList()) Add(Reader.ReadString());
-    Reader.ReadListEnd();
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
-}
+void TDBParams::ReadStreamData(TReader& Reader) { ReadLines(this, Reader); }
 
 void TDBParams::WriteStreamData(TWriter& Writer) {
   const bool hidePassword =
@@ -219,12 +228,11 @@ void TConditions::Put(int Index, const String& S) {
 }
 
 void TConditions::Clear() {
-  BeginUpdate();
+  TUpdateGuard update(this);
   for (int i = Count() - 1; i >= 0; --i) {
     if (i < Count()) delete GetCondition(i);
   }
   TStringList::Clear();
-  EndUpdate();
 }
 
 void TConditions::Delete(int Index) {
@@ -328,47 +336,35 @@ void TConditions::ClearSavedSQL() {
 // --- Text form --------------------------------------------------------------------------
 
 void TConditions::WriteStrings(TStrings* Lines) const {
-  Lines->BeginUpdate();
-  try {
-    Lines->Clear();
-    for (int i = 0; i < Count(); ++i) {
-      TCondition* condition = GetCondition(i);
-      Lines->Add(condition->Name() + kFieldSeparator + condition->Text() + kFieldSeparator +
-                 (condition->Enabled() ? "1" : "0"));
-    }
-  } catch (...) {
-    Lines->EndUpdate();
-    throw;
+  TUpdateGuard update(Lines);
+  Lines->Clear();
+  for (int i = 0; i < Count(); ++i) {
+    TCondition* condition = GetCondition(i);
+    Lines->Add(condition->Name() + kFieldSeparator + condition->Text() + kFieldSeparator +
+               (condition->Enabled() ? "1" : "0"));
   }
-  Lines->EndUpdate();
 }
 
 // A line without the separator is a disabled condition of that name with an
 // empty text; blank lines add nothing.
 void TConditions::ReadStrings(TStrings* Lines) {
-  BeginUpdate();
-  try {
-    Clear();
-    const size_t separator = std::char_traits<char>::length(kFieldSeparator);
-    for (int i = 0; i < Lines->Count(); ++i) {
-      const String line = Lines->Strings(i);
-      if (IsBlankText(line)) continue;
-      const size_t first = line.find(kFieldSeparator);
-      if (first == String::npos) {
-        AddCondition(line, String(), false);
-        continue;
-      }
-      const String rest = line.substr(first + separator);
-      const size_t second = rest.find(kFieldSeparator);
-      const String text = rest.substr(0, second);
-      const String flag = second == String::npos ? String() : Trim(rest.substr(second + separator));
-      AddCondition(line.substr(0, first), text, flag == "1");
+  TUpdateGuard update(this);
+  Clear();
+  const size_t separator = std::char_traits<char>::length(kFieldSeparator);
+  for (int i = 0; i < Lines->Count(); ++i) {
+    const String line = Lines->Strings(i);
+    if (IsBlankText(line)) continue;
+    const size_t first = line.find(kFieldSeparator);
+    if (first == String::npos) {
+      AddCondition(line, String(), false);
+      continue;
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
+    const String rest = line.substr(first + separator);
+    const size_t second = rest.find(kFieldSeparator);
+    const String text = rest.substr(0, second);
+    const String flag = second == String::npos ? String() : Trim(rest.substr(second + separator));
+    AddCondition(line.substr(0, first), text, flag == "1");
   }
-  EndUpdate();
 }
 
 String TConditions::SaveToStrings() const {
@@ -385,19 +381,7 @@ void TConditions::LoadFromStrings(const String& Text) {
 
 // --- Streaming ----------------------------------------------------------------------------
 
-void TConditions::ReadStringsProperty(TReader& Reader) {
-  BeginUpdate();
-  try {
-    Clear();
-    Reader.ReadListBegin();
-    while (!Reader.EndOfList()) Add(Reader.ReadString());
-    Reader.ReadListEnd();
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
-}
+void TConditions::ReadStringsProperty(TReader& Reader) { ReadLines(this, Reader); }
 
 // Character 2, 4, 6 ... (1-based, never the last one) switches condition
 // 0, 1, 2 ...
@@ -411,39 +395,33 @@ void TConditions::ReadEnabledProperty(TReader& Reader) {
 }
 
 void TConditions::ReadDataProperty(TReader& Reader) {
-  BeginUpdate();
-  try {
-    Reader.ReadListBegin();
-    bool deleted = false;
-    while (!Reader.EndOfList()) {
-      const String name = Reader.ReadString();
-      if (deleted) {
-        RemoveCondition(name);
-        continue;
-      }
-      if (name == kDeletedMarker) {
-        deleted = true;
-        continue;
-      }
-      String text = Reader.ReadString();
-      const bool enabled = Reader.ReadBoolean();
-      const bool inherited = text == kInheritedText;
-      if (text == kEmptyText) text.clear();
-      if (TCondition* condition = FindCondition(name)) {
-        if (condition->EnabledFromStream()) condition->SetEnabledFromStream(enabled);
-        if (!inherited && condition->TextFromStream()) condition->SetTextFromStream(text);
-      } else if (!inherited) {
-        TCondition* added = AddCondition(name, text, enabled);
-        added->text_from_stream_ = true;
-        added->enabled_from_stream_ = true;
-      }
+  TUpdateGuard update(this);
+  Reader.ReadListBegin();
+  bool deleted = false;
+  while (!Reader.EndOfList()) {
+    const String name = Reader.ReadString();
+    if (deleted) {
+      RemoveCondition(name);
+      continue;
     }
-    Reader.ReadListEnd();
-  } catch (...) {
-    EndUpdate();
-    throw;
+    if (name == kDeletedMarker) {
+      deleted = true;
+      continue;
+    }
+    String text = Reader.ReadString();
+    const bool enabled = Reader.ReadBoolean();
+    const bool inherited = text == kInheritedText;
+    if (text == kEmptyText) text.clear();
+    if (TCondition* condition = FindCondition(name)) {
+      if (condition->EnabledFromStream()) condition->SetEnabledFromStream(enabled);
+      if (!inherited && condition->TextFromStream()) condition->SetTextFromStream(text);
+    } else if (!inherited) {
+      TCondition* added = AddCondition(name, text, enabled);
+      added->text_from_stream_ = true;
+      added->enabled_from_stream_ = true;
+    }
   }
-  EndUpdate();
+  Reader.ReadListEnd();
 }
 
 bool TConditions::HasData(TObject* Ancestor) const {

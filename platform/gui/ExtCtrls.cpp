@@ -49,6 +49,73 @@ void TTimer::WndProc(TMessage& Message) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// TBevel
+
+TBevel::TBevel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 50, 50); }
+
+void TBevel::SetShape(TBevelShape Value) {
+  if (Value == shape_) return;
+  shape_ = Value;
+  Invalidate();
+}
+
+void TBevel::SetStyle(TBevelStyle Value) {
+  if (Value == style_) return;
+  style_ = Value;
+  Invalidate();
+}
+
+void TBevel::Paint() {
+  TCanvas* canvas = Canvas();
+  const TColor first = style_ == bsLowered ? clBtnShadow : clBtnHighlight;
+  const TColor second = style_ == bsLowered ? clBtnHighlight : clBtnShadow;
+  const int w = Width(), h = Height();
+  canvas->Pen()->SetWidth(1);
+  // The top-left and bottom-right edges of a rectangle.
+  auto edges = [canvas](int left, int top, int right, int bottom, TColor topLeft, TColor bottomRight) {
+    canvas->Pen()->SetColor(topLeft);
+    canvas->MoveTo(left, bottom);
+    canvas->LineTo(left, top);
+    canvas->LineTo(right, top);
+    canvas->Pen()->SetColor(bottomRight);
+    canvas->LineTo(right, bottom);
+    canvas->LineTo(left, bottom);
+  };
+  auto line = [canvas](int x1, int y1, int x2, int y2, TColor color) {
+    canvas->Pen()->SetColor(color);
+    canvas->MoveTo(x1, y1);
+    canvas->LineTo(x2, y2);
+  };
+  switch (shape_) {
+    case bsBox:
+      edges(0, 0, w - 1, h - 1, first, second);
+      break;
+    case bsFrame:
+      edges(0, 0, w - 2, h - 2, first, first);
+      edges(1, 1, w - 1, h - 1, second, second);
+      break;
+    case bsTopLine:
+      line(0, 0, w, 0, first);
+      line(0, 1, w, 1, second);
+      break;
+    case bsBottomLine:
+      line(0, h - 2, w, h - 2, first);
+      line(0, h - 1, w, h - 1, second);
+      break;
+    case bsLeftLine:
+      line(0, 0, 0, h, first);
+      line(1, 0, 1, h, second);
+      break;
+    case bsRightLine:
+      line(w - 2, 0, w - 2, h, first);
+      line(w - 1, 0, w - 1, h, second);
+      break;
+    case bsSpacer:
+      break;
+  }
+}
+
 namespace {
 
 void InitExtCtrls() {
@@ -56,6 +123,9 @@ void InitExtCtrls() {
       .Prop("Enabled", &TTimer::Enabled, &TTimer::SetEnabled, true)
       .Prop("Interval", &TTimer::Interval, &TTimer::SetInterval, Cardinal{1000})
       .Event("OnTimer", &TTimer::OnTimer, &TTimer::SetOnTimer);
+  RegisterClass<TBevel, TGraphicControl>("TBevel")
+      .Prop("Shape", &TBevel::Shape, &TBevel::SetShape, bsBox)
+      .Prop("Style", &TBevel::Style, &TBevel::SetStyle, bsLowered);
 }
 
 constexpr const TUnit* kUses[] = {&unit_Controls};

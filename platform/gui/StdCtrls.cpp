@@ -376,11 +376,17 @@ void TEdit::SetText(const String& Value) {
   Change();
 }
 
+void TEdit::SetPasswordChar(char Value) {
+  password_char_ = Value;
+  ApplyOptions();
+}
+
 void TEdit::ApplyOptions() {
   auto* e = qobject_cast<QLineEdit*>(Widget());
   if (e == nullptr) return;
   e->setMaxLength(MaxLength() > 0 ? MaxLength() : 32767);
   e->setReadOnly(ReadOnly());
+  e->setEchoMode(password_char_ != 0 ? QLineEdit::Password : QLineEdit::Normal);
 }
 
 QWidget* TEdit::CreateWidget(QWidget* ParentWidget) {
@@ -451,7 +457,9 @@ void InitStdCtrls() {
       .Prop("WantReturns", &TMemo::WantReturns, &TMemo::SetWantReturns, true)
       .Prop("WantTabs", &TMemo::WantTabs, &TMemo::SetWantTabs, false)
       .Prop("WordWrap", &TMemo::WordWrap, &TMemo::SetWordWrap, true);
-  RegisterClass<TEdit, TCustomEdit>("TEdit").Prop("Text", &TControl::Text, &TControl::SetText);
+  RegisterClass<TEdit, TCustomEdit>("TEdit")
+      .Prop("PasswordChar", &TEdit::PasswordChar, &TEdit::SetPasswordChar, char{0})
+      .Prop("Text", &TControl::Text, &TControl::SetText);
 }
 
 constexpr const TUnit* kUses[] = {&unit_Forms};

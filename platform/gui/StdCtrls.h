@@ -179,11 +179,17 @@ class TEdit : public TCustomEdit {
   explicit TEdit(TComponent* AOwner);
 
   void SetText(const String& Value) override;
+  // Not 0: the text is shown masked (streamed as the character's code).
+  char PasswordChar() const { return password_char_; }
+  void SetPasswordChar(char Value);
 
  protected:
   QWidget* CreateWidget(QWidget* ParentWidget) override;
   void InitWidget() override;
   void ApplyOptions() override;
+
+ private:
+  char password_char_ = 0;
 };
 
 class TUnit;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -228,6 +229,26 @@ TEST_F(FIBDatabaseTest, ChangesWhileConnectedAreRefused) {
   }
 }
 
+TEST_F(FIBDatabaseTest, DesignerConnectsOnDemandAndClosesForChanges) {
+  TFIBDatabase* db = NewDatabase();
+  db->SetDesigning(true);
+  db->CheckActive();  // connects instead of raising
+  EXPECT_TRUE(db->Connected());
+  EXPECT_FALSE(db->UseLoginPrompt());
+  db->DBParams()->Add("sql_role_name=R");  // no refusal in a designer
+  db->SetDBName(file_->Folder() + "/other.fdb");
+  EXPECT_FALSE(db->Connected());
+  // A failing connect is tried once more with the prompt; failures are swallowed.
+  const TDBLoginDialogProc saved = DBLoginDialogProc;
+  static int prompts = 0;
+  DBLoginDialogProc = [](const String&, String&, String&, String&) { return ++prompts, false; };
+  db->CheckActive();
+  DBLoginDialogProc = saved;
+  EXPECT_FALSE(db->Connected());
+  EXPECT_EQ(prompts, 1);
+  EXPECT_FALSE(db->UseLoginPrompt());
+}
+
 TEST_F(FIBDatabaseTest, ChangedParametersRebuildTheBlockAtTheNextConnect) {
   TFIBDatabase* db = NewDatabase();
   db->Connect();
@@ -236,6 +257,30 @@ TEST_F(FIBDatabaseTest, ChangedParametersRebuildTheBlockAtTheNextConnect) {
   db->ConnectParams()->SetCharSet("win1251");
   db->Connect();
   EXPECT_EQ(db->GetAttachmentCharSetID(), 52);
+}
+
+TEST_F(FIBDatabaseTest, ARefusedParameterBlockIsNotReplacedByTheOldOne) {
+  TFIBDatabase* db = NewDatabase();
+  db->Connect();
+  db->Close();
+  db->DBParams()->Add("no_such_item=1");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      db->Connect();
+      FAIL() << "connected with the block of the earlier parameters";
+    } catch (const EFIBClientError& e) {
+      EXPECT_EQ(e.Message(), "DPB Constant (no_such_item) is unknown.");
+    }
+  }
+  EXPECT_FALSE(db->Connected());
+}
+
+TEST_F(FIBDatabaseTest, UnitFinalizationClosesOpenDatabases) {
+  TFIBDatabase* db = NewDatabase();
+  db->Connect();
+  FinalizeUnits();
+  EXPECT_FALSE(db->Connected());
+  fbtest::InitFIBUnits();
 }
 
 TEST_F(FIBDatabaseTest, DialectIsLoweredToTheDatabasesOwn) {
@@ -649,6 +694,45 @@ TEST_F(FIBDatabaseTest, TransactionRefusesADatabaseOfAnotherClientLibrary) {
   EXPECT_EQ(tr->DatabaseCount(), 1);
   EXPECT_EQ(tr->Databases(0)->Name(), "DB3");
   EXPECT_EQ(db1->FindTransaction(tr), -1);
+}
+
+TEST_F(FIBDatabaseTest, MonitorReaderSeesConnectsAndTransactions) {
+  // The reader program of the channel, attached before the work starts.
+  const String command = String(FIBMONITOR_PATH) + " --prefix " + fbtest::TestMonitorPrefix() +
+                         " --kinds connect,transaction --records --limit 5 --time 20000";
+  TFIBDatabase* db = NewDatabase();
+  db->SetSynchronizeTime(false);
+  TFIBTransaction* tr = NewTransaction(db);
+  db->Connect();  // opens the channel (no reader yet: no text)
+  db->Close();
+  FILE* reader = ::popen(command.c_str(), "r");
+  ASSERT_NE(reader, nullptr);
+  char line[256] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, reader), nullptr);
+  ASSERT_STREQ(line, "attached\n");
+  db->Connect();
+  tr->StartTransaction();
+  const String id = IntToStr(tr->TransactionID());
+  tr->CommitRetaining();
+  tr->Rollback();
+  db->Close();
+  String output;
+  size_t n;
+  while ((n = std::fread(line, 1, sizeof line, reader)) > 0) output.append(line, n);
+  ::pclose(reader);
+  const String expected[] = {
+      file_->Path() + ": [Connect]",
+      "Tr1: [Start transaction](" + id + ")",
+      "Tr1: [Commit retaining (Soft commit)](" + id + ")",
+      "Tr1: [Rollback](" + id + ")",
+      file_->Path() + ": [Disconnect]",
+  };
+  size_t at = 0;
+  for (const String& text : expected) {
+    at = output.find(text, at);
+    EXPECT_NE(at, String::npos) << text << " in\n" << output;
+    if (at == String::npos) break;
+  }
 }
 
 // --- Login prompt ----------------------------------------------------------------------
