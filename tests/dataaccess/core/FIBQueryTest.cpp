@@ -576,6 +576,33 @@ TEST_F(FIBXSQLVARServer, FloatingPointNumbers) {
   EXPECT_DOUBLE_EQ(d->AsExtended(), -1e300);
   EXPECT_EQ(ClientErrorOf([&] { d->AsInt64(); }), kConversion);
   EXPECT_EQ(ClientErrorOf([&] { d->AsCurrency(); }), kConversion);
+  d = RoundTrip("DB", [](TFIBXSQLVAR* v) { v->SetAsFloat(-2.5); });
+  EXPECT_EQ(BcdToStrDot(d->AsBcd()), "-2.5");  // through Currency
+}
+
+TEST_F(FIBXSQLVARServer, TextOfAnotherAttachmentCharacterSetPassesAsItsBytes) {
+  TFIBDatabase* db = fbtest::NewFIBDatabase(form_, file_->Path(), "WIN1251");
+  auto* tr = new TFIBTransaction(form_);
+  tr->SetDefaultDatabase(db);
+  db->Connect();
+  tr->StartTransaction();
+  auto* q = new TTestStatement(form_, db, tr);
+  q->Prepare("insert into T (ID, VW, VU) values (-1, ?, ?)", {"W", "U"});
+  q->Params()->ByName("W")->SetAsString("\xC6\xE5");  // "Же" in code page 1251
+  q->Params()->ByName("U")->SetAsString("\xC6\xE5");
+  EXPECT_EQ(q->Params()->ByName("W")->SQLSubtype(), 0);  // no UTF-8 marking
+  q->Execute();
+  q->Prepare("select VW, VU from T where ID = -1");
+  q->Execute();
+  ASSERT_TRUE(q->Fetch());
+  EXPECT_EQ(q->Fields()->Vars(0)->AsString(), "\xC6\xE5");
+  EXPECT_EQ(q->Fields()->Vars(1)->AsString(), "\xC6\xE5");
+  EXPECT_EQ(q->Fields()->Vars(0)->AsVariant().VarType(), varString);
+  tr->Commit();
+  db->Close();
+  tr_->Commit();  // a new snapshot sees the row
+  tr_->StartTransaction();
+  EXPECT_EQ(ServerText("VW || VU", -1), "ЖеЖе");  // the UTF8 attachment sees the characters
 }
 
 TEST_F(FIBXSQLVARServer, DatesAndTimes) {
@@ -651,6 +678,12 @@ TEST_F(FIBXSQLVARServer, TextInTheAttachmentCharacterSet) {
   EXPECT_EQ(c->AsInteger(), 42);
   reader_->SetOptions({qoTrimCharFields});
   EXPECT_EQ(c->AsString(), "42");
+
+  // Numbers and dates read from text in the user's format.
+  const TDateTime stamp = EncodeDate(2021, 7, 15) + EncodeTime(13, 45, 0, 0);
+  TFIBXSQLVAR* t = RoundTrip("VU", [&](TFIBXSQLVAR* v) { v->SetAsString(DateTimeToStr(stamp)); });
+  EXPECT_DOUBLE_EQ(t->AsDateTime(), stamp);
+  EXPECT_EQ(t->AsTimeStamp().Time, 13 * 3600000 + 45 * 60000);
 
   // An empty text: NULL for a number, an empty string for a text.
   EXPECT_TRUE(RoundTrip("I", [](TFIBXSQLVAR* v) { v->SetAsString(""); })->IsNull());
