@@ -568,7 +568,7 @@ TGUID TFIBXSQLVAR::AsGuid() const {
   TGUID guid;
   if (IsNull() || !IsText(SQLType()) || record_->sqldata == nullptr) return guid;
   const String bytes = RawText();
-  std::memcpy(&guid, bytes.data(), std::min(bytes.size(), sizeof guid));
+  std::memcpy(static_cast<void*>(&guid), bytes.data(), std::min(bytes.size(), sizeof guid));
   return guid;
 }
 

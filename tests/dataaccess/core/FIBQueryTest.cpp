@@ -257,6 +257,14 @@ TEST(FIBXSQLVAR, ScaledIntegersConvertExactly) {
   EXPECT_EQ(ClientErrorOf([&] { big->AsCurrency(); }), kConversion);
   EXPECT_EQ(big->AsString(), "9223372036854775807");
 
+  // A positive scale multiplies.
+  big->AsXSQLVAR()->sqlscale = 2;
+  Put<int64_t>(big, -5);
+  EXPECT_EQ(big->AsInt64(), -500);
+  EXPECT_EQ(big->AsString(), "-500");
+  Put<int64_t>(big, INT64_MAX / 10);
+  EXPECT_EQ(ClientErrorOf([&] { big->AsInt64(); }), kConversion);
+
   TFIBXSQLVAR* s = area.Vars(3);
   Put<int16_t>(s, -1500);
   EXPECT_EQ(s->AsString(), "-1.5");  // a scaled SHORT is written as a float
@@ -325,6 +333,9 @@ TEST(FIBXSQLVAR, GettersRefuseTypesTheyDoNotRead) {
   EXPECT_EQ(l->AsGuid(), TGUID());  // another type gives the zero GUID
   std::memcpy(t->AsXSQLVAR()->sqldata, "42   ", 5);
   EXPECT_EQ(t->AsInteger(), 42);  // CHAR padding is no part of the number
+  TGUID shortGuid;                // a text shorter than a GUID gives only its own bytes
+  std::memcpy(static_cast<void*>(&shortGuid), "42   ", 5);
+  EXPECT_EQ(t->AsGuid(), shortGuid);
   EXPECT_EQ(ClientErrorOf([&] { l->SetAsVariant(VarArrayCreate({0, 1}, varInteger)); }), fceNotPermitted);
 }
 
