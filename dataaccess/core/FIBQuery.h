@@ -223,8 +223,8 @@ class TFIBXSQLVAR : public TObject {
   Integer EndPos() const { return end_pos_; }
   void SetPositions(Integer Start, Integer End) { start_pos_ = Start, end_pos_ = End; }
 
-  // Resizes the data buffer to Size bytes (1 at least; new bytes zeroed) and
-  // points the record at it.
+  // Makes the data buffer hold at least Size bytes (1 at least; new bytes
+  // zeroed) and points the record at it.
   void SetDataSize(Integer Size);
 
  private:
