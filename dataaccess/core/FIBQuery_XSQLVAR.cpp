@@ -879,50 +879,40 @@ void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
     }
     return;
   }
-  const bool asDate = declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE;
+  // Numbers for a TIMESTAMP or DATE are date-time values (bytes excepted).
+  const bool number = vt == varSmallint || vt == varInteger || vt == varSingle || vt == varDouble ||
+                      vt == varCurrency || vt == varShortInt || vt == varWord || vt == varLongWord || vt == varInt64;
+  if (number && (declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE)) {
+    AssignDeclaredDateTime(Value.AsDouble());
+    return;
+  }
   switch (vt) {
     case varEmpty:
     case varNull:
       SetIsNull(true);
       break;
     case varByte:
-      SetAsInteger(Value.AsInteger());
-      break;
     case varSmallint:
     case varInteger:
     case varShortInt:
     case varWord:
-      if (asDate)
-        AssignDeclaredDateTime(Value.AsDouble());
-      else
-        SetAsInteger(Value.AsInteger());
+      SetAsInteger(Value.AsInteger());
       break;
     case varLongWord:
-      if (asDate)
-        AssignDeclaredDateTime(Value.AsDouble());
-      else if (Value.AsInt64() > INT32_MAX)
+      if (Value.AsInt64() > INT32_MAX)
         SetAsInt64(Value.AsInt64());  // would not fit a LONG
       else
         SetAsInteger(Value.AsInteger());
       break;
     case varInt64:
-      if (asDate)
-        AssignDeclaredDateTime(Value.AsDouble());
-      else
-        SetAsInt64(Value.AsInt64());
+      SetAsInt64(Value.AsInt64());
       break;
     case varSingle:
     case varDouble:
-      if (asDate)
-        AssignDeclaredDateTime(Value.AsDouble());
-      else
-        SetAsDouble(Value.AsDouble());
+      SetAsDouble(Value.AsDouble());
       break;
     case varCurrency:
-      if (asDate)
-        AssignDeclaredDateTime(Value.AsDouble());
-      else
-        SetAsCurrency(Value.AsCurrency());
+      SetAsCurrency(Value.AsCurrency());
       break;
     case varDate:
       AssignDeclaredDateTime(Value.AsDateTime());

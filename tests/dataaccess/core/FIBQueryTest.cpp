@@ -637,6 +637,9 @@ TEST_F(FIBXSQLVARServer, DatesAndTimes) {
        EncodeDate(9999, 12, 31) + EncodeTime(23, 59, 59, 999), "9999-12-31 23:59:59.9990"},
       {"TS", [&](TFIBXSQLVAR* v) { v->SetAsVariant(VarFromDateTime(leap + 0.5)); }, leap + 0.5,
        "2024-02-29 12:00:00.0000"},
+      // Numbers for a declared date or time stamp are date-time values.
+      {"TS", [](TFIBXSQLVAR* v) { v->SetAsVariant(Variant(45000.25)); }, 45000.25, "2023-03-15 06:00:00.0000"},
+      {"DT", [](TFIBXSQLVAR* v) { v->SetAsVariant(Variant(int32_t{45000})); }, 45000, "2023-03-15"},
       {"TS", [&](TFIBXSQLVAR* v) { v->SetAsTimeStamp(DateTimeToTimeStamp(leap)); }, leap, "2024-02-29 00:00:00.0000"},
   };
   for (const Case& c : cases) {
