@@ -13,9 +13,6 @@ namespace {
 
 constexpr size_t kNameSize = sizeof(XSQLVAR::aliasname);
 
-// ASCII a-z upper-cased.
-String UpperAscii(const String& S) { return UpperCase(S); }
-
 // The key of the case-insensitive name index: ASCII names are upper-cased
 // quickly, others under the user's locale.
 String FoldName(const String& S) {
@@ -107,7 +104,8 @@ TFIBXSQLVAR* TFIBXSQLDA::Vars(Integer Index) const {
 }
 
 void TFIBXSQLDA::AddName(const String& Name, Integer Index, bool Normalized) {
-  const String name = Normalized ? Name : UpperAscii(Name);
+  Vars(Index);  // client error 23 outside the entries
+  const String name = Normalized ? Name : UpperCase(Name);
   if (is_parameter_area_) {
     if (duplicates_.count(name) != 0) {
       duplicates_.emplace(name, Index);
@@ -119,15 +117,14 @@ void TFIBXSQLDA::AddName(const String& Name, Integer Index, bool Normalized) {
   names_.emplace(name, Index);
   folded_names_.emplace(FoldName(name), Index);
   lookup_cache_.clear();
-  TFIBXSQLVAR* var = vars_.at(static_cast<size_t>(Index)).get();
-  var->SetNameAndIndex(name, Index);
+  Vars(Index)->SetNameAndIndex(name, Index);
 }
 
 String TFIBXSQLDA::NormalizeName(const String& Name) const {
   if (!Name.empty() && Name[0] == '"') return Name.size() >= 2 ? Name.substr(1, Name.size() - 2) : String();
   TFIBDatabase* db = statement_ != nullptr ? statement_->Database() : nullptr;
-  if (db == nullptr || db->SQLDialect() == 1) return UpperAscii(Name);
-  if (db->UpperOldNames() && !NeedQuoteCI(Name)) return UpperAscii(Name);
+  if (db == nullptr || db->SQLDialect() == 1) return UpperCase(Name);
+  if (db->UpperOldNames() && !NeedQuoteCI(Name)) return UpperCase(Name);
   return Name;
 }
 
@@ -135,8 +132,7 @@ int TFIBXSQLDA::FindName(const String& Normalized) const {
   // Equal names keep their order of entry: the first entered is found.
   if (auto it = names_.lower_bound(Normalized); it != names_.end() && it->first == Normalized) return it->second;
   const String folded = FoldName(Normalized);
-  if (auto it = folded_names_.lower_bound(folded); it != folded_names_.end() && it->first == folded)
-    return it->second;
+  if (auto it = folded_names_.lower_bound(folded); it != folded_names_.end() && it->first == folded) return it->second;
   return -1;
 }
 
@@ -168,7 +164,8 @@ void TFIBXSQLDA::BuildNameIndex() {
     if (build_names) {
       // Aliases arrive as UTF-8 on a Unicode attachment, the system's own
       // code page; they are cut by bytes, never inside a character.
-      const size_t length = std::min<size_t>(static_cast<size_t>(std::max<ISC_SHORT>(rec->aliasname_length, 0)), kNameSize);
+      const size_t length =
+          std::min<size_t>(static_cast<size_t>(std::max<ISC_SHORT>(rec->aliasname_length, 0)), kNameSize);
       const String alias(rec->aliasname, length);
       String name;
       if (alias.empty()) {

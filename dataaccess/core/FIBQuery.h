@@ -228,8 +228,8 @@ class TFIBXSQLVAR : public TObject {
   Integer EndPos() const { return end_pos_; }
   void SetPositions(Integer Start, Integer End) { start_pos_ = Start, end_pos_ = End; }
 
-  // Resizes the data buffer to Size bytes (1 at least; new bytes zeroed) and
-  // points the record at it.
+  // Makes the data buffer hold at least Size bytes (1 at least; new bytes
+  // zeroed) and points the record at it.
   void SetDataSize(Integer Size);
 
  private:
@@ -250,6 +250,10 @@ class TFIBXSQLVAR : public TObject {
   Integer RawBoolean() const;
   String RawText() const;
   String TextForConversion() const;
+  // The text read by Read(text, value); client error 33 when it fails.
+  template <class T, class TryRead>
+  T FromText(TryRead Read) const;
+  TDateTime TextDateTime() const;
   [[noreturn]] static void ConversionError();
   [[noreturn]] void RaiseNotArray() const;
 
@@ -352,18 +356,19 @@ class TFIBXSQLDA : public TObject {
   // Names list lookup (exact first, then ignoring case); -1 when absent.
   int FindName(const String& Normalized) const;
   String NormalizeName(const String& Name) const;
+  // Names with the indexes of their entries, in the order entered.
+  using TNameIndex = std::multimap<String, int>;
   // Indexes of the parameters sharing the name (empty when none do).
-  std::pair<std::multimap<String, int>::const_iterator, std::multimap<String, int>::const_iterator>
-  SameNames(const String& Name) const {
+  std::pair<TNameIndex::const_iterator, TNameIndex::const_iterator> SameNames(const String& Name) const {
     return duplicates_.equal_range(Name);
   }
 
-  std::multimap<String, int> duplicates_;
+  TNameIndex duplicates_;
   std::unordered_map<String, TFIBXSQLVAR*> lookup_cache_;
   Integer count_ = 0;
   bool types_pending_ = false;
-  std::multimap<String, int> names_;
-  std::multimap<String, int> folded_names_;  // the same names in upper case
+  TNameIndex names_;
+  TNameIndex folded_names_;  // the same names in upper case
   TFIBQuery* statement_;
   Integer allocated_ = 0;
   XSQLDA* descriptor_ = nullptr;

@@ -1,5 +1,6 @@
 // Typed values of one descriptor entry.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -24,25 +25,12 @@ constexpr Integer kTimeUnitsPerMSec = 10;
 // Longest text stored as TEXT; longer plain texts become BLOB values.
 constexpr size_t kMaxTextLength = 32767;
 
-constexpr Int64 kPow10[19] = {1LL,
-                              10LL,
-                              100LL,
-                              1000LL,
-                              10000LL,
-                              100000LL,
-                              1000000LL,
-                              10000000LL,
-                              100000000LL,
-                              1000000000LL,
-                              10000000000LL,
-                              100000000000LL,
-                              1000000000000LL,
-                              10000000000000LL,
-                              100000000000000LL,
-                              1000000000000000LL,
-                              10000000000000000LL,
-                              100000000000000000LL,
-                              1000000000000000000LL};
+// 10^0 .. 10^18.
+constexpr std::array<Int64, 19> kPow10 = [] {
+  std::array<Int64, 19> p{1};
+  for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+  return p;
+}();
 
 // 10^N as a double; exact up to 10^22.
 double Pow10(int N) {
@@ -61,18 +49,18 @@ bool IsDateTime(int T) { return T == SQL_TIMESTAMP || T == SQL_TYPE_DATE || T ==
 // V x 10^Scale rounded toward zero; false when it does not fit.
 bool TruncScaled(Int64 V, int Scale, Int64& Result) {
   if (Scale <= 0) {
-    Result = -Scale > 18 ? 0 : V / kPow10[-Scale];
+    Result = -Scale > 18 ? 0 : V / kPow10[static_cast<size_t>(-Scale)];
     return true;
   }
   if (Scale > 18) return V == 0 ? (Result = 0, true) : false;
-  return !__builtin_mul_overflow(V, kPow10[Scale], &Result);
+  return !__builtin_mul_overflow(V, kPow10[static_cast<size_t>(Scale)], &Result);
 }
 
 // V / 10^Places rounded half to even.
 Int64 DivRoundEven(Int64 V, int Places) {
   if (Places <= 0) return V;
   if (Places > 18) return 0;
-  const Int64 p = kPow10[Places];
+  const Int64 p = kPow10[static_cast<size_t>(Places)];
   Int64 q = V / p, r = V % p;
   const UInt64 twice = 2 * static_cast<UInt64>(r < 0 ? -r : r);
   if (twice > static_cast<UInt64>(p) || (twice == static_cast<UInt64>(p) && (q & 1) != 0)) q += V < 0 ? -1 : 1;
@@ -89,7 +77,8 @@ String AbsDigits(Int64 V) {
 String ScaledText(Int64 V, int Places, char Separator) {
   String digits = AbsDigits(V);
   if (Places > 0) {
-    if (digits.size() <= static_cast<size_t>(Places)) digits.insert(0, static_cast<size_t>(Places) + 1 - digits.size(), '0');
+    if (digits.size() <= static_cast<size_t>(Places))
+      digits.insert(0, static_cast<size_t>(Places) + 1 - digits.size(), '0');
     digits.insert(digits.size() - static_cast<size_t>(Places), 1, Separator);
   } else if (Places < 0 && V != 0) {
     digits.append(static_cast<size_t>(-Places), '0');
@@ -161,12 +150,16 @@ bool TFIBXSQLVAR::InUserArea() const { return query_ != nullptr && query_->user_
 
 String TFIBXSQLVAR::SqlName() const {
   if (parent_->IsParameterArea()) return String();
-  return String(record_->sqlname, std::clamp<size_t>(static_cast<size_t>(std::max<ISC_SHORT>(record_->sqlname_length, 0)), 0, sizeof record_->sqlname));
+  return String(record_->sqlname,
+                std::clamp<size_t>(static_cast<size_t>(std::max<ISC_SHORT>(record_->sqlname_length, 0)), 0,
+                                   sizeof record_->sqlname));
 }
 
 String TFIBXSQLVAR::RelationName() const {
   if (parent_->IsParameterArea()) return String();
-  return String(record_->relname, std::clamp<size_t>(static_cast<size_t>(std::max<ISC_SHORT>(record_->relname_length, 0)), 0, sizeof record_->relname));
+  return String(record_->relname,
+                std::clamp<size_t>(static_cast<size_t>(std::max<ISC_SHORT>(record_->relname_length, 0)), 0,
+                                   sizeof record_->relname));
 }
 
 bool TFIBXSQLVAR::IsBlobOrArray() const {
@@ -374,6 +367,17 @@ String TFIBXSQLVAR::TextForConversion() const {
   return s;
 }
 
+template <class T, class TryRead>
+T TFIBXSQLVAR::FromText(TryRead Read) const {
+  T v;
+  if (!Read(TextForConversion(), v)) ConversionError();
+  return v;
+}
+
+TDateTime TFIBXSQLVAR::TextDateTime() const {
+  return FromText<TDateTime>([](const String& s, TDateTime& v) { return TryStrToDateTime(s, v); });
+}
+
 // ===========================================================================
 // Getters
 
@@ -388,11 +392,8 @@ Integer TFIBXSQLVAR::AsInteger() const {
       return static_cast<Integer>(v);
     }
     case SQL_TEXT:
-    case SQL_VARYING: {
-      Integer v;
-      if (!TryStrToInt(TextForConversion(), v)) ConversionError();
-      return v;
-    }
+    case SQL_VARYING:
+      return FromText<Integer>([](const String& s, Integer& v) { return TryStrToInt(s, v); });
     case SQL_DOUBLE:
     case SQL_FLOAT:
     case SQL_D_FLOAT: {
@@ -419,11 +420,8 @@ Int64 TFIBXSQLVAR::AsInt64() const {
       return v;
     }
     case SQL_TEXT:
-    case SQL_VARYING: {
-      Int64 v;
-      if (!TryStrToInt64(TextForConversion(), v)) ConversionError();
-      return v;
-    }
+    case SQL_VARYING:
+      return FromText<Int64>([](const String& s, Int64& v) { return TryStrToInt64(s, v); });
     case SQL_DOUBLE:
     case SQL_FLOAT:
     case SQL_D_FLOAT: {
@@ -460,11 +458,8 @@ double TFIBXSQLVAR::AsExtended() const {
     case SQL_FLOAT:
       return Load<float>(record_->sqldata);
     case SQL_TEXT:
-    case SQL_VARYING: {
-      double v;
-      if (!TryStrToFloat(TextForConversion(), v)) ConversionError();
-      return v;
-    }
+    case SQL_VARYING:
+      return FromText<double>([](const String& s, double& v) { return TryStrToFloat(s, v); });
     default:
       ConversionError();
   }
@@ -477,7 +472,7 @@ Currency TFIBXSQLVAR::AsCurrency() const {
     const int shift = Scale() + 4;
     if (shift >= 0) {
       Int64 r;
-      if (shift > 18 || __builtin_mul_overflow(v, kPow10[shift], &r)) ConversionError();
+      if (shift > 18 || __builtin_mul_overflow(v, kPow10[static_cast<size_t>(shift)], &r)) ConversionError();
       return Currency::FromRaw(r);
     }
     return Currency::FromRaw(DivRoundEven(v, -shift));
@@ -515,15 +510,12 @@ TTimeStamp TFIBXSQLVAR::AsTimeStamp() const {
       ts.Date = Load<ISC_DATE>(record_->sqldata) + kTimeStampDateOffset;
       return ts;
     case SQL_TEXT:
-    case SQL_VARYING: {
-      TDateTime dt;
-      if (!TryStrToDateTime(TextForConversion(), dt)) ConversionError();
+    case SQL_VARYING:
       try {
-        return DateTimeToTimeStamp(dt);
+        return DateTimeToTimeStamp(TextDateTime());
       } catch (const EConvertError&) {
         ConversionError();
       }
-    }
     default:
       ConversionError();
   }
@@ -543,11 +535,8 @@ TDateTime TFIBXSQLVAR::AsDateTime() const {
         ConversionError();
       }
     case SQL_TEXT:
-    case SQL_VARYING: {
-      TDateTime dt;
-      if (!TryStrToDateTime(TextForConversion(), dt)) ConversionError();
-      return dt;
-    }
+    case SQL_VARYING:
+      return TextDateTime();
     default:
       ConversionError();
   }
@@ -579,7 +568,7 @@ TGUID TFIBXSQLVAR::AsGuid() const {
   TGUID guid;
   if (IsNull() || !IsText(SQLType()) || record_->sqldata == nullptr) return guid;
   const String bytes = RawText();
-  std::memcpy(&guid, bytes.data(), std::min(bytes.size(), sizeof guid));
+  std::memcpy(static_cast<void*>(&guid), bytes.data(), std::min(bytes.size(), sizeof guid));
   return guid;
 }
 
@@ -712,7 +701,8 @@ void TFIBXSQLVAR::SetAsExtended(double Value) {
   const int shift = exponent - static_cast<int>(mantissa.size()) + 1 - scale;
   Int64 v;
   if (shift >= 0) {
-    if (shift > 18 || __builtin_mul_overflow(static_cast<Int64>(m), kPow10[shift], &v)) ConversionError();
+    if (shift > 18 || __builtin_mul_overflow(static_cast<Int64>(m), kPow10[static_cast<size_t>(shift)], &v))
+      ConversionError();
   } else {
     v = DivRoundEven(static_cast<Int64>(m), -shift);
   }
@@ -778,10 +768,7 @@ void TFIBXSQLVAR::SetAsQuad(const ISC_QUAD& Value) {
   SetTyped(isArray ? SQL_ARRAY : SQL_BLOB, sizeof Value, &Value);
 }
 
-void TFIBXSQLVAR::SetAsGuid(const TGUID& Value) {
-  // Raw bytes: character set OCTETS, never transliterated.
-  SetTyped(SQL_TEXT, sizeof Value, &Value, 0, 1);
-}
+void TFIBXSQLVAR::SetAsGuid(const TGUID& Value) { SetTyped(SQL_TEXT, sizeof Value, &Value); }
 
 void TFIBXSQLVAR::SetAsString(const String& Value) { AssignString(&Value, nullptr, TStringMode::Ansi); }
 
@@ -796,7 +783,8 @@ void TFIBXSQLVAR::AssignString(const String* Ansi, const WideString* Wide, TStri
   // OCTETS is UTF-8 and marked so; the server transliterates.
   bool utf8 = false;
   if (!literal_) {
-    utf8 = (convert && IsText(type) && (subType & 0xFF) >= 2) || (Mode == TStringMode::ByDeclaredType && type == SQL_BLOB);
+    utf8 =
+        (convert && IsText(type) && (subType & 0xFF) >= 2) || (Mode == TStringMode::ByDeclaredType && type == SQL_BLOB);
   }
   if (type == 0 && convert) {
     type_unknown_ = true;
@@ -864,9 +852,12 @@ void TFIBXSQLVAR::ReassignByDeclaredType() {
 
 void TFIBXSQLVAR::AssignDeclaredDateTime(TDateTime Value) {
   const Integer declared = DeclaredType();
-  if (declared == SQL_TYPE_TIME) SetAsTime(Value);
-  else if (declared == SQL_TYPE_DATE) SetAsDate(Value);
-  else SetAsDateTime(Value);
+  if (declared == SQL_TYPE_TIME)
+    SetAsTime(Value);
+  else if (declared == SQL_TYPE_DATE)
+    SetAsDate(Value);
+  else
+    SetAsDateTime(Value);
 }
 
 void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
@@ -888,39 +879,40 @@ void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
     }
     return;
   }
-  const bool asDate = declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE;
+  // Numbers for a TIMESTAMP or DATE are date-time values (bytes excepted).
+  const bool number = vt == varSmallint || vt == varInteger || vt == varSingle || vt == varDouble ||
+                      vt == varCurrency || vt == varShortInt || vt == varWord || vt == varLongWord || vt == varInt64;
+  if (number && (declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE)) {
+    AssignDeclaredDateTime(Value.AsDouble());
+    return;
+  }
   switch (vt) {
     case varEmpty:
     case varNull:
       SetIsNull(true);
       break;
     case varByte:
-      SetAsInteger(Value.AsInteger());
-      break;
     case varSmallint:
     case varInteger:
     case varShortInt:
     case varWord:
-      if (asDate) AssignDeclaredDateTime(Value.AsDouble());
-      else SetAsInteger(Value.AsInteger());
+      SetAsInteger(Value.AsInteger());
       break;
     case varLongWord:
-      if (asDate) AssignDeclaredDateTime(Value.AsDouble());
-      else if (Value.AsInt64() > INT32_MAX) SetAsInt64(Value.AsInt64());  // would not fit a LONG
-      else SetAsInteger(Value.AsInteger());
+      if (Value.AsInt64() > INT32_MAX)
+        SetAsInt64(Value.AsInt64());  // would not fit a LONG
+      else
+        SetAsInteger(Value.AsInteger());
       break;
     case varInt64:
-      if (asDate) AssignDeclaredDateTime(Value.AsDouble());
-      else SetAsInt64(Value.AsInt64());
+      SetAsInt64(Value.AsInt64());
       break;
     case varSingle:
     case varDouble:
-      if (asDate) AssignDeclaredDateTime(Value.AsDouble());
-      else SetAsDouble(Value.AsDouble());
+      SetAsDouble(Value.AsDouble());
       break;
     case varCurrency:
-      if (asDate) AssignDeclaredDateTime(Value.AsDouble());
-      else SetAsCurrency(Value.AsCurrency());
+      SetAsCurrency(Value.AsCurrency());
       break;
     case varDate:
       AssignDeclaredDateTime(Value.AsDateTime());
@@ -932,8 +924,10 @@ void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
       SetAsString(Value.AsString());
       break;
     case varBoolean:
-      if (IsBoolean(declared)) SetAsBoolean(Value.AsBoolean());
-      else SetAsInteger(Value.AsBoolean() ? 1 : 0);
+      if (IsBoolean(declared))
+        SetAsBoolean(Value.AsBoolean());
+      else
+        SetAsInteger(Value.AsBoolean() ? 1 : 0);
       break;
     default:
       RaiseClientError(fceNotPermitted);
@@ -961,6 +955,4 @@ void TFIBXSQLVAR::AssignBlob(TFIBXSQLVAR* Source) {
   CopyBlobValue(Source);
 }
 
-void TFIBXSQLVAR::RaiseNotArray() const {
-  RaiseClientError(fceNotArrayField, {RelationName() + "." + SqlName()});
-}
+void TFIBXSQLVAR::RaiseNotArray() const { RaiseClientError(fceNotArrayField, {RelationName() + "." + SqlName()}); }

@@ -104,7 +104,9 @@ void WriteElement(Byte* P, Byte DataType, Integer Scale, Integer Length, const V
     case blr_float: Store(P, static_cast<float>(V.AsDouble())); break;
     case blr_double:
     case blr_d_float: Store(P, V.AsDouble()); break;
-    case blr_sql_date: Store(P, static_cast<ISC_DATE>(DateTimeToTimeStamp(V.AsDateTime()).Date - kServerDateDelta)); break;
+    case blr_sql_date:
+      Store(P, static_cast<ISC_DATE>(DateTimeToTimeStamp(V.AsDateTime()).Date - kServerDateDelta));
+      break;
     case blr_sql_time:
       Store(P, static_cast<ISC_TIME>(DateTimeToTimeStamp(V.AsDateTime()).Time) * kTimeUnitsPerMSec);
       break;
@@ -127,6 +129,23 @@ void WriteElement(Byte* P, Byte DataType, Integer Scale, Integer Length, const V
   }
 }
 
+TFieldType FieldTypeOf(Byte DataType) {
+  switch (DataType) {
+    case blr_short: return ftSmallint;
+    case blr_long: return ftInteger;
+    case blr_float:
+    case blr_d_float:
+    case blr_double: return ftFloat;
+    case blr_sql_date: return ftDate;
+    case blr_sql_time: return ftTime;
+    case blr_text:
+    case blr_varying: return ftString;
+    case blr_int64: return ftBCD;
+    case blr_timestamp: return ftDateTime;
+    default: return ftUnknown;
+  }
+}
+
 }  // namespace
 
 TpFIBArray::TpFIBArray(IIBClientLibrary* ClientLibrary, const String& Relation, const String& Column,
@@ -135,6 +154,7 @@ TpFIBArray::TpFIBArray(IIBClientLibrary* ClientLibrary, const String& Relation, 
   if (ClientLibrary->isc_array_lookup_bounds(StatusVector(), DBHandle, TRHandle, relation_.c_str(), column_.c_str(),
                                              &desc_) > 0)
     RaiseStatusError(ClientLibrary, nullptr);
+  element_type_ = FieldTypeOf(desc_.array_desc_dtype);
 }
 
 ISC_ARRAY_BOUND TpFIBArray::Bounds(Integer Dimension) const {
@@ -199,4 +219,26 @@ void TpFIBArray::PutArray(const Variant& Value, ISC_QUAD& ArrayID, isc_db_handle
   if (client_library_->isc_array_put_slice(StatusVector(), DBHandle, TRHandle, &id, &desc_, buffer.data(), &length) > 0)
     RaiseStatusError(client_library_.get(), nullptr);
   ArrayID = id;
+}
+
+ISC_QUAD TpFIBArray::FieldArrayID(TField* Field) const {
+  const int size = Field->DataSize();
+  if (size < static_cast<int>(sizeof(ISC_QUAD))) RaiseClientError(fceNotArrayField, {Field->FieldName()});
+  std::vector<Byte> data(static_cast<size_t>(size));
+  ISC_QUAD id{0, 0};
+  if (Field->GetData(data.data())) std::memcpy(&id, data.data(), sizeof id);
+  return id;
+}
+
+Variant TpFIBArray::GetFieldArrayValues(TField* Field, isc_db_handle* DBHandle, isc_tr_handle* TRHandle) {
+  return GetArrayValues(FieldArrayID(Field), DBHandle, TRHandle);
+}
+
+void TpFIBArray::SetFieldArrayValues(const Variant& Value, TField* Field, isc_db_handle* DBHandle,
+                                     isc_tr_handle* TRHandle) {
+  ISC_QUAD id = FieldArrayID(Field);
+  PutArray(Value, id, DBHandle, TRHandle);
+  std::vector<Byte> data(static_cast<size_t>(Field->DataSize()));
+  std::memcpy(data.data(), &id, sizeof id);
+  Field->SetData(data.data());
 }

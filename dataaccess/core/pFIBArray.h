@@ -20,6 +20,7 @@
 
 #include "dataaccess/core/IB_Intf.h"
 #include "dataaccess/core/ibase.h"
+#include "platform/db/DB.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/Variants.h"
 
@@ -38,8 +39,10 @@ class TpFIBArray : public TObject {
   // Bytes of the whole slice: element length (+ 2 for VARCHAR) times the
   // number of elements.
   Integer SliceSize() const;
-  // The element's BLR data type (blr_long, blr_varying, ...).
+  // The element's BLR data type (blr_long, blr_varying, ...) and the field
+  // type it reads as (ftUnknown for a type arrays do not carry).
   Byte ElementDataType() const { return desc_.array_desc_dtype; }
+  TFieldType ElementFieldType() const { return element_type_; }
   const ISC_ARRAY_DESC& Descriptor() const { return desc_; }
   const String& RelationName() const { return relation_; }
   const String& ColumnName() const { return column_; }
@@ -54,8 +57,16 @@ class TpFIBArray : public TObject {
   // EVariantBadIndexError.
   void PutArray(const Variant& Value, ISC_QUAD& ArrayID, isc_db_handle* DBHandle, isc_tr_handle* TRHandle);
 
+  // The same through a dataset field whose data begins with the 8-byte
+  // array id (a field without data reads as id 0); writing stores the new id
+  // in the field.
+  Variant GetFieldArrayValues(TField* Field, isc_db_handle* DBHandle, isc_tr_handle* TRHandle);
+  void SetFieldArrayValues(const Variant& Value, TField* Field, isc_db_handle* DBHandle, isc_tr_handle* TRHandle);
+
  private:
-  // Element bytes, with the length word of a VARCHAR.
+  // The id in the field's data; client error 59 for a field too small.
+  ISC_QUAD FieldArrayID(TField* Field) const;
+  // Element bytes, with the room for the end of a VARCHAR.
   Integer ElementSize() const;
   String FullName() const { return relation_ + "." + column_; }
 
@@ -63,5 +74,6 @@ class TpFIBArray : public TObject {
   XSQLVAR* owner_record_;
   String relation_;
   String column_;
+  TFieldType element_type_ = ftUnknown;
   ISC_ARRAY_DESC desc_{};
 };

@@ -43,7 +43,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/db/FMTBcd.h"
+#include "platform/rtl/FMTBcd.h"
 #include "platform/rtl/Collection.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
@@ -1073,6 +1073,10 @@ class TDataSet : public TComponent {
   // null) receives it in native format. SetFieldData: null Buffer is NULL.
   virtual bool GetFieldData(TField* Field, void* Buffer);
   bool GetFieldData(TField* Field, void* Buffer, bool NativeFormat);
+  // Enters a temporary state (old or new values, calculation, filter test)
+  // and returns the state to give back to RestoreState.
+  TDataSetState SetTempState(TDataSetState Value);
+  void RestoreState(TDataSetState Value);
   virtual void SetFieldData(TField* Field, const void* Buffer);
   void SetFieldData(TField* Field, const void* Buffer, bool NativeFormat);
   // Native <-> converted values of a field's type (see TField).
@@ -1258,8 +1262,6 @@ class TDataSet : public TComponent {
 
   // --- States and helpers
   void SetState(TDataSetState Value);
-  TDataSetState SetTempState(TDataSetState Value);
-  void RestoreState(TDataSetState Value);
   virtual void SetModified(bool Value) { modified_ = Value; }
   void CheckCanModify();
   void CheckBiDirectional();

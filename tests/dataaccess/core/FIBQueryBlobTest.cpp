@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 
 #include "dataaccess/core/FIBMiscellaneous.h"
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/pFIBArray.h"
-#include "tests/support/fb/FIBTestSupport.h"
+#include "tests/dataaccess/core/BlobArrayFixture.h"
 #include "tests/support/fb/TestStatement.h"
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -15,45 +14,19 @@ namespace {
 
 using fbtest::TTestStatement;
 
-// Read filters drop a trailing '#' and reverse; write filters reverse and add it.
-void Decode(void*& Buffer, Integer& Size) {
-  auto* b = static_cast<char*>(Buffer);
-  std::reverse(b, b + Size - 1);
-  Size -= 1;
-}
-void Encode(void*& Buffer, Integer& Size) {
-  Buffer = std::realloc(Buffer, static_cast<size_t>(Size) + 1);
-  auto* b = static_cast<char*>(Buffer);
-  std::reverse(b, b + Size);
-  b[Size] = '#';
-  Size += 1;
-}
+class FIBQueryBlobTest : public fbtest::TBlobArrayTest<FIBQueryBlobTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table BIN (ID integer, B blob sub_type 0)",
+            "create table TXT (ID integer, T blob sub_type text, V varchar(100))",
+            "create table FLT (ID integer, B blob sub_type -5)", "create table ARR (ID integer, A integer[1:3, 0:4])"};
+  }
 
-class FIBQueryBlobTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec({"create table BIN (ID integer, B blob sub_type 0)",
-                 "create table TXT (ID integer, T blob sub_type text, V varchar(100))",
-                 "create table FLT (ID integer, B blob sub_type -5)",
-                 "create table ARR (ID integer, A integer[1:3, 0:4])"});
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
   void SetUp() override {
-    form_ = new TComponent(nullptr);
-    db_ = fbtest::NewFIBDatabase(form_, file_->Path());
-    tr_ = new TFIBTransaction(form_);
-    tr_->SetDefaultDatabase(db_);
-    db_->Connect();
-    tr_->StartTransaction();
+    TBlobArrayTest::SetUp();
     for (const char* table : {"BIN", "TXT", "FLT", "ARR"}) fbtest::ExecSQL(tr_, String("delete from ") + table);
   }
-  void TearDown() override { delete form_; }
 
   TTestStatement* Statement() { return new TTestStatement(form_, db_, tr_); }
   // The first column of the first row of a select.
@@ -84,14 +57,7 @@ class FIBQueryBlobTest : public ::testing::Test {
     delete q;
     return bytes;
   }
-
-  static fbtest::TTempDatabase* file_;
-  TComponent* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TFIBTransaction* tr_ = nullptr;
 };
-
-fbtest::TTempDatabase* FIBQueryBlobTest::file_ = nullptr;
 
 const String kText = "Жила-была Кошка. Text of a BLOB.";
 
@@ -160,17 +126,12 @@ TEST_F(FIBQueryBlobTest, TextTooLongForATextParameterRaises) {
   blob->LoadFromStream(&content);
   TTestStatement* q = Statement();
   q->Prepare("insert into TXT (ID, V) values (?, ?)", {"ID", "V"});
-  try {
-    q->Params()->ByName("V")->AssignBlob(blob);
-    ADD_FAILURE() << "no error";
-  } catch (const EFIBClientError& e) {
-    EXPECT_EQ(e.SQLCode(), fceInvalidDataConversion);
-  }
+  fbtest::ExpectClientError([&] { q->Params()->ByName("V")->AssignBlob(blob); }, fceInvalidDataConversion);
 }
 
 TEST_F(FIBQueryBlobTest, FiltersApplyUnlessBothSidesShareTheSubtype) {
   auto filters = std::make_unique<TBlobFilterList>();
-  filters->AddFilter(-5, Decode, Encode);
+  filters->AddFilter(-5, fbtest::ReverseRead, fbtest::ReverseWrite);
   db_->SetBlobFilters(std::move(filters));
   {
     TFIBBlobStream w;
@@ -208,14 +169,9 @@ TEST_F(FIBQueryBlobTest, ArrayParametersStoreVariantArrays) {
   TFIBXSQLVAR* a = insert->Params()->ByName("A");
 
   // Without an array object the variable is no array field.
-  try {
-    a->SetAsVariant(VarArrayOf({1, 2}));
-    ADD_FAILURE() << "no error";
-  } catch (const EFIBClientError& e) {
-    EXPECT_EQ(e.SQLCode(), fceNotArrayField);
-    EXPECT_NE(e.Message().find("is not array field"), String::npos);
-  }
-  EXPECT_THROW(a->ArrayDimensions(), EFIBClientError);
+  fbtest::ExpectClientError([&] { a->SetAsVariant(VarArrayOf({1, 2})); }, fceNotArrayField,
+                            "Column types \".\" is not array field");
+  fbtest::ExpectClientError([&] { a->ArrayDimensions(); }, fceNotArrayField);
 
   a->SetFIBArray(&array);
   EXPECT_EQ(a->ArrayDimensions(), 2);

@@ -1,11 +1,10 @@
-#include "dataaccess/core/FIBQuery.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
 #include <functional>
 
+#include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/StdFuncs.h"
 #include "platform/rtl/Locale.h"
 #include "tests/support/fb/FIBTestSupport.h"
@@ -164,9 +163,9 @@ TEST_F(FIBXSQLDANames, ExactNamesWinOverNamesDifferingInCase) {
     int found;  // -1: none
   };
   const Case cases[] = {
-      {3, false, "\"Name\"", 0}, {1, false, "\"Name\"", 0}, {3, false, "NAME", 1}, {3, false, "Name", 0},
-      {1, false, "name", 1},     {3, false, "name", 0},     {3, true, "name", 1},  {3, false, "КЛЮЧ", 2},
-      {3, false, "\"NAMES\"", -1},
+      {3, false, "\"Name\"", 0}, {1, false, "\"Name\"", 0}, {3, false, "NAME", 1},
+      {3, false, "Name", 0},     {1, false, "name", 1},     {3, false, "name", 0},
+      {3, true, "name", 1},      {3, false, "КЛЮЧ", 2},     {3, false, "\"NAMES\"", -1},
   };
   for (const Case& c : cases) {
     db_->SetSQLDialect(c.dialect);
@@ -194,8 +193,8 @@ TEST_F(FIBXSQLDANames, ParametersOfOneNameAreSetTogether) {
   area->SetCount(4);
   area->AddName("ID", 0, false);
   area->AddName("X", 1, false);
-  area->AddName("id", 2, false);     // upper-cased: the same name
-  area->AddName("Id", 3, true);      // a quoted name of its own
+  area->AddName("id", 2, false);  // upper-cased: the same name
+  area->AddName("Id", 3, true);   // a quoted name of its own
   area->Vars(2)->SetAsInteger(7);
   EXPECT_EQ(area->Vars(0)->AsInteger(), 7);
   EXPECT_TRUE(area->Vars(1)->IsNull());
@@ -258,6 +257,14 @@ TEST(FIBXSQLVAR, ScaledIntegersConvertExactly) {
   EXPECT_EQ(ClientErrorOf([&] { big->AsCurrency(); }), kConversion);
   EXPECT_EQ(big->AsString(), "9223372036854775807");
 
+  // A positive scale multiplies.
+  big->AsXSQLVAR()->sqlscale = 2;
+  Put<int64_t>(big, -5);
+  EXPECT_EQ(big->AsInt64(), -500);
+  EXPECT_EQ(big->AsString(), "-500");
+  Put<int64_t>(big, INT64_MAX / 10);
+  EXPECT_EQ(ClientErrorOf([&] { big->AsInt64(); }), kConversion);
+
   TFIBXSQLVAR* s = area.Vars(3);
   Put<int16_t>(s, -1500);
   EXPECT_EQ(s->AsString(), "-1.5");  // a scaled SHORT is written as a float
@@ -316,17 +323,61 @@ TEST(FIBXSQLVAR, GettersRefuseTypesTheyDoNotRead) {
   Put<double>(d, 1e300);
   std::memcpy(t->AsXSQLVAR()->sqldata, "12x  ", 5);
   const std::pair<const char*, std::function<void()>> failing[] = {
-      {"quad string", [&] { quad->AsString(); }},  {"quad variant", [&] { quad->AsVariant(); }},
-      {"long quad", [&] { l->AsQuad(); }},         {"long time stamp", [&] { l->AsTimeStamp(); }},
-      {"double int", [&] { d->AsInteger(); }},     {"double int64", [&] { d->AsInt64(); }},
+      {"quad string", [&] { quad->AsString(); }},    {"quad variant", [&] { quad->AsVariant(); }},
+      {"long quad", [&] { l->AsQuad(); }},           {"long time stamp", [&] { l->AsTimeStamp(); }},
+      {"double int", [&] { d->AsInteger(); }},       {"double int64", [&] { d->AsInt64(); }},
       {"double currency", [&] { d->AsCurrency(); }}, {"text int", [&] { t->AsInteger(); }},
-      {"text date", [&] { t->AsDateTime(); }},     {"double boolean", [&] { d->AsBoolean(); }},
+      {"text date", [&] { t->AsDateTime(); }},       {"double boolean", [&] { d->AsBoolean(); }},
   };
   for (const auto& [what, f] : failing) EXPECT_EQ(ClientErrorOf(f), kConversion) << what;
   EXPECT_EQ(l->AsGuid(), TGUID());  // another type gives the zero GUID
   std::memcpy(t->AsXSQLVAR()->sqldata, "42   ", 5);
   EXPECT_EQ(t->AsInteger(), 42);  // CHAR padding is no part of the number
+  TGUID shortGuid;                // a text shorter than a GUID gives only its own bytes
+  std::memcpy(static_cast<void*>(&shortGuid), "42   ", 5);
+  EXPECT_EQ(t->AsGuid(), shortGuid);
   EXPECT_EQ(ClientErrorOf([&] { l->SetAsVariant(VarArrayCreate({0, 1}, varInteger)); }), fceNotPermitted);
+}
+
+TEST(FIBXSQLVAR, BlobAndArrayIdentifiers) {
+  TFIBXSQLDA area(nullptr, true);
+  Describe(area, {{SQL_BLOB | 1, 8, 0}, {SQL_ARRAY | 1, 8, 0}});
+  TFIBXSQLVAR *blob = area.Vars(0), *array = area.Vars(1);
+  const ISC_QUAD id{0x1234, 0x5678};
+  for (TFIBXSQLVAR* v : {blob, array}) {
+    v->SetAsQuad(id);
+    EXPECT_TRUE(v->IsBlobOrArray());
+    EXPECT_EQ(v->AsQuad().gds_quad_high, 0x1234);
+    EXPECT_EQ(v->AsQuad().gds_quad_low, 0x5678u);
+  }
+  EXPECT_EQ(blob->SQLType(), SQL_BLOB);
+  EXPECT_EQ(array->SQLType(), SQL_ARRAY);
+  EXPECT_EQ(blob->AsString(), "(BLOB)");  // a parameter without content
+  EXPECT_EQ(array->AsString(), "(ARRAY)");
+  EXPECT_EQ(array->AsVariant().AsString(), "(Array)");
+
+  // Without an array object the array operations are refused.
+  EXPECT_EQ(ClientErrorOf([&] { array->ArrayDimensions(); }), fceNotArrayField);
+  EXPECT_EQ(ClientErrorOf([&] { array->SetAsVariant(VarArrayCreate({0, 1}, varInteger)); }), fceNotArrayField);
+  // A Variant array into a BLOB gives its bytes.
+  Variant bytes = VarArrayCreate({0, 2}, varByte);
+  for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<uint8_t>('a' + i)), i);
+  blob->SetAsVariant(bytes);
+  EXPECT_EQ(blob->AsString(), "abc");
+  // Copies: an array is never copied, other values record by record.
+  array->AssignBlob(blob);
+  EXPECT_EQ(array->AsQuad().gds_quad_low, 0x5678u);
+  TFIBXSQLDA other(nullptr, true);
+  Describe(other, {{SQL_VARYING | 1, 10, 0}});
+  std::memcpy(other.Vars(0)->AsXSQLVAR()->sqldata, "\x03\x00xyz", 5);
+  TFIBXSQLVAR* target = area.Vars(0);
+  target->SetAsInteger(1);
+  target->Assign(other.Vars(0));
+  EXPECT_EQ(target->SQLType(), SQL_VARYING);
+  EXPECT_EQ(target->AsString(), "xyz");
+  other.Vars(0)->Clear();
+  target->Assign(other.Vars(0));
+  EXPECT_TRUE(target->IsNull());
 }
 
 TEST(FIBXSQLVAR, StringsBeyondTheTextLimitBecomeBlobParameters) {
@@ -420,9 +471,7 @@ class FIBXSQLVARServer : public ::testing::Test {
   TFIBXSQLVAR* RoundTrip(const String& Column, const std::function<void(TFIBXSQLVAR*)>& Set) {
     return Read(Column, Write(Column, Set));
   }
-  String ServerText(const String& Expression, Integer Id) {
-    return Read(Expression, Id)->AsString();
-  }
+  String ServerText(const String& Expression, Integer Id) { return Read(Expression, Id)->AsString(); }
 
   static fbtest::TTempDatabase* file_;
   static Integer next_id_;
@@ -538,6 +587,33 @@ TEST_F(FIBXSQLVARServer, FloatingPointNumbers) {
   EXPECT_DOUBLE_EQ(d->AsExtended(), -1e300);
   EXPECT_EQ(ClientErrorOf([&] { d->AsInt64(); }), kConversion);
   EXPECT_EQ(ClientErrorOf([&] { d->AsCurrency(); }), kConversion);
+  d = RoundTrip("DB", [](TFIBXSQLVAR* v) { v->SetAsFloat(-2.5); });
+  EXPECT_EQ(BcdToStrDot(d->AsBcd()), "-2.5");  // through Currency
+}
+
+TEST_F(FIBXSQLVARServer, TextOfAnotherAttachmentCharacterSetPassesAsItsBytes) {
+  TFIBDatabase* db = fbtest::NewFIBDatabase(form_, file_->Path(), "WIN1251");
+  auto* tr = new TFIBTransaction(form_);
+  tr->SetDefaultDatabase(db);
+  db->Connect();
+  tr->StartTransaction();
+  auto* q = new TTestStatement(form_, db, tr);
+  q->Prepare("insert into T (ID, VW, VU) values (-1, ?, ?)", {"W", "U"});
+  q->Params()->ByName("W")->SetAsString("\xC6\xE5");  // "Же" in code page 1251
+  q->Params()->ByName("U")->SetAsString("\xC6\xE5");
+  EXPECT_EQ(q->Params()->ByName("W")->SQLSubtype(), 0);  // no UTF-8 marking
+  q->Execute();
+  q->Prepare("select VW, VU from T where ID = -1");
+  q->Execute();
+  ASSERT_TRUE(q->Fetch());
+  EXPECT_EQ(q->Fields()->Vars(0)->AsString(), "\xC6\xE5");
+  EXPECT_EQ(q->Fields()->Vars(1)->AsString(), "\xC6\xE5");
+  EXPECT_EQ(q->Fields()->Vars(0)->AsVariant().VarType(), varString);
+  tr->Commit();
+  db->Close();
+  tr_->Commit();  // a new snapshot sees the row
+  tr_->StartTransaction();
+  EXPECT_EQ(ServerText("VW || VU", -1), "ЖеЖе");  // the UTF8 attachment sees the characters
 }
 
 TEST_F(FIBXSQLVARServer, DatesAndTimes) {
@@ -561,8 +637,10 @@ TEST_F(FIBXSQLVARServer, DatesAndTimes) {
        EncodeDate(9999, 12, 31) + EncodeTime(23, 59, 59, 999), "9999-12-31 23:59:59.9990"},
       {"TS", [&](TFIBXSQLVAR* v) { v->SetAsVariant(VarFromDateTime(leap + 0.5)); }, leap + 0.5,
        "2024-02-29 12:00:00.0000"},
-      {"TS", [&](TFIBXSQLVAR* v) { v->SetAsTimeStamp(DateTimeToTimeStamp(leap)); }, leap,
-       "2024-02-29 00:00:00.0000"},
+      // Numbers for a declared date or time stamp are date-time values.
+      {"TS", [](TFIBXSQLVAR* v) { v->SetAsVariant(Variant(45000.25)); }, 45000.25, "2023-03-15 06:00:00.0000"},
+      {"DT", [](TFIBXSQLVAR* v) { v->SetAsVariant(Variant(int32_t{45000})); }, 45000, "2023-03-15"},
+      {"TS", [&](TFIBXSQLVAR* v) { v->SetAsTimeStamp(DateTimeToTimeStamp(leap)); }, leap, "2024-02-29 00:00:00.0000"},
   };
   for (const Case& c : cases) {
     const Integer id = Write(c.column, c.set);
@@ -571,7 +649,7 @@ TEST_F(FIBXSQLVARServer, DatesAndTimes) {
     EXPECT_NEAR(v->AsDateTime(), c.expected, 1e-9) << c.server;
     EXPECT_EQ(v->AsVariant().VarType(), varDate);
     const String column = c.column;
-    const String text = column == "DT" ? DateToStr(c.expected)
+    const String text = column == "DT"   ? DateToStr(c.expected)
                         : column == "TM" ? TimeToStr(c.expected)
                                          : DateTimeToStr(c.expected);
     EXPECT_EQ(v->AsString(), text);
@@ -615,6 +693,12 @@ TEST_F(FIBXSQLVARServer, TextInTheAttachmentCharacterSet) {
   reader_->SetOptions({qoTrimCharFields});
   EXPECT_EQ(c->AsString(), "42");
 
+  // Numbers and dates read from text in the user's format.
+  const TDateTime stamp = EncodeDate(2021, 7, 15) + EncodeTime(13, 45, 0, 0);
+  TFIBXSQLVAR* t = RoundTrip("VU", [&](TFIBXSQLVAR* v) { v->SetAsString(DateTimeToStr(stamp)); });
+  EXPECT_DOUBLE_EQ(t->AsDateTime(), stamp);
+  EXPECT_EQ(t->AsTimeStamp().Time, 13 * 3600000 + 45 * 60000);
+
   // An empty text: NULL for a number, an empty string for a text.
   EXPECT_TRUE(RoundTrip("I", [](TFIBXSQLVAR* v) { v->SetAsString(""); })->IsNull());
   TFIBXSQLVAR* e = RoundTrip("VU", [](TFIBXSQLVAR* v) { v->SetAsString(""); });
@@ -646,14 +730,17 @@ TEST_F(FIBXSQLVARServer, BooleansAndGuids) {
 }
 
 TEST_F(FIBXSQLVARServer, NullsInEveryColumn) {
-  for (const char* column : {"S", "I", "B", "N2", "N4", "D9", "F", "DB", "DT", "TM", "TS", "C10", "VU", "VW", "BO",
-                             "G"}) {
+  for (const char* column :
+       {"S", "I", "B", "N2", "N4", "D9", "F", "DB", "DT", "TM", "TS", "C10", "VU", "VW", "BO", "G"}) {
     for (int how = 0; how < 3; ++how) {
       TFIBXSQLVAR* v = RoundTrip(column, [how](TFIBXSQLVAR* p) {
         p->SetAsInteger(1);
-        if (how == 0) p->Clear();
-        else if (how == 1) p->SetIsNull(true);
-        else p->SetAsVariant(Null());
+        if (how == 0)
+          p->Clear();
+        else if (how == 1)
+          p->SetIsNull(true);
+        else
+          p->SetAsVariant(Null());
       });
       EXPECT_TRUE(v->IsNull()) << column;
       EXPECT_EQ(v->AsInteger(), 0);
@@ -668,13 +755,21 @@ TEST_F(FIBXSQLVARServer, NullsInEveryColumn) {
 
 TEST_F(FIBXSQLVARServer, OutputColumnsReadNullUntilARowIsFetched) {
   const Integer id = Write("I", [](TFIBXSQLVAR* v) { v->SetAsInteger(5); });
-  reader_->Prepare("select I from T where ID = ?");
+  reader_->Prepare("select I, ID from T where ID = ?");
   reader_->ServerParams()->Vars(0)->SetAsInteger(id);
-  reader_->Execute();
-  TFIBXSQLVAR* v = reader_->Fields()->Vars(0);
+  reader_->Execute();  // clears the columns, nullable flags kept
+  TFIBXSQLVAR *v = reader_->Fields()->Vars(0), *key = reader_->Fields()->Vars(1);
   EXPECT_TRUE(v->IsNull());
+  EXPECT_TRUE(key->IsNull());
+  EXPECT_TRUE(v->IsNullable());
+  EXPECT_FALSE(key->IsNullable());  // a NOT NULL column
+  EXPECT_EQ(key->AsXSQLVAR()->sqlind, nullptr);
   ASSERT_TRUE(reader_->Fetch());
   EXPECT_EQ(v->AsInteger(), 5);
+  EXPECT_EQ(key->AsInteger(), id);
+  EXPECT_EQ(key->SqlName(), "ID");
+  EXPECT_EQ(key->RelationName(), "T");
+  EXPECT_EQ(reader_->ServerParams()->Vars(0)->SqlName(), "");
   EXPECT_FALSE(reader_->Fetch());
 }
 
@@ -719,7 +814,8 @@ TEST_F(FIBXSQLVARServer, ByNameFindsQuotedMixedCaseNamesExactlyFirst) {
 
 TEST_F(FIBXSQLVARServer, AssignValuesCopiesByName) {
   const Integer id = Write("N18", [](TFIBXSQLVAR* v) { v->SetAsString("92233720368547758.07"); });
-  fbtest::ExecSQL(tr_, "update T set VU = 'текст', TS = '2020-01-02 03:04:05.0067', I = null where ID = " + IntToStr(id));
+  fbtest::ExecSQL(tr_,
+                  "update T set VU = 'текст', TS = '2020-01-02 03:04:05.0067', I = null where ID = " + IntToStr(id));
   reader_->Prepare("select N18, VU, TS, I, ID + 5000 as ID from T where ID = " + IntToStr(id));
   reader_->Execute();
   ASSERT_TRUE(reader_->Fetch());

@@ -7,52 +7,26 @@
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/VariantRtn.h"
 #include "platform/rtl/SysUtils.h"
-#include "tests/dataaccess/core/QuadRows.h"
-#include "tests/support/fb/FIBTestSupport.h"
+#include "tests/dataaccess/core/BlobArrayFixture.h"
+#include "tests/support/MemDataSet.h"
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 namespace {
 
-class pFIBArrayTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec(
-        "create table ARR (ID integer, A integer[1:3, 0:4], V varchar(10)[1:2] character set WIN1251, "
-        "U varchar(6)[0:1] character set UTF8, C char(3)[2] character set WIN1251, N numeric(9, 2)[0:2], "
-        "M numeric(18, 3)[1:2], B bigint[1:2], S smallint[1:2], F double precision[1:2], D date[1:2], "
-        "TM time[1:2], TS timestamp[1:2])");
+class pFIBArrayTest : public fbtest::TBlobArrayTest<pFIBArrayTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table ARR (ID integer, A integer[1:3, 0:4], V varchar(10)[1:2] character set WIN1251, "
+            "U varchar(6)[0:1] character set UTF8, C char(3)[2] character set WIN1251, N numeric(9, 2)[0:2], "
+            "M numeric(18, 3)[1:2], B bigint[1:2], S smallint[1:2], F double precision[1:2], D date[1:2], "
+            "TM time[1:2], TS timestamp[1:2])"};
   }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
-  void SetUp() override {
-    form_ = new TComponent(nullptr);
-    db_ = fbtest::NewFIBDatabase(form_, file_->Path());
-    tr_ = new TFIBTransaction(form_);
-    tr_->SetDefaultDatabase(db_);
-    db_->Connect();
-    tr_->StartTransaction();
-  }
-  void TearDown() override { delete form_; }
 
+ protected:
   std::unique_ptr<TpFIBArray> Column(const char* Name) {
     return std::make_unique<TpFIBArray>(db_->GetClientLibrary(), "ARR", Name, db_->HandlePtr(), tr_->HandlePtr(),
                                         nullptr);
-  }
-  // A connection in another character set in place of the fixture's.
-  void Reconnect(const std::string& CharSet) {
-    delete form_;
-    form_ = new TComponent(nullptr);
-    db_ = fbtest::NewFIBDatabase(form_, file_->Path(), CharSet);
-    tr_ = new TFIBTransaction(form_);
-    tr_->SetDefaultDatabase(db_);
-    db_->Connect();
-    tr_->StartTransaction();
   }
   // Writes the value into the column of a row and reads the row's array back.
   Variant RoundTrip(const char* Name, const Variant& Value) {
@@ -62,14 +36,7 @@ class pFIBArrayTest : public ::testing::Test {
     const ISC_QUAD stored = fbtest::StoreInRow(db_, tr_, "ARR", Name, id);
     return column->GetArrayValues(stored, db_->HandlePtr(), tr_->HandlePtr());
   }
-
-  static fbtest::TTempDatabase* file_;
-  TComponent* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TFIBTransaction* tr_ = nullptr;
 };
-
-fbtest::TTempDatabase* pFIBArrayTest::file_ = nullptr;
 
 TEST_F(pFIBArrayTest, DescriptorGivesDimensionsBoundsAndSliceSize) {
   auto a = Column("A");
@@ -80,15 +47,14 @@ TEST_F(pFIBArrayTest, DescriptorGivesDimensionsBoundsAndSliceSize) {
   EXPECT_EQ(a->Bounds(1).array_bound_upper, 4);
   EXPECT_EQ(a->SliceSize(), 4 * 3 * 5);
   EXPECT_EQ(a->ElementDataType(), blr_long);
+  EXPECT_EQ(a->ElementFieldType(), ftInteger);
+  EXPECT_EQ(Column("N")->ElementFieldType(), ftInteger);  // scaled, still a 32-bit element
+  EXPECT_EQ(Column("M")->ElementFieldType(), ftBCD);
+  EXPECT_EQ(Column("U")->ElementFieldType(), ftString);
+  EXPECT_EQ(Column("TS")->ElementFieldType(), ftDateTime);
   EXPECT_EQ(Column("V")->SliceSize(), 12 * 2);  // 10 bytes and the length word
   EXPECT_EQ(Column("N")->Scale(), 2);
-  try {
-    a->Bounds(2);
-    ADD_FAILURE() << "no error";
-  } catch (const EFIBClientError& e) {
-    EXPECT_EQ(e.SQLCode(), 60);
-    EXPECT_NE(e.Message().find("Dimension 2 don't exist in \"ARR.A\" "), String::npos) << e.Message();
-  }
+  fbtest::ExpectClientError([&] { a->Bounds(2); }, fceArrayDimensionMissing, "Dimension 2 don't exist in \"ARR.A\" ");
   EXPECT_THROW(a->Bounds(-1), EFIBClientError);
   EXPECT_THROW(Column("NOPE"), EFIBInterBaseError);
 }
@@ -149,7 +115,7 @@ TEST_F(pFIBArrayTest, TextElementsOfEveryLength) {
   EXPECT_EQ(VarArrayGet(utf8, 0).AsString(), "");
   EXPECT_EQ(VarArrayGet(utf8, 1).AsString(), "шесть!");
   // Single-byte columns over a single-byte connection.
-  Reconnect("WIN1251");
+  Connect("WIN1251");
   const Variant varying = RoundTrip("V", VarArrayOf({"abc", "0123456789"}));
   EXPECT_EQ(VarArrayGet(varying, 1).AsString(), "abc");
   EXPECT_EQ(VarArrayGet(varying, 2).AsString(), "0123456789");
@@ -172,17 +138,40 @@ TEST_F(pFIBArrayTest, ValuesOfOtherShapesFillTheSliceInOrder) {
   EXPECT_EQ(VarArrayGet(RoundTrip("N", VarArrayOf({Null(), Variant(2)})), 0).AsDouble(), 0.0);
 }
 
+TEST_F(pFIBArrayTest, DatasetFieldsCarryTheArrayId) {
+  TMemDataSet ds(nullptr);
+  ds.FieldDefs()->Add("A", ftLargeint);
+  ds.FieldDefs()->Add("SMALL", ftInteger);
+  ds.Open();
+  ds.Append();
+  TField* field = ds.FieldByName("A");
+  auto a = Column("A");
+  // No data yet: id 0, an array of empty elements.
+  const Variant none = a->GetFieldArrayValues(field, db_->HandlePtr(), tr_->HandlePtr());
+  EXPECT_EQ(VarArrayDimCount(none), 2);
+  EXPECT_TRUE(VarIsEmpty(VarArrayGet(none, {1, 0})));
+
+  a->SetFieldArrayValues(VarArrayOf({11, 12, 13}), field, db_->HandlePtr(), tr_->HandlePtr());
+  ISC_QUAD id{0, 0};
+  ASSERT_TRUE(field->GetData(&id));
+  EXPECT_NE(id.gds_quad_high | id.gds_quad_low, 0u);
+  const ISC_QUAD stored = fbtest::StoreInRow(db_, tr_, "ARR", "A", id);
+  field->SetData(&stored);
+  const Variant back = a->GetFieldArrayValues(field, db_->HandlePtr(), tr_->HandlePtr());
+  EXPECT_EQ(VarArrayGet(back, {1, 2}).AsInteger(), 13);
+
+  TField* small = ds.FieldByName("SMALL");
+  fbtest::ExpectClientError([&] { a->GetFieldArrayValues(small, db_->HandlePtr(), tr_->HandlePtr()); },
+                            fceNotArrayField, "\"SMALL\"");
+  ds.Cancel();
+}
+
 TEST_F(pFIBArrayTest, ValuesThatDoNotFitRaise) {
   auto a = Column("A");
   ISC_QUAD id{0, 0};
   Variant cube = VarArrayCreate({0, 1, 0, 1, 0, 1}, varVariant);
-  try {
-    a->PutArray(cube, id, db_->HandlePtr(), tr_->HandlePtr());
-    ADD_FAILURE() << "no error";
-  } catch (const EFIBClientError& e) {
-    EXPECT_EQ(e.SQLCode(), 60);
-    EXPECT_NE(e.Message().find("Dimension 3 don't exist in \"ARR.A\" "), String::npos) << e.Message();
-  }
+  fbtest::ExpectClientError([&] { a->PutArray(cube, id, db_->HandlePtr(), tr_->HandlePtr()); },
+                            fceArrayDimensionMissing, "Dimension 3 don't exist in \"ARR.A\" ");
   EXPECT_THROW(a->PutArray(Variant(5), id, db_->HandlePtr(), tr_->HandlePtr()), EFIBClientError);
   EXPECT_THROW(a->PutArray(VarArrayCreate({0, 15}, varVariant), id, db_->HandlePtr(), tr_->HandlePtr()),
                EVariantBadIndexError);
@@ -199,12 +188,9 @@ TEST_F(pFIBArrayTest, ValuesThatDoNotFitRaise) {
     const Integer low = column->Bounds(0).array_bound_lower;
     Variant value = VarArrayCreate({low, low}, varVariant);
     VarArrayPut(value, c.value, low);
-    try {
-      column->PutArray(value, id, db_->HandlePtr(), tr_->HandlePtr());
-      ADD_FAILURE() << c.column << ": no error";
-    } catch (const EFIBClientError& e) {
-      EXPECT_EQ(e.SQLCode(), 33) << c.column;
-    }
+    SCOPED_TRACE(c.column);
+    fbtest::ExpectClientError([&] { column->PutArray(value, id, db_->HandlePtr(), tr_->HandlePtr()); },
+                              fceInvalidDataConversion);
   }
   EXPECT_EQ(id.gds_quad_high, 0);
   EXPECT_EQ(id.gds_quad_low, 0u);

@@ -1,5 +1,5 @@
 // Parameters and BCD values.
-#include "platform/db/FMTBcd.h"
+#include "platform/rtl/FMTBcd.h"
 #include "tests/platform/db/DbFixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/db/FMTBcd.h"
+#include "platform/rtl/FMTBcd.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,11 +1,83 @@
-// Rows with BLOB and array columns through bare client calls, for the tests
-// of the BLOB stream and the array columns.
+// Fixture of the BLOB and array tests: a temporary database per suite, a
+// connected database component with a running transaction per test, rows
+// with BLOB and array columns through bare client calls, and a BLOB filter
+// pair.
 #pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/ibase.h"
+#include "tests/support/fb/FIBTestSupport.h"
 
 namespace fbtest {
+
+// Suites derive as class X : public TBlobArrayTest<X> and give the tables
+// with a static std::vector<std::string> Tables().
+template <class Derived>
+class TBlobArrayTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InitFIBUnits();
+    file_ = new TTempDatabase("UTF8");
+    file_->Exec(Derived::Tables());
+  }
+  static void TearDownTestSuite() {
+    delete file_;
+    file_ = nullptr;
+    FinishFIBUnits();
+  }
+  void SetUp() override { Connect("UTF8"); }
+  void TearDown() override { delete form_; }
+
+  // A new connection in the character set, with a running transaction.
+  void Connect(const std::string& CharSet) {
+    delete form_;
+    form_ = new TComponent(nullptr);
+    db_ = NewFIBDatabase(form_, file_->Path(), CharSet);
+    tr_ = new TFIBTransaction(form_);
+    tr_->SetDefaultDatabase(db_);
+    db_->Connect();
+    tr_->StartTransaction();
+  }
+
+  static inline TTempDatabase* file_ = nullptr;
+  TComponent* form_ = nullptr;
+  TFIBDatabase* db_ = nullptr;
+  TFIBTransaction* tr_ = nullptr;
+};
+
+// Call raises EFIBClientError Number with a message that contains Message.
+template <class F>
+void ExpectClientError(F&& Call, Integer Number, const String& Message = "") {
+  try {
+    Call();
+    ADD_FAILURE() << "no error, expected client error " << Number << " " << Message;
+  } catch (const EFIBClientError& e) {
+    EXPECT_EQ(e.SQLCode(), Number);
+    EXPECT_NE(e.Message().find(Message), String::npos) << e.Message();
+  }
+}
+
+// A filter pair for a user-defined subtype: writing reverses the bytes and
+// appends '#', reading drops the last byte and reverses the rest.
+inline void ReverseRead(void*& Buffer, Integer& Size) {
+  auto* b = static_cast<char*>(Buffer);
+  std::reverse(b, b + Size - 1);
+  Size -= 1;
+}
+inline void ReverseWrite(void*& Buffer, Integer& Size) {
+  Buffer = std::realloc(Buffer, static_cast<size_t>(Size) + 1);
+  auto* b = static_cast<char*>(Buffer);
+  std::reverse(b, b + Size);
+  b[Size] = '#';
+  Size += 1;
+}
 
 // Runs one statement on the transaction. Its input parameters are (integer)
 // or (integer, BLOB or array id); a select returns the id of its single
