@@ -704,6 +704,7 @@ class TFIBQuery : public TComponent, public IConditionsStatement, public ISQLObj
   bool NullCandidate(TFIBXSQLVAR* Var) const;
   void BuildTextToPrepare();
   void AppendCSMonitorComment(String& Text) const;
+  void AppendCSMonitorCommentToParser();
   void DoPrepare();
   void Describe(TFIBXSQLDA* Area, bool Bind);
   void AdaptUserParams();

@@ -133,9 +133,7 @@ void TFIBQuery::Prepare() {
   TModeFlag preparing(preparing_);
   if (open_) Close();
   base_->CheckDatabase();
-  String text = parser_->SQLText();
-  AppendCSMonitorComment(text);
-  if (text.size() != parser_->SQLText().size()) parser_->SetSQLText(text);
+  AppendCSMonitorCommentToParser();
   TFIBTransaction* tr = Transaction();
   if (options_.Contains(qoStartTransaction) && tr != nullptr && !tr->Active()) tr->StartTransaction();
   base_->CheckTransaction();
@@ -443,9 +441,7 @@ void TFIBQuery::AfterExecution() {
 
 void TFIBQuery::ExecImmediate() {
   BeforeExecution();
-  String text = parser_->SQLText();
-  AppendCSMonitorComment(text);
-  if (text.size() != parser_->SQLText().size()) parser_->SetSQLText(text);
+  AppendCSMonitorCommentToParser();
   if (param_check_eff_ && !text_parsed_) ReadText();
   if (text_to_prepare_.empty() || literal_values_changed_) BuildTextToPrepare();
   AppendCSMonitorComment(text_to_prepare_);

@@ -379,6 +379,13 @@ void TFIBQuery::AppendCSMonitorComment(String& Text) const {
   Text += BuildCSMonitorComment();
 }
 
+void TFIBQuery::AppendCSMonitorCommentToParser() {
+  const String& text = parser_->SQLText();
+  if (text.find("/* CSMON$") != String::npos) return;
+  const String comment = BuildCSMonitorComment();
+  if (!comment.empty()) parser_->SetSQLText(text + comment);
+}
+
 // ===========================================================================
 // Link notifications
 
