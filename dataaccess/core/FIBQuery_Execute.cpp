@@ -51,6 +51,22 @@ TComponent* OwningDataSet(const TFIBQuery* Query) {
   return dynamic_cast<IFIBStatementDataSet*>(owner) != nullptr ? owner : nullptr;
 }
 
+// Statement types whose parameters and columns are described, and that
+// have a plan.
+bool IsDescribed(TFIBSQLTypes Type) {
+  switch (Type) {
+    case SQLSelect:
+    case SQLInsert:
+    case SQLUpdate:
+    case SQLDelete:
+    case SQLExecProcedure:
+    case SQLSelectForUpdate:
+      return true;
+    default:
+      return false;
+  }
+}
+
 Integer InfoInteger(IIBClientLibrary* Lib, const char* P, Integer Length) {
   return Lib->isc_vax_integer(P, static_cast<short>(Length));
 }
@@ -177,28 +193,20 @@ void TFIBQuery::DoPrepare() {
       case SQLStartTransaction:
         FreeHandle();
         RaiseClientError(fceNotPermitted);
-      case SQLSelect:
-      case SQLInsert:
-      case SQLUpdate:
-      case SQLDelete:
-      case SQLExecProcedure:
-      case SQLSelectForUpdate:
-        if (server_params_->Count() > 0 || user_params_->Count() > 0) {
-          Describe(server_params_.get(), true);
-          server_params_->BuildNameIndex();
-          if (text_rewritten_) server_params_->ClearValues();
-          else AdaptUserParams();
-        }
-        if (sql_type_ == SQLSelect || sql_type_ == SQLExecProcedure || sql_type_ == SQLSelectForUpdate) {
-          Describe(fields_.get(), false);
-          fields_->BuildNameIndex();
-        } else {
-          fields_->SetCount(0);
-        }
-        break;
       default:
-        fields_->SetCount(0);
         break;
+    }
+    if (IsDescribed(sql_type_) && (server_params_->Count() > 0 || user_params_->Count() > 0)) {
+      Describe(server_params_.get(), true);
+      server_params_->BuildNameIndex();
+      if (text_rewritten_) server_params_->ClearValues();
+      else AdaptUserParams();
+    }
+    if (sql_type_ == SQLSelect || sql_type_ == SQLExecProcedure || sql_type_ == SQLSelectForUpdate) {
+      Describe(fields_.get(), false);
+      fields_->BuildNameIndex();
+    } else {
+      fields_->SetCount(0);
     }
     CreateArrays();
     record_count_ = 0;
@@ -595,18 +603,7 @@ Integer TFIBQuery::RowsAffected() {
 }
 
 String TFIBQuery::Plan() {
-  switch (sql_type_) {
-    case SQLSelect:
-    case SQLInsert:
-    case SQLUpdate:
-    case SQLDelete:
-    case SQLExecProcedure:
-    case SQLSelectForUpdate:
-      break;
-    default:
-      return String();
-  }
-  if (!prepared_ || handle_ == 0) return String();
+  if (!IsDescribed(sql_type_) || !prepared_ || handle_ == 0) return String();
   IIBClientLibrary* lib = Lib();
   const char item = isc_info_sql_get_plan;
   std::vector<char> answer(16385);
