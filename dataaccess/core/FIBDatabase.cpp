@@ -130,6 +130,7 @@ TFIBDatabase::TFIBDatabase(TComponent* AOwner) : TComponent(AOwner), library_nam
   after_connect_events_ = std::make_unique<TNotifyEventList>(nullptr);
   before_disconnect_events_ = std::make_unique<TNotifyEventList>(nullptr);
   before_destroy_events_ = std::make_unique<TNotifyEventList>(nullptr);
+  blob_swap_support_ = std::make_unique<TBlobSwapSupport>();
 }
 
 void TFIBDatabase::BeforeDestruction() {
@@ -1383,6 +1384,7 @@ void InitFIBDatabase() {
   RegisterClass<TFIBDatabase, TComponent>("TFIBDatabase")
       .Prop("Connected", &TFIBDatabase::Connected, &TFIBDatabase::SetConnected)
       .Stored(&TFIBDatabase::IsConnectedStored)
+      .Prop("BlobSwapSupport", &TFIBDatabase::BlobSwapSupport, &TFIBDatabase::SetBlobSwapSupport)
       .Prop("DBName", &TFIBDatabase::DBName, &TFIBDatabase::SetDBName)
       .Prop("DBParams", &TFIBDatabase::DBParams, &TFIBDatabase::SetDBParams)
       .Prop("DefaultTransaction", &TFIBDatabase::DefaultTransaction, &TFIBDatabase::SetDefaultTransaction)
@@ -1402,6 +1404,11 @@ void InitFIBDatabase() {
             TDesignDBOptions{ddoStoreConnected})
       .Event("OnConnect", &TFIBDatabase::OnConnect, &TFIBDatabase::SetOnConnect)
       .Stored(false)
+      .Event("BeforeSaveBlobToSwap", &TFIBDatabase::BeforeSaveBlobToSwap, &TFIBDatabase::SetBeforeSaveBlobToSwap)
+      .Event("AfterSaveBlobToSwap", &TFIBDatabase::AfterSaveBlobToSwap, &TFIBDatabase::SetAfterSaveBlobToSwap)
+      .Event("AfterLoadBlobFromSwap", &TFIBDatabase::AfterLoadBlobFromSwap, &TFIBDatabase::SetAfterLoadBlobFromSwap)
+      .Event("BeforeLoadBlobFromSwap", &TFIBDatabase::BeforeLoadBlobFromSwap,
+             &TFIBDatabase::SetBeforeLoadBlobFromSwap)
       .Prop("UseRepositories", &TFIBDatabase::UseRepositories, &TFIBDatabase::SetUseRepositories,
             TFIBUseRepositories{urFieldsInfo, urDataSetInfo, urErrorMessagesInfo})
       .Prop("LibraryName", &TFIBDatabase::LibraryName, &TFIBDatabase::SetLibraryName)
