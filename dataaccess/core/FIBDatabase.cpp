@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dataaccess/core/FIBMiscellaneous.h"
 #include "dataaccess/core/FIBSQLMonitor.h"
 #include "dataaccess/core/StdFuncs.h"
 #include "platform/rtl/Exceptions.h"
@@ -740,6 +741,8 @@ void TFIBDatabase::DetectServerFeatures() {
     unicode_or_none_ = unicode_attachment_ || charset == "NONE" || charset.empty();
     is_ods11_1_ = false;
   }
+  if (!IsDesigning() && blob_swap_support_->Active() && !blob_swap_support_->GetSwapDir().empty())
+    StartValidateBlobCache(this);
   on_connect_(this);
   for (int i = 0; i < after_connect_events_->Count() && Connected(); ++i)
     after_connect_events_->GetCallBack(i).As<void(TObject*)>()(this);
@@ -1435,8 +1438,10 @@ void InitFIBDatabase() {
       .Object("CSMonitorSupport", &TFIBTransaction::CSMonitorSupport);
 }
 
-// Closes every database still open (a failing close is forced).
+// Stops the BLOB-cache validators (their databases are in the list too),
+// then closes every database still open (a failing close is forced).
 void FinalFIBDatabase() {
+  StopValidateBlobCacheThreads();
   TUnitState& state = State();
   TCriticalSectionGuard guard(state.list_lock);
   for (size_t i = 0; i < state.databases.size(); ++i) {
