@@ -485,6 +485,27 @@ TEST_F(BlobCacheTest, ValidatorThatCannotConnectKeepsTheFiles) {
   EXPECT_TRUE(fs::exists(cache_ + "T/B/junk.blb"));
 }
 
+TEST_F(BlobCacheTest, ValidatorConnectsWithoutTheCacheLock) {
+  PutRow(1, Pattern(100, 1));
+  Connect();
+  bool from_cache = false;
+  ReadRow(1, from_cache);
+  const String attachments = "select count(*) from mon$attachments where mon$attachment_id <> current_connection";
+  const std::string before = file_->QueryValue(attachments);
+  {
+    // Loads of the user interface holding the lock do not keep the
+    // validator from attaching.
+    TCriticalSectionGuard guard(BlobCacheLock());
+    StartValidateBlobCache(db_);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (file_->QueryValue(attachments) == before && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(std::stoi(file_->QueryValue(attachments)), std::stoi(before) + 1);
+  }
+  ASSERT_TRUE(WaitForValidators());
+  EXPECT_TRUE(fs::exists(CacheFile("1")));
+}
+
 TEST_F(BlobCacheTest, FinalizationStopsARunningValidator) {
   Connect();
   // Files without the signature: each one the validator visits goes.
