@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/gui/Controls.h"
 #include "platform/rtl/Locale.h"
 
 TFormatSettings AppFormatSettings;
@@ -513,4 +514,30 @@ Integer GetFileKind(const String& FileName) {
   for (Integer i = 0; i < 10; ++i)
     if (ext == kExtensions[i]) return i + 1;
   return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Controls
+
+bool IsCursorOverWindow(HWND Wnd) { return Wnd != nullptr && WindowFromPoint(GetCursorPos()) == Wnd; }
+
+void InvalidateControlTree(TObject* Control) {
+  auto* control = dynamic_cast<TControl*>(Control);
+  if (control == nullptr) return;
+  control->Invalidate();
+  if (auto* win = dynamic_cast<TWinControl*>(control)) {
+    for (int i = 0; i < win->ControlCount(); ++i) InvalidateControlTree(win->Controls(i));
+  }
+}
+
+bool SelectFirstControl(TObject* Control) {
+  auto* win = dynamic_cast<TWinControl*>(Control);
+  if (win == nullptr) return false;
+  for (TWinControl* child : win->TabList()) {
+    if (child->TabStop() && child->CanFocus()) {
+      child->SetFocus();
+      break;
+    }
+  }
+  return true;
 }

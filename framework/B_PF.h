@@ -4,6 +4,7 @@
 // shared image list, and the unit's copy of the locale's format settings.
 #pragma once
 
+#include "platform/gui/Messages.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/UnitInit.h"
@@ -126,6 +127,19 @@ String CyrillicToLatinKeys(const String& S);
 // "&"; "&&" is a literal "&") in either keyboard layout: both are mapped by
 // CyrillicToLatinKeys and upper-cased under the locale before comparing.
 bool IsAccelKey(WideChar CharCode, const String& Caption);
+
+// ---------------------------------------------------------------------------
+// Controls
+
+// True when the window under the mouse cursor is Wnd.
+bool IsCursorOverWindow(HWND Wnd);
+// Asks a control to repaint; for a windowed control also every child, and
+// the children of windowed children recursively. Nothing for nullptr or an
+// object that is not a control.
+void InvalidateControlTree(TObject* Control);
+// For a windowed control: focuses its first child in tab order that can take
+// the focus, and returns true; otherwise false.
+bool SelectFirstControl(TObject* Control);
 
 // ---------------------------------------------------------------------------
 // Files

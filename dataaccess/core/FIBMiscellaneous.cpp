@@ -228,7 +228,8 @@ void TFIBBlobStream::Resize(Integer NewSize, bool ZeroNew) {
     data_ = Reallocate(data_, static_cast<size_t>(NewSize));
     capacity_ = NewSize;
   }
-  if (ZeroNew && NewSize > size_) std::memset(static_cast<Byte*>(data_) + size_, 0, static_cast<size_t>(NewSize - size_));
+  if (ZeroNew && NewSize > size_)
+    std::memset(static_cast<Byte*>(data_) + size_, 0, static_cast<size_t>(NewSize - size_));
   size_ = NewSize;
 }
 

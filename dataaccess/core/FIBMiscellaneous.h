@@ -54,18 +54,13 @@
 
 #include "dataaccess/core/IB_Intf.h"
 #include "dataaccess/core/ibase.h"
+#include "platform/db/DB.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SyncObjs.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/Threads.h"
 #include "platform/rtl/Variants.h"
-
-#if __has_include("platform/db/DB.h")
-#include "platform/db/DB.h"
-#else
-enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
-#endif
 
 class TFIBDatabase;
 class TFIBTransaction;

@@ -38,8 +38,7 @@ int BcdDigit(const TBcd& bcd, int i) {
   return i % 2 == 0 ? b >> 4 : b & 0x0F;
 }
 
-int BcdPrecision(const TBcd& bcd) { return std::min<int>(bcd.Precision, 64); }
-int BcdPlaces(const TBcd& bcd) { return bcd.SignSpecialPlaces & 0x3F; }
+int DigitCount(const TBcd& bcd) { return std::min<int>(BcdPrecision(bcd), 64); }
 bool BcdNegative(const TBcd& bcd) { return (bcd.SignSpecialPlaces & 0x80) != 0; }
 bool BcdSpecial(const TBcd& bcd) { return (bcd.SignSpecialPlaces & 0x40) != 0; }
 
@@ -247,7 +246,7 @@ bool BcdToInt64(const TBcd& Bcd, Int64& Value, int& Scale) {
   if (Bcd.Precision == 0 || BcdSpecial(Bcd)) return true;
   // Accumulated negatively: the range of -2^63 is one larger.
   Int64 v = 0;
-  for (int i = 0; i < BcdPrecision(Bcd); ++i) {
+  for (int i = 0; i < DigitCount(Bcd); ++i) {
     int d = BcdDigit(Bcd, i);
     if (v < (INT64_MIN + d) / 10) return false;
     v = v * 10 - d;
@@ -257,15 +256,15 @@ bool BcdToInt64(const TBcd& Bcd, Int64& Value, int& Scale) {
     v = -v;
   }
   Value = v;
-  Scale = BcdPlaces(Bcd);
+  Scale = BcdScale(Bcd);
   return true;
 }
 
 String BcdToStrDot(const TBcd& Bcd) {
   if (Bcd.Precision == 0 || BcdSpecial(Bcd)) return "0";
   String digits;
-  for (int i = 0; i < BcdPrecision(Bcd); ++i) digits += static_cast<char>('0' + BcdDigit(Bcd, i));
-  return ScaledDigitsToStr(BcdNegative(Bcd), digits, BcdPlaces(Bcd), '.');
+  for (int i = 0; i < DigitCount(Bcd); ++i) digits += static_cast<char>('0' + BcdDigit(Bcd, i));
+  return ScaledDigitsToStr(BcdNegative(Bcd), digits, BcdScale(Bcd), '.');
 }
 
 bool BcdToExtended(const TBcd& Bcd, double& Value) {
@@ -346,4 +345,24 @@ Byte SetBit(Byte Value, int Bit, bool On) {
   if (Bit < 0 || Bit > 7) return Value;
   Byte mask = kMasks[Bit];
   return On ? static_cast<Byte>(Value | mask) : static_cast<Byte>(Value & ~mask);
+}
+
+bool GetFieldDataEx(TField* Field, bool OldValue, void* Buffer) {
+  TDataSet* dataSet = Field->DataSet();
+  if (!OldValue) return dataSet->GetFieldData(Field, Buffer);
+  TDataSetState saved = dataSet->SetTempState(dsOldValue);
+  try {
+    bool result = dataSet->GetFieldData(Field, Buffer);
+    dataSet->RestoreState(saved);
+    return result;
+  } catch (...) {
+    dataSet->RestoreState(saved);
+    throw;
+  }
+}
+
+Variant BcdFieldAsVariant(TField* Field, bool OldValue, bool DotSeparator) {
+  TBcd bcd;
+  if (!GetFieldDataEx(Field, OldValue, &bcd)) return Null();
+  return Variant(DotSeparator ? BcdToStrDot(bcd) : BcdToStr(bcd));
 }

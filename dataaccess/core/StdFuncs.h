@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/db/DB.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
 #include "platform/rtl/FMTBcd.h"
@@ -143,6 +144,16 @@ TDateTime MSecsToTime(Integer MSecs);
 // (bytes, numbers) to the stream from position 0, sized to them; returns the
 // stream's size. 0, and the stream untouched, for any other value or no stream.
 Int64 VarArrayToStream(const Variant& Value, TStream* Stream);
+
+// The field's raw (native) data read through its dataset into Buffer; with
+// OldValue the dataset is in its old-value state for the call. False for null.
+bool GetFieldDataEx(TField* Field, bool OldValue, void* Buffer);
+// A BCD field's current or old value as a text variant, with "." as the
+// separator when DotSeparator is set, else the locale's; Null when null.
+Variant BcdFieldAsVariant(TField* Field, bool OldValue, bool DotSeparator);
+inline Variant BcdFieldAsVariantDefault(TField* Field, bool OldValue) {
+  return BcdFieldAsVariant(Field, OldValue, false);
+}
 
 // Low + a random number 0 .. High - Low - 1 (Low when High <= Low).
 Integer RandomRange(Integer Low, Integer High);

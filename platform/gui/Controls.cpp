@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -283,6 +284,20 @@ TWinControl* FindControl(HWND Handle) {
   for (auto& [w, c] : WidgetMap()) {
     auto* win = dynamic_cast<TWinControl*>(c);
     if (win != nullptr && win->HandleAllocated() && win->Handle() == Handle) return win;
+  }
+  return nullptr;
+}
+
+TPoint GetCursorPos() {
+  QPoint p = QCursor::pos();
+  return TPoint{p.x(), p.y()};
+}
+
+void SetCursorPos(TPoint P) { QCursor::setPos(P.X, P.Y); }
+
+HWND WindowFromPoint(TPoint P) {
+  for (QWidget* w = QApplication::widgetAt(P.X, P.Y); w != nullptr; w = w->parentWidget()) {
+    if (auto* win = dynamic_cast<TWinControl*>(FindControl(w))) return win->Handle();
   }
   return nullptr;
 }

@@ -377,5 +377,12 @@ TControl* FindControl(QWidget* Widget);
 // Windowed control of a handle (nullptr for other handles).
 TWinControl* FindControl(HWND Handle);
 
+// The mouse cursor's position on the screen.
+TPoint GetCursorPos();
+void SetCursorPos(TPoint P);
+// The handle of the innermost windowed control under a screen point, or
+// nullptr when the point is over no window of this program.
+HWND WindowFromPoint(TPoint P);
+
 class TUnit;
 extern const TUnit unit_Controls;

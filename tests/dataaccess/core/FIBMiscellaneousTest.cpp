@@ -11,7 +11,7 @@
 
 #include "dataaccess/core/FIBDatabase.h"
 #include "platform/rtl/Exceptions.h"
-#include "tests/support/fb/FIBTestSupport.h"
+#include "tests/dataaccess/core/BlobArrayFixture.h"
 
 // GCC 12 takes the inlined destructor of a class with TObject's destroying
 // delete for a mismatched new/delete pair.
@@ -36,45 +36,17 @@ Bytes ReadAll(TFIBBlobStream& S) {
   return b;
 }
 
-template <class F>
-void ExpectClientError(F&& Call, Integer Number, const String& Message) {
-  try {
-    Call();
-    ADD_FAILURE() << "no error, expected " << Message;
-  } catch (const EFIBClientError& e) {
-    EXPECT_EQ(e.SQLCode(), Number);
-    EXPECT_NE(e.Message().find(Message), String::npos) << e.Message();
+// A binary and a text table, and a procedure (for its BLR).
+class FIBBlobStreamTest : public fbtest::TBlobArrayTest<FIBBlobStreamTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table BIN (ID integer, B blob sub_type 0)",
+            "create table TXT (ID integer, U blob sub_type text character set UTF8, "
+            "W blob sub_type text character set WIN1251)",
+            "create procedure P returns (X integer) as begin X = 1; suspend; end"};
   }
-}
 
-// One database file for the suite: a binary and a text table.
-class FIBBlobStreamTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec({"create table BIN (ID integer, B blob sub_type 0)",
-                 "create table TXT (ID integer, U blob sub_type text character set UTF8, "
-                 "W blob sub_type text character set WIN1251)",
-                 "create procedure P returns (X integer) as begin X = 1; suspend; end"});
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
-  void SetUp() override {
-    form_ = new TComponent(nullptr);
-    db_ = fbtest::NewFIBDatabase(form_, file_->Path());
-    db_->SetName("DB");
-    tr_ = new TFIBTransaction(form_);
-    tr_->SetName("TR");
-    tr_->SetDefaultDatabase(db_);
-    db_->Connect();
-    tr_->StartTransaction();
-  }
-  void TearDown() override { delete form_; }
-
   std::unique_ptr<TFIBBlobStream> Stream(TBlobStreamMode Mode, const ISC_QUAD& Id = {0, 0}) {
     auto s = std::make_unique<TFIBBlobStream>();
     s->SetMode(Mode);
@@ -94,53 +66,13 @@ class FIBBlobStreamTest : public ::testing::Test {
     return s->BlobID();
   }
 
-  // Runs one statement whose input parameters are (integer, BLOB) and whose
-  // output, when there is one, is a single BLOB column.
-  ISC_QUAD Run(const String& SQL, Integer Id, const ISC_QUAD* Blob = nullptr) {
-    IIBClientLibrary* lib = db_->GetClientLibrary();
-    isc_stmt_handle stmt = 0;
-    db_->CheckCall(lib->isc_dsql_alloc_statement2(StatusVector(), db_->HandlePtr(), &stmt));
-    alignas(XSQLDA) char in_area[DescriptorAreaSize(2)] = {};
-    alignas(XSQLDA) char out_area[DescriptorAreaSize(1)] = {};
-    auto* in = reinterpret_cast<XSQLDA*>(in_area);
-    auto* out = reinterpret_cast<XSQLDA*>(out_area);
-    in->version = out->version = SQLDA_VERSION1;
-    in->sqln = 2;
-    out->sqln = 1;
-    tr_->CheckCall(lib->isc_dsql_prepare(StatusVector(), tr_->HandlePtr(), &stmt, 0, SQL.c_str(), 3, out));
-    tr_->CheckCall(lib->isc_dsql_describe_bind(StatusVector(), &stmt, 3, in));
-    ISC_QUAD result{0, 0}, blob = Blob ? *Blob : ISC_QUAD{0, 0};
-    short null_in = 0, null_out = 0;
-    in->sqlvar[0].sqldata = reinterpret_cast<char*>(&Id);
-    in->sqlvar[0].sqlind = &null_in;
-    if (in->sqld > 1) {
-      in->sqlvar[1].sqldata = reinterpret_cast<char*>(&blob);
-      in->sqlvar[1].sqlind = &null_in;
-    }
-    out->sqlvar[0].sqldata = reinterpret_cast<char*>(&result);
-    out->sqlvar[0].sqlind = &null_out;
-    tr_->CheckCall(lib->isc_dsql_execute(StatusVector(), tr_->HandlePtr(), &stmt, 3, in));
-    if (out->sqld > 0) tr_->CheckCall(lib->isc_dsql_fetch(StatusVector(), &stmt, 3, out));
-    db_->CheckCall(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
-    return result;
-  }
-  // Stores the BLOB in a row, commits and reads the row's BLOB id back in a
-  // new transaction.
+  ISC_QUAD Run(const String& SQL, Integer Id) { return fbtest::RunQuadStatement(db_, tr_, SQL, Id); }
   ISC_QUAD ThroughRow(const String& Table, const String& Column, const ISC_QUAD& Blob) {
-    Run("delete from " + Table + " where ID = ?", 1);
-    Run("insert into " + Table + " (ID, " + Column + ") values (?, ?)", 1, &Blob);
-    tr_->Commit();
-    tr_->StartTransaction();
-    return Run("select " + Column + " from " + Table + " where ID = ?", 1);
+    return fbtest::StoreInRow(db_, tr_, Table, Column, Blob);
   }
 
-  static fbtest::TTempDatabase* file_;
-  TComponent* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TFIBTransaction* tr_ = nullptr;
 };
 
-fbtest::TTempDatabase* FIBBlobStreamTest::file_ = nullptr;
 
 TEST_F(FIBBlobStreamTest, ValuesComeBackByteForByteThroughATableRow) {
   struct Case {
@@ -208,32 +140,32 @@ TEST_F(FIBBlobStreamTest, SeekAndPartialReads) {
 TEST_F(FIBBlobStreamTest, ModeAndConnectionChecksRaiseClientErrors) {
   auto writer = Stream(bmWrite);
   char c = 'x';
-  ExpectClientError([&] { writer->Read(&c, 1); }, 35, "Blob stream cannot be read.");
-  ExpectClientError([&] { writer->GetAsString(); }, 35, "Blob stream cannot be read.");
+  fbtest::ExpectClientError([&] { writer->Read(&c, 1); }, 35, "Blob stream cannot be read.");
+  fbtest::ExpectClientError([&] { writer->GetAsString(); }, 35, "Blob stream cannot be read.");
   auto reader = Stream(bmRead, Store(Text("abc")));
-  ExpectClientError([&] { reader->Write(&c, 1); }, 36, "Blob stream cannot be written.");
+  fbtest::ExpectClientError([&] { reader->Write(&c, 1); }, 36, "Blob stream cannot be written.");
   reader->SetIsClientBlob(true);
   EXPECT_EQ(reader->Write(&c, 1), 1);  // client-only: written, nothing loaded from the server
   EXPECT_EQ(ReadAll(*reader), Text("x"));
 
   TFIBBlobStream lone;
   lone.SetBlobID(ISC_QUAD{1, 1});
-  ExpectClientError([&] { lone.Size(); }, 21, "Database not assigned for BlobStream.");
+  fbtest::ExpectClientError([&] { lone.Size(); }, 21, "Database not assigned for BlobStream.");
   auto idle = std::make_unique<TFIBDatabase>(nullptr);
   lone.SetDatabase(idle.get());
-  ExpectClientError([&] { lone.Size(); }, 12, "BlobStream: Cannot perform operation -- DB is not open.");
+  fbtest::ExpectClientError([&] { lone.Size(); }, 12, "BlobStream: Cannot perform operation -- DB is not open.");
   lone.SetDatabase(db_);
-  ExpectClientError([&] { lone.Size(); }, 22, "Transaction not assigned for BlobStream.");
+  fbtest::ExpectClientError([&] { lone.Size(); }, 22, "Transaction not assigned for BlobStream.");
   auto other = new TFIBTransaction(form_);
   other->SetDefaultDatabase(db_);
   lone.SetTransaction(other);
-  ExpectClientError([&] { lone.Size(); }, 15, "BlobStream :Transaction is not active.");
+  fbtest::ExpectClientError([&] { lone.Size(); }, 15, "BlobStream :Transaction is not active.");
 
   // Storing checks the update transaction when there is one.
   auto w = Stream(bmWrite);
   w->SetUpdateTransaction(other);
   w->WriteBuffer("abc", 3);
-  ExpectClientError([&] { w->Finalize(); }, 15, "BlobStream :Transaction is not active.");
+  fbtest::ExpectClientError([&] { w->Finalize(); }, 15, "BlobStream :Transaction is not active.");
   EXPECT_TRUE(w->Modified());  // a failed store keeps the change
   other->StartTransaction();
   w->Finalize();
@@ -314,23 +246,9 @@ TEST_F(FIBBlobStreamTest, EmptyWritesAndEmptyOldValuesLoseNothing) {
   EXPECT_EQ(fresh->Seek(0, soEnd), 0);
 }
 
-// Read filters reverse the bytes, write filters reverse them and add a mark.
-void ReverseRead(void*& Buffer, Integer& Size) {
-  auto* b = static_cast<Byte*>(Buffer);
-  std::reverse(b, b + Size - 1);
-  Size -= 1;
-}
-void ReverseWrite(void*& Buffer, Integer& Size) {
-  Buffer = std::realloc(Buffer, static_cast<size_t>(Size) + 1);
-  auto* b = static_cast<Byte*>(Buffer);
-  std::reverse(b, b + Size);
-  b[Size] = '#';
-  Size += 1;
-}
-
 TEST_F(FIBBlobStreamTest, FiltersOfNegativeSubtypesApplyOnStoreAndLoad) {
   auto filters = std::make_unique<TBlobFilterList>();
-  filters->AddFilter(-5, ReverseRead, ReverseWrite);
+  filters->AddFilter(-5, fbtest::ReverseRead, fbtest::ReverseWrite);
   db_->SetBlobFilters(std::move(filters));
 
   auto w = Stream(bmWrite);
