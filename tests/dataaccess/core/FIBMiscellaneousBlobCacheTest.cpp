@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBMiscellaneous.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/dataaccess/core/BlobArrayFixture.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -57,18 +57,6 @@ bool WaitForValidators(std::chrono::milliseconds Limit = std::chrono::seconds(30
   return true;
 }
 
-// A filter of subtype -5: the server holds the data behind a "Z".
-void AddMark(void*& Buffer, Integer& Size) {
-  Buffer = std::realloc(Buffer, static_cast<size_t>(Size) + 1);
-  std::memmove(static_cast<Byte*>(Buffer) + 1, Buffer, static_cast<size_t>(Size));
-  *static_cast<Byte*>(Buffer) = 'Z';
-  ++Size;
-}
-void DropMark(void*& Buffer, Integer& Size) {
-  std::memmove(Buffer, static_cast<Byte*>(Buffer) + 1, static_cast<size_t>(Size) - 1);
-  --Size;
-}
-
 // The header of a cache file, built here byte by byte.
 Bytes CacheHeader(const ISC_QUAD& Id, uint32_t BodySize, uint32_t KeyCount, const String& Table, const String& Field,
                   const String& KeyText) {
@@ -93,72 +81,32 @@ Bytes CacheHeader(const ISC_QUAD& Id, uint32_t BodySize, uint32_t KeyCount, cons
   return b;
 }
 
-// One database file for the suite, with tables T (binary) and F (filtered);
-// each test starts with empty tables and its own cache folder.
-class BlobCacheTest : public ::testing::Test {
+// The shared BLOB fixture (connected, transaction running) with tables T
+// (binary) and F (filtered), and a cache folder per test.
+class BlobCacheTest : public fbtest::TBlobArrayTest<BlobCacheTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table T (ID integer not null primary key, B blob sub_type 0)",
+            "create table F (ID integer not null primary key, B blob sub_type -5)"};
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec({"create table T (ID integer not null primary key, B blob sub_type 0)",
-                 "create table F (ID integer not null primary key, B blob sub_type -5)"});
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
   void SetUp() override {
-    fbtest::InitFIBUnits();
-    file_->Exec({"delete from T", "delete from F"});
+    TBlobArrayTest::SetUp();
     static int folders = 0;
     cache_ = file_->Folder() + "/cache" + std::to_string(++folders) + "/";
     fs::create_directories(cache_);
-    form_ = new TComponent(nullptr);
-    db_ = fbtest::NewFIBDatabase(form_, file_->Path());
     db_->BlobSwapSupport()->SetActive(true);
     db_->BlobSwapSupport()->SetSwapDir(cache_);
-    tr_ = new TFIBTransaction(form_);
-    tr_->SetDefaultDatabase(db_);
   }
   void TearDown() override {
     EXPECT_TRUE(WaitForValidators());
-    delete form_;
+    TBlobArrayTest::TearDown();
   }
 
-  // Connects; the validator this starts is waited for.
-  void Connect() {
-    db_->Connect();
-    tr_->StartTransaction();
-    EXPECT_TRUE(WaitForValidators());
-  }
-
-  // Runs a statement in the test's transaction with at most one BLOB
-  // parameter (In) and one BLOB column of one row (Out).
-  void ExecBlobSQL(const String& SQL, ISC_QUAD* In, ISC_QUAD* Out) {
-    alignas(XSQLDA) char in_area[DescriptorAreaSize(1)] = {};
-    alignas(XSQLDA) char out_area[DescriptorAreaSize(1)] = {};
-    short null = 0;
-    auto describe = [&null](char* Area, ISC_QUAD* Blob) -> XSQLDA* {
-      if (Blob == nullptr) return nullptr;
-      auto* da = reinterpret_cast<XSQLDA*>(Area);
-      da->version = SQLDA_VERSION1;
-      da->sqln = da->sqld = 1;
-      da->sqlvar[0].sqltype = SQL_BLOB + 1;
-      da->sqlvar[0].sqllen = sizeof *Blob;
-      da->sqlvar[0].sqldata = reinterpret_cast<ISC_SCHAR*>(Blob);
-      da->sqlvar[0].sqlind = &null;
-      return da;
-    };
-    IIBClientLibrary* lib = db_->GetClientLibrary();
-    tr_->CheckCall(lib->isc_dsql_exec_immed2(StatusVector(), db_->HandlePtr(), tr_->HandlePtr(), 0, SQL.c_str(), 3,
-                                             describe(in_area, In), describe(out_area, Out)));
-  }
   // The row's BLOB id, read in the test's transaction.
   ISC_QUAD BlobIdOf(Integer Id, const String& Table = "T") {
-    ISC_QUAD id{0, 0};
-    ExecBlobSQL("select B from " + Table + " where ID = " + IntToStr(Id), nullptr, &id);
-    return id;
+    return fbtest::RunQuadStatement(db_, tr_, "select B from " + Table + " where ID = ?", Id);
   }
 
   // Writes the row in its own committed transaction, as another user
@@ -172,6 +120,7 @@ class BlobCacheTest : public ::testing::Test {
     file_->Exec(std::vector<std::string>{"delete from T where ID = " + IntToStr(Id)});
     file_->QueryValue("select count(*) from T");
   }
+  // A new transaction: it sees the rows written since.
   void Refresh() {
     tr_->Commit();
     tr_->StartTransaction();
@@ -208,19 +157,13 @@ class BlobCacheTest : public ::testing::Test {
 
   String CacheFile(const String& Key) const { return cache_ + "T/B/" + Key + ".blb"; }
 
-  static fbtest::TTempDatabase* file_;
   String cache_;
-  TComponent* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TFIBTransaction* tr_ = nullptr;
 };
-
-fbtest::TTempDatabase* BlobCacheTest::file_ = nullptr;
 
 TEST_F(BlobCacheTest, SecondReadComesFromTheCacheFileAndAChangedBlobDoesNot) {
   const Bytes first = Pattern(30000, 1);
   PutRow(7, first);
-  Connect();
+  Refresh();
   std::vector<String> saved, loaded;
   db_->SetAfterSaveBlobToSwap(
       [&saved](const String&, const String&, std::span<const Variant>, const String& Name) { saved.push_back(Name); });
@@ -253,7 +196,7 @@ TEST_F(BlobCacheTest, SecondReadComesFromTheCacheFileAndAChangedBlobDoesNot) {
 
 TEST_F(BlobCacheTest, NewValueIsCachedOnceTheRowGivesItsId) {
   PutRow(3, Pattern(10, 1));
-  Connect();
+  Refresh();
   const Bytes data = Pattern(4000, 5);
   auto s = RowStream(3);
   s->SetMode(bmReadWrite);
@@ -262,7 +205,7 @@ TEST_F(BlobCacheTest, NewValueIsCachedOnceTheRowGivesItsId) {
   s->Finalize();
   ISC_QUAD temporary = s->BlobID();
   EXPECT_FALSE(fs::exists(CacheFile("3"))) << "a new BLOB not yet in a row has no permanent id";
-  ExecBlobSQL("update T set B = ? where ID = 3", &temporary, nullptr);
+  fbtest::RunQuadStatement(db_, tr_, "update or insert into T (ID, B) values (?, ?) matching (ID)", 3, &temporary);
   s->SetBlobIDAndCache(BlobIdOf(3));  // as a refreshed record hands it over
   bool from_cache = false;
   EXPECT_EQ(ReadRow(3, from_cache), data);
@@ -283,7 +226,7 @@ TEST_F(BlobCacheTest, NewValueIsCachedOnceTheRowGivesItsId) {
 TEST_F(BlobCacheTest, DamagedCacheFilesAreMissesAndGetReplaced) {
   const Bytes data = Pattern(3000, 3);
   PutRow(1, data);
-  Connect();
+  Refresh();
   bool from_cache = false;
   ReadRow(1, from_cache);
   const Bytes good = FileBytes(CacheFile("1"));
@@ -323,7 +266,7 @@ TEST_F(BlobCacheTest, DamagedCacheFilesAreMissesAndGetReplaced) {
 TEST_F(BlobCacheTest, NamesFromKeysTablesAndFieldsStayInsideTheCacheDirectory) {
   const Bytes data = Pattern(500, 5);
   PutRow(1, data);
-  Connect();
+  Refresh();
   struct Case {
     const char* table;
     const char* field;
@@ -355,7 +298,7 @@ TEST_F(BlobCacheTest, WhatStaysOutOfTheCache) {
   db_->BlobSwapSupport()->SetMinBlobSizeToSwap(1000);
   PutRow(1, Pattern(999, 6));
   PutRow(2, Pattern(1000, 7));
-  Connect();
+  Refresh();
   bool from_cache = false;
   ReadRow(1, from_cache);
   ReadRow(2, from_cache);
@@ -405,9 +348,8 @@ TEST_F(BlobCacheTest, WhatStaysOutOfTheCache) {
 
 TEST_F(BlobCacheTest, FilteredBlobsAreCachedAsTheServerStoresThem) {
   auto filters = std::make_unique<TBlobFilterList>();
-  filters->AddFilter(-5, DropMark, AddMark);
+  filters->AddFilter(-5, fbtest::ReverseRead, fbtest::ReverseWrite);
   db_->SetBlobFilters(std::move(filters));
-  Connect();
   const Bytes data = Pattern(2000, 9);
   {
     TFIBBlobStream w;
@@ -417,8 +359,8 @@ TEST_F(BlobCacheTest, FilteredBlobsAreCachedAsTheServerStoresThem) {
     w.SetBlobSubType(-5);
     w.WriteBuffer(data.data(), static_cast<Int64>(data.size()));
     w.Finalize();
-    ISC_QUAD id = w.BlobID();
-    ExecBlobSQL("insert into F (ID, B) values (1, ?)", &id, nullptr);
+    const ISC_QUAD id = w.BlobID();
+    fbtest::RunQuadStatement(db_, tr_, "update or insert into F (ID, B) values (?, ?) matching (ID)", 1, &id);
     Refresh();
   }
   auto read = [&] {
@@ -429,8 +371,8 @@ TEST_F(BlobCacheTest, FilteredBlobsAreCachedAsTheServerStoresThem) {
   };
   EXPECT_FALSE(read());
   const Bytes file = FileBytes(cache_ + "F/B/1.blb");
-  Bytes body = {'Z'};
-  body.insert(body.end(), data.begin(), data.end());
+  Bytes body(data.rbegin(), data.rend());
+  body.push_back('#');
   Bytes expected = CacheHeader(BlobIdOf(1, "F"), 2001, 1, "F", "B", "1");
   expected.insert(expected.end(), body.begin(), body.end());
   EXPECT_TRUE(file == expected) << "the body as the server holds it";
@@ -440,7 +382,7 @@ TEST_F(BlobCacheTest, FilteredBlobsAreCachedAsTheServerStoresThem) {
 TEST_F(BlobCacheTest, ValidatorDeletesTheFilesOfDeletedRowsAndKeepsTheOthers) {
   PutRow(1, Pattern(100, 1));
   PutRow(2, Pattern(100, 2));
-  Connect();
+  Refresh();
   bool from_cache = false;
   ReadRow(1, from_cache);
   ReadRow(2, from_cache);
@@ -469,7 +411,7 @@ TEST_F(BlobCacheTest, ValidatorDeletesTheFilesOfDeletedRowsAndKeepsTheOthers) {
 
 TEST_F(BlobCacheTest, ValidatorThatCannotConnectKeepsTheFiles) {
   PutRow(1, Pattern(100, 1));
-  Connect();
+  Refresh();
   bool from_cache = false;
   ReadRow(1, from_cache);
   WriteFileBytes(cache_ + "T/B/junk.blb", Pattern(40, 3));
@@ -487,7 +429,7 @@ TEST_F(BlobCacheTest, ValidatorThatCannotConnectKeepsTheFiles) {
 
 TEST_F(BlobCacheTest, ValidatorConnectsWithoutTheCacheLock) {
   PutRow(1, Pattern(100, 1));
-  Connect();
+  Refresh();
   bool from_cache = false;
   ReadRow(1, from_cache);
   const String attachments = "select count(*) from mon$attachments where mon$attachment_id <> current_connection";
@@ -507,7 +449,6 @@ TEST_F(BlobCacheTest, ValidatorConnectsWithoutTheCacheLock) {
 }
 
 TEST_F(BlobCacheTest, FinalizationStopsARunningValidator) {
-  Connect();
   // Files without the signature: each one the validator visits goes.
   const int kFiles = 5000;
   fs::create_directories(cache_ + "T/B");
