@@ -31,14 +31,14 @@
 //
 //   <swap dir>/<table>/<field>/<key values joined by "_">.blb
 //
-// The names are used as they are, except that "/", "%", control characters
-// and a leading "." are written as "%XX", so that no name reaches outside
-// its directory. The file holds, in 32-bit little-endian integers and bytes
-// without terminators: "FIB$BLOB_BODY", version 1, the BLOB id (high word
-// first), the body size N, the number of key values, the table name, the
-// field name and the key text (each as length and bytes), then N bytes of
-// body as the server stores it (after a client-side BLOB filter's write
-// direction). A file is used only when every header field matches the
+// The names are used as they are, except that "/", "\", "%", control
+// characters and a leading "." are written as "%XX", so that no name reaches
+// outside its directory. The file holds, in 32-bit little-endian integers
+// and bytes without terminators: "FIB$BLOB_BODY", version 1, the BLOB id
+// (high word first), the body size N, the number of key values, the table
+// name, the field name and the key text (each as length and bytes), then N
+// bytes of body as the server stores it (after a client-side BLOB filter's
+// write direction). A file is used only when every header field matches the
 // stream and the file holds exactly the body; anything else is a miss: the
 // file is deleted and the body read from the server. Every open, read,
 // write and delete of a cache file runs under BlobCacheLock().
