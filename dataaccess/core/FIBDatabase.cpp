@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dataaccess/core/FIBMiscellaneous.h"
 #include "dataaccess/core/FIBSQLMonitor.h"
 #include "dataaccess/core/StdFuncs.h"
 #include "platform/rtl/Exceptions.h"
@@ -130,6 +131,7 @@ TFIBDatabase::TFIBDatabase(TComponent* AOwner) : TComponent(AOwner), library_nam
   after_connect_events_ = std::make_unique<TNotifyEventList>(nullptr);
   before_disconnect_events_ = std::make_unique<TNotifyEventList>(nullptr);
   before_destroy_events_ = std::make_unique<TNotifyEventList>(nullptr);
+  blob_swap_support_ = std::make_unique<TBlobSwapSupport>();
 }
 
 void TFIBDatabase::BeforeDestruction() {
@@ -739,6 +741,8 @@ void TFIBDatabase::DetectServerFeatures() {
     unicode_or_none_ = unicode_attachment_ || charset == "NONE" || charset.empty();
     is_ods11_1_ = false;
   }
+  if (!IsDesigning() && blob_swap_support_->Active() && !blob_swap_support_->GetSwapDir().empty())
+    StartValidateBlobCache(this);
   on_connect_(this);
   for (int i = 0; i < after_connect_events_->Count() && Connected(); ++i)
     after_connect_events_->GetCallBack(i).As<void(TObject*)>()(this);
@@ -1383,6 +1387,7 @@ void InitFIBDatabase() {
   RegisterClass<TFIBDatabase, TComponent>("TFIBDatabase")
       .Prop("Connected", &TFIBDatabase::Connected, &TFIBDatabase::SetConnected)
       .Stored(&TFIBDatabase::IsConnectedStored)
+      .Prop("BlobSwapSupport", &TFIBDatabase::BlobSwapSupport, &TFIBDatabase::SetBlobSwapSupport)
       .Prop("DBName", &TFIBDatabase::DBName, &TFIBDatabase::SetDBName)
       .Prop("DBParams", &TFIBDatabase::DBParams, &TFIBDatabase::SetDBParams)
       .Prop("DefaultTransaction", &TFIBDatabase::DefaultTransaction, &TFIBDatabase::SetDefaultTransaction)
@@ -1402,6 +1407,11 @@ void InitFIBDatabase() {
             TDesignDBOptions{ddoStoreConnected})
       .Event("OnConnect", &TFIBDatabase::OnConnect, &TFIBDatabase::SetOnConnect)
       .Stored(false)
+      .Event("BeforeSaveBlobToSwap", &TFIBDatabase::BeforeSaveBlobToSwap, &TFIBDatabase::SetBeforeSaveBlobToSwap)
+      .Event("AfterSaveBlobToSwap", &TFIBDatabase::AfterSaveBlobToSwap, &TFIBDatabase::SetAfterSaveBlobToSwap)
+      .Event("AfterLoadBlobFromSwap", &TFIBDatabase::AfterLoadBlobFromSwap, &TFIBDatabase::SetAfterLoadBlobFromSwap)
+      .Event("BeforeLoadBlobFromSwap", &TFIBDatabase::BeforeLoadBlobFromSwap,
+             &TFIBDatabase::SetBeforeLoadBlobFromSwap)
       .Prop("UseRepositories", &TFIBDatabase::UseRepositories, &TFIBDatabase::SetUseRepositories,
             TFIBUseRepositories{urFieldsInfo, urDataSetInfo, urErrorMessagesInfo})
       .Prop("LibraryName", &TFIBDatabase::LibraryName, &TFIBDatabase::SetLibraryName)
@@ -1428,8 +1438,10 @@ void InitFIBDatabase() {
       .Object("CSMonitorSupport", &TFIBTransaction::CSMonitorSupport);
 }
 
-// Closes every database still open (a failing close is forced).
+// Stops the BLOB-cache validators (their databases are in the list too),
+// then closes every database still open (a failing close is forced).
 void FinalFIBDatabase() {
+  StopValidateBlobCacheThreads();
   TUnitState& state = State();
   TCriticalSectionGuard guard(state.list_lock);
   for (size_t i = 0; i < state.databases.size(); ++i) {

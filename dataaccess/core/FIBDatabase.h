@@ -35,6 +35,7 @@
 #include <bitset>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "dataaccess/core/IB_Intf.h"
@@ -49,8 +50,10 @@
 #include "platform/rtl/System.h"
 #include "platform/rtl/TypInfo.h"
 #include "platform/rtl/UnitInit.h"
+#include "platform/rtl/Variants.h"
 
 class TFIBBase;
+class TFIBBlobStream;
 class TFIBDatabase;
 class TFIBTimer;
 class TFIBTransaction;
@@ -65,6 +68,18 @@ RTL_ENUM(TTransactionAction, TARollback, TARollbackRetaining, TACommit, TACommit
 
 using TEndTrEvent = Event<void(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force)>;
 using TFIBBaseNotifyEvent = Event<void(TFIBBase* Sender)>;
+
+// Events of the BLOB disk cache, fired by a BLOB stream of a dataset record
+// with its table, field and key values. The "before" events may change the
+// cache file's name and refuse the load or save.
+using TBeforeLoadBlobFromSwap = Event<void(const String& TableName, const String& FieldName,
+                                           std::span<const Variant> RecordKeyValues, String& FileName,
+                                           bool& CanLoad)>;
+using TBeforeSaveBlobToSwap =
+    Event<void(const String& TableName, const String& FieldName, std::span<const Variant> RecordKeyValues,
+               TFIBBlobStream* Stream, String& FileName, bool& CanSave)>;
+using TAfterSaveLoadBlobSwap = Event<void(const String& TableName, const String& FieldName,
+                                          std::span<const Variant> RecordKeyValues, const String& FileName)>;
 
 // Kinds of the transaction's handler lists.
 enum TTransactionEventKind : int {
@@ -118,6 +133,8 @@ class TFIBDatabase : public TComponent {
   bool Connected() const { return handle_ != 0; }
   // While read from a form resource only the value is kept (for Loaded).
   void SetConnected(bool Value);
+  TBlobSwapSupport* BlobSwapSupport() const { return blob_swap_support_.get(); }
+  void SetBlobSwapSupport(TBlobSwapSupport* Value) { blob_swap_support_->Assign(Value); }
   const String& DBName() const { return db_name_; }
   // Client error 13 while connected (a designer closes it instead).
   void SetDBName(const String& Value);
@@ -150,6 +167,14 @@ class TFIBDatabase : public TComponent {
   void SetDesignDBOptions(TDesignDBOptions Value);
   const TNotifyEvent& OnConnect() const { return on_connect_; }
   void SetOnConnect(TNotifyEvent Value) { on_connect_ = std::move(Value); }
+  const TBeforeSaveBlobToSwap& BeforeSaveBlobToSwap() const { return before_save_blob_to_swap_; }
+  void SetBeforeSaveBlobToSwap(TBeforeSaveBlobToSwap Value) { before_save_blob_to_swap_ = std::move(Value); }
+  const TAfterSaveLoadBlobSwap& AfterSaveBlobToSwap() const { return after_save_blob_to_swap_; }
+  void SetAfterSaveBlobToSwap(TAfterSaveLoadBlobSwap Value) { after_save_blob_to_swap_ = std::move(Value); }
+  const TAfterSaveLoadBlobSwap& AfterLoadBlobFromSwap() const { return after_load_blob_from_swap_; }
+  void SetAfterLoadBlobFromSwap(TAfterSaveLoadBlobSwap Value) { after_load_blob_from_swap_ = std::move(Value); }
+  const TBeforeLoadBlobFromSwap& BeforeLoadBlobFromSwap() const { return before_load_blob_from_swap_; }
+  void SetBeforeLoadBlobFromSwap(TBeforeLoadBlobFromSwap Value) { before_load_blob_from_swap_ = std::move(Value); }
   TFIBUseRepositories UseRepositories() const { return use_repositories_; }
   void SetUseRepositories(TFIBUseRepositories Value) { use_repositories_ = Value; }
   const String& LibraryName() const { return library_name_; }
@@ -325,6 +350,11 @@ class TFIBDatabase : public TComponent {
   ISQLLogger* sql_logger_ = nullptr;
   ISQLStatMaker* stat_maker_ = nullptr;
   TNotifyEvent on_timeout_, before_disconnect_, after_disconnect_, on_connect_;
+  std::unique_ptr<TBlobSwapSupport> blob_swap_support_;
+  TBeforeSaveBlobToSwap before_save_blob_to_swap_;
+  TAfterSaveLoadBlobSwap after_save_blob_to_swap_;
+  TAfterSaveLoadBlobSwap after_load_blob_from_swap_;
+  TBeforeLoadBlobFromSwap before_load_blob_from_swap_;
 
   std::unique_ptr<TBlobFilterList> blob_filters_;
   std::unique_ptr<TNotifyEventList> after_connect_events_;

@@ -285,6 +285,9 @@ void TFIBBlobStream::MakeAvailable() {
     BeginWrite();
   } else {
     LoadFromServer();
+    loaded_ = true;
+    SaveToCache();  // a value read from the server goes to the disk cache
+    return;
   }
   loaded_ = true;
 }
@@ -292,6 +295,7 @@ void TFIBBlobStream::MakeAvailable() {
 void TFIBBlobStream::LoadFromServer() {
   if (mode_ == bmWrite) RaiseClientError(fceBlobNotReadable);
   CheckRead();
+  from_cache_ = false;
   IIBClientLibrary* lib = database_->GetClientLibrary();
   // Version 1; source type = this subtype; target type text.
   const ISC_UCHAR bpb[] = {isc_bpb_version1, isc_bpb_source_type, 1, static_cast<ISC_UCHAR>(blob_sub_type_),
@@ -304,6 +308,14 @@ void TFIBBlobStream::LoadFromServer() {
     Integer total = 0;
     GetBlobInfo(lib, &handle_, num_segments_, max_segment_size_, total, blob_type_);
     Resize(total, false);
+    String cache_file;
+    if (CacheEnabled() && LoadFromCacheFile(cache_file)) {
+      database_->CheckCall(lib->isc_close_blob(StatusVector(), &handle_), true);
+      handle_ = 0;
+      if (database_->AfterLoadBlobFromSwap().Assigned())
+        database_->AfterLoadBlobFromSwap()(table_name_, field_name_, key_values_, cache_file);
+      return;
+    }
     if (database_->IsODS11_1()) {
       // Text is converted to the connection's character set: its length may change.
       ReadBlob(lib, &handle_, data_, size_);

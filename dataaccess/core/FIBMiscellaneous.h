@@ -22,6 +22,31 @@
 // The free routines wrap the client calls on an open BLOB handle: GetBlobInfo,
 // ReadBlob (exactly N bytes, or everything up to the end), WriteBlob (in
 // segments of at most 65535 bytes) and BlobExist.
+//
+// BLOB disk cache. A stream that a dataset makes for a BLOB field of a
+// record (CreateForCache: table, field and key values) keeps what it loads
+// from the server in a file under the database's swap directory
+// (TBlobSwapSupport) while the cache is active, and the next load of the
+// same BLOB reads the file instead of the body:
+//
+//   <swap dir>/<table>/<field>/<key values joined by "_">.blb
+//
+// The names are used as they are, except that "/", "\", "%", control
+// characters and a leading "." are written as "%XX", so that no name reaches
+// outside its directory. The file holds, in 32-bit little-endian integers
+// and bytes without terminators: "FIB$BLOB_BODY", version 1, the BLOB id
+// (high word first), the body size N, the number of key values, the table
+// name, the field name and the key text (each as length and bytes), then N
+// bytes of body as the server stores it (after a client-side BLOB filter's
+// write direction). A file is used only when every header field matches the
+// stream and the file holds exactly the body; anything else is a miss: the
+// file is deleted and the body read from the server. Every open, read,
+// write and delete of a cache file runs under BlobCacheLock().
+//
+// After a database connects with an active cache whose directory exists,
+// a TValidateBlobCacheThread walks the directory with its own connection
+// and read-only transaction and deletes the files whose BLOB the server no
+// longer has.
 #pragma once
 
 #include <span>
@@ -32,7 +57,9 @@
 #include "platform/db/DB.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
+#include "platform/rtl/SyncObjs.h"
 #include "platform/rtl/System.h"
+#include "platform/rtl/Threads.h"
 #include "platform/rtl/Variants.h"
 
 class TFIBDatabase;
@@ -94,6 +121,27 @@ class TFIBBlobStream : public TStream {
   // The whole value as text (client error 35 in write mode).
   String GetAsString();
 
+  // --- BLOB disk cache
+  // The cache file of the stream, or "" when the database has no active
+  // swap directory or the directory of the table and field does not exist;
+  // CreateDirs creates the missing directories first.
+  String GetCacheFileName(bool CreateDirs);
+  // Writes the value to Stream from its start: as a cache file, or the raw
+  // bytes. Loads the value first (client error 35 in write mode); an empty
+  // value writes nothing.
+  void SaveToCacheFile(TStream* Stream, bool AsCacheFile);
+  // Reads the value from Stream. As a cache file: true when the file
+  // matches this stream's BLOB (id, size, key and names) and holds exactly
+  // its body, which then becomes the value; otherwise the stream is left
+  // as it was. Raw: the whole of Stream becomes the value (modified,
+  // loaded); true.
+  bool LoadFromCache(TStream* Stream, bool AsCacheFile);
+  // Takes the id the server gave the data the stream holds (a refreshed
+  // record) and offers the data to the cache.
+  void SetBlobIDAndCache(const ISC_QUAD& Value);
+  // The key values as text, joined by "_".
+  String KeyText() const;
+
   // --- Properties
   TFIBDatabase* Database() const { return database_; }
   void SetDatabase(TFIBDatabase* Value);
@@ -153,6 +201,15 @@ class TFIBBlobStream : public TStream {
   void CheckCall(TFIBTransaction* Transaction, ISC_STATUS Status);
   void CloseHandleQuietly() noexcept;
   void Resize(Integer NewSize, bool ZeroNew);
+  // The cache is consulted: a database outside a designer with an active,
+  // non-empty swap directory.
+  bool CacheEnabled() const;
+  // Loads the value from the stream's cache file (FileName, which the
+  // BeforeLoadBlobFromSwap handler may change); false on a miss, the file
+  // then being deleted unless the handler refused the load.
+  bool LoadFromCacheFile(String& FileName);
+  // Writes the value to the cache when the conditions hold.
+  void SaveToCache();
 
   TFIBDatabase* database_ = nullptr;
   TFIBTransaction* transaction_ = nullptr;
@@ -206,3 +263,50 @@ void WriteBlob(IIBClientLibrary* ClientLibrary, isc_blob_handle* BlobHandle, con
 // True when the BLOB can be opened in the transaction (no error is raised).
 bool BlobExist(IIBClientLibrary* ClientLibrary, isc_db_handle DBHandle, isc_tr_handle TRHandle,
                const ISC_QUAD& BlobID);
+
+// ---------------------------------------------------------------------------
+// BLOB disk cache
+
+// The process-wide lock of every cache file operation.
+TCriticalSection& BlobCacheLock();
+
+// Starts a TValidateBlobCacheThread for a connected database whose expanded
+// swap directory is not empty and exists; otherwise does nothing.
+void StartValidateBlobCache(TFIBDatabase* Database);
+// Asks every running validator to stop and waits until all are gone (unit
+// finalization: no validator outlives the databases' unit).
+void StopValidateBlobCacheThreads();
+// Validators running now.
+int ValidateBlobCacheThreadCount();
+
+// Deletes the cache files whose BLOB the server no longer has. It connects
+// with its own database (same name, parameters and client library as the
+// main one) and a read-only read-committed transaction, frees itself when
+// done and starts on construction (create it with Create<>).
+//
+// Each "*.blb" file (not links) is checked under the cache lock: a file
+// without the signature and version 1 is deleted, so is one whose BLOB id
+// cannot be opened. Subdirectories are walked after the files of their
+// directory; hidden (".") directories and links are not entered. The walk
+// ends, keeping the files, when the connection cannot be made or is lost.
+class TValidateBlobCacheThread : public TThread {
+ public:
+  explicit TValidateBlobCacheThread(TFIBDatabase* Database);
+  // Commits and frees the transaction, disconnects and frees the database.
+  ~TValidateBlobCacheThread() override;
+
+ protected:
+  void Execute() override;
+
+ private:
+  void ValidateDirectory(const String& Dir);
+  void ValidateFile(const String& FileName);
+  // Connects and starts the transaction when needed; false (for good) once
+  // that failed.
+  bool Connect();
+
+  TFIBDatabase* database_ = nullptr;
+  TFIBTransaction* transaction_ = nullptr;
+  String swap_dir_;
+  bool stop_ = false;  // no connection: the walk ends
+};

@@ -503,10 +503,55 @@ void InitpFIBProps() {
       .Prop("Enabled", &TCSMonitorSupport::Enabled, &TCSMonitorSupport::SetEnabled, csmeDisabled)
       .Prop("IncludeDatasetDescription", &TCSMonitorSupport::IncludeDatasetDescription,
             &TCSMonitorSupport::SetIncludeDatasetDescription, true);
+  RegisterClass<TSQLs, TPersistent>("TSQLs")
+      .Prop("SelectSQL", &TSQLs::SelectSQL, &TSQLs::SetSelectSQL)
+      .Prop("UpdateSQL", &TSQLs::UpdateSQL, &TSQLs::SetUpdateSQL)
+      .Prop("DeleteSQL", &TSQLs::DeleteSQL, &TSQLs::SetDeleteSQL)
+      .Prop("InsertSQL", &TSQLs::InsertSQL, &TSQLs::SetInsertSQL)
+      .Prop("RefreshSQL", &TSQLs::RefreshSQL, &TSQLs::SetRefreshSQL);
+  RegisterClass<TFormatFields, TPersistent>("TFormatFields")
+      .Prop("DateTimeDisplayFormat", &TFormatFields::DateTimeDisplayFormat, &TFormatFields::SetDateTimeDisplayFormat)
+      .Stored(&TFormatFields::IsDateTimeDisplayFormatStored)
+      .Prop("NumericDisplayFormat", &TFormatFields::NumericDisplayFormat, &TFormatFields::SetNumericDisplayFormat)
+      .Stored(&TFormatFields::IsNumericDisplayFormatStored)
+      .Prop("NumericEditFormat", &TFormatFields::NumericEditFormat, &TFormatFields::SetNumericEditFormat)
+      .Stored(&TFormatFields::IsNumericEditFormatStored)
+      .Prop("DisplayFormatDate", &TFormatFields::DisplayFormatDate, &TFormatFields::SetDisplayFormatDate)
+      .Stored(&TFormatFields::IsDisplayFormatDateStored)
+      .Prop("DisplayFormatTime", &TFormatFields::DisplayFormatTime, &TFormatFields::SetDisplayFormatTime)
+      .Stored(&TFormatFields::IsDisplayFormatTimeStored);
+  RegisterClass<TAutoUpdateOptions, TPersistent>("TAutoUpdateOptions")
+      .Prop("UpdateTableName", &TAutoUpdateOptions::UpdateTableName, &TAutoUpdateOptions::SetUpdateTableName)
+      .Prop("KeyFields", &TAutoUpdateOptions::KeyFields, &TAutoUpdateOptions::SetKeyFields)
+      .Prop("AutoReWriteSqls", &TAutoUpdateOptions::AutoReWriteSqls, &TAutoUpdateOptions::SetAutoReWriteSqls, false)
+      .Prop("CanChangeSQLs", &TAutoUpdateOptions::CanChangeSQLs, &TAutoUpdateOptions::SetCanChangeSQLs, false)
+      .Prop("GeneratorName", &TAutoUpdateOptions::GeneratorName, &TAutoUpdateOptions::SetGeneratorName)
+      .Prop("UpdateOnlyModifiedFields", &TAutoUpdateOptions::UpdateOnlyModifiedFields,
+            &TAutoUpdateOptions::SetUpdateOnlyModifiedFields, false)
+      .Prop("WhenGetGenID", &TAutoUpdateOptions::WhenGetGenID, &TAutoUpdateOptions::SetWhenGetGenID, wgNever)
+      .Prop("GeneratorStep", &TAutoUpdateOptions::GeneratorStep, &TAutoUpdateOptions::SetGeneratorStep, 1)
+      .Prop("ParamsToFieldsLinks", &TAutoUpdateOptions::ParamsToFieldsLinks,
+            &TAutoUpdateOptions::SetParamsToFieldsLinks)
+      .Prop("AutoParamsToFields", &TAutoUpdateOptions::AutoParamsToFields,
+            &TAutoUpdateOptions::SetAutoParamsToFields, false)
+      .Prop("SeparateBlobUpdate", &TAutoUpdateOptions::SeparateBlobUpdate,
+            &TAutoUpdateOptions::SetSeparateBlobUpdate, false)
+      .Prop("UseExecuteBlock", &TAutoUpdateOptions::UseExecuteBlock, &TAutoUpdateOptions::SetUseExecuteBlock, false)
+      .Defined("SelectGenID", &TAutoUpdateOptions::ReadSelectGenID, nullptr, nullptr)
+      .Defined("GenBeforePost", &TAutoUpdateOptions::ReadGenBeforePost, nullptr, nullptr);
+  RegisterClass<TBlobSwapSupport, TPersistent>("TBlobSwapSupport")
+      .Prop("Active", &TBlobSwapSupport::Active, &TBlobSwapSupport::SetActive, false)
+      .Prop("SwapDir", &TBlobSwapSupport::SwapDir, &TBlobSwapSupport::SetSwapDir)
+      .Stored(&TBlobSwapSupport::IsSwapDirStored)
+      .Prop("MinBlobSizeToSwap", &TBlobSwapSupport::MinBlobSizeToSwap, &TBlobSwapSupport::SetMinBlobSizeToSwap, 0);
+  FIBPropsDefaults() = TFIBPropsDefaults();
 }
+
+// Forgets a host's changes to the process-wide defaults.
+void FinalpFIBProps() { FIBPropsDefaults() = TFIBPropsDefaults(); }
 
 constexpr const TUnit* kUses[] = {&unit_TypInfo, &unit_fib, &unit_StrUtil};
 
 }  // namespace
 
-constinit const TUnit unit_pFIBProps("pFIBProps", kUses, InitpFIBProps, nullptr);
+constinit const TUnit unit_pFIBProps("pFIBProps", kUses, InitpFIBProps, FinalpFIBProps);

@@ -1,9 +1,12 @@
-// Option objects that the database, transaction and statement components
-// publish as sub-objects: the connection parameter lines TDBParams with
-// their typed view TConnectParams (TIBConnectParams), and the switch of the
-// connection-tracing comment TCSMonitorSupport. Each is made by the
-// constructor of the component that publishes it and keeps a plain
-// reference to that component.
+// Option objects that the database, transaction, statement and dataset
+// components publish as sub-objects: the connection parameter lines
+// TDBParams with their typed view TConnectParams (TIBConnectParams), the
+// switch of the connection-tracing comment TCSMonitorSupport, the WHERE
+// conditions of a statement (TConditions), a dataset's SQL texts (TSQLs),
+// default field formats (TFormatFields) and rules for generated modifying
+// SQL (TAutoUpdateOptions), and the database's BLOB disk-cache settings
+// (TBlobSwapSupport). Each is made by the constructor of the component that
+// publishes it and keeps a plain reference to that component.
 #pragma once
 
 #include <memory>
@@ -249,4 +252,253 @@ class TConditions : public TStringList {
   bool has_saved_sql_ = false;
   String saved_sql_;
   Byte state_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Dataset options
+
+// What the dataset option objects need of the dataset that publishes them
+// (the datasets implement it): its five SQL texts and its database.
+class IFIBDataSetSQLs {
+ public:
+  virtual TStrings* SelectSQL() const = 0;
+  virtual void SetSelectSQL(TStrings* Value) = 0;
+  virtual TStrings* UpdateSQL() const = 0;
+  virtual void SetUpdateSQL(TStrings* Value) = 0;
+  virtual TStrings* DeleteSQL() const = 0;
+  virtual void SetDeleteSQL(TStrings* Value) = 0;
+  virtual TStrings* InsertSQL() const = 0;
+  virtual void SetInsertSQL(TStrings* Value) = 0;
+  virtual TStrings* RefreshSQL() const = 0;
+  virtual void SetRefreshSQL(TStrings* Value) = 0;
+  // nullptr when none is assigned.
+  virtual TFIBDatabase* Database() const = 0;
+
+ protected:
+  ~IFIBDataSetSQLs() = default;
+};
+
+// The dataset's five SQL texts as one property. A view: every access goes
+// to the dataset's property of the same name, and the dataset publishes the
+// object without storing it.
+class TSQLs : public TPersistent {
+ public:
+  explicit TSQLs(IFIBDataSetSQLs* Owner) : owner_(Owner) {}
+
+  TStrings* SelectSQL() const { return owner_->SelectSQL(); }
+  void SetSelectSQL(TStrings* Value) { owner_->SetSelectSQL(Value); }
+  TStrings* UpdateSQL() const { return owner_->UpdateSQL(); }
+  void SetUpdateSQL(TStrings* Value) { owner_->SetUpdateSQL(Value); }
+  TStrings* DeleteSQL() const { return owner_->DeleteSQL(); }
+  void SetDeleteSQL(TStrings* Value) { owner_->SetDeleteSQL(Value); }
+  TStrings* InsertSQL() const { return owner_->InsertSQL(); }
+  void SetInsertSQL(TStrings* Value) { owner_->SetInsertSQL(Value); }
+  TStrings* RefreshSQL() const { return owner_->RefreshSQL(); }
+  void SetRefreshSQL(TStrings* Value) { owner_->SetRefreshSQL(Value); }
+
+  IFIBDataSetSQLs* DataSet() const { return owner_; }
+  TPersistent* GetOwner() override { return dynamic_cast<TPersistent*>(owner_); }
+
+ private:
+  IFIBDataSetSQLs* owner_;
+};
+
+// Process-wide defaults of the dataset options. A host may change them
+// before it creates datasets; the unit's initialization and finalization
+// reset them.
+struct TFIBPropsDefaults {
+  // Switch: new TFormatFields take the global formats, and form resources
+  // store the formats that differ from them.
+  bool UseGlobalFormats = false;
+  String GlobalDateFormat = "dd.mm.yyyy";
+  String GlobalTimeFormat = "hh:mm AMPM";
+  String GlobalNumericDisplayFormat = "#,##0.";
+  String GlobalNumericEditFormat = "0.";
+  // Formats of a dataset just placed on a form in a designer.
+  String DesignDateTimeDisplayFormat = "dd.mm.yyyy hh:mm AMPM";
+  String DesignNumericDisplayFormat = "#,##0.";
+  String DesignNumericEditFormat = "0.";
+  String DesignDisplayFormatDate = "dd.mm.yyyy";
+  String DesignDisplayFormatTime = "hh:mm AMPM";
+  // Generator names made from a table name: prefix, table, suffix.
+  String GeneratorPrefix = "GEN_";
+  String GeneratorSuffix = "_ID";
+};
+TFIBPropsDefaults& FIBPropsDefaults();
+
+// Display and edit formats a dataset gives its fields (DefaultFormats).
+// A format is written to a form resource only when it differs from the
+// default in force: the global formats while UseGlobalFormats is on, else
+// "dd.mm.yyyy hh:mm AMPM", "#,##0.", "0.", "dd.mm.yyyy", "hh:mm AMPM".
+class TFormatFields : public TPersistent {
+ public:
+  // Starts from the global formats when the switch is on, from the design
+  // formats for a component just placed in a designer, else from the fixed
+  // defaults.
+  explicit TFormatFields(TComponent* Owner);
+
+  void Assign(TPersistent* Source) override;
+
+  const String& DateTimeDisplayFormat() const { return formats_[0]; }
+  void SetDateTimeDisplayFormat(const String& Value) { formats_[0] = Value; }
+  const String& NumericDisplayFormat() const { return formats_[1]; }
+  void SetNumericDisplayFormat(const String& Value) { formats_[1] = Value; }
+  const String& NumericEditFormat() const { return formats_[2]; }
+  void SetNumericEditFormat(const String& Value) { formats_[2] = Value; }
+  const String& DisplayFormatDate() const { return formats_[3]; }
+  void SetDisplayFormatDate(const String& Value) { formats_[3] = Value; }
+  const String& DisplayFormatTime() const { return formats_[4]; }
+  void SetDisplayFormatTime(const String& Value) { formats_[4] = Value; }
+
+  // Stored-conditions: the value differs from the default in force.
+  bool IsDateTimeDisplayFormatStored() const { return IsStored(0); }
+  bool IsNumericDisplayFormatStored() const { return IsStored(1); }
+  bool IsNumericEditFormatStored() const { return IsStored(2); }
+  bool IsDisplayFormatDateStored() const { return IsStored(3); }
+  bool IsDisplayFormatTimeStored() const { return IsStored(4); }
+
+  TPersistent* GetOwner() override { return owner_; }
+
+ private:
+  bool IsStored(int Index) const;
+
+  TComponent* owner_;
+  String formats_[5];
+};
+
+RTL_ENUM(TWhenGetGenID, wgNever, wgOnNewRecord, wgBeforePost);
+
+// How the extended dataset generates its modifying SQL and fills generator
+// values (AutoUpdateOptions). Its owner is the dataset; the table's
+// identifier form follows the dataset's database (see TableNameForSQL).
+class TAutoUpdateOptions : public TPersistent {
+ public:
+  explicit TAutoUpdateOptions(TComponent* Owner);
+  ~TAutoUpdateOptions() override;
+
+  // Copies the published properties and the two flags of the older
+  // properties; the key list and the table caches follow.
+  void Assign(TPersistent* Source) override;
+
+  // The table, optionally followed by an alias ("ORDERS O"). Setting it
+  // (also to the same value) drops the key condition and the table caches;
+  // with WhenGetGenID on and no GeneratorName, GeneratorName becomes prefix
+  // + TableNameForSQL + suffix, a quoted table giving a quoted whole
+  // ("\"GEN_Orders_ID\"").
+  const String& UpdateTableName() const { return update_table_name_; }
+  void SetUpdateTableName(const String& Value);
+  // ";"-separated field names; KeyFieldsList holds them trimmed.
+  const String& KeyFields() const { return key_fields_; }
+  void SetKeyFields(const String& Value);
+  bool AutoReWriteSqls() const { return auto_rewrite_sqls_; }
+  void SetAutoReWriteSqls(bool Value) { auto_rewrite_sqls_ = Value; }
+  bool CanChangeSQLs() const { return can_change_sqls_; }
+  void SetCanChangeSQLs(bool Value) { can_change_sqls_ = Value; }
+  const String& GeneratorName() const { return generator_name_; }
+  void SetGeneratorName(const String& Value) { generator_name_ = Value; }
+  bool UpdateOnlyModifiedFields() const { return update_only_modified_fields_; }
+  // True is kept only while AutoReWriteSqls and CanChangeSQLs are both on.
+  void SetUpdateOnlyModifiedFields(bool Value);
+  TWhenGetGenID WhenGetGenID() const { return when_get_gen_id_; }
+  void SetWhenGetGenID(TWhenGetGenID Value) { when_get_gen_id_ = Value; }
+  Integer GeneratorStep() const { return generator_step_; }
+  void SetGeneratorStep(Integer Value) { generator_step_ = Value; }
+  // Lines "field=parameter".
+  TStrings* ParamsToFieldsLinks() const { return params_to_fields_links_.get(); }
+  // Copies the lines without the empty ones.
+  void SetParamsToFieldsLinks(TStrings* Value);
+  bool AutoParamsToFields() const { return auto_params_to_fields_; }
+  void SetAutoParamsToFields(bool Value) { auto_params_to_fields_ = Value; }
+  bool SeparateBlobUpdate() const { return separate_blob_update_; }
+  void SetSeparateBlobUpdate(bool Value) { separate_blob_update_ = Value; }
+  bool UseExecuteBlock() const { return use_execute_block_; }
+  void SetUseExecuteBlock(bool Value) { use_execute_block_ = Value; }
+
+  // WhenGetGenID is not wgNever; setting false gives wgNever, true turns
+  // wgNever into wgBeforePost.
+  bool SelectGenID() const { return when_get_gen_id_ != wgNever; }
+  void SetSelectGenID(bool Value);
+
+  TStrings* KeyFieldsList() const { return key_fields_list_.get(); }
+  // UpdateTableName carries an alias after a blank outside quotes.
+  bool UpdateTableHasAlias() const { return has_alias_; }
+  // The table and its alias in identifier form, computed once per
+  // UpdateTableName: with dialect 1 trimmed and upper-cased; otherwise
+  // quoted when the name needs it, else upper-cased; unchanged without a
+  // database.
+  String TableNameForSQL();
+  String TableAlias();
+
+  // Texts the dataset derives for its generated SQL: the key condition
+  // (dropped with UpdateTableName and KeyFields) and the select text it was
+  // made for.
+  const String& KeyCondition() const { return key_condition_; }
+  void SetKeyCondition(const String& Value) { key_condition_ = Value; }
+  const String& ConditionSelectText() const { return condition_select_text_; }
+  void SetConditionSelectText(const String& Value) { condition_select_text_ = Value; }
+  void ClearCachedTexts();
+
+  // The older stored properties "SelectGenID" and "GenBeforePost".
+  void ReadSelectGenID(TReader& Reader);
+  void ReadGenBeforePost(TReader& Reader);
+
+  TComponent* Owner() const { return owner_; }
+  TPersistent* GetOwner() override { return owner_; }
+
+ private:
+  void ComputeTableNames();
+
+  TComponent* owner_;
+  String update_table_name_;
+  String key_fields_;
+  bool auto_rewrite_sqls_ = false;
+  bool can_change_sqls_ = false;
+  String generator_name_;
+  bool update_only_modified_fields_ = false;
+  TWhenGetGenID when_get_gen_id_ = wgNever;
+  Integer generator_step_ = 1;
+  std::unique_ptr<TStringList> params_to_fields_links_;
+  bool auto_params_to_fields_ = false;
+  bool separate_blob_update_ = false;
+  bool use_execute_block_ = false;
+
+  std::unique_ptr<TStringList> key_fields_list_;
+  bool select_gen_id_read_ = false;  // "SelectGenID" as read
+  bool gen_before_post_read_ = true;  // "GenBeforePost" as read
+  String key_condition_;
+  String condition_select_text_;
+  bool names_computed_ = false;
+  String table_name_for_sql_;
+  String table_alias_;
+  bool has_alias_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// BLOB disk-cache settings of a database
+
+class TBlobSwapSupport : public TPersistent {
+ public:
+  TBlobSwapSupport() = default;
+
+  void Assign(TPersistent* Source) override;
+
+  bool Active() const { return active_; }
+  void SetActive(bool Value) { active_ = Value; }
+  // May begin with "{APP_PATH}" (any case): the program's own directory.
+  const String& SwapDir() const { return swap_dir_; }
+  void SetSwapDir(const String& Value) { swap_dir_ = Value; }
+  bool IsSwapDirStored() const;
+  // BLOBs smaller than this are not cached.
+  Integer MinBlobSizeToSwap() const { return min_blob_size_to_swap_; }
+  void SetMinBlobSizeToSwap(Integer Value) { min_blob_size_to_swap_ = Value; }
+
+  // The cache directory: "" while not Active; otherwise SwapDir with a
+  // leading "{APP_PATH}" replaced by the executable's directory, "\" read as
+  // the path delimiter, and a trailing delimiter added when missing.
+  String GetSwapDir() const;
+
+ private:
+  bool active_ = false;
+  String swap_dir_ = "{APP_PATH}";
+  Integer min_blob_size_to_swap_ = 0;
 };
