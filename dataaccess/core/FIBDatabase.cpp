@@ -5,6 +5,7 @@
 #include "dataaccess/core/FIBMiscellaneous.h"
 #include "dataaccess/core/FIBSQLMonitor.h"
 #include "dataaccess/core/StdFuncs.h"
+#include "dataaccess/core/pFIBCacheQueries.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/SyncObjs.h"
 #include "platform/rtl/SysUtils.h"
@@ -24,8 +25,6 @@ constexpr Byte kInfoODSMinorVersion = isc_info_ods_minor_version;  // 33
 constexpr Byte kInfoSQLDialect = isc_info_db_sql_dialect;      // 62
 constexpr Byte kInfoCharSet = frb_info_att_charset;            // 101
 constexpr Byte kInfoFirebirdVersion = isc_info_firebird_version;  // 103
-// Days from the client's date origin (1858-11-17) to TDateTime's (1899-12-30).
-constexpr int kClientDateOffset = 15018;
 
 struct TUnitState {
   TCriticalSection connect_lock;  // serialises every attach (recursive)
@@ -825,37 +824,6 @@ bool TFIBDatabase::IsDBIdItem4() {
   return db_id_item4_ == 4;
 }
 
-TDateTime TFIBDatabase::QueryServerTime() {
-  CheckActive();
-  const char* sql = sql_dialect_ >= 2 ? "SELECT CAST('NOW' AS TIMESTAMP) from RDB$DATABASE"
-                                      : "SELECT CAST('NOW' AS DATE) from RDB$DATABASE";
-  IIBClientLibrary* lib = GetClientLibrary();
-  std::vector<char> area(DescriptorAreaSize(1), 0);
-  auto* out = reinterpret_cast<XSQLDA*>(area.data());
-  ISC_TIMESTAMP stamp{};
-  short nullFlag = 0;
-  out->version = SQLDA_VERSION1;
-  out->sqln = 1;
-  out->sqld = 1;
-  out->sqlvar[0].sqltype = SQL_TIMESTAMP + 1;
-  out->sqlvar[0].sqllen = sizeof stamp;
-  out->sqlvar[0].sqldata = reinterpret_cast<ISC_SCHAR*>(&stamp);
-  out->sqlvar[0].sqlind = &nullFlag;
-  TFIBTransaction* tr = internal_transaction_;
-  try {
-    if (!tr->Active()) tr->StartTransaction();
-    tr->CheckCall(lib->isc_dsql_exec_immed2(StatusVector(), &handle_, tr->HandlePtr(), 0, sql,
-                                            static_cast<unsigned short>(sql_dialect_), nullptr, out),
-                  true);
-  } catch (...) {
-    if (tr->Active()) tr->Rollback();
-    throw;
-  }
-  if (tr->Active()) tr->Commit();
-  return static_cast<TDateTime>(stamp.timestamp_date - kClientDateOffset) +
-         static_cast<double>(stamp.timestamp_time) / (86400.0 * ISC_TIME_SECONDS_PRECISION);
-}
-
 // ===========================================================================
 // TFIBTransaction
 
@@ -1457,7 +1425,8 @@ void FinalFIBDatabase() {
   state.default_database = nullptr;
 }
 
-constexpr const TUnit* kUses[] = {&unit_fib, &unit_pFIBProps, &unit_FIBSQLMonitor, &unit_TypInfo};
+constexpr const TUnit* kUses[] = {&unit_fib, &unit_pFIBProps, &unit_FIBSQLMonitor, &unit_TypInfo,
+                                  &unit_pFIBCacheQueries};
 
 }  // namespace
 

@@ -108,6 +108,12 @@ std::vector<TFIBDatabase*> FIBDatabaseList();
 // the string does not reach keep their values.
 void ParseServerVersionText(const String& Version, Integer (&Numbers)[4]);
 
+// Fills each parameter of Target from Sources, in order, every source
+// visited (nullptr skipped) so that a later one overrides: a source column of
+// the parameter's name (without a "NEW_" or "OLD_" prefix; "OLD_" takes the
+// column's old value), else a source parameter of the full name.
+void AssignParamsFromSources(ISQLObject* Target, std::span<ISQLObject* const> Sources);
+
 // Character-set ids 0-255.
 using TCharSetIDs = std::bitset<256>;
 
@@ -287,6 +293,28 @@ class TFIBDatabase : public TComponent {
   bool UseUpperNames() const { return sql_dialect_ < 3 || upper_old_names_; }
   // The server's current date and time, read on the internal transaction.
   TDateTime QueryServerTime();
+
+  // --- Query helpers (statements of the prepared-statement cache)
+  // Runs SQL on Transaction, or on the internal transaction (committed
+  // afterwards) when nullptr, starting it when needed. The first parameters
+  // take ParamValues in order (Empty values are skipped). Gives column
+  // FieldIndex of the first row, or for FieldIndex < 0 a variant array of all
+  // its columns (BLOB columns as text); False when the statement has no
+  // columns. A failure rolls the statement's transaction back and raises.
+  // The statement goes back to the cache when KeepPrepared and either a
+  // parameter was passed or all columns were read; otherwise it is freed.
+  Variant QueryValues(const String& SQL, Integer FieldIndex, std::span<const Variant> ParamValues,
+                      TFIBTransaction* Transaction = nullptr, bool KeepPrepared = true);
+  // QueryValues with the one parameter value 0.
+  Variant QueryValue(const String& SQL, Integer FieldIndex, TFIBTransaction* Transaction = nullptr,
+                     bool KeepPrepared = true);
+  // gen_id(Name, Step) from a cached statement, on the database's first
+  // active transaction, else on Transaction, else on the internal one; a
+  // transaction started here is committed after a success. Name is sent
+  // upper-cased in dialect 1, as given when empty or already quoted, else in
+  // double quotes when the identifier rules ask for them (lower-case letters
+  // need none when UseUpperNames) and upper-cased otherwise.
+  Int64 GeneratorValue(const String& Name, TFIBTransaction* Transaction, Int64 Step);
 
  protected:
   // Runs the login prompt on DBParams; false when the user cancelled.
