@@ -9,17 +9,13 @@
 // every 256 MB (outside the timing). Reads fetch a BLOB stored in a table row.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/BenchDatabase.h"
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBMiscellaneous.h"
-#include "platform/rtl/UnitInit.h"
 
 namespace {
 
@@ -29,42 +25,10 @@ constexpr int64_t kCommitEvery = 256 << 20;
 class TBlobBench {
  public:
   TBlobBench() {
-    InitializeUnits({&unit_FIBDatabase});
-    std::string folder = (std::filesystem::temp_directory_path() / "blobbench-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    folder_ = folder;
-    const std::string path = folder_ + "/bench.fdb";
-
-    db_ = new TFIBDatabase(nullptr);
-    IIBClientLibrary* lib = db_->GetClientLibrary();
-    isc_db_handle create_db = 0;
-    isc_tr_handle create_tr = 0;
-    const std::string create = "CREATE DATABASE '" + path +
-                               "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
-    Check(lib->isc_dsql_execute_immediate(StatusVector(), &create_db, &create_tr, 0, create.c_str(), 3, nullptr));
-    Check(lib->isc_detach_database(StatusVector(), &create_db));
-
-    db_->SetDBName(path);
-    db_->DBParams()->Add("user_name=SYSDBA");
-    db_->DBParams()->Add("password=masterkey");
-    db_->DBParams()->Add("lc_ctype=UTF8");
-    db_->SetSQLDialect(3);
-    tr_ = new TFIBTransaction(nullptr);
-    tr_->SetDefaultDatabase(db_);
-    db_->Connect();
     tr_->StartTransaction();
     Exec("create table B (ID integer, DATA blob sub_type 0)", nullptr);
     Commit();
   }
-  ~TBlobBench() {
-    if (tr_->Active()) tr_->Commit();
-    delete tr_;
-    db_->Close();
-    delete db_;
-    FinalizeUnits();
-    std::filesystem::remove_all(folder_);
-  }
-
   IIBClientLibrary* Lib() { return db_->GetClientLibrary(); }
   TFIBDatabase* Database() { return db_; }
   TFIBTransaction* Transaction() { return tr_; }
@@ -137,9 +101,7 @@ class TBlobBench {
   }
 
  private:
-  static void Check(ISC_STATUS Status) {
-    if (Status != 0) throw std::runtime_error("client call failed: " + std::to_string(StatusVector()[1]));
-  }
+  static void Check(ISC_STATUS Status) { bench::Check(Status); }
   XSQLDA* Area(int Count) {
     areas_.emplace_back(DescriptorAreaSize(Count) / sizeof(XSQLDA) + 1);
     auto* area = areas_.back().data();
@@ -156,9 +118,9 @@ class TBlobBench {
     Check(Lib()->isc_dsql_execute_immediate(StatusVector(), db_->HandlePtr(), tr_->HandlePtr(), 0, SQL, 3, In));
   }
 
-  std::string folder_;
-  TFIBDatabase* db_ = nullptr;
-  TFIBTransaction* tr_ = nullptr;
+  bench::TBenchDatabase file_{"blobbench", unit_FIBDatabase};
+  TFIBDatabase* db_ = file_.Database();
+  TFIBTransaction* tr_ = file_.Transaction();
   int64_t pending_ = 0;
   std::vector<std::pair<int, ISC_QUAD>> stored_;
   std::vector<std::vector<XSQLDA>> areas_;

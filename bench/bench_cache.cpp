@@ -9,19 +9,15 @@
 // Every iteration asks for another key and reads the NAME of its row.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/BenchDatabase.h"
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/pFIBCacheQueries.h"
-#include "platform/rtl/UnitInit.h"
 
 namespace {
 
@@ -29,66 +25,33 @@ constexpr int kRows = 1000;
 constexpr const char* kSelect = "select NAME from ROWS_T where ID = :ID";
 constexpr const char* kRawSelect = "select NAME from ROWS_T where ID = ?";
 
-void Check(ISC_STATUS Status) {
-  if (Status != 0) throw std::runtime_error("client call failed");
-}
+using bench::Check;
 
-// A temporary database with ROWS_T (ID primary key, NAME) of kRows rows and
-// one transaction kept open for the reads.
+// ROWS_T (ID primary key, NAME) of kRows rows, and the database's
+// transaction kept open for the reads.
 class TCacheBench {
  public:
   TCacheBench() {
-    InitializeUnits({&unit_FIBQuery});
-    std::string folder = (std::filesystem::temp_directory_path() / "cachebench-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    folder_ = folder;
-    const std::string path = folder_ + "/bench.fdb";
-
-    db_ = new TFIBDatabase(nullptr);
-    IIBClientLibrary* lib = db_->GetClientLibrary();
-    isc_db_handle createDb = 0;
-    isc_tr_handle createTr = 0;
-    const std::string create = "CREATE DATABASE '" + path + "' USER 'SYSDBA' PASSWORD 'masterkey' DEFAULT CHARACTER SET UTF8";
-    Check(lib->isc_dsql_execute_immediate(StatusVector(), &createDb, &createTr, 0, create.c_str(), 3, nullptr));
-    Check(lib->isc_detach_database(StatusVector(), &createDb));
-
-    db_->SetDBName(path);
-    for (const char* line : {"user_name=SYSDBA", "password=masterkey", "lc_ctype=UTF8"}) db_->DBParams()->Add(line);
-    db_->SetSQLDialect(3);
-    tr_ = new TFIBTransaction(nullptr);
-    tr_->SetDefaultDatabase(db_);
-    db_->SetDefaultTransaction(tr_);
-    db_->Connect();
     Run("create table ROWS_T (ID integer not null primary key, NAME varchar(40))");
     Run("execute block as declare i integer = 0; begin while (i < " + std::to_string(kRows) +
         ") do begin insert into ROWS_T values (:i, 'row ' || :i); i = i + 1; end end");
-    tr_->StartTransaction();
-  }
-  ~TCacheBench() {
-    if (tr_->Active()) tr_->Commit();
-    delete tr_;
-    db_->Close();
-    delete db_;
-    FinalizeUnits();
-    std::filesystem::remove_all(folder_);
+    Transaction()->StartTransaction();
   }
 
-  TFIBDatabase* Database() { return db_; }
-  TFIBTransaction* Transaction() { return tr_; }
+  TFIBDatabase* Database() { return file_.Database(); }
+  TFIBTransaction* Transaction() { return file_.Transaction(); }
 
  private:
   void Run(const std::string& SQL) {
-    tr_->StartTransaction();
+    Transaction()->StartTransaction();
     auto q = std::make_unique<TFIBQuery>(nullptr);
-    q->SetDatabase(db_);
+    q->SetDatabase(Database());
     q->SQL()->SetText(SQL);
     q->ExecQuery();
-    tr_->Commit();
+    Transaction()->Commit();
   }
 
-  std::string folder_;
-  TFIBDatabase* db_ = nullptr;
-  TFIBTransaction* tr_ = nullptr;
+  bench::TBenchDatabase file_{"cachebench", unit_FIBQuery};
 };
 
 TCacheBench& Bench() {

@@ -9,22 +9,19 @@
 // Each iteration reads all rows; items per second are rows per second.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "bench/BenchDatabase.h"
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBQuery.h"
-#include "platform/rtl/UnitInit.h"
 
 namespace {
 
@@ -34,30 +31,6 @@ constexpr const char* kSelect = "select ID, AMOUNT, NAME, STAMP, RATIO from ROWS
 class TQueryBench {
  public:
   TQueryBench() {
-    InitializeUnits({&unit_FIBQuery});
-    std::string folder = (std::filesystem::temp_directory_path() / "querybench-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    folder_ = folder;
-    path_ = folder_ + "/bench.fdb";
-
-    db_ = new TFIBDatabase(nullptr);
-    IIBClientLibrary* lib = db_->GetClientLibrary();
-    isc_db_handle create_db = 0;
-    isc_tr_handle create_tr = 0;
-    const std::string create =
-        "CREATE DATABASE '" + path_ + "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
-    Check(lib->isc_dsql_execute_immediate(StatusVector(), &create_db, &create_tr, 0, create.c_str(), 3, nullptr));
-    Check(lib->isc_detach_database(StatusVector(), &create_db));
-
-    db_->SetDBName(path_);
-    db_->DBParams()->Add("user_name=SYSDBA");
-    db_->DBParams()->Add("password=masterkey");
-    db_->DBParams()->Add("lc_ctype=UTF8");
-    db_->SetSQLDialect(3);
-    tr_ = new TFIBTransaction(nullptr);
-    tr_->SetDefaultDatabase(db_);
-    db_->SetDefaultTransaction(tr_);
-    db_->Connect();
     tr_->StartTransaction();
     Exec("create table ROWS_T (ID integer, AMOUNT numeric(15,2), NAME varchar(100), STAMP timestamp, "
          "RATIO double precision)");
@@ -74,17 +47,11 @@ class TQueryBench {
       QSqlDatabase::database("bench", false).close();
       QSqlDatabase::removeDatabase("bench");
     }
-    if (tr_->Active()) tr_->Commit();
-    delete tr_;
-    db_->Close();
-    delete db_;
-    FinalizeUnits();
-    std::filesystem::remove_all(folder_);
   }
 
   TFIBDatabase* Database() { return db_; }
   TFIBTransaction* Transaction() { return tr_; }
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return file_.Path(); }
 
   QSqlDatabase QtDatabase() {
     if (!qt_open_) {
@@ -93,7 +60,7 @@ class TQueryBench {
       static char* argv[] = {name, nullptr};
       if (QCoreApplication::instance() == nullptr) app_ = std::make_unique<QCoreApplication>(argc, argv);
       QSqlDatabase qdb = QSqlDatabase::addDatabase("QIBASE", "bench");
-      qdb.setDatabaseName(QString::fromStdString(path_));
+      qdb.setDatabaseName(QString::fromStdString(file_.Path()));
       qdb.setUserName("SYSDBA");
       qdb.setPassword("masterkey");
       qdb.setConnectOptions("ISC_DPB_LC_CTYPE=UTF8");
@@ -101,10 +68,6 @@ class TQueryBench {
       qt_open_ = true;
     }
     return QSqlDatabase::database("bench", false);
-  }
-
-  static void Check(ISC_STATUS Status) {
-    if (Status != 0) throw std::runtime_error("client call failed");
   }
 
  private:
@@ -115,10 +78,9 @@ class TQueryBench {
     q->ExecQuery();
   }
 
-  std::string folder_;
-  std::string path_;
-  TFIBDatabase* db_ = nullptr;
-  TFIBTransaction* tr_ = nullptr;
+  bench::TBenchDatabase file_{"querybench", unit_FIBQuery};
+  TFIBDatabase* db_ = file_.Database();
+  TFIBTransaction* tr_ = file_.Transaction();
   std::unique_ptr<QCoreApplication> app_;
   bool qt_open_ = false;
 };
@@ -183,8 +145,8 @@ void BM_RawClient(benchmark::State& state) {
   int64_t rows = 0;
   for (auto _ : state) {
     isc_stmt_handle stmt = 0;
-    TQueryBench::Check(lib->isc_dsql_alloc_statement2(StatusVector(), db, &stmt));
-    TQueryBench::Check(lib->isc_dsql_prepare(StatusVector(), tr, &stmt, 0, kSelect, 3, out.area));
+    bench::Check(lib->isc_dsql_alloc_statement2(StatusVector(), db, &stmt));
+    bench::Check(lib->isc_dsql_prepare(StatusVector(), tr, &stmt, 0, kSelect, 3, out.area));
     if (out.data.empty()) {
       out.data.resize(5);
       out.nulls.resize(5);
@@ -198,7 +160,7 @@ void BM_RawClient(benchmark::State& state) {
       v.sqldata = out.data[static_cast<size_t>(i)].data();
       v.sqlind = &out.nulls[static_cast<size_t>(i)];
     }
-    TQueryBench::Check(lib->isc_dsql_execute(StatusVector(), tr, &stmt, 3, nullptr));
+    bench::Check(lib->isc_dsql_execute(StatusVector(), tr, &stmt, 3, nullptr));
     rows = 0;
     while (lib->isc_dsql_fetch(StatusVector(), &stmt, 3, out.area) == 0) {
       const XSQLVAR* v = out.area->sqlvar;
@@ -221,7 +183,7 @@ void BM_RawClient(benchmark::State& state) {
       benchmark::DoNotOptimize(ratio);
       ++rows;
     }
-    TQueryBench::Check(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
+    bench::Check(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
   }
   Finish(state, rows);
 }

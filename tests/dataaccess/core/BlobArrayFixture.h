@@ -13,6 +13,7 @@
 
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/ibase.h"
+#include "tests/support/fb/FIBSuiteFixture.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 namespace fbtest {
@@ -20,18 +21,10 @@ namespace fbtest {
 // Suites derive as class X : public TBlobArrayTest<X> and give the tables
 // with a static std::vector<std::string> Tables().
 template <class Derived>
-class TBlobArrayTest : public ::testing::Test {
+class TBlobArrayTest : public TFIBSuiteTest<Derived> {
  protected:
-  static void SetUpTestSuite() {
-    InitFIBUnits();
-    file_ = new TTempDatabase("UTF8");
-    file_->Exec(Derived::Tables());
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    FinishFIBUnits();
-  }
+  using TFIBSuiteTest<Derived>::file_;
+
   void SetUp() override { Connect("UTF8"); }
   void TearDown() override { delete form_; }
 
@@ -46,7 +39,6 @@ class TBlobArrayTest : public ::testing::Test {
     tr_->StartTransaction();
   }
 
-  static inline TTempDatabase* file_ = nullptr;
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
   TFIBTransaction* tr_ = nullptr;

@@ -2,30 +2,26 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/pFIBCacheQueries.h"
 #include "platform/rtl/SysUtils.h"
-#include "tests/support/fb/FIBTestSupport.h"
+#include "tests/support/fb/FIBSuiteFixture.h"
 
 namespace {
 
 // One database file for the suite: a table with a BLOB column and two
 // generators, one of them with a lower-case (quoted) name.
-class QueryHelpersTest : public ::testing::Test {
+class QueryHelpersTest : public fbtest::TFIBSuiteTest<QueryHelpersTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table P (ID integer not null primary key, NAME varchar(20), NOTE blob sub_type text)",
+            "create generator GEN_X", "create generator \"gen_q\""};
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec({"create table P (ID integer not null primary key, NAME varchar(20), NOTE blob sub_type text)",
-                 "create generator GEN_X", "create generator \"gen_q\""});
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
   void SetUp() override {
     fbtest::InitFIBUnits();
     file_->Exec({"delete from P", "insert into P values (0, 'zero', null)",
@@ -49,13 +45,10 @@ class QueryHelpersTest : public ::testing::Test {
     return CacheList()->CacheOfDatabase(db_)->InUseCount();
   }
 
-  static fbtest::TTempDatabase* file_;
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
   TFIBTransaction* tr_ = nullptr;
 };
-
-fbtest::TTempDatabase* QueryHelpersTest::file_ = nullptr;
 
 TEST_F(QueryHelpersTest, QueryValuesReadsOneColumnOrTheWholeFirstRow) {
   const String byId = "select ID, NAME, NOTE from P where ID = ?";

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/pFIBCacheQueries.h"
-#include "tests/support/fb/FIBTestSupport.h"
+#include "tests/support/fb/FIBSuiteFixture.h"
 
 namespace {
 
@@ -33,18 +34,13 @@ class TFreeProbe : public TComponent {
 
 constexpr const char* kSelect = "select ID from T where ID = :ID";
 
-class CacheQueriesTest : public ::testing::Test {
+class CacheQueriesTest : public fbtest::TFIBSuiteTest<CacheQueriesTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table T (ID integer)", "insert into T values (1)", "insert into T values (2)"};
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec({"create table T (ID integer)", "insert into T values (1)", "insert into T values (2)"});
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
   void SetUp() override {
     fbtest::InitFIBUnits();
     form_ = new TComponent(nullptr);
@@ -83,14 +79,11 @@ class CacheQueriesTest : public ::testing::Test {
     return q;
   }
 
-  static fbtest::TTempDatabase* file_;
   TComponent* form_ = nullptr;
   TFreeProbe* probe_ = new TFreeProbe;
   TFIBDatabase* db_ = nullptr;
   TFIBTransaction* tr_ = nullptr;
 };
-
-fbtest::TTempDatabase* CacheQueriesTest::file_ = nullptr;
 
 TEST_F(CacheQueriesTest, HandedBackStatementComesBackPreparedAndClosedForTheSameTrimmedText) {
   TFIBQuery* q = GetQueryForUse(tr_, kSelect);
