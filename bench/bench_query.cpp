@@ -85,9 +85,12 @@ class TQueryBench {
   bool qt_open_ = false;
 };
 
+// Created on first use and freed in main, before Qt's own globals go.
+std::unique_ptr<TQueryBench> gBench;
+
 TQueryBench& Bench() {
-  static TQueryBench bench;
-  return bench;
+  if (!gBench) gBench = std::make_unique<TQueryBench>();
+  return *gBench;
 }
 
 void Finish(benchmark::State& State, int64_t Rows) {
@@ -218,3 +221,12 @@ void BM_QtSql(benchmark::State& state) {
 BENCHMARK(BM_TFIBQuery)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RawClient)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_QtSql)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  gBench.reset();
+  return 0;
+}
