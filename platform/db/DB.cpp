@@ -91,6 +91,40 @@ const char* FieldTypeName(TFieldType Type) {
   return i >= 0 && i < FieldTypeCount ? kNames[i] : "Unknown";
 }
 
+int FieldDataSize(TFieldType Type, int Size) {
+  switch (Type) {
+    case ftString:
+    case ftFixedChar:
+    case ftGuid:
+      return Size + 1;
+    case ftWideString:
+    case ftFixedWideChar:
+      return (Size + 1) * 2;
+    case ftSmallint:
+    case ftWord:
+    case ftBoolean:
+      return 2;
+    case ftInteger:
+    case ftAutoInc:
+    case ftDate:
+    case ftTime:
+      return 4;
+    case ftFloat:
+    case ftCurrency:
+    case ftDateTime:
+    case ftLargeint:
+      return 8;
+    case ftBCD:
+      return sizeof(TBcd);
+    case ftBytes:
+      return Size;
+    case ftVarBytes:
+      return Size + 2;
+    default:
+      return 0;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // TDataSet: life
 

@@ -87,6 +87,12 @@ inline constexpr TFieldTypes ftBlobTypes{ftBlob, ftMemo, ftGraphic, ftFmtMemo, f
                                          ftTypedBinary, ftOraBlob, ftOraClob, ftWideMemo};
 inline constexpr TFieldTypes ftStringTypes{ftString, ftFixedChar, ftWideString, ftGuid, ftFixedWideChar};
 
+// Bytes a field of this type and size takes in a record buffer (what its
+// field class's DataSize gives): text with its terminator, fixed-size values,
+// binary data (var-bytes with a 2-byte length before it); 0 for BLOBs and
+// every type kept outside the buffer.
+int FieldDataSize(TFieldType Type, int Size);
+
 RTL_ENUM(TFieldKind, fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate);
 using TFieldKinds = Set<TFieldKind>;
 

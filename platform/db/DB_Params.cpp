@@ -204,22 +204,6 @@ int TParam::GetDataSize() const {
     case ftWideString:
     case ftFixedWideChar:
       return (static_cast<int>(AsWideString().size()) + 1) * 2;
-    case ftBoolean:
-    case ftSmallint:
-    case ftWord:
-      return 2;
-    case ftInteger:
-    case ftAutoInc:
-    case ftDate:
-    case ftTime:
-      return 4;
-    case ftFloat:
-    case ftCurrency:
-    case ftDateTime:
-    case ftLargeint:
-      return 8;
-    case ftBCD:
-      return sizeof(TBcd);
     case ftBytes:
     case ftVarBytes:
       return size_ > 0 ? size_ : static_cast<int>(AsString().size());
@@ -228,7 +212,7 @@ int TParam::GetDataSize() const {
     case ftFmtMemo:
       return static_cast<int>(AsString().size());
     default:
-      return 0;
+      return FieldDataSize(data_type_, 0);
   }
 }
 

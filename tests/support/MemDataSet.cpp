@@ -10,39 +10,6 @@
 
 namespace {
 
-int NativeSize(TFieldType Type, int Size) {
-  switch (Type) {
-    case ftString:
-    case ftFixedChar:
-    case ftGuid:
-      return Size + 1;
-    case ftWideString:
-      return (Size + 1) * 2;
-    case ftSmallint:
-    case ftWord:
-    case ftBoolean:
-      return 2;
-    case ftInteger:
-    case ftAutoInc:
-    case ftDate:
-    case ftTime:
-      return 4;
-    case ftFloat:
-    case ftCurrency:
-    case ftDateTime:
-    case ftLargeint:
-      return 8;
-    case ftBCD:
-      return sizeof(TBcd);
-    case ftBytes:
-      return Size;
-    case ftVarBytes:
-      return Size + 2;
-    default:
-      return 0;
-  }
-}
-
 const char* ModeName(TGetMode Mode) {
   return Mode == gmNext ? "gmNext" : Mode == gmPrior ? "gmPrior" : "gmCurrent";
 }
@@ -289,7 +256,7 @@ void TMemDataSet::InternalOpen() {
   for (int i = 0; i < n; ++i) {
     TFieldDef* d = defs->Items(i);
     offsets_[static_cast<size_t>(i)] = at;
-    sizes_[static_cast<size_t>(i)] = NativeSize(d->DataType(), d->Size());
+    sizes_[static_cast<size_t>(i)] = FieldDataSize(d->DataType(), d->Size());
     at += sizes_[static_cast<size_t>(i)];
     if (ftBlobTypes.Contains(d->DataType())) blob_index_[static_cast<size_t>(i)] = blob_count_++;
   }

@@ -312,6 +312,15 @@ TEST_F(FieldsTest, SizesNamesAndTypesAreChecked) {
   }
 }
 
+// Record layouts computed from definitions must match what the field classes
+// read and write.
+TEST_F(FieldsTest, DataSizeOfEachClassMatchesTheBufferSizeOfItsType) {
+  for (int i = 0; i < ds_.FieldCount(); ++i) {
+    TField* f = ds_.Fields()->Fields(i);
+    EXPECT_EQ(f->DataSize(), FieldDataSize(f->DataType(), f->Size())) << f->FieldName();
+  }
+}
+
 TEST_F(FieldsTest, FieldListsValuesAndOrder) {
   F("I")->SetAsInteger(5);
   F("S")->SetAsString("x");
