@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/rtl/SysUtils.h"
+#include "tests/support/fb/FIBSuiteFixture.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 // GCC 12 takes the inlined destructor of a class with TObject's destroying
@@ -67,20 +68,15 @@ using Log = std::vector<String>;
 
 // One database file for the suite, with a table T (ID) and a commit trigger
 // that refuses commits of a transaction that asked for it.
-class FIBDatabaseTest : public ::testing::Test {
+class FIBDatabaseTest : public fbtest::TFIBSuiteTest<FIBDatabaseTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table T (ID integer)", "create exception REFUSED 'commit refused'",
+            "create trigger REFUSE_COMMIT on transaction commit as begin "
+            "if (rdb$get_context('USER_TRANSACTION', 'REFUSE') = '1') then exception REFUSED; end"};
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec({"create table T (ID integer)", "create exception REFUSED 'commit refused'",
-                 "create trigger REFUSE_COMMIT on transaction commit as begin "
-                 "if (rdb$get_context('USER_TRANSACTION', 'REFUSE') = '1') then exception REFUSED; end"});
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
   void SetUp() override {
     fbtest::InitFIBUnits();
     form_ = new TComponent(nullptr);
@@ -102,11 +98,9 @@ class FIBDatabaseTest : public ::testing::Test {
   }
   static std::string Count() { return file_->QueryValue("select count(*) from T"); }
 
-  static fbtest::TTempDatabase* file_;
   TComponent* form_ = nullptr;
 };
 
-fbtest::TTempDatabase* FIBDatabaseTest::file_ = nullptr;
 
 TEST(FIBServerVersion, ParsesNumbersFromTheFifthCharacter) {
   struct Case {

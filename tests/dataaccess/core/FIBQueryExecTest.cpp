@@ -11,6 +11,7 @@
 #include "dataaccess/core/pFIBArray.h"
 #include "platform/rtl/FormStream.h"
 #include "platform/rtl/Streams.h"
+#include "tests/support/fb/FIBSuiteFixture.h"
 #include "tests/support/fb/FIBTestSupport.h"
 
 namespace {
@@ -18,22 +19,17 @@ namespace {
 using Strings = std::vector<String>;
 
 // One database file for the suite: a table, a procedure and a few rows.
-class FIBQueryExec : public ::testing::Test {
+class FIBQueryExec : public fbtest::TFIBSuiteTest<FIBQueryExec> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table PEOPLE (ID integer not null primary key, NAME varchar(40), "
+            "SALARY numeric(15,2), BORN timestamp, NOTE blob sub_type text, FLAG integer)",
+            "create table ARR (ID integer, A integer[1:3])",
+            "create procedure SUM_OF (A integer, B integer) returns (S integer, P integer) as "
+            "begin S = A + B; P = A * B; suspend; end"};
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec({"create table PEOPLE (ID integer not null primary key, NAME varchar(40), "
-                 "SALARY numeric(15,2), BORN timestamp, NOTE blob sub_type text, FLAG integer)",
-                 "create table ARR (ID integer, A integer[1:3])",
-                 "create procedure SUM_OF (A integer, B integer) returns (S integer, P integer) as "
-                 "begin S = A + B; P = A * B; suspend; end"});
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
   void SetUp() override {
     fbtest::InitFIBUnits();
     InitializeUnits({&unit_FIBQuery});
@@ -82,13 +78,11 @@ class FIBQueryExec : public ::testing::Test {
     return value;
   }
 
-  static fbtest::TTempDatabase* file_;
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
   TFIBTransaction* tr_ = nullptr;
 };
 
-fbtest::TTempDatabase* FIBQueryExec::file_ = nullptr;
 
 // --- The main road -------------------------------------------------------------------
 

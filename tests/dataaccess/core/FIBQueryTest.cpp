@@ -7,6 +7,7 @@
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/StdFuncs.h"
 #include "platform/rtl/Locale.h"
+#include "tests/support/fb/FIBSuiteFixture.h"
 #include "tests/support/fb/FIBTestSupport.h"
 #include "tests/support/fb/TestStatement.h"
 
@@ -422,22 +423,16 @@ TEST(FIBXSQLVAR, StringsBeyondTheTextLimitBecomeBlobParameters) {
 // ---------------------------------------------------------------------------
 // Values written by a statement and read back from the server
 
-class FIBXSQLVARServer : public ::testing::Test {
+class FIBXSQLVARServer : public fbtest::TFIBSuiteTest<FIBXSQLVARServer> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {"create table T (ID integer not null primary key, S smallint, I integer, B bigint, N2 numeric(15,2), "
+            "N18 numeric(18,2), N4 numeric(4,1), D9 decimal(9,3), F float, DB double precision, DT date, TM time, "
+            "TS timestamp, C10 char(10), VU varchar(20) character set UTF8, VW varchar(20) character set WIN1251, "
+            "BO boolean, G char(16) character set octets)"};
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    fbtest::InitFIBUnits();
-    file_ = new fbtest::TTempDatabase("UTF8");
-    file_->Exec(
-        "create table T (ID integer not null primary key, S smallint, I integer, B bigint, N2 numeric(15,2), "
-        "N18 numeric(18,2), N4 numeric(4,1), D9 decimal(9,3), F float, DB double precision, DT date, TM time, "
-        "TS timestamp, C10 char(10), VU varchar(20) character set UTF8, VW varchar(20) character set WIN1251, "
-        "BO boolean, G char(16) character set octets)");
-  }
-  static void TearDownTestSuite() {
-    delete file_;
-    file_ = nullptr;
-    fbtest::FinishFIBUnits();
-  }
   void SetUp() override {
     fbtest::InitFIBUnits();
     form_ = new TComponent(nullptr);
@@ -473,7 +468,6 @@ class FIBXSQLVARServer : public ::testing::Test {
   }
   String ServerText(const String& Expression, Integer Id) { return Read(Expression, Id)->AsString(); }
 
-  static fbtest::TTempDatabase* file_;
   static Integer next_id_;
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
@@ -482,7 +476,6 @@ class FIBXSQLVARServer : public ::testing::Test {
   TTestStatement* reader_ = nullptr;
 };
 
-fbtest::TTempDatabase* FIBXSQLVARServer::file_ = nullptr;
 Integer FIBXSQLVARServer::next_id_ = 0;
 
 TEST_F(FIBXSQLVARServer, IntegersAtTheirBoundaries) {
