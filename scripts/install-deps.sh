@@ -20,11 +20,18 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+# as_root CMD...: runs CMD as root (directly when we are root, else through
+# sudo), with a non-interactive package front end either way.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    env DEBIAN_FRONTEND=noninteractive "$@"
+  else
+    sudo env DEBIAN_FRONTEND=noninteractive "$@"
+  fi
+}
+
 if ((${#missing[@]})); then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO -E apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root apt-get update -qq
+  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
