@@ -206,11 +206,12 @@ void TFIBXSQLDA::AssignValues(TFIBXSQLDA* Source) {
     const Integer st = src->SQLType(), dt = dst->SQLType();
     const auto blobOrArray = [](Integer t) { return t == SQL_BLOB || t == SQL_ARRAY; };
     const Integer declared = dst->DeclaredType();
+    const bool dateDeclared = declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE || declared == SQL_TYPE_TIME;
     if (src->IsNull()) {
       dst->SetIsNull(true);
     } else if (blobOrArray(st) && blobOrArray(dt)) {
       dst->SetAsQuad(src->AsQuad());
-    } else if (IsNumberType(st) && (declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE || declared == SQL_TYPE_TIME)) {
+    } else if (IsNumberType(st) && dateDeclared) {
       // A number for a date, time or time stamp is a date-time value, as
       // when the parameters go to the server as they are.
       dst->AssignDeclaredDateTime(src->AsDouble());
