@@ -30,6 +30,11 @@ String CutToBytes(const String& S, size_t Max) {
   return S.substr(0, n);
 }
 
+bool IsNumberType(int Type) {
+  return Type == SQL_SHORT || Type == SQL_LONG || Type == SQL_INT64 || Type == SQL_DOUBLE || Type == SQL_FLOAT ||
+         Type == SQL_D_FLOAT;
+}
+
 // Bytes of the data buffer of a described entry; -1 for a type the areas do
 // not know.
 int DataSizeOfType(int Type, int Length) {
@@ -200,10 +205,16 @@ void TFIBXSQLDA::AssignValues(TFIBXSQLDA* Source) {
     if (dst == nullptr) continue;
     const Integer st = src->SQLType(), dt = dst->SQLType();
     const auto blobOrArray = [](Integer t) { return t == SQL_BLOB || t == SQL_ARRAY; };
+    const Integer declared = dst->DeclaredType();
+    const bool dateDeclared = declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE || declared == SQL_TYPE_TIME;
     if (src->IsNull()) {
       dst->SetIsNull(true);
     } else if (blobOrArray(st) && blobOrArray(dt)) {
       dst->SetAsQuad(src->AsQuad());
+    } else if (IsNumberType(st) && dateDeclared) {
+      // A number for a date, time or time stamp is a date-time value, as
+      // when the parameters go to the server as they are.
+      dst->AssignDeclaredDateTime(src->AsDouble());
     } else if (st == SQL_INT64 || st == SQL_TIMESTAMP || st == SQL_TYPE_DATE || st == SQL_TYPE_TIME) {
       // Exact encodings are copied as they are: through a Variant a scaled
       // INT64 would become a double and a time lose its 1/10000 seconds.

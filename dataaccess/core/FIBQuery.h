@@ -143,8 +143,12 @@ class TFIBXSQLVAR : public TObject {
   // As AsDouble, without the Boolean types.
   double AsExtended() const;
   Currency AsCurrency() const;
+  // SMALLINT, INTEGER and BIGINT (scaled or not) exactly with their own
+  // decimal places; other types through Currency, with 4.
   TBcd AsBcd() const;
+  // Milliseconds: the record has no room for the server's 1/10000 s.
   TTimeStamp AsTimeStamp() const;
+  // Dates, times and time stamps to the 1/10000 s the server keeps.
   TDateTime AsDateTime() const;
   bool AsBoolean() const;
   ISC_QUAD AsQuad() const;
@@ -168,22 +172,32 @@ class TFIBXSQLVAR : public TObject {
   void SetAsCurrency(Currency Value);
   void SetAsBcd(const TBcd& Value);
   void SetAsTimeStamp(const TTimeStamp& Value);
+  // A TIMESTAMP to 1/10000 s, rounded within its day (never to the next
+  // one); client error 33 outside the years 1..9999.
   void SetAsDateTime(TDateTime Value);
   void SetAsTime(TDateTime Value) { SetAsDateTime(Value); }
   void SetAsDate(TDateTime Value);
-  // A parameter declared BOOLEAN gets the declared type, any other a SHORT.
+  // A parameter declared BOOLEAN gets the declared type, any other a SHORT
+  // (before the types are known, made BOOLEAN when one is declared).
   void SetAsBoolean(bool Value);
   // ARRAY when the variable is an array, else BLOB.
   void SetAsQuad(const ISC_QUAD& Value);
   // TEXT of 16 bytes.
   void SetAsGuid(const TGUID& Value);
+  // TEXT (UTF-8 marked where the declared character set needs it); longer
+  // than 32767 bytes a BLOB value; empty for a declared number or date NULL.
+  // A parameter named DB_KEY or RDB$DB_KEY takes the raw key bytes.
   void SetAsString(const String& Value);
   void SetAsWideString(const WideString& Value);
+  // By the Variant's type. Null and unassigned Variants make NULL, and NULL
+  // it stays whatever type is declared later.
   void SetAsVariant(const Variant& Value);
   // The stream's whole content becomes the BLOB value written at execution.
   void LoadFromStream(TStream* Stream);
   // Copies Source's value: NULL, the whole record of a non-BLOB value, or a
-  // BLOB's content (CopyBlobValue).
+  // BLOB's content (CopyBlobValue). A BLOB copied into a user parameter
+  // prepares its statement first: a BLOB parameter gets a new BLOB, any other
+  // the content as text.
   void Assign(TFIBXSQLVAR* Source) { AssignBlob(Source); }
   void AssignBlob(TFIBXSQLVAR* Source);
 
@@ -340,7 +354,9 @@ class TFIBXSQLDA : public TObject {
   // the entries from their aliases (when no names were entered), sizes data
   // buffers and indicators. Client error 30 for a type it does not know.
   void BuildNameIndex();
-  // Copies values by name from Source.
+  // Copies values by name from Source: NULL as NULL, BLOB and array ids,
+  // scaled integers and dates record by record, numbers for a declared date
+  // or time as date-times, anything else through a Variant.
   void AssignValues(TFIBXSQLDA* Source);
   // Every variable NULL, nullable flags kept.
   void ClearValues();
@@ -561,7 +577,8 @@ class TFIBQuery : public TComponent, public IConditionsStatement, public ISQLObj
   // failed prepare leaves no handle.
   void Prepare();
   bool Prepared() const { return prepared_; }
-  // Drops the server's statement; the next execution prepares again.
+  // Drops the server's statement, and with it an open cursor: Open() is
+  // false after it. The next execution prepares again.
   void FreeHandle();
   isc_stmt_handle Handle() const { return handle_; }
   TFIBSQLTypes SQLType() const { return sql_type_; }

@@ -66,10 +66,12 @@ void TFIBXSQLVAR::CopyBlobValue(TFIBXSQLVAR* Source) {
   const Integer source_subtype = Source->SQLSubtype();
 
   // Is the target to receive a BLOB? A user parameter whose server
-  // parameter is a BLOB takes that parameter's type first.
+  // parameter is a BLOB takes that parameter's type first; the statement is
+  // prepared to know it.
   bool target_blob = SQLType() == SQL_BLOB;
   Integer target_subtype = SQLSubtype();
-  if (source_blob && !target_blob && InUserArea() && query_->Prepared()) {
+  if (source_blob && !target_blob && InUserArea()) {
+    if (!query_->Prepared()) query_->Prepare();
     TFIBXSQLVAR* server = query_->ServerParams()->ByName(name_);
     if (server != nullptr && server->SQLType() == SQL_BLOB) {
       SetAsQuad(server->AsQuad());

@@ -555,6 +555,10 @@ void TFIBQuery::Close() {
 void TFIBQuery::FreeHandle() {
   ReleaseArrays();
   fields_->SetCount(0);
+  // Dropping the statement ends its cursor too.
+  open_ = false;
+  bof_ = false;
+  single_row_ = false;
   if (handle_ != 0) {
     TFIBDatabase* db = Database();
     const ISC_STATUS status =

@@ -17,10 +17,7 @@ namespace {
 
 // Day 1 of the time-stamp record is day -678575 of the server's count.
 constexpr Integer kTimeStampDateOffset = 678576;
-// Day 0 of TDateTime (1899-12-30) is day 15018 of the server's count.
-constexpr Integer kDateTimeDateOffset = 15018;
-// Server time units (1/10000 s) per day and per millisecond.
-constexpr double kTimeUnitsPerDay = 864000000.0;
+// Server time units (1/10000 s) per millisecond.
 constexpr Integer kTimeUnitsPerMSec = 10;
 // Longest text stored as TEXT; longer plain texts become BLOB values.
 constexpr size_t kMaxTextLength = 32767;
@@ -252,6 +249,7 @@ void TFIBXSQLVAR::WriteNull(bool Null) {
   if (Null) {
     value_stream_.reset();
     has_wide_value_ = false;
+    type_unknown_ = false;  // a NULL stays NULL whatever type is declared
     if ((record_->sqltype & ~1) == 0) {
       record_->sqltype = static_cast<ISC_SHORT>(SQL_TEXT | (record_->sqltype & 1));
       record_->sqllen = 0;
@@ -484,13 +482,19 @@ Currency TFIBXSQLVAR::AsCurrency() const {
 
 TBcd TFIBXSQLVAR::AsBcd() const {
   if (IsNull()) return Int64ToBcd(0, 0);
-  if (Dialect() >= 3 && SQLType() == SQL_INT64) {
-    Int64 v = RawInteger();
-    const int s = Scale();
-    if (s > 0 && !TruncScaled(v, s, v)) ConversionError();
-    return Int64ToBcd(v, s < 0 ? -s : 0);
+  switch (SQLType()) {
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64: {
+      // Exactly, with the column's decimal places.
+      Int64 v = RawInteger();
+      const int s = Scale();
+      if (s > 0 && !TruncScaled(v, s, v)) ConversionError();
+      return Int64ToBcd(v, s < 0 ? -s : 0);
+    }
+    default:
+      return Int64ToBcd(AsCurrency().Value, 4);
   }
-  return Int64ToBcd(AsCurrency().Value, 4);
 }
 
 TTimeStamp TFIBXSQLVAR::AsTimeStamp() const {
@@ -525,15 +529,14 @@ TDateTime TFIBXSQLVAR::AsDateTime() const {
   if (IsNull()) return 0;
   switch (SQLType()) {
     case SQL_TYPE_TIME:
-      return Load<ISC_TIME>(record_->sqldata) / kTimeUnitsPerDay;
+      return ServerDateTimeToDateTime(kServerDateOfDateTimeZero, Load<ISC_TIME>(record_->sqldata));
     case SQL_TYPE_DATE:
-      return Load<ISC_DATE>(record_->sqldata) - kDateTimeDateOffset;
-    case SQL_TIMESTAMP:
-      try {
-        return TimeStampToDateTime(AsTimeStamp());
-      } catch (const EConvertError&) {
-        ConversionError();
-      }
+      return ServerDateTimeToDateTime(Load<ISC_DATE>(record_->sqldata), 0);
+    case SQL_TIMESTAMP: {
+      // Not through the time-stamp record: it would drop the 1/10000 s.
+      const auto v = Load<ISC_TIMESTAMP>(record_->sqldata);
+      return ServerDateTimeToDateTime(v.timestamp_date, v.timestamp_time);
+    }
     case SQL_TEXT:
     case SQL_VARYING:
       return TextDateTime();
@@ -739,13 +742,9 @@ void TFIBXSQLVAR::SetAsTimeStamp(const TTimeStamp& Value) {
 }
 
 void TFIBXSQLVAR::SetAsDateTime(TDateTime Value) {
-  TTimeStamp ts;
-  try {
-    ts = DateTimeToTimeStamp(Value);
-  } catch (const EConvertError&) {
-    ConversionError();
-  }
-  SetAsTimeStamp(ts);
+  ISC_TIMESTAMP ts;
+  if (!TryDateTimeToServer(Value, ts.timestamp_date, ts.timestamp_time)) ConversionError();
+  SetTyped(SQL_TIMESTAMP, sizeof ts, &ts);
 }
 
 void TFIBXSQLVAR::SetAsDate(TDateTime Value) { SetAsDateTime(std::trunc(Value)); }
@@ -760,6 +759,11 @@ void TFIBXSQLVAR::SetAsBoolean(bool Value) {
     SetTyped(SQL_BOOLEAN16, 2, &b);
   } else {
     SetAsShort(Value ? 1 : 0);
+    if (declared == 0) {
+      // Before the types are known: a BOOLEAN parameter takes it as one.
+      type_unknown_ = true;
+      parent_->types_pending_ = true;
+    }
   }
 }
 
@@ -802,12 +806,13 @@ void TFIBXSQLVAR::AssignString(const String* Ansi, const WideString* Wide, TStri
                          static_cast<short>(scale), false);
     });
   } else if (name_ == "DB_KEY" || name_ == "RDB$DB_KEY") {
-    // Raw key bytes in the record's own type and length.
-    const Integer current = SQLType() != 0 ? SQLType() : SQL_TEXT;
-    const Integer length = std::max<Integer>(record_->sqllen, 0);
+    // Raw key bytes: in the described text's length (zero-padded); before
+    // the statement is described, or for a longer key, in the key's own.
+    Integer length = std::max<Integer>(record_->sqllen, 0);
+    if (SQLType() != SQL_TEXT || length < static_cast<Integer>(text.size())) length = static_cast<Integer>(text.size());
     String raw = text;
     raw.resize(static_cast<size_t>(length), '\0');
-    SetTyped(static_cast<short>(current), length, raw.data());
+    SetTyped(SQL_TEXT, length, raw.data());
   } else if (text.empty() && (IsNumeric(type) || IsDateTime(type))) {
     SetIsNull(true);
   } else {
@@ -833,6 +838,7 @@ void TFIBXSQLVAR::AssignString(const String* Ansi, const WideString* Wide, TStri
 void TFIBXSQLVAR::ReassignByDeclaredType() {
   const Integer type = SQLType();
   const Integer declared = DeclaredType();
+  if (IsNull() || declared == 0) return;
   if (IsText(type)) {
     const String text = AsString();
     AssignString(has_wide_value_ ? nullptr : &text, has_wide_value_ ? &wide_value_ : nullptr,
@@ -847,6 +853,10 @@ void TFIBXSQLVAR::ReassignByDeclaredType() {
     }
   } else if (IsNumeric(type) && type != SQL_D_FLOAT && IsDateTime(declared)) {
     AssignDeclaredDateTime(AsDouble());
+  } else if ((type == SQL_SHORT || type == SQL_LONG) && Scale() == 0 && IsBoolean(declared)) {
+    // A Boolean given before the type was known went as 0 or 1.
+    const Int64 v = RawInteger();
+    if (v == 0 || v == 1) SetAsBoolean(v == 1);
   }
 }
 
@@ -861,12 +871,16 @@ void TFIBXSQLVAR::AssignDeclaredDateTime(TDateTime Value) {
 }
 
 void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
+  const TVarType vt = Value.VarType();
+  if (vt == varEmpty || vt == varNull) {
+    SetIsNull(true);
+    return;
+  }
   const Integer declared = DeclaredType();
   if (declared == 0) {
     parent_->types_pending_ = true;
     type_unknown_ = true;
   }
-  const TVarType vt = Value.VarType();
   if ((vt & varArray) != 0) {
     if (SQLType() == SQL_ARRAY || declared == SQL_ARRAY) {
       WriteArray(Value);
@@ -887,10 +901,6 @@ void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
     return;
   }
   switch (vt) {
-    case varEmpty:
-    case varNull:
-      SetIsNull(true);
-      break;
     case varByte:
     case varSmallint:
     case varInteger:

@@ -532,8 +532,11 @@ void RaiseStatusError(IIBClientLibrary* ClientLibrary, TObject* Raiser) {
     String s = text();
     for (size_t at; (at = s.find("\\n")) != String::npos;) s.erase(at, 2);
     if (!s.empty()) {
+      // A text that ends in a point keeps its line break too: the engine
+      // messages start on a line of their own.
       s = UpperFirst(s);
-      if (s.back() != '.') s += ".\r\n";
+      if (s.back() != '.') s += '.';
+      s += "\r\n";
     }
     sql_message = s;
   }

@@ -92,7 +92,9 @@ class EFIBClientError : public EFIBError {
 };
 
 // Builds an EFIBInterBaseError from the calling thread's status vector, with
-// the texts of the client library, and raises it.
+// the texts of the client library, and raises it. The SQL-code message and
+// each engine message become one line each: first letter upper-cased, a
+// final point added where missing, then a line break.
 [[noreturn]] void RaiseStatusError(IIBClientLibrary* ClientLibrary, TObject* Raiser);
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "dataaccess/core/pFIBArray.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -10,16 +11,14 @@
 
 namespace {
 
-// Server day 0 (1858-11-17) as a day of the platform's time-stamp record.
-constexpr Integer kServerDateDelta = 678576;
-// Server times count 1/10000 seconds; time stamps count milliseconds.
-constexpr Integer kTimeUnitsPerMSec = 10;
-
 Int64 Power10(Integer Exponent) {
   Int64 p = 1;
   for (Integer i = 0; i < Exponent; ++i) p *= 10;
   return p;
 }
+
+// Longest text element the slice carries.
+constexpr Integer kMaxTextElement = 32765;
 
 [[noreturn]] void ConversionError() { RaiseClientError(fceInvalidDataConversion); }
 
@@ -66,11 +65,14 @@ void Store(Byte* P, T V) {
   std::memcpy(P, &V, sizeof V);
 }
 
-Variant DateTimeValue(ISC_DATE Date, ISC_TIME Time) {
-  TTimeStamp ts;
-  ts.Date = Date + kServerDateDelta;
-  ts.Time = static_cast<Integer>(Time / kTimeUnitsPerMSec);
-  return VarFromDateTime(TimeStampToDateTime(ts));
+Variant DateTimeValue(ISC_DATE Date, ISC_TIME Time) { return VarFromDateTime(ServerDateTimeToDateTime(Date, Time)); }
+
+// A variant's date and time as the server keeps them; client error 33
+// outside the calendar.
+ISC_TIMESTAMP ServerDateTime(const Variant& V) {
+  ISC_TIMESTAMP ts;
+  if (!TryDateTimeToServer(V.AsDateTime(), ts.timestamp_date, ts.timestamp_time)) ConversionError();
+  return ts;
 }
 
 // One element of the slice as a variant (Length: the descriptor's length).
@@ -83,7 +85,7 @@ Variant ReadElement(const Byte* P, Byte DataType, Integer Scale, Integer Length)
     case blr_double:
     case blr_d_float: return Variant(Load<double>(P));
     case blr_sql_date: return DateTimeValue(Load<ISC_DATE>(P), 0);
-    case blr_sql_time: return VarFromDateTime(static_cast<double>(Load<ISC_TIME>(P)) / 864000000.0);
+    case blr_sql_time: return DateTimeValue(kServerDateOfDateTimeZero, Load<ISC_TIME>(P));
     case blr_timestamp: return DateTimeValue(Load<ISC_DATE>(P), Load<ISC_TIME>(P + sizeof(ISC_DATE)));
     case blr_text: return Variant(String(reinterpret_cast<const char*>(P), static_cast<size_t>(Length)));
     case blr_varying: {
@@ -104,18 +106,9 @@ void WriteElement(Byte* P, Byte DataType, Integer Scale, Integer Length, const V
     case blr_float: Store(P, static_cast<float>(V.AsDouble())); break;
     case blr_double:
     case blr_d_float: Store(P, V.AsDouble()); break;
-    case blr_sql_date:
-      Store(P, static_cast<ISC_DATE>(DateTimeToTimeStamp(V.AsDateTime()).Date - kServerDateDelta));
-      break;
-    case blr_sql_time:
-      Store(P, static_cast<ISC_TIME>(DateTimeToTimeStamp(V.AsDateTime()).Time) * kTimeUnitsPerMSec);
-      break;
-    case blr_timestamp: {
-      const TTimeStamp ts = DateTimeToTimeStamp(V.AsDateTime());
-      Store(P, static_cast<ISC_DATE>(ts.Date - kServerDateDelta));
-      Store(P + sizeof(ISC_DATE), static_cast<ISC_TIME>(ts.Time) * kTimeUnitsPerMSec);
-      break;
-    }
+    case blr_sql_date: Store(P, ServerDateTime(V).timestamp_date); break;
+    case blr_sql_time: Store(P, ServerDateTime(V).timestamp_time); break;
+    case blr_timestamp: Store(P, ServerDateTime(V)); break;
     case blr_text:
     case blr_varying: {
       const String s = VarToStr(V);
@@ -127,6 +120,43 @@ void WriteElement(Byte* P, Byte DataType, Integer Scale, Integer Length, const V
     }
     default: RaiseClientError(fceUnknownSQLDataType, {static_cast<Integer>(DataType)});
   }
+}
+
+// Bytes of the column's characters in the attachment's character set, which
+// the engine converts text elements into (a NONE column over a UTF8
+// attachment takes four bytes a character); 0 when the server does not say.
+Integer AttachmentTextLength(IIBClientLibrary* Lib, isc_db_handle* DBHandle, isc_tr_handle* TRHandle,
+                             const String& Relation, const String& Column) {
+  ISC_STATUS_ARRAY status{};
+  const char item = frb_info_att_charset;
+  char answer[16] = {};
+  if (Lib->isc_database_info(status, DBHandle, 1, &item, sizeof answer, answer) > 0 || answer[0] != item) return 0;
+  const Integer charset = Lib->isc_vax_integer(answer + 3, static_cast<short>(Lib->isc_vax_integer(answer + 1, 2)));
+  const auto literal = [](const String& Name) {
+    String quoted = "'";
+    for (char c : Name) quoted += c == '\'' ? String("''") : String(1, c);
+    return quoted + "'";
+  };
+  const String sql =
+      "select f.RDB$CHARACTER_LENGTH, cs.RDB$BYTES_PER_CHARACTER from RDB$RELATION_FIELDS rf "
+      "join RDB$FIELDS f on f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE "
+      "join RDB$CHARACTER_SETS cs on cs.RDB$CHARACTER_SET_ID = " + IntToStr(charset) +
+      " where rf.RDB$RELATION_NAME = " + literal(Relation) + " and rf.RDB$FIELD_NAME = " + literal(Column);
+  alignas(XSQLDA) Byte block[DescriptorAreaSize(2)] = {};
+  auto* out = reinterpret_cast<XSQLDA*>(block);
+  out->version = SQLDA_VERSION1;
+  out->sqln = out->sqld = 2;
+  ISC_LONG values[2] = {};
+  ISC_SHORT nulls[2] = {-1, -1};  // no row: both NULL
+  for (int i = 0; i < 2; ++i) {
+    out->sqlvar[i].sqltype = SQL_LONG | 1;
+    out->sqlvar[i].sqllen = sizeof(ISC_LONG);
+    out->sqlvar[i].sqldata = reinterpret_cast<ISC_SCHAR*>(&values[i]);
+    out->sqlvar[i].sqlind = &nulls[i];
+  }
+  if (Lib->isc_dsql_exec_immed2(status, DBHandle, TRHandle, 0, sql.c_str(), 1, nullptr, out) > 0) return 0;
+  if (nulls[0] != 0 || nulls[1] != 0) return 0;
+  return values[0] * values[1];
 }
 
 TFieldType FieldTypeOf(Byte DataType) {
@@ -155,6 +185,13 @@ TpFIBArray::TpFIBArray(IIBClientLibrary* ClientLibrary, const String& Relation, 
                                              &desc_) > 0)
     RaiseStatusError(ClientLibrary, nullptr);
   element_type_ = FieldTypeOf(desc_.array_desc_dtype);
+  if (desc_.array_desc_dtype == blr_text || desc_.array_desc_dtype == blr_varying) {
+    // The descriptor counts the column's own bytes; the engine hands text
+    // over in the attachment's. The longer of the two holds both ways.
+    const Integer length = std::min<Integer>(
+        AttachmentTextLength(ClientLibrary, DBHandle, TRHandle, relation_, column_), kMaxTextElement);
+    if (length > desc_.array_desc_length) desc_.array_desc_length = static_cast<unsigned short>(length);
+  }
 }
 
 ISC_ARRAY_BOUND TpFIBArray::Bounds(Integer Dimension) const {

@@ -27,7 +27,10 @@
 class TpFIBArray : public TObject {
  public:
   // Reads the column's descriptor (isc_array_lookup_bounds); a failure
-  // raises the server's error.
+  // raises the server's error. For a text column it also reads the column's
+  // character length and the attachment's bytes per character from the
+  // system tables (one statement; when it fails the descriptor's length
+  // stays).
   TpFIBArray(IIBClientLibrary* ClientLibrary, const String& Relation, const String& Column,
              isc_db_handle* DBHandle, isc_tr_handle* TRHandle, XSQLVAR* OwnerRecord);
 
@@ -37,7 +40,10 @@ class TpFIBArray : public TObject {
   // Client error 60 for a dimension outside 0 .. DimensionCount - 1.
   ISC_ARRAY_BOUND Bounds(Integer Dimension) const;
   // Bytes of the whole slice: element length (+ 2 for VARCHAR) times the
-  // number of elements.
+  // number of elements. A text element is as long as the column's
+  // characters in the attachment's character set where that is more than the
+  // column's own bytes (a NONE or WIN1251 column over a UTF8 attachment):
+  // the engine converts elements into the attachment's character set.
   Integer SliceSize() const;
   // The element's BLR data type (blr_long, blr_varying, ...) and the field
   // type it reads as (ftUnknown for a type arrays do not carry).

@@ -288,8 +288,9 @@ TDateTime Time();  // time of day, local time
 TDateTime Now();
 // Adds months, keeping the time and clamping the day to the month's length.
 TDateTime IncMonth(TDateTime Date, Integer NumberOfMonths = 1);
-// Rounds to the millisecond. Error "'%s' is not a valid timestamp" for
-// stamps outside the calendar.
+// Rounds the time of day to the millisecond within its day (never into the
+// next day: 23:59:59.9999 gives 23:59:59.999). Error "'%s' is not a valid
+// timestamp" for stamps outside the calendar.
 TTimeStamp DateTimeToTimeStamp(TDateTime DateTime);
 TDateTime TimeStampToDateTime(const TTimeStamp& TimeStamp);
 

@@ -1,6 +1,7 @@
 // Calendar arithmetic, FormatDateTime and reading dates and times.
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/rtl/SysUtils.h"
@@ -394,11 +395,14 @@ TTimeStamp DateTimeToTimeStamp(TDateTime DateTime) {
   // Day numbers 1..kMaxDay, i.e. years 1..9999.
   if (!(DateTime > -DateDelta && DateTime < kMaxDay - DateDelta + 1))
     throw EConvertError("'%s' is not a valid timestamp", {FloatToStr(DateTime)});
-  int64_t ms = std::llround(DateTime * MSecsPerDay);
+  // The time of day is rounded within its own day: 23:59:59.9996 stays on
+  // its day (a time-only value does not wrap to midnight, the last day of
+  // the calendar does not run out of it).
+  const double days = std::trunc(DateTime);
+  const double ms = std::round(std::fabs(DateTime - days) * MSecsPerDay);
   TTimeStamp ts;
-  ts.Date = DateDelta + static_cast<Integer>(ms / MSecsPerDay);
-  ts.Time = static_cast<Integer>((ms < 0 ? -ms : ms) % MSecsPerDay);
-  if (ts.Date < 1 || ts.Date > kMaxDay) throw EConvertError("'%s' is not a valid timestamp", {FloatToStr(DateTime)});
+  ts.Date = DateDelta + static_cast<Integer>(days);
+  ts.Time = static_cast<Integer>(std::min<double>(ms, MSecsPerDay - 1));
   return ts;
 }
 

@@ -6,13 +6,10 @@
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/pFIBArray.h"
 #include "tests/dataaccess/core/BlobArrayFixture.h"
-#include "tests/support/fb/TestStatement.h"
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 namespace {
-
-using fbtest::TTestStatement;
 
 class FIBQueryBlobTest : public fbtest::TBlobArrayTest<FIBQueryBlobTest> {
  public:
@@ -28,27 +25,33 @@ class FIBQueryBlobTest : public fbtest::TBlobArrayTest<FIBQueryBlobTest> {
     for (const char* table : {"BIN", "TXT", "FLT", "ARR"}) fbtest::ExecSQL(tr_, String("delete from ") + table);
   }
 
-  TTestStatement* Statement() { return new TTestStatement(form_, db_, tr_); }
-  // The first column of the first row of a select.
-  TFIBXSQLVAR* Select(TTestStatement* Q, const String& SQL) {
-    Q->Prepare(SQL);
-    Q->Execute();
-    EXPECT_TRUE(Q->Fetch()) << SQL;
-    return Q->Fields()->Vars(0);
+  TFIBQuery* Statement(const String& SQL) {
+    auto* q = new TFIBQuery(form_);
+    q->SetDatabase(db_);
+    q->SetTransaction(tr_);
+    q->SQL()->SetText(SQL);
+    return q;
   }
-  // Inserts (ID, value) with the value copied from Source by AssignBlob.
+  // The first column of the first row of a select.
+  TFIBXSQLVAR* Select(TFIBQuery* Q) {
+    Q->ExecQuery();
+    EXPECT_FALSE(Q->Eof()) << Q->SQL()->Text();
+    return Q->Fields(0);
+  }
+  TFIBXSQLVAR* Select(const String& SQL) { return Select(Statement(SQL)); }
+  // Inserts (ID, value) with the value copied from Source by AssignBlob into
+  // the statement before its first prepare.
   void InsertCopy(const String& Table, const String& Column, TFIBXSQLVAR* Source, Integer Id = 1) {
-    TTestStatement* q = Statement();
-    q->Prepare("insert into " + Table + " (ID, " + Column + ") values (?, ?)", {"ID", Column});
-    q->Params()->ByName("ID")->SetAsInteger(Id);
-    q->Params()->ByName(Column)->AssignBlob(Source);
-    q->Execute();
+    TFIBQuery* q = Statement("insert into " + Table + " (ID, " + Column + ") values (:ID, :" + Column + ")");
+    q->ParamByName("ID")->SetAsInteger(Id);
+    q->ParamByName(Column)->AssignBlob(Source);
+    q->ExecQuery();
     delete q;
   }
   // A BLOB's stored bytes, read without filters.
-  String RawBlob(const String& Select) {
-    TTestStatement* q = Statement();
-    TFIBXSQLVAR* v = this->Select(q, Select);
+  String RawBlob(const String& SQL) {
+    TFIBQuery* q = Statement(SQL);
+    TFIBXSQLVAR* v = Select(q);
     TFIBBlobStream s;
     s.SetDatabase(db_);
     s.SetTransaction(tr_);
@@ -63,8 +66,8 @@ const String kText = "Жила-была Кошка. Text of a BLOB.";
 
 TEST_F(FIBQueryBlobTest, BlobColumnsReadAsText) {
   fbtest::ExecSQL(tr_, "insert into TXT (ID, T) values (1, '" + kText + "')");
-  TTestStatement* q = Statement();
-  TFIBXSQLVAR* t = Select(q, "select T from TXT");
+  TFIBQuery* q = Statement("select T from TXT");
+  TFIBXSQLVAR* t = Select(q);
   EXPECT_EQ(t->AsString(), kText);
   EXPECT_EQ(t->AsVariant().AsString(), kText);
   // A transaction that is not running is started when the statement asks for it.
@@ -77,8 +80,7 @@ TEST_F(FIBQueryBlobTest, BlobColumnsReadAsText) {
 
 TEST_F(FIBQueryBlobTest, BlobValuesCopyIntoBlobAndTextParameters) {
   fbtest::ExecSQL(tr_, "insert into TXT (ID, T, V) values (1, '" + kText + "', 'short text')");
-  TTestStatement* source = Statement();
-  TFIBXSQLVAR* blob = Select(source, "select T from TXT");
+  TFIBXSQLVAR* blob = Select("select T from TXT");
 
   // Into a BLOB parameter: a new BLOB with the same bytes.
   InsertCopy("BIN", "B", blob);
@@ -90,28 +92,25 @@ TEST_F(FIBQueryBlobTest, BlobValuesCopyIntoBlobAndTextParameters) {
   EXPECT_EQ(file_->QueryValue("select V from TXT where ID = 2"), kText);
 
   // A VARCHAR into a BLOB parameter: its characters, without the length word.
-  TTestStatement* other = Statement();
-  TFIBXSQLVAR* varchar = Select(other, "select V from TXT where ID = 1");
-  TTestStatement* insert = Statement();
-  insert->Prepare("insert into BIN (ID, B) values (?, ?)", {"ID", "B"});
-  insert->Params()->ByName("ID")->SetAsInteger(2);
-  TFIBXSQLVAR* target = insert->Params()->ByName("B");
+  TFIBXSQLVAR* varchar = Select("select V from TXT where ID = 1");
+  TFIBQuery* insert = Statement("insert into BIN (ID, B) values (:ID, :B)");
+  insert->Prepare();
+  insert->ParamByName("ID")->SetAsInteger(2);
+  TFIBXSQLVAR* target = insert->ParamByName("B");
   target->AssignBlob(blob);  // makes it a BLOB
   target->AssignBlob(varchar);
-  insert->Execute();
+  insert->ExecQuery();
   EXPECT_EQ(RawBlob("select B from BIN where ID = 2"), "short text");
 
   // A parameter's content not yet on the server is copied too.
-  TTestStatement* pending = Statement();
-  pending->Prepare("insert into BIN (ID, B) values (?, ?)", {"ID", "B"});
+  TFIBQuery* pending = Statement("insert into BIN (ID, B) values (:ID, :B)");
   TStringStream content("in memory");
-  pending->Params()->ByName("B")->LoadFromStream(&content);
-  InsertCopy("BIN", "B", pending->Params()->ByName("B"), 3);
+  pending->ParamByName("B")->LoadFromStream(&content);
+  InsertCopy("BIN", "B", pending->ParamByName("B"), 3);
   EXPECT_EQ(RawBlob("select B from BIN where ID = 3"), "in memory");
 
   // NULL copies as NULL.
-  TTestStatement* empty = Statement();
-  TFIBXSQLVAR* null_blob = Select(empty, "select T from TXT where ID = 2");
+  TFIBXSQLVAR* null_blob = Select("select T from TXT where ID = 2");
   InsertCopy("BIN", "B", null_blob, 4);
   EXPECT_EQ(file_->QueryValue("select count(*) from BIN where ID = 4 and B is null"), "0");  // not committed
   tr_->CommitRetaining();
@@ -119,14 +118,30 @@ TEST_F(FIBQueryBlobTest, BlobValuesCopyIntoBlobAndTextParameters) {
 }
 
 TEST_F(FIBQueryBlobTest, TextTooLongForATextParameterRaises) {
-  TTestStatement* source = Statement();
-  source->Prepare("insert into TXT (ID, T) values (?, ?)", {"ID", "T"});
+  TFIBQuery* source = Statement("insert into TXT (ID, T) values (:ID, :T)");
   TStringStream content(String(40000, 'x'));
-  TFIBXSQLVAR* blob = source->Params()->ByName("T");
+  TFIBXSQLVAR* blob = source->ParamByName("T");
   blob->LoadFromStream(&content);
-  TTestStatement* q = Statement();
-  q->Prepare("insert into TXT (ID, V) values (?, ?)", {"ID", "V"});
-  fbtest::ExpectClientError([&] { q->Params()->ByName("V")->AssignBlob(blob); }, fceInvalidDataConversion);
+  TFIBQuery* q = Statement("insert into TXT (ID, V) values (:ID, :V)");
+  fbtest::ExpectClientError([&] { q->ParamByName("V")->AssignBlob(blob); }, fceInvalidDataConversion);
+}
+
+TEST_F(FIBQueryBlobTest, LargeBlobsCopyIntoAStatementNotYetPrepared) {
+  const String big(100000, 'z');
+  TFIBQuery* source = Statement("insert into BIN (ID, B) values (1, :B)");
+  TStringStream content(big);
+  source->ParamByName("B")->LoadFromStream(&content);
+  source->ExecQuery();
+  TFIBXSQLVAR* blob = Select("select B from BIN where ID = 1");
+  // The target learns that B is a BLOB by preparing first: the content
+  // stays a BLOB, beyond what a text can hold.
+  TFIBQuery* q = Statement("insert into BIN (ID, B) values (:ID, :B)");
+  q->ParamByName("ID")->SetAsInteger(2);
+  q->ParamByName("B")->AssignBlob(blob);
+  EXPECT_TRUE(q->Prepared());
+  EXPECT_EQ(q->ParamByName("B")->SQLType(), SQL_BLOB);
+  q->ExecQuery();
+  EXPECT_TRUE(RawBlob("select B from BIN where ID = 2") == big);
 }
 
 TEST_F(FIBQueryBlobTest, FiltersApplyUnlessBothSidesShareTheSubtype) {
@@ -142,16 +157,14 @@ TEST_F(FIBQueryBlobTest, FiltersApplyUnlessBothSidesShareTheSubtype) {
     w.WriteBuffer("abc", 3);
     w.Finalize();
     const ISC_QUAD id = w.BlobID();
-    TTestStatement* q = Statement();
-    q->Prepare("insert into FLT (ID, B) values (?, ?)", {"ID", "B"});
-    q->Params()->ByName("ID")->SetAsInteger(1);
-    q->Params()->ByName("B")->SetAsQuad(id);
-    q->Execute();
+    TFIBQuery* q = Statement("insert into FLT (ID, B) values (:ID, :B)");
+    q->ParamByName("ID")->SetAsInteger(1);
+    q->ParamByName("B")->SetAsQuad(id);
+    q->ExecQuery();
   }
   EXPECT_EQ(RawBlob("select B from FLT"), "cba#");
 
-  TTestStatement* source = Statement();
-  TFIBXSQLVAR* blob = Select(source, "select B from FLT");
+  TFIBXSQLVAR* blob = Select("select B from FLT");
   EXPECT_EQ(blob->SQLSubtype(), -5);
   InsertCopy("TXT", "V", blob);  // read filter: the decoded text
   tr_->CommitRetaining();
@@ -163,27 +176,25 @@ TEST_F(FIBQueryBlobTest, FiltersApplyUnlessBothSidesShareTheSubtype) {
 TEST_F(FIBQueryBlobTest, ArrayParametersStoreVariantArrays) {
   IIBClientLibrary* lib = db_->GetClientLibrary();
   TpFIBArray array(lib, "ARR", "A", db_->HandlePtr(), tr_->HandlePtr(), nullptr);
-  TTestStatement* insert = Statement();
-  insert->Prepare("insert into ARR (ID, A) values (?, ?)", {"ID", "A"});
-  insert->Params()->ByName("ID")->SetAsInteger(1);
-  TFIBXSQLVAR* a = insert->Params()->ByName("A");
+  TFIBQuery* insert = Statement("insert into ARR (ID, A) values (:ID, :A)");
+  insert->ParamByName("ID")->SetAsInteger(1);
+  TFIBXSQLVAR* a = insert->ParamByName("A");
 
-  // Without an array object the variable is no array field.
-  fbtest::ExpectClientError([&] { a->SetAsVariant(VarArrayOf({1, 2})); }, fceNotArrayField,
-                            "Column types \".\" is not array field");
-  fbtest::ExpectClientError([&] { a->ArrayDimensions(); }, fceNotArrayField);
+  // Before the prepare tells its type and gives it an array object the
+  // variable takes no array.
+  fbtest::ExpectClientError([&] { a->SetAsVariant(VarArrayOf({1, 2})); }, fceNotPermitted, "Not permitted.");
+  fbtest::ExpectClientError([&] { a->ArrayDimensions(); }, fceNotArrayField, "Column types \".\" is not array field");
 
-  a->SetFIBArray(&array);
+  insert->Prepare();
   EXPECT_EQ(a->ArrayDimensions(), 2);
   Variant value = VarArrayCreate({1, 3, 0, 4}, varVariant);
   for (Integer i = 1; i <= 3; ++i)
     for (Integer j = 0; j <= 4; ++j) VarArrayPut(value, Variant(i * 100 + j), {i, j});
   a->SetAsVariant(value);
   EXPECT_EQ(a->SQLType(), SQL_ARRAY);
-  insert->Execute();
+  insert->ExecQuery();
 
-  TTestStatement* select = Statement();
-  TFIBXSQLVAR* column = Select(select, "select A from ARR");
+  TFIBXSQLVAR* column = Select("select A from ARR");
   EXPECT_EQ(column->AsVariant().AsString(), "(Array)");
   const Variant back = array.GetArrayValues(column->AsQuad(), db_->HandlePtr(), tr_->HandlePtr());
   for (Integer i = 1; i <= 3; ++i)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <regex>
 #include <vector>
@@ -479,6 +480,44 @@ TEST_F(FIBQueryExec, HardEndClosesTheCursorRetainingKeepsIt) {
   tr_->Rollback();
   EXPECT_TRUE(q->Open());
   EXPECT_NO_THROW(q->Close());
+}
+
+TEST_F(FIBQueryExec, FreeingTheHandleClosesTheCursor) {
+  const std::pair<const char*, std::function<void(TFIBQuery*)>> ways[] = {
+      {"FreeHandle", [](TFIBQuery* q) { q->FreeHandle(); }},
+      {"ParamCheck off", [](TFIBQuery* q) { q->SetParamCheck(false); }},
+      {"literal character", [](TFIBQuery* q) { q->SetLiteralChar('#'); }},
+  };
+  for (const auto& [way, free] : ways) {
+    TFIBQuery* q = NewQuery("select ID from PEOPLE order by ID");
+    q->ExecQuery();
+    ASSERT_TRUE(q->Open());
+    free(q);
+    EXPECT_EQ(q->Handle(), 0u) << way;
+    EXPECT_FALSE(q->Open()) << way;
+    EXPECT_TRUE(q->Eof());
+    EXPECT_EQ(q->FetchNext(), nullptr);
+    q->ExecQuery();  // prepares again
+    EXPECT_TRUE(q->Open());
+    EXPECT_EQ(q->Fields(0)->AsInteger(), 1);
+    delete q;
+  }
+}
+
+TEST_F(FIBQueryExec, DbKeyParametersCarryTheRawKey) {
+  TFIBQuery* key = NewQuery("select RDB$DB_KEY from PEOPLE where ID = 2", "Key");
+  key->ExecQuery();
+  const String bytes = key->Fields(0)->AsString();
+  ASSERT_EQ(bytes.size(), 8u);
+  for (const char* name : {"DB_KEY", "RDB$DB_KEY"}) {
+    for (bool prepareFirst : {false, true}) {
+      TFIBQuery* q = NewQuery(String("select NAME from PEOPLE where RDB$DB_KEY = :") + name, "ByKey");
+      if (prepareFirst) q->Prepare();
+      q->ParamByName(name)->SetAsString(bytes);
+      EXPECT_EQ(Rows(q), Strings{"Bob"}) << name << (prepareFirst ? " prepared" : "");
+      delete q;
+    }
+  }
 }
 
 TEST_F(FIBQueryExec, FreeHandleAfterExecute) {

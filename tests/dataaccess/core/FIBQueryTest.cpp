@@ -9,15 +9,12 @@
 #include "platform/rtl/Locale.h"
 #include "tests/support/fb/FIBSuiteFixture.h"
 #include "tests/support/fb/FIBTestSupport.h"
-#include "tests/support/fb/TestStatement.h"
 
 // GCC 12 takes the inlined destructor of a class with TObject's destroying
 // delete for a mismatched new/delete pair.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 namespace {
-
-using fbtest::TTestStatement;
 
 // The client error number F raises; -1 for another exception, INT_MIN when
 // nothing is raised.
@@ -142,13 +139,14 @@ class FIBXSQLDANames : public ::testing::Test {
     fbtest::InitFIBUnits();
     form_ = new TComponent(nullptr);
     db_ = new TFIBDatabase(form_);
-    query_ = new TTestStatement(form_, db_, nullptr);
+    query_ = new TFIBQuery(form_);
+    query_->SetDatabase(db_);
   }
   void TearDown() override { delete form_; }
 
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
-  TTestStatement* query_ = nullptr;
+  TFIBQuery* query_ = nullptr;
 };
 
 TEST_F(FIBXSQLDANames, ExactNamesWinOverNamesDifferingInCase) {
@@ -385,7 +383,7 @@ TEST(FIBXSQLVAR, StringsBeyondTheTextLimitBecomeBlobParameters) {
   fbtest::InitFIBUnits();
   auto* form = new TComponent(nullptr);
   form->SetName("Form1");
-  auto* query = new TTestStatement(form, nullptr, nullptr);
+  auto* query = new TFIBQuery(form);
   query->SetName("Query1");
   TFIBXSQLDA* area = query->Params();
   area->SetCount(2);
@@ -421,47 +419,61 @@ TEST(FIBXSQLVAR, StringsBeyondTheTextLimitBecomeBlobParameters) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Values written by a statement and read back from the server
+// Values written by statements and read back from the server
 
 class FIBXSQLVARServer : public fbtest::TFIBSuiteTest<FIBXSQLVARServer> {
  public:
   static std::vector<std::string> Tables() {
     return {"create table T (ID integer not null primary key, S smallint, I integer, B bigint, N2 numeric(15,2), "
-            "N18 numeric(18,2), N4 numeric(4,1), D9 decimal(9,3), F float, DB double precision, DT date, TM time, "
-            "TS timestamp, C10 char(10), VU varchar(20) character set UTF8, VW varchar(20) character set WIN1251, "
-            "BO boolean, G char(16) character set octets)"};
+            "N18 numeric(18,2), N4 numeric(4,1), D9 decimal(9,3), N96 numeric(9,6), F float, DB double precision, "
+            "DT date, TM time, TS timestamp, C10 char(10), VU varchar(20) character set UTF8, "
+            "VW varchar(20) character set WIN1251, BO boolean, G char(16) character set octets, "
+            "BL blob sub_type text)"};
   }
 
  protected:
   void SetUp() override {
     fbtest::InitFIBUnits();
+    InitializeUnits({&unit_FIBQuery});
     form_ = new TComponent(nullptr);
     db_ = fbtest::NewFIBDatabase(form_, file_->Path());
     tr_ = new TFIBTransaction(form_);
     tr_->SetDefaultDatabase(db_);
     db_->Connect();
     tr_->StartTransaction();
-    writer_ = new TTestStatement(form_, db_, tr_);
-    reader_ = new TTestStatement(form_, db_, tr_);
+    writer_ = NewQuery(db_, tr_);
+    reader_ = NewQuery(db_, tr_);
   }
   void TearDown() override { delete form_; }
 
+  TFIBQuery* NewQuery(TFIBDatabase* Db, TFIBTransaction* Tr) {
+    auto* q = new TFIBQuery(form_);
+    q->SetDatabase(Db);
+    q->SetTransaction(Tr);
+    return q;
+  }
   // Inserts a row whose Column gets the value Set gives the parameter V.
+  // With prepare_first_ the statement is prepared before the values are
+  // set; with literal_id_ the ID is written into the text, so that the text
+  // sent differs from the text parsed.
   Integer Write(const String& Column, const std::function<void(TFIBXSQLVAR*)>& Set) {
     const Integer id = ++next_id_;
-    writer_->Prepare("insert into T (ID, " + Column + ") values (?, ?)", {"ID", "V"});
-    writer_->Params()->ByName("ID")->SetAsInteger(id);
-    Set(writer_->Params()->ByName("V"));
-    writer_->Execute();
+    writer_->SQL()->SetText("insert into T (ID, " + Column + ") values (" + (literal_id_ ? "@@ID%0@" : ":ID") +
+                            ", :V)");
+    if (prepare_first_) writer_->Prepare();
+    writer_->ParamByName("ID")->SetAsInteger(id);
+    Set(writer_->ParamByName("V"));
+    writer_->ExecQuery();
     return id;
   }
   // Column of row Id as the server returns it.
   TFIBXSQLVAR* Read(const String& Column, Integer Id) {
-    reader_->Prepare("select " + Column + " from T where ID = ?");
-    reader_->ServerParams()->Vars(0)->SetAsInteger(Id);
-    reader_->Execute();
-    EXPECT_TRUE(reader_->Fetch());
-    return reader_->Fields()->Vars(0);
+    reader_->Close();
+    reader_->SQL()->SetText("select " + Column + " from T where ID = :ID");
+    reader_->ParamByName("ID")->SetAsInteger(Id);
+    reader_->ExecQuery();
+    EXPECT_FALSE(reader_->Eof()) << Column << " of " << Id;
+    return reader_->Fields(0);
   }
   TFIBXSQLVAR* RoundTrip(const String& Column, const std::function<void(TFIBXSQLVAR*)>& Set) {
     return Read(Column, Write(Column, Set));
@@ -472,8 +484,10 @@ class FIBXSQLVARServer : public fbtest::TFIBSuiteTest<FIBXSQLVARServer> {
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
   TFIBTransaction* tr_ = nullptr;
-  TTestStatement* writer_ = nullptr;
-  TTestStatement* reader_ = nullptr;
+  TFIBQuery* writer_ = nullptr;
+  TFIBQuery* reader_ = nullptr;
+  bool prepare_first_ = false;
+  bool literal_id_ = false;
 };
 
 Integer FIBXSQLVARServer::next_id_ = 0;
@@ -559,6 +573,17 @@ TEST_F(FIBXSQLVARServer, ScaledNumbersKeepEveryDigit) {
   TFIBXSQLVAR* b = RoundTrip("N2", [&](TFIBXSQLVAR* v) { v->SetAsBcd(bcd); });
   EXPECT_EQ(b->AsString(), n->AsString());
 
+  // Every scaled integer, 16, 32 or 64 bits, is a BCD of its own decimals.
+  const std::pair<const char*, const char*> exact[] = {
+      {"N96", "-1.234567"}, {"N96", "0.000001"}, {"N4", "-3276.8"}, {"D9", "2147483.647"}, {"N18", "0.01"},
+  };
+  for (const auto& [column, text] : exact) {
+    TFIBXSQLVAR* v = RoundTrip(column, [&](TFIBXSQLVAR* p) { p->SetAsString(text); });
+    EXPECT_EQ(BcdToStrDot(v->AsBcd()), text) << column;
+    const TBcd back = v->AsBcd();
+    EXPECT_EQ(BcdToStrDot(RoundTrip(column, [&](TFIBXSQLVAR* p) { p->SetAsBcd(back); })->AsBcd()), text);
+  }
+
   // Too large for Currency's four decimals.
   TFIBXSQLVAR* big = RoundTrip("N18", [](TFIBXSQLVAR* v) { v->SetAsString("92233720368547758.07"); });
   EXPECT_EQ(ClientErrorOf([&] { big->AsCurrency(); }), kConversion);
@@ -590,18 +615,19 @@ TEST_F(FIBXSQLVARServer, TextOfAnotherAttachmentCharacterSetPassesAsItsBytes) {
   tr->SetDefaultDatabase(db);
   db->Connect();
   tr->StartTransaction();
-  auto* q = new TTestStatement(form_, db, tr);
-  q->Prepare("insert into T (ID, VW, VU) values (-1, ?, ?)", {"W", "U"});
-  q->Params()->ByName("W")->SetAsString("\xC6\xE5");  // "Же" in code page 1251
-  q->Params()->ByName("U")->SetAsString("\xC6\xE5");
-  EXPECT_EQ(q->Params()->ByName("W")->SQLSubtype(), 0);  // no UTF-8 marking
-  q->Execute();
-  q->Prepare("select VW, VU from T where ID = -1");
-  q->Execute();
-  ASSERT_TRUE(q->Fetch());
-  EXPECT_EQ(q->Fields()->Vars(0)->AsString(), "\xC6\xE5");
-  EXPECT_EQ(q->Fields()->Vars(1)->AsString(), "\xC6\xE5");
-  EXPECT_EQ(q->Fields()->Vars(0)->AsVariant().VarType(), varString);
+  TFIBQuery* q = NewQuery(db, tr);
+  q->SQL()->SetText("insert into T (ID, VW, VU) values (-1, :W, :U)");
+  q->ParamByName("W")->SetAsString("\xC6\xE5");  // "Же" in code page 1251
+  q->ParamByName("U")->SetAsString("\xC6\xE5");
+  q->ExecQuery();
+  EXPECT_EQ(q->ParamByName("W")->SQLSubtype(), 0);  // no UTF-8 marking
+  q->SQL()->SetText("select VW, VU from T where ID = -1");
+  q->ExecQuery();
+  ASSERT_FALSE(q->Eof());
+  EXPECT_EQ(q->Fields(0)->AsString(), "\xC6\xE5");
+  EXPECT_EQ(q->Fields(1)->AsString(), "\xC6\xE5");
+  EXPECT_EQ(q->Fields(0)->AsVariant().VarType(), varString);
+  q->Close();
   tr->Commit();
   db->Close();
   tr_->Commit();  // a new snapshot sees the row
@@ -612,6 +638,10 @@ TEST_F(FIBXSQLVARServer, TextOfAnotherAttachmentCharacterSetPassesAsItsBytes) {
 TEST_F(FIBXSQLVARServer, DatesAndTimes) {
   const TDateTime leap = EncodeDate(2024, 2, 29);
   const TDateTime before = -1.25;  // 1899-12-29 06:00
+  // The server keeps 1/10000 s: 13:45:30.7891, and the last of a day.
+  const TDateTime fine = (13 * 36000000 + 45 * 600000 + 30 * 10000 + 7891) / 864000000.0;
+  const TDateTime last = 863999999 / 864000000.0;
+  const TDateTime end = EncodeDate(9999, 12, 31) + last;
   struct Case {
     const char* column;
     std::function<void(TFIBXSQLVAR*)> set;
@@ -625,9 +655,11 @@ TEST_F(FIBXSQLVARServer, DatesAndTimes) {
        "1858-11-17"},
       {"TM", [](TFIBXSQLVAR* v) { v->SetAsTime(EncodeTime(23, 59, 59, 999)); }, EncodeTime(23, 59, 59, 999),
        "23:59:59.9990"},
+      {"TM", [&](TFIBXSQLVAR* v) { v->SetAsTime(last); }, last, "23:59:59.9999"},
+      {"TM", [&](TFIBXSQLVAR* v) { v->SetAsVariant(VarFromDateTime(fine)); }, fine, "13:45:30.7891"},
       {"TS", [&](TFIBXSQLVAR* v) { v->SetAsDateTime(before); }, before, "1899-12-29 06:00:00.0000"},
-      {"TS", [](TFIBXSQLVAR* v) { v->SetAsDateTime(EncodeDate(9999, 12, 31) + EncodeTime(23, 59, 59, 999)); },
-       EncodeDate(9999, 12, 31) + EncodeTime(23, 59, 59, 999), "9999-12-31 23:59:59.9990"},
+      {"TS", [&](TFIBXSQLVAR* v) { v->SetAsDateTime(leap + fine); }, leap + fine, "2024-02-29 13:45:30.7891"},
+      {"TS", [&](TFIBXSQLVAR* v) { v->SetAsDateTime(end); }, end, "9999-12-31 23:59:59.9999"},
       {"TS", [&](TFIBXSQLVAR* v) { v->SetAsVariant(VarFromDateTime(leap + 0.5)); }, leap + 0.5,
        "2024-02-29 12:00:00.0000"},
       // Numbers for a declared date or time stamp are date-time values.
@@ -639,7 +671,7 @@ TEST_F(FIBXSQLVARServer, DatesAndTimes) {
     const Integer id = Write(c.column, c.set);
     EXPECT_EQ(ServerText(String("cast(") + c.column + " as varchar(30))", id), c.server);
     TFIBXSQLVAR* v = Read(c.column, id);
-    EXPECT_NEAR(v->AsDateTime(), c.expected, 1e-9) << c.server;
+    EXPECT_EQ(v->AsDateTime(), c.expected) << c.server;
     EXPECT_EQ(v->AsVariant().VarType(), varDate);
     const String column = c.column;
     const String text = column == "DT"   ? DateToStr(c.expected)
@@ -650,13 +682,28 @@ TEST_F(FIBXSQLVARServer, DatesAndTimes) {
     const TTimeStamp want = DateTimeToTimeStamp(c.expected);
     EXPECT_EQ(ts.Date, column == "TM" ? 0 : want.Date);
     EXPECT_EQ(ts.Time, column == "DT" ? 0 : want.Time);
+    // Read and written back, a value does not change.
+    const TDateTime read = v->AsDateTime();
+    const Integer copy = Write(c.column, [&](TFIBXSQLVAR* p) {
+      if (column == "TM") p->SetAsTime(read);
+      else p->SetAsDateTime(read);
+    });
+    EXPECT_EQ(ServerText(String("cast(") + c.column + " as varchar(30))", copy), c.server);
   }
-  // Times keep 1/10000 seconds; the time stamp record has milliseconds.
-  fbtest::ExecSQL(tr_, "insert into T (ID, TM) values (1000, '23:59:59.9999')");
+  // Written by the server: the 1/10000 s are read; the time stamp record has
+  // milliseconds.
+  fbtest::ExecSQL(tr_, "insert into T (ID, TM, TS) values (1000, '23:59:59.9999', '2020-01-02 12:34:56.7891')");
   TFIBXSQLVAR* tm = Read("TM", 1000);
-  EXPECT_DOUBLE_EQ(tm->AsDateTime(), 863999999 / 864000000.0);
+  EXPECT_EQ(tm->AsDateTime(), last);
   EXPECT_EQ(tm->AsTimeStamp().Time, 86399999);
   EXPECT_EQ(ClientErrorOf([&] { tm->AsInteger(); }), kConversion);
+  TFIBXSQLVAR* ts = Read("TS", 1000);
+  EXPECT_EQ(ts->AsDateTime(), EncodeDate(2020, 1, 2) + (12 * 36000000 + 34 * 600000 + 56 * 10000 + 7891) / 864000000.0);
+  const Variant stamp = ts->AsVariant();
+  const Integer copy = Write("TS", [&](TFIBXSQLVAR* p) { p->SetAsVariant(stamp); });
+  EXPECT_EQ(ServerText("cast(TS as varchar(30))", copy), "2020-01-02 12:34:56.7891");
+  // Outside the calendar.
+  EXPECT_EQ(ClientErrorOf([&] { Write("TS", [](TFIBXSQLVAR* p) { p->SetAsDateTime(3e6); }); }), kConversion);
 }
 
 TEST_F(FIBXSQLVARServer, TextInTheAttachmentCharacterSet) {
@@ -685,6 +732,7 @@ TEST_F(FIBXSQLVARServer, TextInTheAttachmentCharacterSet) {
   EXPECT_EQ(c->AsInteger(), 42);
   reader_->SetOptions({qoTrimCharFields});
   EXPECT_EQ(c->AsString(), "42");
+  reader_->SetOptions({});
 
   // Numbers and dates read from text in the user's format.
   const TDateTime stamp = EncodeDate(2021, 7, 15) + EncodeTime(13, 45, 0, 0);
@@ -719,80 +767,114 @@ TEST_F(FIBXSQLVARServer, BooleansAndGuids) {
   CreateGUID(g);
   TFIBXSQLVAR* guid = RoundTrip("G", [&](TFIBXSQLVAR* v) { v->SetAsGuid(g); });
   EXPECT_EQ(guid->AsGuid(), g);
-  EXPECT_EQ(Read("I", guid == nullptr ? 0 : next_id_)->AsGuid(), TGUID());  // NULL
+  EXPECT_EQ(Read("I", next_id_)->AsGuid(), TGUID());  // NULL
 }
 
-TEST_F(FIBXSQLVARServer, NullsInEveryColumn) {
+// A NULL reaches the server as NULL however it is given: before or after the
+// statement's first prepare, through a text the values are written into, for
+// every kind of column.
+TEST_F(FIBXSQLVARServer, NullsStayNullOnEveryPath) {
+  const std::pair<const char*, std::function<void(TFIBXSQLVAR*)>> hows[] = {
+      {"Clear", [](TFIBXSQLVAR* v) { v->Clear(); }},
+      {"SetIsNull", [](TFIBXSQLVAR* v) { v->SetIsNull(true); }},
+      {"Null Variant", [](TFIBXSQLVAR* v) { v->SetAsVariant(Null()); }},
+      {"unassigned Variant", [](TFIBXSQLVAR* v) { v->SetAsVariant(Variant()); }},
+      {"SetParamValue by name", [](TFIBXSQLVAR* v) { v->Statement()->SetParamValue("V", Null()); }},
+      {"SetParamValue by index", [](TFIBXSQLVAR* v) { v->Statement()->SetParamValue(v->Index(), Variant()); }},
+  };
   for (const char* column :
-       {"S", "I", "B", "N2", "N4", "D9", "F", "DB", "DT", "TM", "TS", "C10", "VU", "VW", "BO", "G"}) {
-    for (int how = 0; how < 3; ++how) {
-      TFIBXSQLVAR* v = RoundTrip(column, [how](TFIBXSQLVAR* p) {
-        p->SetAsInteger(1);
-        if (how == 0)
-          p->Clear();
-        else if (how == 1)
-          p->SetIsNull(true);
-        else
-          p->SetAsVariant(Null());
-      });
-      EXPECT_TRUE(v->IsNull()) << column;
-      EXPECT_EQ(v->AsInteger(), 0);
-      EXPECT_EQ(v->AsString(), "");
-      EXPECT_EQ(v->AsDateTime(), 0);
-      EXPECT_FALSE(v->AsBoolean());
-      EXPECT_TRUE(VarIsNull(v->AsVariant()));
-      EXPECT_EQ(v->AsGuid(), TGUID());
+       {"S", "I", "B", "N2", "D9", "F", "DB", "DT", "TM", "TS", "C10", "VU", "VW", "BO", "G", "BL"}) {
+    for (const auto& [how, set] : hows) {
+      for (int path = 0; path < 4; ++path) {
+        prepare_first_ = (path & 1) != 0;
+        literal_id_ = (path & 2) != 0;
+        SCOPED_TRACE(String(column) + ", " + how + (prepare_first_ ? ", prepared" : "") +
+                     (literal_id_ ? ", literal" : ""));
+        const Integer id = Write(column, [&](TFIBXSQLVAR* v) {
+          v->SetAsString("1");  // a value first, then NULL over it
+          set(v);
+        });
+        EXPECT_EQ(TrimRight(ServerText(String("iif(") + column + " is null, 'null', 'value')", id)), "null");
+        TFIBXSQLVAR* v = Read(column, id);
+        EXPECT_TRUE(v->IsNull());
+        EXPECT_EQ(v->AsInteger(), 0);
+        EXPECT_EQ(v->AsString(), "");
+        EXPECT_EQ(v->AsDateTime(), 0);
+        EXPECT_FALSE(v->AsBoolean());
+        EXPECT_TRUE(VarIsNull(v->AsVariant()));
+        EXPECT_EQ(v->AsGuid(), TGUID());
+      }
     }
   }
+  prepare_first_ = literal_id_ = false;
+}
+
+// Numbers given for a DATE or TIMESTAMP parameter are dates, whether the
+// text is sent as parsed or with values written in.
+TEST_F(FIBXSQLVARServer, NumbersForDateParametersOnEveryPath) {
+  const Variant numbers[] = {Variant(Int64{45000}), Variant(int32_t{45000}), Variant(45000.0)};
+  for (const char* column : {"DT", "TS"}) {
+    for (const Variant& number : numbers) {
+      for (int path = 0; path < 4; ++path) {
+        prepare_first_ = (path & 1) != 0;
+        literal_id_ = (path & 2) != 0;
+        SCOPED_TRACE(String(column) + " " + IntToStr(number.VarType()) + (prepare_first_ ? ", prepared" : "") +
+                     (literal_id_ ? ", literal" : ""));
+        Integer id = 0;
+        ASSERT_NO_THROW(id = Write(column, [&](TFIBXSQLVAR* v) { v->Statement()->SetParamValue("V", number); }));
+        EXPECT_EQ(Read(column, id)->AsDateTime(), 45000.0);
+      }
+    }
+  }
+  prepare_first_ = literal_id_ = false;
 }
 
 TEST_F(FIBXSQLVARServer, OutputColumnsReadNullUntilARowIsFetched) {
   const Integer id = Write("I", [](TFIBXSQLVAR* v) { v->SetAsInteger(5); });
-  reader_->Prepare("select I, ID from T where ID = ?");
-  reader_->ServerParams()->Vars(0)->SetAsInteger(id);
-  reader_->Execute();  // clears the columns, nullable flags kept
-  TFIBXSQLVAR *v = reader_->Fields()->Vars(0), *key = reader_->Fields()->Vars(1);
+  reader_->SetGoToFirstRecordOnExecute(false);
+  reader_->SQL()->SetText("select I, ID from T where ID = :ID");
+  reader_->ParamByName("ID")->SetAsInteger(id);
+  reader_->ExecQuery();  // clears the columns, nullable flags kept
+  TFIBXSQLVAR *v = reader_->Fields(0), *key = reader_->Fields(1);
   EXPECT_TRUE(v->IsNull());
   EXPECT_TRUE(key->IsNull());
   EXPECT_TRUE(v->IsNullable());
   EXPECT_FALSE(key->IsNullable());  // a NOT NULL column
   EXPECT_EQ(key->AsXSQLVAR()->sqlind, nullptr);
-  ASSERT_TRUE(reader_->Fetch());
+  ASSERT_NE(reader_->FetchNext(), nullptr);
   EXPECT_EQ(v->AsInteger(), 5);
   EXPECT_EQ(key->AsInteger(), id);
   EXPECT_EQ(key->SqlName(), "ID");
   EXPECT_EQ(key->RelationName(), "T");
   EXPECT_EQ(reader_->ServerParams()->Vars(0)->SqlName(), "");
-  EXPECT_FALSE(reader_->Fetch());
+  EXPECT_EQ(reader_->FetchNext(), nullptr);
 }
 
 TEST_F(FIBXSQLVARServer, ParametersOfOneNameAndNullOnlyParameters) {
-  writer_->Prepare("insert into T (ID, I, B) values (?, ?, ?)", {"ID", "P", "P"});
-  writer_->Params()->ByName("ID")->SetAsInteger(2000);
-  writer_->Params()->ByName("P")->SetAsInteger(77);
-  writer_->Execute();
+  writer_->SQL()->SetText("insert into T (ID, I, B) values (:ID, :P, :P)");
+  writer_->ParamByName("ID")->SetAsInteger(2000);
+  writer_->ParamByName("P")->SetAsInteger(77);
+  writer_->ExecQuery();
   EXPECT_EQ(ServerText("I || '/' || B", 2000), "77/77");
 
-  // "? is null" is described as a parameter that carries only its indicator.
-  const String sql = "select count(*) from T where ID >= 2000 and (? is null or I = ?)";
-  reader_->Prepare(sql, {"P", "P"});
+  // ":P is null" is described as a parameter that carries only its indicator.
+  reader_->Close();
+  reader_->SQL()->SetText("select count(*) from T where ID >= 2000 and (:P is null or I = :P)");
+  reader_->ParamByName("P")->SetAsInteger(77);
+  reader_->ExecQuery();
   EXPECT_EQ(reader_->ServerParams()->Vars(0)->SQLType(), SQL_NULL);
-  reader_->Params()->ByName("P")->SetAsInteger(77);
-  reader_->Execute();
-  ASSERT_TRUE(reader_->Fetch());
-  EXPECT_EQ(reader_->Fields()->Vars(0)->AsInteger(), 1);
-  reader_->Params()->ByName("P")->SetAsInteger(78);
-  reader_->Execute();
-  ASSERT_TRUE(reader_->Fetch());
-  EXPECT_EQ(reader_->Fields()->Vars(0)->AsInteger(), 0);
-  reader_->Params()->ByName("P")->Clear();
-  reader_->Execute();
-  ASSERT_TRUE(reader_->Fetch());
-  EXPECT_EQ(reader_->Fields()->Vars(0)->AsInteger(), 1);
+  EXPECT_EQ(reader_->Fields(0)->AsInteger(), 1);
+  reader_->ParamByName("P")->SetAsInteger(78);
+  reader_->ExecQuery();
+  EXPECT_EQ(reader_->Fields(0)->AsInteger(), 0);
+  reader_->ParamByName("P")->Clear();
+  reader_->ExecQuery();
+  EXPECT_EQ(reader_->Fields(0)->AsInteger(), 1);
 }
 
 TEST_F(FIBXSQLVARServer, ByNameFindsQuotedMixedCaseNamesExactlyFirst) {
-  reader_->Prepare("select 1 as \"Name\", 2 as NAME, 3 as \"name x\", 4, 5 from rdb$database");
+  reader_->SQL()->SetText("select 1 as \"Name\", 2 as NAME, 3 as \"name x\", 4, 5 from rdb$database");
+  reader_->Prepare();
   TFIBXSQLDA* f = reader_->Fields();
   EXPECT_EQ(f->Vars(1)->Name(), "NAME1");  // names differing in case only are taken
   EXPECT_EQ(f->Vars(3)->Name(), "CONSTANT");
@@ -809,35 +891,29 @@ TEST_F(FIBXSQLVARServer, AssignValuesCopiesByName) {
   const Integer id = Write("N18", [](TFIBXSQLVAR* v) { v->SetAsString("92233720368547758.07"); });
   fbtest::ExecSQL(tr_,
                   "update T set VU = 'текст', TS = '2020-01-02 03:04:05.0067', I = null where ID = " + IntToStr(id));
-  reader_->Prepare("select N18, VU, TS, I, ID + 5000 as ID from T where ID = " + IntToStr(id));
-  reader_->Execute();
-  ASSERT_TRUE(reader_->Fetch());
-  writer_->Prepare("insert into T (ID, N18, VU, TS, I) values (?, ?, ?, ?, ?)", {"ID", "N18", "VU", "TS", "I"});
-  writer_->Params()->ByName("I")->SetAsInteger(9);
+  reader_->SQL()->SetText("select N18, VU, TS, I, ID + 5000 as ID from T where ID = " + IntToStr(id));
+  reader_->ExecQuery();
+  ASSERT_FALSE(reader_->Eof());
+  writer_->SQL()->SetText("insert into T (ID, N18, VU, TS, I) values (:ID, :N18, :VU, :TS, :I)");
+  writer_->ParamByName("I")->SetAsInteger(9);
   writer_->Params()->AssignValues(reader_->Fields());
-  EXPECT_TRUE(writer_->Params()->ByName("I")->IsNull());
-  writer_->Execute();
+  EXPECT_TRUE(writer_->ParamByName("I")->IsNull());
+  writer_->ExecQuery();
   const String cols = "N18 || '|' || VU || '|' || TS || '|' || coalesce(I, 'null')";
   EXPECT_EQ(ServerText(cols, id + 5000), ServerText("N18 || '|' || VU || '|' || TS || '|null'", id));
   EXPECT_EQ(ServerText("N18", id + 5000), "92233720368547758.07");  // copied exactly, not through a double
 }
 
 TEST_F(FIBXSQLVARServer, ValuesAssignedBeforeTheTypesAreKnownFollowThem) {
-  // The user area exists before the statement is prepared, as a parsed
-  // statement's does.
+  writer_->SQL()->SetText("insert into T (ID, VW, TS) values (:ID, :VW, :TS)");
   TFIBXSQLDA* p = writer_->Params();
-  p->SetCount(3);
-  p->AddName("ID", 0, false);
-  p->AddName("VW", 1, false);
-  p->AddName("TS", 2, false);
   p->Vars(0)->SetAsInteger(3000);
   p->Vars(1)->SetAsString("Ёлка");
   p->Vars(2)->SetAsVariant(Variant(45000.5));
   EXPECT_TRUE(p->TypesPending());
   EXPECT_TRUE(p->Vars(1)->TypeUnknownAtAssignment());
   EXPECT_EQ(p->Vars(2)->SQLType(), SQL_DOUBLE);
-  writer_->Prepare("insert into T (ID, VW, TS) values (?, ?, ?)", {"ID", "VW", "TS"});
-  writer_->Execute();
+  writer_->ExecQuery();
   EXPECT_FALSE(p->TypesPending());
   EXPECT_EQ(p->Vars(2)->SQLType(), SQL_TIMESTAMP);
   EXPECT_EQ(p->Vars(1)->SQLSubtype(), 4);  // written as UTF-8 and marked so

@@ -73,7 +73,7 @@ TEST_F(FibTest, ServerErrorComposesRaiserSQLAndEngineMessages) {
   } cases[] = {
       {"v6", "lower case text", "Lower case text.\r\n"},
       {"v5", "lower case text", "Lower case text.\r\n"},
-      {"v6", "Ends with a point.", "Ends with a point."},  // no line break after it
+      {"v6", "Ends with a point.", "Ends with a point.\r\n"},  // no second point, the line break kept
       {"v6", "split\\nline", "Splitline.\r\n"},
       {"v6", "", ""},
   };

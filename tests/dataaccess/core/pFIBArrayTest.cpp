@@ -20,7 +20,8 @@ class pFIBArrayTest : public fbtest::TBlobArrayTest<pFIBArrayTest> {
     return {"create table ARR (ID integer, A integer[1:3, 0:4], V varchar(10)[1:2] character set WIN1251, "
             "U varchar(6)[0:1] character set UTF8, C char(3)[2] character set WIN1251, N numeric(9, 2)[0:2], "
             "M numeric(18, 3)[1:2], B bigint[1:2], S smallint[1:2], F double precision[1:2], D date[1:2], "
-            "TM time[1:2], TS timestamp[1:2])"};
+            "TM time[1:2], TS timestamp[1:2], X varchar(5)[1:2] character set NONE, "
+            "Y char(3)[1:2] character set NONE)"};
   }
 
  protected:
@@ -52,11 +53,18 @@ TEST_F(pFIBArrayTest, DescriptorGivesDimensionsBoundsAndSliceSize) {
   EXPECT_EQ(Column("M")->ElementFieldType(), ftBCD);
   EXPECT_EQ(Column("U")->ElementFieldType(), ftString);
   EXPECT_EQ(Column("TS")->ElementFieldType(), ftDateTime);
-  EXPECT_EQ(Column("V")->SliceSize(), 12 * 2);  // 10 bytes and the length word
+  // Text elements come in the attachment's character set: on this UTF8
+  // attachment four bytes a character, whatever the column's set.
+  EXPECT_EQ(Column("V")->SliceSize(), (40 + 2) * 2);
+  EXPECT_EQ(Column("U")->SliceSize(), (24 + 2) * 2);
+  EXPECT_EQ(Column("C")->SliceSize(), 12 * 2);
   EXPECT_EQ(Column("N")->Scale(), 2);
   fbtest::ExpectClientError([&] { a->Bounds(2); }, fceArrayDimensionMissing, "Dimension 2 don't exist in \"ARR.A\" ");
   EXPECT_THROW(a->Bounds(-1), EFIBClientError);
   EXPECT_THROW(Column("NOPE"), EFIBInterBaseError);
+  Connect("WIN1251");
+  EXPECT_EQ(Column("V")->SliceSize(), 12 * 2);  // 10 bytes and the length word
+  EXPECT_EQ(Column("U")->SliceSize(), (24 + 2) * 2);  // the column's own bytes are more
 }
 
 TEST_F(pFIBArrayTest, IntegerMatrixComesBackWithItsBounds) {
@@ -77,6 +85,10 @@ TEST_F(pFIBArrayTest, IntegerMatrixComesBackWithItsBounds) {
 TEST_F(pFIBArrayTest, ElementTypesRoundTrip) {
   const TDateTime day = EncodeDate(2024, 2, 29);
   const TDateTime moment = day + EncodeTime(13, 45, 30, 250);
+  // The server's 1/10000 s, up to the last one of a day and of the calendar.
+  const TDateTime fineTime = (13 * 36000000 + 45 * 600000 + 30 * 10000 + 7891) / 864000000.0;
+  const TDateTime lastTime = 863999999 / 864000000.0;
+  const TDateTime fine = day + fineTime, last = EncodeDate(9999, 12, 31) + lastTime;
   struct Case {
     const char* column;
     Variant first, second;
@@ -94,6 +106,9 @@ TEST_F(pFIBArrayTest, ElementTypesRoundTrip) {
       {"TM", VarFromDateTime(EncodeTime(23, 59, 59, 999)), Variant(0.5), VarFromDateTime(EncodeTime(23, 59, 59, 999)),
        VarFromDateTime(0.5)},
       {"TS", VarFromDateTime(moment), VarFromDateTime(-1.25), VarFromDateTime(moment), VarFromDateTime(-1.25)},
+      {"TS", VarFromDateTime(fine), VarFromDateTime(last), VarFromDateTime(fine), VarFromDateTime(last)},
+      {"TM", VarFromDateTime(lastTime), VarFromDateTime(fineTime), VarFromDateTime(lastTime),
+       VarFromDateTime(fineTime)},
   };
   for (const Case& c : cases) {
     auto column = Column(c.column);
@@ -123,6 +138,30 @@ TEST_F(pFIBArrayTest, TextElementsOfEveryLength) {
   const Variant fixed = RoundTrip("C", VarArrayOf({"ab", "xyz"}));
   EXPECT_EQ(VarArrayGet(fixed, 1).AsString(), "ab ");
   EXPECT_EQ(VarArrayGet(fixed, 2).AsString(), "xyz");
+}
+
+TEST_F(pFIBArrayTest, SingleByteColumnsOverAUnicodeAttachment) {
+  // Written over a NONE attachment, read over UTF8: the engine widens every
+  // element to the attachment's four bytes a character.
+  for (const char* name : {"X", "Y"}) {
+    Connect("NONE");
+    RoundTrip(name, VarArrayOf({"ab", String(name) == "X" ? "abcde" : "xyz"}));
+    Connect("UTF8");
+    const ISC_QUAD id = fbtest::RunQuadStatement(db_, tr_, String("select ") + name + " from ARR where ID = ?", 1);
+    const Variant back = Column(name)->GetArrayValues(id, db_->HandlePtr(), tr_->HandlePtr());
+    EXPECT_EQ(TrimRight(VarArrayGet(back, 1).AsString()), "ab") << name;
+    EXPECT_EQ(VarArrayGet(back, 2).AsString().substr(0, 3), String(name) == "X" ? "abc" : "xyz");
+  }
+  EXPECT_EQ(VarArrayGet(RoundTrip("X", VarArrayOf({"", "edcba"})), 2).AsString(), "edcba");
+  // Cyrillic of a WIN1251 column, two bytes a character in UTF8.
+  const Variant cyr = RoundTrip("V", VarArrayOf({"Жёлтый", "0123456789"}));
+  EXPECT_EQ(VarArrayGet(cyr, 1).AsString(), "Жёлтый");
+  EXPECT_EQ(VarArrayGet(cyr, 2).AsString(), "0123456789");
+  // More characters than the column holds: the server refuses.
+  Variant longer = VarArrayCreate({1, 1}, varVariant);
+  VarArrayPut(longer, Variant("abcdef"), 1);
+  ISC_QUAD none{0, 0};
+  EXPECT_THROW(Column("X")->PutArray(longer, none, db_->HandlePtr(), tr_->HandlePtr()), EFIBInterBaseError);
 }
 
 TEST_F(pFIBArrayTest, ValuesOfOtherShapesFillTheSliceInOrder) {

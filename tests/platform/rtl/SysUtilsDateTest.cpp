@@ -61,8 +61,8 @@ TEST(SysUtilsDate, EncodeDecode) {
   EXPECT_EQ((std::array<Word, 7>{y, m, d, h, n, s, ms}), (std::array<Word, 7>{1899, 12, 29, 6, 0, 0, 0}));
   DecodeDateTime(At(2003, 2, 5, 14, 7, 9, 45), y, m, d, h, n, s, ms);
   EXPECT_EQ((std::array<Word, 7>{y, m, d, h, n, s, ms}), (std::array<Word, 7>{2003, 2, 5, 14, 7, 9, 45}));
-  DecodeTime(0.99999999999, h, n, s, ms);  // rounds to the millisecond
-  EXPECT_EQ(h + n + s + ms, 0);
+  DecodeTime(0.99999999999, h, n, s, ms);  // rounds to the millisecond, within the day
+  EXPECT_EQ((std::array<Word, 4>{h, n, s, ms}), (std::array<Word, 4>{23, 59, 59, 999}));
   EXPECT_THROW(DecodeDate(1e10, y, m, d), EConvertError);
   EXPECT_THROW(DecodeDate(std::nan(""), y, m, d), EConvertError);
 }
@@ -90,9 +90,18 @@ TEST(SysUtilsDate, CalendarHelpers) {
   EXPECT_EQ(ts.Date, DateDelta - 1);
   EXPECT_EQ(ts.Time, 6 * 3600000);
   EXPECT_EQ(TimeStampToDateTime(ts), -1.25);
+  // The time of day rounds within its day: no wrap to midnight, no day past
+  // the end of the calendar.
   ts = DateTimeToTimeStamp(0.9999999999);
-  EXPECT_EQ(ts.Date, DateDelta + 1);
-  EXPECT_EQ(ts.Time, 0);
+  EXPECT_EQ(ts.Date, DateDelta);
+  EXPECT_EQ(ts.Time, MSecsPerDay - 1);
+  ts = DateTimeToTimeStamp(-1.9999999999);
+  EXPECT_EQ(ts.Date, DateDelta - 1);
+  EXPECT_EQ(ts.Time, MSecsPerDay - 1);
+  ts = DateTimeToTimeStamp(At(9999, 12, 31) + 863999999 / 864000000.0);
+  EXPECT_EQ(ts.Date, 3652059);
+  EXPECT_EQ(ts.Time, MSecsPerDay - 1);
+  EXPECT_EQ(DateTimeToTimeStamp(0.5 + 1234.0 / 864000000.0).Time, 43200123);
   EXPECT_EQ(TimeStampToDateTime({43200000, DateDelta + 2}), 2.5);
   EXPECT_THROW(TimeStampToDateTime({-1, DateDelta}), EConvertError);
   EXPECT_THROW(TimeStampToDateTime({0, 0}), EConvertError);
