@@ -3,14 +3,23 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/gui/GuiInternal.h"
+#include "platform/rtl/Threads.h"
 
 struct HWND__ {
   uintptr_t id;
@@ -24,9 +33,12 @@ struct Window {
   TTimerService* service = nullptr;       // the service the timers run on
 };
 
+// Changed on the main thread only, under the lock, which other threads take
+// to look a handle up.
 struct Windows {
   std::unordered_map<HWND, std::unique_ptr<Window>> items;
   uintptr_t next = 1;
+  std::mutex lock;
 };
 
 Windows& Table() {
@@ -59,29 +71,72 @@ class PostedMessage : public QEvent {
   TMessage msg;
 };
 
+// Messages posted by other threads wait here. The posting thread wakes the
+// main thread through an eventfd that a socket notifier of the receiver
+// watches (no Qt object crosses threads; the lock orders every access).
+struct CrossThreadQueue {
+  std::mutex lock;
+  std::vector<std::pair<HWND, TMessage>> items;
+  bool wake_posted = false;
+  // One descriptor for the life of the process: a poster may still write to
+  // it while the application object goes away.
+  int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+};
+
+CrossThreadQueue& Posted() {
+  static CrossThreadQueue q;
+  return q;
+}
+
+void DeliverPosted(HWND wnd, TMessage& m) {
+  try {
+    Deliver(wnd, m);
+  } catch (...) {
+    HandleEventException(nullptr);
+  }
+}
+
+// Main thread: runs the messages other threads posted.
+void DeliverCrossThread() {
+  CrossThreadQueue& q = Posted();
+  uint64_t count = 0;
+  ssize_t got = read(q.fd, &count, sizeof count);
+  (void)got;
+  std::vector<std::pair<HWND, TMessage>> items;
+  {
+    std::lock_guard lock(q.lock);
+    items.swap(q.items);
+    q.wake_posted = false;
+  }
+  for (auto& [wnd, msg] : items) DeliverPosted(wnd, msg);
+}
+
 class Receiver : public QObject {
  public:
   bool event(QEvent* e) override {
     if (e->type() != PostedMessage::Kind()) return QObject::event(e);
     auto* pm = static_cast<PostedMessage*>(e);
-    try {
-      Deliver(pm->wnd, pm->msg);
-    } catch (...) {
-      HandleEventException(nullptr);
-    }
+    DeliverPosted(pm->wnd, pm->msg);
     return true;
   }
 };
 
+std::atomic<Receiver*> g_receiver{nullptr};
+
+// Made on the main thread; gone with the application object.
 Receiver* TheReceiver() {
-  static Receiver* r = nullptr;
-  if (r == nullptr) {
+  if (g_receiver.load() == nullptr) {
     EnsureGuiApplication();
-    r = new Receiver;
-    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { r = nullptr; });
+    auto* r = new Receiver;
+    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { g_receiver.store(nullptr); });
     r->setParent(QCoreApplication::instance());
+    if (Posted().fd >= 0) {
+      auto* notifier = new QSocketNotifier(Posted().fd, QSocketNotifier::Read, r);
+      QObject::connect(notifier, &QSocketNotifier::activated, [] { DeliverCrossThread(); });
+    }
+    g_receiver.store(r);
   }
-  return r;
+  return g_receiver.load();
 }
 
 class QtTimerService : public TTimerService {
@@ -135,16 +190,24 @@ HWND AllocateHWnd(TWndMethod Method) {
   auto* wnd = reinterpret_cast<HWND>(t.next++);
   auto w = std::make_unique<Window>();
   w->proc = std::move(Method);
-  t.items[wnd] = std::move(w);
+  {
+    std::lock_guard lock(t.lock);
+    t.items[wnd] = std::move(w);
+  }
+  if (GuiApplicationExists()) TheReceiver();  // ready for posts from other threads
   return wnd;
 }
 
 void DeallocateHWnd(HWND Wnd) {
-  auto& items = Table().items;
-  auto it = items.find(Wnd);
-  if (it == items.end()) return;
-  std::unique_ptr<Window> w = std::move(it->second);
-  items.erase(it);
+  std::unique_ptr<Window> w;
+  {
+    Windows& t = Table();
+    std::lock_guard lock(t.lock);
+    auto it = t.items.find(Wnd);
+    if (it == t.items.end()) return;
+    w = std::move(it->second);
+    t.items.erase(it);
+  }
   if (w->service != nullptr) StopTimers(w.get());
 }
 
@@ -157,6 +220,26 @@ LRESULT SendMessage(HWND Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 bool PostMessage(HWND Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
+  if (!IsMainThread()) {
+    {
+      Windows& t = Table();
+      std::lock_guard lock(t.lock);
+      if (g_receiver.load() == nullptr || Posted().fd < 0 || !t.items.contains(Wnd)) return false;
+    }
+    CrossThreadQueue& q = Posted();
+    bool wake = false;
+    {
+      std::lock_guard lock(q.lock);
+      q.items.emplace_back(Wnd, TMessage{Msg, WParam, LParam, 0});
+      wake = !std::exchange(q.wake_posted, true);
+    }
+    if (wake) {
+      uint64_t one = 1;
+      ssize_t written = write(q.fd, &one, sizeof one);
+      (void)written;
+    }
+    return true;
+  }
   if (Find(Wnd) == nullptr) return false;
   QCoreApplication::postEvent(TheReceiver(), new PostedMessage(Wnd, TMessage{Msg, WParam, LParam, 0}));
   return true;

@@ -6,6 +6,9 @@
 // result (0 for an unknown handle); PostMessage queues the message through
 // the Qt event loop (delivered by the loop or Application->ProcessMessages;
 // dropped when the handle is gone by then). Unhandled messages answer 0.
+// PostMessage alone may be called from any thread, for a handle allocated
+// while the Qt application existed (false otherwise); the message is
+// delivered on the main thread. Everything else runs on the main thread.
 //
 // Window timers (SetTimer/KillTimer) deliver WM_TIMER (WParam = timer id) to
 // the handle's procedure every interval; the first tick comes one interval

@@ -1,0 +1,175 @@
+#include "platform/gui/Menus.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPoint>
+
+#include <algorithm>
+
+#include "platform/gui/Controls.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/rtl/UnitInit.h"
+
+namespace {
+
+QString ToQ(const String& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Fills Menu with the visible items below Parent; false when none is visible.
+bool FillMenu(QMenu* menu, TMenuItem* parent) {
+  bool any = false;
+  for (int i = 0; i < parent->Count(); ++i) {
+    TMenuItem* item = parent->Items(i);
+    if (!item->Visible()) continue;
+    any = true;
+    if (item->Caption() == "-") {
+      menu->addSeparator();
+    } else if (item->Count() > 0) {
+      QMenu* sub = menu->addMenu(ToQ(item->Caption()));
+      sub->setEnabled(item->Enabled());
+      FillMenu(sub, item);
+    } else {
+      QAction* action = menu->addAction(ToQ(item->Caption()));
+      action->setEnabled(item->Enabled());
+      // The menu is rebuilt whenever items come or go, so Item outlives it.
+      QObject::connect(action, &QAction::triggered, [item] {
+        TEventScope scope;
+        try {
+          item->Click();
+        } catch (...) {
+          HandleEventException(item);
+        }
+      });
+    }
+  }
+  return any;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TMenuItem
+
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
+
+TMenuItem::~TMenuItem() {
+  if (parent_ != nullptr) parent_->Remove(this);
+  while (!items_.empty()) delete items_.back();
+}
+
+void TMenuItem::Click() {
+  if (enabled_) on_click_(this);
+}
+
+TMenuItem* TMenuItem::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) throw EMenuError("Menu index out of range");
+  return items_[static_cast<size_t>(Index)];
+}
+
+int TMenuItem::MenuIndex() const { return parent_ == nullptr ? -1 : parent_->IndexOf(this); }
+
+int TMenuItem::IndexOf(const TMenuItem* Item) const {
+  auto it = std::find(items_.begin(), items_.end(), Item);
+  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void TMenuItem::Add(TMenuItem* Item) { Insert(Count(), Item); }
+
+void TMenuItem::Insert(int Index, TMenuItem* Item) {
+  if (Item == nullptr) return;
+  if (Item->parent_ == this) throw EMenuError("Menu inserted twice");
+  if (Index < 0 || Index > Count()) throw EMenuError("Menu index out of range");
+  for (TMenuItem* p = this; p != nullptr; p = p->parent_) {
+    if (p == Item) throw EMenuError("Menu inserted twice");
+  }
+  if (Item->parent_ != nullptr) Item->parent_->Remove(Item);
+  items_.insert(items_.begin() + Index, Item);
+  Item->parent_ = this;
+  ItemsChanged();
+}
+
+void TMenuItem::Remove(TMenuItem* Item) {
+  auto it = std::find(items_.begin(), items_.end(), Item);
+  if (it == items_.end()) throw EMenuError("Sub-menu is not in menu");
+  items_.erase(it);
+  Item->parent_ = nullptr;
+  ItemsChanged();
+}
+
+void TMenuItem::Clear() {
+  while (!items_.empty()) delete items_.back();
+}
+
+void TMenuItem::ItemsChanged() {
+  const TMenuItem* root = this;
+  while (root->parent_ != nullptr) root = root->parent_;
+  if (root->menu_ != nullptr) root->menu_->CloseMenu();
+}
+
+// ---------------------------------------------------------------------------
+// TPopupMenu
+
+TPopupMenu::TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {
+  items_ = new TMenuItem(nullptr);
+  items_->menu_ = this;
+}
+
+TPopupMenu::~TPopupMenu() {
+  CloseMenu();
+  items_->menu_ = nullptr;
+  delete items_;
+}
+
+void TPopupMenu::SetPopupComponent(TComponent* Value) {
+  if (Value == popup_component_) return;
+  if (popup_component_ != nullptr) popup_component_->RemoveFreeNotification(this);
+  popup_component_ = Value;
+  if (Value != nullptr) Value->FreeNotification(this);
+}
+
+void TPopupMenu::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == popup_component_) popup_component_ = nullptr;
+}
+
+void TPopupMenu::CloseMenu() {
+  QMenu* menu = shown_;
+  shown_ = nullptr;
+  DisposeWidget(menu);
+}
+
+void TPopupMenu::Popup(int X, int Y) {
+  popup_point_ = {X, Y};
+  on_popup_(this);
+  CloseMenu();
+  EnsureGuiApplication();
+  auto* menu = new QMenu;
+  if (!FillMenu(menu, items_)) {
+    delete menu;
+    return;
+  }
+  shown_ = menu;
+  int width = menu->sizeHint().width();
+  int left = alignment_ == paRight ? X - width : alignment_ == paCenter ? X - width / 2 : X;
+  menu->popup(QPoint(left, Y));
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+void InitMenus() {
+  RegisterClass<TMenuItem, TComponent>("TMenuItem")
+      .Prop("Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
+      .Prop("Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled, true)
+      .Prop("Visible", &TMenuItem::Visible, &TMenuItem::SetVisible, true)
+      .Event("OnClick", &TMenuItem::OnClick, &TMenuItem::SetOnClick);
+  RegisterClass<TPopupMenu, TComponent>("TPopupMenu")
+      .Prop("Alignment", &TPopupMenu::Alignment, &TPopupMenu::SetAlignment, paLeft)
+      .Event("OnPopup", &TPopupMenu::OnPopup, &TPopupMenu::SetOnPopup);
+}
+
+constexpr const TUnit* kUses[] = {&unit_Controls};
+
+}  // namespace
+
+constinit const TUnit unit_Menus("Menus", kUses, InitMenus, nullptr);

@@ -1,0 +1,116 @@
+// Menu items and popup menus.
+//
+// A TMenuItem holds a caption ("-" draws a separator; "&" marks the
+// accelerator, "&&" is a literal "&"), Enabled, Visible, OnClick and its
+// sub-items. An item added to a parent item is freed by it; deleting an item
+// removes it from its parent. A TPopupMenu owns its root item (Items()).
+//
+// Popup(X, Y) shows the menu at a screen point and returns at once (the
+// window system's menu is modal only to the user): the menu's left edge at X
+// (paLeft), its right edge (paRight) or its middle (paCenter), its top at Y.
+// A chosen item's Click runs from the event loop, after the menu has closed;
+// an exception from it goes to Application->HandleException. The menu shown
+// (a QMenu) is made afresh by each Popup from the items as they are then;
+// adding or removing items closes a menu that is showing.
+//
+// Thin: no main menus, images, shortcuts, radio groups, owner drawing or
+// merging; menu items are not read nested from form resources.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/gui/Types.h"
+#include "platform/rtl/Component.h"
+#include "platform/rtl/Events.h"
+#include "platform/rtl/TypInfo.h"
+
+class QMenu;
+class TPopupMenu;
+
+class TMenuItem : public TComponent {
+ public:
+  explicit TMenuItem(TComponent* AOwner);
+  ~TMenuItem() override;
+
+  const String& Caption() const { return caption_; }
+  void SetCaption(const String& Value) { caption_ = Value; }
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool Value) { enabled_ = Value; }
+  bool Visible() const { return visible_; }
+  void SetVisible(bool Value) { visible_ = Value; }
+  const TNotifyEvent& OnClick() const { return on_click_; }
+  void SetOnClick(TNotifyEvent Value) { on_click_ = std::move(Value); }
+  // Runs OnClick (when enabled).
+  virtual void Click();
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  TMenuItem* Items(int Index) const;
+  TMenuItem* Parent() const { return parent_; }
+  // Position in the parent, -1 without one.
+  int MenuIndex() const;
+  int IndexOf(const TMenuItem* Item) const;
+  // Adds Item at the end (Insert: before Index); an item already in another
+  // parent is moved. Raises EMenuError "Menu inserted twice" for an item
+  // already here and "Menu index out of range" for a bad Index.
+  void Add(TMenuItem* Item);
+  void Insert(int Index, TMenuItem* Item);
+  // Takes Item out without freeing it ("Sub-menu is not in menu" if absent).
+  void Remove(TMenuItem* Item);
+  // Frees every sub-item.
+  void Clear();
+
+ private:
+  friend class TPopupMenu;
+  void ItemsChanged();
+
+  String caption_;
+  bool enabled_ = true;
+  bool visible_ = true;
+  TNotifyEvent on_click_;
+  std::vector<TMenuItem*> items_;
+  TMenuItem* parent_ = nullptr;
+  TPopupMenu* menu_ = nullptr;  // set on a popup menu's root item
+};
+
+RTL_ENUM(TPopupAlignment, paLeft, paRight, paCenter);
+
+class TPopupMenu : public TComponent {
+ public:
+  explicit TPopupMenu(TComponent* AOwner);
+  ~TPopupMenu() override;
+
+  TMenuItem* Items() const { return items_; }
+  TPopupAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TPopupAlignment Value) { alignment_ = Value; }
+  // The component the menu was popped up for (kept valid by free notification).
+  TComponent* PopupComponent() const { return popup_component_; }
+  void SetPopupComponent(TComponent* Value);
+  // The screen point of the last Popup.
+  TPoint PopupPoint() const { return popup_point_; }
+  const TNotifyEvent& OnPopup() const { return on_popup_; }
+  void SetOnPopup(TNotifyEvent Value) { on_popup_ = std::move(Value); }
+
+  // Runs OnPopup, then shows the menu at a screen point (nothing when no
+  // item is visible).
+  virtual void Popup(int X, int Y);
+  // Closes the menu if it is showing.
+  void CloseMenu();
+
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  friend class TMenuItem;
+
+  TMenuItem* items_ = nullptr;
+  TPopupAlignment alignment_ = paLeft;
+  TComponent* popup_component_ = nullptr;
+  TPoint popup_point_{};
+  TNotifyEvent on_popup_;
+  QMenu* shown_ = nullptr;
+};
+
+RTL_DECLARE_EXCEPTION(EMenuError, Exception);
+
+class TUnit;
+extern const TUnit unit_Menus;

@@ -1,0 +1,132 @@
+#include "platform/gui/Menus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+
+#include <memory>
+
+#include "tests/platform/gui/GuiFixture.h"
+
+namespace {
+
+class MenusTest : public GuiTest {
+ protected:
+  static void SetUpTestSuite() {
+    GuiTest::SetUpTestSuite();
+    InitializeUnits({&unit_Menus});
+  }
+};
+
+TMenuItem* AddItem(TPopupMenu* menu, const String& caption, std::vector<String>* clicks = nullptr) {
+  auto* item = new TMenuItem(menu);
+  item->SetCaption(caption);
+  if (clicks != nullptr) {
+    item->SetOnClick([clicks, caption](TObject* sender) {
+      EXPECT_EQ(static_cast<TMenuItem*>(sender)->Caption(), caption);
+      clicks->push_back(caption);
+    });
+  }
+  menu->Items()->Add(item);
+  return item;
+}
+
+QMenu* ShownMenu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+
+}  // namespace
+
+TEST_F(MenusTest, ItemsFormATree) {
+  std::unique_ptr<TComponent> owner(new TComponent(nullptr));
+  auto* menu = new TPopupMenu(owner.get());
+  TMenuItem* a = AddItem(menu, "a");
+  TMenuItem* c = AddItem(menu, "c");
+  auto* b = new TMenuItem(menu);
+  menu->Items()->Insert(1, b);
+  EXPECT_EQ(b->MenuIndex(), 1);
+  EXPECT_EQ(c->MenuIndex(), 2);
+  EXPECT_EQ(a->Parent(), menu->Items());
+  EXPECT_THROW(menu->Items()->Add(a), EMenuError);
+  EXPECT_THROW(menu->Items()->Insert(9, new TMenuItem(menu)), EMenuError);
+  EXPECT_THROW(a->Add(menu->Items()), EMenuError);  // no cycles
+
+  c->Add(b);  // moves b below c
+  EXPECT_EQ(menu->Items()->Count(), 2);
+  EXPECT_EQ(c->Items(0), b);
+  delete c;  // frees b with it
+  EXPECT_EQ(menu->Items()->Count(), 1);
+  EXPECT_THROW(menu->Items()->Remove(new TMenuItem(menu)), EMenuError);  // not in the menu
+  owner.reset();  // frees the menu and the items it owns
+}
+
+TEST_F(MenusTest, PopupShowsTheItemsAlignedAtThePoint) {
+  std::vector<String> clicks;
+  std::unique_ptr<TPopupMenu> menu(new TPopupMenu(nullptr));
+  AddItem(menu.get(), "first", &clicks);
+  AddItem(menu.get(), "-");
+  TMenuItem* off = AddItem(menu.get(), "off", &clicks);
+  off->SetEnabled(false);
+  AddItem(menu.get(), "hidden")->SetVisible(false);
+  std::unique_ptr<TComponent> target(new TComponent(nullptr));
+  menu->SetPopupComponent(target.get());
+  int popups = 0;
+  menu->SetOnPopup([&](TObject*) { ++popups; });
+
+  for (TPopupAlignment alignment : {paLeft, paRight, paCenter}) {
+    menu->SetAlignment(alignment);
+    menu->Popup(400, 300);
+    Application->ProcessMessages();
+    QMenu* shown = ShownMenu();
+    ASSERT_NE(shown, nullptr);
+    QList<QAction*> actions = shown->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0]->text(), "first");
+    EXPECT_TRUE(actions[1]->isSeparator());
+    EXPECT_FALSE(actions[2]->isEnabled());
+    int w = shown->width();
+    int expected = alignment == paLeft ? 400 : alignment == paRight ? 400 - w : 400 - w / 2;
+    EXPECT_NEAR(shown->x(), expected, 1) << GetEnumName(alignment);
+    EXPECT_EQ(shown->y(), 300);
+  }
+  EXPECT_EQ(popups, 3);
+  EXPECT_EQ(menu->PopupPoint(), Point(400, 300));
+
+  ShownMenu()->actions()[0]->trigger();
+  Application->ProcessMessages();
+  EXPECT_EQ(clicks, (std::vector<String>{"first"}));
+  off->Click();  // disabled: nothing
+  EXPECT_EQ(clicks.size(), 1u);
+
+  target.reset();
+  EXPECT_EQ(menu->PopupComponent(), nullptr);
+}
+
+TEST_F(MenusTest, ClickHandlerMayFreeTheMenu) {
+  TPopupMenu* menu = new TPopupMenu(nullptr);
+  auto* item = AddItem(menu, "close");
+  bool ran = false;
+  item->SetOnClick([&](TObject*) {
+    ran = true;
+    delete menu;
+  });
+  menu->Popup(10, 10);
+  Application->ProcessMessages();
+  ASSERT_NE(ShownMenu(), nullptr);
+  ShownMenu()->actions()[0]->trigger();
+  Application->ProcessMessages();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(ShownMenu(), nullptr);
+}
+
+TEST_F(MenusTest, ChangingItemsClosesTheShownMenu) {
+  std::unique_ptr<TPopupMenu> menu(new TPopupMenu(nullptr));
+  TMenuItem* item = AddItem(menu.get(), "x");
+  menu->Popup(10, 10);
+  Application->ProcessMessages();
+  ASSERT_NE(ShownMenu(), nullptr);
+  delete item;
+  Application->ProcessMessages();
+  EXPECT_EQ(ShownMenu(), nullptr);
+  menu->Popup(10, 10);  // nothing visible: nothing shown
+  Application->ProcessMessages();
+  EXPECT_EQ(ShownMenu(), nullptr);
+}
