@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need
-# (only those that are missing). Run as root or with sudo available.
+# install-deps.sh [PACKAGE...]: installs the Debian packages the build, the
+# program and the tests need, plus the given ones (only those that are
+# missing). Run as root or with sudo available.
 set -euo pipefail
+# shellcheck source=lib/as-root.sh
+source "$(dirname "$0")/lib/as-root.sh"
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config
@@ -11,27 +14,20 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth fonts-dejavu-core
+  "$@"
 )
 
+# One query for all: a line "NAME STATUS" per known package (unknown ones
+# only make dpkg-query complain and fail).
+installed=" $(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null |
+  awk '$2 == "install" && $3 == "ok" && $4 == "installed" { printf "%s ", $1 }' || true)"
 missing=()
 for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  case "$installed" in *" $p "*) ;; *) missing+=("$p") ;; esac
 done
-
-# as_root CMD...: runs CMD as root (directly when we are root, else through
-# sudo), with a non-interactive package front end either way.
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then
-    env DEBIAN_FRONTEND=noninteractive "$@"
-  else
-    sudo env DEBIAN_FRONTEND=noninteractive "$@"
-  fi
-}
 
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  as_root apt-get update -qq
-  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

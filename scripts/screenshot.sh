@@ -6,17 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-/tmp/procview.png}"
 
-missing=()
-command -v Xvfb >/dev/null || missing+=(xvfb)
-command -v xwd >/dev/null || missing+=(x11-apps)
-command -v pnmtopng >/dev/null || missing+=(netpbm)
-if ((${#missing[@]})); then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO -E apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-scripts/install-deps.sh
+# Xvfb comes with the base packages; xwd and the PNM tools are extra.
+scripts/install-deps.sh x11-apps netpbm
 scripts/build.sh build-shot -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 
 display=":$((90 + RANDOM % 100))"

@@ -3,16 +3,16 @@
 # server, after setting the SYSDBA password through the embedded engine while
 # the server is stopped. Does nothing when the server already answers.
 set -euo pipefail
+# shellcheck source=lib/as-root.sh
+source "$(dirname "$0")/lib/as-root.sh"
 
 if (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
   exit 0
 fi
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 security=/var/lib/firebird/3.0/system/security3.fdb
 echo "create or alter user SYSDBA password 'masterkey' using plugin Srp; commit;" |
-  $SUDO isql-fb -q -user SYSDBA "$security" >/dev/null
-$SUDO /usr/sbin/fbguard -daemon -forever
+  as_root isql-fb -q -user SYSDBA "$security" >/dev/null
+as_root /usr/sbin/fbguard -daemon -forever
 for _ in $(seq 1 50); do
   if (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then exit 0; fi
   sleep 0.2

@@ -3,7 +3,8 @@
 //
 //   fibmonitor [--prefix P] [--kinds LIST] [--records] [--limit N] [--time MS]
 //
-//   --prefix P     object-name prefix (default "FIB.SQL.MONITOR.")
+//   --prefix P     object-name prefix (default "FIB.SQL.MONITOR."; the
+//                  objects are the user's own, see FIBSQLMonitor.h)
 //   --kinds LIST   comma-separated kinds wanted: prepare, execute, fetch,
 //                  connect, transaction, or all (default) or none; service
 //                  texts come to every reader
@@ -119,7 +120,7 @@ class TReader {
     Attach();
     if (options_.records) std::fputs("attached\n", stdout);
     else
-      std::fprintf(stderr, "fibmonitor: attached to %sSharedMem\n", options_.prefix.c_str());
+      std::fprintf(stderr, "fibmonitor: attached to %s\n", NamedObjectPath(options_.prefix + "SharedMem").c_str());
     std::fflush(stdout);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.time_ms);
     long chunks = 0;

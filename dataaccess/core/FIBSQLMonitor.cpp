@@ -63,13 +63,6 @@ void InitMonitorIPC() {
     RaiseSharedResourceError(e.ErrorCode());
   }
   TMonitorBlock& block = channel->Block();
-  if (channel->Created()) {
-    for (auto counter : {TMonitorBlock::ReaderCount, TMonitorBlock::ReadersPending, TMonitorBlock::PrepareReaders,
-                         TMonitorBlock::ExecuteReaders, TMonitorBlock::FetchReaders, TMonitorBlock::ConnectReaders,
-                         TMonitorBlock::TransactionReaders})
-      block.Counter(counter).store(0);
-    block.SetChunkLength(0);
-  }
   for (auto counter : {TMonitorBlock::ReaderCount, TMonitorBlock::ReadersPending}) {
     Integer seen = block.Get(counter);
     while (seen < 0 && !block.Counter(counter).compare_exchange_weak(seen, 0)) {
@@ -548,6 +541,13 @@ void TMonitorWriterThread::MonitorHandshake() {
   // counted as gone.
   while (ch.ReadEvent().WaitFor(kHandshakeTimeout) == wrTimeout) {
     const Integer count = block.CountDown(TMonitorBlock::ReaderCount);
+    // With the last reader counted off, what the readers asked for goes too
+    // (readers attach and detach only under the mutex, held here).
+    if (count <= 0)
+      for (auto counter : {TMonitorBlock::ReadersPending, TMonitorBlock::PrepareReaders,
+                           TMonitorBlock::ExecuteReaders, TMonitorBlock::FetchReaders, TMonitorBlock::ConnectReaders,
+                           TMonitorBlock::TransactionReaders})
+        block.Counter(counter).store(0);
     if (block.Get(TMonitorBlock::ReadersPending) == count - 1 || count <= 0) ch.ReadEvent().SetEvent();
   }
   // 2. The chunk is there. The readiness is used up with it, so that a reader

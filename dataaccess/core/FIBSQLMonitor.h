@@ -17,6 +17,18 @@
 //   <prefix>ReadFinishedEvent   the readers have read the chunk
 // The readers keep the counters of the block: how many are attached, how
 // many still read the current chunk, and per kind how many want its texts.
+//
+// The objects are per user: the platform adds the user's id to each name
+// ("<prefix>SharedMem.uid1000" in /dev/shm, see platform/os/NamedObjects.h)
+// and opens only objects that belong to the user and to nobody else (texts
+// carry parameter values). Each user's programs and monitors meet on a
+// channel of their own, which no other user's objects can disable.
+// The channel lives while a process has it open: once every writer and
+// reader has ended, even killed, the next one finds it afresh (a block with
+// zero counters, the events in their first states), so nothing a dead peer
+// left counts any more. While a writer runs, a reader that stops answering
+// is counted off by the writer's handshake; the last one counted off takes
+// the wanted kinds and the pending readers with it.
 #pragma once
 
 #include "platform/rtl/SyncObjs.h"
@@ -128,7 +140,8 @@ class TMonitorChannel {
   TMonitorChannel(const TMonitorChannel&) = delete;
   TMonitorChannel& operator=(const TMonitorChannel&) = delete;
 
-  // True when this channel created the block.
+  // True when this channel made the block afresh (no other process had the
+  // channel open): every counter is zero.
   bool Created() const;
   TMonitorBlock& Block() { return block_; }
   TNamedMutex& Mutex() { return *mutex_; }

@@ -14,31 +14,55 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
-#include <thread>
+#include <string>
+#include <utility>
 
 namespace {
 
-// First word of an object with a header: kReady once the creator has
-// initialised it. The object's own data starts at kPayload.
-constexpr uint32_t kReady = 0x4E4F424Au;
-constexpr size_t kPayload = 8;
-// How long an opener waits for an object that another process is creating.
-constexpr auto kCompleteWait = std::chrono::milliseconds(2000);
-constexpr auto kCompletePoll = std::chrono::milliseconds(1);
-
-String ObjectPath(const String& Name) { return "/" + Name; }
+constexpr const char* kFolder = "/dev/shm";
+// Bytes of an object's file locked by its users and by its openers.
+constexpr off_t kUserByte = 0;
+constexpr off_t kOpenerByte = 1;
+// Attempts at opening a name that others create or delete meanwhile.
+constexpr int kAttempts = 10;
 
 [[noreturn]] void Fail(const char* What, const String& Name, int Code) {
   throw ENamedObjectError(String(What) + " \"" + Name + "\": " + std::strerror(Code), Code);
 }
 
-// Closes a descriptor on every path.
+// Closes a descriptor unless it is handed on.
 struct TFd {
   int fd = -1;
   ~TFd() {
     if (fd >= 0) ::close(fd);
   }
+  int Release() { return std::exchange(fd, -1); }
 };
+
+// Unmaps unless handed on.
+struct TMap {
+  void* memory = nullptr;
+  size_t size = 0;
+  ~TMap() {
+    if (memory != nullptr) ::munmap(memory, size);
+  }
+  void* Release() { return std::exchange(memory, nullptr); }
+};
+
+// Takes (F_RDLCK, F_WRLCK) or drops (F_UNLCK) the open-file-description lock
+// on one byte; Wait blocks until it is granted. 0 or the error number
+// (EAGAIN: held by another).
+int LockByte(int Fd, short Type, off_t Byte, bool Wait) {
+  struct flock lock {};
+  lock.l_type = Type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = Byte;
+  lock.l_len = 1;
+  while (::fcntl(Fd, Wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) != 0) {
+    if (errno != EINTR) return errno == EACCES ? EAGAIN : errno;
+  }
+  return 0;
+}
 
 // Another user's object, or one that others may read, is not ours to use.
 void CheckPrivate(int fd, const String& Name) {
@@ -47,22 +71,20 @@ void CheckPrivate(int fd, const String& Name) {
   if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) Fail("Refusing shared object", Name, EACCES);
 }
 
-// Waits until the object has reached Size bytes (its creator sets the size
-// right after creating it).
-void WaitForSize(int fd, size_t Size, const String& Name) {
-  const auto deadline = std::chrono::steady_clock::now() + kCompleteWait;
-  for (;;) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) Fail("Cannot inspect shared object", Name, errno);
-    if (static_cast<size_t>(st.st_size) >= Size) return;
-    if (std::chrono::steady_clock::now() >= deadline) Fail("Incomplete shared object", Name, ETIMEDOUT);
-    std::this_thread::sleep_for(kCompletePoll);
-  }
+// True while Path names the file open as Fd.
+bool StillNamed(int Fd, const String& Path) {
+  struct stat named {}, open {};
+  return ::stat(Path.c_str(), &named) == 0 && ::fstat(Fd, &open) == 0 && named.st_dev == open.st_dev &&
+         named.st_ino == open.st_ino;
+}
+
+void* MapFile(int Fd, size_t Size, const String& Name) {
+  void* memory = ::mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_SHARED, Fd, 0);
+  if (memory == MAP_FAILED) Fail("Cannot map shared object", Name, errno);
+  return memory;
 }
 
 std::atomic_ref<uint32_t> SharedWord(void* Address) { return std::atomic_ref<uint32_t>(*static_cast<uint32_t*>(Address)); }
-
-void* Payload(const TNamedMapping& Mapping) { return static_cast<char*>(Mapping.Memory()) + kPayload; }
 
 // The mutex and who holds it how often: written only by the holder, so a
 // thread can tell whether it holds the mutex before it releases it.
@@ -72,7 +94,7 @@ struct TMutexState {
   uint32_t depth;
 };
 
-TMutexState& MutexOf(const TNamedMapping& Mapping) { return *static_cast<TMutexState*>(Payload(Mapping)); }
+TMutexState& MutexOf(const TNamedMapping& Mapping) { return *static_cast<TMutexState*>(Mapping.Memory()); }
 
 uint32_t Self() { return static_cast<uint32_t>(::gettid()); }
 
@@ -94,71 +116,80 @@ timespec ToTimespec(std::chrono::nanoseconds Duration) {
 
 TNamedMapping::~TNamedMapping() {
   if (memory_ != nullptr) ::munmap(memory_, size_);
+  if (fd_ >= 0) ::close(fd_);  // drops the user lock
 }
 
-void TNamedMapping::Open(const String& Name, size_t Size, const std::function<void(void*)>& Initialize) {
+// A name is opened, or, when there is none, an unnamed file is built and
+// linked under it (another process may link its own first: then that one is
+// opened). An existing file is made afresh by an opener that finds no user
+// lock on it; openers take turns on the opener byte, so none of them sees it
+// half made, and a file that lost its name meanwhile is left alone.
+void TNamedMapping::Open(const String& Name, size_t Size, const std::function<void(void*)>& Start) {
   if (memory_ != nullptr) Fail("Shared object already open", Name, EBUSY);
-  if (Name.empty()) Fail("Invalid shared object name", Name, EINVAL);
-  const String path = ObjectPath(Name);
-  const bool header = static_cast<bool>(Initialize);
-  TFd file;
-  bool created = false;
-  // The name may vanish between the two opens; then try again.
-  for (int attempt = 0; attempt < 10 && file.fd < 0; ++attempt) {
-    file.fd = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (file.fd >= 0) {
+  if (Name.empty() || Name.find('/') != String::npos || Size == 0) Fail("Invalid shared object", Name, EINVAL);
+  const String path = NamedObjectPath(Name);
+  auto afresh = [&](int fd, TMap& map) {
+    map.memory = MapFile(fd, Size, Name);
+    map.size = Size;
+    if (Start) Start(map.memory);
+  };
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    TFd file{::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW)};
+    TMap map;
+    bool created = false;
+    if (file.fd < 0) {
+      if (errno != ENOENT) Fail("Cannot open shared object", Name, errno);
+      file.fd = ::open(kFolder, O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR);
+      // The mode is exact whatever the umask.
+      if (file.fd < 0 || ::fchmod(file.fd, S_IRUSR | S_IWUSR) != 0 ||
+          ::ftruncate(file.fd, static_cast<off_t>(Size)) != 0)
+        Fail("Cannot create shared object", Name, errno);
+      afresh(file.fd, map);
+      if (const int rc = LockByte(file.fd, F_RDLCK, kUserByte, false)) Fail("Cannot lock shared object", Name, rc);
+      const String self = "/proc/self/fd/" + std::to_string(file.fd);
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST) continue;  // another opener was first
+        Fail("Cannot create shared object", Name, errno);
+      }
       created = true;
-      // The mode is exact whatever the umask; the size follows at once, so
-      // an opener waits only for this short window.
-      if (::fchmod(file.fd, S_IRUSR | S_IWUSR) != 0 || ::ftruncate(file.fd, static_cast<off_t>(Size)) != 0) {
-        const int code = errno;
-        ::shm_unlink(path.c_str());
-        Fail("Cannot create shared object", Name, code);
-      }
-      break;
-    }
-    if (errno != EEXIST) Fail("Cannot create shared object", Name, errno);
-    file.fd = ::shm_open(path.c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (file.fd < 0 && errno != ENOENT) Fail("Cannot open shared object", Name, errno);
-  }
-  if (file.fd < 0) Fail("Cannot open shared object", Name, ENOENT);
-  if (!created) {
-    CheckPrivate(file.fd, Name);
-    WaitForSize(file.fd, Size, Name);
-  }
-  void* memory = ::mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_SHARED, file.fd, 0);
-  if (memory == MAP_FAILED) {
-    const int code = errno;
-    if (created) ::shm_unlink(path.c_str());
-    Fail("Cannot map shared object", Name, code);
-  }
-  if (header) {
-    if (created) {
-      try {
-        Initialize(memory);
-      } catch (...) {
-        ::munmap(memory, Size);
-        ::shm_unlink(path.c_str());
-        throw;
-      }
-      SharedWord(memory).store(kReady, std::memory_order_release);
     } else {
-      const auto deadline = std::chrono::steady_clock::now() + kCompleteWait;
-      while (SharedWord(memory).load(std::memory_order_acquire) != kReady) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-          ::munmap(memory, Size);
-          Fail("Incomplete shared object", Name, ETIMEDOUT);
-        }
-        std::this_thread::sleep_for(kCompletePoll);
+      CheckPrivate(file.fd, Name);
+      if (const int rc = LockByte(file.fd, F_WRLCK, kOpenerByte, true)) Fail("Cannot lock shared object", Name, rc);
+      if (!StillNamed(file.fd, path)) continue;  // deleted or replaced meanwhile
+      const int in_use = LockByte(file.fd, F_WRLCK, kUserByte, false);
+      if (in_use != 0 && in_use != EAGAIN) Fail("Cannot lock shared object", Name, in_use);
+      if (in_use == 0) {
+        // Nobody uses it: start afresh at the full size.
+        if (::ftruncate(file.fd, 0) != 0 || ::ftruncate(file.fd, static_cast<off_t>(Size)) != 0)
+          Fail("Cannot create shared object", Name, errno);
+        afresh(file.fd, map);
+        created = true;
+      } else {
+        struct stat st {};
+        if (::fstat(file.fd, &st) != 0) Fail("Cannot inspect shared object", Name, errno);
+        if (static_cast<size_t>(st.st_size) < Size) Fail("Shared object in use at another size", Name, EINVAL);
+        map.memory = MapFile(file.fd, Size, Name);
+        map.size = Size;
       }
+      // No other opener holds the user byte for writing now (they wait for
+      // the opener byte), so this neither waits nor fails.
+      if (const int rc = LockByte(file.fd, F_RDLCK, kUserByte, true)) Fail("Cannot lock shared object", Name, rc);
+      LockByte(file.fd, F_UNLCK, kOpenerByte, false);
     }
+    memory_ = map.Release();
+    size_ = Size;
+    fd_ = file.Release();
+    created_ = created;
+    return;
   }
-  memory_ = memory;
-  size_ = Size;
-  created_ = created;
+  Fail("Cannot open shared object", Name, EAGAIN);
 }
 
-bool DeleteNamedObject(const String& Name) { return ::shm_unlink(ObjectPath(Name).c_str()) == 0; }
+String NamedObjectPath(const String& Name) {
+  return String(kFolder) + "/" + Name + ".uid" + std::to_string(::geteuid());
+}
+
+bool DeleteNamedObject(const String& Name) { return ::unlink(NamedObjectPath(Name).c_str()) == 0; }
 
 // ---------------------------------------------------------------------------
 // TNamedSharedMemory
@@ -169,13 +200,13 @@ TNamedSharedMemory::TNamedSharedMemory(const String& Name, size_t Size) { mappin
 // TNamedMutex
 
 TNamedMutex::TNamedMutex(const String& Name) {
-  mapping_.Open(Name, kPayload + sizeof(TMutexState), [&Name](void* memory) {
+  mapping_.Open(Name, sizeof(TMutexState), [&Name](void* memory) {
     pthread_mutexattr_t attr;
     pthread_mutexattr_init(&attr);
     pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
     pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
     pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    auto* state = reinterpret_cast<TMutexState*>(static_cast<char*>(memory) + kPayload);
+    auto* state = static_cast<TMutexState*>(memory);
     const int rc = pthread_mutex_init(&state->mutex, &attr);
     pthread_mutexattr_destroy(&attr);
     if (rc != 0) Fail("Cannot initialise shared mutex", Name, rc);
@@ -234,13 +265,13 @@ void TNamedMutex::Release() {
 // followed before it woke.
 
 TNamedEvent::TNamedEvent(const String& Name, bool InitialState) {
-  mapping_.Open(Name, kPayload + sizeof(uint32_t), [InitialState](void* memory) {
-    SharedWord(static_cast<char*>(memory) + kPayload).store(InitialState ? 1u : 0u, std::memory_order_relaxed);
+  mapping_.Open(Name, sizeof(uint32_t), [InitialState](void* memory) {
+    SharedWord(memory).store(InitialState ? 1u : 0u, std::memory_order_relaxed);
   });
 }
 
 void TNamedEvent::SetEvent() {
-  auto* address = static_cast<uint32_t*>(Payload(mapping_));
+  auto* address = static_cast<uint32_t*>(mapping_.Memory());
   auto word = SharedWord(address);
   uint32_t seen = word.load(std::memory_order_relaxed);
   do {
@@ -250,11 +281,11 @@ void TNamedEvent::SetEvent() {
 }
 
 void TNamedEvent::ResetEvent() {
-  SharedWord(Payload(mapping_)).fetch_and(~1u, std::memory_order_acq_rel);
+  SharedWord(mapping_.Memory()).fetch_and(~1u, std::memory_order_acq_rel);
 }
 
 TWaitResult TNamedEvent::WaitFor(Cardinal Timeout) {
-  auto* address = static_cast<uint32_t*>(Payload(mapping_));
+  auto* address = static_cast<uint32_t*>(mapping_.Memory());
   auto word = SharedWord(address);
   uint32_t seen = word.load(std::memory_order_acquire);
   if (seen & 1u) return wrSignaled;

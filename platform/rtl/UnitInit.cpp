@@ -45,14 +45,17 @@ void InitializeUnits(std::initializer_list<const TUnit*> roots) {
   }
 }
 
-void FinalizeUnits() {
+std::vector<std::string> FinalizeUnits() {
   std::lock_guard guard(Lock());
+  std::vector<std::string> names;
   auto& units = Initialized();
   while (!units.empty()) {
     const TUnit* unit = units.back();
     units.pop_back();
+    names.emplace_back(unit->Name());
     if (unit->Final() != nullptr) unit->Final()();
   }
+  return names;
 }
 
 bool IsUnitInitialized(const TUnit& unit) {

@@ -47,8 +47,9 @@ class TUnit {
 // If an initialization throws, the units initialised so far stay initialised
 // (FinalizeUnits releases them) and the exception propagates.
 void InitializeUnits(std::initializer_list<const TUnit*> roots);
-// Runs the finalizations in reverse order of initialization.
-void FinalizeUnits();
+// Runs the finalizations in reverse order of initialization and returns the
+// names of the units finalised, in that order.
+std::vector<std::string> FinalizeUnits();
 // True once the unit's initialization has run (and it is not finalised).
 bool IsUnitInitialized(const TUnit& unit);
 // Names of the initialised units in initialization order.

@@ -378,6 +378,8 @@ TEST_F(FIBSQLMonitor, ADeadReaderCostsTheWriterOnlyItsTimeOuts) {
   // One second for the chunk it took as read, one for the next readiness.
   ASSERT_TRUE(WaitForCounter(block, TMonitorBlock::ReaderCount, 0, 5s));
   EXPECT_GT(SecondsSince(start), 1.5);
+  EXPECT_EQ(block.Get(TMonitorBlock::ExecuteReaders), 0);  // what it wanted goes with it
+  EXPECT_EQ(block.Get(TMonitorBlock::ReadersPending), 0);
   EXPECT_FALSE(MonitoringActive());
 
   const auto closing = Clock::now();
@@ -439,8 +441,7 @@ TEST_F(FIBSQLMonitor, SecondWriterLeavesTheCountersAlone) {
 
 TEST_F(FIBSQLMonitor, ChannelThatCannotBeOpenedDisablesTheHook) {
   // Left by someone else, readable by all: not ours to write parameter values into.
-  const String path = "/" + prefix_ + "SharedMem";
-  const int fd = ::shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+  const int fd = ::open(NamedObjectPath(prefix_ + "SharedMem").c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   ASSERT_GE(fd, 0);
   ::fchmod(fd, 0644);
   ::ftruncate(fd, TMonitorBlock::kSize);
@@ -455,6 +456,85 @@ TEST_F(FIBSQLMonitor, ChannelThatCannotBeOpenedDisablesTheHook) {
   hook->WriteSQLData("dropped", mdkExecute);
   EXPECT_FALSE(hook->Enabled());
   EXPECT_EQ(ThreadCount(), threads);
+}
+
+TEST_F(FIBSQLMonitor, CountersOfAKilledReaderGoWithTheLastPeer) {
+  auto peer = std::make_unique<TMonitorChannel>(prefix_);
+  EXPECT_TRUE(peer->Created());
+  TReaderProcess reader(prefix_, "execute,fetch");
+  ASSERT_TRUE(reader.WaitAttached());
+  ASSERT_TRUE(WaitForCounter(peer->Block(), TMonitorBlock::ReadersPending, 1));
+  reader.Kill();
+  const TMonitorBlock::TCounter counters[] = {TMonitorBlock::ReaderCount, TMonitorBlock::ReadersPending,
+                                              TMonitorBlock::ExecuteReaders, TMonitorBlock::FetchReaders};
+  {
+    TMonitorChannel second(prefix_);  // a peer is alive: nothing is touched
+    EXPECT_FALSE(second.Created());
+    for (auto counter : counters) EXPECT_EQ(second.Block().Get(counter), 1) << counter;
+  }
+  peer.reset();
+
+  // The next program finds the channel afresh: nobody reads, and a new
+  // reader gets its texts at once.
+  TFIBSQLMonitorHook* hook = GetMonitorHook();
+  ASSERT_TRUE(hook->Enabled());
+  EXPECT_FALSE(MonitoringActive());
+  EXPECT_FALSE(hook->KindMonitored(mdkExecute));
+  TMonitorChannel channel(prefix_);
+  for (auto counter : counters) EXPECT_EQ(channel.Block().Get(counter), 0) << counter;
+  TReaderProcess again(prefix_, "execute");
+  ASSERT_TRUE(again.WaitAttached());
+  const auto start = Clock::now();
+  hook->WriteSQLData("after the reset", mdkExecute);
+  const std::vector<TChunk> chunks = again.Chunks(1);
+  ASSERT_EQ(chunks.size(), 1u);
+  EXPECT_EQ(chunks[0].Text, Header() + "after the reset");
+  EXPECT_LT(SecondsSince(start), 0.9);  // no silent reader to count off
+  EXPECT_EQ(again.Stop(), 0);
+}
+
+// Run as a second process by HalfMadeObjectsAreMadeAfresh: starts making the
+// block, says so on its standard output and waits there to be killed.
+TEST(FIBSQLMonitorChild, HalfMakesTheBlock) {
+  const char* prefix = std::getenv("FIBSQLMONITOR_HALF_PREFIX");
+  if (prefix == nullptr) GTEST_SKIP() << "runs only as the process killed half-way";
+  TNamedMapping block;
+  block.Open(String(prefix) + "SharedMem", TMonitorBlock::kSize, [](void* memory) {
+    TMonitorBlock(memory).Counter(TMonitorBlock::ReaderCount).store(1);
+    (void)::write(STDOUT_FILENO, "making\n", 7);
+    for (;;) ::pause();
+  });
+}
+
+// A process killed while it made the block, and a mutex an older program
+// left unsized, cost the next program nothing.
+TEST_F(FIBSQLMonitor, HalfMadeObjectsAreMadeAfresh) {
+  ::close(::open(NamedObjectPath(prefix_ + "Mutex").c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  int out[2];
+  ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+  const pid_t pid = Spawn({"/proc/self/exe", "--gtest_filter=FIBSQLMonitorChild.HalfMakesTheBlock"},
+                          {"FIBSQLMONITOR_HALF_PREFIX=" + prefix_}, out[1]);
+  ::close(out[1]);
+  String said;
+  char c;
+  while (said.find("making\n") == String::npos && ::read(out[0], &c, 1) == 1) said += c;
+  ::close(out[0]);
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  ASSERT_NE(said.find("making\n"), String::npos) << said;
+
+  const auto start = Clock::now();
+  TFIBSQLMonitorHook* hook = GetMonitorHook();
+  EXPECT_TRUE(hook->Enabled());
+  EXPECT_LT(SecondsSince(start), 0.5);
+  EXPECT_FALSE(MonitoringActive());
+  TReaderProcess reader(prefix_);
+  ASSERT_TRUE(reader.WaitAttached());
+  hook->WriteSQLData("through", mdkExecute);
+  const std::vector<TChunk> chunks = reader.Chunks(1);
+  ASSERT_EQ(chunks.size(), 1u);
+  EXPECT_EQ(chunks[0].Text, Header() + "through");
+  EXPECT_EQ(reader.Stop(), 0);
 }
 
 TEST_F(FIBSQLMonitor, NoHookOnceClosingHasBegun) {

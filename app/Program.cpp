@@ -1,0 +1,53 @@
+#include "app/Program.h"
+
+#include "app/Unit1.h"
+#include "dataaccess/core/FIBDBLoginDlg.h"
+#include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/core/FIBQuery.h"
+#include "dataaccess/core/FIBSQLMonitor.h"
+#include "dataaccess/core/StrUtil.h"
+#include "dataaccess/core/fib.h"
+#include "dataaccess/core/ibase.h"
+#include "dataaccess/core/pFIBCacheQueries.h"
+#include "dataaccess/core/pFIBProps.h"
+#include "framework/B_PF.h"
+#include "platform/gui/Forms.h"
+#include "platform/rtl/UnitInit.h"
+
+namespace {
+
+// The program's units, started in this order; a unit's own uses start
+// before it, and each unit starts once however often it is reached.
+//
+// A subsystem joins by listing its units in its place below (every unit
+// that has an initialization or a finalization, the order among them given
+// by their uses or, where none, by their place here) and by linking its
+// library into the program (app/CMakeLists.txt).
+constexpr const TUnit* kUses[] = {
+    // The class library first: its application and screen objects exist
+    // before any unit of the framework starts.
+    &unit_Forms,
+    // In-house UI framework.
+    &unit_B_PF,
+    // Firebird connection and statements.
+    &unit_ibase,
+    &unit_fib,
+    &unit_StrUtil,
+    &unit_pFIBProps,
+    &unit_FIBSQLMonitor,
+    &unit_FIBDatabase,
+    &unit_FIBQuery,
+    &unit_pFIBCacheQueries,
+    &unit_FIBDBLoginDlg,
+    // Firebird datasets: their units join here.
+    // Grid toolkit and data grid join here, then the in-house data layer;
+    // their initializations run in this order (their uses must agree):
+    // ToolCtrlsEh, DBCtrlsEh, PropFilerEh, DBGridEhImpExp, DbUtilsEh,
+    // DBGridEhFindDlgs, DBGridEh, F_DBFind.
+    // The process viewer's main window.
+    &unit_Unit1,
+};
+
+}  // namespace
+
+constinit const TUnit unit_Program("Program", kUses, nullptr, nullptr);
