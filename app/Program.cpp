@@ -11,6 +11,7 @@
 #include "dataaccess/core/pFIBCacheQueries.h"
 #include "dataaccess/core/pFIBProps.h"
 #include "framework/B_PF.h"
+#include "framework/B_Time.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -29,6 +30,7 @@ constexpr const TUnit* kUses[] = {
     &unit_Forms,
     // In-house UI framework.
     &unit_B_PF,
+    &unit_B_Time,
     // Firebird connection and statements.
     &unit_ibase,
     &unit_fib,
