@@ -786,6 +786,10 @@ void TFIBCustomDataSet::FullRefresh(bool /*KeepPosition*/) {
   NotAvailable("refreshing a limited-cache dataset");
 }
 
+TStream* TFIBCustomDataSet::CreateBlobStream(TField* /*Field*/, TBlobStreamMode /*Mode*/) {
+  NotAvailable("BLOB streams");
+}
+
 Variant TFIBCustomDataSet::ArrayFieldValues(TFIBArrayField* /*Field*/) { NotAvailable("array values"); }
 
 void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* /*Field*/, const Variant& /*Value*/) {

@@ -443,6 +443,7 @@ class TFIBCustomDataSet : public TWideDataSet,
   using TDataSet::SetFieldData;
   void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative) override;
   TFieldClass GetFieldClass(TFieldType FieldType) override;
+  TStream* CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
   int Translate(const char* Src, char* Dest, bool ToOem) override;
 
   // ===== Guards (EFIBClientError with the full component name)

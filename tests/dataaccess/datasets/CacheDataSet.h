@@ -71,6 +71,7 @@ class TCacheDataSet : public TFIBDataSet {
     Integer number;
     std::memcpy(&number, ActiveBuffer(), sizeof number);
     WriteRecordToCache(number, ActiveBuffer());
+    if (CachedUpdates()) updates_pending_ = true;
   }
   int GetRecordCount() override { return FetchedCount(); }
 
