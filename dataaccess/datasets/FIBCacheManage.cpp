@@ -41,12 +41,13 @@ Integer ReadLength(const Byte* P) {
 
 void TCacheStringTable::SetRows(int Rows) {
   if (Rows <= rows_) return;
-  cells_.resize(static_cast<size_t>(Rows) * static_cast<size_t>(columns_), 0);
+  const size_t cells = static_cast<size_t>(Rows) * static_cast<size_t>(columns_);
+  while (pages_.size() * kPageCells < cells) pages_.emplace_back(new uint64_t[kPageCells]());
   rows_ = Rows;
 }
 
 void TCacheStringTable::Set(int Column, int Row, const char* Data, size_t Length) {
-  uint64_t& cell = cells_[Cell(Column, Row)];
+  uint64_t& cell = CellRef(Column, Row);
   const size_t old = static_cast<size_t>(cell & 0xFFFF);
   if (Length <= old) {
     // Fits the bytes the cell already has.
@@ -75,7 +76,9 @@ void TCacheStringTable::Set(int Column, int Row, const char* Data, size_t Length
 
 void TCacheStringTable::Compact() {
   std::vector<TChunk> fresh;
-  for (uint64_t& cell : cells_) {
+  const size_t cells = static_cast<size_t>(rows_) * static_cast<size_t>(columns_);
+  for (size_t at = 0; at < cells; ++at) {
+    uint64_t& cell = pages_[at >> kPageBits][at & (kPageCells - 1)];
     const auto length = static_cast<uint32_t>(cell & 0xFFFF);
     if (length == 0) continue;
     if (fresh.empty() || fresh.back().Size - fresh.back().Used < length) {
@@ -94,7 +97,8 @@ void TCacheStringTable::Compact() {
 }
 
 size_t TCacheStringTable::MemoryUsed() const {
-  size_t bytes = cells_.capacity() * sizeof(uint64_t) + chunks_.capacity() * sizeof(TChunk);
+  size_t bytes = pages_.size() * kPageCells * sizeof(uint64_t) + pages_.capacity() * sizeof(void*) +
+                 chunks_.capacity() * sizeof(TChunk);
   for (const TChunk& chunk : chunks_) bytes += chunk.Size;
   return bytes;
 }

@@ -65,7 +65,7 @@ class TCacheStringTable {
   // New rows are empty; the table never shrinks.
   void SetRows(int Rows);
   std::string_view Get(int Column, int Row) const {
-    const uint64_t cell = cells_[Cell(Column, Row)];
+    const uint64_t cell = CellRef(Column, Row);
     const auto length = static_cast<size_t>(cell & 0xFFFF);
     if (length == 0) return {};
     return {chunks_[cell >> 40].Data.get() + ((cell >> 16) & 0xFFFFFF), length};
@@ -81,14 +81,19 @@ class TCacheStringTable {
     uint32_t Size = 0;
     uint32_t Used = 0;
   };
-  size_t Cell(int Column, int Row) const {
-    return static_cast<size_t>(Row) * static_cast<size_t>(columns_) + static_cast<size_t>(Column);
+  // Cells live in pages that never move (no reallocation as rows grow).
+  static constexpr size_t kPageBits = 13;
+  static constexpr size_t kPageCells = size_t{1} << kPageBits;
+  uint64_t& CellRef(int Column, int Row) const {
+    const size_t at = static_cast<size_t>(Row) * static_cast<size_t>(columns_) + static_cast<size_t>(Column);
+    return pages_[at >> kPageBits][at & (kPageCells - 1)];
   }
   void Compact();
 
   int columns_;
   int rows_ = 0;
-  std::vector<uint64_t> cells_;  // length (16 bits), offset in chunk (24), chunk (24)
+  // Cell: length (16 bits), offset in chunk (24), chunk (24); 0 is empty.
+  std::vector<std::unique_ptr<uint64_t[]>> pages_;
   std::vector<TChunk> chunks_;
   size_t live_ = 0;     // bytes of the texts in use
   size_t garbage_ = 0;  // bytes left behind by rewrites

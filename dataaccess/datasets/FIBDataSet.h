@@ -596,7 +596,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   void ClearCalcFields(TRecordBuffer Buffer) override;
 
   // ===== Helpers for the opening code
-  // Makes the record cache for the computed layout (one block at once).
+  // Makes the record cache for the computed layout (one block at once), with
+  // no record fetched.
   void CreateRecordCache();
   // The internal statement Name, owned by the dataset.
   TFIBQuery* CreateInternalQuery(const String& Name);

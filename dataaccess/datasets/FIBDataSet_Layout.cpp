@@ -350,6 +350,9 @@ void TFIBCustomDataSet::ComputeRecordLayout() {
 }
 
 void TFIBCustomDataSet::CreateRecordCache() {
+  // A new cache holds no record yet.
+  fetched_count_ = deleted_count_ = changed_count_ = 0;
+  current_record_index_ = -1;
   cache_ = std::make_unique<TRecordsCache>(BufferChunks(), record_size_, image_size_, string_field_count_);
   for (const TColumnLayout& c : columns_)
     if (c.StoredApart) cache_->SetStringFieldLayout(c.StringIndex + 1, c.Offset - kCachedPartOffset, c.Width);
