@@ -95,11 +95,10 @@ TFIBCustomDataSet::~TFIBCustomDataSet() {
 }
 
 void TFIBCustomDataSet::BeforeDestruction() {
-  // The handlers leave the transactions while the statements still name them.
-  if (!IsDestroying()) {
-    HookReadTransaction(Transaction(), false);
-    if (update_query_ != nullptr) HookUpdateTransaction(UpdateTransaction(), false);
-  }
+  // The handlers leave the transactions while the statements still name
+  // them (an owner's destruction included: the transactions may live on).
+  HookReadTransaction(Transaction(), false);
+  if (update_query_ != nullptr) HookUpdateTransaction(UpdateTransaction(), false);
   TWideDataSet::BeforeDestruction();
 }
 

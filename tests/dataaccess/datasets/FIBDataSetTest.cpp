@@ -156,6 +156,16 @@ TEST_F(FIBDataSetTest, TransactionsMoveTheStatements) {
   other->StartTransaction();  // the handlers left with the dataset
   other->Commit();
   EXPECT_EQ(events.size(), 4u);
+  // Also when the dataset goes with its owner.
+  auto* owner = new TComponent(nullptr);
+  auto* owned = new TFIBDataSet(owner);
+  owned->SetDatabase(db_);
+  owned->SetTransaction(other);
+  owned->SetBeforeStartTransaction({form_, [&](TObject*) { events.push_back("freed"); }});
+  delete owner;
+  other->StartTransaction();
+  other->Commit();
+  EXPECT_EQ(events.size(), 4u);
 
   // A database's default update transaction is taken with the database.
   auto* db2 = Connect("UTF8");
