@@ -363,7 +363,7 @@ void TFIBCustomDataSet::PrepareTransaction() {
 void TFIBCustomDataSet::StartUpdateTransaction() {
   TFIBTransaction* tr = UpdateTransaction();
   if (tr == nullptr) RaiseClientError(fceTransactionNotAssigned, {CmpFullName(this)});
-  tr->StartTransaction();
+  if (!tr->Active()) tr->StartTransaction();
 }
 
 // --- Link notifications

@@ -477,7 +477,7 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Database from the transaction and back; a transaction without databases
   // takes this one; with poStartTransaction an inactive one starts.
   void PrepareTransaction();
-  // Client error 22 without UpdateTransaction; starts it.
+  // Client error 22 without UpdateTransaction; starts it when inactive.
   void StartUpdateTransaction();
 
   // ===== Fetching and cache access

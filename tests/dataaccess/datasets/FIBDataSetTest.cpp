@@ -339,6 +339,31 @@ TEST_F(FIBDataSetTest, ATransactionEndClosesOrKeepsTheDataSet) {
   EXPECT_TRUE(cached->AllFetched());
 }
 
+TEST_F(FIBDataSetTest, DisconnectingTheDatabaseClosesTheDataSet) {
+  TCacheDataSet* ds = OpenP();
+  std::vector<std::string> events;
+  ds->SetDatabaseDisconnecting({form_, [&](TObject*) { events.push_back("disconnecting"); }});
+  ds->SetDatabaseDisconnected({form_, [&](TObject*) { events.push_back("disconnected"); }});
+  db_->Close();
+  EXPECT_FALSE(ds->Active());
+  EXPECT_FALSE(ds->Prepared());
+  EXPECT_EQ(events, (std::vector<std::string>{"disconnecting", "disconnected"}));
+  db_->Connect();
+  ds->Open();
+  EXPECT_EQ(ds->FetchedCount(), 3);
+
+  auto* plain = new TFIBDataSet(form_);
+  EXPECT_EQ(ClientError([&] { plain->StartUpdateTransaction(); }), fceTransactionNotAssigned);
+  plain->SetDatabase(db_);
+  auto* update = new TFIBTransaction(form_);
+  update->SetDefaultDatabase(db_);
+  plain->SetUpdateTransaction(update);
+  plain->StartUpdateTransaction();
+  EXPECT_TRUE(update->Active());
+  plain->StartUpdateTransaction();  // already running: nothing to do
+  EXPECT_TRUE(update->Active());
+}
+
 TEST_F(FIBDataSetTest, CancelUpdatesRevertsEveryCachedRecord) {
   TCacheDataSet* ds = NewDataSet("select ID, NAME from P order by ID");
   ds->UpdateSQL()->SetText("update P set NAME = ?NAME where ID = ?OLD_ID");
