@@ -97,11 +97,6 @@ using fibdataset_internal::ScaledToBcd;
 
 namespace {
 
-struct TFreeBuffer {
-  TFIBCustomDataSet* DataSet;
-  void operator()(Byte* Buffer) const { delete[] Buffer; }
-};
-
 size_t TrimmedTextLength(const char* Text, size_t Length, bool BlanksOnly) {
   while (Length > 0) {
     const auto c = static_cast<unsigned char>(Text[Length - 1]);
@@ -134,7 +129,8 @@ void ConvertSlot(const void* Source, void* Dest, bool ToNative, TSlot (*ToSlot)(
 // Reading
 
 bool TFIBCustomDataSet::GetFieldData(TField* Field, void* Buffer) {
-  std::unique_ptr<Byte[], TFreeBuffer> temp(nullptr, TFreeBuffer{this});
+  // Record buffers are plain byte arrays (AllocRecordBuffer).
+  std::unique_ptr<Byte[]> temp;
   auto readTemp = [&](Integer Number, bool FromOld) {
     temp.reset(AllocRecordBuffer());
     ReadRecordFromCache(Number, temp.get(), FromOld);
@@ -196,8 +192,14 @@ bool TFIBCustomDataSet::ReadDataField(TField* Field, TRecordBuffer Record, void*
   switch (c.SQLType) {
     case SQL_SHORT:
     case SQL_LONG: {
-      const Integer value = c.SQLType == SQL_SHORT ? Integer{*reinterpret_cast<const int16_t*>(data)}
-                                                   : *reinterpret_cast<const int32_t*>(data);
+      Integer value;
+      if (c.SQLType == SQL_SHORT) {
+        int16_t v;
+        std::memcpy(&v, data, sizeof v);
+        value = v;
+      } else {
+        std::memcpy(&value, data, sizeof value);
+      }
       if (c.Scale != 0) {
         const double d = c.Scale < 0 ? value / PowerOfTen(-c.Scale) : value * PowerOfTen(c.Scale);
         std::memcpy(out, &d, sizeof d);
@@ -355,9 +357,13 @@ void TFIBCustomDataSet::WriteDataField(TField* Field, TRecordBuffer Record, cons
           std::memcpy(&d, Buffer, sizeof d);
           if (!DoubleToScaled(d, -c.Scale, value)) throw EOverflow(Format(SFieldOutOfRange, {Field->DisplayName()}));
         } else if (Field->DataSize() == 2) {
-          value = *static_cast<const int16_t*>(Buffer);
+          int16_t v;
+          std::memcpy(&v, Buffer, sizeof v);
+          value = v;
         } else {
-          value = *static_cast<const int32_t*>(Buffer);
+          int32_t v;
+          std::memcpy(&v, Buffer, sizeof v);
+          value = v;
         }
         const Int64 limit = c.SQLType == SQL_SHORT ? INT16_MAX : INT32_MAX;
         if (value > limit || value < -limit - 1) throw EOverflow(Format(SFieldOutOfRange, {Field->DisplayName()}));
