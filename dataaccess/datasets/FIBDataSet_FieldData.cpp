@@ -181,8 +181,10 @@ bool TFIBCustomDataSet::ReadDataField(TField* Field, TRecordBuffer Record, void*
   if (column >= static_cast<Integer>(columns_.size())) return false;
   Integer number;
   std::memcpy(&number, Record + kRecNoOffset, sizeof number);
-  if (number >= fetched_count_ && State() != dsInsert && GetBookmarkFlag(Record) != bfInserted &&
-      State() != dsCalcFields)
+  // A record beyond the fetched ones has no values (the limited model
+  // numbers its window's records itself).
+  if (number >= fetched_count_ && cache_model_options_->CacheModelKind() == cmkStandard && State() != dsInsert &&
+      GetBookmarkFlag(Record) != bfInserted && State() != dsCalcFields)
     return false;
   if (Record[kNullFlagsOffset + column] != 0) return false;
   if (Buffer == nullptr) return true;
