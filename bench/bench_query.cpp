@@ -1,5 +1,5 @@
-// Reading 100 000 rows (INTEGER, NUMERIC(15,2), VARCHAR(100), TIMESTAMP,
-// DOUBLE) from one embedded database, three ways in the same run:
+// Reading the 100 000 rows of bench/RowsTable.h from one embedded database,
+// three ways in the same run:
 //   TFIBQuery   prepare, execute and fetch every row, each column read
 //               through its typed getter;
 //   RawClient   the same loop written on the client API with one XSQLDA
@@ -19,29 +19,17 @@
 #include <stdexcept>
 #include <string>
 
-#include "bench/BenchDatabase.h"
+#include "bench/RowsTable.h"
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBQuery.h"
 
 namespace {
 
-constexpr int kRows = 100000;
-constexpr const char* kSelect = "select ID, AMOUNT, NAME, STAMP, RATIO from ROWS_T";
+using bench::kRows;
+using bench::kRowsSelect;
 
 class TQueryBench {
  public:
-  TQueryBench() {
-    tr_->StartTransaction();
-    Exec("create table ROWS_T (ID integer, AMOUNT numeric(15,2), NAME varchar(100), STAMP timestamp, "
-         "RATIO double precision)");
-    tr_->Commit();
-    tr_->StartTransaction();
-    Exec("execute block as declare i integer = 0; begin while (i < " + std::to_string(kRows) +
-         ") do begin insert into ROWS_T values (:i, :i * 1.25, 'row number ' || :i || ' of the benchmark', "
-         "dateadd(:i second to timestamp '2020-01-01 00:00:00'), :i / 3.0); i = i + 1; end end");
-    tr_->Commit();
-    tr_->StartTransaction();
-  }
   ~TQueryBench() {
     if (qt_open_) {
       QSqlDatabase::database("bench", false).close();
@@ -49,9 +37,8 @@ class TQueryBench {
     }
   }
 
-  TFIBDatabase* Database() { return db_; }
-  TFIBTransaction* Transaction() { return tr_; }
-  const std::string& Path() const { return file_.Path(); }
+  const bench::TRowsTable& Table() const { return table_; }
+  TFIBDatabase* Database() { return table_.Database(); }
 
   QSqlDatabase QtDatabase() {
     if (!qt_open_) {
@@ -60,7 +47,7 @@ class TQueryBench {
       static char* argv[] = {name, nullptr};
       if (QCoreApplication::instance() == nullptr) app_ = std::make_unique<QCoreApplication>(argc, argv);
       QSqlDatabase qdb = QSqlDatabase::addDatabase("QIBASE", "bench");
-      qdb.setDatabaseName(QString::fromStdString(file_.Path()));
+      qdb.setDatabaseName(QString::fromStdString(table_.Path()));
       qdb.setUserName("SYSDBA");
       qdb.setPassword("masterkey");
       qdb.setConnectOptions("ISC_DPB_LC_CTYPE=UTF8");
@@ -71,32 +58,12 @@ class TQueryBench {
   }
 
  private:
-  void Exec(const std::string& SQL) {
-    auto q = std::make_unique<TFIBQuery>(nullptr);
-    q->SetDatabase(db_);
-    q->SQL()->SetText(SQL);
-    q->ExecQuery();
-  }
-
-  bench::TBenchDatabase file_{"querybench", unit_FIBQuery};
-  TFIBDatabase* db_ = file_.Database();
-  TFIBTransaction* tr_ = file_.Transaction();
+  bench::TRowsTable table_{"querybench", unit_FIBQuery};
   std::unique_ptr<QCoreApplication> app_;
   bool qt_open_ = false;
 };
 
-// Created on first use and freed in main, before Qt's own globals go.
-std::unique_ptr<TQueryBench> gBench;
-
-TQueryBench& Bench() {
-  if (!gBench) gBench = std::make_unique<TQueryBench>();
-  return *gBench;
-}
-
-void Finish(benchmark::State& State, int64_t Rows) {
-  if (Rows != kRows) State.SkipWithError("wrong row count");
-  State.SetItemsProcessed(State.iterations() * kRows);
-}
+TQueryBench& Bench() { return bench::State<TQueryBench>(); }
 
 void BM_TFIBQuery(benchmark::State& state) {
   TQueryBench& bench = Bench();
@@ -104,7 +71,7 @@ void BM_TFIBQuery(benchmark::State& state) {
   for (auto _ : state) {
     auto q = std::make_unique<TFIBQuery>(nullptr);
     q->SetDatabase(bench.Database());
-    q->SQL()->SetText(kSelect);
+    q->SQL()->SetText(kRowsSelect);
     q->ExecQuery();
     rows = 0;
     TFIBXSQLVAR* id = q->Fields(0);
@@ -123,73 +90,10 @@ void BM_TFIBQuery(benchmark::State& state) {
     }
     q->Close();
   }
-  Finish(state, rows);
+  bench::FinishRows(state, rows);
 }
 
-// One descriptor area for the five columns, with their buffers.
-struct TRawArea {
-  explicit TRawArea(int N) : memory(XSQLDA_LENGTH(N)) {
-    area = reinterpret_cast<XSQLDA*>(memory.data());
-    area->version = SQLDA_VERSION1;
-    area->sqln = static_cast<ISC_SHORT>(N);
-  }
-  std::vector<char> memory;
-  XSQLDA* area;
-  std::vector<std::vector<char>> data;
-  std::vector<ISC_SHORT> nulls;
-};
-
-void BM_RawClient(benchmark::State& state) {
-  TQueryBench& bench = Bench();
-  IIBClientLibrary* lib = bench.Database()->GetClientLibrary();
-  isc_db_handle* db = bench.Database()->HandlePtr();
-  isc_tr_handle* tr = bench.Transaction()->HandlePtr();
-  TRawArea out(5);
-  int64_t rows = 0;
-  for (auto _ : state) {
-    isc_stmt_handle stmt = 0;
-    bench::Check(lib->isc_dsql_alloc_statement2(StatusVector(), db, &stmt));
-    bench::Check(lib->isc_dsql_prepare(StatusVector(), tr, &stmt, 0, kSelect, 3, out.area));
-    if (out.data.empty()) {
-      out.data.resize(5);
-      out.nulls.resize(5);
-      for (int i = 0; i < 5; ++i) {
-        XSQLVAR& v = out.area->sqlvar[i];
-        out.data[static_cast<size_t>(i)].resize(static_cast<size_t>(v.sqllen) + 2);
-      }
-    }
-    for (int i = 0; i < 5; ++i) {
-      XSQLVAR& v = out.area->sqlvar[i];
-      v.sqldata = out.data[static_cast<size_t>(i)].data();
-      v.sqlind = &out.nulls[static_cast<size_t>(i)];
-    }
-    bench::Check(lib->isc_dsql_execute(StatusVector(), tr, &stmt, 3, nullptr));
-    rows = 0;
-    while (lib->isc_dsql_fetch(StatusVector(), &stmt, 3, out.area) == 0) {
-      const XSQLVAR* v = out.area->sqlvar;
-      int32_t id;
-      std::memcpy(&id, v[0].sqldata, 4);
-      benchmark::DoNotOptimize(id);
-      int64_t amount;
-      std::memcpy(&amount, v[1].sqldata, 8);
-      benchmark::DoNotOptimize(amount * 100);  // scale -2 to ten-thousandths
-      uint16_t length;
-      std::memcpy(&length, v[2].sqldata, 2);
-      std::string text(v[2].sqldata + 2, length);
-      benchmark::DoNotOptimize(text.data());
-      ISC_TIMESTAMP ts;
-      std::memcpy(&ts, v[3].sqldata, sizeof ts);
-      benchmark::DoNotOptimize(static_cast<double>(ts.timestamp_date) - 15018.0 +
-                               static_cast<double>(ts.timestamp_time) / 864000000.0);
-      double ratio;
-      std::memcpy(&ratio, v[4].sqldata, 8);
-      benchmark::DoNotOptimize(ratio);
-      ++rows;
-    }
-    bench::Check(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
-  }
-  Finish(state, rows);
-}
+void BM_RawClient(benchmark::State& state) { bench::RunRawClient(state, Bench().Table()); }
 
 void BM_QtSql(benchmark::State& state) {
   TQueryBench& bench = Bench();
@@ -198,7 +102,7 @@ void BM_QtSql(benchmark::State& state) {
   for (auto _ : state) {
     QSqlQuery q(qdb);
     q.setForwardOnly(true);
-    if (!q.exec(kSelect)) {
+    if (!q.exec(kRowsSelect)) {
       state.SkipWithError("Qt driver: the select failed");
       return;
     }
@@ -213,7 +117,7 @@ void BM_QtSql(benchmark::State& state) {
       ++rows;
     }
   }
-  Finish(state, rows);
+  bench::FinishRows(state, rows);
 }
 
 }  // namespace
@@ -227,6 +131,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  gBench.reset();
+  bench::FreeState<TQueryBench>();
   return 0;
 }

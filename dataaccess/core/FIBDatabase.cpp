@@ -953,6 +953,16 @@ void TFIBTransaction::EndTransaction(TTransactionAction Action, bool Force) {
   IIBClientLibraryRef lib = client_library_;
   if (!lib) lib = IIBClientLibraryRef(MainDatabase()->GetClientLibrary());
 
+  const bool was_ending = ending_;
+  const TTransactionAction was_action = ending_action_;
+  ending_ = true;
+  ending_action_ = Action;
+  struct TEndingReset {
+    TFIBTransaction* tr;
+    bool ending;
+    TTransactionAction action;
+    ~TEndingReset() { tr->ending_ = ending, tr->ending_action_ = action; }
+  } ending_reset{this, was_ending, was_action};
   TFIBBase::Notify(clients_, &TFIBBase::on_transaction_ending_, true);
   CallEndHandlers(handlers_[tekBeforeEnd].get(), Action, Force);
   String forcedRollback;

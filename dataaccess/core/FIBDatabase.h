@@ -444,6 +444,10 @@ class TFIBTransaction : public TComponent {
   void CheckDatabasesInList();   // client error 18 without databases
   // The server's id of the running transaction (cached); 0 when not active.
   Int64 TransactionID();
+  // While EndTransaction runs (from before the links hear of the end until
+  // the after-end handlers are done): true, with the action carried out.
+  bool Ending() const { return ending_; }
+  TTransactionAction EndingAction() const { return ending_action_; }
 
   // --- Databases
   int DatabaseCount() const { return static_cast<int>(databases_.size()); }
@@ -509,6 +513,8 @@ class TFIBTransaction : public TComponent {
   bool idle_ = false;
   Int64 transaction_id_ = 0;
   bool streamed_active_ = false;
+  bool ending_ = false;
+  TTransactionAction ending_action_ = TARollback;
 
   TFIBDatabase* default_database_ = nullptr;
   TTransactionAction timeout_action_ = TARollback;

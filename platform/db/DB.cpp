@@ -195,7 +195,7 @@ void TDataSet::OpenCursor(bool InfoQuery) {
 void TDataSet::DoInternalOpen() {
   default_fields_ = FieldCount() == 0;
   InternalOpen();
-  internal_open_complete_ = true;
+  internal_open_complete_ = IsCursorOpen();
   UpdateBufferCount();
   bof_ = true;
 }

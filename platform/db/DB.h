@@ -43,8 +43,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/rtl/FMTBcd.h"
+#include "platform/rtl/Alignment.h"
 #include "platform/rtl/Collection.h"
+#include "platform/rtl/FMTBcd.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
 #include "platform/rtl/Exceptions.h"
@@ -53,8 +54,6 @@
 #include "platform/rtl/System.h"
 #include "platform/rtl/UnitInit.h"
 #include "platform/rtl/Variants.h"
-
-#include "platform/gui/Controls.h"  // TAlignment
 
 
 class TStream;
@@ -963,6 +962,10 @@ class TFields : public TObject {
 // TDataSet. Freed with delete, a dataset closes itself (no Before/AfterClose),
 // leaves its data sources and frees its fields; a descendant that may be
 // destroyed otherwise closes itself in its own destructor.
+//
+// Opening: a descendant whose InternalOpen returns without an open cursor
+// (IsCursorOpen false: it ran a statement that yields no rows) leaves the
+// dataset inactive: no AfterOpen, CloseCursor runs, State is dsInactive.
 
 class TDataSet : public TComponent {
  public:
@@ -1007,6 +1010,10 @@ class TDataSet : public TComponent {
   // Bookmarks
   int BookmarkSize() const { return bookmark_size_; }
   TBookmark GetBookmark();
+  // A bookmark shorter than BookmarkSize raises SInvalidBookmark (the
+  // descendant would read past its end); one of full length goes to the
+  // descendant's InternalGotoBookmark, which decides what an invalid one does
+  // (it may raise, or leave the position as it is).
   void GotoBookmark(const TBookmark& Bookmark);
   void FreeBookmark(TBookmark& Bookmark) { Bookmark.clear(); }
   TBookmarkStr Bookmark() { return GetBookmark(); }
@@ -1323,6 +1330,14 @@ class TDataSet : public TComponent {
   TDataSetNotifyEvent before_refresh_, after_refresh_, on_calc_fields_, on_new_record_;
   TDataSetErrorEvent on_edit_error_, on_post_error_, on_delete_error_;
   TFilterRecordEvent on_filter_record_;
+};
+
+// The dataset family whose fields may hold wide text (TWideStringField): the
+// base of datasets whose record buffers keep such text in their own encoding,
+// converted by their DataConvert. It adds nothing to TDataSet.
+class TWideDataSet : public TDataSet {
+ public:
+  using TDataSet::TDataSet;
 };
 
 // ---------------------------------------------------------------------------

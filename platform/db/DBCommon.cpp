@@ -246,7 +246,7 @@ class TFilterExpr {
     Currency c = VarType(Value) == varString ? StrToCurr(Value.AsString()) : Value.AsCurrency();
     TBcd bcd;
     if (!CurrToBCD(c, bcd, 32, Decimals)) DatabaseError(SExprRangeError);
-    return PutConstNode(ftBCD, &bcd, 18);
+    return PutConstNode(ftBCD, &bcd, CANBCDCONSTSIZE);
   }
 
   TTimeStamp ConstTimeStamp(const Variant& Value, TFieldType Type) {
@@ -940,4 +940,14 @@ void TExprParser::SetExprParams(const String& Text, TFilterOptions Options, TPar
   TParser parser(filter, Text, ParserOptions, FieldName);
   TExprNode* root = parser.Parse();
   filter_data_ = filter.GetFilterData(root);
+}
+
+TBcd ExprConstBcd(const TExprData& Data, size_t Offset) {
+  if (Offset > Data.size() || Data.size() - Offset < static_cast<size_t>(CANBCDCONSTSIZE))
+    DatabaseError(SExprIncorrect);
+  TBcd bcd;
+  bcd.Precision = Data[Offset];
+  bcd.SignSpecialPlaces = Data[Offset + 1];
+  std::memcpy(bcd.Fraction, Data.data() + Offset + 2, CANBCDCONSTSIZE - 2);
+  return bcd;
 }

@@ -164,3 +164,11 @@ class TExprParser : public TObject {
   TFieldMap field_map_;
   TExprData filter_data_;
 };
+
+// Size of a BCD constant's data in the literal pool: the TBcd header and the
+// first 16 bytes of its digits (at most 32 digits).
+constexpr int CANBCDCONSTSIZE = 18;
+// The BCD constant whose data starts at byte Offset of Data (the rest of the
+// digits zero). EDatabaseError SExprIncorrect when the data runs past the
+// buffer.
+TBcd ExprConstBcd(const TExprData& Data, size_t Offset);

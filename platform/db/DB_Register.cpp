@@ -38,6 +38,8 @@ void RegisterDataSets() {
       .Event("OnNewRecord", &TDataSet::OnNewRecord, &TDataSet::SetOnNewRecord)
       .Event("OnPostError", &TDataSet::OnPostError, &TDataSet::SetOnPostError);
 
+  RegisterClass<TWideDataSet, TDataSet>("TWideDataSet");
+
   RegisterClass<TDataSource, TComponent>("TDataSource")
       .Prop("AutoEdit", &TDataSource::AutoEdit, &TDataSource::SetAutoEdit, true)
       .Prop("DataSet", &TDataSource::DataSet, &TDataSource::SetDataSet)

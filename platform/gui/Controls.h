@@ -31,6 +31,7 @@
 #include "platform/gui/Graphics.h"
 #include "platform/gui/Messages.h"
 #include "platform/gui/Types.h"
+#include "platform/rtl/Alignment.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/TypInfo.h"
 
@@ -43,7 +44,6 @@ using TAnchors = Set<TAnchorKind>;
 RTL_ENUM(TMouseButton, mbLeft, mbRight, mbMiddle);
 RTL_ENUM(TShiftStateItem, ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble);
 using TShiftState = Set<TShiftStateItem>;
-RTL_ENUM(TAlignment, taLeftJustify, taRightJustify, taCenter);
 RTL_ENUM(TScrollStyle, ssNone, ssHorizontal, ssVertical, ssBoth);
 
 enum TCursor : int16_t {

@@ -631,8 +631,7 @@ class TEvaluator {
       case ftLargeint:
         return static_cast<long long>(Read<int64_t>(At));
       case ftBCD: {
-        TBcd b;
-        std::memcpy(&b, &d_[static_cast<size_t>(At)], 18);
+        TBcd b = ExprConstBcd(d_, static_cast<size_t>(At));
         Currency c;
         BCDToCurr(b, c);
         return c;

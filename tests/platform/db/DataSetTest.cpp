@@ -58,6 +58,26 @@ TEST(DataSetOpenTest, FailingOpenLeavesTheDataSetClosed) {
   EXPECT_FALSE(ds.Active());
 }
 
+// A dataset whose open runs a statement that yields no rows.
+class TNoCursorDataSet : public TMemDataSet {
+ public:
+  using TMemDataSet::TMemDataSet;
+
+ protected:
+  bool IsCursorOpen() override { return false; }
+};
+
+TEST(DataSetOpenTest, AnOpenWithoutCursorLeavesTheDataSetInactive) {
+  TNoCursorDataSet ds(nullptr);
+  ds.FieldDefs()->Add("ID", ftInteger);
+  bool afterOpen = false;
+  ds.SetAfterOpen([&](TDataSet*) { afterOpen = true; });
+  ds.Open();
+  EXPECT_FALSE(ds.Active());
+  EXPECT_EQ(ds.State(), dsInactive);
+  EXPECT_FALSE(afterOpen);
+}
+
 TEST(DataSetOpenTest, OperationsNeedTheRightState) {
   TMemDataSet ds(nullptr);
   ds.SetName("Mem");

@@ -98,8 +98,7 @@ class Dumper {
       }
       case ftBCD: {
         EXPECT_EQ(size, 18);
-        TBcd b;
-        std::memcpy(static_cast<void*>(&b), &d_[static_cast<size_t>(at)], 18);
+        const TBcd b = ExprConstBcd(d_, static_cast<size_t>(at));
         return "bcd " + IntToStr(b.Precision) + "/" + IntToStr(BcdScale(b)) + " " + IntToStr(b.Fraction[0]) + "," +
                IntToStr(b.Fraction[1]);
       }
@@ -315,6 +314,18 @@ TEST_F(ExprParserTest, InvalidTextsRaiseTheirErrors) {
   // Constants that do not convert to the field's type.
   EXPECT_THROW(Parse("ID = 'x'"), EConvertError);
   EXPECT_THROW(Parse("BORN = 'soon'"), EConvertError);
+}
+
+TEST_F(ExprParserTest, BcdConstantsAreReadFromTheirEighteenBytes) {
+  TExprParser p(&ds_, "PRICE = 12.5", {}, {poExtSyntax}, String(), nullptr, map_);
+  const TExprData& data = p.FilterData();
+  // The constant's data is the last thing in the literal pool.
+  const size_t at = data.size() - CANBCDCONSTSIZE;
+  Currency c;
+  ASSERT_TRUE(BCDToCurr(ExprConstBcd(data, at), c));
+  EXPECT_EQ(c, Currency::FromDouble(12.5));
+  EXPECT_THROW(ExprConstBcd(data, at + 1), EDatabaseError);
+  EXPECT_THROW(ExprConstBcd(data, data.size() + 5), EDatabaseError);
 }
 
 TEST_F(ExprParserTest, OversizedExpressionsAreRefused) {

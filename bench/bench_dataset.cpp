@@ -1,0 +1,144 @@
+// The dataset engine beside the raw client API, on the 100 000 rows of
+// bench/RowsTable.h in one embedded database, in the same run:
+//   FetchToCache    prepare and execute the dataset's select, lay out the
+//                   record and fetch every row into the record cache
+//                   (FetchRecordToCache); counters: the cache's bytes per
+//                   row, the rows' value bytes per row and their ratio;
+//   RawClient       the raw client loop of bench_query (the floor);
+//   MoveRecord/N    1 000 000 moves of a record in the logical order of the
+//                   filled cache, each by up to N positions (N = 0: anywhere
+//                   in the 100 000 records; fewer calls, same unit);
+//   RotateIndex/N   the same moves as std::rotate on a plain vector of
+//                   32-bit entries (what a move should cost).
+// Items per second are rows or moves per second.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "bench/RowsTable.h"
+#include "dataaccess/datasets/FIBDataSet.h"
+
+namespace {
+
+using bench::kRows;
+using bench::kRowsSelect;
+
+// A dataset whose cache the benchmark makes itself.
+class TBenchDataSet : public TFIBDataSet {
+ public:
+  using TFIBDataSet::TFIBDataSet;
+  using TFIBDataSet::CreateRecordCache;
+};
+
+class TDataSetBench {
+ public:
+  TDataSetBench() {
+    ds_ = std::make_unique<TBenchDataSet>(nullptr);
+    ds_->SetDatabase(table_.Database());
+    ds_->SelectSQL()->SetText(kRowsSelect);
+  }
+
+  const bench::TRowsTable& Table() const { return table_; }
+
+  // The whole table in a fresh cache; the rows fetched.
+  int64_t Fill() {
+    ds_->UnPrepare();
+    ds_->Prepare();
+    ds_->SelectQuery()->ExecQuery();
+    ds_->ComputeRecordLayout();
+    ds_->CreateRecordCache();
+    const int64_t rows = ds_->FetchNext(INT32_MAX);
+    ds_->SelectQuery()->Close();
+    return rows;
+  }
+  TBenchDataSet* DataSet() const { return ds_.get(); }
+
+ private:
+  bench::TRowsTable table_{"datasetbench", unit_FIBDataSet};
+  std::unique_ptr<TBenchDataSet> ds_;
+};
+
+TDataSetBench& Bench() { return bench::State<TDataSetBench>(); }
+
+void BM_FetchToCache(benchmark::State& state) {
+  TDataSetBench& bench = Bench();
+  int64_t rows = 0;
+  for (auto _ : state) rows = bench.Fill();
+  bench::FinishRows(state, rows);
+  // What the cache holds against what the rows are worth: 4 + 8 + 8 + 8
+  // bytes of numbers and the name's characters.
+  TRecordsCache* cache = bench.DataSet()->RecordsCache();
+  double text = 0;
+  for (int i = 0; i < kRows; ++i) text += static_cast<double>(cache->GetStringCell(i, 0).size());
+  const double value = 28.0 + text / kRows;
+  const double held = static_cast<double>(cache->MemoryUsed()) / kRows;
+  state.counters["cache_bytes_per_row"] = held;
+  state.counters["value_bytes_per_row"] = value;
+  state.counters["cache_to_value"] = held / value;
+}
+
+void BM_RawClient(benchmark::State& state) { bench::RunRawClient(state, Bench().Table()); }
+
+// Move pairs (from, to) within kRows positions, each by up to Distance
+// positions (0: anywhere).
+std::vector<std::pair<int, int>> Moves(int Count, int Distance) {
+  std::mt19937 random(42);
+  std::uniform_int_distribution<int> position(0, kRows - 1);
+  std::uniform_int_distribution<int> step(-Distance, Distance);
+  std::vector<std::pair<int, int>> moves;
+  moves.reserve(static_cast<size_t>(Count));
+  for (int i = 0; i < Count; ++i) {
+    const int from = position(random);
+    const int to = Distance == 0 ? position(random) : std::clamp(from + step(random), 0, kRows - 1);
+    moves.emplace_back(from, to);
+  }
+  return moves;
+}
+
+int MoveCount(int Distance) { return Distance == 0 ? 10000 : 1000000; }
+
+void BM_MoveRecord(benchmark::State& state) {
+  TDataSetBench& bench = Bench();
+  if (bench.DataSet()->RecordsCache() == nullptr || bench.DataSet()->RecordsCache()->RecordCount() != kRows)
+    bench.Fill();
+  TRecordsCache* cache = bench.DataSet()->RecordsCache();
+  const auto moves = Moves(MoveCount(static_cast<int>(state.range(0))), static_cast<int>(state.range(0)));
+  for (auto _ : state)
+    for (const auto& [from, to] : moves) cache->MoveRecord(from, to);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(moves.size()));
+}
+
+void BM_RotateIndex(benchmark::State& state) {
+  std::vector<int32_t> index(kRows);
+  for (int i = 0; i < kRows; ++i) index[static_cast<size_t>(i)] = i + 1;
+  const auto moves = Moves(MoveCount(static_cast<int>(state.range(0))), static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    for (const auto& [from, to] : moves) {
+      auto at = [&](int i) { return index.begin() + i; };
+      if (from < to) std::rotate(at(from), at(from + 1), at(to + 1));
+      else if (from > to) std::rotate(at(to), at(from), at(from + 1));
+    }
+    benchmark::DoNotOptimize(index.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(moves.size()));
+}
+
+}  // namespace
+
+BENCHMARK(BM_FetchToCache)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RawClient)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_MoveRecord)->Arg(1)->Arg(100)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RotateIndex)->Arg(1)->Arg(100)->Arg(0)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  bench::FreeState<TDataSetBench>();
+  return 0;
+}

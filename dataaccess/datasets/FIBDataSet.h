@@ -1,0 +1,1053 @@
+// The dataset engine of the data-access library: TFIBCustomDataSet and
+// TFIBDataSet, their record buffer layout, the field classes, the cache
+// model options.
+//
+// A TFIBCustomDataSet is a dataset over a server select statement whose
+// rows live in a record cache (TRecordsCache). It owns five internal
+// statements ("SelectQuery", "RefreshQuery", "InsertQuery", "UpdateQuery",
+// "DeleteQuery"), reaches its database and transactions through a TFIBBase
+// link and raises the library's client errors (EFIBClientError) with its
+// full component name.
+//
+//   auto* ds = new TFIBDataSet(form);
+//   ds->SetDatabase(db);                       // takes db's DefaultTransaction
+//   ds->SelectSQL()->SetText("select ID, NAME from PEOPLE");
+//   ds->Prepare();                             // field definitions from the columns
+//
+// Record buffer layout. Every record, in a record buffer of the dataset or
+// in the record cache, has one byte layout, computed when the dataset opens
+// from the output columns of SelectQuery (N columns; offsets in bytes):
+//
+//   0        4  record number: int32, 0-based position in fetch order
+//   4        1  bookmark flag (TBookmarkFlag)
+//   5        1  cached status: bits 0-2 TCachedUpdateStatus, bit 7 set once
+//               calculated values were stored with the record
+//   6        N  null flags in column order: 1 = NULL
+//   6 + N       values of the columns that are not stored-apart strings,
+//               in column order, each of the width below
+//   ...         stored-apart strings in column order: int32 length, then
+//               the column's declared length (sqllen) in bytes
+//   ...   8 * B BLOB stream slots: per BLOB field the record's
+//               TFIBBlobStream* or nullptr. This is a 64-bit layout: a slot
+//               holds a pointer, 8 bytes here.
+//   ...         calculated area (CalcFieldsSize bytes)
+//
+// A stored-apart string is a TEXT or VARYING column longer than 12 bytes
+// whose field definition is not ftGuid; it lives in the cache's string table
+// (numbered 0, 1, ... in column order), so it costs its actual length there.
+//
+// Widths and stored values by SQL type:
+//   SHORT 2, LONG 4 (unscaled integers); FLOAT 4; DOUBLE, D_FLOAT 8;
+//   TIMESTAMP 8: double milliseconds since day 1 of year 1, that is
+//     (server date + 678576) * 86400000 + server time / 10, the server's
+//     1/10000 s kept as the tenth of a millisecond in the fraction;
+//   TYPE_DATE 4: int32 server date + 678576;
+//   TYPE_TIME 4: int32 1/10000 s since midnight, the server's time as it is;
+//   INT64 8: the scaled integer as fetched; with a scale below -4 and
+//     psSQLINT64ToBCD off, the value as a double;
+//   BLOB, ARRAY 8: the id; TEXT declared length (blank-padded); VARYING
+//     declared length (the characters, a zero byte after them when shorter);
+//   any other (BOOLEAN among them) its declared length, as fetched.
+// Keeping the server's 1/10000 s means that a record read and written back
+// sends back the value it read. TimeStampToSlot and its companions below
+// convert between the server's words, the slots and TDateTime.
+//
+// Field values in native form (GetData/SetData of a field): SHORT and LONG
+// as 16/32-bit integers with scale 0, else as doubles; FLOAT as a double;
+// texts zero-terminated; TIMESTAMP, DATE and TIME as their slots; INT64 as
+// its slot (a TBcd for ftBCD fields other than TFIBBCDField, which takes the
+// raw integer); anything else as its bytes. Converted (NativeFormat false),
+// TIMESTAMP and TIME slots become TDateTime with their 1/10000 s.
+//
+// The cache stores the record from byte 5 on without the stored-apart
+// strings: status, null flags and values, the BLOB slots and, only with
+// poCacheCalcFields, the calculated area. Record number n is cache record
+// n + 1; in the limited cache model and with UniDirectional it is cache
+// record (n mod BufferChunks) + 1.
+//
+// The dataset, its cache and its fields are used from one thread.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/core/FIBMiscellaneous.h"
+#include "dataaccess/core/FIBQuery.h"
+#include "dataaccess/core/ibase.h"
+#include "dataaccess/core/pFIBLists.h"
+#include "dataaccess/core/pFIBProps.h"
+#include "dataaccess/datasets/FIBCacheManage.h"
+#include "dataaccess/datasets/pFIBFieldsDescr.h"
+#include "platform/db/DB.h"
+#include "platform/gui/Controls.h"
+#include "platform/rtl/Events.h"
+#include "platform/rtl/Lists.h"
+#include "platform/rtl/StringList.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/rtl/System.h"
+#include "platform/rtl/TypInfo.h"
+#include "platform/rtl/UnitInit.h"
+#include "platform/rtl/Variants.h"
+
+class TFIBCustomDataSet;
+class TFIBBlobField;
+class TFIBArrayField;
+class TFIBStringField;
+
+extern const TUnit unit_FIBDataSet;
+
+// ---------------------------------------------------------------------------
+// Enumerations and option sets
+
+RTL_ENUM(TCachedUpdateStatus, cusUnmodified, cusModified, cusInserted, cusDeleted, cusUninserted,
+         cusDeletedApplied);
+using TFIBUpdateRecordTypes = Set<TCachedUpdateStatus>;
+
+RTL_ENUM(TpFIBDsOption, poTrimCharFields, poRefreshAfterPost, poRefreshDeletedRecord, poStartTransaction,
+         poAutoFormatFields, poProtectedEdit, poUseSelectForLock, poKeepSorting, poPersistentSorting, poVisibleRecno,
+         poNoForceIsNull, poFetchAll, poFreeHandlesAfterClose, poCacheCalcFields, poRefreshAfterDelete);
+using TpFIBDsOptions = Set<TpFIBDsOption>;
+
+RTL_ENUM(TpPrepareOption, pfSetRequiredFields, pfSetReadOnlyFields, pfImportDefaultValues, psUseBooleanField,
+         psUseGuidField, psSQLINT64ToBCD, psApplyRepositary, psGetOrderInfo, psAskRecordCount,
+         psCanEditComputedFields, psSetEmptyStrToNull, psSupportUnicodeBlobs, psUseLargeIntField);
+using TpPrepareOptions = Set<TpPrepareOption>;
+
+RTL_ENUM(TDetailCondition, dcForceOpen, dcIgnoreMasterClose, dcForceMasterRefresh, dcWaitEndMasterScroll);
+using TDetailConditions = Set<TDetailCondition>;
+
+RTL_ENUM(TCacheModelKind, cmkStandard, cmkLimitedBufferSize);
+RTL_ENUM(TTransactionKind, tkReadTransaction, tkUpdateTransaction);
+RTL_ENUM(TFieldOriginRule, forNoRule, forTableAndFieldName, forClientFieldName, forTableAliasAndFieldName);
+RTL_ENUM(TFIBUpdateAction, uaFail, uaAbort, uaSkip, uaRetry, uaApply, uaApplied);
+
+inline constexpr TFIBUpdateRecordTypes kDefaultUpdateRecordTypes{cusUnmodified, cusModified, cusInserted};
+inline constexpr TpFIBDsOptions kDefaultDataSetOptions{poTrimCharFields, poRefreshAfterPost, poStartTransaction,
+                                                       poAutoFormatFields};
+inline constexpr TpPrepareOptions kDefaultPrepareOptions{pfImportDefaultValues, psUseBooleanField, psGetOrderInfo,
+                                                         psSetEmptyStrToNull};
+inline constexpr TUpdateKinds kDefaultAllowedUpdateKinds{ukModify, ukInsert, ukDelete};
+
+// What a dataset made on a designer surface starts with (the run-time
+// defaults until a host changes them).
+extern TpFIBDsOptions DefaultDataSetOptions;
+extern TpPrepareOptions DefaultPrepareOptions;
+extern TDetailConditions DefaultDetailConditions;
+
+// One field of the order information: the select's ORDER BY or a local sort.
+struct TSortFieldInfo {
+  String FieldName;
+  Integer FieldIndex = -1;
+  Integer InOrderIndex = 0;  // 1-based position in the ORDER BY
+  bool Asc = true;
+  bool Flag = false;         // the description's third column; false so far
+};
+
+// ---------------------------------------------------------------------------
+// Record layout constants and the slot forms of dates and times
+
+inline constexpr int kRecNoOffset = 0;
+inline constexpr int kBookmarkFlagOffset = 4;
+inline constexpr int kCachedStatusOffset = 5;
+inline constexpr int kNullFlagsOffset = 6;
+// Bytes before the part the cache stores.
+inline constexpr int kCachedPartOffset = 5;
+inline constexpr Byte kCalcCachedBit = 0x80;
+inline constexpr int kBlobSlotSize = static_cast<int>(sizeof(void*));
+// Longest TEXT/VARYING kept inside the record.
+inline constexpr int kMaxInRecordString = 12;
+// Character set of binary text (kept byte-exact, never trimmed).
+inline constexpr Integer kOctetsCharSet = 1;
+// Days from the server's day 0 (1858-11-17) to TTimeStamp's day numbering.
+inline constexpr Integer kServerDateDelta = 678576;
+inline constexpr Integer kTimeUnitsPerDay = 864000000;  // 1/10000 s
+
+double TimeStampToSlot(const ISC_TIMESTAMP& Value);
+// Rounded to the nearest 1/10000 s.
+ISC_TIMESTAMP SlotToTimeStamp(double Slot);
+inline Integer DateToSlot(ISC_DATE Value) { return Value + kServerDateDelta; }
+inline ISC_DATE SlotToDate(Integer Slot) { return Slot - kServerDateDelta; }
+// TDateTime <-> slots, to the nearest 1/10000 s. A time never wraps to the
+// next midnight: 23:59:59.99996 is kept as 23:59:59.9999. A slot before
+// day 1 (a zero-filled record) reads as 0.
+double DateTimeToSlot(TDateTime Value);
+TDateTime SlotToDateTime(double Slot);
+Integer TimeToSlot(TDateTime Value);
+TDateTime SlotToTime(Integer Slot);
+
+// ---------------------------------------------------------------------------
+// Events
+
+using TOnFetchRecord = Event<void(TFIBQuery* FromQuery, Integer RecordNumber, bool& StopFetching)>;
+using TFIBUpdateErrorEvent =
+    Event<void(TDataSet* DataSet, EFIBError& E, TUpdateKind UpdateKind, TFIBUpdateAction& UpdateAction)>;
+using TFIBUpdateRecordEvent = Event<void(TDataSet* DataSet, TUpdateKind UpdateKind, TFIBUpdateAction& UpdateAction)>;
+using TFIBAfterUpdateRecordEvent = Event<void(TDataSet* DataSet, TUpdateKind UpdateKind, bool& Resume)>;
+using TCompareFieldValues = Event<Integer(TField* Field, const Variant& S1, const Variant& S2)>;
+using TOnFillClientBlob = Event<void(TFIBCustomDataSet* DataSet, TFIBBlobField* Field, TFIBBlobStream* Stream)>;
+
+// ---------------------------------------------------------------------------
+// TCacheModelOptions: the record-cache model of a dataset.
+
+class TCacheModelOptions : public TPersistent {
+ public:
+  explicit TCacheModelOptions(TFIBCustomDataSet* Owner) : owner_(Owner) {}
+
+  void Assign(TPersistent* Source) override;
+
+  TCacheModelKind CacheModelKind() const { return kind_; }
+  // Nothing when unchanged; otherwise the dataset must be inactive.
+  // cmkStandard frees the limited window; cmkLimitedBufferSize (outside
+  // loading) needs CanUseLimitedCache, else client error 75, and raises
+  // BufferChunks to 100.
+  void SetCacheModelKind(TCacheModelKind Value);
+  // Records per cache block; in cmkLimitedBufferSize the window size.
+  Integer BufferChunks() const { return buffer_chunks_; }
+  // The dataset must be inactive; <= 0 becomes 32, and in the limited model
+  // values below 100 become 100.
+  void SetBufferChunks(Integer Value);
+  const String& PlanForDescSQLs() const { return plan_for_desc_sqls_; }
+  void SetPlanForDescSQLs(const String& Value) { plan_for_desc_sqls_ = Value; }
+  // Most BLOB streams kept loaded; 0 = no limit.
+  Integer BlobCacheLimit() const { return blob_cache_limit_; }
+  void SetBlobCacheLimit(Integer Value) { blob_cache_limit_ = Value; }
+
+  TPersistent* GetOwner() override;
+
+ private:
+  TFIBCustomDataSet* owner_;
+  TCacheModelKind kind_ = cmkStandard;
+  Integer buffer_chunks_ = 32;
+  String plan_for_desc_sqls_;
+  Integer blob_cache_limit_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// TFIBDataLink: the dataset's link to its master's data source.
+
+class TFIBDataLink : public TDetailDataLink {
+ public:
+  explicit TFIBDataLink(TFIBCustomDataSet* DataSet) : data_set_(DataSet) {}
+  ~TFIBDataLink() override;
+
+  TFIBCustomDataSet* DataSet() const { return data_set_; }
+
+ protected:
+  TDataSet* GetDetailDataSet() override;
+
+ private:
+  friend class TFIBCustomDataSet;
+  TFIBCustomDataSet* data_set_;
+};
+
+// ---------------------------------------------------------------------------
+// TFIBCustomDataSet
+
+class TFIBCustomDataSet : public TWideDataSet,
+                          public IFIBDataSetSQLs,
+                          public IFIBStatementDataSet,
+                          public ICSMonitorSupportOwner {
+ public:
+  explicit TFIBCustomDataSet(TComponent* AOwner);
+  ~TFIBCustomDataSet() override;
+  void BeforeDestruction() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // ===== Properties (published by TFIBDataSet)
+
+  bool CachedUpdates() const { return cached_updates_; }
+  // Off on an active dataset that had it on cancels the cached updates; on
+  // (outside form reading) is traced to the SQL monitor and refused in the
+  // limited model (client error 75). The select's cursor closes at a hard
+  // transaction end only without cached updates.
+  void SetCachedUpdates(bool Value);
+  bool UniDirectional() const { return IsUniDirectional(); }
+  // Client error 28 while open.
+  void SetUniDirectional(bool Value);
+  TFIBUpdateRecordTypes UpdateRecordTypes() const { return update_record_types_; }
+  // An active dataset goes to its first record.
+  void SetUpdateRecordTypes(TFIBUpdateRecordTypes Value);
+
+  // The SQL lists of the internal statements; setters assign the lines.
+  // SelectSQL cannot change while open (client error 28; a designer closes).
+  TStrings* SelectSQL() const override;
+  void SetSelectSQL(TStrings* Value) override;
+  TStrings* UpdateSQL() const override;
+  void SetUpdateSQL(TStrings* Value) override;
+  TStrings* DeleteSQL() const override;
+  void SetDeleteSQL(TStrings* Value) override;
+  TStrings* InsertSQL() const override;
+  void SetInsertSQL(TStrings* Value) override;
+  TStrings* RefreshSQL() const override;
+  void SetRefreshSQL(TStrings* Value) override;
+
+  TCacheModelOptions* CacheModelOptions() const { return cache_model_options_.get(); }
+  void SetCacheModelOptions(TCacheModelOptions* Value) { cache_model_options_->Assign(Value); }
+  Integer BufferChunks() const { return cache_model_options_->BufferChunks(); }
+  void SetBufferChunks(Integer Value) { cache_model_options_->SetBufferChunks(Value); }
+  TAutoUpdateOptions* AutoUpdateOptions() const { return auto_update_options_.get(); }
+  void SetAutoUpdateOptions(TAutoUpdateOptions* Value) { auto_update_options_->Assign(Value); }
+  // The Conditions of SelectQuery.
+  TConditions* Conditions() const;
+  TSQLs* SQLs() const { return sqls_.get(); }
+  TCSMonitorSupport* CSMonitorSupport() const { return cs_monitor_support_.get(); }
+  // Assigns the settings to the dataset's own object (and its statements).
+  void SetCSMonitorSupport(TCSMonitorSupport* Value);
+  TUpdateKinds AllowedUpdateKinds() const { return allowed_update_kinds_; }
+  void SetAllowedUpdateKinds(TUpdateKinds Value) { allowed_update_kinds_ = Value; }
+
+  TFIBDatabase* Database() const override;
+  // Client error 28 while open; all five statements follow.
+  void SetDatabase(TFIBDatabase* Value);
+  TFIBTransaction* Transaction() const;
+  // Client error 28 while open; see SetTransaction in the unit.
+  void SetTransaction(TFIBTransaction* Value);
+  // The transaction of the update statement.
+  TFIBTransaction* UpdateTransaction() const;
+  bool IsUpdateTransactionStored() const;
+  TTransactionKind RefreshTransactionKind() const { return refresh_transaction_kind_; }
+  void SetRefreshTransactionKind(TTransactionKind Value);
+
+  TpFIBDsOptions Options() const { return options_; }
+  // poStartTransaction and poNoForceIsNull follow to the select, update,
+  // delete and insert statements.
+  virtual void SetOptions(TpFIBDsOptions Value);
+  TDetailConditions DetailConditions() const { return detail_conditions_; }
+  void SetDetailConditions(TDetailConditions Value) { detail_conditions_ = Value; }
+  TpPrepareOptions PrepareOptions() const { return prepare_options_; }
+  TFieldOriginRule FieldOriginRule() const { return field_origin_rule_; }
+  void SetFieldOriginRule(TFieldOriginRule Value) { field_origin_rule_ = Value; }
+  bool AutoCommit() const { return auto_commit_; }
+  void SetAutoCommit(bool Value) { auto_commit_ = Value; }
+  TCursor SQLScreenCursor() const { return sql_screen_cursor_; }
+  void SetSQLScreenCursor(TCursor Value) { sql_screen_cursor_ = Value; }
+  // The master link (client error 50 for a source that leads back here).
+  TDataSource* DataSource() const;
+  void SetDataSource(TDataSource* Value);
+  TDataSource* GetDataSource() override { return DataSource(); }
+  // The parameters of SelectQuery.
+  TFIBXSQLDA* Params() const;
+
+  // Events
+  const TNotifyEvent& DatabaseDisconnecting() const { return database_disconnecting_; }
+  void SetDatabaseDisconnecting(const TNotifyEvent& V) { database_disconnecting_ = V; }
+  const TNotifyEvent& DatabaseDisconnected() const { return database_disconnected_; }
+  void SetDatabaseDisconnected(const TNotifyEvent& V) { database_disconnected_ = V; }
+  const TNotifyEvent& DatabaseFree() const { return database_free_; }
+  void SetDatabaseFree(const TNotifyEvent& V) { database_free_ = V; }
+  const TNotifyEvent& TransactionEnding() const { return transaction_ending_; }
+  void SetTransactionEnding(const TNotifyEvent& V) { transaction_ending_ = V; }
+  const TNotifyEvent& TransactionEnded() const { return transaction_ended_; }
+  void SetTransactionEnded(const TNotifyEvent& V) { transaction_ended_ = V; }
+  const TNotifyEvent& TransactionFree() const { return transaction_free_; }
+  void SetTransactionFree(const TNotifyEvent& V) { transaction_free_ = V; }
+  const TFIBUpdateErrorEvent& OnUpdateError() const { return on_update_error_; }
+  void SetOnUpdateError(const TFIBUpdateErrorEvent& V) { on_update_error_ = V; }
+  const TFIBUpdateRecordEvent& OnUpdateRecord() const { return on_update_record_; }
+  void SetOnUpdateRecord(const TFIBUpdateRecordEvent& V) { on_update_record_ = V; }
+  const TFIBAfterUpdateRecordEvent& AfterUpdateRecord() const { return after_update_record_; }
+  void SetAfterUpdateRecord(const TFIBAfterUpdateRecordEvent& V) { after_update_record_ = V; }
+  const TOnFetchRecord& BeforeFetchRecord() const { return before_fetch_record_; }
+  // Hooks the select statement's per-row callback while assigned.
+  void SetBeforeFetchRecord(const TOnFetchRecord& V);
+  const TOnFetchRecord& AfterFetchRecord() const { return after_fetch_record_; }
+  void SetAfterFetchRecord(const TOnFetchRecord& V) { after_fetch_record_ = V; }
+  const TDataSetErrorEvent& OnGetRecordError() const { return on_get_record_error_; }
+  void SetOnGetRecordError(const TDataSetErrorEvent& V) { on_get_record_error_ = V; }
+  const TFieldNotifyEvent& OnFieldChange() const { return on_field_change_; }
+  void SetOnFieldChange(const TFieldNotifyEvent& V) { on_field_change_ = V; }
+  const TDataSetNotifyEvent& OnEnableControls() const { return on_enable_controls_; }
+  void SetOnEnableControls(const TDataSetNotifyEvent& V) { on_enable_controls_ = V; }
+  const TDataSetNotifyEvent& OnDisableControls() const { return on_disable_controls_; }
+  void SetOnDisableControls(const TDataSetNotifyEvent& V) { on_disable_controls_ = V; }
+  const TDataSetNotifyEvent& OnEndScroll() const { return on_end_scroll_; }
+  void SetOnEndScroll(const TDataSetNotifyEvent& V) { on_end_scroll_ = V; }
+  const TOnFillClientBlob& OnFillClientBlob() const { return on_fill_client_blob_; }
+  void SetOnFillClientBlob(const TOnFillClientBlob& V) { on_fill_client_blob_ = V; }
+  const TNotifyEvent& BeforeStartTransaction() const { return before_start_tr_; }
+  void SetBeforeStartTransaction(const TNotifyEvent& V) { before_start_tr_ = V; }
+  const TNotifyEvent& AfterStartTransaction() const { return after_start_tr_; }
+  void SetAfterStartTransaction(const TNotifyEvent& V) { after_start_tr_ = V; }
+  const TNotifyEvent& BeforeStartUpdateTransaction() const { return before_start_update_tr_; }
+  void SetBeforeStartUpdateTransaction(const TNotifyEvent& V) { before_start_update_tr_ = V; }
+  const TNotifyEvent& AfterStartUpdateTransaction() const { return after_start_update_tr_; }
+  void SetAfterStartUpdateTransaction(const TNotifyEvent& V) { after_start_update_tr_ = V; }
+  const TEndTrEvent& BeforeEndTransaction() const { return before_end_tr_; }
+  void SetBeforeEndTransaction(const TEndTrEvent& V) { before_end_tr_ = V; }
+  const TEndTrEvent& AfterEndTransaction() const { return after_end_tr_; }
+  void SetAfterEndTransaction(const TEndTrEvent& V) { after_end_tr_ = V; }
+  const TEndTrEvent& BeforeEndUpdateTransaction() const { return before_end_update_tr_; }
+  void SetBeforeEndUpdateTransaction(const TEndTrEvent& V) { before_end_update_tr_ = V; }
+  const TEndTrEvent& AfterEndUpdateTransaction() const { return after_end_update_tr_; }
+  void SetAfterEndUpdateTransaction(const TEndTrEvent& V) { after_end_update_tr_ = V; }
+  const TCompareFieldValues& OnCompareFieldValues() const { return on_compare_field_values_; }
+  void SetOnCompareFieldValues(const TCompareFieldValues& V) { on_compare_field_values_ = V; }
+
+  // ===== New virtual operations, in slot order
+
+  // OnCompareFieldValues when assigned; else unassigned values first (both
+  // unassigned: 0), then CompareVariants.
+  virtual Integer CompareFieldValues(TField* Field, const Variant& Value1, const Variant& Value2);
+  // A non-blank line in UpdateSQL; else only an active cusInserted record
+  // while CachedUpdates is on.
+  virtual bool CanEdit();
+  virtual bool CanInsert();
+  virtual bool CanDelete();
+  // Fires TransactionEnding; a hard end of an active dataset's transaction
+  // fetches all rows and closes the cursor (CachedUpdates) or closes.
+  virtual void DoTransactionEnding(TObject* Sender);
+  virtual void DoTransactionEnded(TObject* Sender);
+  virtual void DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force);
+  // Deletes one record on the server through Query.
+  virtual void InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer);
+  virtual bool LocateRecord(const String& KeyFields, const Variant& KeyValues, TLocateOptions Options,
+                            bool SyncCursor);
+  // Writes a posted record to the server; nothing here.
+  virtual void DoPostRecord(TUpdateKind /*Kind*/) {}
+  // The record's cached status is in UpdateRecordTypes, or the limited model
+  // or a local sort shows every record.
+  virtual bool IsVisible(TRecordBuffer Buffer);
+  virtual void SetUpdateTransaction(TFIBTransaction* Value);
+  // Changing psUseBooleanField, psSQLINT64ToBCD or psUseLargeIntField needs a
+  // closed dataset (client error 28); a prepared dataset's field definitions
+  // are then out of date.
+  virtual void SetPrepareOptions(TpPrepareOptions Value);
+  // The server's record count; nothing here.
+  virtual void UpdateRecordCount() {}
+  // Resets every TFIBArrayField.
+  virtual void ClearArrayFields();
+  virtual void UpdateRecordInCache(TFIBQuery* Query, TRecordBuffer Buffer, bool KeepOldVersion);
+  // Whether the master's values changed the select parameters.
+  virtual bool SetParamsFromMaster();
+  // Cancels an edit and, with cached updates pending, reverts every fetched
+  // record and clears the log.
+  virtual void CancelUpdates();
+  // Prepares SelectQuery (client errors 21, 22, 37) and builds the field
+  // definitions; the screen cursor is restored on every path.
+  virtual void Prepare();
+  virtual void MoveRecord(Integer From, Integer To);
+  virtual void DoSort(TVarRecs Fields, const std::vector<bool>& Ordering);
+
+  // ===== Class-library operations
+
+  bool BookmarkValid(const TBookmark& Bookmark) override;
+  bool IsSequenced() override;
+  void Post() override;
+  void Resync(TResyncMode Mode) override;
+  TUpdateStatus UpdateStatus() override;
+  void CheckInactive() override;
+  bool GetFieldData(TField* Field, void* Buffer) override;
+  using TDataSet::GetFieldData;
+  void SetFieldData(TField* Field, const void* Buffer) override;
+  using TDataSet::SetFieldData;
+  void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative) override;
+  TFieldClass GetFieldClass(TFieldType FieldType) override;
+  TStream* CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
+  int Translate(const char* Src, char* Dest, bool ToOem) override;
+
+  // ===== Guards (EFIBClientError with the full component name)
+
+  // Client error 28 "Can't %s because %s dataset open." while a result set
+  // is open.
+  void CheckDatasetClosed(const String& Operation);
+  // Client error 29 "Can't %s because %s dataset closed." while inactive.
+  void CheckDatasetOpen(const String& Operation);
+  // Client error 53 with UniDirectional.
+  void CheckNotUniDirectional();
+  // Active; then edit state needs CanEdit (46), insert state CanInsert (44),
+  // any other state is refused (42).
+  void CheckUpdateAllowed();
+  bool CanUseLimitedCache();
+
+  // ===== Statements, database and transactions
+
+  TFIBQuery* SelectQuery() const { return select_query_; }
+  TFIBQuery* UpdateQuery() const { return update_query_; }
+  TFIBQuery* InsertQuery() const { return insert_query_; }
+  TFIBQuery* DeleteQuery() const { return delete_query_; }
+  TFIBQuery* RefreshQuery() const { return refresh_query_; }
+  // The statement rows are fetched from (SelectQuery unless a cache model
+  // switches it).
+  TFIBQuery* CurrentSelect() const { return current_select_; }
+  TFIBBase* Base() const { return base_.get(); }
+  bool Prepared() const { return prepared_; }
+  // Frees the statement handles of all five statements.
+  void UnPrepare();
+  // Database from the transaction and back; a transaction without databases
+  // takes this one; with poStartTransaction an inactive one starts.
+  void PrepareTransaction();
+  // Client error 22 without UpdateTransaction; starts it when inactive.
+  void StartUpdateTransaction();
+
+  // ===== Fetching and cache access
+
+  // Fetches up to Count rows of the current select into the cache, under
+  // the screen cursor; the number fetched.
+  Integer FetchNext(Integer Count);
+  bool AllFetched() const;
+  Integer FetchedCount() const { return fetched_count_; }
+  bool Opened() const { return cursor_open_; }
+  TRecordsCache* RecordsCache() const { return cache_.get(); }
+  TFIBFieldDescrList* FieldDescrList() const { return descr_list_.get(); }
+  // Cache record of dataset record number RecordNumber (see the header).
+  Integer CacheRecordNo(Integer RecordNumber) const;
+
+  // ===== Record layout
+
+  // Fills the field descriptors and the layout figures from SelectQuery's
+  // output columns, the field definitions and the bound fields.
+  void ComputeRecordLayout();
+  // Converts the current row of Query into the cache record of RecordNumber
+  // (making room). Another statement than the select (a refresh statement)
+  // has its columns matched to the select's by name; columns without a
+  // match are skipped, one of another type is client error 57.
+  void FetchRecordToCache(TFIBQuery* Query, Integer RecordNumber);
+  // FetchRecordToCache, then ReadRecordFromCache; a negative record number
+  // only recomputes the layout.
+  void FetchRecordToBuffer(TFIBQuery* Query, Integer RecordNumber, TRecordBuffer Buffer);
+  // Record number, zeroed calculated area, and the record (or its old
+  // version) from byte 5 on.
+  void ReadRecordFromCache(Integer RecordNumber, TRecordBuffer Buffer, bool FromOld);
+  // The buffer from byte 5 on as the current version; a negative number is
+  // ignored.
+  void WriteRecordToCache(Integer RecordNumber, TRecordBuffer Buffer);
+  // A new record buffer with the record's old version (-1: the active
+  // record; nullptr without one). The caller frees it (FreeRecordBuffer).
+  TRecordBuffer GetOldRecordBuffer(Integer RecordNumber);
+  void FreeOldRecordBuffer(TRecordBuffer& Buffer) { FreeRecordBuffer(Buffer); }
+  // Keeps the record's current version as its old version (and logs it
+  // with CachedUpdates).
+  void SaveOldRecord(TRecordBuffer Buffer);
+  // The calculation buffer while calculated fields are computed; nullptr
+  // without an open cursor or when empty outside insert state; else the
+  // active buffer.
+  TRecordBuffer GetActiveRecordBuffer();
+  // Layout figures.
+  Integer DataOffset() const { return data_offset_; }
+  Integer BlobSlotsOffset() const { return blob_slots_offset_; }
+  Integer CalcAreaOffset() const { return calc_offset_; }
+  Integer RecordBufferSize() const { return record_size_; }
+  Integer CacheImageSize() const { return image_size_; }
+  Integer StringFieldCount() const { return string_field_count_; }
+  // Offset of a descriptor's value in the cache's stored image (-1 for a
+  // stored-apart string).
+  Integer ImageOffsetOf(Integer Column) const;
+  static TCachedUpdateStatus CachedStatusOf(const Byte* Buffer) {
+    return static_cast<TCachedUpdateStatus>(Buffer[kCachedStatusOffset] & 0x07);
+  }
+  static void SetCachedStatus(Byte* Buffer, TCachedUpdateStatus Value) {
+    Buffer[kCachedStatusOffset] = static_cast<Byte>((Buffer[kCachedStatusOffset] & ~0x07) | Value);
+  }
+  bool NeedUnicodeConvert() const;
+
+  // ===== Other operations
+
+  // The field of Name (a pair of surrounding double quotes removed),
+  // remembered by name; FieldByNameCached raises the field-not-found error.
+  TField* FindFieldCached(const String& Name);
+  TField* FieldByNameCached(const String& Name);
+  // Closes, reopens, fetches up to the former record and locates the values
+  // of KeyFieldNames (";"-separated; none: every data field that is neither a
+  // BLOB nor an array field) of the former active record.
+  void ReopenAndLocate(const String& KeyFieldNames);
+  void FullRefresh(bool KeepPosition);
+  // The values of an array field's column of the current record as a
+  // variant array, and their writing in edit or insert state.
+  virtual Variant ArrayFieldValues(TFIBArrayField* Field);
+  virtual void SetArrayFieldValues(TFIBArrayField* Field, const Variant& Value);
+  // Closes when active, opens, fetches all when asked.
+  void Reopen(bool FetchAll);
+  // All remaining rows through Last, the position kept.
+  void FetchAll();
+
+  // IFIBStatementDataSet
+  String DataSetDescription() const override { return String(); }
+  // ICSMonitorSupportOwner: copies the settings to every internal statement.
+  void CSMonitorSupportChanged() override;
+
+ protected:
+  // ===== Record-buffer protocol
+  TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(TRecordBuffer& Buffer) override;
+  void GetBookmarkData(TRecordBuffer Buffer, void* Data) override;
+  void SetBookmarkData(TRecordBuffer Buffer, const void* Data) override;
+  TBookmarkFlag GetBookmarkFlag(TRecordBuffer Buffer) override;
+  void SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) override;
+  TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override;
+  int GetRecordSize() override { return record_size_; }
+  void InternalAddRecord(const void* Buffer, bool Append) override;
+  void InternalClose() override;
+  void InternalDelete() override;
+  void InternalFirst() override;
+  void InternalGotoBookmark(const void* Bookmark) override;
+  void InternalHandleException() override;
+  void InternalInitFieldDefs() override;
+  // The whole buffer zeroed, every null flag 1 (all fields NULL).
+  void InternalInitRecord(TRecordBuffer Buffer) override;
+  void InternalLast() override;
+  void InternalOpen() override;
+  void InternalSetToRecord(TRecordBuffer Buffer) override;
+  bool IsCursorOpen() override { return cursor_open_; }
+  void CheckFieldCompatibility(TField* Field, TFieldDef* FieldDef) override;
+  Variant GetStateFieldValue(TDataSetState State, TField* Field) override;
+  void SetStateFieldValue(TDataSetState State, TField* Field, const Variant& Value) override;
+  void GetCalcFields(TRecordBuffer Buffer) override;
+  void ClearCalcFields(TRecordBuffer Buffer) override;
+
+  // ===== Helpers for the opening code
+  // Makes the record cache for the computed layout (one block at once), with
+  // no record fetched.
+  void CreateRecordCache();
+  // The internal statement Name, owned by the dataset.
+  TFIBQuery* CreateInternalQuery(const String& Name);
+  // A statement's text has changed (SelectQuery: the dataset is no longer
+  // prepared).
+  void SQLChanging(TObject* Sender);
+
+  // Internal flag word.
+  enum : Word {
+    kRefreshFromMaster = 1,
+    kKeepBlobStreams = 2,
+    kSkipInactiveCheck = 4,
+    kControlsDisabledPending = 8,
+  };
+  Word internal_flags_ = 0;
+
+  // Record access: the class library's buffers, or one record of the
+  // cache by its 0-based index.
+  enum class TRecordAccess { Normal, ByIndex };
+  TRecordAccess record_access_ = TRecordAccess::Normal;
+  Integer record_access_index_ = -1;
+  // Set while GetRecord fetches or positions a record.
+  bool getting_record_ = false;
+  // The buffer a filter test reads (dsFilter).
+  TRecordBuffer filter_buffer_ = nullptr;
+  // Raised while calculated fields must not be computed (a locate).
+  Integer disable_calc_fields_count_ = 0;
+  // A recalculation of cached calculated values was asked for.
+  bool force_calc_ = false;
+  // Set while a local sort runs (every record is visible).
+  bool sorting_ = false;
+
+  // State of the open dataset.
+  bool cursor_open_ = false;
+  Integer current_record_index_ = -1;
+  Integer fetched_count_ = 0;
+  Integer deleted_count_ = 0;
+  Integer changed_count_ = 0;
+  bool updates_pending_ = false;
+  Integer resync_skip_count_ = 0;
+  Integer master_scroll_delay_ = 300;
+  // Raised while the dataset moves itself (fetch-all, sort, record moves).
+  Integer internal_navigation_count_ = 0;
+  std::vector<TSortFieldInfo> order_info_;
+
+  // The limited cache model's window: first and last record held and the
+  // two ends reached.
+  struct TLimitedPosition {
+    Integer First = -1;
+    Integer Last = -1;
+    bool BeginReached = false;
+    bool EndReached = false;
+  };
+  std::unique_ptr<TLimitedPosition> limited_position_;
+
+ private:
+  friend class TCacheModelOptions;
+  friend class TFIBDataLink;
+
+  // Link notifications
+  void LinkDatabaseDisconnecting(TFIBBase* Sender);
+  void LinkDatabaseDisconnected(TFIBBase* Sender);
+  void LinkDatabaseFree(TFIBBase* Sender);
+  void LinkTransactionEnding(TFIBBase* Sender);
+  void LinkTransactionEnded(TFIBBase* Sender);
+  void LinkTransactionFree(TFIBBase* Sender);
+  // Transaction relays
+  void ReadTrBeforeStart(TObject* Sender);
+  void ReadTrAfterStart(TObject* Sender);
+  void ReadTrBeforeEnd(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force);
+  void ReadTrAfterEnd(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force);
+  void UpdateTrBeforeStart(TObject* Sender);
+  void UpdateTrAfterStart(TObject* Sender);
+  void UpdateTrBeforeEnd(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force);
+  void UpdateTrAfterEnd(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force);
+  void HookReadTransaction(TFIBTransaction* Transaction, bool Add);
+  void HookUpdateTransaction(TFIBTransaction* Transaction, bool Add);
+  // Moves the link and SelectQuery to Value (see SetTransaction).
+  void MoveTransaction(TFIBTransaction* Value);
+
+  [[noreturn]] void NotAvailable(const char* Operation);
+  void CloseSelectCursor();
+  void FreeBlobStreamInSlot(Byte* Slot);
+  void FreeRecordBlobStreams(Byte* Slots);
+  void KeepRecordBlobStreams(TFIBQuery* Query, Byte* Image);
+  // Field data parts
+  bool ReadDataField(TField* Field, TRecordBuffer Record, void* Buffer);
+  void WriteDataField(TField* Field, TRecordBuffer Record, const void* Buffer);
+
+  // Per column: what the fetch and the field access need.
+  struct TColumnLayout {
+    SmallInt SQLType = 0;
+    SmallInt Scale = 0;
+    bool Nullable = false;
+    bool StoredApart = false;
+    bool Int64AsDouble = false;
+    Integer Width = 0;         // declared length / value width
+    Integer Offset = 0;        // in the record buffer
+    Integer ImageOffset = -1;  // in the cache's stored image; -1 for stored-apart strings
+    Integer StringIndex = -1;
+    Integer CharSetID = 0;
+  };
+  std::vector<TColumnLayout> columns_;
+  // Column matches of the last other statement fetched from.
+  const TFIBQuery* mapped_query_ = nullptr;
+  Integer mapped_text_change_ = -1;
+  std::vector<Integer> column_map_;  // Query's column -> select column, -1: none
+  void MapColumns(TFIBQuery* Query);
+
+  std::unique_ptr<TFIBBase> base_;
+  std::unique_ptr<TCSMonitorSupport> cs_monitor_support_;
+  std::unique_ptr<TList> blob_streams_;
+  std::unique_ptr<TList> blob_streams_mru_;
+  std::unique_ptr<TFIBDataLink> data_link_;
+  TFIBQuery* delete_query_ = nullptr;
+  TFIBQuery* insert_query_ = nullptr;
+  TFIBQuery* refresh_query_ = nullptr;
+  TFIBQuery* update_query_ = nullptr;
+  TFIBQuery* select_query_ = nullptr;
+  TFIBQuery* current_select_ = nullptr;
+  std::unique_ptr<TStringList> field_cache_;
+  std::unique_ptr<TStringList> open_names_;
+  std::unique_ptr<TFIBFieldDescrList> descr_list_;
+  std::unique_ptr<TSQLs> sqls_;
+  std::unique_ptr<TAutoUpdateOptions> auto_update_options_;
+  std::unique_ptr<TCacheModelOptions> cache_model_options_;
+  std::unique_ptr<TSortedList> sorted_list_;
+  std::unique_ptr<TRecordsCache> cache_;
+
+  bool cached_updates_ = false;
+  bool prepared_ = false;
+  bool sql_changed_ = false;
+  bool need_unicode_convert_ = false;
+  bool cache_calc_fields_ = false;
+  TDataSetState state_before_value_ = dsInactive;
+  TFIBUpdateRecordTypes update_record_types_ = kDefaultUpdateRecordTypes;
+  TTransactionKind refresh_transaction_kind_ = tkReadTransaction;
+  TpFIBDsOptions options_ = kDefaultDataSetOptions;
+  TDetailConditions detail_conditions_;
+  TpPrepareOptions prepare_options_ = kDefaultPrepareOptions;
+  TFieldOriginRule field_origin_rule_ = forTableAndFieldName;
+  TUpdateKinds allowed_update_kinds_ = kDefaultAllowedUpdateKinds;
+  bool auto_commit_ = false;
+  TCursor sql_screen_cursor_ = crDefault;
+
+  // Layout figures
+  Integer data_offset_ = 0;
+  Integer strings_offset_ = 0;
+  Integer blob_slots_offset_ = 0;
+  Integer calc_offset_ = 0;
+  Integer record_size_ = 0;
+  Integer image_size_ = 0;
+  Integer blob_image_offset_ = 0;
+  Integer cached_extent_ = 0;  // bytes of the buffer from byte 5 that the cache covers
+  Integer string_field_count_ = 0;
+  Integer blob_count_ = 0;
+
+  TNotifyEvent database_disconnecting_, database_disconnected_, database_free_;
+  TNotifyEvent transaction_ending_, transaction_ended_, transaction_free_;
+  TFIBUpdateErrorEvent on_update_error_;
+  TFIBUpdateRecordEvent on_update_record_;
+  TFIBAfterUpdateRecordEvent after_update_record_;
+  TOnFetchRecord before_fetch_record_, after_fetch_record_;
+  TDataSetErrorEvent on_get_record_error_;
+  TFieldNotifyEvent on_field_change_;
+  TDataSetNotifyEvent on_enable_controls_, on_disable_controls_, on_end_scroll_;
+  TOnFillClientBlob on_fill_client_blob_;
+  TNotifyEvent before_start_tr_, after_start_tr_, before_start_update_tr_, after_start_update_tr_;
+  TEndTrEvent before_end_tr_, after_end_tr_, before_end_update_tr_, after_end_update_tr_;
+  TCompareFieldValues on_compare_field_values_;
+};
+
+// TFIBDataSet publishes the properties of TFIBCustomDataSet.
+class TFIBDataSet : public TFIBCustomDataSet {
+ public:
+  using TFIBCustomDataSet::TFIBCustomDataSet;
+};
+
+// ---------------------------------------------------------------------------
+// Field classes. Each descends from the class library's field class of its
+// kind and reads and writes through the dataset's record buffers.
+
+// The descriptor of a data field's column in its TFIBCustomDataSet, or
+// nullptr (another dataset, not a data field, no layout yet).
+const TFIBFieldDescr* FieldDescrOf(TField* Field);
+
+class TFIBStringField : public TStringField {
+ public:
+  explicit TFIBStringField(TComponent* AOwner);
+  ~TFIBStringField() override;
+
+  void SetDataSet(TDataSet* ADataSet) override;
+  void SetSize(int Value) override;
+  void Clear() override;
+  void SetAsString(const String& Value) override;
+  // Copied from the dataset's psSetEmptyStrToNull when attached.
+  bool EmptyStrToNull() const { return empty_str_to_null_; }
+  void SetEmptyStrToNull(bool Value) { empty_str_to_null_ = Value; }
+  // Bytes of the last value set, -1 when none; read by the dataset while
+  // the value is written.
+  Integer ValueLength() const { return writing_ ? value_length_ : -1; }
+  // The column's character set id (-1 until the column is known).
+  Integer CharSetID();
+
+ protected:
+  void CheckTypeSize(int Value) override;
+  bool GetValue(String& Value) override;
+
+ private:
+  bool UnicodeText();
+  std::unique_ptr<char[]> value_buffer_;
+  Integer char_set_id_ = -1;
+  bool empty_str_to_null_ = false;
+  bool writing_ = false;
+  Integer value_length_ = -1;
+};
+
+class TFIBWideStringField : public TWideStringField {
+ public:
+  explicit TFIBWideStringField(TComponent* AOwner) : TWideStringField(AOwner) {}
+  void Clear() override { SetData(nullptr); }
+
+ protected:
+  // The column's bytes: Size characters of the column's character set (3
+  // bytes each for calculated fields and other sets) and a terminator.
+  int GetDataSize() override;
+};
+
+class TFIBLargeIntField : public TLargeintField {
+ public:
+  explicit TFIBLargeIntField(TComponent* AOwner) : TLargeintField(AOwner) {}
+  // The value with the dataset in its old-value state (data and internal
+  // calculated fields; 0 otherwise).
+  Int64 OldAsLargeInt();
+
+ protected:
+  void SetVarValue(const Variant& Value) override;
+};
+
+class TFIBIntegerField : public TIntegerField {
+ public:
+  explicit TFIBIntegerField(TComponent* AOwner) : TIntegerField(AOwner) {}
+  void Clear() override { SetData(nullptr); }
+  // Above 0 is true; true stores 1, false 0.
+  void SetAsBoolean(bool Value) override { SetAsInteger(Value ? 1 : 0); }
+
+ protected:
+  bool GetAsBoolean() override { return GetAsInteger() > 0; }
+};
+
+class TFIBSmallIntField : public TSmallintField {
+ public:
+  explicit TFIBSmallIntField(TComponent* AOwner) : TSmallintField(AOwner) {}
+  void SetAsBoolean(bool Value) override { SetAsInteger(Value ? 1 : 0); }
+
+ protected:
+  bool GetAsBoolean() override { return GetAsInteger() > 0; }
+};
+
+class TFIBFloatField : public TFloatField {
+ public:
+  explicit TFIBFloatField(TComponent* AOwner) : TFloatField(AOwner) {}
+  // Over a scaled LONG or SHORT column the value must lie within the
+  // column's range (-2147483647..2147483647 resp. -32767..32767 times
+  // 10^scale); with RoundByScale it is rounded to the column's decimals
+  // (15 for calculated and lookup fields).
+  void SetAsFloat(double Value) override;
+  bool RoundByScale() const { return round_by_scale_; }
+  void SetRoundByScale(bool Value) { round_by_scale_ = Value; }
+
+ protected:
+  // The inherited text without characters below 33 at either end.
+  void GetText(String& Text, bool DisplayText) override;
+
+ private:
+  bool round_by_scale_ = true;
+};
+
+// Over an INT64 column the field keeps the column's scaled integer as
+// stored; Size is the number of decimals.
+class TFIBBCDField : public TBCDField {
+ public:
+  explicit TFIBBCDField(TComponent* AOwner);
+
+  void SetAsBCD(const TBcd& Value) override;
+  void SetAsCurrency(::Currency Value) override;
+  void SetAsFloat(double Value) override;
+  void SetAsInteger(Integer Value) override;
+  void SetAsLargeInt(Int64 Value) override;
+  void SetAsString(const String& Value) override;
+  void Assign(TPersistent* Source) override;
+  // The stored scaled integer; false for NULL.
+  bool GetScaled(Int64& Value, bool OldValue = false);
+  void SetScaled(Int64 Value);
+  // Current and old value (and null state) differ.
+  bool IsValueChanged();
+
+ protected:
+  int GetDataSize() override;
+  void CheckTypeSize(int Value) override;
+  TBcd GetAsBCD() override;
+  ::Currency GetAsCurrency() override;
+  double GetAsFloat() override;
+  Integer GetAsInteger() override;
+  Int64 GetAsLargeInt() override;
+  String GetAsString() override;
+  Variant GetAsVariant() override;
+  void GetText(String& Text, bool DisplayText) override;
+  void SetVarValue(const Variant& Value) override;
+
+ private:
+  // Keeps the raw scaled integer (data and lookup fields).
+  bool Raw();
+  bool OverInt64Column();
+};
+
+class TFIBBooleanField : public TBooleanField {
+ public:
+  explicit TFIBBooleanField(TComponent* AOwner) : TBooleanField(AOwner) {}
+
+  void SetAsBoolean(bool Value) override;
+  void SetAsInteger(Integer Value) override { SetAsBoolean(Value != 0); }
+  // "1", "T" or StringTrue (without case) set true; "0", "F" or StringFalse
+  // false; anything else the inherited conversion.
+  void SetAsString(const String& Value) override;
+  const String& StringTrue() const { return string_true_; }
+  void SetStringTrue(const String& Value) { string_true_ = Value; }
+  const String& StringFalse() const { return string_false_; }
+  void SetStringFalse(const String& Value) { string_false_ = Value; }
+  bool IsStringTrueStored() const { return string_true_ != "True"; }
+  bool IsStringFalseStored() const { return string_false_ != "False"; }
+
+ protected:
+  int GetDataSize() override;
+  bool GetAsBoolean() override;
+  Integer GetAsInteger() override;
+  String GetAsString() override;
+  Variant GetAsVariant() override;
+  void SetVarValue(const Variant& Value) override;
+
+ private:
+  bool ReadValue(bool& Value);
+  String string_true_ = "True";
+  String string_false_ = "False";
+};
+
+class TFIBDateField : public TDateField {
+ public:
+  explicit TFIBDateField(TComponent* AOwner) : TDateField(AOwner) {}
+};
+
+// ShowMsec appends "." and the stored value's milliseconds (ms mod 1000,
+// plain digits) to the text when they are above 0.
+class TFIBTimeField : public TTimeField {
+ public:
+  explicit TFIBTimeField(TComponent* AOwner) : TTimeField(AOwner) {}
+  bool ShowMsec() const { return show_msec_; }
+  void SetShowMsec(bool Value) { show_msec_ = Value; }
+
+ protected:
+  void GetText(String& Text, bool DisplayText) override;
+
+ private:
+  bool show_msec_ = false;
+};
+
+class TFIBDateTimeField : public TDateTimeField {
+ public:
+  explicit TFIBDateTimeField(TComponent* AOwner) : TDateTimeField(AOwner) {}
+  bool ShowMsec() const { return show_msec_; }
+  void SetShowMsec(bool Value) { show_msec_ = Value; }
+
+ protected:
+  void GetText(String& Text, bool DisplayText) override;
+
+ private:
+  bool show_msec_ = false;
+};
+
+class TFIBBlobField : public TBlobField {
+ public:
+  explicit TFIBBlobField(TComponent* AOwner) : TBlobField(AOwner) {}
+  // The field has no server value; OnFillClientBlob fills it.
+  bool IsClientField() const { return is_client_field_; }
+  void SetIsClientField(bool Value) { is_client_field_ = Value; }
+
+ protected:
+  // A client-only value is NULL when empty.
+  bool GetIsNull() override;
+  Variant GetAsVariant() override;
+
+ private:
+  bool is_client_field_ = false;
+};
+
+// Text BLOBs of a Unicode character set are UTF-8 on the server as here;
+// such a memo's variant is a wide string.
+class TFIBMemoField : public TMemoField {
+ public:
+  explicit TFIBMemoField(TComponent* AOwner) : TMemoField(AOwner) {}
+  Integer CharSetID() const { return char_set_id_; }
+  void SetCharSetID(Integer Value) { char_set_id_ = Value; }
+  void SetAsWideString(const WideString& Value) override;
+
+ protected:
+  WideString GetAsWideString() override;
+  Variant GetAsVariant() override;
+  void SetVarValue(const Variant& Value) override;
+
+ private:
+  bool UnicodeText();
+  Integer char_set_id_ = 0;
+};
+
+class TFIBArrayField : public TBytesField {
+ public:
+  explicit TFIBArrayField(TComponent* AOwner) : TBytesField(AOwner) {}
+  // Drops the array data read so far.
+  void Reset() { array_data_.clear(); }
+  // Dimensions of the select column (the dataset is prepared first).
+  Integer Dimensions();
+
+ protected:
+  void GetText(String& Text, bool DisplayText) override;
+  Variant GetAsVariant() override;
+  void SetVarValue(const Variant& Value) override;
+
+ private:
+  std::vector<Byte> array_data_;
+};
+
+// GUID columns (16-byte character columns of a GUID domain): the record
+// holds the GUID's 16 bytes; the text is the 38-character braced form; the
+// empty GUID and the empty text stand for NULL.
+class TFIBGuidField : public TGuidField {
+ public:
+  explicit TFIBGuidField(TComponent* AOwner) : TGuidField(AOwner) {}
+  void SetAsString(const String& Value) override;
+  void SetAsGuid(const TGUID& Value) override;
+
+ protected:
+  // 16 and 38 only ("Invalid field size").
+  void CheckTypeSize(int Value) override;
+  // 16; 39 in the block-read state.
+  int GetDataSize() override;
+  String GetAsString() override;
+  Variant GetAsVariant() override;
+  void SetVarValue(const Variant& Value) override { SetAsString(Value.AsString()); }
+  TGUID GetAsGuid() override;
+
+ private:
+  bool ReadGuid(TGUID& Value);
+};

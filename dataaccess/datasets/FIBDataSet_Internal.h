@@ -1,0 +1,41 @@
+// Helpers shared by the implementation files of the dataset unit.
+#pragma once
+
+#include "platform/gui/Controls.h"
+#include "platform/rtl/FMTBcd.h"
+#include "platform/rtl/System.h"
+
+namespace fibdataset_internal {
+
+// Value * 10^Decimals rounded half away from zero, taken from the shortest
+// decimal form of Value (12.345 with 2 decimals gives 1235); false when it
+// does not fit 64 bits or Value is not finite.
+bool DoubleToScaled(double Value, int Decimals, Int64& Result);
+// Value * 10^Delta (Delta may be negative: divided, rounded half away from
+// zero); false on overflow.
+bool RescaleInt64(Int64 Value, int Delta, Int64& Result);
+// A BCD of 32 digits with Decimals places; the BCD's value as an integer of
+// Decimals places (rounded); false when it does not fit.
+TBcd ScaledToBcd(Int64 Value, int Decimals);
+bool BcdToScaled(const TBcd& Value, int Decimals, Int64& Result);
+// 10^N as a double (exact up to 10^22).
+double PowerOfTen(int N);
+
+// Shows Cursor on the screen for its lifetime when it is not crDefault and
+// differs from the current one; the previous cursor comes back at the end.
+class TScreenCursorGuard {
+ public:
+  explicit TScreenCursorGuard(TCursor Cursor);
+  ~TScreenCursorGuard();
+  TScreenCursorGuard(const TScreenCursorGuard&) = delete;
+  TScreenCursorGuard& operator=(const TScreenCursorGuard&) = delete;
+
+ private:
+  TCursor saved_ = crDefault;
+  bool active_ = false;
+};
+
+}  // namespace fibdataset_internal
+
+// The field classes in the class registry (the unit's start-up).
+void RegisterFieldClasses();
