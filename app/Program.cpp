@@ -10,6 +10,7 @@
 #include "dataaccess/core/ibase.h"
 #include "dataaccess/core/pFIBCacheQueries.h"
 #include "dataaccess/core/pFIBProps.h"
+#include "dataaccess/datasets/FIBDataSet.h"
 #include "framework/B_PF.h"
 #include "framework/B_Time.h"
 #include "platform/gui/Forms.h"
@@ -41,7 +42,8 @@ constexpr const TUnit* kUses[] = {
     &unit_FIBQuery,
     &unit_pFIBCacheQueries,
     &unit_FIBDBLoginDlg,
-    // Firebird datasets: their units join here.
+    // Firebird datasets.
+    &unit_FIBDataSet,
     // Grid toolkit and data grid join here, then the in-house data layer;
     // their initializations run in this order (their uses must agree):
     // ToolCtrlsEh, DBCtrlsEh, PropFilerEh, DBGridEhImpExp, DbUtilsEh,
