@@ -543,7 +543,7 @@ void InitForms() {
       .Event("OnDestroy", &TCustomForm::OnDestroy, &TCustomForm::SetOnDestroy)
       .Event("OnHide", &TCustomForm::OnHide, &TCustomForm::SetOnHide)
       .Event("OnShow", &TCustomForm::OnShow, &TCustomForm::SetOnShow);
-  RegisterScrollingClasses();
+  RegisterLayoutClasses();
   FindGlobalComponent = FindGlobalForm;
   Screen = new TScreen(nullptr);
   Application = new TApplication(nullptr);

@@ -196,7 +196,12 @@ void TScrollingWinControl::Loaded() {
   UpdateScrollBars();
 }
 
-void RegisterScrollingClasses() {
+void RegisterLayoutClasses() {
+  RegisterClass<TSizeConstraints, TPersistent>("TSizeConstraints")
+      .Prop("MaxHeight", &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight, 0)
+      .Prop("MaxWidth", &TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth, 0)
+      .Prop("MinHeight", &TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight, 0)
+      .Prop("MinWidth", &TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth, 0);
   RegisterClass<TControlScrollBar, TPersistent>("TControlScrollBar")
       .Prop("Increment", &TControlScrollBar::Increment, &TControlScrollBar::SetIncrement, 8)
       .Prop("Margin", &TControlScrollBar::Margin, &TControlScrollBar::SetMargin, 0)

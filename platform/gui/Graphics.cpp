@@ -344,6 +344,11 @@ void EnsureGuiApplication() {
 bool GuiApplicationExists() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
 void DestroyGuiApplication() {
+  if (g_ownApp == nullptr) return;
+  // Window-system events still queued (pointer moves of the platform) name
+  // devices that go with the application: handle them first, so that an
+  // application made later does not meet them.
+  QCoreApplication::processEvents();
   delete g_ownApp;
   g_ownApp = nullptr;
 }

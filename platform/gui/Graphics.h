@@ -443,6 +443,10 @@ class TBitmap : public TGraphic {
   TColor transparent_color_ = clDefault;
 };
 
+// Turns a bitmap counter-clockwise by Turns quarter turns (a helper of our
+// own; width and height swap for an odd number of turns).
+void RotateBitmap(TBitmap* Bitmap, int Turns);
+
 // An icon: one image of an .ico file (the one closest to 32 x 32), drawn
 // with its own transparency.
 class TIcon : public TGraphic {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cstdlib>
@@ -329,6 +330,15 @@ void TBitmap::Draw(TCanvas* ACanvas, const TRect& Rect) {
   } else {
     PaintImage(ACanvas, Rect, img.convertToFormat(QImage::Format_RGB32), false, ACanvas->CopyMode());
   }
+}
+
+void RotateBitmap(TBitmap* Bitmap, int Turns) {
+  if (Bitmap == nullptr || Bitmap->Empty()) return;
+  int quarter = ((Turns % 4) + 4) % 4;
+  if (quarter == 0) return;
+  QTransform turn;
+  turn.rotate(-90.0 * quarter);
+  SetBitmapImage(Bitmap, BitmapImage(Bitmap).transformed(turn));
 }
 
 // ---------------------------------------------------------------------------

@@ -25,7 +25,6 @@
 #include "platform/rtl/Events.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/System.h"
-#include "platform/rtl/TypInfo.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -41,8 +40,9 @@ using TThreadID = Cardinal;  // kernel thread id
 // Scheduling priority of a thread, applied as a nice value (tpIdle 19,
 // tpLowest 10, tpLower 5, tpNormal 0, tpHigher -5, tpHighest -10,
 // tpTimeCritical -15). Raising a priority above normal needs the right to
-// do so; without it the thread keeps running at normal priority.
-RTL_ENUM(TThreadPriority, tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical);
+// do so; without it the thread keeps running at normal priority. Its names
+// for form data are in ThreadPriorityNames.h.
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 using TThreadMethod = std::function<void()>;
 
 TThreadID GetCurrentThreadId();

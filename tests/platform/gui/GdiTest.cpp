@@ -81,10 +81,7 @@ TEST_F(GdiTest, DrawTextPlacesClipsAndFills) {
     DrawText(c->Handle(), "Mi", -1, &r, k.format);
     TRect ink = paper.Ink(clWhite);
     ASSERT_FALSE(ink.IsEmpty());
-    EXPECT_GE(ink.Left, box.Left);
-    EXPECT_LE(ink.Right, box.Right);
-    EXPECT_GE(ink.Top, box.Top);
-    EXPECT_LE(ink.Bottom, box.Bottom);
+    EXPECT_TRUE(Within(ink, box));
     int cx = (ink.Left + ink.Right) / 2, cy = (ink.Top + ink.Bottom) / 2;
     if (k.centred) {
       EXPECT_NEAR(cx, 60, 3);

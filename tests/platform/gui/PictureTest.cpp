@@ -1,30 +1,13 @@
 #include <QBuffer>
 #include <QImage>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include "platform/os/Resources.h"
 #include "tests/platform/gui/GuiFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 using PictureTest = GuiTest;
-
-// A temporary folder removed with the object.
-struct TempDir {
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "pictures.XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(path); }
-  String File(const String& Name) const { return (path / Name).string(); }
-  void Write(const String& Name, const std::string& Bytes) const {
-    std::ofstream(path / Name, std::ios::binary) << Bytes;
-  }
-  std::filesystem::path path;
-};
 
 // A 4 x 2 bitmap: red, green, blue, white over black, black, black, magenta.
 void FillSample(TBitmap& b) {
@@ -157,7 +140,7 @@ TEST_F(PictureTest, DamagedPicturesAreLoadFailures) {
 }
 
 TEST_F(PictureTest, JpegAndIconsThroughPictures) {
-  TempDir dir;
+  TTempDir dir;
   TBitmap b;
   b.SetSize(16, 16);
   b.Canvas()->Brush()->SetColor(clRed);
