@@ -19,3 +19,34 @@ function(embed_resources)
   target_sources(${ER_TARGET} PRIVATE ${_out})
   target_link_libraries(${ER_TARGET} PUBLIC platform_os)
 endfunction()
+
+# add_resource_module(TARGET t OUTPUT_NAME n FILES a b ...): a library module
+# (a shared object named n, such as "B_Lib.DLL") that carries the files as
+# its resource table (platform/os/ModuleResources.h) and no code besides.
+function(add_resource_module)
+  cmake_parse_arguments(RM "" "TARGET;OUTPUT_NAME" "FILES" ${ARGN})
+  set(_out ${CMAKE_CURRENT_BINARY_DIR}/${RM_TARGET}_resources.cpp)
+  string(REPLACE ";" "|" _files "${RM_FILES}")
+  add_custom_command(
+    OUTPUT ${_out}
+    COMMAND ${CMAKE_COMMAND} -DOUT=${_out} -DMODE=TABLE "-DFILES=${_files}"
+            -P ${_EMBED_RESOURCES_SCRIPT}
+    DEPENDS ${RM_FILES} ${_EMBED_RESOURCES_SCRIPT}
+    COMMENT "Building the resource table of ${RM_OUTPUT_NAME}"
+    VERBATIM)
+  add_library(${RM_TARGET} MODULE ${_out})
+  target_include_directories(${RM_TARGET} PRIVATE ${PROJECT_SOURCE_DIR})
+  get_filename_component(_suffix "${RM_OUTPUT_NAME}" LAST_EXT)
+  get_filename_component(_stem "${RM_OUTPUT_NAME}" NAME_WLE)
+  set_target_properties(${RM_TARGET} PROPERTIES PREFIX "" OUTPUT_NAME "${_stem}" SUFFIX "${_suffix}")
+endfunction()
+
+# ship_resource_module(TARGET program MODULE m): copies module m next to the
+# program after each build, where the program's file search finds it.
+function(ship_resource_module)
+  cmake_parse_arguments(SM "" "TARGET;MODULE" "" ${ARGN})
+  add_dependencies(${SM_TARGET} ${SM_MODULE})
+  add_custom_command(TARGET ${SM_TARGET} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${SM_MODULE}> $<TARGET_FILE_DIR:${SM_TARGET}>
+    VERBATIM)
+endfunction()

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -40,9 +41,7 @@ constinit const TUnit unit_B_PF("B_PF", kUses, InitB_PF, FinalB_PF);
 // ===========================================================================
 // Field strings
 
-namespace {
-
-std::vector<String> ListItems(const String& List) {
+std::vector<String> GetListItems(const String& List) {
   std::vector<String> items;
   size_t start = 0;
   while (start < List.size()) {
@@ -53,6 +52,8 @@ std::vector<String> ListItems(const String& List) {
   }
   return items;
 }
+
+namespace {
 
 bool SameItem(const String& a, const String& b) { return AnsiCompareText(a, b) == 0; }
 
@@ -67,13 +68,13 @@ void AddUniqueItem(std::vector<String>& kept, const String& item) {
 
 String GetListItem(const String& List, Integer Index) {
   if (Index < 0) return String();
-  std::vector<String> items = ListItems(List);
+  std::vector<String> items = GetListItems(List);
   return static_cast<size_t>(Index) < items.size() ? items[static_cast<size_t>(Index)] : String();
 }
 
 bool FindListItem(const String& List, const String& Text, bool UpperFirst, Integer& Index) {
   int64_t skip = Index < 0 ? -static_cast<int64_t>(Index) : 0;
-  std::vector<String> items = ListItems(List);
+  std::vector<String> items = GetListItems(List);
   String key = UpperFirst ? AnsiUpperCase(Text) : Text;
   for (size_t i = 0; i < items.size(); ++i) {
     if (static_cast<int64_t>(i) < skip) continue;
@@ -89,7 +90,7 @@ bool FindListItem(const String& List, const String& Text, bool UpperFirst, Integ
 String RemoveDuplicateItems(const String& List) {
   if (List.find(';') == String::npos) return List;
   std::vector<String> kept;
-  for (const String& item : ListItems(List)) AddUniqueItem(kept, item);
+  for (const String& item : GetListItems(List)) AddUniqueItem(kept, item);
   String result;
   for (size_t i = 0; i < kept.size(); ++i) {
     if (i > 0) result += ';';
@@ -474,8 +475,15 @@ String SearchFilePath(const String& Dir, const String& FileName) {
   const String name = ExtractFileName(FileName);
   if (name.empty()) return String();
   auto look = [&name](const String& dir) -> String {
-    String path = IncludeTrailingPathDelimiter(dir.empty() ? GetCurrentDir() : dir) + name;
-    return FileExists(path) ? ExpandFileName(path) : String();
+    String folder = IncludeTrailingPathDelimiter(dir.empty() ? GetCurrentDir() : dir);
+    if (FileExists(folder + name)) return ExpandFileName(folder + name);
+    // The design's file names are case-blind ("B_LIB.DLL" is "B_Lib.DLL").
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+      String entry_name = entry.path().filename().string();
+      if (SameText(entry_name, name) && entry.is_regular_file(ec)) return ExpandFileName(folder + entry_name);
+    }
+    return String();
   };
   if (!Dir.empty()) return look(Dir);
   std::vector<String> dirs = {ExtractFileDir(ParamStr(0)), GetCurrentDir()};

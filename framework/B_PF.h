@@ -4,6 +4,8 @@
 // shared image list, and the unit's copy of the locale's format settings.
 #pragma once
 
+#include <vector>
+
 #include "platform/gui/Messages.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
@@ -42,6 +44,8 @@ extern String GenitiveMonthNames[12];
 
 // Item number Index; "" when Index is negative or past the last item.
 String GetListItem(const String& List, Integer Index);
+// All items, in order.
+std::vector<String> GetListItems(const String& List);
 // Searches the items for Text, ignoring case under the user's locale (with
 // UpperFirst both are upper-cased under the locale first). A negative Index
 // -n on entry skips the first n items. Returns whether found; Index is the
@@ -146,7 +150,9 @@ bool SelectFirstControl(TObject* Control);
 
 // Searches for the file part of FileName in Dir, or, when Dir is empty,
 // along the default search path: the program's directory, the current
-// directory, then the directories of PATH. Returns the full path or "".
+// directory, then the directories of PATH. A name is found in a directory
+// ignoring ASCII case when no entry has it exactly, as the design's file
+// names are case-blind. Returns the full path or "".
 String SearchFilePath(const String& Dir, const String& FileName);
 // FileName itself when it names an existing entry (file, directory, hidden
 // entry; wildcards allowed); otherwise SearchFilePath("", FileName).

@@ -228,6 +228,10 @@ QString ToQ(const String& s) { return QString::fromUtf8(s.data(), static_cast<qs
 
 }  // namespace
 
+QWidget* CreatePaintWidget(QWidget* ParentWidget, std::function<void(HDC)> Paint) {
+  return new PaintWidget(ParentWidget, std::move(Paint));
+}
+
 std::span<const TIdentMapEntry> CursorIdents() { return kCursors; }
 
 TEventScope::TEventScope() { ++g_event_depth; }
@@ -305,8 +309,10 @@ HWND WindowFromPoint(TPoint P) {
 // ---------------------------------------------------------------------------
 // TControl
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner), font_(std::make_unique<TFont>()) {
+TControl::TControl(TComponent* AOwner)
+    : TComponent(AOwner), font_(std::make_unique<TFont>()), constraints_(std::make_unique<TSizeConstraints>()) {
   font_->SetOnChange({this, &TControl::FontChangedHandler});
+  constraints_->SetOnChange({this, [this](TObject*) { SetBounds(left_, top_, width_, height_); }});
 }
 
 TControl::~TControl() {
@@ -340,6 +346,17 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 void TControl::SetBoundsInternal(int ALeft, int ATop, int AWidth, int AHeight, bool Aligning) {
   AWidth = std::max(AWidth, 0);
   AHeight = std::max(AHeight, 0);
+  constraints_->Apply(AWidth, AHeight);
+  if (AWidth != width_ || AHeight != height_) {
+    int w = AWidth, h = AHeight;
+    if (CanResize(w, h)) {
+      AWidth = std::max(w, 0);
+      AHeight = std::max(h, 0);
+    } else {
+      AWidth = width_;
+      AHeight = height_;
+    }
+  }
   bool resized = AWidth != width_ || AHeight != height_;
   bool moved = ALeft != left_ || ATop != top_;
   if (resized || moved) {
@@ -698,6 +715,7 @@ void TWinControl::InitWidget() {
   hwnd_ = AllocateHWnd({this, [this](TMessage& m) { WndProc(m); }});
   widget_->setProperty("defaultFocusPolicy", static_cast<int>(widget_->focusPolicy()));
   SetTabStop(tab_stop_);
+  if (Parent() == nullptr) ApplyCreateParams();
   for (TControl* c : controls_) c->CreateHandle();
   ApplyTabOrder();
 }
@@ -863,7 +881,7 @@ TCustomControl::~TCustomControl() = default;
 void TCustomControl::Paint() {}
 
 QWidget* TCustomControl::CreateWidget(QWidget* ParentWidget) {
-  return new PaintWidget(ParentWidget, [this](HDC dc) { PaintWindow(dc); });
+  return CreatePaintWidget(ParentWidget, [this](HDC dc) { PaintHandler(dc); });
 }
 
 namespace {

@@ -23,8 +23,31 @@
 //
 // Events that the event loop delivers (clicks, keys, paints, timers) catch
 // every exception and hand it to Application->HandleException.
+//
+// Painting of self-drawn windowed controls (TCustomControl, and what uses
+// PaintHandler): each paint first sends WM_ERASEBKGND (WParam = the HDC)
+// through WndProc; a handler that erased answers non-zero, otherwise the
+// client area is filled with Color (nothing for clNone). Then PaintWindow
+// draws. Qt does not fill these widgets itself, so what is not painted shows
+// the parent beneath.
+//
+// Window creation: CreateParams describes a windowed control's window.
+// Only what Qt can express is applied, to a control without a parent whose
+// CreateParams name an owner (WndParent; forms keep their border styles):
+// the window is owned by that window (it stays above it and has no taskbar
+// entry), and WS_SYSMENU, WS_MINIMIZEBOX and WS_MAXIMIZEBOX give the title
+// bar's close, minimise and maximise buttons. The class styles
+// (CS_HREDRAW, CS_VREDRAW) and WS_CLIPCHILDREN have no effect: Qt repaints
+// a resized widget whole and always clips children.
+//
+// Constraints limit the size SetBounds gives (0: no limit); CanResize
+// (OnCanResize) may change or refuse a new size. BiDiMode, Ctl3D,
+// ParentBiDiMode, ParentCtl3D and ParentShowHint are kept for form data and
+// for the code that reads them; the platform draws no 3-D borders and no
+// right-to-left layout of its own.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -83,6 +106,53 @@ using TMouseEvent = Event<void(TObject* Sender, TMouseButton Button, TShiftState
 using TMouseMoveEvent = Event<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TKeyEvent = Event<void(TObject* Sender, Word& Key, TShiftState Shift)>;
 using TKeyPressEvent = Event<void(TObject* Sender, WideChar& Key)>;
+using TCanResizeEvent = Event<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
+
+RTL_ENUM(TBiDiMode, bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly);
+
+// Window styles and class styles of TCreateParams.
+inline constexpr uint32_t WS_OVERLAPPED = 0x00000000, WS_POPUP = 0x80000000, WS_CHILD = 0x40000000,
+                          WS_VISIBLE = 0x10000000, WS_DISABLED = 0x08000000, WS_CLIPSIBLINGS = 0x04000000,
+                          WS_CLIPCHILDREN = 0x02000000, WS_CAPTION = 0x00C00000, WS_BORDER = 0x00800000,
+                          WS_SYSMENU = 0x00080000, WS_THICKFRAME = 0x00040000, WS_MINIMIZEBOX = 0x00020000,
+                          WS_MAXIMIZEBOX = 0x00010000, WS_TABSTOP = 0x00010000;
+inline constexpr uint32_t WS_EX_TOPMOST = 0x00000008, WS_EX_TOOLWINDOW = 0x00000080,
+                          WS_EX_CONTROLPARENT = 0x00010000;
+inline constexpr uint32_t CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002, CS_DBLCLKS = 0x0008;
+
+struct TCreateParams {
+  String Caption;
+  uint32_t Style = 0;
+  uint32_t ExStyle = 0;
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  HWND WndParent = nullptr;
+  struct {
+    uint32_t style = 0;
+  } WindowClass;
+};
+
+// Size limits of a control (0: none).
+class TSizeConstraints : public TPersistent {
+ public:
+  int MaxHeight() const { return max_height_; }
+  void SetMaxHeight(int Value) { Set(max_height_, Value); }
+  int MaxWidth() const { return max_width_; }
+  void SetMaxWidth(int Value) { Set(max_width_, Value); }
+  int MinHeight() const { return min_height_; }
+  void SetMinHeight(int Value) { Set(min_height_, Value); }
+  int MinWidth() const { return min_width_; }
+  void SetMinWidth(int Value) { Set(min_width_, Value); }
+  void Assign(TPersistent* Source) override;
+  const TNotifyEvent& OnChange() const { return on_change_; }
+  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
+  // Limits a width and height.
+  void Apply(int& Width, int& Height) const;
+
+ private:
+  void Set(int& Field, int Value);
+  int max_height_ = 0, max_width_ = 0, min_height_ = 0, min_width_ = 0;
+  TNotifyEvent on_change_;
+};
 
 class TControl : public TComponent {
  public:
@@ -120,6 +190,21 @@ class TControl : public TComponent {
   void SetAlign(TAlign Value);
   TAnchors Anchors() const { return anchors_; }
   void SetAnchors(TAnchors Value);
+  TSizeConstraints* Constraints() const { return constraints_.get(); }
+  void SetConstraints(TSizeConstraints* Value) { constraints_->Assign(Value); }
+  const TCanResizeEvent& OnCanResize() const { return on_can_resize_; }
+  void SetOnCanResize(TCanResizeEvent Value) { on_can_resize_ = std::move(Value); }
+  // Kept for form data (see above).
+  TBiDiMode BiDiMode() const { return bidi_mode_; }
+  void SetBiDiMode(TBiDiMode Value) { bidi_mode_ = Value; }
+  bool ParentBiDiMode() const { return parent_bidi_mode_; }
+  void SetParentBiDiMode(bool Value) { parent_bidi_mode_ = Value; }
+  bool Ctl3D() const { return ctl3d_; }
+  void SetCtl3D(bool Value) { ctl3d_ = Value; }
+  bool ParentCtl3D() const { return parent_ctl3d_; }
+  void SetParentCtl3D(bool Value) { parent_ctl3d_ = Value; }
+  bool ParentShowHint() const { return parent_show_hint_; }
+  void SetParentShowHint(bool Value) { parent_show_hint_ = Value; }
 
   // State and appearance.
   bool Visible() const { return visible_; }
@@ -219,6 +304,8 @@ class TControl : public TComponent {
   virtual void TextChanged();
   virtual void VisibleChanged();
   virtual void Resize();
+  // May change the new size or refuse it (false); runs OnCanResize.
+  virtual bool CanResize(int& NewWidth, int& NewHeight);
   // True for text-entry widgets whose Color is the base colour.
   virtual bool ColorIsBase() const { return false; }
   // True when the widget paints its own background in Color.
@@ -256,6 +343,13 @@ class TControl : public TComponent {
   String hint_;
   bool show_hint_ = false;
   TCursor cursor_ = crDefault;
+  std::unique_ptr<TSizeConstraints> constraints_;
+  TCanResizeEvent on_can_resize_;
+  TBiDiMode bidi_mode_ = bdLeftToRight;
+  bool parent_bidi_mode_ = true;
+  bool ctl3d_ = true;
+  bool parent_ctl3d_ = true;
+  bool parent_show_hint_ = true;
   TNotifyEvent on_click_, on_dbl_click_, on_resize_;
   TMouseEvent on_mouse_down_, on_mouse_up_;
   TMouseMoveEvent on_mouse_move_;
@@ -300,6 +394,15 @@ class TWinControl : public TControl {
   const TKeyPressEvent& OnKeyPress() const { return on_key_press_; }
   void SetOnKeyPress(TKeyPressEvent Value) { on_key_press_ = std::move(Value); }
 
+  // Moves every child by (DeltaX, DeltaY) (their anchors keep their rules).
+  void ScrollBy(int DeltaX, int DeltaY);
+  // Paints the control and its children onto Canvas with the top-left
+  // corner at (X, Y) (the widget is made when needed).
+  void PaintTo(TCanvas* Canvas, int X, int Y);
+  // The paint of a self-drawn control: WM_ERASEBKGND, then PaintWindow.
+  void PaintHandler(HDC DC);
+  virtual void PaintWindow(HDC DC);
+
   // Realigns the children (Align and Anchors) to the client area.
   void Realign();
   void DisableAlign() { ++align_lock_; }
@@ -320,6 +423,10 @@ class TWinControl : public TControl {
   void FontChanged() override;
   void ColorChanged() override;
   void Resize() override;
+  // The window's description (see above).
+  virtual void CreateParams(TCreateParams& Params);
+  // Fills the client area with Color (the default erase).
+  void EraseBackground(HDC DC);
   // The client area children are aligned in (default: ClientRect).
   virtual void AdjustClientRect(TRect& Rect) const;
   void ApplyTabOrder();
@@ -336,6 +443,8 @@ class TWinControl : public TControl {
   TNotifyEvent on_enter_, on_exit_;
   TKeyEvent on_key_down_, on_key_up_;
   TKeyPressEvent on_key_press_;
+
+  void ApplyCreateParams();
 };
 
 // A windowed control that paints itself on its Canvas in Paint.
@@ -345,12 +454,11 @@ class TCustomControl : public TWinControl {
   ~TCustomControl() override;
   TCanvas* Canvas() const { return canvas_.get(); }
   // Paints with Canvas bound to the widget (called by the paint event).
-  void PaintWindow(HDC DC);
+  void PaintWindow(HDC DC) override;
 
  protected:
   virtual void Paint();
   QWidget* CreateWidget(QWidget* ParentWidget) override;
-  bool FillsBackground() const override { return true; }
 
  private:
   std::unique_ptr<TCanvas> canvas_;
@@ -371,6 +479,21 @@ class TGraphicControl : public TControl {
  private:
   std::unique_ptr<TCanvas> canvas_;
 };
+
+// A canvas that belongs to a control: the platform binds it while that
+// control paints (outside a paint it has no device context).
+class TControlCanvas : public TCanvas {
+ public:
+  TControl* Control() const { return control_; }
+  void SetControl(TControl* Value) { control_ = Value; }
+
+ private:
+  TControl* control_ = nullptr;
+};
+
+// Creates a self-drawn widget whose paint events run Paint (with a device
+// context over the widget); used for windowed controls that paint.
+QWidget* CreatePaintWidget(QWidget* ParentWidget, std::function<void(HDC)> Paint);
 
 // The control that owns a widget (nullptr for others).
 TControl* FindControl(QWidget* Widget);

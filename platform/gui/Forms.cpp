@@ -134,25 +134,9 @@ void TCustomForm::AfterConstruction() {
   TWinControl::AfterConstruction();
   const TClassInfo* info = GetClassInfo(this);
   bool plain = typeid(*this) == typeid(TForm) || typeid(*this) == typeid(TCustomForm);
-  if (!create_new_ && !plain) {
-    // Resources of the class chain, ancestors first, down to TForm.
-    std::vector<String> names;
-    for (const TClassInfo* c = info; c != nullptr; c = c->Parent()) {
-      if (c->ClassName() == "TForm" || c->ClassName() == "TCustomForm") break;
-      names.push_back(c->ClassName());
-    }
-    if (info == nullptr || std::type_index(typeid(*this)) != info->Type()) names.insert(names.begin(), ClassName());
-    bool read = false;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-      const TResource* res = FindResource(Upper(*it), RT_RCDATA);
-      if (res == nullptr) continue;
-      ReadComponentFromText(this, String(reinterpret_cast<const char*>(res->Data.data()), res->Data.size()));
-      read = true;
-    }
-    if (!read) {
-      bool exact = info != nullptr && std::type_index(typeid(*this)) == info->Type();
-      throw EResNotFound("Resource %s not found", {exact ? info->ClassName() : ClassName()});
-    }
+  if (!create_new_ && !plain && !InitInheritedComponent(this, "TForm")) {
+    bool exact = info != nullptr && std::type_index(typeid(*this)) == info->Type();
+    throw EResNotFound("Resource %s not found", {exact ? info->ClassName() : ClassName()});
   }
   DoCreate();
   if (Visible()) VisibleChanged();
@@ -353,6 +337,26 @@ TModalResult TCustomForm::ShowModal() {
   return modal_result_;
 }
 
+bool InitInheritedComponent(TComponent* Instance, const String& RootAncestor) {
+  const TClassInfo* info = GetClassInfo(Instance);
+  const TClassInfo* root = FindClassInfo(RootAncestor);
+  // The class chain below the root, the instance's own class first.
+  std::vector<String> names;
+  for (const TClassInfo* c = info; c != nullptr; c = c->Parent()) {
+    if (root != nullptr ? root->InheritsFrom(c) : Upper(c->ClassName()) == Upper(RootAncestor)) break;
+    names.push_back(c->ClassName());
+  }
+  if (info == nullptr || std::type_index(typeid(*Instance)) != info->Type()) names.insert(names.begin(), Instance->ClassName());
+  bool read = false;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    const TResource* res = FindResource(Upper(*it), RT_RCDATA);
+    if (res == nullptr) continue;
+    ReadComponentFromText(Instance, String(reinterpret_cast<const char*>(res->Data.data()), res->Data.size()));
+    read = true;
+  }
+  return read;
+}
+
 TCustomForm* GetParentForm(TControl* Control) {
   TControl* c = Control;
   while (c != nullptr && c->Parent() != nullptr) c = c->Parent();
@@ -539,6 +543,7 @@ void InitForms() {
       .Event("OnDestroy", &TCustomForm::OnDestroy, &TCustomForm::SetOnDestroy)
       .Event("OnHide", &TCustomForm::OnHide, &TCustomForm::SetOnHide)
       .Event("OnShow", &TCustomForm::OnShow, &TCustomForm::SetOnShow);
+  RegisterLayoutClasses();
   FindGlobalComponent = FindGlobalForm;
   Screen = new TScreen(nullptr);
   Application = new TApplication(nullptr);

@@ -22,8 +22,20 @@
 // and the main-thread call queue; HandleException shows the message of an
 // uncaught exception (OnException, when assigned, gets it instead; EAbort is
 // silent). The first form made by CreateForm is the main form.
+//
+// TScrollingWinControl: a windowed control with two scroll bars
+// (TControlScrollBar). A bar shows while it is Visible and its Range exceeds
+// the client extent along its axis; the client area then loses the bar's
+// thickness. Setting Position (limited to 0 .. Range - client extent)
+// moves the children (ScrollBy); the bar's own moves set Position. With
+// AutoScroll the ranges follow the children's extent (plus Margin), worked
+// out again when the control is resized or loaded and when AutoScroll is
+// set. It paints like a self-drawn control (WM_ERASEBKGND, then
+// PaintWindow; Controls.h).
 #pragma once
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "platform/gui/Controls.h"
@@ -144,6 +156,96 @@ class TForm : public TCustomForm {
 
 // The form a control lies on (nullptr when none).
 TCustomForm* GetParentForm(TControl* Control);
+
+// Reads the form resources of Instance's class chain into it: the resource
+// of each class (named by the class name upper-cased, RT_RCDATA) from the
+// class below RootAncestor (and its ancestors) down to Instance's own
+// class, ancestors first. True when at least one resource was read.
+bool InitInheritedComponent(TComponent* Instance, const String& RootAncestor);
+
+RTL_ENUM(TScrollBarKind, sbHorizontal, sbVertical);
+
+class TScrollingWinControl;
+
+class TControlScrollBar : public TPersistent {
+ public:
+  TControlScrollBar(TScrollingWinControl* Control, TScrollBarKind Kind);
+  void Assign(TPersistent* Source) override;
+  TPersistent* GetOwner() override;
+
+  TScrollBarKind Kind() const { return kind_; }
+  int Increment() const { return increment_; }
+  void SetIncrement(int Value) { increment_ = std::max(Value, 1); }
+  int Margin() const { return margin_; }
+  void SetMargin(int Value);
+  int Position() const { return position_; }
+  void SetPosition(int Value);
+  int Range() const { return range_; }
+  void SetRange(int Value);
+  bool Smooth() const { return smooth_; }
+  void SetSmooth(bool Value) { smooth_ = Value; }
+  // Thickness in pixels (0: the platform's).
+  int Size() const { return size_; }
+  void SetSize(int Value);
+  bool Tracking() const { return tracking_; }
+  void SetTracking(bool Value);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool Value);
+  // True while the bar is shown.
+  bool IsScrollBarVisible() const;
+  // The thickness used.
+  int ScrollBarSize() const;
+  // The client extent along the bar's axis without this bar.
+  int ControlSize() const;
+
+ private:
+  friend class TScrollingWinControl;
+  TScrollingWinControl* control_;
+  TScrollBarKind kind_;
+  int increment_ = 8;
+  int margin_ = 0;
+  int position_ = 0;
+  int range_ = 0;
+  bool smooth_ = false;
+  int size_ = 0;
+  bool tracking_ = false;
+  bool visible_ = true;
+  bool shown_ = false;  // as last laid out
+};
+
+class TScrollingWinControl : public TWinControl {
+ public:
+  explicit TScrollingWinControl(TComponent* AOwner);
+  ~TScrollingWinControl() override;
+
+  TControlScrollBar* HorzScrollBar() const { return horz_.get(); }
+  void SetHorzScrollBar(TControlScrollBar* Value) { horz_->Assign(Value); }
+  TControlScrollBar* VertScrollBar() const { return vert_.get(); }
+  void SetVertScrollBar(TControlScrollBar* Value) { vert_->Assign(Value); }
+  bool AutoScroll() const { return auto_scroll_; }
+  void SetAutoScroll(bool Value);
+  TRect ClientRect() const override;
+  // Lays the scroll bars out again (AutoScroll ranges first).
+  void UpdateScrollBars();
+  void Loaded() override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void DestroyWidget() override;
+  void Resize() override;
+
+ private:
+  friend class TControlScrollBar;
+  void CalcAutoRange();
+  void PlaceBars();
+
+  std::unique_ptr<TControlScrollBar> horz_;
+  std::unique_ptr<TControlScrollBar> vert_;
+  bool auto_scroll_ = true;
+  bool updating_ = false;
+  QWidget* bars_[2] = {nullptr, nullptr};  // the Qt scroll bars while the widget exists
+};
 
 class TApplication : public TComponent {
  public:

@@ -18,12 +18,9 @@
 #include <mutex>
 
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/QtGraphics.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/UnitInit.h"
-
-struct HDC__ {
-  QPainter* painter;
-};
 
 namespace {
 
@@ -103,12 +100,16 @@ const int32_t kClassicSystemColors[31] = {
     0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0,
 };
 
+}  // namespace
+
 int32_t FromQColor(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
 
 QColor ToQColor(TColor color) {
   int32_t rgb = ColorToRGB(color);
   return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
 }
+
+namespace {
 
 bool PaletteRole(int index, QPalette::ColorGroup& group, QPalette::ColorRole& role) {
   group = QPalette::Active;
@@ -143,6 +144,17 @@ QApplication* g_ownApp = nullptr;
 int g_argc = 1;
 char g_arg0[] = "procview";
 char* g_argv[] = {g_arg0, nullptr};
+
+bool SameAscii(const String& a, const char* b) {
+  size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 QPainter* Painter(HDC dc) { return dc->painter; }
 
@@ -206,18 +218,21 @@ QFont ToQFont(const TFont& font) {
   return f;
 }
 
-bool SameAscii(const String& a, const char* b) {
-  size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
 QString ToQ(const String& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-}  // namespace
+QPainter::CompositionMode CopyModeComposition(int32_t CopyMode) {
+  switch (CopyMode) {
+    case cmSrcAnd: return QPainter::RasterOp_SourceAndDestination;
+    case cmSrcPaint: return QPainter::RasterOp_SourceOrDestination;
+    case cmSrcInvert: return QPainter::RasterOp_SourceXorDestination;
+    case cmNotSrcCopy: return QPainter::RasterOp_NotSource;
+    case cmSrcErase: return QPainter::RasterOp_SourceAndNotDestination;
+    case cmNotSrcErase: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case cmMergePaint: return QPainter::RasterOp_NotSourceOrDestination;
+    case cmDstInvert: return QPainter::RasterOp_NotDestination;
+    default: return QPainter::CompositionMode_SourceOver;
+  }
+}
 
 std::span<const TIdentMapEntry> ColorIdents() { return kColors; }
 std::span<const TIdentMapEntry> CharsetIdents() { return kCharsets; }
@@ -329,11 +344,20 @@ void EnsureGuiApplication() {
 bool GuiApplicationExists() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
 void DestroyGuiApplication() {
+  if (g_ownApp == nullptr) return;
+  // Window-system events still queued (pointer moves of the platform) name
+  // devices that go with the application: handle them first, so that an
+  // application made later does not meet them.
+  QCoreApplication::processEvents();
   delete g_ownApp;
   g_ownApp = nullptr;
 }
 
-HDC CreatePainterDC(void* Painter) { return new HDC__{static_cast<QPainter*>(Painter)}; }
+HDC CreatePainterDC(void* Painter) {
+  HDC dc = new HDC__;
+  dc->painter = static_cast<QPainter*>(Painter);
+  return dc;
+}
 void DeletePainterDC(HDC DC) { delete DC; }
 void* PainterOfDC(HDC DC) { return DC ? DC->painter : nullptr; }
 
@@ -372,6 +396,7 @@ void TFont::Assign(TPersistent* Source) {
     charset_ = f->charset_;
     pitch_ = f->pitch_;
     pixels_per_inch_ = f->pixels_per_inch_;
+    orientation_ = f->orientation_;
     Changed();
     return;
   }
@@ -380,7 +405,13 @@ void TFont::Assign(TPersistent* Source) {
 
 bool TFont::Equals(const TFont& o) const {
   return name_ == o.name_ && height_ == o.height_ && style_ == o.style_ && color_ == o.color_ &&
-         charset_ == o.charset_ && pitch_ == o.pitch_;
+         charset_ == o.charset_ && pitch_ == o.pitch_ && orientation_ == o.orientation_;
+}
+
+void TFont::SetOrientation(int Value) {
+  if (Value == orientation_) return;
+  orientation_ = Value;
+  Changed();
 }
 
 void TFont::SetName(const String& Value) {
@@ -496,9 +527,28 @@ TCanvas::TCanvas()
 
 TCanvas::~TCanvas() = default;
 
-HDC TCanvas::RequireHandle() const {
+HDC TCanvas::RequireHandle() {
+  if (handle_ == nullptr || Painter(handle_) == nullptr) CreateHandle();
   if (handle_ == nullptr || Painter(handle_) == nullptr) throw EInvalidOperation("Canvas does not allow drawing");
   return handle_;
+}
+
+HDC TCanvas::Handle() {
+  if (handle_ == nullptr || Painter(handle_) == nullptr) CreateHandle();
+  if (handle_ == nullptr) return nullptr;
+  HDC__::Selected& sel = handle_->sel;
+  sel.font = ToQFont(*font_);
+  sel.escapement = font_->Orientation();
+  sel.text_color = ToQColor(font_->Color());
+  sel.bk_color = ToQColor(brush_->Color());
+  sel.opaque = brush_->Style() != bsClear;
+  return handle_;
+}
+
+TRect TCanvas::ClipRect() {
+  QPainter* p = Painter(RequireHandle());
+  QRect r = p->hasClipping() ? p->clipBoundingRect().toAlignedRect() : QRect(0, 0, p->device()->width(), p->device()->height());
+  return Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
 }
 
 void TCanvas::FillRect(const TRect& R) {
@@ -605,14 +655,18 @@ void TCanvas::TextOut(int X, int Y, const String& Text) {
   QFont f = ToQFont(*font_);
   QFontMetrics fm(f);
   QString text = ToQ(Text);
-  QRect box(X, Y, fm.horizontalAdvance(text), fm.height());
+  int width = fm.horizontalAdvance(text);
   p->save();
-  if (brush_->Style() != bsClear) p->fillRect(box, ToQColor(brush_->Color()));
+  p->translate(X, Y);
+  if (font_->Orientation() != 0) p->rotate(-font_->Orientation() / 10.0);
+  if (brush_->Style() != bsClear) p->fillRect(QRect(0, 0, width, fm.height()), ToQColor(brush_->Color()));
   p->setFont(f);
   p->setPen(ToQColor(font_->Color()));
-  p->drawText(QPoint(X, Y + fm.ascent()), text);
+  p->drawText(QPoint(0, fm.ascent()), text);
   p->restore();
-  pen_pos_ = {X + box.width(), Y};
+  double angle = font_->Orientation() * M_PI / 1800.0;
+  pen_pos_ = {X + static_cast<int>(std::lround(width * std::cos(angle))),
+              Y - static_cast<int>(std::lround(width * std::sin(angle)))};
 }
 
 void TCanvas::TextRect(const TRect& R, int X, int Y, const String& Text) {
@@ -637,7 +691,7 @@ TSize TCanvas::TextExtent(const String& Text) const {
   return {fm.horizontalAdvance(ToQ(Text)), fm.height()};
 }
 
-TColor TCanvas::Pixel(int X, int Y) const {
+TColor TCanvas::Pixel(int X, int Y) {
   QPainter* p = Painter(RequireHandle());
   auto* image = dynamic_cast<QImage*>(p->device());
   if (image == nullptr || !image->valid(X, Y)) return clNone;
@@ -664,6 +718,7 @@ void InitGraphics() {
       .Prop("Color", &TFont::Color, &TFont::SetColor, clWindowText)
       .Prop("Height", &TFont::Height, &TFont::SetHeight)
       .Prop("Name", &TFont::Name, &TFont::SetName)
+      .Prop("Orientation", &TFont::Orientation, &TFont::SetOrientation, 0)
       .Prop("Pitch", &TFont::Pitch, &TFont::SetPitch, fpDefault)
       .Prop("Size", &TFont::Size, &TFont::SetSize)
       .Stored(false)

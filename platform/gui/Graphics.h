@@ -9,16 +9,43 @@
 // Height > 0 the cell height including internal leading.
 // A canvas draws through a device context (HDC) that exists only while the
 // control paints (or while a caller binds one); drawing without one raises
-// EInvalidOperation "Canvas does not allow drawing".
+// EInvalidOperation "Canvas does not allow drawing". A bitmap's canvas makes
+// its own device context on first use (over the bitmap's pixels); it stays
+// valid until the bitmap's size or contents are replaced.
+//
+// Taking Handle() selects the canvas's font (with its Orientation), the
+// font colour as text colour and the brush colour as background colour
+// (background mode TRANSPARENT when the brush is bsClear) into the device
+// context, so that the GDI calls of GDI.h draw as the canvas would.
+//
+// Pictures: TGraphic is the abstract picture; TBitmap (pixels with an own
+// canvas; .bmp files and bitmap resources), TIcon (.ico files) and the JPEG
+// image of Jpeg.h descend from it. TPicture holds one graphic and loads a
+// file by its extension from the registered file formats ("bmp", "ico";
+// Jpeg.h adds "jpg" and "jpeg"). A file that cannot be read as its format
+// raises EInvalidGraphic; an unknown extension raises EInvalidGraphic
+// "Unknown picture file extension (.ext)". Metafiles (.emf, .wmf) are not
+// supported: no format is registered for them.
+//
+// Transparency: a graphic with Transparent set is drawn without the pixels
+// of its transparent colour. A bitmap's TransparentColor is, in mode tmAuto,
+// the colour of its bottom-left pixel, in mode tmFixed the colour set. Icons
+// and JPEG images carry their own transparency (icons) or none (JPEG).
+// New bitmap pixels are white, or transparent black for an alpha format.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
 #include "platform/gui/Types.h"
+#include "platform/os/Modules.h"
 #include "platform/rtl/Events.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/TypInfo.h"
+
+class QImage;
 
 // ---------------------------------------------------------------------------
 // Colours
@@ -166,6 +193,10 @@ class TFont : public TGraphicsObject {
   void SetPitch(TFontPitch Value);
   int PixelsPerInch() const { return pixels_per_inch_; }
   void SetPixelsPerInch(int Value) { pixels_per_inch_ = Value; }
+  // Angle of the text's baseline in tenths of a degree, counter-clockwise
+  // (the escapement of the font made for it).
+  int Orientation() const { return orientation_; }
+  void SetOrientation(int Value);
   // The pixel height of the characters (what Qt is given).
   int PixelHeight() const;
   bool Equals(const TFont& Other) const;
@@ -178,6 +209,7 @@ class TFont : public TGraphicsObject {
   TFontCharset charset_ = DEFAULT_CHARSET;
   TFontPitch pitch_ = fpDefault;
   int pixels_per_inch_ = 96;
+  int orientation_ = 0;
 };
 
 class TPen : public TGraphicsObject {
@@ -219,6 +251,17 @@ class TBrush : public TGraphicsObject {
 struct HDC__;
 using HDC = HDC__*;
 
+// Raster operations of CopyRect and Draw (source, destination).
+using TCopyMode = int32_t;
+inline constexpr TCopyMode cmBlackness = 0x00000042, cmDstInvert = 0x00550009, cmMergeCopy = 0x00C000CA,
+                           cmMergePaint = 0x00BB0226, cmNotSrcCopy = 0x00330008, cmNotSrcErase = 0x001100A6,
+                           cmPatCopy = 0x00F00021, cmPatInvert = 0x005A0049, cmPatPaint = 0x00FB0A09,
+                           cmSrcAnd = 0x008800C6, cmSrcCopy = 0x00CC0020, cmSrcErase = 0x00440328,
+                           cmSrcInvert = 0x00660046, cmSrcPaint = 0x00EE0086, cmWhiteness = 0x00FF0062;
+
+class TGraphic;
+class TBitmap;
+
 class TCanvas : public TPersistent {
  public:
   TCanvas();
@@ -228,49 +271,243 @@ class TCanvas : public TPersistent {
   TPen* Pen() const { return pen_.get(); }
   TBrush* Brush() const { return brush_.get(); }
   void SetFont(TFont* Value) { font_->Assign(Value); }
+  void SetPen(TPen* Value) { pen_->Assign(Value); }
+  void SetBrush(TBrush* Value) { brush_->Assign(Value); }
 
-  // The device context drawn on (nullptr while none is bound).
-  HDC Handle() const { return handle_; }
+  // The device context drawn on, with the canvas's font and colours
+  // selected into it (nullptr while none is bound and none can be made).
+  HDC Handle();
   void SetHandle(HDC Value) { handle_ = Value; }
   bool HandleAllocated() const { return handle_ != nullptr; }
 
   TPoint PenPos() const { return pen_pos_; }
   void SetPenPos(TPoint Value) { pen_pos_ = Value; }
+  TCopyMode CopyMode() const { return copy_mode_; }
+  void SetCopyMode(TCopyMode Value) { copy_mode_ = Value; }
+  // The bounds of the clipping region (the whole device without one).
+  TRect ClipRect();
 
   // Fills with the brush (no outline).
   void FillRect(const TRect& Rect);
   // Outline with the pen, interior with the brush; Right/Bottom excluded.
   void Rectangle(int X1, int Y1, int X2, int Y2);
   void Rectangle(const TRect& Rect) { Rectangle(Rect.Left, Rect.Top, Rect.Right, Rect.Bottom); }
+  // The same with corners rounded by an ellipse of X3 x Y3.
+  void RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3);
   // A one-pixel frame in the brush colour.
   void FrameRect(const TRect& Rect);
+  // The dotted frame of a focused item (inverting: drawn twice, it is gone).
+  void DrawFocusRect(const TRect& Rect);
   void Ellipse(int X1, int Y1, int X2, int Y2);
   void MoveTo(int X, int Y);
   // Line from the pen position to (X, Y), the end point excluded.
   void LineTo(int X, int Y);
   void Polyline(std::span<const TPoint> Points);
+  // A closed outline with the pen, filled with the brush.
+  void Polygon(std::span<const TPoint> Points);
   // Arc of the ellipse in (X1,Y1)-(X2,Y2) counter-clockwise from the ray
   // towards (X3,Y3) to the ray towards (X4,Y4).
   void Arc(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4);
   // Text with its top-left at (X, Y); the background is filled with the brush
-  // unless the brush style is bsClear. Moves the pen to the text's end.
+  // unless the brush style is bsClear. Moves the pen to the text's end. A
+  // font with an Orientation turns the text about (X, Y).
   void TextOut(int X, int Y, const String& Text);
   // The same, clipped to Rect.
   void TextRect(const TRect& Rect, int X, int Y, const String& Text);
   int TextWidth(const String& Text) const;
   int TextHeight(const String& Text) const;
   TSize TextExtent(const String& Text) const;
-  TColor Pixel(int X, int Y) const;
+  TColor Pixel(int X, int Y);
   void SetPixel(int X, int Y, TColor Color);
 
- private:
-  HDC RequireHandle() const;
+  // A graphic at (X, Y) in its own size, or stretched to Rect.
+  void Draw(int X, int Y, TGraphic* Graphic);
+  void StretchDraw(const TRect& Rect, TGraphic* Graphic);
+  // Source of Canvas (a bitmap's canvas, or one painting into an image)
+  // stretched to Dest with CopyMode.
+  void CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source);
+  // Source of Bitmap stretched to Dest, its pixels of Color replaced by the
+  // brush (left out with a bsClear brush).
+  void BrushCopy(const TRect& Dest, TBitmap* Bitmap, const TRect& Source, TColor Color);
 
+ protected:
+  // Makes a device context when none is bound (a bitmap's canvas does).
+  virtual void CreateHandle() {}
+  // The bound device context with a painter, made when needed; raises
+  // EInvalidOperation "Canvas does not allow drawing" without one.
+  HDC RequireHandle();
+
+ private:
   std::unique_ptr<TFont> font_;
   std::unique_ptr<TPen> pen_;
   std::unique_ptr<TBrush> brush_;
   HDC handle_ = nullptr;
   TPoint pen_pos_;
+  TCopyMode copy_mode_ = cmSrcCopy;
+};
+
+// ---------------------------------------------------------------------------
+// Pictures
+
+class TGraphic : public TPersistent {
+ public:
+  TGraphic() = default;
+  ~TGraphic() override = default;
+
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual void SetWidth(int Value) = 0;
+  virtual void SetHeight(int Value) = 0;
+  virtual bool Empty() const { return Width() == 0 || Height() == 0; }
+  bool Transparent() const { return transparent_; }
+  virtual void SetTransparent(bool Value);
+  bool Modified() const { return modified_; }
+  void SetModified(bool Value) { modified_ = Value; }
+
+  // Reads a whole file (EFOpenError when it cannot be opened).
+  virtual void LoadFromFile(const String& FileName);
+  virtual void SaveToFile(const String& FileName);
+  // Reads from the stream's position (EInvalidGraphic for data that is not
+  // a picture of the class's format).
+  virtual void LoadFromStream(TStream* Stream) = 0;
+  virtual void SaveToStream(TStream* Stream) = 0;
+
+  const TNotifyEvent& OnChange() const { return on_change_; }
+  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
+
+ protected:
+  friend class TCanvas;
+  // Paints the graphic stretched to Rect of the canvas.
+  virtual void Draw(TCanvas* ACanvas, const TRect& Rect) = 0;
+  virtual void Changed();
+
+ private:
+  bool transparent_ = false;
+  bool modified_ = false;
+  TNotifyEvent on_change_;
+};
+
+RTL_ENUM(TPixelFormat, pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom);
+RTL_ENUM(TAlphaFormat, afIgnored, afDefined, afPremultiplied);
+RTL_ENUM(TTransparentMode, tmAuto, tmFixed);
+
+class TBitmap : public TGraphic {
+ public:
+  TBitmap();
+  ~TBitmap() override;
+  void Assign(TPersistent* Source) override;
+
+  int Width() const override;
+  int Height() const override;
+  void SetWidth(int Value) override { SetSize(Value, Height()); }
+  void SetHeight(int Value) override { SetSize(Width(), Value); }
+  // Keeps the pixels that still fit; new pixels are white (transparent with
+  // an alpha format).
+  void SetSize(int AWidth, int AHeight);
+  // The canvas drawing on the pixels.
+  TCanvas* Canvas();
+  TPixelFormat PixelFormat() const { return pixel_format_; }
+  void SetPixelFormat(TPixelFormat Value) { pixel_format_ = Value; }
+  // afIgnored: opaque pixels; otherwise the alpha channel counts when drawn.
+  TAlphaFormat AlphaFormat() const { return alpha_format_; }
+  void SetAlphaFormat(TAlphaFormat Value);
+  TColor TransparentColor() const;
+  void SetTransparentColor(TColor Value);
+  TTransparentMode TransparentMode() const { return transparent_mode_; }
+  void SetTransparentMode(TTransparentMode Value);
+
+  // .bmp data (any bit depth the platform reads, with its palette).
+  void LoadFromStream(TStream* Stream) override;
+  // .bmp data, 24 bits per pixel (32 with an alpha format).
+  void SaveToStream(TStream* Stream) override;
+  // A bitmap resource of a module (HInstance: the program's own); raises
+  // EResNotFound "Resource %s not found" when it is missing.
+  void LoadFromResourceName(HMODULE Instance, const String& ResName);
+  void LoadFromResourceID(HMODULE Instance, int ResID);
+
+ protected:
+  void Draw(TCanvas* ACanvas, const TRect& Rect) override;
+
+ private:
+  friend QImage& BitmapImage(TBitmap*);
+  friend void SetBitmapImage(TBitmap*, const QImage&);
+  struct Impl;
+  void ReleaseCanvasDC();
+  // .bmp data; raises EInvalidGraphic "Bitmap image is not valid".
+  void LoadFromBytes(std::span<const uint8_t> Data);
+
+  std::unique_ptr<Impl> impl_;
+  TPixelFormat pixel_format_ = pfDevice;
+  TAlphaFormat alpha_format_ = afIgnored;
+  TTransparentMode transparent_mode_ = tmAuto;
+  TColor transparent_color_ = clDefault;
+};
+
+// Turns a bitmap counter-clockwise by Turns quarter turns (a helper of our
+// own; width and height swap for an odd number of turns).
+void RotateBitmap(TBitmap* Bitmap, int Turns);
+
+// An icon: one image of an .ico file (the one closest to 32 x 32), drawn
+// with its own transparency.
+class TIcon : public TGraphic {
+ public:
+  TIcon();
+  ~TIcon() override;
+  void Assign(TPersistent* Source) override;
+
+  int Width() const override;
+  int Height() const override;
+  // An icon's size is that of its image: setting it raises
+  // EInvalidGraphicOperation "Cannot change the size of an icon".
+  void SetWidth(int Value) override;
+  void SetHeight(int Value) override;
+  void LoadFromStream(TStream* Stream) override;
+  void SaveToStream(TStream* Stream) override;
+
+ protected:
+  void Draw(TCanvas* ACanvas, const TRect& Rect) override;
+
+ private:
+  friend QImage GraphicImage(TGraphic*);
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+using TGraphicFactory = std::function<TGraphic*()>;
+
+// A picture: one graphic of any registered format.
+class TPicture : public TPersistent {
+ public:
+  TPicture();
+  ~TPicture() override;
+  void Assign(TPersistent* Source) override;
+
+  // The graphic (nullptr when empty); the picture owns it.
+  TGraphic* Graphic() const { return graphic_.get(); }
+  void SetGraphic(TGraphic* Value);  // copies Value (Assign)
+  // The graphic as a bitmap; a picture holding another kind (or nothing) is
+  // replaced by an empty bitmap first.
+  TBitmap* Bitmap();
+  int Width() const;
+  int Height() const;
+
+  // By the file's extension among the registered formats.
+  void LoadFromFile(const String& FileName);
+  void SaveToFile(const String& FileName);
+
+  // Registers a graphic class for an extension (without the dot, any case).
+  static void RegisterFileFormat(const String& Extension, const String& Description, TGraphicFactory Factory);
+  static void UnregisterFileFormat(const String& Extension);
+
+  const TNotifyEvent& OnChange() const { return on_change_; }
+  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
+
+ private:
+  void Changed(TObject* Sender);
+  void Take(std::unique_ptr<TGraphic> Graphic);
+
+  std::unique_ptr<TGraphic> graphic_;
+  TNotifyEvent on_change_;
 };
 
 class TUnit;

@@ -43,3 +43,6 @@ class TEventScope {
 void DisposeWidget(QWidget* Widget);
 // Qt cursor shape for a cursor, -1 for the default cursor.
 int CursorShape(TCursor Cursor);
+// Registers TSizeConstraints, TControlScrollBar and TScrollingWinControl
+// (Forms unit start).
+void RegisterLayoutClasses();

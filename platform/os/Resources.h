@@ -7,11 +7,20 @@
 // global constructor runs. A form finds its resource under its class name
 // upper-cased ("TFORM1", type RT_RCDATA); other files under their base name
 // upper-cased (".bmp" -> RT_BITMAP, ".cur" -> RT_CURSOR, else RT_RCDATA).
+//
+// Resources of a loaded library module (ModuleResources.h) are found with
+// FindModuleResource: by name, ignoring ASCII case ("#101" is id 101, as
+// the platform's resource calls read it), or by numeric id. HInstance
+// (nullptr) stands for the program itself and finds the registered
+// resources above.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+
+#include "platform/os/Modules.h"
 
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/System.h"
@@ -39,3 +48,12 @@ const TResource* FindResource(const String& Name, const String& Type);
 std::span<const uint8_t> LoadResource(const String& Name, const String& Type);
 // The resource's bytes as text (form resources are UTF-8 text).
 String LoadResourceText(const String& Name, const String& Type);
+
+// The program's own module handle for FindModuleResource.
+inline constexpr HMODULE HInstance = nullptr;
+
+// A resource of Module (HInstance: the program's registered resources).
+// Empty when the module has no such resource or carries no resource table.
+// The bytes stay valid while the module stays loaded.
+std::optional<TResource> FindModuleResource(HMODULE Module, const String& Name, const String& Type);
+std::optional<TResource> FindModuleResource(HMODULE Module, uint16_t Id, const String& Type);

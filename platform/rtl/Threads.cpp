@@ -1,5 +1,6 @@
 #include "platform/rtl/Threads.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -214,6 +215,22 @@ std::exception_ptr TThread::FatalException() const {
   return fatal_exception_;
 }
 
+namespace {
+
+void ApplyPriority(TThreadID Thread, TThreadPriority Priority) {
+  static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -15};
+  if (Thread == 0) return;
+  // Refused without the right to raise a priority: the thread keeps its own.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(Thread), kNice[Priority]);
+}
+
+}  // namespace
+
+void TThread::SetPriority(TThreadPriority Value) {
+  priority_.store(Value);
+  if (started_.load() && !finished_.load()) ApplyPriority(thread_id_.load(), Value);
+}
+
 void TThread::ThreadProc() {
   {
     std::unique_lock lock(mutex_);
@@ -222,6 +239,7 @@ void TThread::ThreadProc() {
     wake_.notify_all();
     wake_.wait(lock, [this] { return go_; });
   }
+  if (priority_.load() != tpNormal) ApplyPriority(thread_id_.load(), priority_.load());
   if (!Terminated()) {
     try {
       Execute();

@@ -36,6 +36,13 @@
 #include <type_traits>
 
 using TThreadID = Cardinal;  // kernel thread id
+
+// Scheduling priority of a thread, applied as a nice value (tpIdle 19,
+// tpLowest 10, tpLower 5, tpNormal 0, tpHigher -5, tpHighest -10,
+// tpTimeCritical -15). Raising a priority above normal needs the right to
+// do so; without it the thread keeps running at normal priority. Its names
+// for form data are in ThreadPriorityNames.h.
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 using TThreadMethod = std::function<void()>;
 
 TThreadID GetCurrentThreadId();
@@ -116,6 +123,9 @@ class TThread : public TObject {
 
   // Kernel id of the running thread; 0 before Start.
   TThreadID ThreadID() const { return thread_id_.load(); }
+  // Applied when the thread starts, and at once when it runs.
+  TThreadPriority Priority() const { return priority_.load(); }
+  void SetPriority(TThreadPriority Value);
   Integer ReturnValue() const { return return_value_.load(); }
   // The exception that escaped Execute (or OnTerminate), or null; read it
   // once Finished. std::rethrow_exception gives it back.
@@ -164,6 +174,7 @@ class TThread : public TObject {
   std::atomic<TThreadID> thread_id_{0};
   std::atomic<std::thread::id> std_id_{};
   std::atomic<Integer> return_value_{0};
+  std::atomic<TThreadPriority> priority_{tpNormal};
   const void* queue_key_ = nullptr;  // this object as owner of its queued calls
   TNotifyEvent on_terminate_;
   std::exception_ptr fatal_exception_;

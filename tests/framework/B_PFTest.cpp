@@ -312,6 +312,8 @@ TEST_F(B_PF, Files) {
   EXPECT_EQ(SearchFilePath(dir + "/", "f.txt"), dir + "/f.txt");
   EXPECT_EQ(SearchFilePath(dir, "missing.txt"), "");
   EXPECT_EQ(SearchFilePath(dir, ""), "");
+  EXPECT_EQ(SearchFilePath(dir, "F.TXT"), dir + "/f.txt");  // the design's names are case-blind
+  EXPECT_EQ(SearchFilePath(dir, ".HIDDEN"), dir + "/.hidden");
   EXPECT_EQ(SearchFilePath("", ExtractFileName(ParamStr(0))), ParamStr(0));  // the program's directory
   String sh = SearchFilePath("", "sh");  // along PATH
   EXPECT_EQ(ExtractFileName(sh), "sh");

@@ -6,13 +6,16 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/ImgList.h"
+#include "platform/gui/Jpeg.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/UnitInit.h"
+#include "tests/support/Paper.h"
 
 class GuiTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ComCtrls, &unit_ExtCtrls});
+    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ComCtrls, &unit_ExtCtrls, &unit_ImgList, &unit_Jpeg});
     Application->Initialize();
   }
   void SetUp() override { previous_ = SetTimerService(&clock_); }

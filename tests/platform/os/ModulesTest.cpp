@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/os/Resources.h"
+
 namespace {
 int Answer() { return 42; }
 }  // namespace
@@ -33,4 +37,39 @@ TEST(Modules, SharedLibraryThroughAlias) {
   EXPECT_TRUE(FreeLibrary(m));
   EXPECT_FALSE(FreeLibrary(m));
   EXPECT_EQ(LoadLibrary("/nonexistent/libnothing.so"), nullptr);
+}
+
+TEST(Modules, ResourcesOfALibraryModuleByNameAndId) {
+  // The bitmap library lies next to the test program.
+  std::string path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "B_Lib.DLL";
+  HMODULE m = LoadLibrary(path);
+  ASSERT_NE(m, nullptr) << LastModuleError();
+  auto ok = FindModuleResource(m, "im_ok", RT_BITMAP);  // names ignore case
+  ASSERT_TRUE(ok.has_value());
+  EXPECT_EQ(ok->Name, "IM_OK");
+  ASSERT_GT(ok->Data.size(), 54u);
+  EXPECT_EQ(ok->Data[0], 'B');
+  EXPECT_EQ(ok->Data[1], 'M');
+  auto byId = FindModuleResource(m, uint16_t{101}, RT_BITMAP);
+  ASSERT_TRUE(byId.has_value());
+  EXPECT_EQ(byId->Name, "#101");
+  EXPECT_TRUE(FindModuleResource(m, "#101", RT_BITMAP).has_value());
+  EXPECT_FALSE(FindModuleResource(m, "101", RT_BITMAP).has_value());  // a name, not an id
+  EXPECT_FALSE(FindModuleResource(m, "IM_OK", RT_RCDATA).has_value());
+  EXPECT_FALSE(FindModuleResource(m, "NO_SUCH", RT_BITMAP).has_value());
+  EXPECT_FALSE(FindModuleResource(m, uint16_t{102}, RT_BITMAP).has_value());
+  EXPECT_TRUE(FreeLibrary(m));
+
+  // A library without a resource table has no resources.
+  HMODULE libm = LoadLibrary("libm.so.6");
+  ASSERT_NE(libm, nullptr);
+  EXPECT_FALSE(FindModuleResource(libm, "IM_OK", RT_BITMAP).has_value());
+  FreeLibrary(libm);
+
+  // The program's own resources through HInstance.
+  static const uint8_t data[] = {1, 2, 3};
+  RegisterResource("42", RT_RCDATA, data, sizeof(data));
+  EXPECT_TRUE(FindModuleResource(HInstance, uint16_t{42}, RT_RCDATA).has_value());
+  EXPECT_TRUE(FindModuleResource(HInstance, "#42", RT_RCDATA).has_value());
+  UnregisterResource("42", RT_RCDATA);
 }

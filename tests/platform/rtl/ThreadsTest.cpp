@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -317,4 +318,22 @@ TEST(CheckSynchronize, WakeMainThreadHookPerQueuedCall) {
   SetWakeMainThread(nullptr);
   EXPECT_EQ(wakes, 2);
   EXPECT_FALSE(WakeMainThread());
+}
+
+TEST(TThread, PriorityIsAppliedAsANiceValue) {
+  std::atomic<int> seen{-100};
+  std::atomic<bool> lowered{false};
+  TTestThread t(true, [&](TTestThread& self) {
+    seen = getpriority(PRIO_PROCESS, static_cast<id_t>(GetCurrentThreadId()));
+    while (!lowered) self.Sleep(1);
+  });
+  t.SetPriority(tpLower);
+  t.Start();
+  while (seen == -100) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(seen.load(), 5);  // applied when the thread starts
+  t.SetPriority(tpIdle);      // and at once while it runs
+  EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(t.ThreadID())), 19);
+  EXPECT_EQ(t.Priority(), tpIdle);
+  lowered = true;
+  t.WaitFor();
 }
