@@ -923,6 +923,14 @@ class TGraphicField : public TBlobField {
   explicit TGraphicField(TComponent* AOwner);
 };
 
+// A stream over one BLOB value, for a dataset's CreateBlobStream: it starts
+// with Value (empty for bmWrite) and, once written, hands its bytes to Store
+// when freed, marks a BLOB field Modified and announces the change to the
+// dataset's links (deFieldChange; a failing handler cannot be reported from
+// there and is ignored).
+TStream* CreateFieldBlobStream(TField* Field, TBlobStreamMode Mode, const String& Value,
+                               std::function<void(const String& Value)> Store);
+
 // ---------------------------------------------------------------------------
 // The fields of a dataset, in order. Freeing the list frees the fields.
 

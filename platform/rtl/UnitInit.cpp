@@ -1,6 +1,8 @@
 #include "platform/rtl/UnitInit.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -68,4 +70,19 @@ std::vector<std::string> InitializedUnitNames() {
   std::vector<std::string> names;
   for (const TUnit* unit : Initialized()) names.emplace_back(unit->Name());
   return names;
+}
+
+void Halt(int Code) {
+  static std::atomic<bool> halting{false};
+  if (!halting.exchange(true)) {
+    for (;;) {
+      try {
+        FinalizeUnits();
+        break;
+      } catch (...) {
+        // The unit that raised is finalised; go on with the others.
+      }
+    }
+  }
+  std::exit(Code);
 }

@@ -54,3 +54,12 @@ std::vector<std::string> FinalizeUnits();
 bool IsUnitInitialized(const TUnit& unit);
 // Names of the initialised units in initialization order.
 std::vector<std::string> InitializedUnitNames();
+
+// Ends the program at once with exit code Code, as the platform ends it:
+// the finalizations of every initialised unit run in reverse order (one
+// that raises is skipped over), then the process exits (C streams flushed,
+// no stack unwinding: the code after the call never runs). A GUI program
+// calls Application->Terminate() first, so that what runs during the
+// finalizations sees the application ending. Main thread only; called
+// again while its finalizations run, it exits at once.
+[[noreturn]] void Halt(int Code = 0);

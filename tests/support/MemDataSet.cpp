@@ -5,7 +5,6 @@
 
 #include "platform/db/DBConsts.h"
 #include "platform/rtl/Locale.h"
-#include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -20,56 +19,6 @@ const char* ResultName(TGetResult Result) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// BLOB streams: the value of one BLOB field of one record buffer.
-
-class TMemDataSet::TBlobStream : public TMemoryStream {
- public:
-  TBlobStream(TMemDataSet* DataSet, TField* Field, TRecordBuffer Buffer, int Slot, TBlobStreamMode Mode)
-      : data_set_(DataSet), field_(Field), buffer_(Buffer), slot_(Slot) {
-    if (Mode == bmWrite) {
-      written_ = true;
-    } else if (Buffer != nullptr) {
-      const std::string& v = DataSet->blobs_[Buffer][static_cast<size_t>(Slot)];
-      if (!v.empty()) TMemoryStream::Write(v.data(), static_cast<Int64>(v.size()));
-      SetPosition(0);
-    }
-  }
-
-  Int64 Write(const void* Buffer, Int64 Count) override {
-    written_ = true;
-    return TMemoryStream::Write(Buffer, Count);
-  }
-
-  void SetSize(Int64 NewSize) override {
-    written_ = true;
-    TMemoryStream::SetSize(NewSize);
-  }
-
-  void BeforeDestruction() override {
-    if (written_ && buffer_ != nullptr) {
-      std::string value(static_cast<const char*>(Memory()), static_cast<size_t>(Size()));
-      data_set_->blobs_[buffer_][static_cast<size_t>(slot_)] = value;
-      buffer_[data_set_->header_size_ + field_->FieldNo() - 1] = value.empty() ? 1 : 0;
-      auto* blob = dynamic_cast<TBlobField*>(field_);
-      if (blob != nullptr) blob->SetModified(true);
-      try {
-        data_set_->DataEvent(deFieldChange, reinterpret_cast<NativeInt>(field_));
-      } catch (...) {
-        // A stream going away cannot report a failing handler.
-      }
-    }
-    TMemoryStream::BeforeDestruction();
-  }
-
- private:
-  TMemDataSet* data_set_;
-  TField* field_;
-  TRecordBuffer buffer_;
-  int slot_;
-  bool written_ = false;
-};
 
 // ---------------------------------------------------------------------------
 // TMemDataSet
@@ -419,8 +368,13 @@ void TMemDataSet::SetFieldData(TField* Field, const void* Buffer) {
 
 TStream* TMemDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
   if (Mode != bmRead && !dsEditModes.Contains(State())) DatabaseError(SNotEditing, this);
-  int slot = blob_index_.at(static_cast<size_t>(Field->FieldNo() - 1));
-  return new TBlobStream(this, Field, ActiveRecBuf(), slot, Mode);
+  size_t slot = static_cast<size_t>(blob_index_.at(static_cast<size_t>(Field->FieldNo() - 1)));
+  TRecordBuffer buffer = ActiveRecBuf();
+  if (buffer == nullptr) return CreateFieldBlobStream(Field, Mode, String(), nullptr);
+  return CreateFieldBlobStream(Field, Mode, blobs_[buffer][slot], [this, Field, buffer, slot](const String& V) {
+    blobs_[buffer][slot] = V;
+    buffer[header_size_ + Field->FieldNo() - 1] = V.empty() ? 1 : 0;
+  });
 }
 
 bool TMemDataSet::BookmarkValid(const TBookmark& Bookmark) {

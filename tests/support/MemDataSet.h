@@ -103,7 +103,6 @@ class TMemDataSet : public TDataSet {
     std::vector<Byte> Image;
     std::vector<std::string> Blobs;
   };
-  class TBlobStream;
 
   TRecordBuffer ActiveRecBuf();
   int IndexOfId(int64_t Id) const;

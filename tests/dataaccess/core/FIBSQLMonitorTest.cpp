@@ -2,13 +2,13 @@
 
 #include "platform/os/NamedObjects.h"
 #include "platform/rtl/Component.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -22,8 +22,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -61,18 +59,8 @@ TDateTime LocalNowForTest() {
 // Starts a program with Args (the first is its path) and the environment
 // plus Env; its standard output goes to Stdout when that is given.
 pid_t Spawn(std::vector<String> Args, std::vector<String> Env = {}, int Stdout = -1) {
-  for (char** e = environ; *e != nullptr; ++e) Env.emplace_back(*e);
-  std::vector<char*> argv, envp;
-  for (String& arg : Args) argv.push_back(arg.data());
-  for (String& e : Env) envp.push_back(e.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (Stdout >= 0) posix_spawn_file_actions_adddup2(&actions, Stdout, STDOUT_FILENO);
-  pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  pid_t pid = SpawnProgram(std::move(Args), std::move(Env), -1, Stdout);
+  EXPECT_GT(pid, 0);
   return pid;
 }
 
