@@ -474,7 +474,8 @@ void TCustomMaskEdit::DoEnter() {
 }
 
 void TCustomMaskEdit::DoExit() {
-  if (IsMasked() && !IsDesigning()) {
+  // A control going away with its form (hidden or freed) is not left.
+  if (IsMasked() && !IsDesigning() && !IsDestroying() && Showing()) {
     ValidateEdit();
     CheckCursor();
   }
@@ -565,7 +566,7 @@ void TCustomMaskEdit::DefaultHandler(TMessage& Message) {
       auto end = static_cast<Cardinal>(SelStart() + SelLength());
       if (Message.WParam != 0) *reinterpret_cast<Cardinal*>(Message.WParam) = start;
       if (Message.LParam != 0) *reinterpret_cast<Cardinal*>(Message.LParam) = end;
-      Message.Result = static_cast<LRESULT>((start & 0xFFFF) | ((end & 0xFFFF) << 16));
+      Message.Result = start > 0xFFFF || end > 0xFFFF ? -1 : static_cast<LRESULT>(start | (end << 16));
       return;
     }
     case EM_SETSEL: {

@@ -53,7 +53,8 @@
 // Leaving the control (DoExit) validates a modified masked text
 // (ValidateEdit): a required place left blank, or a character a place does
 // not take, raises EDBEditError with SMaskEditErr after the focus is taken
-// back and the block placed on that place.
+// back and the block placed on that place. A control that loses the focus
+// because it is no longer showing, or is being freed, is not validated.
 //
 // Keys: KeyDown handles the masked arrows, Home, End, Delete and Backspace;
 // KeyPress types masked characters (all but Ctrl+C, Ctrl+V and Ctrl+X). What

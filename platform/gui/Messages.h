@@ -134,7 +134,7 @@ class TManualTimerService : public TTimerService {
 //   WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR, WM_UNDO  the clipboard operations on
 //                     the selection; WM_UNDO: Result 1 when something was undone.
 //   EM_GETSEL         WParam, LParam: Cardinal* receiving the start and the end
-//                     (or 0); Result: start | end << 16 (each cut to 16 bits).
+//                     (or 0); Result: start | end << 16 (-1 past 65535).
 //   EM_SETSEL         WParam the anchor, LParam the end the caret goes to;
 //                     a negative or too large end is the end of the text; a
 //                     negative anchor removes the selection (the caret stays).

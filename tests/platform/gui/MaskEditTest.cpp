@@ -377,7 +377,20 @@ TEST_F(MaskEditTest, LeavingAnIncompleteTextTakesTheFocusBack) {
   EXPECT_TRUE(other_->Focused());
   EXPECT_EQ(errors.size(), 1u);
   EXPECT_EQ(exits, 1);
-  form_.reset();  // before the counters go
+
+  // A form hidden or freed with an incomplete text in its focused edit
+  // raises nothing.
+  e->SetFocus();
+  e->SetSelText("");
+  e->Perform(EM_SETSEL, 0, 1);
+  e->SetSelText("");
+  ASSERT_TRUE(e->Modified());
+  ASSERT_GE(e->Engine().FirstInvalid(), 0);
+  form_->Hide();
+  form_->Show();
+  e->SetFocus();
+  form_.reset();
+  EXPECT_EQ(errors.size(), 1u);
 }
 
 TEST_F(MaskEditTest, KeysEditAMaskedText) {

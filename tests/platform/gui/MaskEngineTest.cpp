@@ -57,6 +57,12 @@ TEST(MaskEngineTest, TypingFillsThePlacesOfTheMask) {
     EXPECT_EQ(e.Text(), c.text);
     EXPECT_TRUE(e.Modified());
   }
+
+  // CharCase has the last word over the mask's case; literals keep theirs.
+  TEditEngine lower = Engine(R"(>cc\Xcc;1;_)");
+  lower.SetCharCase(ecLowerCase);
+  Type(lower, "ABcd");
+  EXPECT_EQ(lower.EditText(), "abXcd");
 }
 
 TEST(MaskEngineTest, TheBlockSkipsLiterals) {
