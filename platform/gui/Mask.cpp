@@ -24,7 +24,9 @@ namespace {
 constexpr Cardinal kWantSpecialKey = CM_BASE + 30;
 constexpr WideChar kCtrlC = 3, kCtrlV = 22, kCtrlX = 24, kEscape = 27;
 
-void Beep() { QApplication::beep(); }
+void Beep() {
+  if (GuiApplicationExists()) QApplication::beep();
+}
 
 String FirstLine(const String& s) { return s.substr(0, s.find_first_of("\r\n")); }
 

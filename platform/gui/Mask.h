@@ -34,8 +34,12 @@
 //    text's characters from there, skipping those that do not fit.
 //  - Escape runs Reset: the edit text as it was when the control got the
 //    focus or was last set by code, when Modified.
-//  - Every change asks EditCanModify first (a data-aware descendant starts
-//    editing there). ReadOnly refuses every change the user makes.
+//  - Every change the user makes (keys, WM_PASTE, WM_CUT, WM_CLEAR,
+//    WM_UNDO) asks EditCanModify first (a data-aware descendant starts
+//    editing there). ReadOnly refuses them all. Code (the text setters,
+//    SelText, EM_REPLACESEL) asks neither.
+//  - The mouse places the caret and selects through the widget; on release
+//    an empty selection becomes the block.
 // Without a mask the box edits as a plain edit box: Shift extends, Ctrl moves
 // by words, Ctrl+C/X/V/Z, Shift+Del, Shift+Ins and Ctrl+Ins reach the window
 // as WM_COPY/WM_CUT/WM_PASTE/WM_UNDO (so descendants may handle them). Paste
@@ -43,8 +47,8 @@
 // WM_UNDO swaps the text with the one before the last change (a run of typed
 // characters is one change); code that sets the text empties it.
 //
-// Modified becomes true with every change the user makes and false when code
-// sets the text. EN_CHANGE: after every change of the text (user or code) the
+// Modified becomes true with every change the user makes (and with SelText)
+// and false when code sets the text. EN_CHANGE: after every change of the text (user or code) the
 // control sends WM_COMMAND with EN_CHANGE to its parent, which reflects it
 // back as CN_COMMAND, whose handler runs Change (OnChange). Thin: the
 // platform's parents do not reflect yet, so when CN_COMMAND did not come back
@@ -68,7 +72,7 @@
 // height of the font plus 8 pixels for a single border; no context menu.
 #pragma once
 
-#include <memory>
+#include <algorithm>
 #include <optional>
 
 #include "platform/gui/Forms.h"
@@ -124,7 +128,7 @@ class TEditEngine {
   // With a mask: an empty selection becomes the block.
   void CheckCursor();
 
-  // The user's editing operations.
+  // Editing as the user does it (ReplaceSel also serves code).
   TEditResult TypeChar(char32_t Ch);
   TEditResult ReplaceSel(const std::u32string& Value);
   TEditResult DeleteChar(bool Backward);
@@ -146,7 +150,7 @@ class TEditEngine {
   // Character position <-> byte offset into the UTF-8 text.
   int Length() const { return static_cast<int>(text_.size()); }
   int ByteOffset(int CharPos) const;
-  int CharPos(int ByteOffset) const;
+  int CharPos(int Offset) const;
 
  private:
   struct State {
@@ -174,7 +178,7 @@ class TEditEngine {
 
 // The class library's invalid-input error.
 RTL_DECLARE_EXCEPTION(EDBEditError, Exception);
-inline constexpr const char* SMaskEditErr = "Invalid input value.  Use escape key to abandon changes";
+inline constexpr const char SMaskEditErr[] = "Invalid input value.  Use escape key to abandon changes";
 
 class TCustomMaskEdit : public TCustomEdit {
  public:

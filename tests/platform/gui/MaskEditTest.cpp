@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 #include "platform/gui/Mask.h"
 #include "platform/rtl/FormStream.h"
@@ -476,6 +477,33 @@ TEST_F(MaskEditTest, KeysEditAPlainText) {
   Type(e, "ok");
   EXPECT_EQ(Line(e)->text(), "OK");
   EXPECT_EQ(Line(e)->cursorPosition(), 2);
+  e->SetReadOnly(true);
+  Type(e, "x");
+  Key(e, Qt::Key_Backspace);
+  EXPECT_EQ(e->Text(), "OK");
+}
+
+TEST_F(MaskEditTest, TheMousePlacesTheCaretThroughTheWidget) {
+  TMaskEdit* e = Focused(kPhone);
+  e->SetText("5551234567");
+  QPointF left(2, e->Height() / 2);
+  auto mouse = [&](QEvent::Type type) {
+    QMouseEvent m(type, left, Line(e)->mapToGlobal(left), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(e->Widget(), &m);
+  };
+  mouse(QEvent::MouseButtonPress);
+  mouse(QEvent::MouseButtonRelease);
+  EXPECT_EQ(e->SelStart(), 1);  // before "(": the block moves onto the first place
+  EXPECT_EQ(e->SelLength(), 1);
+
+  e->SetEditMask("");
+  e->SetText("hello world");
+  mouse(QEvent::MouseButtonDblClick);  // the widget selects the word
+  mouse(QEvent::MouseButtonRelease);
+  EXPECT_EQ(e->SelText(), "hello");
+  Type(e, "J");
+  EXPECT_EQ(e->Text(), "J world");
 }
 
 TEST_F(MaskEditTest, AutoSelectOnEnterAndAutoSize) {
