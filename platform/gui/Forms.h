@@ -44,6 +44,8 @@
 RTL_ENUM(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
          poMainFormCenter, poOwnerFormCenter);
 RTL_ENUM(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin);
+// The border of a control: bsNone or bsSingle.
+using TBorderStyle = TFormBorderStyle;
 RTL_ENUM(TCloseAction, caNone, caHide, caFree, caMinimize);
 RTL_ENUM(TWindowState, wsNormal, wsMinimized, wsMaximized);
 

@@ -120,3 +120,44 @@ class TManualTimerService : public TTimerService {
   uintptr_t next_id_ = 1;
   uint64_t now_ = 0;
 };
+
+// Text, clipboard and edit-box messages. Text is UTF-8; the positions of the
+// edit messages are byte offsets into it (never inside a character).
+//   WM_SETTEXT        LParam: const char* (0-terminated; 0: empty). Result 1.
+//   WM_GETTEXT        WParam: the buffer's size in bytes, LParam: char*;
+//                     copies whole characters and a 0; Result: bytes copied.
+//   WM_GETTEXTLENGTH  Result: the text's length in bytes.
+//   WM_COMMAND        a child's notification to its parent: WParam the
+//                     control id (low word, 0 here) and the notification code
+//                     (high word, EN_CHANGE), LParam the child's HWND. The
+//                     parent reflects it to the child as CN_COMMAND.
+//   WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR, WM_UNDO  the clipboard operations on
+//                     the selection; WM_UNDO: Result 1 when something was undone.
+//   EM_GETSEL         WParam, LParam: Cardinal* receiving the start and the end
+//                     (or 0); Result: start | end << 16 (-1 past 65535).
+//   EM_SETSEL         WParam the anchor, LParam the end the caret goes to;
+//                     a negative or too large end is the end of the text; a
+//                     negative anchor removes the selection (the caret stays).
+//   EM_REPLACESEL     LParam: const char*: replaces the selection (read-only
+//                     state aside, as typing would).
+//   EM_GETRECT        LParam: TRect* receiving the formatting rectangle (where
+//                     the text is drawn, in client coordinates).
+//   EM_SETRECT, EM_SETRECTNP  LParam: const TRect* (0: the default, the client
+//                     area within the margins); kept until the next resize.
+//   EM_SETMARGINS     WParam: EC_LEFTMARGIN | EC_RIGHTMARGIN (EC_USEFONTINFO:
+//                     margins from the font), LParam: left | right << 16.
+//   EM_GETMARGINS     Result: left | right << 16.
+//   EM_SCROLLCARET    scrolls the caret into view. Result 1.
+//   EM_GETMODIFY, EM_SETMODIFY (WParam), EM_CANUNDO, EM_EMPTYUNDOBUFFER.
+inline constexpr Cardinal WM_SETTEXT = 0x000C, WM_GETTEXT = 0x000D, WM_GETTEXTLENGTH = 0x000E;
+inline constexpr Cardinal WM_COMMAND = 0x0111;
+inline constexpr Cardinal CN_COMMAND = 0xBC00 + WM_COMMAND;  // CN_BASE + WM_COMMAND
+inline constexpr Cardinal WM_CUT = 0x0300, WM_COPY = 0x0301, WM_PASTE = 0x0302, WM_CLEAR = 0x0303,
+                          WM_UNDO = 0x0304;
+inline constexpr Cardinal EM_GETSEL = 0x00B0, EM_SETSEL = 0x00B1, EM_GETRECT = 0x00B2, EM_SETRECT = 0x00B3,
+                          EM_SETRECTNP = 0x00B4, EM_SCROLLCARET = 0x00B7, EM_GETMODIFY = 0x00B8,
+                          EM_SETMODIFY = 0x00B9, EM_REPLACESEL = 0x00C2, EM_CANUNDO = 0x00C6,
+                          EM_EMPTYUNDOBUFFER = 0x00CD, EM_SETMARGINS = 0x00D3, EM_GETMARGINS = 0x00D4;
+inline constexpr WPARAM EC_LEFTMARGIN = 0x0001, EC_RIGHTMARGIN = 0x0002, EC_USEFONTINFO = 0xFFFF;
+// Edit-box notification: the text changed (by the user or by code).
+inline constexpr Word EN_CHANGE = 0x0300;

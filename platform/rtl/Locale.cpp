@@ -75,4 +75,13 @@ WideString WideLowerCase(const WideString& S) { return U16(UserLocale().toLower(
 WideString Utf8ToWide(const String& S) { return U16(Q(S)); }
 String WideToUtf8(const WideString& S) { return U8(Q(S)); }
 
+std::u32string Utf8ToUtf32(const String& S) {
+  QList<uint> ucs = Q(S).toUcs4();
+  return std::u32string(ucs.begin(), ucs.end());
+}
+
+String Utf32ToUtf8(const std::u32string& S) {
+  return U8(QString::fromUcs4(S.data(), static_cast<qsizetype>(S.size())));
+}
+
 String CollationLocaleName() { return U8(Collator(false).locale().name()); }

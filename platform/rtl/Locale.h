@@ -24,6 +24,9 @@ WideString WideLowerCase(const WideString& S);
 // UTF-8 <-> UTF-16. Invalid UTF-8 bytes become U+FFFD.
 WideString Utf8ToWide(const String& S);
 String WideToUtf8(const WideString& S);
+// UTF-8 <-> code points (one element per character).
+std::u32string Utf8ToUtf32(const String& S);
+String Utf32ToUtf8(const std::u32string& S);
 
 // Name of the collation locale in use ("ru_RU", "en_US"). A C/POSIX
 // environment collates in the language-neutral order of "en_US".

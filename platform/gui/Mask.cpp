@@ -1,0 +1,666 @@
+#include "platform/gui/Mask.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "platform/gui/GuiInternal.h"
+#include "platform/rtl/Locale.h"
+#include "platform/rtl/UnitInit.h"
+
+namespace {
+
+// The class library's CM_WANTSPECIALKEY (WParam: the key; Result not 0:
+// the control takes it instead of the dialog).
+constexpr Cardinal kWantSpecialKey = CM_BASE + 30;
+constexpr WideChar kCtrlC = 3, kCtrlV = 22, kCtrlX = 24, kEscape = 27;
+
+void Beep() {
+  if (GuiApplicationExists()) QApplication::beep();
+}
+
+String FirstLine(const String& s) { return s.substr(0, s.find_first_of("\r\n")); }
+
+Word KeyOf(const QKeyEvent* e) {
+  int k = e->key();
+  if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<Word>('A' + (k - Qt::Key_A));
+  switch (k) {
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Delete: return VK_DELETE;
+    case Qt::Key_Insert: return VK_INSERT;
+    default: return 0;
+  }
+}
+
+TShiftState ShiftOf(Qt::KeyboardModifiers m) {
+  TShiftState s;
+  if (m & Qt::ShiftModifier) s.Include(ssShift);
+  if (m & Qt::ControlModifier) s.Include(ssCtrl);
+  if (m & Qt::AltModifier) s.Include(ssAlt);
+  return s;
+}
+
+const char* TextParam(LPARAM p) { return p != 0 ? reinterpret_cast<const char*>(p) : ""; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The widget: shows the engine's text and selection; its own editing is off.
+
+class TCustomMaskEdit::EditWidget : public QLineEdit {
+ public:
+  EditWidget(QWidget* parent, TCustomMaskEdit* edit) : QLineEdit(parent), edit_(edit) {
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setAcceptDrops(false);
+    setDragEnabled(false);
+    setMaxLength(INT_MAX);
+    connect(this, &QLineEdit::selectionChanged, [this] { FromWidget(); });
+    connect(this, &QLineEdit::cursorPositionChanged, [this](int, int) { FromWidget(); });
+  }
+
+  // Characters of the engine <-> UTF-16 units of the shown text.
+  int UnitsOf(int Pos) const {
+    if (edit_->password_char_ != 0) return Pos;
+    const std::u32string& t = edit_->engine_.Chars();
+    int units = 0;
+    for (int i = 0; i < Pos && i < static_cast<int>(t.size()); ++i) units += t[static_cast<size_t>(i)] > 0xFFFF ? 2 : 1;
+    return units;
+  }
+  int CharOf(int Units) const {
+    if (edit_->password_char_ != 0) return Units;
+    const std::u32string& t = edit_->engine_.Chars();
+    int i = 0;
+    for (int units = 0; i < static_cast<int>(t.size()); ++i) {
+      units += t[static_cast<size_t>(i)] > 0xFFFF ? 2 : 1;
+      if (units > Units) break;
+    }
+    return i;
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    bool used = true;
+    Guard([&] { used = edit_->EditKey(KeyOf(e), ShiftOf(e->modifiers()), e->text().toStdU32String()); });
+    if (used) e->accept();
+    else e->ignore();
+  }
+  void inputMethodEvent(QInputMethodEvent* e) override {
+    Guard([&] {
+      for (char32_t c : e->commitString().toStdU32String()) {
+        WideChar key = c <= 0xFFFF ? static_cast<WideChar>(c) : 0;
+        if (key != 0) {
+          edit_->KeyPress(key);
+          if (key != 0) edit_->TypeChar(key);
+        } else {
+          edit_->TypeChar(c);
+        }
+      }
+    });
+    e->accept();
+  }
+  // The widget's own focus handling may select or deselect: the engine's
+  // selection is shown again after it.
+  void focusInEvent(QFocusEvent* e) override {
+    Quiet([&] { QLineEdit::focusInEvent(e); });
+    Guard([&] { edit_->UpdateWidget(); });
+  }
+  void focusOutEvent(QFocusEvent* e) override {
+    Quiet([&] { QLineEdit::focusOutEvent(e); });
+    Guard([&] { edit_->UpdateWidget(); });
+  }
+  // No middle-button (selection) paste.
+  void mousePressEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::MiddleButton) return e->accept();
+    QLineEdit::mousePressEvent(e);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::MiddleButton) return e->accept();
+    QLineEdit::mouseReleaseEvent(e);
+    Guard([&] { edit_->CheckCursor(); });
+  }
+
+ private:
+  template <class F>
+  void Guard(F&& f) {
+    TEventScope scope;
+    try {
+      f();
+    } catch (...) {
+      HandleEventException(edit_);
+    }
+  }
+  template <class F>
+  void Quiet(F&& f) {
+    bool saved = edit_->updating_;
+    edit_->updating_ = true;
+    f();
+    edit_->updating_ = saved;
+  }
+  // The mouse moved the caret or the selection.
+  void FromWidget() {
+    if (edit_->updating_) return;
+    int caret = cursorPosition(), anchor = caret;
+    if (hasSelectedText()) {
+      int start = selectionStart(), end = start + static_cast<int>(selectedText().size());
+      anchor = caret == start ? end : start;
+    }
+    edit_->engine_.SetSel(CharOf(anchor), CharOf(caret), false);
+  }
+
+  TCustomMaskEdit* edit_;
+};
+
+// ---------------------------------------------------------------------------
+// TCustomMaskEdit
+
+TCustomMaskEdit::TCustomMaskEdit(TComponent* AOwner) : TCustomEdit(AOwner) { SetBounds(0, 0, 121, 21); }
+
+TCustomMaskEdit::~TCustomMaskEdit() = default;
+
+QWidget* TCustomMaskEdit::CreateWidget(QWidget* ParentWidget) { return new EditWidget(ParentWidget, this); }
+
+void TCustomMaskEdit::InitWidget() {
+  TCustomEdit::InitWidget();
+  if (auto* w = dynamic_cast<EditWidget*>(Widget())) w->setFrame(border_style_ != bsNone);
+  AdjustHeight();
+  ApplyFormatRect();
+  UpdateWidget();
+}
+
+void TCustomMaskEdit::UpdateWidget() {
+  auto* w = dynamic_cast<EditWidget*>(Widget());
+  if (w == nullptr) return;
+  bool saved = updating_;
+  updating_ = true;
+  const std::u32string& t = engine_.Chars();
+  QString shown = password_char_ != 0
+                      ? QString(static_cast<qsizetype>(t.size()), QChar(static_cast<unsigned char>(password_char_)))
+                      : QString::fromUcs4(t.data(), static_cast<qsizetype>(t.size()));
+  if (w->text() != shown) w->setText(shown);
+  int anchor = w->UnitsOf(engine_.Anchor()), caret = w->UnitsOf(engine_.Caret());
+  if (w->hasFocus() && anchor != caret) w->setSelection(anchor, caret - anchor);
+  else w->setCursorPosition(caret);
+  updating_ = saved;
+}
+
+void TCustomMaskEdit::Loaded() {
+  TCustomEdit::Loaded();
+  AdjustHeight();
+}
+
+void TCustomMaskEdit::ApplyOptions() { engine_.SetMaxLength(MaxLength()); }
+
+void TCustomMaskEdit::FontChanged() {
+  TCustomEdit::FontChanged();
+  AdjustHeight();
+}
+
+void TCustomMaskEdit::Resize() {
+  format_rect_.reset();
+  ApplyFormatRect();
+  TCustomEdit::Resize();
+}
+
+void TCustomMaskEdit::AdjustHeight() {
+  if (!auto_size_ || border_style_ != bsSingle || IsLoading()) return;
+  EnsureGuiApplication();
+  TCanvas measure;
+  measure.Font()->Assign(Font());
+  SetHeight(measure.TextHeight("Wg") + 8);
+}
+
+void TCustomMaskEdit::SetAutoSize(bool Value) {
+  auto_size_ = Value;
+  AdjustHeight();
+}
+
+void TCustomMaskEdit::SetBorderStyle(TBorderStyle Value) {
+  border_style_ = Value == bsNone ? bsNone : bsSingle;
+  if (auto* w = dynamic_cast<EditWidget*>(Widget())) w->setFrame(border_style_ != bsNone);
+  AdjustHeight();
+}
+
+void TCustomMaskEdit::SetCharCase(TEditCharCase Value) {
+  if (!engine_.SetCharCase(Value)) return;
+  UpdateWidget();
+  NotifyChange();
+}
+
+void TCustomMaskEdit::SetPasswordChar(char Value) {
+  password_char_ = Value;
+  UpdateWidget();
+}
+
+TRect TCustomMaskEdit::FormatRect() const {
+  if (format_rect_) return *format_rect_;
+  return Rect(margin_left_, 0, std::max(ClientWidth() - margin_right_, margin_left_), ClientHeight());
+}
+
+void TCustomMaskEdit::ApplyFormatRect() {
+  auto* w = dynamic_cast<EditWidget*>(Widget());
+  if (w == nullptr) return;
+  TRect r = FormatRect();
+  w->setTextMargins(std::max(r.Left, 0), std::max(r.Top, 0), std::max(ClientWidth() - r.Right, 0),
+                    std::max(ClientHeight() - r.Bottom, 0));
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+
+void TCustomMaskEdit::SetEditMask(const String& Value) {
+  if (Value == EditMask()) return;
+  bool changed = engine_.SetMask(Value);
+  old_value_ = engine_.Chars();
+  UpdateWidget();
+  if (changed) NotifyChange();
+}
+
+void TCustomMaskEdit::SetEditText(const String& Value) {
+  if (Value == EditText()) return;
+  Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Value.c_str()));
+  Perform(CM_TEXTCHANGED);
+}
+
+void TCustomMaskEdit::SetText(const String& Value) {
+  if (!IsMasked()) return SetEditText(Value);
+  SetEditText(Utf32ToUtf8(engine_.Mask().EditTextOf(Utf8ToUtf32(Value))));
+}
+
+void TCustomMaskEdit::Clear() { SetEditText(""); }
+
+void TCustomMaskEdit::Reset() {
+  if (!Modified()) return;
+  SetEditText(Utf32ToUtf8(old_value_));
+  SetModified(false);
+}
+
+void TCustomMaskEdit::ValidateEdit() {
+  if (!IsMasked() || !Modified()) return;
+  int pos = engine_.FirstInvalid();
+  if (pos < 0) return;
+  if (!IsDesigning() && !Focused() && CanFocus() && Showing()) {
+    re_enter_ = true;  // the focus comes back: not a new entry
+    SetFocus();
+  }
+  engine_.SetCursor(pos);
+  UpdateWidget();
+  ValidateError();
+}
+
+void TCustomMaskEdit::ValidateError() {
+  Beep();
+  throw EDBEditError(SMaskEditErr);
+}
+
+// ---------------------------------------------------------------------------
+// Selection
+
+int TCustomMaskEdit::SelStart() const { return engine_.ByteOffset(engine_.SelStart()); }
+
+int TCustomMaskEdit::SelLength() const { return engine_.ByteOffset(engine_.SelEnd()) - SelStart(); }
+
+void TCustomMaskEdit::SetSelStart(int Value) {
+  Value = std::max(Value, 0);
+  Perform(EM_SETSEL, static_cast<WPARAM>(Value), Value);
+}
+
+void TCustomMaskEdit::SetSelLength(int Value) {
+  int start = SelStart();
+  Perform(EM_SETSEL, static_cast<WPARAM>(start), std::max(start + Value, 0));
+}
+
+String TCustomMaskEdit::SelText() const { return Utf32ToUtf8(engine_.SelChars()); }
+
+void TCustomMaskEdit::SetSelText(const String& Value) {
+  Perform(EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(Value.c_str()));
+}
+
+void TCustomMaskEdit::SelectAll() { Perform(EM_SETSEL, 0, -1); }
+
+void TCustomMaskEdit::CheckCursor() {
+  engine_.CheckCursor();
+  UpdateWidget();
+}
+
+void TCustomMaskEdit::PlaceCursor(int Pos) {
+  engine_.SetCursor(engine_.CharPos(Pos));
+  UpdateWidget();
+}
+
+// ---------------------------------------------------------------------------
+// Editing
+
+bool TCustomMaskEdit::CanEdit() {
+  if (ReadOnly()) return false;
+  return !IsMasked() || EditCanModify();
+}
+
+void TCustomMaskEdit::Edited(TEditResult Result) {
+  if (Result == erRejected) Beep();
+  UpdateWidget();
+  if (Result == erChanged) NotifyChange();
+}
+
+void TCustomMaskEdit::NotifyChange() {
+  WPARAM w = static_cast<WPARAM>(EN_CHANGE) << 16;
+  TWinControl* parent = Parent();
+  if (HandleAllocated() && parent != nullptr && parent->HandleAllocated()) {
+    bool saved = change_reflected_;
+    change_reflected_ = false;
+    LPARAM self = reinterpret_cast<LPARAM>(Handle());
+    SendMessage(parent->Handle(), WM_COMMAND, w, self);
+    bool reflected = change_reflected_;
+    change_reflected_ = saved;
+    if (!reflected) Perform(CN_COMMAND, w, self);
+  } else {
+    Perform(CN_COMMAND, w, HandleAllocated() ? reinterpret_cast<LPARAM>(Handle()) : 0);
+  }
+}
+
+void TCustomMaskEdit::TypeChar(char32_t Ch) {
+  if (CanEdit()) Edited(engine_.TypeChar(Ch));
+}
+
+void TCustomMaskEdit::KeyDown(Word& Key, TShiftState Shift) {
+  TCustomEdit::KeyDown(Key, Shift);
+  if (!IsMasked() || Key == 0 || Shift.Contains(ssAlt)) return;
+  bool extend = Shift.Contains(ssShift), ctrl = Shift.Contains(ssCtrl);
+  switch (Key) {
+    case VK_LEFT: engine_.MoveLeft(extend, ctrl); break;
+    case VK_RIGHT: engine_.MoveRight(extend, ctrl); break;
+    case VK_HOME: engine_.Home(extend); break;
+    case VK_END: engine_.End(extend); break;
+    case VK_UP:
+    case VK_DOWN: break;
+    case VK_DELETE:
+      if (extend || ctrl) return;  // Shift+Del cuts (the box's own handling)
+      if (CanEdit()) Edited(engine_.DeleteChar(false));
+      break;
+    case VK_BACK:
+      if (CanEdit()) Edited(engine_.DeleteChar(true));
+      break;
+    default:
+      CheckCursor();
+      return;
+  }
+  Key = 0;
+  UpdateWidget();
+}
+
+void TCustomMaskEdit::KeyPress(WideChar& Key) {
+  TCustomEdit::KeyPress(Key);
+  if (!IsMasked() || Key == 0 || Key == kCtrlC || Key == kCtrlV || Key == kCtrlX) return;
+  WideChar ch = Key;
+  Key = 0;
+  if (ch == kEscape) return Reset();
+  if (ch < 32 || ch == 127 || (ch >= 0xD800 && ch <= 0xDFFF)) return;
+  TypeChar(ch);
+}
+
+bool TCustomMaskEdit::EditKey(Word Key, TShiftState Shift, const std::u32string& Chars) {
+  bool extend = Shift.Contains(ssShift), ctrl = Shift.Contains(ssCtrl), alt = Shift.Contains(ssAlt);
+  switch (Key) {
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+      if (alt) return false;
+      if (Key == VK_LEFT) engine_.MoveLeft(extend, ctrl);
+      else if (Key == VK_RIGHT) engine_.MoveRight(extend, ctrl);
+      else if (Key == VK_HOME) engine_.Home(extend);
+      else engine_.End(extend);
+      UpdateWidget();
+      return true;
+    case VK_BACK:
+      if (alt) return false;
+      if (CanEdit()) Edited(engine_.DeleteChar(true));
+      return true;
+    case VK_DELETE:
+      if (alt) return false;
+      if (extend) Perform(WM_CUT);
+      else if (!ctrl && CanEdit()) Edited(engine_.DeleteChar(false));
+      return true;
+    case VK_INSERT:
+      if (extend && !ctrl) Perform(WM_PASTE);
+      else if (ctrl && !extend) Perform(WM_COPY);
+      else return false;
+      return true;
+    default: break;
+  }
+  if (ctrl && !alt) {
+    switch (Key) {
+      case 'C': Perform(WM_COPY); return true;
+      case 'V': Perform(WM_PASTE); return true;
+      case 'X': Perform(WM_CUT); return true;
+      case 'Z': Perform(WM_UNDO); return true;
+      default: return false;
+    }
+  }
+  bool used = false;
+  for (char32_t c : Chars) {
+    if (c < 32 || c == 127) continue;
+    TypeChar(c);
+    used = true;
+  }
+  return used;
+}
+
+// ---------------------------------------------------------------------------
+// Focus
+
+void TCustomMaskEdit::DoEnter() {
+  if (re_enter_) {
+    re_enter_ = false;
+    CheckCursor();
+    return;
+  }
+  old_value_ = engine_.Chars();
+  if (auto_select_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) SelectAll();
+  TCustomEdit::DoEnter();
+  CheckCursor();
+}
+
+void TCustomMaskEdit::DoExit() {
+  // A control going away with its form (hidden or freed) is not left.
+  if (IsMasked() && !IsDesigning() && !IsDestroying() && Showing()) {
+    ValidateEdit();
+    CheckCursor();
+  }
+  TCustomEdit::DoExit();
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+void TCustomMaskEdit::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case CN_COMMAND:
+      if (static_cast<Word>(Message.WParam >> 16) == EN_CHANGE) {
+        change_reflected_ = true;
+        Change();
+      }
+      return;
+    case kWantSpecialKey:
+      TCustomEdit::Dispatch(Message);
+      if (Message.WParam == VK_ESCAPE && IsMasked() && Modified()) Message.Result = 1;
+      return;
+    default:
+      TCustomEdit::Dispatch(Message);
+  }
+}
+
+String TCustomMaskEdit::ClipboardText() const {
+  EnsureGuiApplication();
+  return QGuiApplication::clipboard()->text().toStdString();
+}
+
+void TCustomMaskEdit::SetClipboardText(const String& Value) const {
+  EnsureGuiApplication();
+  QGuiApplication::clipboard()->setText(QString::fromStdString(Value));
+}
+
+void TCustomMaskEdit::DefaultHandler(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_SETTEXT: {
+      bool changed = engine_.SetEditText(TextParam(Message.LParam));
+      old_value_ = engine_.Chars();
+      UpdateWidget();
+      if (changed) NotifyChange();
+      Message.Result = 1;
+      return;
+    }
+    case WM_GETTEXT: {
+      auto* buffer = reinterpret_cast<char*>(Message.LParam);
+      Message.Result = 0;
+      if (buffer == nullptr || Message.WParam == 0) return;
+      String text = EditText();
+      size_t n = std::min(text.size(), static_cast<size_t>(Message.WParam) - 1);
+      while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+      std::memcpy(buffer, text.data(), n);
+      buffer[n] = 0;
+      Message.Result = static_cast<LRESULT>(n);
+      return;
+    }
+    case WM_GETTEXTLENGTH:
+      Message.Result = engine_.ByteOffset(engine_.Length());
+      return;
+    case WM_COPY:
+      if (password_char_ == 0 && engine_.SelLength() > 0) SetClipboardText(SelText());
+      return;
+    case WM_CUT:
+      if (password_char_ != 0 || engine_.SelLength() == 0 || !CanEdit()) return;
+      SetClipboardText(SelText());
+      Edited(engine_.ClearSel());
+      return;
+    case WM_CLEAR:
+      if (CanEdit()) Edited(engine_.ClearSel());
+      return;
+    case WM_PASTE: {
+      if (!CanEdit()) return;
+      String text = FirstLine(ClipboardText());
+      if (!text.empty()) Edited(engine_.ReplaceSel(Utf8ToUtf32(text)));
+      return;
+    }
+    case WM_UNDO:
+      Message.Result = 0;
+      if (!engine_.CanUndo() || !CanEdit()) return;
+      Message.Result = 1;
+      if (engine_.Undo()) Edited(erChanged);
+      else UpdateWidget();
+      return;
+    case EM_GETSEL: {
+      auto start = static_cast<Cardinal>(SelStart());
+      auto end = static_cast<Cardinal>(SelStart() + SelLength());
+      if (Message.WParam != 0) *reinterpret_cast<Cardinal*>(Message.WParam) = start;
+      if (Message.LParam != 0) *reinterpret_cast<Cardinal*>(Message.LParam) = end;
+      Message.Result = start > 0xFFFF || end > 0xFFFF ? -1 : static_cast<LRESULT>(start | (end << 16));
+      return;
+    }
+    case EM_SETSEL: {
+      auto anchor = static_cast<intptr_t>(Message.WParam);
+      intptr_t end = Message.LParam;
+      int bytes = engine_.ByteOffset(engine_.Length());
+      if (anchor < 0) {
+        engine_.SetCursor(engine_.Caret());
+      } else {
+        if (end < 0 || end > bytes) end = bytes;
+        anchor = std::min<intptr_t>(anchor, bytes);
+        engine_.SetSel(engine_.CharPos(static_cast<int>(anchor)), engine_.CharPos(static_cast<int>(end)));
+      }
+      UpdateWidget();
+      return;
+    }
+    case EM_REPLACESEL:
+      if (engine_.ReplaceSel(Utf8ToUtf32(TextParam(Message.LParam))) == erChanged) {
+        UpdateWidget();
+        NotifyChange();
+      } else {
+        UpdateWidget();
+      }
+      return;
+    case EM_GETMODIFY:
+      Message.Result = Modified() ? 1 : 0;
+      return;
+    case EM_SETMODIFY:
+      SetModified(Message.WParam != 0);
+      return;
+    case EM_CANUNDO:
+      Message.Result = CanUndo() ? 1 : 0;
+      return;
+    case EM_EMPTYUNDOBUFFER:
+      engine_.EmptyUndo();
+      return;
+    case EM_GETRECT:
+      if (Message.LParam != 0) *reinterpret_cast<TRect*>(Message.LParam) = FormatRect();
+      return;
+    case EM_SETRECT:
+    case EM_SETRECTNP:
+      if (Message.LParam != 0) format_rect_ = *reinterpret_cast<const TRect*>(Message.LParam);
+      else format_rect_.reset();
+      ApplyFormatRect();
+      if (Message.Msg == EM_SETRECT) Invalidate();
+      return;
+    case EM_SETMARGINS:
+      if (Message.WParam == EC_USEFONTINFO) {
+        EnsureGuiApplication();
+        TCanvas measure;
+        measure.Font()->Assign(Font());
+        margin_left_ = margin_right_ = measure.TextWidth("0") / 2;
+      } else {
+        if (Message.WParam & EC_LEFTMARGIN) margin_left_ = static_cast<int>(Message.LParam & 0xFFFF);
+        if (Message.WParam & EC_RIGHTMARGIN) margin_right_ = static_cast<int>((Message.LParam >> 16) & 0xFFFF);
+      }
+      format_rect_.reset();
+      ApplyFormatRect();
+      return;
+    case EM_GETMARGINS:
+      Message.Result = static_cast<LRESULT>((margin_left_ & 0xFFFF) | ((margin_right_ & 0xFFFF) << 16));
+      return;
+    case EM_SCROLLCARET:
+      UpdateWidget();
+      Message.Result = 1;
+      return;
+    default:
+      TCustomEdit::DefaultHandler(Message);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TMaskEdit and the unit
+
+TMaskEdit::TMaskEdit(TComponent* AOwner) : TCustomMaskEdit(AOwner) {}
+
+namespace {
+
+void InitMask() {
+  RegisterClass<TCustomMaskEdit, TCustomEdit>("TCustomMaskEdit");
+  RegisterClass<TMaskEdit, TCustomMaskEdit>("TMaskEdit")
+      .Prop("AutoSelect", &TCustomMaskEdit::AutoSelect, &TCustomMaskEdit::SetAutoSelect, true)
+      .Prop("AutoSize", &TCustomMaskEdit::AutoSize, &TCustomMaskEdit::SetAutoSize, true)
+      .Prop("BorderStyle", &TCustomMaskEdit::BorderStyle, &TCustomMaskEdit::SetBorderStyle, bsSingle)
+      .Prop("CharCase", &TCustomMaskEdit::CharCase, &TCustomMaskEdit::SetCharCase, ecNormal)
+      .Prop("EditMask", &TCustomMaskEdit::EditMask, &TCustomMaskEdit::SetEditMask)
+      .Prop("PasswordChar", &TCustomMaskEdit::PasswordChar, &TCustomMaskEdit::SetPasswordChar, char{0})
+      .Prop("Text", &TControl::Text, &TControl::SetText);
+}
+
+constexpr const TUnit* kUses[] = {&unit_StdCtrls};
+
+}  // namespace
+
+constinit const TUnit unit_Mask("Mask", kUses, InitMask, nullptr);
