@@ -340,8 +340,9 @@ void BindBitmap(HDC DC, HBITMAP Bitmap) {
   ApplyMapping(DC);
 }
 
-void SelectFont(HDC DC, const HFONT__& F) {
-  DC->sel.font = QFontOfLogFont(F.font);
+void SelectFont(HDC DC, HFONT__& F) {
+  if (!F.qfont) F.qfont = QFontOfLogFont(F.font);
+  DC->sel.font = *F.qfont;
   DC->sel.escapement = F.font.lfEscapement;
 }
 

@@ -12,6 +12,7 @@
 #include <QTransform>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/gui/GDI.h"
@@ -62,6 +63,7 @@ struct HBRUSH__ : HGDIOBJ__ {
 };
 struct HFONT__ : HGDIOBJ__ {
   LOGFONT font;
+  std::optional<QFont> qfont;  // made on first selection
 };
 struct HBITMAP__ : HGDIOBJ__ {
   QImage image;        // ARGB32 premultiplied
