@@ -1,17 +1,13 @@
 #include "platform/gui/GDI.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
-#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "platform/gui/QtGraphics.h"
-
-struct HRGN__ {
-  QRegion region;
-};
 
 namespace {
 
@@ -35,9 +31,9 @@ TextLine StripPrefix(const QString& Text) {
   return line;
 }
 
-QString ExpandTabs(const QString& Text, const QFontMetrics& Metrics) {
+QString ExpandTabs(const QString& Text, const QFontMetrics& Metrics, int TabChars) {
   if (!Text.contains(QChar('\t'))) return Text;
-  int stop = std::max(1, Metrics.averageCharWidth() * 8);
+  int stop = std::max(1, Metrics.averageCharWidth() * std::max(TabChars, 1));
   QString out;
   for (QChar c : Text) {
     if (c != QChar('\t')) {
@@ -113,8 +109,9 @@ QString EndEllipsis(const QString& Text, int Width, const QFontMetrics& Metrics)
   return fit;
 }
 
-std::vector<TextLine> LayOut(const QString& Source, UINT Format, int Width, const QFontMetrics& Metrics) {
-  QString text = Format & DT_EXPANDTABS ? ExpandTabs(Source, Metrics) : Source;
+std::vector<TextLine> LayOut(const QString& Source, UINT Format, int Width, const QFontMetrics& Metrics,
+                             int TabChars) {
+  QString text = Format & DT_EXPANDTABS ? ExpandTabs(Source, Metrics, TabChars) : Source;
   std::vector<QString> paragraphs;
   if (Format & DT_SINGLELINE) {
     text.remove(QChar('\r'));
@@ -155,36 +152,59 @@ std::vector<TextLine> LayOut(const QString& Source, UINT Format, int Width, cons
   return lines;
 }
 
-}  // namespace
+// Under a mirroring transform, turns the painter about the box's middle so
+// that glyphs drawn in the box read left to right.
+void Unmirror(QPainter* p, const QRect& Box) {
+  double cx = Box.left() + Box.width() / 2.0;
+  p->translate(cx, 0);
+  p->scale(-1, 1);
+  p->translate(-cx, 0);
+}
 
-int DrawText(HDC DC, const String& Text, int Count, TRect* Rect, UINT Format) {
-  if (DC == nullptr || Rect == nullptr) return 0;
+// Draws one line of text with its box's top-left at (X, Y).
+void DrawLine(QPainter* p, HDC DC, const QFontMetrics& fm, int X, int Y, const QString& Text, bool Fill) {
+  const HDC__::Selected& sel = DC->sel;
+  QRect box(X, Y, fm.horizontalAdvance(Text), fm.height());
+  p->save();
+  if (Mirrored(DC)) Unmirror(p, box);
+  if (Fill) p->fillRect(box, sel.bk_color);
+  p->setFont(sel.font);
+  p->setPen(sel.text_color);
+  p->drawText(QPoint(X, Y + fm.ascent()), Text);
+  p->restore();
+}
+
+QString TextOf(const String& Text, int Count) {
   size_t n = Count < 0 ? Text.size() : std::min(Text.size(), static_cast<size_t>(Count));
+  return QString::fromUtf8(Text.data(), static_cast<qsizetype>(n));
+}
+
+int DrawTextImpl(HDC DC, const QString& Text, TRect* Rect, UINT Format, int TabChars) {
   const HDC__::Selected& sel = DC->sel;
   QFontMetrics fm(sel.font);
   int line_height = fm.height();
   int width = Rect->Width();
-  std::vector<TextLine> lines = LayOut(QString::fromUtf8(Text.data(), static_cast<qsizetype>(n)), Format, width, fm);
+  std::vector<TextLine> lines = LayOut(Text, Format, width, fm, TabChars);
   int height = static_cast<int>(lines.size()) * line_height;
   if (Format & DT_CALCRECT) {
     int widest = 0;
     for (const TextLine& l : lines) widest = std::max(widest, fm.horizontalAdvance(l.text));
-    if (n == 0) widest = 0;
+    if (Text.isEmpty()) widest = 0;
     Rect->Right = Rect->Left + widest;
     Rect->Bottom = Rect->Top + height;
     return height;
   }
   QPainter* p = Painter(DC);
-  if (p == nullptr) return 0;
+  if (p == nullptr || !p->isActive()) return 0;
   TRect r = *Rect;
   p->save();
+  p->setLayoutDirection(Format & DT_RTLREADING ? Qt::RightToLeft : Qt::LeftToRight);
   if (sel.escapement != 0) {
     p->translate(r.Left, r.Top);
     p->rotate(-sel.escapement / 10.0);
     OffsetRect(r, -r.Left, -r.Top);
   }
   if (!(Format & DT_NOCLIP)) p->setClipRect(ToQRect(r), Qt::IntersectClip);
-  p->setFont(sel.font);
   int y = r.Top;
   if (Format & DT_SINGLELINE) {
     if (Format & DT_BOTTOM) y = r.Bottom - line_height;
@@ -195,21 +215,145 @@ int DrawText(HDC DC, const String& Text, int Count, TRect* Rect, UINT Format) {
     int x = r.Left;
     if (Format & DT_CENTER) x = r.Left + (r.Width() - w) / 2;
     else if (Format & DT_RIGHT) x = r.Right - w;
-    if (sel.opaque) p->fillRect(QRect(x, y, w, line_height), sel.bk_color);
-    p->setPen(sel.text_color);
-    p->drawText(QPoint(x, y + fm.ascent()), l.text);
+    DrawLine(p, DC, fm, x, y, l.text, sel.opaque);
     if (l.mark >= 0 && l.mark < l.text.size() && !(Format & DT_HIDEPREFIX)) {
       int ux = x + fm.horizontalAdvance(l.text.left(l.mark));
       int uw = fm.horizontalAdvance(l.text.at(l.mark));
       int uy = y + fm.ascent() + std::max(1, fm.underlinePos());
-      p->fillRect(QRect(ux, std::min(uy, y + line_height - 1), std::max(uw, 1), std::max(1, fm.lineWidth())),
-                  sel.text_color);
+      QRect mark(ux, std::min(uy, y + line_height - 1), std::max(uw, 1), std::max(1, fm.lineWidth()));
+      p->save();
+      if (Mirrored(DC)) Unmirror(p, QRect(x, y, w, line_height));
+      p->fillRect(mark, sel.text_color);
+      p->restore();
     }
     y += line_height;
   }
   p->restore();
   return height;
 }
+
+}  // namespace
+
+int DrawText(HDC DC, const String& Text, int Count, TRect* Rect, UINT Format) {
+  if (DC == nullptr || Rect == nullptr) return 0;
+  return DrawTextImpl(DC, TextOf(Text, Count), Rect, Format, 8);
+}
+
+int DrawTextEx(HDC DC, const String& Text, int Count, TRect* Rect, UINT Format, DRAWTEXTPARAMS* Params) {
+  if (DC == nullptr || Rect == nullptr) return 0;
+  QString text = TextOf(Text, Count);
+  int left = Params != nullptr ? Params->iLeftMargin : 0;
+  int right = Params != nullptr ? Params->iRightMargin : 0;
+  int tabs = Params != nullptr && (Format & DT_TABSTOP) ? Params->iTabLength : 8;
+  TRect r{Rect->Left + left, Rect->Top, Rect->Right - right, Rect->Bottom};
+  int height = DrawTextImpl(DC, text, &r, Format, tabs);
+  if (Format & DT_CALCRECT) {
+    Rect->Right = r.Right + right;
+    Rect->Bottom = r.Bottom;
+  }
+  if (Params != nullptr) Params->uiLengthDrawn = static_cast<UINT>(text.size());
+  return height;
+}
+
+bool ExtTextOut(HDC DC, int X, int Y, UINT Options, const TRect* Rect, const String& Text, int Count) {
+  QPainter* p = DC != nullptr ? Painter(DC) : nullptr;
+  if (p == nullptr || !p->isActive()) return false;
+  HDC__::Selected& sel = DC->sel;
+  QString text = TextOf(Text, Count);
+  QFontMetrics fm(sel.font);
+  int width = fm.horizontalAdvance(text);
+  if (sel.text_align & TA_UPDATECP) {
+    X = sel.position.X;
+    Y = sel.position.Y;
+  }
+  p->save();
+  if ((Options & ETO_OPAQUE) && Rect != nullptr) p->fillRect(ToQRect(*Rect), sel.bk_color);
+  if ((Options & ETO_CLIPPED) && Rect != nullptr) p->setClipRect(ToQRect(*Rect), Qt::IntersectClip);
+  p->translate(X, Y);
+  if (sel.escapement != 0) p->rotate(-sel.escapement / 10.0);
+  int x = 0, y = 0;
+  switch (sel.text_align & TA_CENTER) {
+    case TA_RIGHT: x = -width; break;
+    case TA_CENTER: x = -width / 2; break;
+    default: break;
+  }
+  switch (sel.text_align & TA_BASELINE) {
+    case TA_BOTTOM: y = -fm.height(); break;
+    case TA_BASELINE: y = -fm.ascent(); break;
+    default: break;
+  }
+  DrawLine(p, DC, fm, x, y, text, sel.opaque);
+  p->restore();
+  if (sel.text_align & TA_UPDATECP) {
+    // The position moves along the baseline by the text's advance.
+    double angle = sel.escapement * M_PI / 1800.0;
+    int advance = (sel.text_align & TA_CENTER) == TA_LEFT ? width : (sel.text_align & TA_CENTER) == TA_RIGHT ? -width : 0;
+    sel.position = {X + static_cast<int>(std::lround(advance * std::cos(angle))),
+                    Y - static_cast<int>(std::lround(advance * std::sin(angle)))};
+  }
+  return true;
+}
+
+bool TextOut(HDC DC, int X, int Y, const String& Text, int Count) {
+  return ExtTextOut(DC, X, Y, 0, nullptr, Text, Count);
+}
+
+bool GetTextMetrics(HDC DC, TEXTMETRIC* M) {
+  if (DC == nullptr || M == nullptr) return false;
+  const QFont& f = DC->sel.font;
+  QFontMetrics fm(f);
+  *M = TEXTMETRIC{};
+  M->tmAscent = fm.ascent();
+  M->tmDescent = fm.descent();
+  M->tmHeight = fm.ascent() + fm.descent();
+  int em = f.pixelSize() > 0 ? f.pixelSize() : M->tmHeight;
+  M->tmInternalLeading = std::max(0, M->tmHeight - em);
+  M->tmExternalLeading = std::max(0, fm.leading());
+  M->tmAveCharWidth = fm.averageCharWidth();
+  M->tmMaxCharWidth = std::max(fm.maxWidth(), M->tmAveCharWidth);
+  M->tmWeight = f.bold() ? FW_BOLD : FW_NORMAL;
+  M->tmItalic = f.italic() ? 1 : 0;
+  M->tmUnderlined = f.underline() ? 1 : 0;
+  M->tmStruckOut = f.strikeOut() ? 1 : 0;
+  M->tmPitchAndFamily = QFontInfo(f).fixedPitch() ? 0 : TMPF_FIXED_PITCH;
+  if (IsLiveObject(DC->sel.font_handle)) {
+    if (auto* font = dynamic_cast<HFONT__*>(DC->sel.font_handle)) M->tmCharSet = font->font.lfCharSet;
+  }
+  return true;
+}
+
+bool GetTextExtentPoint32(HDC DC, const String& Text, int Count, TSize* Size) {
+  if (DC == nullptr || Size == nullptr) return false;
+  QFontMetrics fm(DC->sel.font);
+  *Size = {fm.horizontalAdvance(TextOf(Text, Count)), fm.height()};
+  return true;
+}
+
+UINT GetOutlineTextMetrics(HDC DC, UINT Size, OUTLINETEXTMETRIC* M) {
+  if (DC == nullptr) return 0;
+  if (M == nullptr) return sizeof(OUTLINETEXTMETRIC);
+  if (Size < sizeof(OUTLINETEXTMETRIC)) return 0;
+  *M = OUTLINETEXTMETRIC{};
+  GetTextMetrics(DC, &M->otmTextMetrics);
+  if (DC->sel.font.italic()) {
+    M->otmsCharSlopeRise = 5;
+    M->otmsCharSlopeRun = 1;
+    M->otmItalicAngle = -113;
+  }
+  M->otmEMSquare = static_cast<UINT>(M->otmTextMetrics.tmHeight - M->otmTextMetrics.tmInternalLeading);
+  M->otmAscent = M->otmTextMetrics.tmAscent;
+  M->otmDescent = -M->otmTextMetrics.tmDescent;
+  return sizeof(OUTLINETEXTMETRIC);
+}
+
+UINT SetTextAlign(HDC DC, UINT Align) {
+  if (DC == nullptr) return GDI_ERROR;
+  UINT old = DC->sel.text_align;
+  DC->sel.text_align = Align;
+  return old;
+}
+
+UINT GetTextAlign(HDC DC) { return DC == nullptr ? GDI_ERROR : DC->sel.text_align; }
 
 // ---------------------------------------------------------------------------
 // 3-D edges
@@ -289,100 +433,3 @@ TColor GetTextColor(HDC DC) { return DC != nullptr ? static_cast<TColor>(FromQCo
 TColor GetBkColor(HDC DC) { return DC != nullptr ? static_cast<TColor>(FromQColor(DC->sel.bk_color)) : clNone; }
 int GetBkMode(HDC DC) { return DC == nullptr ? 0 : DC->sel.opaque ? OPAQUE : TRANSPARENT; }
 
-// ---------------------------------------------------------------------------
-// State and clipping
-
-int SaveDC(HDC DC) {
-  QPainter* p = DC != nullptr ? Painter(DC) : nullptr;
-  if (p == nullptr) return 0;
-  p->save();
-  DC->saved.push_back(DC->sel);
-  return static_cast<int>(DC->saved.size());
-}
-
-bool RestoreDC(HDC DC, int SavedDC) {
-  QPainter* p = DC != nullptr ? Painter(DC) : nullptr;
-  if (p == nullptr) return false;
-  int levels = static_cast<int>(DC->saved.size());
-  int target = SavedDC < 0 ? levels + SavedDC : SavedDC - 1;
-  if (target < 0 || target >= levels) return false;
-  while (static_cast<int>(DC->saved.size()) > target) {
-    DC->sel = DC->saved.back();
-    DC->saved.pop_back();
-    p->restore();
-  }
-  return true;
-}
-
-namespace {
-
-QRegion DeviceRegion(QPainter* p) { return QRegion(QRect(0, 0, p->device()->width(), p->device()->height())); }
-
-QRegion CurrentClip(QPainter* p) { return p->hasClipping() ? p->clipRegion() : DeviceRegion(p); }
-
-int KindOf(const QRegion& r) {
-  if (r.isEmpty()) return NULLREGION;
-  return r.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
-}
-
-}  // namespace
-
-HRGN CreateRectRgn(int Left, int Top, int Right, int Bottom) {
-  return new HRGN__{QRegion(QRect(QPoint(std::min(Left, Right), std::min(Top, Bottom)),
-                                  QPoint(std::max(Left, Right) - 1, std::max(Top, Bottom) - 1)))};
-}
-
-bool DeleteObject(HRGN Region) {
-  if (Region == nullptr) return false;
-  delete Region;
-  return true;
-}
-
-namespace {
-
-// The clip narrowed to (or by) a rectangle.
-int NarrowClip(HDC DC, const QRect& R, bool Exclude) {
-  QPainter* p = DC != nullptr ? Painter(DC) : nullptr;
-  if (p == nullptr) return ERROR;
-  QRegion r = Exclude ? CurrentClip(p).subtracted(R) : CurrentClip(p).intersected(R);
-  p->setClipRegion(r);
-  return KindOf(r);
-}
-
-}  // namespace
-
-int IntersectClipRect(HDC DC, int Left, int Top, int Right, int Bottom) {
-  return NarrowClip(DC, QRect(Left, Top, Right - Left, Bottom - Top), false);
-}
-
-int ExcludeClipRect(HDC DC, int Left, int Top, int Right, int Bottom) {
-  return NarrowClip(DC, QRect(Left, Top, Right - Left, Bottom - Top), true);
-}
-
-int SelectClipRgn(HDC DC, HRGN Region) {
-  QPainter* p = DC != nullptr ? Painter(DC) : nullptr;
-  if (p == nullptr) return ERROR;
-  if (Region == nullptr) {
-    p->setClipping(false);
-    return SIMPLEREGION;
-  }
-  p->setClipRegion(Region->region);
-  return KindOf(Region->region);
-}
-
-int GetClipRgn(HDC DC, HRGN Region) {
-  QPainter* p = DC != nullptr ? Painter(DC) : nullptr;
-  if (p == nullptr || Region == nullptr) return -1;
-  if (!p->hasClipping()) return 0;
-  Region->region = p->clipRegion();
-  return 1;
-}
-
-int GetClipBox(HDC DC, TRect* Rect) {
-  QPainter* p = DC != nullptr ? Painter(DC) : nullptr;
-  if (p == nullptr || Rect == nullptr) return ERROR;
-  QRegion r = CurrentClip(p);
-  QRect b = r.boundingRect();
-  *Rect = {b.left(), b.top(), b.left() + b.width(), b.top() + b.height()};
-  return KindOf(r);
-}

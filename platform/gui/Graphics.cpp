@@ -382,7 +382,79 @@ void ApplyWidgetColor(QWidget* Widget, TColor Color, bool Base, bool Fill) {
 // ---------------------------------------------------------------------------
 // Graphics objects
 
-void TGraphicsObject::Changed() { on_change_(this); }
+TGraphicsObject::~TGraphicsObject() { FreeHandle(); }
+
+void TGraphicsObject::FreeHandle() {
+  if (handle_ == nullptr) return;
+  DeleteObject(handle_);
+  handle_ = nullptr;
+}
+
+void TGraphicsObject::Changed() {
+  FreeHandle();
+  on_change_(this);
+}
+
+HFONT TFont::Handle() {
+  if (handle_ == nullptr) {
+    LOGFONT lf;
+    lf.lfHeight = height_;
+    lf.lfEscapement = lf.lfOrientation = orientation_;
+    lf.lfWeight = style_.Contains(fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = style_.Contains(fsItalic);
+    lf.lfUnderline = style_.Contains(fsUnderline);
+    lf.lfStrikeOut = style_.Contains(fsStrikeOut);
+    lf.lfCharSet = charset_;
+    lf.lfPitchAndFamily = pitch_ == fpFixed ? FIXED_PITCH : pitch_ == fpVariable ? VARIABLE_PITCH : DEFAULT_PITCH;
+    lf.lfFaceName = name_;
+    handle_ = CreateFontIndirect(lf);
+  }
+  return static_cast<HFONT>(handle_);
+}
+
+void TFont::SetHandle(HFONT Value) {
+  LOGFONT lf;
+  if (Value == handle_ || !GetObject(Value, &lf)) return;
+  if (!lf.lfFaceName.empty()) name_ = lf.lfFaceName;
+  if (lf.lfHeight != 0) height_ = lf.lfHeight;
+  TFontStyles style;
+  if (lf.lfWeight >= 600) style.Include(fsBold);
+  if (lf.lfItalic) style.Include(fsItalic);
+  if (lf.lfUnderline) style.Include(fsUnderline);
+  if (lf.lfStrikeOut) style.Include(fsStrikeOut);
+  style_ = style;
+  charset_ = static_cast<TFontCharset>(lf.lfCharSet);
+  int pitch = lf.lfPitchAndFamily & 0x3;
+  pitch_ = pitch == FIXED_PITCH ? fpFixed : pitch == VARIABLE_PITCH ? fpVariable : fpDefault;
+  orientation_ = lf.lfEscapement;
+  Changed();
+  handle_ = Value;
+}
+
+HPEN TPen::Handle() {
+  if (handle_ == nullptr) {
+    static const int styles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
+    handle_ = CreatePen(styles[style_], width_, static_cast<COLORREF>(ColorToRGB(color_)));
+  }
+  return static_cast<HPEN>(handle_);
+}
+
+HBRUSH TBrush::Handle() {
+  if (handle_ == nullptr) {
+    COLORREF c = static_cast<COLORREF>(ColorToRGB(color_));
+    switch (style_) {
+      case bsSolid: handle_ = CreateSolidBrush(c); break;
+      case bsClear: {
+        LOGBRUSH b;
+        b.lbStyle = BS_NULL;
+        handle_ = CreateBrushIndirect(b);
+        break;
+      }
+      default: handle_ = CreateHatchBrush(static_cast<int>(style_) - bsHorizontal + HS_HORIZONTAL, c); break;
+    }
+  }
+  return static_cast<HBRUSH>(handle_);
+}
 
 TFont::TFont() = default;
 
@@ -536,9 +608,14 @@ HDC TCanvas::RequireHandle() {
 HDC TCanvas::Handle() {
   if (handle_ == nullptr || Painter(handle_) == nullptr) CreateHandle();
   if (handle_ == nullptr) return nullptr;
+  SelectObject(handle_, font_->Handle());
+  SelectObject(handle_, pen_->Handle());
+  SelectObject(handle_, brush_->Handle());
+  static const int rop2[] = {R2_BLACK,       R2_WHITE,       R2_NOP,         R2_NOT,       R2_COPYPEN,   R2_NOTCOPYPEN,
+                             R2_MERGEPENNOT, R2_MASKPENNOT,  R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN, R2_NOTMERGEPEN,
+                             R2_MASKPEN,     R2_NOTMASKPEN,  R2_XORPEN,      R2_NOTXORPEN};
+  SetROP2(handle_, rop2[pen_->Mode()]);
   HDC__::Selected& sel = handle_->sel;
-  sel.font = ToQFont(*font_);
-  sel.escapement = font_->Orientation();
   sel.text_color = ToQColor(font_->Color());
   sel.bk_color = ToQColor(brush_->Color());
   sel.opaque = brush_->Style() != bsClear;

@@ -159,13 +159,27 @@ String SubstituteFontName(const String& Name);
 // ---------------------------------------------------------------------------
 // Graphics objects
 
+// GDI object handles (GDI.h). A font, pen or brush makes its handle on first
+// use of Handle() and frees it when it changes or is freed.
+struct HFONT__;
+struct HPEN__;
+struct HBRUSH__;
+using HFONT = HFONT__*;
+using HPEN = HPEN__*;
+using HBRUSH = HBRUSH__*;
+
 class TGraphicsObject : public TPersistent {
  public:
+  ~TGraphicsObject() override;
   const TNotifyEvent& OnChange() const { return on_change_; }
   void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
 
  protected:
+  // Frees the handle, then fires OnChange.
   virtual void Changed();
+  // The handle made for the current settings (freed by Changed).
+  struct HGDIOBJ__* handle_ = nullptr;
+  void FreeHandle();
 
  private:
   TNotifyEvent on_change_;
@@ -199,6 +213,12 @@ class TFont : public TGraphicsObject {
   void SetOrientation(int Value);
   // The pixel height of the characters (what Qt is given).
   int PixelHeight() const;
+  // A font handle with these settings (lfEscapement and lfOrientation are
+  // the Orientation). SetHandle takes over a handle (CreateFontIndirect) and
+  // reads its name, height, style, charset, pitch and escapement (as
+  // Orientation) into the font.
+  HFONT Handle();
+  void SetHandle(HFONT Value);
   bool Equals(const TFont& Other) const;
 
  private:
@@ -223,6 +243,9 @@ class TPen : public TGraphicsObject {
   void SetStyle(TPenStyle Value);
   TPenMode Mode() const { return mode_; }
   void SetMode(TPenMode Value);
+  // A cosmetic pen handle of the colour, width and style (the mode is the
+  // DC's ROP2, not part of the pen).
+  HPEN Handle();
 
  private:
   TColor color_ = clBlack;
@@ -238,6 +261,8 @@ class TBrush : public TGraphicsObject {
   void SetColor(TColor Value);
   TBrushStyle Style() const { return style_; }
   void SetStyle(TBrushStyle Value);
+  // A solid, hatched or null brush handle.
+  HBRUSH Handle();
 
  private:
   TColor color_ = clWhite;

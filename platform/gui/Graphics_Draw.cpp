@@ -35,23 +35,7 @@ void TCanvas::RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3) {
   p->restore();
 }
 
-void TCanvas::DrawFocusRect(const TRect& R) {
-  QPainter* p = Painter(RequireHandle());
-  if (R.IsEmpty()) return;
-  p->save();
-  p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-  p->setPen(Qt::white);
-  // Every other pixel of the outline, so that a second call restores it.
-  for (int x = R.Left; x < R.Right; ++x) {
-    if ((x + R.Top) % 2 == 0) p->drawPoint(x, R.Top);
-    if (R.Bottom - 1 > R.Top && (x + R.Bottom - 1) % 2 == 0) p->drawPoint(x, R.Bottom - 1);
-  }
-  for (int y = R.Top + 1; y < R.Bottom - 1; ++y) {
-    if ((R.Left + y) % 2 == 0) p->drawPoint(R.Left, y);
-    if (R.Right - 1 > R.Left && (R.Right - 1 + y) % 2 == 0) p->drawPoint(R.Right - 1, y);
-  }
-  p->restore();
-}
+void TCanvas::DrawFocusRect(const TRect& R) { ::DrawFocusRect(RequireHandle(), R); }
 
 void TCanvas::Polygon(std::span<const TPoint> Points) {
   QPainter* p = Painter(RequireHandle());

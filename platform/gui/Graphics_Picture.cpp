@@ -163,6 +163,9 @@ class TBitmapCanvas : public TCanvas {
     if (target == &scratch_ && scratch_.isNull()) scratch_ = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
     painter_ = std::make_unique<QPainter>(target);
     dc_.painter = painter_.get();
+    dc_.saved.clear();
+    dc_.base_taken = false;
+    ApplyMapping(&dc_);
     SetHandle(&dc_);
   }
 

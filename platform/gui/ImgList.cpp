@@ -339,9 +339,13 @@ bool ImageList_DrawEx(HIMAGELIST List, int Index, HDC DC, int X, int Y, int DX, 
     p->restore();
     return true;
   }
-  if ((Style & (ILD_BLEND25 | ILD_BLEND50)) && Fg != CLR_NONE) {
+  int blend = Style & ILD_BLEND50 ? 50 : Style & ILD_BLEND25 ? 25 : 0;
+  if (blend != 0 && Fg != CLR_NONE) {
     int32_t fg = Fg == CLR_DEFAULT ? ColorToRGB(clHighlight) : static_cast<int32_t>(Fg);
-    img = Mix(img, Rgb(fg), Style & ILD_BLEND50 ? 50 : 25);
+    img = Mix(img, Rgb(fg), blend);
+  } else if (blend != 0) {
+    // No blend colour: the image is mixed with what lies beneath.
+    p->setOpacity(1.0 - blend / 100.0);
   }
   if (!List->Masked()) {
     p->drawImage(X, Y, img.convertToFormat(QImage::Format_RGB32));

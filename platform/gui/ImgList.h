@@ -14,7 +14,9 @@
 //                    the list's BkColor); with CLR_NONE (or a list BkColor of
 //                    clNone) they are not drawn;
 //   ILD_BLEND25/50   the image is mixed 25 % / 50 % with the foreground
-//                    colour (CLR_DEFAULT: clHighlight; CLR_NONE: no mixing);
+//                    colour (CLR_DEFAULT: clHighlight; CLR_NONE: with what
+//                    lies beneath, the image drawn at 75 % / 50 % opacity);
+//                    ILD_FOCUS is ILD_BLEND25, ILD_SELECTED ILD_BLEND50;
 //   ILD_MASK         the mask alone: black where the image is, white where
 //                    it is transparent.
 // A list without masks (Masked false) draws every pixel. Disabled images

@@ -247,7 +247,7 @@ class Parser {
       // Single, currency and date suffixes of the format.
       if (p_ < s_.size() && (s_[p_] == 's' || s_[p_] == 'c' || s_[p_] == 'd') &&
           (p_ + 1 == s_.size() || !IsIdentChar(s_[p_ + 1])))
-        ++p_;
+        v.Suffix = s_[p_++];
       double d = 0;
       auto r = std::from_chars(digits.data(), digits.data() + digits.size(), d);
       if (r.ec != std::errc()) Error("Invalid number");
@@ -484,6 +484,7 @@ void FormatValue(String& out, const TValueNode& v, int level) {
       break;
     case vaExtended:
       out += FloatText(v.Float);
+      if (v.Suffix != 0) out += v.Suffix;
       break;
     case vaString:
       out += QuoteString(v.Str);
@@ -548,6 +549,80 @@ void FormatObject(String& out, const TObjectNode& node, int level) {
   for (const TObjectNode& child : node.Children) FormatObject(out, child, level + 1);
   Indent(out, level);
   out += "end\n";
+}
+
+// ---------------------------------------------------------------------------
+// Variant values
+
+Variant VariantOfNode(const TValueNode& v) {
+  switch (v.Type) {
+    case vaInt:
+      if (v.Int >= INT32_MIN && v.Int <= INT32_MAX) return Variant(static_cast<int32_t>(v.Int));
+      return Variant(static_cast<long long>(v.Int));
+    case vaExtended:
+      switch (v.Suffix) {
+        case 's': return Variant(static_cast<float>(v.Float));
+        case 'c': return Variant(Currency::FromDouble(v.Float));
+        case 'd': return VarFromDateTime(v.Float);
+        default: return Variant(v.Float);
+      }
+    case vaString:
+      return Variant(v.Str);
+    case vaIdent:
+      if (SameAscii(v.Str, "Null")) return Null();
+      if (SameAscii(v.Str, "nil")) return Unassigned();
+      if (SameAscii(v.Str, "True")) return Variant(true);
+      if (SameAscii(v.Str, "False")) return Variant(false);
+      break;
+    case vaList: {
+      Variant a = VarArrayCreate({0, static_cast<Integer>(v.Items.size()) - 1}, varVariant);
+      for (size_t i = 0; i < v.Items.size(); ++i) VarArrayPut(a, VariantOfNode(v.Items[i]), static_cast<Integer>(i));
+      return a;
+    }
+    default:
+      break;
+  }
+  throw EPropertyError("Invalid property value");
+}
+
+TValueNode NodeOfVariant(const Variant& value) {
+  if (VarIsArray(value)) {
+    if (VarArrayDimCount(value) != 1) throw EWriteError("Stream write error");
+    TValueNode list;
+    list.Type = vaList;
+    for (Integer i = VarArrayLowBound(value, 1); i <= VarArrayHighBound(value, 1); ++i)
+      list.Items.push_back(NodeOfVariant(VarArrayGet(value, i)));
+    return list;
+  }
+  TValueNode n;
+  switch (value.VarType()) {
+    case varEmpty: return TValueNode::Ident("nil");
+    case varNull: return TValueNode::Ident("Null");
+    case varBoolean: return TValueNode::Ident(value.AsBoolean() ? "True" : "False");
+    case varShortInt:
+    case varByte:
+    case varSmallint:
+    case varWord:
+    case varInteger:
+    case varLongWord:
+    case varInt64: return TValueNode::Integer(value.AsInt64());
+    case varSingle:
+      n = TValueNode::Floating(value.AsDouble());
+      n.Suffix = 's';
+      return n;
+    case varDouble: return TValueNode::Floating(value.AsDouble());
+    case varCurrency:
+      n = TValueNode::Floating(value.AsCurrency().ToDouble());
+      n.Suffix = 'c';
+      return n;
+    case varDate:
+      n = TValueNode::Floating(value.AsDateTime());
+      n.Suffix = 'd';
+      return n;
+    case varString:
+    case varOleStr: return TValueNode::Text(value.AsString());
+    default: throw EWriteError("Stream write error");
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -744,6 +819,9 @@ class Loader {
           throw EPropertyError(kInvalidValue);
         }
         break;
+      case tkVariant:
+        prop->SetVariant(obj, VariantOfNode(v));
+        break;
       case tkMethod:
         if (v.Type != vaIdent) throw EPropertyError(kInvalidValue);
         if (SameAscii(v.Str, "nil")) prop->ClearMethod(obj);
@@ -932,6 +1010,9 @@ void AppendNodes(std::vector<TPropertyNode>& out, TObject* obj, TComponent* root
           case tkWString:
             v = TValueNode::Text(prop->GetStr(obj));
             break;
+          case tkVariant:
+            v = NodeOfVariant(prop->GetVariant(obj));
+            break;
           default:
             continue;
         }
@@ -1081,6 +1162,15 @@ String TReader::ReadString() {
   return v.Str;
 }
 
+Variant TReader::ReadVariant() {
+  const TValueNode& v = Next();
+  try {
+    return VariantOfNode(v);
+  } catch (const EPropertyError&) {
+    throw EReadError("Invalid property value");
+  }
+}
+
 String TReader::ReadIdent() {
   const TValueNode& v = Next();
   if (v.Type != vaIdent) throw EReadError("Invalid property value");
@@ -1130,6 +1220,7 @@ void TWriter::WriteInteger(int64_t Value) { Put(TValueNode::Integer(Value)); }
 void TWriter::WriteFloat(double Value) { Put(TValueNode::Floating(Value)); }
 void TWriter::WriteString(const String& Value) { Put(TValueNode::Text(Value)); }
 void TWriter::WriteIdent(const String& Value) { Put(TValueNode::Ident(Value)); }
+void TWriter::WriteVariant(const Variant& Value) { Put(NodeOfVariant(Value)); }
 
 void TWriter::WriteBinary(const std::vector<uint8_t>& Value) {
   TValueNode v;

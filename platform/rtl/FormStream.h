@@ -13,7 +13,8 @@
 //     object Button1: TButton ... end
 //   end
 //
-// Values: integers (decimal, $hex, signed), floats (with "." or exponent),
+// Values: integers (decimal, $hex, signed), floats (with "." or exponent,
+// and the suffix "s" for single, "c" for currency or "d" for a date),
 // identifiers (True, False, nil, enumeration names, named constants,
 // component references, dotted "Form2.Button1"), strings in quotes with ''
 // for a quote, #nnn character codes (UTF-16 units, surrogate pairs joined)
@@ -35,6 +36,14 @@
 // Writing (WriteComponentToText): the root and the components it owns, each
 // under its parent component (components without a parent under the root),
 // in creation order; only stored, non-default properties.
+//
+// Variant properties (tkVariant) are written by the value's type: integers
+// as integers, Double as a float, Single, Currency and dates as floats with
+// their suffix, texts as strings, Booleans as True/False, Null as "Null",
+// Unassigned as "nil", one-dimensional arrays as lists "(1 'a')" of their
+// elements; other arrays raise EWriteError "Stream write error". Reading
+// gives the same types back: integers are Integer within 32 bits, else Int64;
+// a list is a variant array of Variants from index 0.
 #pragma once
 
 #include "platform/rtl/Component.h"
@@ -63,6 +72,7 @@ struct TValueNode {
   TValueType Type = vaNull;
   int64_t Int = 0;
   double Float = 0;
+  char Suffix = 0;                     // vaExtended: 0, 's', 'c' or 'd'
   String Str;                          // vaString (UTF-8), vaIdent
   std::vector<String> SetItems;        // vaSet
   std::vector<TValueNode> Items;       // vaList
@@ -115,6 +125,8 @@ class TReader {
   int64_t ReadInt64();
   double ReadFloat();
   String ReadString();
+  // A value of any type as a Variant (see above).
+  Variant ReadVariant();
   String ReadIdent();
   std::vector<uint8_t> ReadBinary();
   // Lists: ReadListBegin, then values until EndOfList, then ReadListEnd.
@@ -148,6 +160,7 @@ class TWriter {
   void WriteInteger(int64_t Value);
   void WriteFloat(double Value);
   void WriteString(const String& Value);
+  void WriteVariant(const Variant& Value);
   void WriteIdent(const String& Value);
   void WriteBinary(const std::vector<uint8_t>& Value);
   void WriteListBegin();

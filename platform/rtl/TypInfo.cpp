@@ -217,6 +217,30 @@ const TTypeInfo* MethodType() {
   static const TTypeInfo t = Simple(tkMethod, "TMethod");
   return &t;
 }
+const TTypeInfo* VariantType() {
+  static const TTypeInfo t = Simple(tkVariant, "Variant");
+  return &t;
+}
+
+bool SameVariant(const Variant& A, const Variant& B) {
+  if (A.VarType() != B.VarType()) return false;
+  if (VarIsArray(A)) {
+    int dims = VarArrayDimCount(A);
+    if (dims != VarArrayDimCount(B)) return false;
+    for (int d = 1; d <= dims; ++d) {
+      if (VarArrayLowBound(A, d) != VarArrayLowBound(B, d) || VarArrayHighBound(A, d) != VarArrayHighBound(B, d))
+        return false;
+    }
+    if (dims != 1) return false;  // only one-dimensional arrays are compared element by element
+    for (int i = VarArrayLowBound(A, 1); i <= VarArrayHighBound(A, 1); ++i) {
+      if (!SameVariant(VarArrayGet(A, i), VarArrayGet(B, i))) return false;
+    }
+    return true;
+  }
+  if (VarIsEmpty(A) || VarIsNull(A)) return true;
+  return A == B;
+}
+
 const TTypeInfo* SetTypeOf(const TTypeInfo* element) {
   static std::mutex lock;
   static std::map<const TTypeInfo*, std::unique_ptr<TTypeInfo>> sets;
@@ -268,6 +292,8 @@ Currency TPropInfo::GetCurrency(TObject*) const { WrongKind(); }
 void TPropInfo::SetCurrency(TObject*, Currency) const { WrongKind(); }
 String TPropInfo::GetStr(TObject*) const { WrongKind(); }
 void TPropInfo::SetStr(TObject*, const String&) const { WrongKind(); }
+Variant TPropInfo::GetVariant(TObject*) const { WrongKind(); }
+void TPropInfo::SetVariant(TObject*, const Variant&) const { WrongKind(); }
 TObject* TPropInfo::GetObj(TObject*) const { WrongKind(); }
 void TPropInfo::SetObj(TObject*, TObject*) const { WrongKind(); }
 bool TPropInfo::AcceptsObject(TObject*) const { return false; }
@@ -485,6 +511,10 @@ void SetStrProp(TObject* Obj, const String& PropName, const String& Value) {
 double GetFloatProp(TObject* Obj, const String& PropName) { return NeedProp(Obj, PropName)->GetFloat(Obj); }
 void SetFloatProp(TObject* Obj, const String& PropName, double Value) {
   NeedProp(Obj, PropName)->SetFloat(Obj, Value);
+}
+Variant GetVariantProp(TObject* Obj, const String& PropName) { return NeedProp(Obj, PropName)->GetVariant(Obj); }
+void SetVariantProp(TObject* Obj, const String& PropName, const Variant& Value) {
+  NeedProp(Obj, PropName)->SetVariant(Obj, Value);
 }
 TObject* GetObjectProp(TObject* Obj, const String& PropName) { return NeedProp(Obj, PropName)->GetObj(Obj); }
 void SetObjectProp(TObject* Obj, const String& PropName, TObject* Value) {

@@ -24,7 +24,8 @@
 //   RTL_ENUM/RTL_ENUM_NAMES -> tkEnumeration; Set<E> of such -> tkSet;
 //   integer-like enums with named constants (RTL_INT_CONSTS: colours, charsets)
 //   -> tkInteger; float/double -> tkFloat; Currency -> tkFloat (ftCurr);
-//   String -> tkLString; WideString -> tkWString; pointers to TObject
+//   String -> tkLString; WideString -> tkWString; Variant -> tkVariant;
+//   pointers to TObject
 //   descendants -> tkClass (without setter: a sub-object whose properties are
 //   set through dotted names; with a setter and a TComponent class: a
 //   reference resolved by name); Event<...> -> tkMethod.
@@ -32,13 +33,16 @@
 // Defaults and storage follow the class library: an ordinal or set property
 // with a declared default is stored when it differs; one without default is
 // always stored; strings, Int64 and floats are stored when not empty/zero;
-// events when assigned; objects when not null. Stored(...) adds a condition.
+// variants when not Unassigned, or, with a declared default, when they differ
+// from it in type or value (Default(Null()): stored when not Null); events
+// when assigned; objects when not null. Stored(...) adds a condition.
 #pragma once
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/System.h"
+#include "platform/rtl/Variants.h"
 
 #include <any>
 #include <cstdint>
@@ -147,6 +151,10 @@ const TTypeInfo* StringType();
 const TTypeInfo* WideStringType();
 const TTypeInfo* ClassType();
 const TTypeInfo* MethodType();
+const TTypeInfo* VariantType();
+// True when A and B have the same type and value (no conversions; arrays
+// compare element by element).
+bool SameVariant(const Variant& A, const Variant& B);
 const TTypeInfo* SetTypeOf(const TTypeInfo* element);
 
 template <class V>
@@ -173,6 +181,8 @@ const TTypeInfo* TypeInfoOfValue() {
     return StringType();
   } else if constexpr (std::is_same_v<V, WideString>) {
     return WideStringType();
+  } else if constexpr (std::is_same_v<V, Variant>) {
+    return VariantType();
   } else if constexpr (std::is_pointer_v<V> && std::is_base_of_v<TObject, std::remove_pointer_t<V>>) {
     return ClassType();
   } else if constexpr (IsEvent<V>::value) {
@@ -241,6 +251,9 @@ class TPropInfo {
   // tkLString, tkWString (WideString converts through UTF-8).
   virtual String GetStr(TObject* Instance) const;
   virtual void SetStr(TObject* Instance, const String& Value) const;
+  // tkVariant.
+  virtual Variant GetVariant(TObject* Instance) const;
+  virtual void SetVariant(TObject* Instance, const Variant& Value) const;
   // tkClass.
   virtual TObject* GetObj(TObject* Instance) const;
   virtual void SetObj(TObject* Instance, TObject* Value) const;
@@ -351,6 +364,8 @@ String GetStrProp(TObject* Obj, const String& PropName);
 void SetStrProp(TObject* Obj, const String& PropName, const String& Value);
 double GetFloatProp(TObject* Obj, const String& PropName);
 void SetFloatProp(TObject* Obj, const String& PropName, double Value);
+Variant GetVariantProp(TObject* Obj, const String& PropName);
+void SetVariantProp(TObject* Obj, const String& PropName, const Variant& Value);
 TObject* GetObjectProp(TObject* Obj, const String& PropName);
 void SetObjectProp(TObject* Obj, const String& PropName, TObject* Value);
 
@@ -396,6 +411,8 @@ class TPropImpl final : public TPropInfo {
       return !v.Assigned();
     } else if constexpr (std::is_pointer_v<V>) {
       return v == nullptr;
+    } else if constexpr (std::is_same_v<V, Variant>) {
+      return default_ ? SameVariant(v, *default_) : VarIsEmpty(v);
     } else if constexpr (std::is_same_v<V, String> || std::is_same_v<V, WideString>) {
       return default_ ? v == *default_ : v.empty();
     } else if constexpr (std::is_floating_point_v<V> || std::is_same_v<V, Currency> ||
@@ -436,6 +453,14 @@ class TPropImpl final : public TPropInfo {
   }
   String GetStr(TObject* obj) const override;
   void SetStr(TObject* obj, const String& value) const override;
+  Variant GetVariant(TObject* obj) const override {
+    if constexpr (std::is_same_v<V, Variant>) return Get(obj);
+    else WrongKind();
+  }
+  void SetVariant(TObject* obj, const Variant& value) const override {
+    if constexpr (std::is_same_v<V, Variant>) Put(obj, value);
+    else WrongKind();
+  }
   TObject* GetObj(TObject* obj) const override {
     if constexpr (std::is_pointer_v<V>) return Get(obj);
     else WrongKind();

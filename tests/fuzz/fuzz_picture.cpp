@@ -1,11 +1,13 @@
 // libFuzzer target for the picture readers: a damaged picture must be a
-// load failure (EInvalidGraphic), never a crash. Input: one byte choosing
-// the reader (0 bitmap, 1 icon, 2 JPEG, by its value modulo 3), then the
-// picture's bytes. A picture that loads is drawn once.
+// load failure (EInvalidGraphic; no cursor for cursor data), never a crash.
+// Input: one byte choosing the reader (0 bitmap, 1 icon, 2 JPEG, 3 cursor,
+// by its value modulo 4), then the picture's bytes. A picture that loads is
+// drawn once.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "platform/gui/Cursors.h"
 #include "platform/gui/Jpeg.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/UnitInit.h"
@@ -18,7 +20,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size < 1) return 0;
   std::unique_ptr<TGraphic> graphic;
-  switch (Data[0] % 3) {
+  if (Data[0] % 4 == 3) {
+    if (HCURSOR cursor = CreateCursorFromData({Data + 1, Size - 1})) DestroyCursor(cursor);
+    return 0;
+  }
+  switch (Data[0] % 4) {
     case 0: graphic = std::make_unique<TBitmap>(); break;
     case 1: graphic = std::make_unique<TIcon>(); break;
     default: graphic = std::make_unique<TJPEGImage>(); break;

@@ -73,6 +73,19 @@ TEST_F(ImgListTest, MasksBackgroundsAndDrawingStyles) {
   int32_t mixed = under.At(2, 2);
   EXPECT_NEAR(mixed & 0xFF, 127, 2);
   EXPECT_NEAR((mixed >> 16) & 0xFF, 127, 2);
+  // Without a blend colour the image is mixed half with what lies beneath;
+  // ILD_SELECTED is the 50 % blend, with clHighlight for CLR_DEFAULT.
+  TPaper beneath(4, 4, clYellow);
+  HDC bdc = beneath.Canvas()->Handle();
+  ImageList_DrawEx(&list, 0, bdc, 0, 0, 0, 0, CLR_NONE, CLR_NONE, ILD_TRANSPARENT | ILD_BLEND50);
+  int32_t half = beneath.At(2, 2);  // red over yellow
+  EXPECT_NEAR(half & 0xFF, 255, 2);
+  EXPECT_NEAR((half >> 8) & 0xFF, 127, 2);
+  EXPECT_EQ(beneath.At(0, 0), clYellow);  // the mask still holds
+  ImageList_DrawEx(&list, 0, bdc, 0, 0, 0, 0, CLR_NONE, CLR_DEFAULT, ILD_TRANSPARENT | ILD_SELECTED);
+  int32_t sel = beneath.At(2, 2), hl = ColorToRGB(clHighlight);
+  EXPECT_NEAR(sel & 0xFF, (255 + (hl & 0xFF)) / 2, 2);
+  EXPECT_NEAR((sel >> 16) & 0xFF, ((hl >> 16) & 0xFF) / 2, 2);
   // A list without masks draws every pixel.
   list.SetMasked(false);
   ImageList_DrawEx(&list, 0, dc, 0, 0, 0, 0, CLR_NONE, CLR_NONE, ILD_TRANSPARENT);

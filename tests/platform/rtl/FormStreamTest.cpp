@@ -329,3 +329,72 @@ TEST_F(FormStreamTest, WriterRoundTrip) {
   g1->hide_caption = true;
   EXPECT_EQ(WriteComponentToText(&box).find("Caption"), String::npos);
 }
+
+TEST_F(FormStreamTest, VariantPropertiesRoundTripWithTheirTypes) {
+  struct Case {
+    const char* name;
+    Variant value;
+    const char* text;  // the value as written
+  } cases[] = {
+      {"integer", Variant(int32_t{-42}), "-42"},
+      {"int64", Variant(5000000000LL), "5000000000"},
+      {"double", Variant(2.5), "2.5"},
+      {"single", Variant(0.25f), "0.25s"},
+      {"currency", Variant(Currency::FromRaw(-12345)), "-1.2345c"},
+      {"date", VarFromDateTime(36526.5), "36526.5d"},
+      {"string", Variant(String("It's")), "'It''s'"},
+      {"boolean", Variant(true), "True"},
+      {"null", Null(), "Null"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    TTiVariantBox box(nullptr);
+    box.SetName("V");
+    box.SetData(k.value);
+    String text = WriteComponentToText(&box);
+    EXPECT_NE(text.find(String("Data = ") + k.text + "\n"), String::npos) << text;
+    TTiVariantBox copy(nullptr);
+    ReadComponentFromText(&copy, text);
+    EXPECT_EQ(VarType(copy.Data()), VarType(k.value));
+    EXPECT_TRUE(typinfo_detail::SameVariant(copy.Data(), k.value));
+    EXPECT_EQ(WriteComponentToText(&copy), text);
+  }
+}
+
+TEST_F(FormStreamTest, VariantDefaultsDecideWhatIsStored) {
+  TTiVariantBox box(nullptr);
+  box.SetName("V");
+  // Unassigned data and a Null special-row value (its default) are not written.
+  EXPECT_EQ(WriteComponentToText(&box), "object V: TTiVariantBox\nend\n");
+  box.Spec()->SetValue(VarFromDateTime(2.0));
+  box.SetData(Null());
+  String text = WriteComponentToText(&box);
+  EXPECT_EQ(text, "object V: TTiVariantBox\n  Data = Null\n  Spec.Value = 2.0d\nend\n");
+  // A date is not the same value as the double of the same number.
+  box.Spec()->SetValue(Variant(2.0));
+  EXPECT_NE(WriteComponentToText(&box), text);
+
+  TTiVariantBox copy(nullptr);
+  copy.Spec()->SetValue(Variant(1));
+  ReadComponentFromText(&copy, "object V: TTiVariantBox\n  Spec.Value = Null\n  Data = ('a' 1 (2.5))\nend\n");
+  EXPECT_TRUE(VarIsNull(copy.Spec()->Value()));
+  ASSERT_TRUE(VarIsArray(copy.Data()));
+  EXPECT_EQ(VarArrayHighBound(copy.Data(), 1), 2);
+  EXPECT_EQ(VarArrayGet(copy.Data(), 0).AsString(), "a");
+  EXPECT_EQ(VarArrayGet(VarArrayGet(copy.Data(), 2), 0).AsDouble(), 2.5);
+  EXPECT_EQ(WriteComponentToText(&copy), "object V: TTiVariantBox\n  Data = (\n    'a'\n    1\n    (\n      2.5))\nend\n");
+
+  // Values a variant cannot take, and arrays the format cannot hold.
+  for (const char* bad : {"clRed", "[a]", "<>", "{00}"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(ReadError(String("object V: TTiBox\n  object X: TTiVariantBox\n    Data = ") + bad + "\n  end\nend\n"),
+              "Error reading X.Data: Invalid property value (line 3)");
+  }
+  box.SetData(VarArrayCreate({0, 1, 0, 1}, varVariant));
+  EXPECT_THROW(WriteComponentToText(&box), EWriteError);
+  // By name through the registry.
+  SetVariantProp(&box, "Data", Variant(String("x")));
+  EXPECT_EQ(GetVariantProp(&box, "Data").AsString(), "x");
+  EXPECT_THROW(GetOrdProp(&box, "Data"), EPropertyError);
+  EXPECT_THROW(GetVariantProp(&box, "Name"), EPropertyError);
+}

@@ -178,6 +178,29 @@ class TTiUnregistered : public TTiGadget {
   using TTiGadget::TTiGadget;
 };
 
+// A special-row-like persistent with a Variant value (default Null) and a
+// component that publishes it beside a Variant without default.
+class TTiSpec : public TPersistent {
+ public:
+  const Variant& Value() const { return value_; }
+  void SetValue(const Variant& v) { value_ = v; }
+
+ private:
+  Variant value_ = Null();
+};
+
+class TTiVariantBox : public TComponent {
+ public:
+  explicit TTiVariantBox(TComponent* owner) : TComponent(owner) {}
+  const Variant& Data() const { return data_; }
+  void SetData(const Variant& v) { data_ = v; }
+  TTiSpec* Spec() const { return spec_.get(); }
+
+ private:
+  Variant data_;
+  std::unique_ptr<TTiSpec> spec_ = std::make_unique<TTiSpec>();
+};
+
 inline void RegisterTiClasses() {
   InitializeUnits({&unit_TypInfo});
   if (FindClassInfo("TTiGadget") != nullptr) return;
@@ -212,4 +235,8 @@ inline void RegisterTiClasses() {
       .Method("Count", &TTiBox::Count)
       .Field("G1", &TTiBox::G1)
       .Field("G2", &TTiBox::G2);
+  RegisterClass<TTiSpec, TPersistent>("TTiSpec").Prop("Value", &TTiSpec::Value, &TTiSpec::SetValue, Null());
+  RegisterClass<TTiVariantBox, TComponent>("TTiVariantBox")
+      .Prop("Data", &TTiVariantBox::Data, &TTiVariantBox::SetData)
+      .Object("Spec", &TTiVariantBox::Spec);
 }
