@@ -808,6 +808,32 @@ TEST_F(FIBDatabaseTest, ConnectionTestsAnswerForALiveAttachment) {
   EXPECT_FALSE(db->IsDBIdItem4());  // a local attachment
 }
 
+// An attachment that the engine has shut down is closed by TestConnected
+// even when BeforeDisconnect refuses: the database does not stay
+// "connected" to nothing.
+TEST_F(FIBDatabaseTest, LostAttachmentIsClosedWhateverBeforeDisconnectDoes) {
+  TFIBDatabase* db = NewDatabase();
+  TFIBDatabase* killer = NewDatabase("DB2");
+  db->Connect();
+  killer->Connect();
+  TFIBTransaction* lost = NewTransaction(db);
+  lost->StartTransaction();
+  TFIBTransaction* tr = NewTransaction(killer, "Tr2");
+  tr->StartTransaction();
+  ExecSQL(tr, "delete from mon$attachments where mon$attachment_id = " + IntToStr(db->GetAttachmentID()));
+  tr->Commit();
+  int refusals = 0;
+  db->SetBeforeDisconnect({form_, [&refusals](TObject*) {
+                             ++refusals;
+                             throw Exception("refused");
+                           }});
+  EXPECT_FALSE(db->TestConnected());
+  EXPECT_EQ(refusals, 1);
+  EXPECT_FALSE(db->Connected());
+  EXPECT_FALSE(lost->Active());
+  EXPECT_TRUE(killer->TestConnected());
+}
+
 // --- Server ---------------------------------------------------------------------------
 
 class FIBServerTest : public FIBDatabaseTest {
