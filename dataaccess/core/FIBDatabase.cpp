@@ -1430,8 +1430,8 @@ void FinalFIBDatabase() {
   state.default_database = nullptr;
 }
 
-constexpr const TUnit* kUses[] = {&unit_fib, &unit_pFIBProps, &unit_FIBSQLMonitor, &unit_TypInfo,
-                                  &unit_pFIBCacheQueries};
+constexpr const TUnit* kUses[] = {&unit_fib,     &unit_pFIBProps,        &unit_FIBSQLMonitor,
+                                  &unit_TypInfo, &unit_pFIBCacheQueries, &unit_StdFuncs};
 
 }  // namespace
 
