@@ -195,6 +195,13 @@ ISC_LONG TIBClientLibrary::isc_event_block(ISC_UCHAR** event_buffer, ISC_UCHAR**
                                            const char* const (&names)[kEventBlockNames]) {
   auto fn = fn_.isc_event_block;
   if (fn == nullptr) RaiseMissingProcedure("isc_event_block");
+  // The entry point reads count names from its variadic arguments: never
+  // more than are passed, and never a missing one.
+  if (count > kEventBlockNames)
+    throw Exception("isc_event_block: %d event names, at most %d", {count, kEventBlockNames});
+  for (int i = 0; i < count; ++i) {
+    if (names[i] == nullptr) throw Exception("isc_event_block: event name %d is missing", {i + 1});
+  }
   busy_.store(1, std::memory_order_relaxed);
   ISC_LONG result = fn(event_buffer, result_buffer, count, names[0], names[1], names[2], names[3],
                        names[4], names[5], names[6], names[7], names[8], names[9], names[10],

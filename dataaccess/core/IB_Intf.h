@@ -238,7 +238,9 @@ class IIBClientLibrary {
 #define IB_DECLARE_WRAPPER(name, result, params, args, busy, origin) virtual result name params = 0;
   IB_CLIENT_ENTRY_POINTS(IB_DECLARE_WRAPPER)
 #undef IB_DECLARE_WRAPPER
-  // Passes all kEventBlockNames names to the variadic entry point.
+  // Passes all kEventBlockNames names to the variadic entry point, which
+  // reads the first count of them: a count above kEventBlockNames, or a
+  // nullptr among those names, raises instead of reaching the library.
   virtual ISC_LONG isc_event_block(ISC_UCHAR** event_buffer, ISC_UCHAR** result_buffer,
                                    ISC_USHORT count,
                                    const char* const (&names)[kEventBlockNames]) = 0;

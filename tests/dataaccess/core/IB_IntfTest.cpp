@@ -134,6 +134,28 @@ TEST_F(RealClient, LoadsByDefaultAndOldNames) {
   }
 }
 
+TEST_F(RealClient, EventBlockTakesNoMoreNamesThanItPasses) {
+  IIBClientLibraryRef lib = TIBClientLibrary::Create(DefaultLibraryName);
+  const char* names[kEventBlockNames] = {"FIRST", "SECOND"};
+  ISC_UCHAR* events = nullptr;
+  ISC_UCHAR* results = nullptr;
+  const ISC_LONG length = lib->isc_event_block(&events, &results, 2, names);
+  // Version byte, then per name: its length, the name and a 4-byte count.
+  EXPECT_EQ(length, 1 + (1 + 5 + 4) + (1 + 6 + 4));
+  ASSERT_NE(events, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(events) + 2, 5), "FIRST");
+  lib->isc_free(reinterpret_cast<ISC_SCHAR*>(events));
+  lib->isc_free(reinterpret_cast<ISC_SCHAR*>(results));
+
+  events = results = nullptr;
+  EXPECT_EQ(MessageOf([&] { lib->isc_event_block(&events, &results, kEventBlockNames + 1, names); }),
+            "isc_event_block: 16 event names, at most 15");
+  EXPECT_EQ(MessageOf([&] { lib->isc_event_block(&events, &results, 3, names); }),
+            "isc_event_block: event name 3 is missing");
+  EXPECT_EQ(events, nullptr);
+  EXPECT_EQ(lib->Busy(), 0);
+}
+
 TEST_F(RealClient, FailedAttachRaisesTheServerError) {
   IIBClientLibraryRef lib = TIBClientLibrary::Create(DefaultLibraryName);
   TStringList params;
