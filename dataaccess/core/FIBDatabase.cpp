@@ -445,7 +445,7 @@ void TFIBDatabase::SetSQLLogger(ISQLLogger* Value) {
 // --- Client library and checks ---------------------------------------------------
 
 void TFIBDatabase::LoadClientLibrary() {
-  if (!client_library_) client_library_ = TIBClientLibrary::Create(library_name_);
+  if (!client_library_) client_library_ = SharedClientLibrary(library_name_);
 }
 
 IIBClientLibrary* TFIBDatabase::GetClientLibrary() {
@@ -1430,7 +1430,7 @@ void FinalFIBDatabase() {
   state.default_database = nullptr;
 }
 
-constexpr const TUnit* kUses[] = {&unit_fib,     &unit_pFIBProps,        &unit_FIBSQLMonitor,
+constexpr const TUnit* kUses[] = {&unit_fib,     &unit_IB_Intf,          &unit_pFIBProps, &unit_FIBSQLMonitor,
                                   &unit_TypInfo, &unit_pFIBCacheQueries, &unit_StdFuncs};
 
 }  // namespace

@@ -177,6 +177,23 @@ TEST_F(FIBDatabaseTest, NotConnectedFlagsComeFromTheCharSetParameter) {
   EXPECT_EQ(db->UnicodeCharSetIDs().count(), 1u);
 }
 
+TEST_F(FIBDatabaseTest, DatabasesShareOneBindingPerLibraryName) {
+  TFIBDatabase* db = NewDatabase();
+  IIBClientLibrary* lib = db->GetClientLibrary();
+  TFIBDatabase* other = NewDatabase("DB2");
+  EXPECT_EQ(other->GetClientLibrary(), lib);
+  std::thread([&] {
+    std::unique_ptr<TFIBDatabase> elsewhere(NewFIBDatabase(nullptr, file_->Path()));
+    EXPECT_EQ(elsewhere->GetClientLibrary(), lib);
+  }).join();
+  delete db;
+  delete other;
+  EXPECT_EQ(NewDatabase()->GetClientLibrary(), lib) << "kept after the last database went";
+  TFIBDatabase* renamed = NewDatabase("DB3");
+  renamed->SetLibraryName("gds32.dll");
+  EXPECT_NE(renamed->GetClientLibrary(), lib);
+}
+
 TEST_F(FIBDatabaseTest, FailedConnectsRaiseAndLeaveTheDatabaseClosed) {
   TFIBDatabase* db = NewDatabase();
   db->SetDBName("");

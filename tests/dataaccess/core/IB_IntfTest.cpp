@@ -106,6 +106,28 @@ TEST(IBClientLibrary, UnloadsOnLastReleaseAndOnFreeLibrary) {
             "Can't find procedure isc_dsql_fetch in " + v6);
 }
 
+// One binding per name for the whole process, and no unload before the
+// unit's finalization, whoever lets go of it.
+TEST(IBClientLibrary, SharedBindingStaysLoadedUntilTheUnitEnds) {
+  InitializeUnits({&unit_IB_Intf});
+  const std::string v7 = FakeClientPath("v7");
+  {
+    IIBClientLibraryRef a = SharedClientLibrary(v7);
+    IIBClientLibraryRef b = SharedClientLibrary(v7);
+    EXPECT_EQ(a, b);
+    a->FreeLibrary();  // not on a shared binding
+    EXPECT_EQ(b->isc_dsql_fetch(StatusVector(), nullptr, 3, nullptr), 100);
+  }
+  EXPECT_TRUE(IsLoaded(v7));
+  EXPECT_NE(SharedClientLibrary(v7), TIBClientLibrary::Create(v7)) << "Create makes a binding of one's own";
+  // A failed load is raised each time, not kept.
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(MessageOf([] { SharedClientLibrary("/nonexistent/libnothing.so"); }),
+              "Can't load library /nonexistent/libnothing.so ");
+  FinalizeUnits();
+  EXPECT_FALSE(IsLoaded(v7));
+}
+
 TEST(IBClientLibrary, BusyFlagIsClearedAfterEachCall) {
   IIBClientLibraryRef lib = TIBClientLibrary::Create(FakeClientPath("v6"));
   EXPECT_EQ(lib->isc_dsql_fetch(StatusVector(), nullptr, 3, nullptr), 100);
