@@ -166,6 +166,7 @@ void TFIBDatabase::BeforeDestruction() {
   }
   RemoveClients();
   RemoveTransactions();
+  if (TCacheList* cache = CacheList()) cache->RemoveDatabase(this);
   TComponent::BeforeDestruction();
 }
 
