@@ -226,8 +226,8 @@ struct TSharedLibraries {
   std::map<String, IIBClientLibraryRef> bindings;
 };
 
-// Never destroyed: a database freed after the finalization still releases
-// its reference into a valid object.
+// Never destroyed: no static destructor unloads anything at exit; the
+// unit's finalization empties it.
 TSharedLibraries& SharedLibraries() {
   static auto* shared = new TSharedLibraries;
   return *shared;
