@@ -228,7 +228,7 @@ int TConditions::AddObject(const String& S, TObject* AObject) {
 }
 
 void TConditions::PutObject(int Index, TObject* AObject) {
-  TCondition* current = GetCondition(Index);
+  auto* current = dynamic_cast<TCondition*>(GetObject(Index));  // raises outside the list
   auto* condition = dynamic_cast<TCondition*>(AObject);
   if (condition == nullptr || condition == current) return;
   if (!OwnsFree(condition)) {

@@ -254,6 +254,7 @@ TEST_F(OptionClassesTest, NoConditionIsSharedOrLostByTheListOperations) {
   // A line keeps its condition: nullptr or another line's condition does
   // not take it away (the latter lends its switch).
   TCondition* first = c->GetCondition(0);
+  EXPECT_THROW(c->PutObject(6, c->GetCondition(1)), EStringListError);
   c->PutObject(0, nullptr);
   EXPECT_EQ(c->GetCondition(0), first);
   c->PutObject(0, c->GetCondition(1));
