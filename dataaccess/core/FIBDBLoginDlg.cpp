@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "dataaccess/core/FIBDatabase.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/rtl/TypInfo.h"
 
 void RegisterFIBDBLoginDlgResources();
@@ -18,8 +19,9 @@ void TfrmFIBDBLoginDlg::FormCreate(TObject*) {
 }
 
 String ShortDBNameForLogin(const String& DBName) {
-  if (DBName.size() <= 45) return DBName;
-  return DBName.substr(0, 10) + "..." + DBName.substr(DBName.size() - 33);
+  const size_t length = Utf8Length(DBName);
+  if (length <= 45) return DBName;
+  return DBName.substr(0, Utf8Prefix(DBName, 10)) + "..." + DBName.substr(Utf8Prefix(DBName, length - 33));
 }
 
 bool FIBDBLoginDialog(const String& DBName, String& UserName, String& Password, String& RoleName) {

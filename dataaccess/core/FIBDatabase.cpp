@@ -151,19 +151,7 @@ void TFIBDatabase::BeforeDestruction() {
   }
   delete timer_;
   timer_ = nullptr;
-  if (Connected()) {
-    try {
-      ForceClose();
-    } catch (...) {
-      // A handler refused the disconnect: the attachment goes anyway, since
-      // nothing may leave a destructor.
-      for (TFIBTransaction* tr : transactions_) {
-        if (tr != nullptr) NoThrow([&] { tr->EndOnDisconnect(); });
-      }
-      if (client_library_) client_library_->isc_detach_database(StatusVector(), &handle_);
-      handle_ = 0;
-    }
-  }
+  DropConnection();  // nothing may leave a destructor
   for (int i = before_destroy_events_->Count() - 1; i >= 0; --i) {
     auto handler = before_destroy_events_->GetCallBack(i).As<void(TObject*)>();
     NoThrow([&] { handler(this); });
@@ -178,6 +166,7 @@ void TFIBDatabase::BeforeDestruction() {
   }
   RemoveClients();
   RemoveTransactions();
+  if (TCacheList* cache = CacheList()) cache->RemoveDatabase(this);
   TComponent::BeforeDestruction();
 }
 
@@ -286,6 +275,10 @@ void TFIBDatabase::Disconnect(bool Force) {
   RunDisconnectEvent(before_disconnect_, "BeforeDisconnect");
   for (int i = 0; i < before_disconnect_events_->Count(); ++i)
     before_disconnect_events_->GetCallBack(i).As<void(TObject*)>()(this);
+  Detach(Force);
+}
+
+void TFIBDatabase::Detach(bool Force) {
   for (size_t i = 0; i < transactions_.size(); ++i) {
     TFIBTransaction* tr = transactions_[i];
     if (tr != nullptr && tr->Active()) tr->EndOnDisconnect();
@@ -300,6 +293,24 @@ void TFIBDatabase::Disconnect(bool Force) {
   TFIBBase::Notify(clients_, &TFIBBase::on_database_disconnected_, false);
   RunDisconnectEvent(after_disconnect_, "AfterDisconnect");
   if (sql_logger_ != nullptr) WriteLog("Disconnect");
+}
+
+void TFIBDatabase::DropConnection() noexcept {
+  if (!Connected()) return;
+  try {
+    ForceClose();
+    return;
+  } catch (...) {
+  }
+  if (Connected()) NoThrow([this] { Detach(true); });
+  if (!Connected()) return;
+  // A step before the detach failed: the transactions end and the
+  // attachment goes without further notice.
+  for (TFIBTransaction* tr : transactions_) {
+    if (tr != nullptr) NoThrow([&] { tr->EndOnDisconnect(); });
+  }
+  if (client_library_) client_library_->isc_detach_database(StatusVector(), &handle_);
+  handle_ = 0;
 }
 
 void TFIBDatabase::RunDisconnectEvent(const TNotifyEvent& Event, const char* Name) {
@@ -435,7 +446,7 @@ void TFIBDatabase::SetSQLLogger(ISQLLogger* Value) {
 // --- Client library and checks ---------------------------------------------------
 
 void TFIBDatabase::LoadClientLibrary() {
-  if (!client_library_) client_library_ = TIBClientLibrary::Create(library_name_);
+  if (!client_library_) client_library_ = SharedClientLibrary(library_name_);
 }
 
 IIBClientLibrary* TFIBDatabase::GetClientLibrary() {
@@ -802,13 +813,8 @@ bool TFIBDatabase::IsConnectionAlive() {
 }
 
 bool TFIBDatabase::TestConnected() {
-  if (!Connected()) return false;
-  try {
-    GetBaseLevel();
-    return true;
-  } catch (const std::exception&) {
-  }
-  NoThrow([this] { ForceClose(); });
+  if (IsConnectionAlive()) return true;
+  DropConnection();
   return false;
 }
 
@@ -1435,8 +1441,8 @@ void FinalFIBDatabase() {
   state.default_database = nullptr;
 }
 
-constexpr const TUnit* kUses[] = {&unit_fib, &unit_pFIBProps, &unit_FIBSQLMonitor, &unit_TypInfo,
-                                  &unit_pFIBCacheQueries};
+constexpr const TUnit* kUses[] = {&unit_fib,     &unit_IB_Intf,          &unit_pFIBProps, &unit_FIBSQLMonitor,
+                                  &unit_TypInfo, &unit_pFIBCacheQueries, &unit_StdFuncs};
 
 }  // namespace
 

@@ -277,7 +277,8 @@ class TFIBDatabase : public TComponent {
   Integer GetServerRelease();
   Integer GetServerBuild();
   // False when not connected; otherwise one information request: true when
-  // it succeeds. TestConnected also closes (forced) a database whose request fails.
+  // it succeeds. TestConnected also closes a database whose request fails,
+  // forced and whatever its BeforeDisconnect handler does.
   bool IsConnectionAlive();
   bool TestConnected();
   // Item 4 (cached until the next connect) is 4: a remote attachment.
@@ -332,6 +333,12 @@ class TFIBDatabase : public TComponent {
   void ParseServerVersion();
   String GetStringInfo(Byte Item, int BufferSize, bool& Answered);
   void RunDisconnectEvent(const TNotifyEvent& Event, const char* Name);
+  // Steps 3-9 of Disconnect: everything after the before-disconnect handlers.
+  void Detach(bool Force);
+  // A forced close that no handler can stop: when a before-disconnect
+  // handler raises, the remaining steps still run, and the attachment goes
+  // even when one of them fails. Errors on the way are dropped.
+  void DropConnection() noexcept;
   void WriteLog(const String& Operation);
   void DBParamsChanging(TObject* Sender);
   void DBParamsChange(TObject* Sender);

@@ -154,6 +154,7 @@ TFIBBlobStream* TFIBBlobStream::CreateForCache(TList* OwnerList, Integer FieldNo
                                                std::span<const Variant> KeyValues, const String& FieldName,
                                                const String& TableName) {
   auto* stream = new TFIBBlobStream;
+  stream->cache_stream_ = true;
   stream->field_no_ = FieldNo;
   stream->field_name_ = FieldName;
   stream->table_name_ = TableName;

@@ -73,7 +73,8 @@ class TFIBBlobStream : public TStream {
   // No owner list, field number -1, read mode, no character set.
   TFIBBlobStream();
   // A stream of a dataset record: joins OwnerList (when given) and keeps the
-  // names and key values that identify the BLOB in the disk cache.
+  // names and key values that identify the BLOB in the disk cache. Only such
+  // streams use the cache; any other stream never touches it.
   static TFIBBlobStream* CreateForCache(TList* OwnerList, Integer FieldNo,
                                         std::span<const Variant> KeyValues, const String& FieldName,
                                         const String& TableName);
@@ -122,9 +123,10 @@ class TFIBBlobStream : public TStream {
   String GetAsString();
 
   // --- BLOB disk cache
-  // The cache file of the stream, or "" when the database has no active
-  // swap directory or the directory of the table and field does not exist;
-  // CreateDirs creates the missing directories first.
+  // The cache file of the stream, or "" for a stream not made by
+  // CreateForCache, when the database has no swap directory or when the
+  // directory of the table and field does not exist; CreateDirs creates the
+  // missing directories first.
   String GetCacheFileName(bool CreateDirs);
   // Writes the value to Stream from its start: as a cache file, or the raw
   // bytes. Loads the value first (client error 35 in write mode); an empty
@@ -201,8 +203,8 @@ class TFIBBlobStream : public TStream {
   void CheckCall(TFIBTransaction* Transaction, ISC_STATUS Status);
   void CloseHandleQuietly() noexcept;
   void Resize(Integer NewSize, bool ZeroNew);
-  // The cache is consulted: a database outside a designer with an active,
-  // non-empty swap directory.
+  // The cache is consulted: a stream of a dataset record (CreateForCache) on
+  // a database outside a designer with an active, non-empty swap directory.
   bool CacheEnabled() const;
   // Loads the value from the stream's cache file (FileName, which the
   // BeforeLoadBlobFromSwap handler may change); false on a miss, the file
@@ -237,6 +239,7 @@ class TFIBBlobStream : public TStream {
   String table_name_;
   String field_name_;
   std::vector<Variant> key_values_;
+  bool cache_stream_ = false;  // made by CreateForCache
   bool from_cache_ = false;
   bool client_blob_ = false;
   Integer char_set_id_ = -1;

@@ -129,12 +129,12 @@ String TFIBBlobStream::KeyText() const {
 }
 
 bool TFIBBlobStream::CacheEnabled() const {
-  return database_ != nullptr && !database_->IsDesigning() && database_->BlobSwapSupport()->Active() &&
+  return cache_stream_ && database_ != nullptr && !database_->IsDesigning() && database_->BlobSwapSupport()->Active() &&
          !database_->BlobSwapSupport()->GetSwapDir().empty();
 }
 
 String TFIBBlobStream::GetCacheFileName(bool CreateDirs) {
-  if (database_ == nullptr) return String();
+  if (!cache_stream_ || database_ == nullptr) return String();
   const String swap_dir = database_->BlobSwapSupport()->GetSwapDir();
   if (swap_dir.empty()) return String();
   const String dir = swap_dir + CachePathPart(table_name_) + PathDelim + CachePathPart(field_name_) + PathDelim;

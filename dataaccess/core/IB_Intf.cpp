@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <type_traits>
 
 #include "platform/rtl/Exceptions.h"
@@ -88,7 +90,7 @@ TIBClientLibrary::TIBClientLibrary(const String& LibraryName) : library_name_(Li
   LoadLibrary();
 }
 
-TIBClientLibrary::~TIBClientLibrary() { FreeLibrary(); }
+TIBClientLibrary::~TIBClientLibrary() { Unload(); }
 
 int TIBClientLibrary::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
 
@@ -153,7 +155,7 @@ void TIBClientLibrary::LoadLibrary() {
       minor_ = 0;
     }
   } catch (...) {
-    FreeLibrary();
+    Unload();
     throw;
   }
 }
@@ -161,6 +163,10 @@ void TIBClientLibrary::LoadLibrary() {
 void TIBClientLibrary::ClearEntryPoints() { fn_ = EntryPoints(); }
 
 void TIBClientLibrary::FreeLibrary() {
+  if (!shared_) Unload();
+}
+
+void TIBClientLibrary::Unload() {
   if (handle_ == nullptr) return;
   ClearEntryPoints();
   ::FreeLibrary(handle_);
@@ -195,6 +201,13 @@ ISC_LONG TIBClientLibrary::isc_event_block(ISC_UCHAR** event_buffer, ISC_UCHAR**
                                            const char* const (&names)[kEventBlockNames]) {
   auto fn = fn_.isc_event_block;
   if (fn == nullptr) RaiseMissingProcedure("isc_event_block");
+  // The entry point reads count names from its variadic arguments: never
+  // more than are passed, and never a missing one.
+  if (count > kEventBlockNames)
+    throw Exception("isc_event_block: %d event names, at most %d", {count, kEventBlockNames});
+  for (int i = 0; i < count; ++i) {
+    if (names[i] == nullptr) throw Exception("isc_event_block: event name %d is missing", {i + 1});
+  }
   busy_.store(1, std::memory_order_relaxed);
   ISC_LONG result = fn(event_buffer, result_buffer, count, names[0], names[1], names[2], names[3],
                        names[4], names[5], names[6], names[7], names[8], names[9], names[10],
@@ -202,3 +215,47 @@ ISC_LONG TIBClientLibrary::isc_event_block(ISC_UCHAR** event_buffer, ISC_UCHAR**
   busy_.store(0, std::memory_order_relaxed);
   return result;
 }
+
+// ---------------------------------------------------------------------------
+// Shared bindings
+
+namespace {
+
+struct TSharedLibraries {
+  std::mutex lock;
+  std::map<String, IIBClientLibraryRef> bindings;
+};
+
+// Never destroyed: no static destructor unloads anything at exit; the
+// unit's finalization empties it.
+TSharedLibraries& SharedLibraries() {
+  static auto* shared = new TSharedLibraries;
+  return *shared;
+}
+
+void FinalIB_Intf() {
+  std::map<String, IIBClientLibraryRef> bindings;
+  {
+    std::lock_guard guard(SharedLibraries().lock);
+    bindings.swap(SharedLibraries().bindings);
+  }
+  // The references go here, outside the lock: the last one unloads.
+}
+
+constexpr const TUnit* kUses[] = {&unit_SysUtils};
+
+}  // namespace
+
+IIBClientLibraryRef SharedClientLibrary(const String& LibraryName) {
+  TSharedLibraries& shared = SharedLibraries();
+  std::lock_guard guard(shared.lock);
+  auto found = shared.bindings.find(LibraryName);
+  if (found != shared.bindings.end()) return found->second;
+  auto* library = new TIBClientLibrary(LibraryName);  // raises: nothing kept
+  library->shared_ = true;
+  IIBClientLibraryRef binding(library);
+  shared.bindings.emplace(LibraryName, binding);
+  return binding;
+}
+
+constinit const TUnit unit_IB_Intf("IB_Intf", kUses, nullptr, FinalIB_Intf);

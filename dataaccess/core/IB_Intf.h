@@ -13,6 +13,14 @@
 // Calling an entry point the library does not export raises
 // "Can't find procedure %s in %s" instead of calling through an empty pointer.
 //
+// Lifetime. A binding made by TIBClientLibrary::Create is the caller's own:
+// the library unloads when its last reference goes or on FreeLibrary. The
+// databases use SharedClientLibrary instead: one binding per library name
+// for the whole process, loaded on first use and kept, with the library,
+// until this unit's finalization (when no other thread may run). So no
+// thread ever unloads the library while another one calls into it, and
+// connects do not reload it each time.
+//
 // On 32-bit x86 the library's callers set the x87 precision-control bits when
 // loading it and restore the default control word after every client call.
 // On x86-64 Linux arithmetic runs in SSE with every floating-point exception
@@ -26,6 +34,7 @@
 #include "dataaccess/core/ibase.h"
 #include "platform/os/Modules.h"
 #include "platform/rtl/System.h"
+#include "platform/rtl/UnitInit.h"
 
 // Number of event names isc_event_block always passes.
 inline constexpr int kEventBlockNames = 15;
@@ -238,12 +247,15 @@ class IIBClientLibrary {
 #define IB_DECLARE_WRAPPER(name, result, params, args, busy, origin) virtual result name params = 0;
   IB_CLIENT_ENTRY_POINTS(IB_DECLARE_WRAPPER)
 #undef IB_DECLARE_WRAPPER
-  // Passes all kEventBlockNames names to the variadic entry point.
+  // Passes all kEventBlockNames names to the variadic entry point, which
+  // reads the first count of them: a count above kEventBlockNames, or a
+  // nullptr among those names, raises instead of reaching the library.
   virtual ISC_LONG isc_event_block(ISC_UCHAR** event_buffer, ISC_UCHAR** result_buffer,
                                    ISC_USHORT count,
                                    const char* const (&names)[kEventBlockNames]) = 0;
 
   // Unloads the library; further calls raise the missing-procedure error.
+  // Does nothing on a shared binding (SharedClientLibrary).
   virtual void FreeLibrary() = 0;
 
  protected:
@@ -307,10 +319,13 @@ class TIBClientLibrary final : public TObject, public IIBClientLibrary {
   void FreeLibrary() override;
 
  private:
+  friend IIBClientLibraryRef SharedClientLibrary(const String& LibraryName);
+
   explicit TIBClientLibrary(const String& LibraryName);
   ~TIBClientLibrary() override;
 
   void LoadLibrary();
+  void Unload();
   void* Bind(const char* name, bool required);
   void SetEntryPoint(const char* name, void* p);
   void ClearEntryPoints();
@@ -333,4 +348,14 @@ class TIBClientLibrary final : public TObject, public IIBClientLibrary {
   EntryPoints fn_;
   std::atomic<Byte> busy_{0};
   std::atomic<int> refs_{0};
+  bool shared_ = false;  // made by SharedClientLibrary: FreeLibrary does nothing
 };
+
+// The process-wide binding of the library named LibraryName (names are
+// compared as given): made by the first call for the name, the same object
+// for every later one, kept until the unit's finalization. A failed load is
+// raised as by Create and not kept. Thread-safe.
+IIBClientLibraryRef SharedClientLibrary(const String& LibraryName);
+
+// Its finalization releases the shared bindings.
+extern const TUnit unit_IB_Intf;

@@ -401,12 +401,19 @@ String TSQLParser::GetModifyTable() {
       return name;
     return name + " " + word;
   };
-  auto afterKeyword = [this, &nameAndAlias](TWords Keyword, std::initializer_list<const char*> Stop) {
+  // The position after Keyword (scanned for at the top level), or 0.
+  auto afterKeyword = [this](TWords Keyword) {
     ResetScan();
     int k = ScanKeywords(FStartPos, Keyword);
-    if (k == 0) return kUnknown;
-    int p = SkipSpaceAndComments(FText, k + static_cast<int>(Keyword[0].size()));
-    return nameAndAlias(p, Stop);
+    return k == 0 ? 0 : SkipSpaceAndComments(FText, k + static_cast<int>(Keyword[0].size()));
+  };
+  // An INSERT names its table alone: what follows is a column list,
+  // VALUES, SELECT or DEFAULT VALUES.
+  auto insertTable = [this, &afterKeyword] {
+    int p = afterKeyword(kInto);
+    if (p == 0) return kUnknown;
+    String name = ReadName(p);
+    return name.empty() ? kUnknown : name;
   };
   switch (FKind) {
     case skUpdate: {
@@ -415,13 +422,15 @@ String TSQLParser::GetModifyTable() {
       // UPDATE OR INSERT INTO table
       if (FastUpperCase(ReadName(q)) == "OR" &&
           WordAt(FText, SkipSpaceAndComments(FText, q), "INSERT"))
-        return afterKeyword(kInto, {});
+        return insertTable();
       return nameAndAlias(p, {"SET"});
     }
     case skInsert:
-      return afterKeyword(kInto, {});
-    case skDelete:
-      return afterKeyword(kFrom, {"WHERE", "PLAN", "ORDER", "ROWS", "RETURNING"});
+      return insertTable();
+    case skDelete: {
+      int p = afterKeyword(kFrom);
+      return p == 0 ? kUnknown : nameAndAlias(p, {"WHERE", "PLAN", "ORDER", "ROWS", "RETURNING"});
+    }
     default:
       return kUnknown;
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/rtl/TypInfo.h"
+
 namespace {
 
 // 10^-18 .. 10^18, indexed by exponent + 18.
@@ -366,3 +368,22 @@ Variant BcdFieldAsVariant(TField* Field, bool OldValue, bool DotSeparator) {
   if (!GetFieldDataEx(Field, OldValue, &bcd)) return Null();
   return Variant(DotSeparator ? BcdToStrDot(bcd) : BcdToStr(bcd));
 }
+
+// ---------------------------------------------------------------------------
+// Unit
+
+namespace {
+
+void InitStdFuncs() {
+  RegisterClass<TFIBTimer, TComponent>("TFIBTimer")
+      .Prop("Enabled", &TFIBTimer::Enabled, &TFIBTimer::SetEnabled, false)
+      .Prop("Interval", &TFIBTimer::Interval, &TFIBTimer::SetInterval, Cardinal{1000})
+      .Prop("KeepAlive", &TFIBTimer::KeepAlive, &TFIBTimer::SetKeepAlive, false)
+      .Event("OnTimer", &TFIBTimer::OnTimer, &TFIBTimer::SetOnTimer);
+}
+
+constexpr const TUnit* kUses[] = {&unit_TypInfo};
+
+}  // namespace
+
+constinit const TUnit unit_StdFuncs("StdFuncs", kUses, InitStdFuncs, nullptr);

@@ -15,9 +15,14 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
 #include "platform/rtl/Threads.h"
+#include "platform/rtl/UnitInit.h"
 #include "platform/rtl/Variants.h"
 
 class TTimeThread;
+
+// Its initialization registers TFIBTimer and its published properties
+// (Enabled, Interval, KeepAlive, OnTimer) for form resources.
+extern const TUnit unit_StdFuncs;
 
 // A timer whose ticks come from a thread of its own and run on the main
 // thread (through the main-thread call queue). It runs while Enabled, with

@@ -156,7 +156,9 @@ bool FindInRange(TStringList* List, const String& S, int First, int& Index, bool
 // Sort comparison of the keyword list (see FindInRange without locale).
 int CompareKeywordItems(TStringList* List, int Index1, int Index2);
 
-// True when the identifier must be written in double quotes.
+// True when the identifier must be written in double quotes: the keyword
+// tables above and the words the Firebird 3 server reserves besides. The
+// pseudo-columns RDB$DB_KEY and RDB$RECORD_VERSION are never quoted.
 bool NeedQuote(const String& Name);
 // The same for identifiers whose lower-case letters are acceptable as they
 // stand (the server folds unquoted names to upper case).

@@ -59,10 +59,12 @@ static_assert(std::size(kReservedWords) == 279);
 static_assert(std::size(kTypeNames) == 17);
 
 // Words the Firebird 3 server rejects as unquoted identifiers beyond the
-// tables above; sorted, upper case.
+// tables above; sorted, upper case. The pseudo-columns RDB$DB_KEY and
+// RDB$RECORD_VERSION, reserved too, are left out: they are only ever
+// written unquoted (quoted, they would name a column that does not exist).
 constexpr std::string_view kServerReservedWords[] = {
     "ADMIN", "BIT_LENGTH", "BOTH", "CORR", "COVAR_POP", "COVAR_SAMP", "DETERMINISTIC",
-    "INSENSITIVE", "LEADING", "LOWER", "OFFSET", "OVER", "RDB$DB_KEY", "RDB$RECORD_VERSION",
+    "INSENSITIVE", "LEADING", "LOWER", "OFFSET", "OVER",
     "RECURSIVE", "REGR_AVGX", "REGR_AVGY", "REGR_COUNT", "REGR_INTERCEPT", "REGR_R2",
     "REGR_SLOPE", "REGR_SXX", "REGR_SXY", "REGR_SYY", "ROW", "SCROLL", "SENSITIVE", "SIMILAR",
     "SQLSTATE", "START", "STDDEV_POP", "STDDEV_SAMP", "TRAILING", "VAR_POP", "VAR_SAMP"};

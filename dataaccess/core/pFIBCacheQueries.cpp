@@ -117,12 +117,6 @@ TCacheList::~TCacheList() {
   for (TCacheQueries* cache : caches) delete cache;
 }
 
-void TCacheList::Notification(TComponent* AComponent, TOperation Operation) {
-  TComponent::Notification(AComponent, Operation);
-  if (Operation != opRemove) return;
-  if (auto* database = dynamic_cast<TFIBDatabase*>(AComponent)) RemoveDatabase(database);
-}
-
 TCacheQueries* TCacheList::FindCache(TFIBDatabase* Database) const {
   for (TCacheQueries* cache : caches_) {
     if (cache->Database() == Database) return cache;
@@ -133,9 +127,6 @@ TCacheQueries* TCacheList::FindCache(TFIBDatabase* Database) const {
 TCacheQueries* TCacheList::CacheOfDatabase(TFIBDatabase* Database) {
   if (TCacheQueries* cache = FindCache(Database)) return cache;
   auto cache = std::make_unique<TCacheQueries>(this, Database);
-  // Registered with the cache, not per request: a cache never outlives its
-  // database, however it was made.
-  FreeNotification(Database);
   caches_.push_back(cache.get());
   return cache.release();
 }

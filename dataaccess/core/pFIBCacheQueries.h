@@ -22,6 +22,12 @@
 //
 // One critical section of the process-wide list guards the list and every
 // cache in it; a statement handed out is used without it.
+//
+// The list is shared by every thread, while each database belongs to the
+// thread that uses it. So the list takes no part in component free
+// notification, whose bookkeeping is unguarded in both partners: a database
+// removes its cache itself when it is freed (RemoveDatabase, under the
+// lock), and a cache's own statements are those of its database's thread.
 #pragma once
 
 #include <memory>
@@ -79,7 +85,6 @@ class TCacheList : public TComponent {
  public:
   TCacheList();
   ~TCacheList() override;
-  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // nullptr when the transaction is nullptr or has no default database. An
   // open statement is not closed here (GetQueryForUse does that).
@@ -89,7 +94,8 @@ class TCacheList : public TComponent {
   void FreeQuery(TFIBQuery* Query);
   // Frees the server handle of the free statement of the text, if any.
   void FreeQueryHandle(TFIBDatabase* Database, const String& SQL);
-  // Frees the database's cache with all its statements.
+  // Frees the database's cache with all its statements. A database calls it
+  // while it is being freed.
   void RemoveDatabase(TFIBDatabase* Database);
 
   // The database's cache, made on first use. Call under Lock().

@@ -199,9 +199,14 @@ TConditions::~TConditions() {
   }
 }
 
+bool TConditions::OwnsFree(TCondition* Condition) const {
+  return Condition != nullptr && Condition->owner_ == this && !Condition->destroying_ &&
+         IndexOfObject(Condition) < 0;
+}
+
 void TConditions::InsertItem(int Index, const String& S, TObject* AObject) {
   auto* condition = dynamic_cast<TCondition*>(AObject);
-  if (condition == nullptr || condition->owner_ != this) {
+  if (!OwnsFree(condition)) {
     auto* fresh = new TCondition(this);
     if (condition != nullptr) fresh->enabled_ = condition->enabled_;
     condition = fresh;
@@ -220,6 +225,22 @@ void TConditions::InsertItem(int Index, const String& S, TObject* AObject) {
 int TConditions::AddObject(const String& S, TObject* AObject) {
   if (AObject != nullptr && dynamic_cast<TCondition*>(AObject) == nullptr) return -1;
   return TStringList::AddObject(S, AObject);
+}
+
+void TConditions::PutObject(int Index, TObject* AObject) {
+  auto* current = dynamic_cast<TCondition*>(GetObject(Index));  // raises outside the list
+  auto* condition = dynamic_cast<TCondition*>(AObject);
+  if (condition == nullptr || condition == current) return;
+  if (!OwnsFree(condition)) {
+    // Another line's or another list's condition: this line takes its switch.
+    if (current != nullptr) current->enabled_ = condition->enabled_;
+    return;
+  }
+  TStringList::PutObject(Index, condition);
+  if (current != nullptr) {
+    current->destroying_ = true;  // its line now belongs to the new condition
+    delete current;
+  }
 }
 
 void TConditions::Put(int Index, const String& S) {

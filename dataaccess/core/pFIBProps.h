@@ -194,10 +194,16 @@ class TConditions : public TStringList {
   explicit TConditions(IConditionsStatement* Statement) : statement_(Statement) {}
   ~TConditions() override;
 
-  // Every line carries a condition: lines added without one get a new one,
-  // and a condition of another list is copied rather than shared.
-  // AddObject refuses (-1) an object that is not a TCondition.
+  // Every line owns exactly one condition. A line added without one gets a
+  // new one; a condition already on a line, or of another list, is copied
+  // (its switch) rather than shared. Only a condition of this list that is
+  // on no line is taken as it is. AddObject refuses (-1) an object that is
+  // not a TCondition.
   int AddObject(const String& S, TObject* AObject) override;
+  // Gives a line such a free condition of this list (the old one is freed);
+  // another line's or list's condition only lends its switch, and nullptr or
+  // any other object is ignored: the line keeps its condition.
+  void PutObject(int Index, TObject* AObject) override;
   // At Index = Count a new line with a new condition; else the text.
   void Put(int Index, const String& S) override;
   void Clear() override;
@@ -246,6 +252,8 @@ class TConditions : public TStringList {
  private:
   friend class TCondition;
   enum : Byte { kApplying = 1, kCancelling = 2, kRestoring = 4 };
+  // A condition of this list that is on no line (and not being freed).
+  bool OwnsFree(TCondition* Condition) const;
 
   IConditionsStatement* statement_;
   bool applied_ = false;

@@ -60,14 +60,6 @@ bool IsStringType(TFieldType t) { return TFieldTypes{ftString, ftFixedChar, ftWi
 
 bool IsBlobType(TFieldType t) { return ftBlobTypes.Contains(t); }
 
-// Characters of a UTF-8 text (bytes that do not continue a sequence).
-int Utf8Length(const String& s) {
-  int n = 0;
-  for (char c : s)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  return n;
-}
-
 void PutWord(TExprData& b, size_t at, int value) {
   b[at] = static_cast<Byte>(value & 0xFF);
   b[at + 1] = static_cast<Byte>((value >> 8) & 0xFF);
@@ -418,7 +410,7 @@ class TFilterExpr {
           int partial = 0;
           if (!options_.Contains(foNoPartialCompare) && s.size() > 1 && s.back() == '*') {
             s.pop_back();
-            partial = Utf8Length(s);
+            partial = static_cast<int>(Utf8Length(s));
           }
           if (case_insensitive != 0 || partial != 0) {
             int result = PutNode(nodeCOMPARE, Node->Operator, 4);

@@ -10,6 +10,12 @@
 // one form learn of each other's removal. Notification always runs while the
 // removed component is still complete (dynamic_cast on it works).
 //
+// Threads: a component is used by one thread at a time, and nothing here
+// takes a lock. Free notification writes the lists of both partners (when
+// either is freed, too), so both must belong to the same thread; a
+// component shared by several threads must not take part in it and must
+// keep its references to other threads' components under its own lock.
+//
 // Destruction order of `delete comp`:
 //   1. BeforeDestruction: Destroying() (csDestroying, also on the owned
 //      components), opRemove to every free-notification partner, owned

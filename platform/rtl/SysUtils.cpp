@@ -55,6 +55,24 @@ void Insert(const String& Source, String& S, Integer Index) {
   S.insert(at, Source);
 }
 
+size_t Utf8Length(const String& S) {
+  size_t n = 0;
+  for (char ch : S)
+    if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+size_t Utf8Prefix(const String& S, size_t Count) {
+  size_t chars = 0;
+  for (size_t i = 0; i < S.size(); ++i) {
+    if ((static_cast<unsigned char>(S[i]) & 0xC0) != 0x80) {
+      if (chars == Count) return i;
+      ++chars;
+    }
+  }
+  return S.size();
+}
+
 String StringOfChar(char Ch, Integer Count) { return Count > 0 ? String(static_cast<size_t>(Count), Ch) : String(); }
 
 namespace {

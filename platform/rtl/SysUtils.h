@@ -121,6 +121,12 @@ Integer LastDelimiter(const String& Delimiters, const String& S);
 // True when S[Index] (1-based) is one of Delimiters.
 bool IsDelimiter(const String& Delimiters, const String& S, Integer Index);
 
+// Characters of a UTF-8 text: its bytes that do not continue a sequence.
+size_t Utf8Length(const String& S);
+// Byte length of the first Count characters of S (all of S when shorter):
+// S.substr(0, Utf8Prefix(S, n)) never cuts a character in two.
+size_t Utf8Prefix(const String& S, size_t Count);
+
 enum TTextLineBreakStyle { tlbsLF, tlbsCRLF };
 // Every CR, LF and CR LF becomes the given line break.
 String AdjustLineBreaks(const String& S, TTextLineBreakStyle Style = tlbsCRLF);

@@ -20,9 +20,4 @@ String FloatToText(const TFloatValue& Value, TFloatFormat Format, int Precision,
                    const TFormatSettings& Settings);
 String FormatFloatText(const String& Format, const TFloatValue& Value, const TFormatSettings& Settings);
 
-// Number of UTF-8 characters (lead bytes) in S.
-size_t Utf8Length(const String& S);
-// Byte length of the first Count UTF-8 characters of S.
-size_t Utf8Prefix(const String& S, size_t Count);
-
 }  // namespace sysutils_impl

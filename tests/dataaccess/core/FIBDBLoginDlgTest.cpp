@@ -58,6 +58,14 @@ TEST_F(FIBDBLoginDlgTest, LongDatabaseNamesAreShortenedInTheMiddle) {
   const String name46 = "0123456789" + String(3, 'x') + "abcdefghijklmnopqrstuvwxyz0123456";
   ASSERT_EQ(name46.size(), 46u);
   EXPECT_EQ(ShortDBNameForLogin(name46), "0123456789...abcdefghijklmnopqrstuvwxyz0123456");
+
+  // Characters, not bytes: 45 Cyrillic letters (90 bytes) stay whole, and a
+  // longer name is cut between letters.
+  String cyrillic45;
+  for (int i = 0; i < 45; ++i) cyrillic45 += "ж";
+  EXPECT_EQ(ShortDBNameForLogin(cyrillic45), cyrillic45);
+  const String mixed = "/базы/" + String(40, 'x') + "/учёт.fdb";  // 55 characters
+  EXPECT_EQ(ShortDBNameForLogin(mixed), "/базы/xxxx..." + String(24, 'x') + "/учёт.fdb");
 }
 
 TEST_F(FIBDBLoginDlgTest, FormCarriesTheLibrarysTexts) {

@@ -177,6 +177,23 @@ TEST_F(FIBDatabaseTest, NotConnectedFlagsComeFromTheCharSetParameter) {
   EXPECT_EQ(db->UnicodeCharSetIDs().count(), 1u);
 }
 
+TEST_F(FIBDatabaseTest, DatabasesShareOneBindingPerLibraryName) {
+  TFIBDatabase* db = NewDatabase();
+  IIBClientLibrary* lib = db->GetClientLibrary();
+  TFIBDatabase* other = NewDatabase("DB2");
+  EXPECT_EQ(other->GetClientLibrary(), lib);
+  std::thread([&] {
+    std::unique_ptr<TFIBDatabase> elsewhere(NewFIBDatabase(nullptr, file_->Path()));
+    EXPECT_EQ(elsewhere->GetClientLibrary(), lib);
+  }).join();
+  delete db;
+  delete other;
+  EXPECT_EQ(NewDatabase()->GetClientLibrary(), lib) << "kept after the last database went";
+  TFIBDatabase* renamed = NewDatabase("DB3");
+  renamed->SetLibraryName("gds32.dll");
+  EXPECT_NE(renamed->GetClientLibrary(), lib);
+}
+
 TEST_F(FIBDatabaseTest, FailedConnectsRaiseAndLeaveTheDatabaseClosed) {
   TFIBDatabase* db = NewDatabase();
   db->SetDBName("");
@@ -806,6 +823,32 @@ TEST_F(FIBDatabaseTest, ConnectionTestsAnswerForALiveAttachment) {
   EXPECT_TRUE(db->IsConnectionAlive());
   EXPECT_TRUE(db->TestConnected());
   EXPECT_FALSE(db->IsDBIdItem4());  // a local attachment
+}
+
+// An attachment that the engine has shut down is closed by TestConnected
+// even when BeforeDisconnect refuses: the database does not stay
+// "connected" to nothing.
+TEST_F(FIBDatabaseTest, LostAttachmentIsClosedWhateverBeforeDisconnectDoes) {
+  TFIBDatabase* db = NewDatabase();
+  TFIBDatabase* killer = NewDatabase("DB2");
+  db->Connect();
+  killer->Connect();
+  TFIBTransaction* lost = NewTransaction(db);
+  lost->StartTransaction();
+  TFIBTransaction* tr = NewTransaction(killer, "Tr2");
+  tr->StartTransaction();
+  ExecSQL(tr, "delete from mon$attachments where mon$attachment_id = " + IntToStr(db->GetAttachmentID()));
+  tr->Commit();
+  int refusals = 0;
+  db->SetBeforeDisconnect({form_, [&refusals](TObject*) {
+                             ++refusals;
+                             throw Exception("refused");
+                           }});
+  EXPECT_FALSE(db->TestConnected());
+  EXPECT_EQ(refusals, 1);
+  EXPECT_FALSE(db->Connected());
+  EXPECT_FALSE(lost->Active());
+  EXPECT_TRUE(killer->TestConnected());
 }
 
 // --- Server ---------------------------------------------------------------------------

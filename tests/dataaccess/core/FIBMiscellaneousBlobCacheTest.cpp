@@ -294,6 +294,38 @@ TEST_F(BlobCacheTest, NamesFromKeysTablesAndFieldsStayInsideTheCacheDirectory) {
   EXPECT_FALSE(fs::exists(fs::path(file_->Folder()) / "evil.blb"));
 }
 
+// A statement's stream (no table, field or keys) reads from the server only:
+// no cache event, no file, not even a look for one.
+TEST_F(BlobCacheTest, StreamsNotMadeForARecordNeverTouchTheCache) {
+  const Bytes data = Pattern(3000, 2);
+  PutRow(4, data);
+  Refresh();
+  std::vector<String> events;
+  auto note = [&events](const char* What) {
+    return [&events, What](const String&, const String&, std::span<const Variant>, const String& Name) {
+      events.push_back(String(What) + " " + Name);
+    };
+  };
+  db_->SetAfterSaveBlobToSwap(note("saved"));
+  db_->SetAfterLoadBlobFromSwap(note("loaded"));
+  db_->SetBeforeLoadBlobFromSwap([&events](const String&, const String&, std::span<const Variant>, String& Name,
+                                           bool&) { events.push_back("load? " + Name); });
+  db_->SetBeforeSaveBlobToSwap([&events](const String&, const String&, std::span<const Variant>, TFIBBlobStream*,
+                                         String& Name, bool&) { events.push_back("save? " + Name); });
+  for (int i = 0; i < 2; ++i) {
+    TFIBBlobStream s;
+    s.SetDatabase(db_);
+    s.SetTransaction(tr_);
+    s.SetBlobID(BlobIdOf(4));
+    EXPECT_EQ(ReadAll(s), data);
+    EXPECT_FALSE(s.FromCache());
+    EXPECT_EQ(s.GetCacheFileName(true), "");
+    s.SetBlobIDAndCache(BlobIdOf(4));
+  }
+  EXPECT_EQ(events, std::vector<String>{});
+  EXPECT_TRUE(fs::is_empty(cache_));
+}
+
 TEST_F(BlobCacheTest, WhatStaysOutOfTheCache) {
   db_->BlobSwapSupport()->SetMinBlobSizeToSwap(1000);
   PutRow(1, Pattern(999, 6));

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "dataaccess/core/StdFuncs.h"
+#include "platform/rtl/FormStream.h"
 
 // GCC 12 takes the inlined destructor of a class with TObject's destroying
 // delete for a mismatched new/delete pair.
@@ -165,4 +166,38 @@ TEST_F(FIBTimerTest, KeepAliveParksTheThread) {
   timer->SetEnabled(false);
   Pump(100ms);  // the stopped thread ends at its due time
   EXPECT_LE(ThreadCount(), base);
+}
+
+// A form resource creates the timer by its class name and sets its
+// published properties; Enabled takes effect once the form is loaded.
+TEST_F(FIBTimerTest, FormResourceCreatesTheTimerWithItsProperties) {
+  InitializeUnits({&unit_StdFuncs});
+  RegisterClass<TTickCounter, TComponent>("TTickCounter").Method("Tick", &TTickCounter::Tick);
+  counter_->SetName("Counter1");
+  ReadComponentFromText(counter_,
+                        "object Counter1: TTickCounter\n"
+                        "  object Timer1: TFIBTimer\n"
+                        "    Enabled = True\n"
+                        "    Interval = 10\n"
+                        "    KeepAlive = True\n"
+                        "    OnTimer = Tick\n"
+                        "  end\n"
+                        "end\n");
+  auto* timer = dynamic_cast<TFIBTimer*>(counter_->FindComponent("Timer1"));
+  ASSERT_NE(timer, nullptr);
+  EXPECT_TRUE(timer->Enabled());
+  EXPECT_EQ(timer->Interval(), 10u);
+  EXPECT_TRUE(timer->KeepAlive());
+  Pump(3s, [&] { return counter_->ticks > 0; });
+  EXPECT_GT(counter_->ticks, 0);
+  EXPECT_EQ(counter_->sender, timer);
+
+  timer->SetEnabled(false);
+  timer->SetInterval(1000);
+  timer->SetKeepAlive(false);
+  const String text = WriteComponentToText(counter_);
+  EXPECT_NE(text.find("object Timer1: TFIBTimer"), String::npos) << text;
+  EXPECT_EQ(text.find("Interval"), String::npos) << "defaults are not written: " << text;
+  EXPECT_EQ(text.find("Enabled"), String::npos) << text;
+  EXPECT_NE(text.find("OnTimer = Tick"), String::npos) << text;
 }

@@ -106,6 +106,28 @@ TEST(IBClientLibrary, UnloadsOnLastReleaseAndOnFreeLibrary) {
             "Can't find procedure isc_dsql_fetch in " + v6);
 }
 
+// One binding per name for the whole process, and no unload before the
+// unit's finalization, whoever lets go of it.
+TEST(IBClientLibrary, SharedBindingStaysLoadedUntilTheUnitEnds) {
+  InitializeUnits({&unit_IB_Intf});
+  const std::string v7 = FakeClientPath("v7");
+  {
+    IIBClientLibraryRef a = SharedClientLibrary(v7);
+    IIBClientLibraryRef b = SharedClientLibrary(v7);
+    EXPECT_EQ(a, b);
+    a->FreeLibrary();  // not on a shared binding
+    EXPECT_EQ(b->isc_dsql_fetch(StatusVector(), nullptr, 3, nullptr), 100);
+  }
+  EXPECT_TRUE(IsLoaded(v7));
+  EXPECT_NE(SharedClientLibrary(v7), TIBClientLibrary::Create(v7)) << "Create makes a binding of one's own";
+  // A failed load is raised each time, not kept.
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(MessageOf([] { SharedClientLibrary("/nonexistent/libnothing.so"); }),
+              "Can't load library /nonexistent/libnothing.so ");
+  FinalizeUnits();
+  EXPECT_FALSE(IsLoaded(v7));
+}
+
 TEST(IBClientLibrary, BusyFlagIsClearedAfterEachCall) {
   IIBClientLibraryRef lib = TIBClientLibrary::Create(FakeClientPath("v6"));
   EXPECT_EQ(lib->isc_dsql_fetch(StatusVector(), nullptr, 3, nullptr), 100);
@@ -132,6 +154,28 @@ TEST_F(RealClient, LoadsByDefaultAndOldNames) {
     EXPECT_EQ(alias->ClientMajorVersion(), lib->ClientMajorVersion());
     EXPECT_EQ(alias->ClientMinorVersion(), lib->ClientMinorVersion());
   }
+}
+
+TEST_F(RealClient, EventBlockTakesNoMoreNamesThanItPasses) {
+  IIBClientLibraryRef lib = TIBClientLibrary::Create(DefaultLibraryName);
+  const char* names[kEventBlockNames] = {"FIRST", "SECOND"};
+  ISC_UCHAR* events = nullptr;
+  ISC_UCHAR* results = nullptr;
+  const ISC_LONG length = lib->isc_event_block(&events, &results, 2, names);
+  // Version byte, then per name: its length, the name and a 4-byte count.
+  EXPECT_EQ(length, 1 + (1 + 5 + 4) + (1 + 6 + 4));
+  ASSERT_NE(events, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(events) + 2, 5), "FIRST");
+  lib->isc_free(reinterpret_cast<ISC_SCHAR*>(events));
+  lib->isc_free(reinterpret_cast<ISC_SCHAR*>(results));
+
+  events = results = nullptr;
+  EXPECT_EQ(MessageOf([&] { lib->isc_event_block(&events, &results, kEventBlockNames + 1, names); }),
+            "isc_event_block: 16 event names, at most 15");
+  EXPECT_EQ(MessageOf([&] { lib->isc_event_block(&events, &results, 3, names); }),
+            "isc_event_block: event name 3 is missing");
+  EXPECT_EQ(events, nullptr);
+  EXPECT_EQ(lib->Busy(), 0);
 }
 
 TEST_F(RealClient, FailedAttachRaisesTheServerError) {

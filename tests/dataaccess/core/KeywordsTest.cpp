@@ -7,6 +7,7 @@
 
 #include "dataaccess/core/StrUtil.h"
 #include "platform/rtl/UnitInit.h"
+#include "tests/support/fb/FirebirdFixture.h"
 
 namespace {
 
@@ -48,19 +49,31 @@ TEST_F(Keywords, NeedQuote) {
       {"_", true},         {"A1", false},        {"\"order\"", false}, {"", false},
       {"ЖУК", true},       {"A-B", true},
       // Reserved by the server beyond the specified tables.
-      {"ROW", true},       {"OFFSET", true},     {"RDB$DB_KEY", true}, {"REGR_R2", true},
-      {"LEADING", true},   {"SIMILAR", true},    {"ROWSX", false},
+      {"ROW", true},       {"OFFSET", true},     {"REGR_R2", true},   {"LEADING", true},
+      {"SIMILAR", true},   {"ROWSX", false},
+      // Pseudo-columns: quoted, the server would look for a column of that name.
+      {"RDB$DB_KEY", false}, {"RDB$RECORD_VERSION", false}, {"DB_KEY", true},
   };
   for (const Case& c : cases) EXPECT_EQ(NeedQuote(c.Name), c.Quote) << c.Name;
 
   const Case ci[] = {{"Name", false}, {"name", false}, {"order", true}, {"Rows", true},
-                     {"row", true},   {"rdb$db_key", true}, {"a b", true}, {"_a", true}};
+                     {"row", true},   {"rdb$db_key", false}, {"Rdb$Record_Version", false},
+                     {"a b", true}, {"_a", true}};
   for (const Case& c : ci) EXPECT_EQ(NeedQuoteCI(c.Name), c.Quote) << c.Name;
 
   EXPECT_EQ(FormatFieldName("T", "ORDER"), "T.\"ORDER\"");
   EXPECT_EQ(FormatFieldName("", "VALUE"), "\"VALUE\"");
   EXPECT_EQ(FormatFieldName("My T", "ID"), "\"My T\".ID");
   EXPECT_EQ(FormatFieldName("T", "\"Id\""), "T.\"Id\"");
+}
+
+TEST_F(Keywords, ServerTakesThePseudoColumnsAsFormatted) {
+  fbtest::TTempDatabase file;
+  file.Exec(std::vector<std::string>{"create table T (ID integer)", "insert into T values (1)"});
+  for (const char* name : {"RDB$DB_KEY", "RDB$RECORD_VERSION"}) {
+    EXPECT_EQ(file.QueryValue("select count(" + FormatFieldName("T", name) + ") from T"), "1") << name;
+    EXPECT_EQ(file.QueryValue("select count(" + FormatFieldName("", name) + ") from T"), "1") << name;
+  }
 }
 
 TEST_F(Keywords, LookupsRunOnAnyThreadWithoutLock) {

@@ -165,6 +165,14 @@ TEST(SqlParser, ModifyTable) {
       {"INSERT INTO /* c */ T;", "T"},
       {"INSERT T VALUES (1)", "Unknown"},
       {"UPDATE OR INSERT INTO T (A) VALUES (1) MATCHING (A)", "T"},
+      // Without a column list nothing after the table is an alias.
+      {"INSERT INTO T VALUES (1)", "T"},
+      {"insert into T\r\nvalues (1)", "T"},
+      {"INSERT INTO T SELECT * FROM S", "T"},
+      {"INSERT INTO T DEFAULT VALUES", "T"},
+      {"INSERT INTO \"My Table\" VALUES (1)", "\"My Table\""},
+      {"UPDATE OR INSERT INTO T VALUES (1, 2) MATCHING (A)", "T"},
+      {"update or insert into T values (1)", "T"},
       {"SELECT * FROM T", "Unknown"},
   };
   for (const TextCase& c : cases) EXPECT_EQ(GetModifyTableName(c.In), c.Out) << c.In;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "dataaccess/core/FIBDatabase.h"
 #include "platform/rtl/FormStream.h"
 #include "platform/rtl/SysUtils.h"
@@ -220,6 +222,61 @@ TEST_F(OptionClassesTest, ConditionListKeepsOneConditionPerLine) {
   EXPECT_TRUE(c->GetCondition(0)->Enabled());
   c->Clear();
   EXPECT_EQ(other->Count(), 1);
+}
+
+// Each line owns its own condition, whatever is handed to the list: the
+// conditions of all lines are distinct and each answers for its own line,
+// so freeing the list frees each exactly once (shown under the sanitizers).
+TEST_F(OptionClassesTest, NoConditionIsSharedOrLostByTheListOperations) {
+  auto distinct = [](TConditions* c) {
+    std::set<TCondition*> seen;
+    for (int i = 0; i < c->Count(); ++i) {
+      TCondition* condition = c->GetCondition(i);
+      if (condition == nullptr || condition->Owner() != c || !seen.insert(condition).second) return false;
+      if (condition->Name() != c->Names(i)) return false;
+    }
+    return true;
+  };
+  TConditions* c = NewStatement("")->Conditions();
+  c->AddCondition("A", "1", true);
+  c->AddCondition("B", "2", false);
+  c->AddStrings(c);  // its own lines again
+  ASSERT_EQ(c->Count(), 4);
+  EXPECT_TRUE(distinct(c));
+  EXPECT_TRUE(c->GetCondition(2)->Enabled());
+  EXPECT_FALSE(c->GetCondition(3)->Enabled());
+
+  c->AddObject("C=3", c->GetCondition(0));
+  c->InsertObject(0, "D=4", c->GetCondition(1));
+  ASSERT_EQ(c->Count(), 6);
+  EXPECT_TRUE(distinct(c));
+
+  // A line keeps its condition: nullptr or another line's condition does
+  // not take it away (the latter lends its switch).
+  TCondition* first = c->GetCondition(0);
+  EXPECT_THROW(c->PutObject(6, c->GetCondition(1)), EStringListError);
+  c->PutObject(0, nullptr);
+  EXPECT_EQ(c->GetCondition(0), first);
+  c->PutObject(0, c->GetCondition(1));
+  EXPECT_EQ(c->GetCondition(0), first);
+  EXPECT_TRUE(first->Enabled());
+  EXPECT_TRUE(distinct(c));
+  EXPECT_EQ(c->AddCondition("D", "5", false), first);  // found by name, not a null line
+  EXPECT_EQ(first->Text(), "5");
+
+  // A condition of this list on no line is taken; the line's old one goes.
+  auto* loose = new TCondition(c);
+  c->PutObject(0, loose);
+  EXPECT_EQ(c->GetCondition(0), loose);
+  EXPECT_EQ(loose->Name(), "D");
+  EXPECT_TRUE(distinct(c));
+
+  c->Exchange(0, 5);
+  c->Move(1, 4);
+  EXPECT_TRUE(distinct(c));
+  c->RemoveCondition("A");
+  EXPECT_GE(c->IndexOfName("A"), 0);  // the copy of A stays
+  EXPECT_TRUE(distinct(c));
 }
 
 TEST_F(OptionClassesTest, ConditionsTextFormRoundTrip) {

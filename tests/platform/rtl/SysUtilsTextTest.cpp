@@ -37,6 +37,14 @@ TEST(SysUtilsText, PosCopyDeleteInsert) {
   EXPECT_EQ(StringOfChar('*', -1), "");
 }
 
+TEST(SysUtilsText, Utf8CharactersAreCountedAndCutWhole) {
+  const String s = "aж€😀b";  // 1, 2, 3 and 4 bytes, then 1
+  EXPECT_EQ(Utf8Length(s), 5u);
+  EXPECT_EQ(Utf8Length(""), 0u);
+  const size_t expected[] = {0, 1, 3, 6, 10, 11, 11};
+  for (size_t n = 0; n < std::size(expected); ++n) EXPECT_EQ(Utf8Prefix(s, n), expected[n]) << n;
+}
+
 TEST(SysUtilsText, TrimAndCase) {
   EXPECT_EQ(Trim("\t a b \r\n"), "a b");
   EXPECT_EQ(TrimLeft("  a "), "a ");
