@@ -428,7 +428,8 @@ int TFIBBooleanField::GetDataSize() {
 }
 
 bool TFIBBooleanField::ReadValue(bool& Value) {
-  int16_t data = 0;
+  // The column's own width: 1 (BOOLEAN), 2 (SHORT) or 4 (LONG) bytes.
+  Int64 data = 0;
   if (!GetData(&data)) return false;
   Value = data != 0;
   return true;
@@ -452,7 +453,8 @@ Variant TFIBBooleanField::GetAsVariant() {
 }
 
 void TFIBBooleanField::SetAsBoolean(bool Value) {
-  const int16_t data = Value ? 1 : 0;
+  // Read at the column's width (up to 4 bytes): 1 in its low byte.
+  const Int64 data = Value ? 1 : 0;
   SetData(&data);
 }
 
