@@ -16,6 +16,7 @@
 namespace {
 
 using dstest::TBuffer;
+using dstest::ClientError;
 using dstest::TCacheDataSet;
 
 class FIBDataSetTest : public dstest::TDataSetSuite<FIBDataSetTest> {
@@ -37,16 +38,6 @@ class FIBDataSetTest : public dstest::TDataSetSuite<FIBDataSetTest> {
     return ds;
   }
 
-  // The client error number of what Call raises (-1: none).
-  static int ClientError(const std::function<void()>& Call, String* Text = nullptr) {
-    try {
-      Call();
-    } catch (const EFIBClientError& e) {
-      if (Text != nullptr) *Text = e.what();
-      return e.SQLCode();
-    }
-    return -1;
-  }
 };
 
 TEST_F(FIBDataSetTest, ConstructionDefaults) {

@@ -17,6 +17,7 @@
 
 namespace {
 
+using dstest::ClientError;
 using dstest::TCacheDataSet;
 
 constexpr int kRows = 300;
@@ -65,39 +66,37 @@ class OpenNavigateTest : public dstest::TDataSetSuite<OpenNavigateTest> {
     return ds;
   }
 
-  // The client error number of what Call raises (-1: none).
-  static int ClientError(const std::function<void()>& Call, String* Text = nullptr) {
-    try {
-      Call();
-    } catch (const EFIBClientError& e) {
-      if (Text != nullptr) *Text = e.what();
-      return e.SQLCode();
-    }
-    return -1;
-  }
-
   // Checks the current record against row I of the table.
   static void ExpectRow(TDataSet* ds, int I) {
     SCOPED_TRACE(I);
     EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), I);
     EXPECT_EQ(ds->FieldByName("SH")->IsNull(), NullRow(I));
-    if (!NullRow(I)) EXPECT_EQ(ds->FieldByName("SH")->AsInteger(), I - 150);
+    if (!NullRow(I)) {
+      EXPECT_EQ(ds->FieldByName("SH")->AsInteger(), I - 150);
+    }
     EXPECT_EQ(ds->FieldByName("BI")->AsString(), IntToStr(static_cast<Int64>(I) * 1000000007));
     EXPECT_NEAR(ds->FieldByName("N42")->AsFloat(), I * 0.01, 1e-9);
-    if (!NullRow(I)) EXPECT_DOUBLE_EQ(ds->FieldByName("N92")->AsFloat(), I * 1.25);
+    if (!NullRow(I)) {
+      EXPECT_DOUBLE_EQ(ds->FieldByName("N92")->AsFloat(), I * 1.25);
+    }
     EXPECT_EQ(ds->FieldByName("N184")->AsCurrency().Value, static_cast<Int64>(I) * 123456789);
     EXPECT_EQ(ds->FieldByName("FL")->AsFloat(), I / 4.0);
     EXPECT_NEAR(ds->FieldByName("DP")->AsFloat(), I / 3.0, 1e-9);
-    if (!NullRow(I)) EXPECT_EQ(ds->FieldByName("DT")->AsDateTime(), EncodeDate(2020, 1, 1) + I);
+    if (!NullRow(I)) {
+      EXPECT_EQ(ds->FieldByName("DT")->AsDateTime(), EncodeDate(2020, 1, 1) + I);
+    }
     EXPECT_NEAR(ds->FieldByName("TM")->AsDateTime(), EncodeTime(10, 0, 0, 0) + (I + 0.1234) / 86400.0, 1e-10);
     EXPECT_EQ(ds->FieldByName("TS")->IsNull(), NullRow(I));
-    if (!NullRow(I))
-      EXPECT_NEAR(ds->FieldByName("TS")->AsDateTime(),
-                  EncodeDate(2021, 6, 1) + 0.5 + I / 1440.0 + 0.5678 / 86400.0, 1e-9);
+    if (!NullRow(I)) {
+      EXPECT_NEAR(ds->FieldByName("TS")->AsDateTime(), EncodeDate(2021, 6, 1) + 0.5 + I / 1440.0 + 0.5678 / 86400.0,
+                  1e-9);
+    }
     EXPECT_EQ(ds->FieldByName("C10")->AsString(), "c" + IntToStr(I));  // blanks trimmed
     EXPECT_EQ(ds->FieldByName("V40")->AsString(), NullRow(I) ? String() : V40Of(I));
     EXPECT_EQ(ds->FieldByName("BO")->IsNull(), NullRow(I));
-    if (!NullRow(I)) EXPECT_EQ(ds->FieldByName("BO")->AsBoolean(), I % 2 == 0);
+    if (!NullRow(I)) {
+      EXPECT_EQ(ds->FieldByName("BO")->AsBoolean(), I % 2 == 0);
+    }
     EXPECT_EQ(ds->FieldByName("FB")->AsBoolean(), I % 2 == 1);
     EXPECT_EQ(ds->FieldByName("BI4")->AsBoolean(), I % 2 == 1);
     EXPECT_FALSE(ds->FieldByName("TXT")->IsNull());
