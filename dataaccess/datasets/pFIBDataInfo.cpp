@@ -714,6 +714,10 @@ TpDataSetInfo* TpDataSetInfoCollect::GetDataSetInfo(TpFIBDataSet* DataSet) {
 }
 
 void TpDataSetInfoCollect::LoadDataSetInfo(TpFIBDataSet* DataSet) {
+  // A database that does not take part gets no definition, not even one
+  // another connection to the same file cached.
+  TFIBDatabase* db = DataSet->Database();
+  if (db != nullptr && !db->UseRepositories().Contains(urDataSetInfo)) return;
   TCriticalSectionGuard guard(lock_);
   if (DataSet->IsDesigning()) ClearDataSetInfo(DataSet);
   TpDataSetInfo* info = GetDataSetInfo(DataSet);

@@ -300,8 +300,9 @@ class TpDataSetInfoCollect {
   // Applies the definition: the five SQL texts that have lines and differ
   // (the select text is kept when the applied Conditions were made from
   // it), the key field, generator, update table and flag of
-  // AutoUpdateOptions, Conditions and Description. An id without a row
-  // changes nothing. At design time the cached definition is read anew.
+  // AutoUpdateOptions, Conditions and Description. An id without a row, and
+  // a database without urDataSetInfo, change nothing. At design time the
+  // cached definition is read anew.
   void LoadDataSetInfo(TpFIBDataSet* DataSet);
   void ClearDataSetInfo(TpFIBDataSet* DataSet);
   bool CheckVersions() const { return check_versions_; }
