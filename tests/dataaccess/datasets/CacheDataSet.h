@@ -15,6 +15,9 @@ class TCacheDataSet : public TFIBDataSet {
   using TFIBDataSet::TFIBDataSet;
 
   using TFIBDataSet::ClearCalcFields;
+  using TFIBDataSet::GetRecord;
+  Integer CurrentIndex() const { return current_record_index_; }
+  void SetCurrentIndex(Integer Index) { current_record_index_ = Index; }
   TRecordBuffer NewBuffer() { return AllocRecordBuffer(); }
   void FreeBuffer(TRecordBuffer& Buffer) { FreeRecordBuffer(Buffer); }
   void InitBuffer(TRecordBuffer Buffer) { InternalInitRecord(Buffer); }

@@ -226,6 +226,49 @@ TEST_F(OpenNavigateTest, EmptyAndOneRowResults) {
   EXPECT_EQ(one->RecordCount(), 1);
 }
 
+TEST_F(OpenNavigateTest, GetRecordAtTheEdgesAndPastHiddenRecords) {
+  TCacheDataSet* ds = NewDataSet("select ID from N where ID <= 5 order by ID");
+  ds->Open();
+  ds->FetchAll();
+  dstest::TBuffer b(ds);
+  struct TCase {
+    Integer From;
+    TGetMode Mode;
+    TGetResult Result;
+    Integer To;  // the index after, and the record read for grOK
+  } cases[] = {
+      {-1, gmCurrent, grBOF, -1}, {5, gmCurrent, grOK, 4},  // past the last one: the one before
+      {2, gmCurrent, grOK, 2},    {-1, gmNext, grOK, 0},    {4, gmNext, grEOF, 5}, {5, gmNext, grEOF, 5},
+      {5, gmPrior, grOK, 4},      {0, gmPrior, grBOF, -1},  {-1, gmPrior, grBOF, -1}, {7, gmPrior, grError, 7},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.From) + " mode " + std::to_string(c.Mode));
+    ds->SetCurrentIndex(c.From);
+    EXPECT_EQ(ds->GetRecord(b.Get(), c.Mode, false), c.Result);
+    EXPECT_EQ(ds->CurrentIndex(), c.To);
+    if (c.Result == grOK) {
+      EXPECT_EQ(b.Value<Integer>(0), c.To + 1);
+    }
+  }
+
+  // Records of a status not shown are passed over in either direction.
+  ds->ReadRecordFromCache(2, b.Get(), false);
+  TFIBCustomDataSet::SetCachedStatus(b.Get(), cusDeleted);
+  ds->WriteRecordToCache(2, b.Get());
+  ds->SetCurrentIndex(1);
+  EXPECT_EQ(ds->GetRecord(b.Get(), gmNext, false), grOK);
+  EXPECT_EQ(b.Value<Integer>(0), 4);
+  EXPECT_EQ(ds->GetRecord(b.Get(), gmPrior, false), grOK);
+  EXPECT_EQ(b.Value<Integer>(0), 2);
+  std::vector<int> ids;
+  for (ds->First(); !ds->Eof(); ds->Next()) ids.push_back(ds->FieldByName("ID")->AsInteger());
+  EXPECT_EQ(ids, (std::vector<int>{1, 2, 4, 5}));
+  ds->SetUpdateRecordTypes({cusDeleted});
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 3);
+  ds->Next();
+  EXPECT_TRUE(ds->Eof());
+}
+
 TEST_F(OpenNavigateTest, Bookmarks) {
   TCacheDataSet* ds = OpenN();
   // A window of 10 records, as a grid would show.
