@@ -12,7 +12,25 @@
 //   auto* ds = new TFIBDataSet(form);
 //   ds->SetDatabase(db);                       // takes db's DefaultTransaction
 //   ds->SelectSQL()->SetText("select ID, NAME from PEOPLE");
-//   ds->Prepare();                             // field definitions from the columns
+//   ds->Open();                                // prepares, executes, reads one row
+//   for (; !ds->Eof(); ds->Next()) Use(ds->FieldByName("NAME")->AsString());
+//
+// Opening prepares the select (field definitions from the column types and
+// the repository's Boolean and GUID domains, pFIBDataInfo.h), copies the
+// master's field values into its parameters, executes it and lays out the
+// record. Rows are fetched one at a time when the class library asks for a
+// record beyond the fetched ones; Last, poFetchAll and RecNo beyond the
+// fetched rows fetch the rest. A statement that returns no rows (EXECUTE
+// PROCEDURE) runs once and the dataset stays closed. In the standard cache
+// model every fetched row stays in the cache; with UniDirectional the cache
+// is a ring of BufferChunks records. A bookmark is the record's physical
+// number in the cache and the window row it had (8 bytes); one that names no
+// record is ignored. Refresh re-reads the active record through RefreshSQL
+// (client error 48 without one).
+//
+// Not built yet, each raising "... is not supported yet": posting and
+// deleting records, locating (LocateRecord) and local sorting, BLOB streams
+// and array values, and the limited cache model (its datasets do not open).
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens

@@ -9,6 +9,7 @@
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/StrUtil.h"
 #include "dataaccess/core/fib.h"
+#include "dataaccess/core/pFIBEventLists.h"
 #include "dataaccess/core/pFIBCacheQueries.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "platform/rtl/Locale.h"
@@ -485,24 +486,28 @@ class TpFIBTableLoader {
 // ===========================================================================
 // TpFIBTableInfoCollect
 
-TpFIBTableInfoCollect::TpFIBTableInfoCollect(TComponent* AOwner) : TComponent(AOwner) {}
+TpFIBTableInfoCollect::TpFIBTableInfoCollect(TComponent* AOwner)
+    : TComponent(AOwner), watch_(std::make_unique<TWatch>(this)) {}
 
 TpFIBTableInfoCollect::~TpFIBTableInfoCollect() {
-  for (TFIBDatabase* db : watched_) db->RemoveFreeNotification(this);
+  for (TFIBDatabase* db : watched_)
+    db->BeforeDestroyEvents()->Remove({watch_.get(), &TWatch::DatabaseDestroying});
 }
 
 void TpFIBTableInfoCollect::Watch(TFIBDatabase* Database) {
-  if (watched_.insert(Database).second) Database->FreeNotification(this);
+  if (watched_.insert(Database).second)
+    Database->BeforeDestroyEvents()->Add({watch_.get(), &TWatch::DatabaseDestroying});
 }
 
-void TpFIBTableInfoCollect::Notification(TComponent* AComponent, TOperation Operation) {
-  TComponent::Notification(AComponent, Operation);
-  auto* db = dynamic_cast<TFIBDatabase*>(AComponent);
-  if (Operation != opRemove || db == nullptr) return;
+void TpFIBTableInfoCollect::TWatch::DatabaseDestroying(TObject* Sender) {
+  if (auto* db = dynamic_cast<TFIBDatabase*>(Sender)) owner_->DatabaseDestroying(db);
+}
+
+void TpFIBTableInfoCollect::DatabaseDestroying(TFIBDatabase* Database) {
   {
     TWriteLock guard(lock_);
-    if (watched_.erase(db) == 0) return;
-    const String name = db->DBName();
+    if (watched_.erase(Database) == 0) return;
+    const String name = Database->DBName();
     for (auto it = infos_.begin(); it != infos_.end();) {
       if (it->first.first == name) it = infos_.erase(it);
       else ++it;
@@ -510,7 +515,7 @@ void TpFIBTableInfoCollect::Notification(TComponent* AComponent, TOperation Oper
   }
   if (repository_lock != nullptr) {
     TCriticalSectionGuard guard(*repository_lock);
-    existence->erase(db);
+    existence->erase(Database);
   }
 }
 

@@ -196,11 +196,14 @@ class TpFIBTableInfo {
 // ---------------------------------------------------------------------------
 // Table infos of all databases, keyed by database name and table name.
 
+// A freed database takes its entries (by its name) and its existence-cache
+// entry along: the collection hooks each database's BeforeDestroyEvents (a
+// locked callback list) rather than the component free notification, so
+// that databases freed on several threads at once never share a list.
 class TpFIBTableInfoCollect : public TComponent {
  public:
   explicit TpFIBTableInfoCollect(TComponent* AOwner);
   ~TpFIBTableInfoCollect() override;
-  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // The table's info (the name loses its double quotes and is trimmed):
   // loaded when absent (metadata through the database's internal
@@ -224,9 +227,21 @@ class TpFIBTableInfoCollect : public TComponent {
   Integer Count() const;
 
  private:
-  // Asks for the database's free notification once.
+  // The object the databases' before-destroy callbacks are bound to.
+  class TWatch : public TObject {
+   public:
+    explicit TWatch(TpFIBTableInfoCollect* Owner) : owner_(Owner) {}
+    void DatabaseDestroying(TObject* Sender);
+
+   private:
+    TpFIBTableInfoCollect* owner_;
+  };
+  // Hooks the database's destruction once.
   void Watch(TFIBDatabase* Database);
+  void DatabaseDestroying(TFIBDatabase* Database);
   bool UpToDate(const TpFIBTableInfo& Info, TFIBDatabase* Database);
+
+  std::unique_ptr<TWatch> watch_;
 
   mutable TMultiReadExclusiveWriteSynchronizer lock_;
   std::map<std::pair<String, String>, std::shared_ptr<TpFIBTableInfo>> infos_;

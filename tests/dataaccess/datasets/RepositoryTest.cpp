@@ -348,15 +348,16 @@ TEST_F(RepositoryTest, UpgradeBringsOldTablesToTheCurrentLayout) {
 }
 
 TEST_F(RepositoryTest, ThreadsShareTheCaches) {
+  // Each thread reads through its own connection (made and freed here).
   constexpr int kThreads = 4;
+  std::vector<TFIBDatabase*> dbs;
+  for (int t = 0; t < kThreads; ++t) dbs.push_back(Connect("UTF8"));
   std::atomic<int> wrong{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       try {
-        auto owner = std::make_unique<TComponent>(nullptr);
-        TFIBDatabase* db = fbtest::NewFIBDatabase(owner.get(), file_->Path());
-        db->Connect();
+        TFIBDatabase* db = dbs[static_cast<size_t>(t)];
         for (int i = 0; i < 20; ++i) {
           if (!FieldsInfoTableExists(db)) ++wrong;
           std::shared_ptr<TpFIBFieldInfo> name = ListTableInfo()->GetFieldInfo(db, "CLIENTS", i % 2 == 0, "NAME");
@@ -364,7 +365,6 @@ TEST_F(RepositoryTest, ThreadsShareTheCaches) {
           if ((i + t) % 5 == 0) ListTableInfo()->NeedCheckVersions(db);
           if (ListTableInfo()->GetFieldInfo(db, "CLIENTS", true, "NAME")->DisplayLabel() != "Client name") ++wrong;
         }
-        db->Close();
       } catch (...) {
         ++wrong;
       }
@@ -372,6 +372,8 @@ TEST_F(RepositoryTest, ThreadsShareTheCaches) {
   }
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(wrong.load(), 0);
+  for (TFIBDatabase* db : dbs) delete db;
+  EXPECT_EQ(ListTableInfo()->Count(), 0);
 }
 
 TEST_F(RepositoryTest, ErrorTexts) {
