@@ -965,15 +965,24 @@ class TFIBStringField : public TStringField {
   Integer value_length_ = -1;
 };
 
+// The record holds the text in UTF-8, this system's own text: AsString
+// reads it as it is, AsWideString decodes it.
 class TFIBWideStringField : public TWideStringField {
  public:
   explicit TFIBWideStringField(TComponent* AOwner) : TWideStringField(AOwner) {}
   void Clear() override { SetData(nullptr); }
+  void Bind(bool Binding) override;
 
  protected:
   // The column's bytes: Size characters of the column's character set (3
-  // bytes each for calculated fields and other sets) and a terminator.
+  // bytes each for calculated fields and other sets) and a terminator;
+  // worked out once while the field is bound to an open dataset.
   int GetDataSize() override;
+  String GetAsString() override;
+  bool GetValue(String& Value) override;
+
+ private:
+  int data_size_ = -1;  // -1: not worked out
 };
 
 class TFIBLargeIntField : public TLargeintField {
