@@ -445,6 +445,12 @@ TEST_F(OpenNavigateTest, ErrorsLeaveTheDataSetClosedAndReusable) {
   ds->Open();
   EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
   ds->Close();
+  EXPECT_TRUE(ds->SelectQuery()->Prepared());
+  ds->SetOptions(ds->Options() + TpFIBDsOptions{poFreeHandlesAfterClose});
+  ds->Open();
+  ds->Close();
+  EXPECT_FALSE(ds->SelectQuery()->Prepared());
+  EXPECT_FALSE(ds->Prepared());
 
   // No database, no transaction.
   auto* nodb = new TCacheDataSet(form_);
