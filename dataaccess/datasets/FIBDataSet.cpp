@@ -799,7 +799,7 @@ void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* /*Field*/, const Var
 }
 
 // ===========================================================================
-// Record-buffer protocol parts that come with navigation
+// Record-buffer protocol: adding, deleting, positioning and closing
 
 void TFIBCustomDataSet::InternalAddRecord(const void* /*Buffer*/, bool /*Append*/) { NotAvailable("adding records"); }
 void TFIBCustomDataSet::InternalDelete() { NotAvailable("deleting records"); }
