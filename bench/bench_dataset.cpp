@@ -1,10 +1,21 @@
-// The dataset engine beside the raw client API, on the 100 000 rows of
-// bench/RowsTable.h in one embedded database, in the same run:
+// The dataset engine beside the raw client API and Qt's SQL model, on the
+// 100 000 rows of bench/RowsTable.h in one embedded database, in the same
+// run:
+//   OpenFetchAll    prepare and open a TFIBDataSet on the table and fetch
+//                   every row (Last); counters: the peak resident memory
+//                   above the start (peak_rss_mb; memory the heap kept from
+//                   earlier work is not counted again) and the record
+//                   cache's own bytes (cache_mb);
+//   OpenFetchRead   the same, then First to Eof reading every field of every
+//                   row through its TField getter;
+//   RawClient       the raw client loop of bench_query (the floor), with its
+//                   peak_rss_mb;
+//   QtModelFetch    QSqlQueryModel with fetchMore until all rows are in;
+//   QtModelRead     the same, then data() of every cell;
 //   FetchToCache    prepare and execute the dataset's select, lay out the
 //                   record and fetch every row into the record cache
 //                   (FetchRecordToCache); counters: the cache's bytes per
 //                   row, the rows' value bytes per row and their ratio;
-//   RawClient       the raw client loop of bench_query (the floor);
 //   MoveRecord/N    1 000 000 moves of a record in the logical order of the
 //                   filled cache, each by up to N positions (N = 0: anywhere
 //                   in the 100 000 records; fewer calls, same unit);
@@ -19,6 +30,12 @@
 #include <random>
 #include <vector>
 
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QVariant>
+
+#include "bench/PeakMemory.h"
+#include "bench/QtSqlBaseline.h"
 #include "bench/RowsTable.h"
 #include "dataaccess/datasets/FIBDataSet.h"
 
@@ -40,9 +57,15 @@ class TDataSetBench {
     ds_ = std::make_unique<TBenchDataSet>(nullptr);
     ds_->SetDatabase(table_.Database());
     ds_->SelectSQL()->SetText(kRowsSelect);
+    reader_ = std::make_unique<TFIBDataSet>(nullptr);
+    reader_->SetDatabase(table_.Database());
+    reader_->SelectSQL()->SetText(kRowsSelect);
   }
 
   const bench::TRowsTable& Table() const { return table_; }
+  // A dataset opened by the benchmarks as an application would.
+  TFIBDataSet* Reader() const { return reader_.get(); }
+  QSqlDatabase QtDatabase() { return qt_.Database(); }
 
   // The whole table in a fresh cache; the rows fetched.
   int64_t Fill() {
@@ -59,7 +82,9 @@ class TDataSetBench {
 
  private:
   bench::TRowsTable table_{"datasetbench", unit_FIBDataSet};
+  bench::TQtConnection qt_{table_.Path()};
   std::unique_ptr<TBenchDataSet> ds_;
+  std::unique_ptr<TFIBDataSet> reader_;
 };
 
 TDataSetBench& Bench() { return bench::State<TDataSetBench>(); }
@@ -81,7 +106,85 @@ void BM_FetchToCache(benchmark::State& state) {
   state.counters["cache_to_value"] = held / value;
 }
 
-void BM_RawClient(benchmark::State& state) { bench::RunRawClient(state, Bench().Table()); }
+// Prepares (the handles were freed) and opens the reader; all rows fetched.
+TFIBDataSet* OpenAll() {
+  TFIBDataSet* ds = Bench().Reader();
+  ds->UnPrepare();
+  ds->Open();
+  ds->Last();
+  return ds;
+}
+
+void BM_OpenFetchAll(benchmark::State& state) {
+  Bench();
+  bench::TPeakMemory memory;
+  int64_t rows = 0;
+  double cache = 0;
+  for (auto _ : state) {
+    TFIBDataSet* ds = OpenAll();
+    rows = ds->RecordCount();
+    cache = static_cast<double>(ds->RecordsCache()->MemoryUsed());
+    ds->Close();
+  }
+  memory.Report(state);
+  state.counters["cache_mb"] = cache / (1024.0 * 1024.0);
+  bench::FinishRows(state, rows);
+}
+
+void BM_OpenFetchRead(benchmark::State& state) {
+  Bench();
+  int64_t rows = 0;
+  for (auto _ : state) {
+    TFIBDataSet* ds = OpenAll();
+    TField* id = ds->FieldByName("ID");
+    TField* amount = ds->FieldByName("AMOUNT");
+    TField* name = ds->FieldByName("NAME");
+    TField* stamp = ds->FieldByName("STAMP");
+    TField* ratio = ds->FieldByName("RATIO");
+    rows = 0;
+    for (ds->First(); !ds->Eof(); ds->Next()) {
+      benchmark::DoNotOptimize(id->AsInteger());
+      benchmark::DoNotOptimize(amount->AsCurrency());
+      String text = name->AsString();
+      benchmark::DoNotOptimize(text.data());
+      benchmark::DoNotOptimize(stamp->AsDateTime());
+      benchmark::DoNotOptimize(ratio->AsFloat());
+      ++rows;
+    }
+    ds->Close();
+  }
+  bench::FinishRows(state, rows);
+}
+
+void BM_RawClient(benchmark::State& state) {
+  Bench();
+  bench::TPeakMemory memory;
+  bench::RunRawClient(state, Bench().Table());
+  memory.Report(state);
+}
+
+// Qt's model with every row fetched; with ReadCells, data() of every cell.
+void RunQtModel(benchmark::State& state, bool ReadCells) {
+  QSqlDatabase db = Bench().QtDatabase();
+  int64_t rows = 0;
+  for (auto _ : state) {
+    QSqlQueryModel model;
+    model.setQuery(QSqlQuery(kRowsSelect, db));
+    while (model.canFetchMore()) model.fetchMore();
+    rows = model.rowCount();
+    if (!ReadCells) continue;
+    const int columns = model.columnCount();
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0; c < columns; ++c) {
+        QVariant value = model.data(model.index(r, c));
+        benchmark::DoNotOptimize(value);
+      }
+  }
+  bench::FinishRows(state, rows);
+}
+
+void BM_QtModelFetch(benchmark::State& state) { RunQtModel(state, false); }
+void BM_QtModelRead(benchmark::State& state) { RunQtModel(state, true); }
 
 // Move pairs (from, to) within kRows positions, each by up to Distance
 // positions (0: anywhere).
@@ -129,8 +232,12 @@ void BM_RotateIndex(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_FetchToCache)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_OpenFetchAll)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_OpenFetchRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RawClient)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_QtModelFetch)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_QtModelRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FetchToCache)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_MoveRecord)->Arg(1)->Arg(100)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RotateIndex)->Arg(1)->Arg(100)->Arg(0)->Unit(benchmark::kMillisecond);
 

@@ -9,16 +9,13 @@
 // Each iteration reads all rows; items per second are rows per second.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
-#include <cstring>
 #include <memory>
-#include <stdexcept>
-#include <string>
 
+#include "bench/QtSqlBaseline.h"
 #include "bench/RowsTable.h"
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBQuery.h"
@@ -30,37 +27,13 @@ using bench::kRowsSelect;
 
 class TQueryBench {
  public:
-  ~TQueryBench() {
-    if (qt_open_) {
-      QSqlDatabase::database("bench", false).close();
-      QSqlDatabase::removeDatabase("bench");
-    }
-  }
-
   const bench::TRowsTable& Table() const { return table_; }
   TFIBDatabase* Database() { return table_.Database(); }
-
-  QSqlDatabase QtDatabase() {
-    if (!qt_open_) {
-      static int argc = 1;
-      static char name[] = "bench_query";
-      static char* argv[] = {name, nullptr};
-      if (QCoreApplication::instance() == nullptr) app_ = std::make_unique<QCoreApplication>(argc, argv);
-      QSqlDatabase qdb = QSqlDatabase::addDatabase("QIBASE", "bench");
-      qdb.setDatabaseName(QString::fromStdString(table_.Path()));
-      qdb.setUserName("SYSDBA");
-      qdb.setPassword("masterkey");
-      qdb.setConnectOptions("ISC_DPB_LC_CTYPE=UTF8");
-      if (!qdb.open()) throw std::runtime_error("Qt driver: cannot open the database");
-      qt_open_ = true;
-    }
-    return QSqlDatabase::database("bench", false);
-  }
+  QSqlDatabase QtDatabase() { return qt_.Database(); }
 
  private:
   bench::TRowsTable table_{"querybench", unit_FIBQuery};
-  std::unique_ptr<QCoreApplication> app_;
-  bool qt_open_ = false;
+  bench::TQtConnection qt_{table_.Path()};
 };
 
 TQueryBench& Bench() { return bench::State<TQueryBench>(); }

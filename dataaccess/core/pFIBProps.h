@@ -223,6 +223,8 @@ class TConditions : public TStringList {
   void CancelApply();
   void RestoreSQL();
   bool Applied() const { return applied_; }
+  // The statement's text before the first Apply ("" when none is kept).
+  const String& SavedSQL() const { return saved_sql_; }
   // True while Apply, CancelApply or RestoreSQL change the statement's text.
   bool ChangingSQL() const { return state_ != 0; }
   // Forgets the text kept before the first Apply (the statement's text was

@@ -129,7 +129,8 @@ TRecordsCache::~TRecordsCache() = default;
 void TRecordsCache::RaiseError(const char* Message) { throw EMemManagerError(Message); }
 
 Integer TRecordsCache::AddBlock() {
-  if (blocks_.size() == blocks_.capacity()) blocks_.reserve(blocks_.size() + 10);
+  // The list doubles (at least 10 more): appending stays linear overall.
+  if (blocks_.size() == blocks_.capacity()) blocks_.reserve(std::max(blocks_.size() + 10, blocks_.size() * 2));
   blocks_.emplace_back(new Byte[static_cast<size_t>(block_size_)]());
   return BlockCount();
 }

@@ -2,6 +2,7 @@
 // database and transactions, guards and the dataset's own operations.
 #include "dataaccess/datasets/FIBDataSet.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 #include "dataaccess/core/VariantRtn.h"
 #include "dataaccess/core/fib.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
+#include "dataaccess/datasets/pFIBDataInfo.h"
 #include "platform/db/DBConsts.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/FormStream.h"
@@ -471,12 +473,6 @@ void TFIBCustomDataSet::ClearArrayFields() {
     if (auto* f = dynamic_cast<TFIBArrayField*>(Fields()->Fields(i))) f->Reset();
 }
 
-void TFIBCustomDataSet::UpdateRecordInCache(TFIBQuery* /*Query*/, TRecordBuffer /*Buffer*/, bool /*KeepOldVersion*/) {
-  NotAvailable("refreshing a record");
-}
-
-bool TFIBCustomDataSet::SetParamsFromMaster() { NotAvailable("the master link"); }
-
 void TFIBCustomDataSet::CancelUpdates() {
   DisableControls();
   try {
@@ -521,7 +517,13 @@ void TFIBCustomDataSet::Prepare() {
   base_->CheckTransaction();
   if (IsEmptyStrings(SelectSQL())) RaiseClientError(fceQueryEmpty, {"Prepare " + CmpFullName(this)});
   try {
-    if (!select_query_->Prepared()) select_query_->Prepare();
+    if (!select_query_->Prepared() || select_query_->LiteralValuesChanged()) {
+      select_query_->Prepare();
+      // A fresh statement: the column information it uses is checked
+      // against the server's versions once more.
+      if (TpFIBTableInfoCollect* infos = ListTableInfo()) infos->NeedCheckVersions(Database());
+    }
+    if (IsDesigning()) CheckModifyingStatements();
     prepared_ = true;
     InternalInitFieldDefs();
   } catch (...) {
@@ -530,12 +532,18 @@ void TFIBCustomDataSet::Prepare() {
   }
 }
 
+void TFIBCustomDataSet::CheckModifyingStatements() {
+  for (TFIBQuery* q : {update_query_, insert_query_, delete_query_, refresh_query_}) {
+    if (IsEmptyStrings(q->SQL())) continue;
+    q->Prepare();
+    q->FreeHandle();
+  }
+}
+
 void TFIBCustomDataSet::UnPrepare() {
   for (TFIBQuery* q : {delete_query_, insert_query_, refresh_query_, update_query_, select_query_}) q->FreeHandle();
   prepared_ = false;
 }
-
-void TFIBCustomDataSet::MoveRecord(Integer /*From*/, Integer /*To*/) { NotAvailable("moving a record"); }
 
 void TFIBCustomDataSet::DoSort(TVarRecs /*Fields*/, const std::vector<bool>& /*Ordering*/) {
   NotAvailable("local sorting");
@@ -578,6 +586,13 @@ void TFIBCustomDataSet::Post() {
 
 void TFIBCustomDataSet::Resync(TResyncMode Mode) {
   if (!Active()) return;
+  // After a bookmark the record comes back to the window row it had.
+  const Integer row = bookmark_active_row_;
+  bookmark_active_row_ = -1;
+  if (row >= 0 && resync_skip_count_ == 0 && Mode.Contains(rmCenter)) {
+    Mode.Exclude(rmCenter);
+    SetActiveRecord(std::clamp(row, 0, std::max(BufferCount() - 1, 0)));
+  }
   if (internal_flags_ & kControlsDisabledPending) {
     internal_flags_ &= static_cast<Word>(~kControlsDisabledPending);
     if (resync_skip_count_ > 0) --resync_skip_count_;
@@ -694,18 +709,6 @@ TField* TFIBCustomDataSet::FieldByNameCached(const String& Name) {
   return field;
 }
 
-Integer TFIBCustomDataSet::FetchNext(Integer Count) {
-  if (current_select_ == nullptr || current_select_->AtEnd() || !cache_) return 0;
-  TScreenCursorGuard cursor(sql_screen_cursor_);
-  Integer fetched = 0;
-  while (fetched < Count && current_select_->FetchNext() != nullptr) {
-    FetchRecordToCache(current_select_, fetched_count_);
-    ++fetched_count_;
-    ++fetched;
-  }
-  return fetched;
-}
-
 bool TFIBCustomDataSet::AllFetched() const { return select_query_ == nullptr || select_query_->AtEnd(); }
 
 void TFIBCustomDataSet::FetchAll() {
@@ -796,21 +799,10 @@ void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* /*Field*/, const Var
 }
 
 // ===========================================================================
-// Record-buffer protocol parts that come with navigation
-
-void TFIBCustomDataSet::GetBookmarkData(TRecordBuffer /*Buffer*/, void* /*Data*/) { NotAvailable("bookmarks"); }
-void TFIBCustomDataSet::SetBookmarkData(TRecordBuffer /*Buffer*/, const void* /*Data*/) { NotAvailable("bookmarks"); }
-
-TGetResult TFIBCustomDataSet::GetRecord(TRecordBuffer /*Buffer*/, TGetMode /*GetMode*/, bool /*DoCheck*/) {
-  NotAvailable("reading records");
-}
+// Record-buffer protocol: adding, deleting, positioning and closing
 
 void TFIBCustomDataSet::InternalAddRecord(const void* /*Buffer*/, bool /*Append*/) { NotAvailable("adding records"); }
 void TFIBCustomDataSet::InternalDelete() { NotAvailable("deleting records"); }
-void TFIBCustomDataSet::InternalFirst() { NotAvailable("navigation"); }
-void TFIBCustomDataSet::InternalLast() { NotAvailable("navigation"); }
-void TFIBCustomDataSet::InternalGotoBookmark(const void* /*Bookmark*/) { NotAvailable("bookmarks"); }
-void TFIBCustomDataSet::InternalOpen() { NotAvailable("opening"); }
 
 void TFIBCustomDataSet::InternalSetToRecord(TRecordBuffer Buffer) {
   std::memcpy(&current_record_index_, Buffer + kRecNoOffset, sizeof current_record_index_);
@@ -984,7 +976,7 @@ void InitFIBDataSet() {
   RegisterFieldClasses();
 }
 
-constexpr const TUnit* kUses[] = {&unit_DB, &unit_FIBQuery, &unit_pFIBProps};
+constexpr const TUnit* kUses[] = {&unit_DB, &unit_FIBQuery, &unit_pFIBProps, &unit_pFIBDataInfo};
 
 }  // namespace
 

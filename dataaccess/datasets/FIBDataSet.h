@@ -12,7 +12,25 @@
 //   auto* ds = new TFIBDataSet(form);
 //   ds->SetDatabase(db);                       // takes db's DefaultTransaction
 //   ds->SelectSQL()->SetText("select ID, NAME from PEOPLE");
-//   ds->Prepare();                             // field definitions from the columns
+//   ds->Open();                                // prepares, executes, reads one row
+//   for (; !ds->Eof(); ds->Next()) Use(ds->FieldByName("NAME")->AsString());
+//
+// Opening prepares the select (field definitions from the column types and
+// the repository's Boolean and GUID domains, pFIBDataInfo.h), copies the
+// master's field values into its parameters, executes it and lays out the
+// record. Rows are fetched one at a time when the class library asks for a
+// record beyond the fetched ones; Last, poFetchAll and RecNo beyond the
+// fetched rows fetch the rest. A statement that returns no rows (EXECUTE
+// PROCEDURE) runs once and the dataset stays closed. In the standard cache
+// model every fetched row stays in the cache; with UniDirectional the cache
+// is a ring of BufferChunks records. A bookmark is the record's physical
+// number in the cache and the window row it had (8 bytes); one that names no
+// record is ignored. Refresh re-reads the active record through RefreshSQL
+// (client error 48 without one).
+//
+// Not built yet, each raising "... is not supported yet": posting and
+// deleting records, locating (LocateRecord) and local sorting, BLOB streams
+// and array values, and the limited cache model (its datasets do not open).
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
@@ -75,6 +93,7 @@
 #include "dataaccess/core/FIBMiscellaneous.h"
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/ibase.h"
+#include "dataaccess/core/pFIBInterfaces.h"
 #include "dataaccess/core/pFIBLists.h"
 #include "dataaccess/core/pFIBProps.h"
 #include "dataaccess/datasets/FIBCacheManage.h"
@@ -247,7 +266,8 @@ class TFIBDataLink : public TDetailDataLink {
 class TFIBCustomDataSet : public TWideDataSet,
                           public IFIBDataSetSQLs,
                           public IFIBStatementDataSet,
-                          public ICSMonitorSupportOwner {
+                          public ICSMonitorSupportOwner,
+                          public ISQLObject {
  public:
   explicit TFIBCustomDataSet(TComponent* AOwner);
   ~TFIBCustomDataSet() override;
@@ -432,7 +452,18 @@ class TFIBCustomDataSet : public TWideDataSet,
   // ===== Class-library operations
 
   bool BookmarkValid(const TBookmark& Bookmark) override;
+  // -1, 0, 1 by the logical positions of the bookmarks' records; an absent
+  // bookmark comes first.
+  int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) override;
   bool IsSequenced() override;
+  // Leaves edit state; below 1 goes to the first record and then to BOF,
+  // beyond the fetched records fetches all and goes to the last, then EOF.
+  void SetRecNo(int Value) override;
+  // A copy of the active buffer; false when empty or not on a record.
+  bool GetCurrentRecord(TRecordBuffer Buffer) override;
+  // OnFieldChange before a field change goes out; OnDisableControls and
+  // OnEnableControls when the controls were switched since the last event.
+  void DataEvent(TDataEvent Event, NativeInt Info) override;
   void Post() override;
   void Resync(TResyncMode Mode) override;
   TUpdateStatus UpdateStatus() override;
@@ -474,6 +505,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   bool Prepared() const { return prepared_; }
   // Frees the statement handles of all five statements.
   void UnPrepare();
+  // Prepares each modifying statement that has a text, and frees it again
+  // (a designer's check of the texts).
+  void CheckModifyingStatements();
   // Database from the transaction and back; a transaction without databases
   // takes this one; with poStartTransaction an inactive one starts.
   void PrepareTransaction();
@@ -561,6 +595,51 @@ class TFIBCustomDataSet : public TWideDataSet,
   // All remaining rows through Last, the position kept.
   void FetchAll();
 
+  // ===== Field origins (the names generated SQL and locates use)
+
+  // A data field's select column ("DB_KEY" as "RDB$DB_KEY"), a calculated
+  // field's name, a lookup field's result column in its lookup dataset (when
+  // that is a TFIBCustomDataSet, else the result field's name).
+  String GetFieldSQLName(TField* Field);
+  // The column's relation; "CALCULATED" for calculated fields; the lookup
+  // result's relation for lookup fields.
+  String GetFieldRelationName(TField* Field);
+  // By FieldOriginRule: relation "." column, the field name alone, or the
+  // relation alias "." column; "" with forNoRule. An inactive dataset whose
+  // field is not bound initialises its definitions and binds its fields.
+  String GetFieldOriginByRule(TField* Field);
+
+  // ===== Statement parameters from records and refetch
+
+  // Fills every parameter of Query from Buffer: OLD_ names from the record's
+  // old version (the buffer itself in insert state), NEW_ and plain names
+  // from Buffer, MAS_ names from the master's field of that name. Client
+  // error 49 for a nil buffer; a buffer of a negative record number sets
+  // nothing.
+  void SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer);
+  // Re-reads the record of Buffer through Query (normally RefreshQuery) into
+  // Buffer and the cache; false when no row came back. A blank statement or
+  // an inactive dataset with records is client error 48.
+  bool RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer);
+
+  // ===== ISQLObject: the select's parameters and the dataset's fields
+  Integer ParamCount() override;
+  String ParamName(Integer Index) override;
+  using TDataSet::FieldCount;
+  Integer FieldCount() override { return TDataSet::FieldCount(); }
+  bool FieldExist(const String& Name, Integer& Index) override;
+  bool ParamExist(const String& Name, Integer& Index) override;
+  // With Old and outside insert state, the value before the current edit.
+  Variant FieldValue(const String& Name, bool Old) override;
+  Variant FieldValueByIndex(Integer Index, bool Old) override;
+  Variant ParamValue(const String& Name) override;
+  Variant ParamValueByIndex(Integer Index) override;
+  void SetParamValue(Integer Index, const Variant& Value) override;
+  String FieldName(Integer Index) override;
+  using TDataSet::Eof;
+  bool Eof() override { return TDataSet::Eof(); }
+  void Next() override { TDataSet::Next(); }
+
   // IFIBStatementDataSet
   String DataSetDescription() const override { return String(); }
   // ICSMonitorSupportOwner: copies the settings to every internal statement.
@@ -576,6 +655,31 @@ class TFIBCustomDataSet : public TWideDataSet,
   void SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) override;
   TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override;
   int GetRecordSize() override { return record_size_; }
+  // dsFilter: the current record index; else the active record's number + 1
+  // (0 without one).
+  int GetRecNo() override;
+  // Fetched minus deleted records; with UniDirectional BufferChunks once
+  // that many were fetched.
+  int GetRecordCount() override;
+  // Re-reads the active record through RefreshQuery.
+  void InternalRefresh() override;
+  // Posting comes with editing: it raises until then.
+  void InternalPost() override;
+  // Closes the select's cursor after the class library's close.
+  void CloseCursor() override;
+  // Event dispatchers (see FIBDataSet_Open.cpp for what each adds).
+  void DoAfterOpen() override;
+  void DoBeforeClose() override;
+  void DoAfterClose() override;
+  void DoBeforeScroll() override;
+  void DoAfterScroll() override;
+  void DoBeforeEdit() override;
+  void DoBeforeInsert() override;
+  void DoAfterInsert() override;
+  void DoBeforeDelete() override;
+  void DoAfterDelete() override;
+  void DoBeforePost() override;
+  void DoBeforeCancel() override;
   void InternalAddRecord(const void* Buffer, bool Append) override;
   void InternalClose() override;
   void InternalDelete() override;
@@ -642,6 +746,19 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Raised while the dataset moves itself (fetch-all, sort, record moves).
   Integer internal_navigation_count_ = 0;
   std::vector<TSortFieldInfo> order_info_;
+  // The order information comes from a local sort (not only the select's
+  // ORDER BY).
+  bool sorted_ = false;
+  // Set while a data-set-change event is dispatched.
+  bool data_set_changing_ = false;
+  // The controls were enabled at the last data event.
+  bool controls_enabled_ = true;
+  // Set while InternalGotoBookmark positions the cursor; the buffer row the
+  // bookmarked record had (-1: none), kept by the Resync that follows.
+  bool going_to_bookmark_ = false;
+  Integer bookmark_active_row_ = -1;
+  // Set while Refresh re-reads the active record.
+  bool refreshing_ = false;
 
   // The limited cache model's window: first and last record held and the
   // two ends reached.
@@ -679,6 +796,31 @@ class TFIBCustomDataSet : public TWideDataSet,
   void MoveTransaction(TFIBTransaction* Value);
 
   [[noreturn]] void NotAvailable(const char* Operation);
+  // Opening
+  // The master field a select parameter names (MAS_ prefix or the same
+  // name), or nullptr.
+  TField* MasterFieldOf(const String& ParamName);
+  void AssignMasterValue(TFIBXSQLVAR* Param, TField* Master);
+  bool MasterValueDiffers(TFIBXSQLVAR* Param, TField* Master);
+  // Master values into the select's parameters (every open).
+  void CopyMasterValues();
+  // The master's Refresh, without poVisibleRecno meanwhile.
+  void RefreshMasterDataSet();
+  // Design time: connects and starts what Prepare needs, and disconnects
+  // again.
+  void PrepareForDesigner();
+  void EndScrollTimerTick(TObject* Sender);
+  // Navigation
+  TGetResult GetStandardRecord(TRecordBuffer Buffer, TGetMode GetMode);
+  // The next row of the current select into the cache at the fetched count;
+  // false at the end.
+  bool FetchRecord();
+  // Passes over records that are not visible in the direction of GetMode.
+  TGetResult SkipInvisibleRecords(TRecordBuffer Buffer, TGetMode GetMode);
+  Integer RecordNumberOf(TRecordBuffer Buffer) const;
+  // psUseBooleanField and the repository says the column's domain is a
+  // Boolean one (never for FIB$FIELDS_INFO's own columns).
+  bool BooleanDomainColumn(TFIBXSQLVAR* Column);
   void CloseSelectCursor();
   void FreeBlobStreamInSlot(Byte* Slot);
   void FreeRecordBlobStreams(Byte* Slots);
@@ -686,6 +828,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Field data parts
   bool ReadDataField(TField* Field, TRecordBuffer Record, void* Buffer);
   void WriteDataField(TField* Field, TRecordBuffer Record, const void* Buffer);
+  // A NOT NULL column of a table whose information the repository holds.
+  bool NotNullTableColumn(Integer Column);
 
   // Per column: what the fetch and the field access need.
   struct TColumnLayout {
@@ -701,6 +845,10 @@ class TFIBCustomDataSet : public TWideDataSet,
     Integer CharSetID = 0;
   };
   std::vector<TColumnLayout> columns_;
+  // The characters of a text column's value in a record: a stored-apart
+  // string's length word, FullSize the declared length, else up to the
+  // first zero byte.
+  static const char* ColumnChars(const TColumnLayout& C, const Byte* Data, bool FullSize, size_t& Length);
   // Column matches of the last other statement fetched from.
   const TFIBQuery* mapped_query_ = nullptr;
   Integer mapped_text_change_ = -1;
@@ -726,6 +874,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   std::unique_ptr<TCacheModelOptions> cache_model_options_;
   std::unique_ptr<TSortedList> sorted_list_;
   std::unique_ptr<TRecordsCache> cache_;
+  // Fires OnEndScroll once scrolling stopped (the master-scroll delay).
+  std::unique_ptr<TFIBTimer> end_scroll_timer_;
 
   bool cached_updates_ = false;
   bool prepared_ = false;
@@ -815,15 +965,24 @@ class TFIBStringField : public TStringField {
   Integer value_length_ = -1;
 };
 
+// The record holds the text in UTF-8, this system's own text: AsString
+// reads it as it is, AsWideString decodes it.
 class TFIBWideStringField : public TWideStringField {
  public:
   explicit TFIBWideStringField(TComponent* AOwner) : TWideStringField(AOwner) {}
   void Clear() override { SetData(nullptr); }
+  void Bind(bool Binding) override;
 
  protected:
   // The column's bytes: Size characters of the column's character set (3
-  // bytes each for calculated fields and other sets) and a terminator.
+  // bytes each for calculated fields and other sets) and a terminator;
+  // worked out once while the field is bound to an open dataset.
   int GetDataSize() override;
+  String GetAsString() override;
+  bool GetValue(String& Value) override;
+
+ private:
+  int data_size_ = -1;  // -1: not worked out
 };
 
 class TFIBLargeIntField : public TLargeintField {
@@ -983,6 +1142,9 @@ class TFIBBlobField : public TBlobField {
   // The field has no server value; OnFillClientBlob fills it.
   bool IsClientField() const { return is_client_field_; }
   void SetIsClientField(bool Value) { is_client_field_ = Value; }
+  // The BLOB subtype of the field's select column, taken at open.
+  Integer SubType() const { return sub_type_; }
+  void SetSubType(Integer Value) { sub_type_ = Value; }
 
  protected:
   // A client-only value is NULL when empty.
@@ -991,6 +1153,7 @@ class TFIBBlobField : public TBlobField {
 
  private:
   bool is_client_field_ = false;
+  Integer sub_type_ = 0;
 };
 
 // Text BLOBs of a Unicode character set are UTF-8 on the server as here;

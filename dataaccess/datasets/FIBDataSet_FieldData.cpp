@@ -13,6 +13,7 @@
 #include "dataaccess/core/fib.h"
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
+#include "dataaccess/datasets/pFIBDataInfo.h"
 #include "platform/db/DBConsts.h"
 #include "platform/rtl/Locale.h"
 
@@ -176,6 +177,18 @@ bool TFIBCustomDataSet::GetFieldData(TField* Field, void* Buffer) {
   return hasValue;
 }
 
+const char* TFIBCustomDataSet::ColumnChars(const TColumnLayout& C, const Byte* Data, bool FullSize, size_t& Length) {
+  const auto* chars = reinterpret_cast<const char*>(Data);
+  if (C.StoredApart) {
+    Integer stored;
+    std::memcpy(&stored, Data, sizeof stored);
+    Length = static_cast<size_t>(std::clamp(stored, 0, C.Width));
+    return chars + 4;
+  }
+  Length = FullSize ? static_cast<size_t>(C.Width) : strnlen(chars, static_cast<size_t>(C.Width));
+  return chars;
+}
+
 bool TFIBCustomDataSet::ReadDataField(TField* Field, TRecordBuffer Record, void* Buffer) {
   const Integer column = Field->FieldNo() - 1;
   if (column >= static_cast<Integer>(columns_.size())) return false;
@@ -225,18 +238,8 @@ bool TFIBCustomDataSet::ReadDataField(TField* Field, TRecordBuffer Record, void*
       const bool fullSize = Field->DataType() == ftGuid || c.CharSetID == kOctetsCharSet;
       if (Field->DataSize() < c.Width && !(Field->DataType() == ftGuid && c.Width == 16))
         RaiseClientError(fceFieldSizeTooSmall, {CmpFullName(this), Field->FieldName()});
-      const char* chars = reinterpret_cast<const char*>(data);
       size_t length;
-      if (c.StoredApart) {
-        Integer stored;
-        std::memcpy(&stored, data, sizeof stored);
-        chars += 4;
-        length = static_cast<size_t>(std::clamp(stored, 0, c.Width));
-      } else if (fullSize) {
-        length = static_cast<size_t>(c.Width);
-      } else {
-        length = strnlen(chars, static_cast<size_t>(c.Width));
-      }
+      const char* chars = ColumnChars(c, data, fullSize, length);
       if (options_.Contains(poTrimCharFields) && !fullSize) length = TrimmedTextLength(chars, length, true);
       if (Field->DataType() == ftGuid && State() == dsBlockRead) {
         TGUID guid;
@@ -307,6 +310,15 @@ void TFIBCustomDataSet::SetFieldData(TField* Field, const void* Buffer) {
     DataEvent(deFieldChange, reinterpret_cast<NativeInt>(Field));
 }
 
+bool TFIBCustomDataSet::NotNullTableColumn(Integer Column) {
+  if (columns_.at(static_cast<size_t>(Column)).Nullable) return false;
+  TpFIBTableInfoCollect* infos = ListTableInfo();
+  TFIBDatabase* db = Database();
+  if (infos == nullptr || db == nullptr || !db->Connected()) return false;
+  TFIBXSQLVAR* v = select_query_->Fields()->Vars(Column);
+  return !v->RelationName().empty() && infos->GetFieldInfo(db, v->RelationName(), false, v->SqlName()) != nullptr;
+}
+
 void TFIBCustomDataSet::WriteDataField(TField* Field, TRecordBuffer Record, const void* Buffer) {
   const Integer column = Field->FieldNo() - 1;
   const TColumnLayout& c = columns_[static_cast<size_t>(column)];
@@ -320,9 +332,9 @@ void TFIBCustomDataSet::WriteDataField(TField* Field, TRecordBuffer Record, cons
     else if (sf != nullptr && sf->ValueLength() >= 0) length = static_cast<size_t>(sf->ValueLength());
     else length = strnlen(chars, static_cast<size_t>(std::max(Field->DataSize(), c.Width)));
     length = std::min(length, static_cast<size_t>(c.Width));
-    // The repository's NOT NULL exception applies once column information
-    // is read from the server.
-    if (length == 0 && sf != nullptr && sf->EmptyStrToNull()) Buffer = nullptr;
+    // An empty text is NULL, unless the column is a NOT NULL table column
+    // the repository knows.
+    if (length == 0 && sf != nullptr && sf->EmptyStrToNull() && !NotNullTableColumn(column)) Buffer = nullptr;
   }
   if (Buffer == nullptr) {
     Record[kNullFlagsOffset + column] = 1;

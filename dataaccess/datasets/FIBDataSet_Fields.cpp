@@ -164,18 +164,45 @@ void TFIBStringField::SetAsString(const String& Value) {
 // ===========================================================================
 // TFIBWideStringField
 
+void TFIBWideStringField::Bind(bool Binding) {
+  data_size_ = -1;
+  TWideStringField::Bind(Binding);
+}
+
 int TFIBWideStringField::GetDataSize() {
+  if (data_size_ >= 0) return data_size_;
   auto* ds = dynamic_cast<TFIBCustomDataSet*>(DataSet());
   if (ds != nullptr && FieldKind() == fkData && FieldNo() >= 1) {
     if (!ds->Prepared() && ds->Database() != nullptr && ds->Database()->Connected()) ds->Prepare();
     if (TFIBXSQLVAR* column = SelectColumnOf(this)) {
       const Integer charSet = column->SQLSubtype() & 0xFF;
       TFIBDatabase* db = ds->Database();
-      if (db != nullptr && db->UnicodeCharSetIDs().test(static_cast<size_t>(charSet)))
-        return Size() * db->BytesPerCharacter(charSet) + 1;
+      if (db != nullptr && db->UnicodeCharSetIDs().test(static_cast<size_t>(charSet))) {
+        const int size = Size() * db->BytesPerCharacter(charSet) + 1;
+        // The column stays while the cursor is open (Bind starts afresh).
+        if (ds->Opened()) data_size_ = size;
+        return size;
+      }
     }
   }
   return Size() * 3 + 1;
+}
+
+bool TFIBWideStringField::GetValue(String& Value) {
+  if (dynamic_cast<TFIBCustomDataSet*>(DataSet()) == nullptr) return TWideStringField::GetValue(Value);
+  const auto size = static_cast<size_t>(DataSize());
+  Value.assign(size + 1, '\0');
+  if (!GetData(Value.data())) {
+    Value.clear();
+    return false;
+  }
+  Value.resize(strnlen(Value.data(), size));
+  return true;
+}
+
+String TFIBWideStringField::GetAsString() {
+  String value;
+  return GetValue(value) ? value : String();
 }
 
 // ===========================================================================
@@ -428,7 +455,8 @@ int TFIBBooleanField::GetDataSize() {
 }
 
 bool TFIBBooleanField::ReadValue(bool& Value) {
-  int16_t data = 0;
+  // The column's own width: 1 (BOOLEAN), 2 (SHORT) or 4 (LONG) bytes.
+  Int64 data = 0;
   if (!GetData(&data)) return false;
   Value = data != 0;
   return true;
@@ -452,7 +480,8 @@ Variant TFIBBooleanField::GetAsVariant() {
 }
 
 void TFIBBooleanField::SetAsBoolean(bool Value) {
-  const int16_t data = Value ? 1 : 0;
+  // Read at the column's width (up to 4 bytes): 1 in its low byte.
+  const Int64 data = Value ? 1 : 0;
   SetData(&data);
 }
 

@@ -35,6 +35,27 @@ class TScreenCursorGuard {
   bool active_ = false;
 };
 
+// Runs F with Variable set to Value for its duration; the previous value
+// comes back afterwards, also when F throws.
+template <class T, class F>
+void WithValue(T& Variable, T Value, F f) {
+  const T saved = Variable;
+  Variable = Value;
+  try {
+    f();
+  } catch (...) {
+    Variable = saved;
+    throw;
+  }
+  Variable = saved;
+}
+
+// Runs F with Counter raised by one for its duration.
+template <class F>
+void WithCounterRaised(Integer& Counter, F f) {
+  WithValue(Counter, Counter + 1, f);
+}
+
 }  // namespace fibdataset_internal
 
 // The field classes in the class registry (the unit's start-up).

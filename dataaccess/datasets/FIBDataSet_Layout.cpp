@@ -11,6 +11,7 @@
 #include "dataaccess/core/fib.h"
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
+#include "dataaccess/datasets/pFIBDataInfo.h"
 #include "platform/db/DBConsts.h"
 
 using fibdataset_internal::PowerOfTen;
@@ -124,10 +125,25 @@ TDateTime SlotToTime(Integer Slot) {
 // ===========================================================================
 // Field definitions and classes
 
+namespace {
+
+// The repository's information on a select column's table column, or
+// nullptr (an expression, no connection).
+std::shared_ptr<TpFIBFieldInfo> ColumnInfo(TFIBDatabase* Database, TFIBXSQLVAR* Column) {
+  TpFIBTableInfoCollect* infos = ListTableInfo();
+  if (infos == nullptr || Database == nullptr || !Database->Connected()) return nullptr;
+  const String relation = Column->RelationName();
+  if (relation.empty()) return nullptr;
+  return infos->GetFieldInfo(Database, relation, false, Column->SqlName());
+}
+
+}  // namespace
+
 void TFIBCustomDataSet::InternalInitFieldDefs() {
   if (!prepared_) {
     // Prepare builds the definitions once the statement is prepared.
-    Prepare();
+    if (IsDesigning()) PrepareForDesigner();
+    else Prepare();
     return;
   }
   TFIBDatabase* db = Database();
@@ -151,6 +167,14 @@ void TFIBCustomDataSet::InternalInitFieldDefs() {
           fieldType = ftString;
           size = length;
           const Integer charSet = v->SQLSubtype() & 0xFF;
+          if (length == 16 && prepare_options_.Contains(psUseGuidField)) {
+            std::shared_ptr<TpFIBFieldInfo> info = ColumnInfo(db, v);
+            if (info && info->IsGuidDomain()) {
+              fieldType = ftGuid;
+              size = 38;
+              break;
+            }
+          }
           if (db != nullptr && db->UnicodeCharSetIDs().test(static_cast<size_t>(charSet))) {
             fieldType = ftWideString;
             size = length / std::max<Integer>(1, db->BytesPerCharacter(charSet));
@@ -175,6 +199,7 @@ void TFIBCustomDataSet::InternalInitFieldDefs() {
         case SQL_LONG:
           if (scale < 0) fieldType = ftFloat;
           else if (persistent != nullptr && dynamic_cast<TBooleanField*>(persistent) != nullptr) fieldType = ftBoolean;
+          else if (BooleanDomainColumn(v)) fieldType = ftBoolean;
           else if (type == SQL_SHORT && (persistent == nullptr || dynamic_cast<TSmallintField*>(persistent) != nullptr))
             fieldType = ftSmallint;
           else fieldType = ftInteger;
@@ -219,6 +244,12 @@ void TFIBCustomDataSet::InternalInitFieldDefs() {
   }
   defs->EndUpdate();
   defs->SetUpdated(true);
+}
+
+bool TFIBCustomDataSet::BooleanDomainColumn(TFIBXSQLVAR* Column) {
+  if (!prepare_options_.Contains(psUseBooleanField) || Column->RelationName() == "FIB$FIELDS_INFO") return false;
+  std::shared_ptr<TpFIBFieldInfo> info = ColumnInfo(Database(), Column);
+  return info && info->IsBooleanDomain();
 }
 
 TFieldClass TFIBCustomDataSet::GetFieldClass(TFieldType FieldType) {

@@ -1069,11 +1069,30 @@ void TDataSet::RefreshInternalCalcFields(TRecordBuffer Buffer) { CalculateFields
 
 bool TDataSet::GetFieldData(TField* /*Field*/, void* /*Buffer*/) { return false; }
 
+namespace {
+
+// Zeroed bytes for a native value: on the stack when small (most values).
+class TNativeBuffer {
+ public:
+  explicit TNativeBuffer(int Size) : size_(static_cast<size_t>(std::max(Size, 1))) {
+    if (size_ > sizeof local_) heap_.resize(size_);
+    std::memset(Data(), 0, size_);
+  }
+  Byte* Data() { return heap_.empty() ? local_ : heap_.data(); }
+
+ private:
+  size_t size_;
+  alignas(16) Byte local_[64];
+  std::vector<Byte> heap_;
+};
+
+}  // namespace
+
 bool TDataSet::GetFieldData(TField* Field, void* Buffer, bool NativeFormat) {
   if (NativeFormat || Buffer == nullptr) return GetFieldData(Field, Buffer);
-  std::vector<Byte> temp(static_cast<size_t>(std::max(Field->DataSize(), 1)), 0);
-  bool has_value = GetFieldData(Field, temp.data());
-  if (has_value) DataConvert(Field, temp.data(), Buffer, false);
+  TNativeBuffer temp(Field->DataSize());
+  bool has_value = GetFieldData(Field, temp.Data());
+  if (has_value) DataConvert(Field, temp.Data(), Buffer, false);
   return has_value;
 }
 
@@ -1084,9 +1103,9 @@ void TDataSet::SetFieldData(TField* Field, const void* Buffer, bool NativeFormat
     SetFieldData(Field, Buffer);
     return;
   }
-  std::vector<Byte> temp(static_cast<size_t>(std::max(Field->DataSize(), 1)), 0);
-  DataConvert(Field, Buffer, temp.data(), true);
-  SetFieldData(Field, temp.data());
+  TNativeBuffer temp(Field->DataSize());
+  DataConvert(Field, Buffer, temp.Data(), true);
+  SetFieldData(Field, temp.Data());
 }
 
 void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative) {

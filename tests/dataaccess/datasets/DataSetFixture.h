@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
+#include "dataaccess/core/fib.h"
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "platform/rtl/UnitInit.h"
 #include "tests/dataaccess/datasets/CacheDataSet.h"
@@ -47,6 +49,17 @@ class TDataSetSuite : public fbtest::TFIBSuiteTest<Derived> {
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
 };
+
+// The client error number of what Call raises (-1: none), and its text.
+inline int ClientError(const std::function<void()>& Call, String* Text = nullptr) {
+  try {
+    Call();
+  } catch (const EFIBClientError& e) {
+    if (Text != nullptr) *Text = e.what();
+    return e.SQLCode();
+  }
+  return -1;
+}
 
 // A record buffer of a dataset, freed with it.
 class TBuffer {

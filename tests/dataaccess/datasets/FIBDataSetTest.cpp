@@ -16,6 +16,7 @@
 namespace {
 
 using dstest::TBuffer;
+using dstest::ClientError;
 using dstest::TCacheDataSet;
 
 class FIBDataSetTest : public dstest::TDataSetSuite<FIBDataSetTest> {
@@ -33,19 +34,10 @@ class FIBDataSetTest : public dstest::TDataSetSuite<FIBDataSetTest> {
     TCacheDataSet* ds = NewDataSet("select ID, NAME from P" + Extra + " order by ID");
     ds->SetName("People");
     ds->Open();
+    ds->FetchAll();
     return ds;
   }
 
-  // The client error number of what Call raises (-1: none).
-  static int ClientError(const std::function<void()>& Call, String* Text = nullptr) {
-    try {
-      Call();
-    } catch (const EFIBClientError& e) {
-      if (Text != nullptr) *Text = e.what();
-      return e.SQLCode();
-    }
-    return -1;
-  }
 };
 
 TEST_F(FIBDataSetTest, ConstructionDefaults) {
@@ -275,10 +267,19 @@ TEST_F(FIBDataSetTest, GuardsRaiseTheirClientErrors) {
   ds->First();
   EXPECT_EQ(ClientError([&] { ds->FieldByName("NAME")->SetAsString("x"); }, &text), fceNotEditOrInsert);
   EXPECT_NE(text.find("DataSet not in Edit or Insert mode.(People)"), String::npos) << text;
+  // Without the statement editing and inserting are refused silently; a
+  // statement gone meanwhile refuses the values.
+  EXPECT_THROW(ds->Edit(), EAbort);
+  EXPECT_THROW(ds->Insert(), EAbort);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  ds->UpdateSQL()->SetText("update P set NAME = ?NAME where ID = ?OLD_ID");
   ds->Edit();
+  ds->UpdateSQL()->Clear();
   EXPECT_EQ(ClientError([&] { ds->FieldByName("NAME")->SetAsString("x"); }), fceCannotUpdate);
   ds->Cancel();
+  ds->InsertSQL()->SetText("insert into P (ID) values (?ID)");
   ds->Insert();
+  ds->InsertSQL()->Clear();
   EXPECT_EQ(ClientError([&] { ds->FieldByName("NAME")->SetAsString("x"); }), fceCannotInsert);
   ds->Cancel();
   ds->Close();
@@ -330,8 +331,8 @@ TEST_F(FIBDataSetTest, ATransactionEndClosesOrKeepsTheDataSet) {
   TCacheDataSet* cached = NewDataSet("select ID, NAME from P order by ID");
   cached->SetCachedUpdates(true);
   EXPECT_FALSE(cached->SelectQuery()->CloseOnTransactionEnd());
-  cached->OpenLayoutOnly();
-  EXPECT_EQ(cached->FetchNext(1), 1);
+  cached->Open();
+  EXPECT_EQ(cached->FetchedCount(), 1);
   tr->Rollback();
   EXPECT_TRUE(cached->Active());
   EXPECT_EQ(cached->FetchedCount(), 3);
@@ -350,6 +351,8 @@ TEST_F(FIBDataSetTest, DisconnectingTheDatabaseClosesTheDataSet) {
   EXPECT_EQ(events, (std::vector<std::string>{"disconnecting", "disconnected"}));
   db_->Connect();
   ds->Open();
+  EXPECT_EQ(ds->FetchedCount(), 1);  // rows come when asked for
+  ds->Last();
   EXPECT_EQ(ds->FetchedCount(), 3);
 
   auto* plain = new TFIBDataSet(form_);
@@ -369,9 +372,8 @@ TEST_F(FIBDataSetTest, CancelUpdatesRevertsEveryCachedRecord) {
   ds->UpdateSQL()->SetText("update P set NAME = ?NAME where ID = ?OLD_ID");
   ds->SetCachedUpdates(true);
   ds->Open();
-  ds->First();
+  ds->FetchAll();
   ds->Edit();
-  ds->SaveOldRecord(ds->GetActiveRecordBuffer());
   ds->FieldByName("NAME")->SetAsString("changed");
   ds->Post();
   EXPECT_EQ(ds->UpdateStatus(), usModified);
@@ -393,6 +395,7 @@ TEST_F(FIBDataSetTest, CancelUpdatesRevertsEveryCachedRecord) {
   EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "one");
   EXPECT_EQ(ds->RecordsCache()->LogCount(), 0);
   // A record reverted to "uninserted" reports as deleted.
+  ds->SetUpdateRecordTypes(ds->UpdateRecordTypes() + TFIBUpdateRecordTypes{cusUninserted});
   ds->Last();
   EXPECT_EQ(ds->UpdateStatus(), usDeleted);
   ds->SetCachedUpdates(false);
@@ -483,11 +486,27 @@ TEST_F(FIBDataSetTest, FieldLookupsMasterLinkAndBookmarks) {
 TEST_F(FIBDataSetTest, OperationsOfLaterSupportRaiseInsteadOfDoingNothing) {
   auto* ds = new TFIBDataSet(form_);
   ds->SetDatabase(db_);
-  ds->SelectSQL()->SetText("select ID from P");
+  ds->SelectSQL()->SetText("select ID, NAME from P order by ID");
+  ds->UpdateSQL()->SetText("update P set NAME = ?NAME where ID = ?OLD_ID");
+  ds->DeleteSQL()->SetText("delete from P where ID = ?OLD_ID");
+  ds->Open();
+  EXPECT_THROW(ds->LocateRecord("ID", Variant(1), {}, true), EFIBClientError);
+  const TVarRec byIndex[] = {TVarRec(0)};
+  EXPECT_THROW(ds->DoSort(byIndex, {true}), EFIBClientError);
+  // Posting and deleting: the dataset keeps its state and its record.
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("x");
+  EXPECT_THROW(ds->Post(), EFIBClientError);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->Cancel();
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "one");
+  EXPECT_THROW(ds->Delete(), EFIBClientError);
+  EXPECT_EQ(ds->RecordCount(), 1);
+  ds->Close();
+  // The limited cache model opens with its own issue.
+  ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
   EXPECT_THROW(ds->Open(), EFIBClientError);
   EXPECT_FALSE(ds->Active());
-  EXPECT_THROW(ds->LocateRecord("ID", Variant(1), {}, true), EFIBClientError);
-  EXPECT_THROW(ds->MoveRecord(1, 2), EFIBClientError);
 }
 
 TEST_F(FIBDataSetTest, StreamingAndRegistration) {
