@@ -5,12 +5,16 @@
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/FIBSQLMonitor.h"
+#include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/StrUtil.h"
+#include "dataaccess/core/IB_Intf.h"
 #include "dataaccess/core/fib.h"
 #include "dataaccess/core/ibase.h"
 #include "dataaccess/core/pFIBCacheQueries.h"
 #include "dataaccess/core/pFIBProps.h"
 #include "dataaccess/datasets/FIBDataSet.h"
+#include "dataaccess/datasets/pFIBDataInfo.h"
+#include "dataaccess/datasets/pFIBDataSet.h"
 #include "framework/B_PF.h"
 #include "framework/B_Time.h"
 #include "platform/gui/Forms.h"
@@ -34,8 +38,10 @@ constexpr const TUnit* kUses[] = {
     &unit_B_Time,
     // Firebird connection and statements.
     &unit_ibase,
+    &unit_IB_Intf,
     &unit_fib,
     &unit_StrUtil,
+    &unit_StdFuncs,
     &unit_pFIBProps,
     &unit_FIBSQLMonitor,
     &unit_FIBDatabase,
@@ -44,6 +50,8 @@ constexpr const TUnit* kUses[] = {
     &unit_FIBDBLoginDlg,
     // Firebird datasets.
     &unit_FIBDataSet,
+    &unit_pFIBDataInfo,
+    &unit_pFIBDataSet,
     // Grid toolkit and data grid join here, then the in-house data layer;
     // their initializations run in this order (their uses must agree):
     // ToolCtrlsEh, DBCtrlsEh, PropFilerEh, DBGridEhImpExp, DbUtilsEh,
