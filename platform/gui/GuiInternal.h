@@ -43,3 +43,18 @@ class TEventScope {
 void DisposeWidget(QWidget* Widget);
 // Qt cursor shape for a cursor, -1 for the default cursor.
 int CursorShape(TCursor Cursor);
+
+// The message queue (Messages.cpp).
+// Takes input messages the loop removes from the queue: true when it
+// delivered the message itself (Stroke: the key press a queued character
+// belongs to, 0 for posted messages).
+using TQueuedInputHandler = bool (*)(const TMsg& Msg, uint64_t Stroke);
+void SetQueuedInputHandler(TQueuedInputHandler Handler);
+// Runs when the loop delivers WM_QUIT.
+void SetQuitHandler(void (*Handler)(int ExitCode));
+// Appends a message without waking the loop; returns its id.
+uint64_t QueueMessage(const TMsg& Msg, uint64_t Stroke);
+// Removes the message with the id; false when it is no longer queued.
+bool TakeQueuedMessage(uint64_t Id, TMsg& Msg);
+void SetMessageTime(int32_t Time);
+void SetKeyDown(Word VirtKey, bool Down);

@@ -1,16 +1,24 @@
 #include "platform/gui/Messages.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QObject>
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "platform/gui/GuiInternal.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Threads.h"
 
 struct HWND__ {
   uintptr_t id;
@@ -24,20 +32,33 @@ struct Window {
   TTimerService* service = nullptr;       // the service the timers run on
 };
 
-struct Windows {
-  std::unordered_map<HWND, std::unique_ptr<Window>> items;
-  uintptr_t next = 1;
+struct Queued {
+  uint64_t id;
+  TMsg msg;
+  uint64_t stroke;  // the key press a character came from (0: posted)
 };
 
-Windows& Table() {
-  static Windows w;
-  return w;
+// Windows and the queue. Windows are made, used and freed on the main
+// thread; the lock lets other threads post.
+struct State {
+  std::mutex lock;
+  std::unordered_map<HWND, std::unique_ptr<Window>> items;
+  uintptr_t next = 1;
+  std::deque<Queued> queue;
+  uint64_t next_id = 1;
+  size_t wakes = 0;  // wake-up events on their way to the receiver
+};
+
+State& Table() {
+  static State s;
+  return s;
 }
 
 Window* Find(HWND wnd) {
-  auto& items = Table().items;
-  auto it = items.find(wnd);
-  return it == items.end() ? nullptr : it->second.get();
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  auto it = t.items.find(wnd);
+  return it == t.items.end() ? nullptr : it->second.get();
 }
 
 void Deliver(HWND wnd, TMessage& m) {
@@ -47,41 +68,97 @@ void Deliver(HWND wnd, TMessage& m) {
   proc(m);
 }
 
-// Posted messages travel as events to one receiver on the main thread.
-class PostedMessage : public QEvent {
+TQueuedInputHandler g_input_handler = nullptr;
+void (*g_quit_handler)(int) = nullptr;
+int32_t g_message_time = 0;
+
+// The queue wakes the event loop with one event per message; each delivers
+// the queue front.
+class Receiver : public QObject {
  public:
   static QEvent::Type Kind() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
   }
-  PostedMessage(HWND w, const TMessage& m) : QEvent(Kind()), wnd(w), msg(m) {}
-  HWND wnd;
-  TMessage msg;
+  bool event(QEvent* e) override;
 };
 
-class Receiver : public QObject {
- public:
-  bool event(QEvent* e) override {
-    if (e->type() != PostedMessage::Kind()) return QObject::event(e);
-    auto* pm = static_cast<PostedMessage*>(e);
-    try {
-      Deliver(pm->wnd, pm->msg);
-    } catch (...) {
-      HandleEventException(nullptr);
-    }
-    return true;
-  }
-};
+std::atomic<Receiver*> g_receiver{nullptr};
 
 Receiver* TheReceiver() {
-  static Receiver* r = nullptr;
-  if (r == nullptr) {
-    EnsureGuiApplication();
-    r = new Receiver;
-    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { r = nullptr; });
-    r->setParent(QCoreApplication::instance());
-  }
+  if (Receiver* r = g_receiver.load()) return r;
+  EnsureGuiApplication();
+  auto* r = new Receiver;
+  QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] {
+    g_receiver.store(nullptr);
+    std::lock_guard guard(Table().lock);
+    Table().wakes = 0;  // its wake-up events went with the application
+  });
+  r->setParent(QCoreApplication::instance());
+  g_receiver.store(r);
   return r;
+}
+
+// Posts a wake-up event per queued message (call with the lock held): Qt
+// handles the events posted before a pass of the loop in that pass, so
+// ProcessMessages delivers every message queued before it.
+void WakeLocked(State& t) {
+  Receiver* r = g_receiver.load();
+  if (r == nullptr) {
+    if (!IsMainThread()) return;  // the main thread's next post wakes the loop
+    r = TheReceiver();
+  }
+  for (; t.wakes < t.queue.size(); ++t.wakes) QCoreApplication::postEvent(r, new QEvent(Receiver::Kind()));
+}
+
+void DeliverQueued(const Queued& q) {
+  g_message_time = static_cast<int32_t>(q.msg.time);
+  if (q.msg.message == WM_QUIT && q.msg.hwnd == nullptr) {
+    if (g_quit_handler != nullptr) g_quit_handler(static_cast<int>(q.msg.wParam));
+    return;
+  }
+  if (g_input_handler != nullptr && g_input_handler(q.msg, q.stroke)) return;
+  TMessage m{q.msg.message, q.msg.wParam, q.msg.lParam, 0};
+  Deliver(q.msg.hwnd, m);
+}
+
+bool Receiver::event(QEvent* e) {
+  if (e->type() != Kind()) return QObject::event(e);
+  State& t = Table();
+  Queued q;
+  {
+    std::lock_guard guard(t.lock);
+    if (t.wakes > 0) --t.wakes;
+    if (t.queue.empty()) return true;
+    q = t.queue.front();
+    t.queue.pop_front();
+    WakeLocked(t);  // characters queued by key presses have no wake-up of their own
+  }
+  TEventScope scope;
+  try {
+    DeliverQueued(q);
+  } catch (...) {
+    HandleEventException(nullptr);
+  }
+  return true;
+}
+
+bool Matches(const Queued& q, HWND wnd, Cardinal first, Cardinal last) {
+  if (wnd != nullptr && q.msg.hwnd != wnd) return false;
+  if (first == 0 && last == 0) return true;
+  return q.msg.message >= first && q.msg.message <= last;
+}
+
+TPoint CursorNow() {
+  if (!GuiApplicationExists() || !IsMainThread()) return {};
+  QPoint p = QCursor::pos();
+  return {p.x(), p.y()};
+}
+
+// Key state: 0x80 down, 0x01 toggled.
+std::array<uint8_t, 256>& Keys() {
+  static std::array<uint8_t, 256> keys{};
+  return keys;
 }
 
 class QtTimerService : public TTimerService {
@@ -131,20 +208,26 @@ void StopTimers(Window* w) {
 }  // namespace
 
 HWND AllocateHWnd(TWndMethod Method) {
-  Windows& t = Table();
-  auto* wnd = reinterpret_cast<HWND>(t.next++);
+  State& t = Table();
   auto w = std::make_unique<Window>();
   w->proc = std::move(Method);
+  std::lock_guard guard(t.lock);
+  auto* wnd = reinterpret_cast<HWND>(t.next++);
   t.items[wnd] = std::move(w);
   return wnd;
 }
 
 void DeallocateHWnd(HWND Wnd) {
-  auto& items = Table().items;
-  auto it = items.find(Wnd);
-  if (it == items.end()) return;
-  std::unique_ptr<Window> w = std::move(it->second);
-  items.erase(it);
+  State& t = Table();
+  std::unique_ptr<Window> w;
+  {
+    std::lock_guard guard(t.lock);
+    auto it = t.items.find(Wnd);
+    if (it == t.items.end()) return;
+    w = std::move(it->second);
+    t.items.erase(it);
+    std::erase_if(t.queue, [Wnd](const Queued& q) { return q.msg.hwnd == Wnd; });
+  }
   if (w->service != nullptr) StopTimers(w.get());
 }
 
@@ -157,10 +240,97 @@ LRESULT SendMessage(HWND Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 bool PostMessage(HWND Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
-  if (Find(Wnd) == nullptr) return false;
-  QCoreApplication::postEvent(TheReceiver(), new PostedMessage(Wnd, TMessage{Msg, WParam, LParam, 0}));
+  TMsg msg{Wnd, Msg, WParam, LParam, GetTickCount(), CursorNow()};
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  if (!t.items.contains(Wnd)) return false;
+  t.queue.push_back({t.next_id++, msg, 0});
+  WakeLocked(t);
   return true;
 }
+
+void PostQuitMessage(int ExitCode) {
+  TMsg msg{nullptr, WM_QUIT, static_cast<WPARAM>(ExitCode), 0, GetTickCount(), CursorNow()};
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  t.queue.push_back({t.next_id++, msg, 0});
+  WakeLocked(t);
+}
+
+bool PeekMessage(TMsg& Msg, HWND Wnd, Cardinal FilterMin, Cardinal FilterMax, Cardinal RemoveMsg) {
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  auto it = std::find_if(t.queue.begin(), t.queue.end(),
+                         [&](const Queued& q) { return Matches(q, Wnd, FilterMin, FilterMax); });
+  if (it == t.queue.end()) return false;
+  Msg = it->msg;
+  if (RemoveMsg & PM_REMOVE) t.queue.erase(it);
+  return true;
+}
+
+LRESULT DispatchMessage(const TMsg& Msg) {
+  TMessage m{Msg.message, Msg.wParam, Msg.lParam, 0};
+  Deliver(Msg.hwnd, m);
+  return m.Result;
+}
+
+int32_t GetMessageTime() { return g_message_time; }
+
+int16_t GetKeyState(int VirtKey) {
+  if (VirtKey < 0 || VirtKey > 255) return 0;
+  uint8_t k = Keys()[static_cast<size_t>(VirtKey)];
+  return static_cast<int16_t>(((k & 0x80) != 0 ? 0x8000 : 0) | (k & 0x01));
+}
+
+int16_t GetAsyncKeyState(int VirtKey) {
+  if (!GuiApplicationExists()) return GetKeyState(VirtKey);
+  bool down;
+  switch (VirtKey) {
+    case VK_SHIFT: down = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier; break;
+    case VK_CONTROL: down = QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier; break;
+    case VK_MENU: down = QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier; break;
+    case VK_LBUTTON: down = QGuiApplication::mouseButtons() & Qt::LeftButton; break;
+    case VK_RBUTTON: down = QGuiApplication::mouseButtons() & Qt::RightButton; break;
+    case VK_MBUTTON: down = QGuiApplication::mouseButtons() & Qt::MiddleButton; break;
+    default: return GetKeyState(VirtKey);
+  }
+  return static_cast<int16_t>(down ? 0x8000 : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Internals of the GUI layer
+
+void SetQueuedInputHandler(TQueuedInputHandler Handler) { g_input_handler = Handler; }
+void SetQuitHandler(void (*Handler)(int ExitCode)) { g_quit_handler = Handler; }
+
+uint64_t QueueMessage(const TMsg& Msg, uint64_t Stroke) {
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  uint64_t id = t.next_id++;
+  t.queue.push_back({id, Msg, Stroke});
+  return id;
+}
+
+bool TakeQueuedMessage(uint64_t Id, TMsg& Msg) {
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  auto it = std::find_if(t.queue.begin(), t.queue.end(), [Id](const Queued& q) { return q.id == Id; });
+  if (it == t.queue.end()) return false;
+  Msg = it->msg;
+  t.queue.erase(it);
+  return true;
+}
+
+void SetMessageTime(int32_t Time) { g_message_time = Time; }
+
+void SetKeyDown(Word VirtKey, bool Down) {
+  uint8_t& k = Keys()[VirtKey & 0xFF];
+  if (Down && (k & 0x80) == 0) k ^= 0x01;
+  k = static_cast<uint8_t>(Down ? (k | 0x80) : (k & ~0x80));
+}
+
+// ---------------------------------------------------------------------------
+// Timers
 
 uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, Cardinal Elapse) {
   Window* w = Find(Wnd);
