@@ -1,16 +1,16 @@
 #include "platform/gui/Controls.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
 
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -20,6 +20,24 @@ std::unordered_map<QWidget*, TControl*>& WidgetMap() {
   static std::unordered_map<QWidget*, TControl*> map;
   return map;
 }
+
+// Widgets that carry a control's input besides its own (viewports).
+std::unordered_map<QWidget*, TControl*>& InputWidgetMap() {
+  static std::unordered_map<QWidget*, TControl*> map;
+  return map;
+}
+
+std::unordered_map<HWND, TWinControl*>& HandleMap() {
+  static std::unordered_map<HWND, TWinControl*> map;
+  return map;
+}
+
+// Live controls with the serial number each got when made.
+std::unordered_map<const TControl*, uint64_t>& LiveControls() {
+  static std::unordered_map<const TControl*, uint64_t> map;
+  return map;
+}
+uint64_t g_control_serial = 0;
 
 int g_event_depth = 0;
 
@@ -34,139 +52,50 @@ const TIdentMapEntry kCursors[] = {
     {crSizeAll, "crSizeAll"},
 };
 
-TShiftState ShiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
-  TShiftState s;
-  if (mods & Qt::ShiftModifier) s.Include(ssShift);
-  if (mods & Qt::AltModifier) s.Include(ssAlt);
-  if (mods & Qt::ControlModifier) s.Include(ssCtrl);
-  if (buttons & Qt::LeftButton) s.Include(ssLeft);
-  if (buttons & Qt::RightButton) s.Include(ssRight);
-  if (buttons & Qt::MiddleButton) s.Include(ssMiddle);
-  return s;
-}
-
-bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
-  switch (b) {
-    case Qt::LeftButton: out = mbLeft; return true;
-    case Qt::RightButton: out = mbRight; return true;
-    case Qt::MiddleButton: out = mbMiddle; return true;
-    default: return false;
+bool IsInputEvent(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::Enter:
+    case QEvent::Leave:
+      return true;
+    default:
+      return false;
   }
 }
 
-Word VirtualKey(const QKeyEvent* e) {
-  int k = e->key();
-  if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<Word>('A' + (k - Qt::Key_A));
-  if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<Word>('0' + (k - Qt::Key_0));
-  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return static_cast<Word>(VK_F1 + (k - Qt::Key_F1));
-  switch (k) {
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    default: return static_cast<Word>(e->nativeVirtualKey() & 0xFFFF);
-  }
-}
-
-// Routes the events of every control's widget to the control.
+// Routes the events of every control's widget to the control: input as
+// window messages (Controls_Input.cpp), window-system changes of top-level
+// windows to the control's entry points.
 class ControlEvents : public QObject {
  public:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    TControl* control = widget ? FindControl(widget) : nullptr;
+    if (!watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (IsNativeDelivery(event)) return !IsNativeTarget(event, widget);
+    TControl* control = FindInputControl(widget);
     if (control == nullptr) return false;
     TEventScope scope;
+    TControlRef ref(control);
     try {
-      return Handle(widget, control, event);
+      if (IsInputEvent(event->type())) return DeliverInputEvent(widget, control, event);
+      return widget == control->Widget() && Handle(widget, control, event);
     } catch (...) {
-      HandleEventException(control);
+      HandleEventException(ref ? control : nullptr);
       return true;
     }
   }
 
  private:
-  bool Handle(QWidget* widget, TControl* control, QEvent* event) {
-    auto* win = dynamic_cast<TWinControl*>(control);
+  static bool Handle(QWidget* widget, TControl* control, QEvent* event) {
     switch (event->type()) {
-      case QEvent::MouseButtonPress: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        TMouseButton b;
-        if (!ButtonOf(e->button(), b)) return false;
-        QPoint p = e->position().toPoint();
-        if (b == mbLeft) pressed_ = widget;
-        control->MouseDown(b, ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
-        return false;
-      }
-      case QEvent::MouseButtonRelease: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        TMouseButton b;
-        if (!ButtonOf(e->button(), b)) return false;
-        QPoint p = e->position().toPoint();
-        bool click = b == mbLeft && pressed_ == widget && widget->rect().contains(p);
-        if (b == mbLeft) pressed_ = nullptr;
-        control->MouseUp(b, ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
-        if (click && FindControl(widget) == control && control->ClicksFromMouse()) control->Click();
-        return false;
-      }
-      case QEvent::MouseButtonDblClick:
-        control->DblClick();
-        return false;
-      case QEvent::MouseMove: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        QPoint p = e->position().toPoint();
-        control->MouseMove(ShiftOf(e->modifiers(), e->buttons()), p.x(), p.y());
-        return false;
-      }
-      case QEvent::Enter:
-        control->Perform(CM_MOUSEENTER, 0, 0);
-        return false;
-      case QEvent::Leave:
-        control->Perform(CM_MOUSELEAVE, 0, 0);
-        return false;
-      case QEvent::KeyPress: {
-        if (win == nullptr) return false;
-        auto* e = static_cast<QKeyEvent*>(event);
-        Word key = VirtualKey(e);
-        win->KeyDown(key, ShiftOf(e->modifiers(), Qt::NoButton));
-        if (key == 0) return true;
-        QString text = e->text();
-        if (!text.isEmpty() && (text.at(0).unicode() >= 32 || text.at(0) == QChar('\r') ||
-                                text.at(0) == QChar('\b') || text.at(0) == QChar(27))) {
-          WideChar ch = text.at(0).unicode();
-          win->KeyPress(ch);
-          if (ch == 0) return true;
-        }
-        return false;
-      }
-      case QEvent::KeyRelease: {
-        if (win == nullptr) return false;
-        auto* e = static_cast<QKeyEvent*>(event);
-        Word key = VirtualKey(e);
-        win->KeyUp(key, ShiftOf(e->modifiers(), Qt::NoButton));
-        return key == 0;
-      }
-      case QEvent::FocusIn:
-        if (win) win->DoEnter();
-        return false;
-      case QEvent::FocusOut:
-        if (win) win->DoExit();
-        return false;
       case QEvent::Resize:
         if (widget->isWindow()) {
           QSize s = widget->size();
@@ -186,8 +115,6 @@ class ControlEvents : public QObject {
         return false;
     }
   }
-
-  QWidget* pressed_ = nullptr;
 };
 
 ControlEvents* Filter() {
@@ -238,8 +165,46 @@ TEventScope::TEventScope() { ++g_event_depth; }
 TEventScope::~TEventScope() { --g_event_depth; }
 bool TEventScope::Inside() { return g_event_depth > 0; }
 
+void AttachInputWidgets(QWidget* Widget, TControl* Control) {
+  auto track = [](QWidget* w) {
+    w->installEventFilter(Filter());
+    w->setMouseTracking(true);
+    w->setAttribute(Qt::WA_NoMousePropagation);  // as windows do: a child's mouse input stays its own
+  };
+  track(Widget);
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(Widget)) {
+    track(area->viewport());
+    InputWidgetMap()[area->viewport()] = Control;
+  }
+}
+
+void ForgetInputWidgets(QWidget* Widget) {
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(Widget)) {
+    area->viewport()->removeEventFilter(Filter());
+    InputWidgetMap().erase(area->viewport());
+  }
+}
+
+TControl* FindInputControl(QWidget* Widget) {
+  if (TControl* c = FindControl(Widget)) return c;
+  auto it = InputWidgetMap().find(Widget);
+  return it == InputWidgetMap().end() ? nullptr : it->second;
+}
+
+TControlRef::TControlRef(const TControl* Control) : control_(Control), serial_(0) {
+  auto it = LiveControls().find(Control);
+  if (it != LiveControls().end()) serial_ = it->second;
+}
+
+bool TControlRef::Alive() const {
+  if (control_ == nullptr || serial_ == 0) return false;
+  auto it = LiveControls().find(control_);
+  return it != LiveControls().end() && it->second == serial_;
+}
+
 void DisposeWidget(QWidget* Widget) {
   if (Widget == nullptr) return;
+  ForgetInputWidgets(Widget);
   Widget->removeEventFilter(Filter());
   QObject::disconnect(Widget, nullptr, nullptr, nullptr);
   Widget->hide();
@@ -285,11 +250,8 @@ TControl* FindControl(QWidget* Widget) {
 }
 
 TWinControl* FindControl(HWND Handle) {
-  for (auto& [w, c] : WidgetMap()) {
-    auto* win = dynamic_cast<TWinControl*>(c);
-    if (win != nullptr && win->HandleAllocated() && win->Handle() == Handle) return win;
-  }
-  return nullptr;
+  auto it = HandleMap().find(Handle);
+  return it == HandleMap().end() ? nullptr : it->second;
 }
 
 TPoint GetCursorPos() {
@@ -313,14 +275,18 @@ TControl::TControl(TComponent* AOwner)
     : TComponent(AOwner), font_(std::make_unique<TFont>()), constraints_(std::make_unique<TSizeConstraints>()) {
   font_->SetOnChange({this, &TControl::FontChangedHandler});
   constraints_->SetOnChange({this, [this](TObject*) { SetBounds(left_, top_, width_, height_); }});
+  LiveControls()[this] = ++g_control_serial;
 }
 
 TControl::~TControl() {
+  ControlGone(this);
   DestroyWidget();
   if (parent_ != nullptr) parent_->RemoveControl(this);
+  LiveControls().erase(this);
 }
 
 void TControl::BeforeDestruction() {
+  ControlGone(this);
   DestroyWidget();
   if (parent_ != nullptr) parent_->RemoveControl(this);
   TComponent::BeforeDestruction();
@@ -573,13 +539,178 @@ void TControl::BringToFront() {
 
 LRESULT TControl::Perform(Cardinal Msg, WPARAM WParam, LPARAM LParam) {
   TMessage m{Msg, WParam, LParam, 0};
-  WndProc(m);
+  Perform(m);
   return m.Result;
 }
 
-void TControl::WndProc(TMessage& Message) { Dispatch(Message); }
-void TControl::Dispatch(TMessage& Message) { DefaultHandler(Message); }
-void TControl::DefaultHandler(TMessage& Message) { Message.Result = 0; }
+void TControl::Perform(TMessage& Message) {
+  if (!window_proc_.Assigned()) {
+    WndProc(Message);
+    return;
+  }
+  TWndMethod proc = window_proc_;  // the procedure may replace itself
+  proc(Message);
+}
+
+TWndMethod TControl::WindowProc() const {
+  if (window_proc_.Assigned()) return window_proc_;
+  auto* self = const_cast<TControl*>(this);
+  return {self, [self](TMessage& m) { self->WndProc(m); }};
+}
+
+void TControl::WndProc(TMessage& Message) {
+  if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
+    if (!control_style_.Contains(csDoubleClicks)) {
+      switch (Message.Msg) {
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK:
+          Message.Msg -= WM_LBUTTONDBLCLK - WM_LBUTTONDOWN;
+          break;
+        default:
+          break;
+      }
+    }
+    if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) control_state_.Include(csLButtonDown);
+    else if (Message.Msg == WM_LBUTTONUP) control_state_.Exclude(csLButtonDown);
+  }
+  Dispatch(Message);
+}
+
+void TControl::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_LBUTTONDOWN: WMButtonDown(Message, mbLeft, {}); return;
+    case WM_LBUTTONDBLCLK: WMButtonDown(Message, mbLeft, {ssDouble}); return;
+    case WM_RBUTTONDOWN: WMButtonDown(Message, mbRight, {}); return;
+    case WM_RBUTTONDBLCLK: WMButtonDown(Message, mbRight, {ssDouble}); return;
+    case WM_MBUTTONDOWN: WMButtonDown(Message, mbMiddle, {}); return;
+    case WM_MBUTTONDBLCLK: WMButtonDown(Message, mbMiddle, {ssDouble}); return;
+    case WM_LBUTTONUP: WMButtonUp(Message, mbLeft); return;
+    case WM_RBUTTONUP: WMButtonUp(Message, mbRight); return;
+    case WM_MBUTTONUP: WMButtonUp(Message, mbMiddle); return;
+    case WM_MOUSEMOVE: WMMouseMove(Message); return;
+    case WM_MOUSEWHEEL: WMMouseWheel(Message); return;
+    case CM_MOUSEWHEEL: CMMouseWheel(Message); return;
+    case WM_CANCELMODE: WMCancelMode(Message); return;
+    default: DefaultHandler(Message); return;
+  }
+}
+
+void TControl::DefaultHandler(TMessage& Message) {
+  Message.Result = 0;
+  if ((Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) || Message.Msg == WM_CANCELMODE)
+    DefaultInputHandler(this, Message);
+}
+
+void TControl::WMButtonDown(TMessage& Message, TMouseButton Button, TShiftState Shift) {
+  TControlRef self(this);
+  CancelModes(this);
+  if (!self) return;
+  DefaultHandler(Message);
+  if (!self) return;
+  if (control_style_.Contains(csCaptureMouse)) SetMouseCapture(true);
+  bool clicks = control_style_.Contains(csClickEvents);
+  bool dbl = Shift.Contains(ssDouble);
+  if (Button == mbLeft && !dbl && clicks) control_state_.Include(csClicked);
+  MouseDown(Button, KeysToShiftState(LOWORD(Message.WParam)) + Shift, GET_X_LPARAM(Message.LParam),
+            GET_Y_LPARAM(Message.LParam));
+  if (Button == mbLeft && dbl && clicks && self) DblClick();
+}
+
+void TControl::WMButtonUp(TMessage& Message, TMouseButton Button) {
+  TControlRef self(this);
+  DefaultHandler(Message);
+  if (!self) return;
+  if (control_style_.Contains(csCaptureMouse)) SetMouseCapture(false);
+  TPoint p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+  if (Button == mbLeft && control_state_.Contains(csClicked)) {
+    control_state_.Exclude(csClicked);
+    if (ClientRect().Contains(p)) Click();
+    if (!self) return;
+  }
+  MouseUp(Button, KeysToShiftState(LOWORD(Message.WParam)), p.X, p.Y);
+}
+
+void TControl::WMMouseMove(TMessage& Message) {
+  TControlRef self(this);
+  DefaultHandler(Message);
+  if (!self || control_style_.Contains(csNoStdEvents)) return;
+  MouseMove(KeysToShiftState(LOWORD(Message.WParam)), GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+}
+
+void TControl::WMMouseWheel(TMessage& Message) {
+  // CM_MOUSEWHEEL carries the shift state in place of the MK_ flags.
+  TShiftState shift = KeysToShiftState(GET_KEYSTATE_WPARAM(Message.WParam));
+  Message.WParam = MAKEWPARAM(static_cast<int>(shift.ToBits()), HIWORD(Message.WParam));
+  TControlRef self(this);
+  MouseWheelHandler(Message);
+  if (Message.Result == 0 && self) DefaultHandler(Message);
+}
+
+void TControl::MouseWheelHandler(TMessage& Message) {
+  TCustomForm* form = GetParentForm(this);
+  if (form != nullptr && form != this) form->MouseWheelHandler(Message);
+  else Message.Result = Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+}
+
+void TControl::CMMouseWheel(TMessage& Message) {
+  TShiftState shift = TShiftState::FromBits(LOWORD(Message.WParam));
+  TPoint pos{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+  Message.Result = 0;
+  TControlRef self(this);
+  if (DoMouseWheel(shift, GET_WHEEL_DELTA_WPARAM(Message.WParam), pos)) Message.Result = 1;
+  else if (self && parent_ != nullptr) Message.Result = parent_->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+}
+
+bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+  bool handled = false;
+  on_mouse_wheel_(this, Shift, WheelDelta, MousePos, handled);
+  if (handled) return true;
+  wheel_accumulator_ += WheelDelta;
+  while (std::abs(wheel_accumulator_) >= WHEEL_DELTA) {
+    bool down = wheel_accumulator_ < 0;
+    wheel_accumulator_ += down ? WHEEL_DELTA : -WHEEL_DELTA;
+    handled = down ? DoMouseWheelDown(Shift, MousePos) : DoMouseWheelUp(Shift, MousePos);
+  }
+  return handled;
+}
+
+bool TControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  on_mouse_wheel_down_(this, Shift, MousePos, handled);
+  return handled;
+}
+
+bool TControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  on_mouse_wheel_up_(this, Shift, MousePos, handled);
+  return handled;
+}
+
+void TControl::WMCancelMode(TMessage& Message) {
+  TControlRef self(this);
+  DefaultHandler(Message);
+  if (!self) return;
+  if (MouseCapture()) {
+    SetMouseCapture(false);
+    if (control_state_.Contains(csLButtonDown)) Perform(WM_LBUTTONUP, 0, -1);
+  } else {
+    control_state_.Exclude(csLButtonDown);
+  }
+}
+
+void TControl::CancelModes(TControl* Sender) {
+  for (TControl* c = this; c != nullptr; c = c->parent_) {
+    if (auto* form = dynamic_cast<TCustomForm*>(c)) form->SendCancelMode(Sender);
+  }
+}
+
+bool TControl::MouseCapture() const { return GetCaptureControl() == this; }
+
+void TControl::SetMouseCapture(bool Value) {
+  if (Value == MouseCapture()) return;
+  SetCaptureControl(Value ? this : nullptr);
+}
 
 void TControl::HandleNeeded() {
   if (widget_ != nullptr) return;
@@ -593,7 +724,7 @@ void TControl::CreateHandle() {
   EnsureGuiApplication();
   widget_ = CreateWidget(parent_ != nullptr ? parent_->widget_ : nullptr);
   WidgetMap()[widget_] = this;
-  widget_->installEventFilter(Filter());
+  AttachInputWidgets(widget_, this);
   InitWidget();
 }
 
@@ -623,6 +754,25 @@ void TControl::Resize() { on_resize_(this); }
 void TControl::Loaded() {
   TComponent::Loaded();
   UpdateAnchorRules();
+}
+
+TShiftState KeysToShiftState(Word Keys) {
+  TShiftState s;
+  if (Keys & MK_SHIFT) s.Include(ssShift);
+  if (Keys & MK_CONTROL) s.Include(ssCtrl);
+  if (Keys & MK_LBUTTON) s.Include(ssLeft);
+  if (Keys & MK_RBUTTON) s.Include(ssRight);
+  if (Keys & MK_MBUTTON) s.Include(ssMiddle);
+  if (GetKeyState(VK_MENU) < 0) s.Include(ssAlt);
+  return s;
+}
+
+TShiftState KeyDataToShiftState(LPARAM KeyData) {
+  TShiftState s;
+  if (GetKeyState(VK_SHIFT) < 0) s.Include(ssShift);
+  if (GetKeyState(VK_CONTROL) < 0) s.Include(ssCtrl);
+  if (KeyData & 0x20000000) s.Include(ssAlt);
+  return s;
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -695,6 +845,9 @@ void TWinControl::InsertControl(TControl* AControl) {
 void TWinControl::RemoveControl(TControl* AControl) {
   auto it = std::find(controls_.begin(), controls_.end(), AControl);
   if (it == controls_.end()) return;
+  if (auto* win = dynamic_cast<TWinControl*>(AControl)) {
+    if (TCustomForm* form = GetParentForm(win)) form->DefocusControl(win, true);
+  }
   AControl->DestroyWidget();
   controls_.erase(it);
   tab_list_.erase(std::remove(tab_list_.begin(), tab_list_.end(), AControl), tab_list_.end());
@@ -712,7 +865,8 @@ void TWinControl::HandleNeeded() { TControl::HandleNeeded(); }
 
 void TWinControl::InitWidget() {
   TControl::InitWidget();
-  hwnd_ = AllocateHWnd({this, [this](TMessage& m) { WndProc(m); }});
+  hwnd_ = AllocateHWnd({this, [this](TMessage& m) { Perform(m); }});
+  HandleMap()[hwnd_] = this;
   widget_->setProperty("defaultFocusPolicy", static_cast<int>(widget_->focusPolicy()));
   SetTabStop(tab_stop_);
   if (Parent() == nullptr) ApplyCreateParams();
@@ -724,6 +878,7 @@ void TWinControl::DestroyWidget() {
   if (widget_ == nullptr) return;
   for (TControl* c : controls_) c->DestroyWidget();
   if (hwnd_ != nullptr) {
+    HandleMap().erase(hwnd_);
     DeallocateHWnd(hwnd_);
     hwnd_ = nullptr;
   }
@@ -779,7 +934,37 @@ bool TWinControl::CanFocus() const {
 void TWinControl::SetFocus() {
   if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
   HandleNeeded();
-  widget_->setFocus(Qt::OtherFocusReason);
+  TCustomForm* form = GetParentForm(this);
+  if (form != nullptr && form != this) form->FocusControl(this);
+  else widget_->setFocus(Qt::OtherFocusReason);
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) const {
+  for (TWinControl* c : tab_list_) {
+    List.push_back(c);
+    c->GetTabOrderList(List);
+  }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop,
+                                          bool CheckParent) const {
+  std::vector<TWinControl*> list;
+  GetTabOrderList(list);
+  if (list.empty()) return nullptr;
+  const int count = static_cast<int>(list.size());
+  auto found = std::find(list.begin(), list.end(), CurControl);
+  int start = found != list.end() ? static_cast<int>(found - list.begin()) : (GoForward ? count - 1 : 0);
+  int i = start;
+  do {
+    i = GoForward ? (i + 1) % count : (i + count - 1) % count;
+    TWinControl* c = list[static_cast<size_t>(i)];
+    if (c->CanFocus() && (!CheckTabStop || c->TabStop()) && (!CheckParent || c->Parent() == this)) return c;
+  } while (i != start);
+  return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop) {
+  if (TWinControl* next = FindNextControl(CurControl, GoForward, CheckTabStop, !CheckTabStop)) next->SetFocus();
 }
 
 bool TWinControl::Focused() const { return widget_ != nullptr && widget_->hasFocus(); }
@@ -866,6 +1051,169 @@ void TWinControl::ColorChanged() {
   for (TControl* c : controls_) c->ParentColorChanged();
 }
 
+void TWinControl::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_SETFOCUS:
+      // The form's focus chain (CM_EXIT, CM_ENTER) runs first.
+      if (TCustomForm* form = GetParentForm(this); form != nullptr && !form->SetFocusedControl(this)) return;
+      break;
+    case WM_KILLFOCUS:
+      if (ControlState().Contains(csFocusing)) return;
+      break;
+    default:
+      break;
+  }
+  TControl::WndProc(Message);
+}
+
+void TWinControl::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (!DoKeyDown(Message)) DefaultHandler(Message);
+      return;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      if (!DoKeyUp(Message)) DefaultHandler(Message);
+      return;
+    case WM_CHAR:
+      if (!DoKeyPress(Message)) DefaultHandler(Message);
+      return;
+    case CN_KEYDOWN:
+    case CN_SYSKEYDOWN:
+      CNKeyDown(Message);
+      return;
+    case CN_KEYUP:
+      Message.Result = 0;
+      return;
+    case CN_CHAR:
+    case CN_SYSCHAR:
+      CNChar(Message);
+      return;
+    case CM_ENTER:
+      DoEnter();
+      return;
+    case CM_EXIT:
+      DoExit();
+      return;
+    case CM_DIALOGKEY:
+    case CM_DIALOGCHAR:
+    case CM_FOCUSCHANGED:
+      Broadcast(Message);
+      return;
+    case CM_CHILDKEY:
+      if (parent_ != nullptr) parent_->Perform(Message);
+      return;
+    default:
+      TControl::Dispatch(Message);
+      return;
+  }
+}
+
+void TWinControl::DefaultHandler(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_GETDLGCODE:
+      Message.Result = widget_ != nullptr ? NativeDlgCode(widget_) : 0;
+      return;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      Message.Result = 0;
+      DefaultInputHandler(this, Message);
+      return;
+    default:
+      TControl::DefaultHandler(Message);
+      return;
+  }
+}
+
+void TWinControl::Broadcast(TMessage& Message) {
+  std::vector<TControl*> children = controls_;  // a handler may change the list
+  TControlRef self(this);
+  for (TControl* c : children) {
+    if (!self) return;
+    if (std::find(controls_.begin(), controls_.end(), c) == controls_.end()) continue;
+    c->Perform(Message);
+    if (Message.Result != 0) return;
+  }
+}
+
+void TWinControl::CNKeyDown(TMessage& Message) {
+  Message.Result = 1;
+  TControlRef self(this);
+  if (Perform(CM_CHILDKEY, Message.WParam, reinterpret_cast<LPARAM>(this)) != 0 || !self) return;
+  LRESULT mask = 0;
+  switch (Message.WParam) {
+    case VK_TAB: mask = DLGC_WANTTAB; break;
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN: mask = DLGC_WANTARROWS; break;
+    case VK_RETURN:
+    case VK_EXECUTE:
+    case VK_ESCAPE:
+    case VK_CANCEL: mask = DLGC_WANTALLKEYS; break;
+    default: break;
+  }
+  if (mask != 0 && Perform(CM_WANTSPECIALKEY, Message.WParam, 0) == 0 && self &&
+      (Perform(WM_GETDLGCODE) & mask) == 0 && self) {
+    TCustomForm* form = GetParentForm(this);
+    if (form != nullptr && form->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam) != 0) return;
+  }
+  Message.Result = 0;
+}
+
+void TWinControl::CNChar(TMessage& Message) {
+  Message.Result = 0;
+  if (Message.Msg == CN_SYSCHAR) {
+    if (Message.WParam == VK_SPACE) return;
+    if (TCustomForm* form = GetParentForm(this))
+      Message.Result = form->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam);
+    return;
+  }
+  TControlRef self(this);
+  if ((Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) != 0 || !self) return;
+  if (TCustomForm* form = GetParentForm(this)) {
+    if (form->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0) Message.Result = 1;
+  }
+}
+
+bool TWinControl::FormPreview(TMessage& Message, bool (TWinControl::*Handler)(TMessage&)) {
+  TControlRef self(this);
+  TCustomForm* form = GetParentForm(this);
+  if (form != nullptr && form != this && form->KeyPreview() && (form->*Handler)(Message)) return true;
+  return !self;
+}
+
+bool TWinControl::DoKey(TMessage& Message, bool (TWinControl::*Handler)(TMessage&),
+                        void (TWinControl::*Virtual)(Word&, TShiftState)) {
+  if (FormPreview(Message, Handler)) return true;
+  if (ControlStyle().Contains(csNoStdEvents)) return false;
+  Word key = LOWORD(Message.WParam);
+  (this->*Virtual)(key, KeyDataToShiftState(Message.LParam));
+  Message.WParam = key;
+  return key == 0;
+}
+
+bool TWinControl::DoKeyDown(TMessage& Message) {
+  return DoKey(Message, &TWinControl::DoKeyDown, &TWinControl::KeyDown);
+}
+bool TWinControl::DoKeyUp(TMessage& Message) { return DoKey(Message, &TWinControl::DoKeyUp, &TWinControl::KeyUp); }
+
+bool TWinControl::DoKeyPress(TMessage& Message) {
+  if (FormPreview(Message, &TWinControl::DoKeyPress)) return true;
+  if (ControlStyle().Contains(csNoStdEvents)) return false;
+  auto ch = static_cast<WideChar>(Message.WParam);
+  KeyPress(ch);
+  Message.WParam = ch;
+  return ch == 0;
+}
+
 void TWinControl::KeyDown(Word& Key, TShiftState Shift) { on_key_down_(this, Key, Shift); }
 void TWinControl::KeyUp(Word& Key, TShiftState Shift) { on_key_up_(this, Key, Shift); }
 void TWinControl::KeyPress(WideChar& Key) { on_key_press_(this, Key); }
@@ -929,6 +1277,7 @@ void TGraphicControl::PaintWindow(HDC DC) {
 namespace {
 
 void InitControls() {
+  InitInput();
   RegisterClass<TControl, TComponent>("TControl")
       .Prop("Left", &TControl::Left, &TControl::SetLeft)
       .Prop("Top", &TControl::Top, &TControl::SetTop)
@@ -952,6 +1301,9 @@ void InitControls() {
       .Event("OnMouseDown", &TControl::OnMouseDown, &TControl::SetOnMouseDown)
       .Event("OnMouseMove", &TControl::OnMouseMove, &TControl::SetOnMouseMove)
       .Event("OnMouseUp", &TControl::OnMouseUp, &TControl::SetOnMouseUp)
+      .Event("OnMouseWheel", &TControl::OnMouseWheel, &TControl::SetOnMouseWheel)
+      .Event("OnMouseWheelDown", &TControl::OnMouseWheelDown, &TControl::SetOnMouseWheelDown)
+      .Event("OnMouseWheelUp", &TControl::OnMouseWheelUp, &TControl::SetOnMouseWheelUp)
       .Event("OnResize", &TControl::OnResize, &TControl::SetOnResize);
   RegisterClass<TWinControl, TControl>("TWinControl")
       .Prop("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1)

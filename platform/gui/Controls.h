@@ -16,17 +16,20 @@
 // set outside aligning (or when it was loaded); anchored on both sides it
 // stretches, on neither it keeps its relative centre.
 //
-// Messages: Perform(Msg, W, L) builds a TMessage and runs WndProc, which by
-// default calls Dispatch; Dispatch handles the messages the class knows and
-// passes the rest to DefaultHandler, which answers 0. A windowed control's
-// Handle is a window handle (Messages.h) whose procedure is WndProc.
+// Messages: Perform(Msg, W, L) builds a TMessage and runs WindowProc (by
+// default WndProc; SetWindowProc replaces it, e.g. to subclass a control),
+// which calls Dispatch; Dispatch handles the messages the class knows and
+// passes the rest to DefaultHandler, which answers 0. A subclass handles a
+// message by overriding Dispatch (or WndProc) and calls the base Dispatch
+// where the design says "inherited". A windowed control's Handle is a window
+// handle (Messages.h) whose procedure is WindowProc.
 //
 // Events that the event loop delivers (clicks, keys, paints, timers) catch
 // every exception and hand it to Application->HandleException.
 //
 // Painting of self-drawn windowed controls (TCustomControl, and what uses
 // PaintHandler): each paint first sends WM_ERASEBKGND (WParam = the HDC)
-// through WndProc; a handler that erased answers non-zero, otherwise the
+// through WindowProc; a handler that erased answers non-zero, otherwise the
 // client area is filled with Color (nothing for clNone). Then PaintWindow
 // draws. Qt does not fill these widgets itself, so what is not painted shows
 // the parent beneath.
@@ -45,6 +48,102 @@
 // ParentBiDiMode, ParentCtl3D and ParentShowHint are kept for form data and
 // for the code that reads them; the platform draws no 3-D borders and no
 // right-to-left layout of its own.
+//
+// INPUT. Qt input events on a control's widget (and on the viewport of a
+// scroll-area widget) become window messages sent to the control's
+// WindowProc, as the class library receives them; the default handlers call
+// the virtuals (KeyDown, MouseDown, DoEnter ...). A control that handles a
+// message without passing it on stops it: neither the virtual nor the
+// widget's own handling runs. The widget's own (Qt) handling is the
+// DefaultHandler: a message that reaches it hands the Qt event to the widget
+// at that moment; a message sent or posted by code gets a matching Qt event
+// made for it.
+//
+//   Qt event               messages, in this order
+//   KeyPress               CN_KEYDOWN (dialog keys, below), WM_KEYDOWN, then
+//                          for each character the key produces CN_CHAR and
+//                          WM_CHAR; with Alt held CN_SYSKEYDOWN,
+//                          WM_SYSKEYDOWN, CN_SYSCHAR, WM_SYSCHAR
+//   KeyRelease             CN_KEYUP, WM_KEYUP (WM_SYSKEYUP with Alt)
+//   MouseButtonPress       WM_LBUTTONDOWN / WM_RBUTTONDOWN / WM_MBUTTONDOWN
+//   MouseButtonDblClick    WM_LBUTTONDBLCLK ... (WndProc makes it a plain
+//                          press for a control without csDoubleClicks)
+//   MouseButtonRelease     WM_LBUTTONUP ...
+//   MouseMove              WM_MOUSEMOVE (widgets track the mouse: moves
+//                          arrive with no button held too)
+//   Wheel                  WM_MOUSEWHEEL (vertical wheel)
+//   FocusOut, FocusIn      WM_KILLFOCUS (WParam: the window gaining the focus),
+//                          WM_SETFOCUS (WParam: the window that lost it)
+//   Enter, Leave, moves    CM_MOUSELEAVE, CM_MOUSEENTER (hot tracking)
+//
+// Characters (the WM_CHAR of a key press waits in the message queue while
+// WM_KEYDOWN is handled, so PeekMessage sees it and can remove it): Ctrl+A..Z
+// give 1..26, Ctrl+Enter 10, Ctrl+Backspace 127, Enter 13, Backspace 8, Tab 9,
+// Escape 27; other keys their text. Key messages posted to a window take the
+// same path when the loop delivers them (their characters from the virtual
+// key and the key state). Virtual keys of letters follow the key's position
+// when the layout is not Latin (the Cyrillic letter on the D key is 'D').
+//
+// Default handlers:
+// - WM_KEYDOWN: the form's KeyDown first when its KeyPreview is set, then
+//   KeyDown; Key 0 ends the message. WM_CHAR: KeyPress the same way (the
+//   changed key is what the widget types). WM_KEYUP: KeyUp.
+// - WM_LBUTTONDOWN: CM_CANCELMODE to the form's active control (LParam: this
+//   control), the widget's handling, the capture (csCaptureMouse), then
+//   MouseDown. A double click is MouseDown with ssDouble, then DblClick
+//   (csClickEvents). WM_LBUTTONUP: the capture is released, Click when the
+//   press was on this control and the release is inside it (csClickEvents),
+//   then MouseUp. Right and middle buttons alike, without clicks.
+// - WM_MOUSEWHEEL: MouseWheelHandler, by which a form sends CM_MOUSEWHEEL to
+//   its focused control; CM_MOUSEWHEEL runs DoMouseWheel (OnMouseWheel, then
+//   DoMouseWheelDown/Up per WHEEL_DELTA) and, unhandled, goes to the parent;
+//   a wheel nobody handles scrolls the widget under the mouse.
+// - WM_SETFOCUS: the form's focus chain runs first: CM_EXIT to each control
+//   the focus leaves (innermost first), CM_ENTER to each it enters (outermost
+//   first), then CM_FOCUSCHANGED to all the form's controls; CM_ENTER runs
+//   DoEnter, CM_EXIT DoExit. A control on no form gets no CM_ENTER/CM_EXIT.
+//   The form's ActiveControl follows the focus.
+// - WM_CANCELMODE: a control holding the capture releases it and, while its
+//   left button is down, gets WM_LBUTTONUP at (-1, -1).
+//
+// Dialog keys. CN_KEYDOWN's default: CM_CHILDKEY to the control (passed up to
+// the parents; not 0 ends the key); then for Tab, the arrows, Enter and
+// Escape, unless CM_WANTSPECIALKEY answers not 0 or WM_GETDLGCODE holds
+// DLGC_WANTTAB, DLGC_WANTARROWS or DLGC_WANTALLKEYS (Enter, Escape), the form
+// gets CM_DIALOGKEY, and when it answers not 0 the key ends (no WM_KEYDOWN,
+// no characters). The form: Tab (without Ctrl or Alt) moves the focus to the
+// next control in tab order (TabOrder within each parent, depth first) that
+// is a TabStop and can take the focus, Shift+Tab backwards; an arrow moves it
+// among the active control's siblings; other keys are broadcast to the
+// controls: a TButton takes Enter when it is the default button (or it has
+// the focus) and Escape when it is Cancel, and clicks. CN_CHAR's default:
+// unless WM_GETDLGCODE holds DLGC_WANTCHARS, CM_DIALOGCHAR to the form
+// (broadcast; a TButton clicks on its caption's accelerator). While a control
+// holds the mouse capture there are no dialog keys. The widget's own
+// WM_GETDLGCODE answer: edit boxes want characters and arrows, memos all keys
+// too, lists arrows and characters, buttons and plain widgets none.
+//
+// Mouse capture (MouseCapture, SetCaptureControl, SetCapture): while a
+// control holds it, every mouse message from this program's widgets goes to
+// it, in its client coordinates (negative outside); the control losing it
+// gets WM_CAPTURECHANGED. ShowModal cancels it (WM_CANCELMODE). Hot
+// tracking: CM_MOUSEENTER and CM_MOUSELEAVE go to the innermost control under
+// the mouse as it changes (disabled ones too); while a control holds the
+// capture only it gets them.
+//
+// When the widget's own handling runs: text-entry widgets (edit box, memo)
+// type a key that produces a character at that character's default (an
+// unchanged character hands on the key event, a changed one types the new
+// character) and handle other keys at WM_KEYDOWN's; other widgets handle keys
+// at WM_KEYDOWN's and ignore characters. Tab is never handed to Qt's own
+// focus chain (only a memo that wants tabs gets it). Mouse input over a
+// disabled control goes to its nearest enabled parent, in its coordinates.
+//
+// Thin: input-method (composed) text goes straight to the widget; Qt moves
+// the focus to a clicked widget before WM_LBUTTONDOWN arrives; focus changes
+// for popup menus are no messages; dialog keys know no menu shortcuts or
+// actions; Qt input still waiting in Qt's queue is not visible to
+// PeekMessage.
 #pragma once
 
 #include <functional>
@@ -68,6 +167,13 @@ RTL_ENUM(TMouseButton, mbLeft, mbRight, mbMiddle);
 RTL_ENUM(TShiftStateItem, ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble);
 using TShiftState = Set<TShiftStateItem>;
 RTL_ENUM(TScrollStyle, ssNone, ssHorizontal, ssVertical, ssBoth);
+RTL_ENUM(TControlStyleItem, csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed,
+         csSetCaption, csOpaque, csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible, csReplicatable,
+         csNoStdEvents, csDisplayDragImage, csReflector, csActionClient, csMenuEvents);
+using TControlStyle = Set<TControlStyleItem>;
+RTL_ENUM(TControlStateItem, csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing,
+         csCreating, csPaintCopy, csCustomPaint, csDestroyingHandle, csDocking);
+using TControlState = Set<TControlStateItem>;
 
 enum TCursor : int16_t {
   crDefault = 0,
@@ -95,12 +201,6 @@ enum TCursor : int16_t {
 };
 std::span<const TIdentMapEntry> CursorIdents();
 RTL_INT_CONSTS(TCursor, CursorIdents)
-
-// Virtual key codes used by key events.
-inline constexpr Word VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11,
-                      VK_MENU = 0x12, VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22,
-                      VK_END = 0x23, VK_HOME = 0x24, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27,
-                      VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_F1 = 0x70;
 
 using TMouseEvent = Event<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = Event<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
@@ -153,6 +253,15 @@ class TSizeConstraints : public TPersistent {
   int max_height_ = 0, max_width_ = 0, min_height_ = 0, min_width_ = 0;
   TNotifyEvent on_change_;
 };
+
+using TMouseWheelEvent =
+    Event<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent = Event<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
+
+// The shift state of mouse messages' MK_ flags (Alt from the key state), and
+// of key data (Shift and Ctrl from the key state, Alt from bit 29).
+TShiftState KeysToShiftState(Word Keys);
+TShiftState KeyDataToShiftState(LPARAM KeyData);
 
 class TControl : public TComponent {
  public:
@@ -255,6 +364,23 @@ class TControl : public TComponent {
   // Runs OnClick.
   virtual void Click();
 
+  // Control style (the class's input behaviour) and transient state.
+  TControlStyle ControlStyle() const { return control_style_; }
+  void SetControlStyle(TControlStyle Value) { control_style_ = Value; }
+  TControlState ControlState() const { return control_state_; }
+  void SetControlState(TControlState Value) { control_state_ = Value; }
+
+  // Mouse capture: true while this control gets every mouse message.
+  bool MouseCapture() const;
+  void SetMouseCapture(bool Value);
+
+  const TMouseWheelEvent& OnMouseWheel() const { return on_mouse_wheel_; }
+  void SetOnMouseWheel(TMouseWheelEvent Value) { on_mouse_wheel_ = std::move(Value); }
+  const TMouseWheelUpDownEvent& OnMouseWheelDown() const { return on_mouse_wheel_down_; }
+  void SetOnMouseWheelDown(TMouseWheelUpDownEvent Value) { on_mouse_wheel_down_ = std::move(Value); }
+  const TMouseWheelUpDownEvent& OnMouseWheelUp() const { return on_mouse_wheel_up_; }
+  void SetOnMouseWheelUp(TMouseWheelUpDownEvent Value) { on_mouse_wheel_up_ = std::move(Value); }
+
   // Painting.
   void Invalidate();
   void Repaint();
@@ -264,6 +390,12 @@ class TControl : public TComponent {
 
   // Messages.
   LRESULT Perform(Cardinal Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+  // Runs the window procedure on a message as it stands.
+  void Perform(TMessage& Message);
+  // The window procedure every message of this control goes through.
+  TWndMethod WindowProc() const;
+  // Replaces it (an empty method restores WndProc).
+  void SetWindowProc(TWndMethod Value) { window_proc_ = std::move(Value); }
   virtual void WndProc(TMessage& Message);
   virtual void Dispatch(TMessage& Message);
   virtual void DefaultHandler(TMessage& Message);
@@ -276,19 +408,23 @@ class TControl : public TComponent {
 
   void Loaded() override;
 
-  // Entry points of the widget's events (called by the GUI layer).
+  // Mouse virtuals, run by the default handlers of the mouse messages.
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
   virtual void MouseMove(TShiftState Shift, int X, int Y);
   virtual void DblClick();
+  // Wheel: true when handled. DoMouseWheel fires OnMouseWheel, then one
+  // DoMouseWheelDown/Up per WHEEL_DELTA gathered.
+  virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+  virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
+  virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
+  // Sends CM_MOUSEWHEEL where the wheel goes (a form: its focused control).
+  virtual void MouseWheelHandler(TMessage& Message);
   // Bounds changed by the window system (top-level windows).
   void WidgetResized(int AWidth, int AHeight);
   void WidgetMoved(int ALeft, int ATop);
   // The window system asks to close a top-level window: true lets it close.
   virtual bool WidgetCloseRequested() { return true; }
-  // True when a press and release of the left button inside is a click
-  // (false for widgets that report clicks themselves).
-  virtual bool ClicksFromMouse() const { return true; }
 
  protected:
   // Makes the widget inside ParentWidget (nullptr for a top-level window).
@@ -323,6 +459,16 @@ class TControl : public TComponent {
  private:
   friend class TWinControl;
   void FontChangedHandler(TObject* Sender);
+  // Default handlers of the mouse messages.
+  void WMButtonDown(TMessage& Message, TMouseButton Button, TShiftState Shift);
+  void WMButtonUp(TMessage& Message, TMouseButton Button);
+  void WMMouseMove(TMessage& Message);
+  void WMMouseWheel(TMessage& Message);
+  void CMMouseWheel(TMessage& Message);
+  void WMCancelMode(TMessage& Message);
+  // Cancels other modes before a press (CM_CANCELMODE to the active control
+  // of each form this control lies in).
+  void CancelModes(TControl* Sender);
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -353,6 +499,12 @@ class TControl : public TComponent {
   TNotifyEvent on_click_, on_dbl_click_, on_resize_;
   TMouseEvent on_mouse_down_, on_mouse_up_;
   TMouseMoveEvent on_mouse_move_;
+  TMouseWheelEvent on_mouse_wheel_;
+  TMouseWheelUpDownEvent on_mouse_wheel_down_, on_mouse_wheel_up_;
+  TControlStyle control_style_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  TControlState control_state_;
+  TWndMethod window_proc_;
+  int wheel_accumulator_ = 0;
 };
 
 class TWinControl : public TControl {
@@ -380,6 +532,14 @@ class TWinControl : public TControl {
   void SetTabOrder(int Value);
   // Windowed children in tab order.
   std::vector<TWinControl*> TabList() const { return tab_list_; }
+  // Every windowed control inside, in tab order (depth first).
+  void GetTabOrderList(std::vector<TWinControl*>& List) const;
+  // The control after (before) CurControl in that order, wrapping round,
+  // that can take the focus, with CheckTabStop only TabStop ones, with
+  // CheckParent only direct children; nullptr when none.
+  TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop, bool CheckParent) const;
+  // Focuses FindNextControl(CurControl, GoForward, CheckTabStop, !CheckTabStop).
+  void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
   virtual bool CanFocus() const;
   virtual void SetFocus();
   bool Focused() const;
@@ -410,12 +570,22 @@ class TWinControl : public TControl {
 
   void Loaded() override;
 
-  // Entry points of the widget's events.
+  // Key and focus virtuals, run by the default handlers of the key messages
+  // and of CM_ENTER/CM_EXIT.
   virtual void KeyDown(Word& Key, TShiftState Shift);
   virtual void KeyUp(Word& Key, TShiftState Shift);
   virtual void KeyPress(WideChar& Key);
   virtual void DoEnter();
   virtual void DoExit();
+  // Key message handling behind WM_KEYDOWN, WM_CHAR and WM_KEYUP (the form's
+  // key preview, then the virtual): true when the key was taken (set to 0).
+  bool DoKeyDown(TMessage& Message);
+  bool DoKeyPress(TMessage& Message);
+  bool DoKeyUp(TMessage& Message);
+
+  void WndProc(TMessage& Message) override;
+  void Dispatch(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
 
  protected:
   void InitWidget() override;
@@ -430,9 +600,18 @@ class TWinControl : public TControl {
   // The client area children are aligned in (default: ClientRect).
   virtual void AdjustClientRect(TRect& Rect) const;
   void ApplyTabOrder();
+  // Sends the message to each child until one answers not 0.
+  void Broadcast(TMessage& Message);
 
  private:
   friend class TControl;
+  void CNKeyDown(TMessage& Message);
+  void CNChar(TMessage& Message);
+  // The form's key preview: true when the form took the key (or this
+  // control went meanwhile).
+  bool FormPreview(TMessage& Message, bool (TWinControl::*Handler)(TMessage&));
+  bool DoKey(TMessage& Message, bool (TWinControl::*Handler)(TMessage&),
+             void (TWinControl::*Virtual)(Word&, TShiftState));
   std::vector<TControl*> controls_;
   std::vector<TWinControl*> tab_list_;
   int stored_tab_order_ = -1;
@@ -499,6 +678,17 @@ QWidget* CreatePaintWidget(QWidget* ParentWidget, std::function<void(HDC)> Paint
 TControl* FindControl(QWidget* Widget);
 // Windowed control of a handle (nullptr for other handles).
 TWinControl* FindControl(HWND Handle);
+
+// Mouse capture by control (a graphic control too) and by window handle.
+TControl* GetCaptureControl();
+void SetCaptureControl(TControl* Control);
+// Returns the previous capture window.
+HWND SetCapture(HWND Wnd);
+bool ReleaseCapture();
+// The capturing control's window (a graphic control's parent's), or nullptr.
+HWND GetCapture();
+// The window with the keyboard focus, or nullptr.
+HWND GetFocus();
 
 // The mouse cursor's position on the screen.
 TPoint GetCursorPos();

@@ -92,9 +92,7 @@ void TWinControl::PaintTo(TCanvas* Canvas, int X, int Y) {
 }
 
 void TWinControl::PaintHandler(HDC DC) {
-  TMessage m{WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0, 0};
-  WndProc(m);
-  if (m.Result == 0) EraseBackground(DC);
+  if (Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0) == 0) EraseBackground(DC);
   PaintWindow(DC);
 }
 

@@ -1,6 +1,6 @@
-// What data-aware controls share: the field data link, the field lookup
-// that names the control in its error, and the message that asks a control
-// for its data link.
+// What data-aware controls share: the field data link and the field lookup
+// that names the control in its error. A control answers CM_GETDATALINK
+// (Messages.h) with its data link.
 //
 // TFieldDataLink ties a control to one field of the dataset behind its data
 // source. The field is looked up by FieldName whenever the link becomes
@@ -19,10 +19,6 @@
 
 #include "platform/db/DB.h"
 #include "platform/gui/Messages.h"
-
-// A control answers with its data link (TDataLink*) in Result; 0 when it
-// has none.
-inline constexpr Cardinal CM_GETDATALINK = CM_BASE + 45;
 
 // The field of that name; raises EDatabaseError SFieldNotFound, prefixed
 // with the control's name, when there is none.

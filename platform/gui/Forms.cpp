@@ -178,6 +178,74 @@ void TCustomForm::SetActiveControl(TWinControl* Value) {
   if (Value != nullptr && !IsLoading() && Showing() && Value->CanFocus()) Value->SetFocus();
 }
 
+void TCustomForm::FocusControl(TWinControl* Control) {
+  active_control_ = Control;
+  Control->HandleNeeded();
+  Control->Widget()->setFocus(Qt::OtherFocusReason);
+}
+
+namespace {
+
+// Counts focus changes: a focus message whose handler moved the focus ends
+// the chain that sent it.
+int g_focus_count = 0;
+
+bool SendFocusMessage(TWinControl* Control, Cardinal Msg) {
+  int count = g_focus_count;
+  Control->Perform(Msg, 0, 0);
+  return g_focus_count == count;
+}
+
+}  // namespace
+
+bool TCustomForm::SetFocusedControl(TWinControl* Control) {
+  ++g_focus_count;
+  active_control_ = Control != this ? Control : nullptr;
+  if (Control->ControlState().Contains(csFocusing)) return false;
+  TControlRef ref(Control);
+  Control->SetControlState(Control->ControlState() + TControlState{csFocusing});
+  struct Unmark {
+    TWinControl* control;
+    TControlRef& ref;
+    ~Unmark() {
+      if (ref) control->SetControlState(control->ControlState() - TControlState{csFocusing});
+    }
+  } unmark{Control, ref};
+  if (focused_control_ == nullptr) focused_control_ = this;
+  if (focused_control_ == Control) return true;
+  while (focused_control_ != nullptr && !focused_control_->ContainsControl(Control)) {
+    TWinControl* leaving = focused_control_;
+    focused_control_ = focused_control_->Parent();
+    if (!SendFocusMessage(leaving, CM_EXIT) || !ref) return false;
+  }
+  while (focused_control_ != Control) {
+    TWinControl* entering = Control;
+    while (entering != nullptr && entering->Parent() != focused_control_) entering = entering->Parent();
+    if (entering == nullptr) return false;
+    focused_control_ = entering;
+    if (!SendFocusMessage(entering, CM_ENTER) || !ref) return false;
+  }
+  Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control));
+  return true;
+}
+
+void TCustomForm::DefocusControl(TWinControl* Control, bool Removing) {
+  if (Removing && focused_control_ != nullptr && Control->ContainsControl(focused_control_))
+    focused_control_ = Control->Parent();
+  if (active_control_ != nullptr && Control->ContainsControl(active_control_)) active_control_ = nullptr;
+}
+
+void TCustomForm::SendCancelMode(TControl* Sender) {
+  if (active_control_ != nullptr) active_control_->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(Sender));
+}
+
+void TCustomForm::MouseWheelHandler(TMessage& Message) {
+  if (focused_control_ != nullptr)
+    Message.Result = focused_control_->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+  else
+    TWinControl::MouseWheelHandler(Message);
+}
+
 QWidget* TCustomForm::CreateWidget(QWidget* ParentWidget) {
   auto* w = new QWidget(ParentWidget);
   w->setFocusPolicy(Qt::NoFocus);
@@ -294,9 +362,37 @@ void TCustomForm::Close() {
 void TCustomForm::Release() { PostMessage(Handle(), CM_RELEASE, 0, 0); }
 
 void TCustomForm::Dispatch(TMessage& Message) {
-  if (Message.Msg == CM_RELEASE) {
-    delete this;
-    return;
+  switch (Message.Msg) {
+    case CM_RELEASE:
+      delete this;
+      return;
+    case CM_DIALOGKEY:
+      if (GetKeyState(VK_MENU) >= 0) {
+        switch (Message.WParam) {
+          case VK_TAB:
+            if (GetKeyState(VK_CONTROL) >= 0) {
+              SelectNext(active_control_, GetKeyState(VK_SHIFT) >= 0, true);
+              Message.Result = 1;
+              return;
+            }
+            break;
+          case VK_LEFT:
+          case VK_RIGHT:
+          case VK_UP:
+          case VK_DOWN:
+            if (active_control_ != nullptr && active_control_->Parent() != nullptr) {
+              active_control_->Parent()->SelectNext(active_control_,
+                                                    Message.WParam == VK_RIGHT || Message.WParam == VK_DOWN, false);
+              Message.Result = 1;
+            }
+            return;
+          default:
+            break;
+        }
+      }
+      break;
+    default:
+      break;
   }
   TWinControl::Dispatch(Message);
 }
@@ -309,6 +405,8 @@ bool TCustomForm::WidgetCloseRequested() {
 TModalResult TCustomForm::ShowModal() {
   if (Visible() || !Enabled() || modal_) throw EInvalidOperation("Cannot make a visible window modal");
   HandleNeeded();
+  if (TControl* capture = GetCaptureControl()) capture->Perform(WM_CANCELMODE);
+  SetCaptureControl(nullptr);
   modal_ = true;
   modal_result_ = mrNone;
   Widget()->setWindowModality(Qt::ApplicationModal);
@@ -545,12 +643,16 @@ void InitForms() {
       .Event("OnShow", &TCustomForm::OnShow, &TCustomForm::SetOnShow);
   RegisterLayoutClasses();
   FindGlobalComponent = FindGlobalForm;
+  SetQuitHandler([](int) {
+    if (Application != nullptr) Application->Terminate();
+  });
   Screen = new TScreen(nullptr);
   Application = new TApplication(nullptr);
 }
 
 void FinalForms() {
   FindGlobalComponent = nullptr;
+  SetQuitHandler(nullptr);
   if (g_sync.exchange(nullptr) != nullptr) SetWakeMainThread(nullptr);
   FreeAndNil(Application);
   FreeAndNil(Screen);

@@ -16,6 +16,19 @@
 // poScreenCenter/poDesktopCenter centre on the screen, poMainFormCenter/
 // poOwnerFormCenter over the main form, when the form is first shown.
 //
+// Focus: the form keeps the control that has the focus within it. When a
+// control gets WM_SETFOCUS the form runs SetFocusedControl: the controls the
+// focus leaves get CM_EXIT (innermost first), those it enters CM_ENTER
+// (outermost first), then every control gets CM_FOCUSCHANGED (LParam: the
+// control); ActiveControl becomes the control. A handler that moves the focus
+// elsewhere ends the chain (the newer focus change runs its own). Keys: the
+// form answers CM_DIALOGKEY: Tab and Shift+Tab move through the tab order,
+// arrows among the active control's siblings, other keys go to the controls
+// (default and cancel buttons). KeyPreview gives the form's KeyDown, KeyPress
+// and KeyUp each key of its controls first. The wheel goes to the focused
+// control (CM_MOUSEWHEEL). ShowModal cancels the mouse capture first
+// (WM_CANCELMODE to the capturing control).
+//
 // TApplication: Initialize makes the Qt application object and installs the
 // main-thread wake-up; Run shows the main form and runs the event loop until
 // Terminate (or the main form closes); ProcessMessages handles pending events
@@ -81,6 +94,17 @@ class TCustomForm : public TWinControl {
   void SetKeyPreview(bool Value) { key_preview_ = Value; }
   TWinControl* ActiveControl() const { return active_control_; }
   void SetActiveControl(TWinControl* Value);
+  // Makes Control the active control and gives it the focus.
+  void FocusControl(TWinControl* Control);
+  // The focus chain of a control that got WM_SETFOCUS (above); false when a
+  // handler moved the focus elsewhere meanwhile.
+  bool SetFocusedControl(TWinControl* Control);
+  // Control (and what it contains) is leaving the form (Removing) or losing
+  // the focus: the form forgets it as its active and focused control.
+  void DefocusControl(TWinControl* Control, bool Removing);
+  // CM_CANCELMODE to the active control (LParam: Sender).
+  void SendCancelMode(TControl* Sender);
+  void MouseWheelHandler(TMessage& Message) override;
 
   TModalResult ModalResult() const { return modal_result_; }
   void SetModalResult(TModalResult Value) { modal_result_ = Value; }
@@ -140,6 +164,7 @@ class TCustomForm : public TWinControl {
   bool position_applied_ = false;
   bool modal_ = false;
   TWinControl* active_control_ = nullptr;
+  TWinControl* focused_control_ = nullptr;
   TModalResult modal_result_ = mrNone;
   TNotifyEvent on_create_, on_destroy_, on_show_, on_hide_;
   TCloseEvent on_close_;

@@ -1,10 +1,12 @@
 // Internal helpers shared by the .cpp files of the GUI layer. No Qt type
-// appears here: widgets are forward-declared, painters pass as void*.
+// appears here: widgets and events are forward-declared, painters pass as
+// void*.
 #pragma once
 
 #include "platform/gui/Controls.h"
 #include "platform/gui/Graphics.h"
 
+class QEvent;
 class QWidget;
 
 // Creates the Qt application object on first need (with the program name as
@@ -46,3 +48,54 @@ int CursorShape(TCursor Cursor);
 // Registers TSizeConstraints, TControlScrollBar and TScrollingWinControl
 // (Forms unit start).
 void RegisterLayoutClasses();
+
+// The message queue (Messages.cpp).
+// Takes input messages the loop removes from the queue: true when it
+// delivered the message itself (Stroke: the key press a queued character
+// belongs to, 0 for posted messages).
+using TQueuedInputHandler = bool (*)(const TMsg& Msg, uint64_t Stroke);
+void SetQueuedInputHandler(TQueuedInputHandler Handler);
+// Runs when the loop delivers WM_QUIT.
+void SetQuitHandler(void (*Handler)(int ExitCode));
+// Appends a message without waking the loop; returns its id.
+uint64_t QueueMessage(const TMsg& Msg, uint64_t Stroke);
+// Removes the message with the id; false when it is no longer queued.
+bool TakeQueuedMessage(uint64_t Id, TMsg& Msg);
+void SetMessageTime(int32_t Time);
+void SetKeyDown(Word VirtKey, bool Down);
+
+// Input (Controls_Input.cpp).
+// Makes the queue hand key messages it delivers to the input path.
+void InitInput();
+// Delivers a Qt input event on a control's widget (or on its scroll area's
+// viewport) as window messages; true when Qt must not handle it further.
+bool DeliverInputEvent(QWidget* Widget, TControl* Control, QEvent* Event);
+// True while the GUI layer hands Event to Widget's own handling; the event
+// filter then lets it through on Widget and stops it elsewhere.
+bool IsNativeDelivery(QEvent* Event);
+bool IsNativeTarget(QEvent* Event, QWidget* Widget);
+// The native handling of an input message that reached DefaultHandler.
+void DefaultInputHandler(TControl* Control, TMessage& Message);
+// WM_GETDLGCODE of the widget's own kind (edit box, button, list...).
+LRESULT NativeDlgCode(QWidget* Widget);
+// A control is going away: it loses the capture and the hot-tracking mark.
+void ControlGone(TControl* Control);
+// The control whose input a widget carries (its own widget or a viewport).
+TControl* FindInputControl(QWidget* Widget);
+// Registers the extra input widgets of a control's widget (scroll-area
+// viewports) and sets up mouse tracking; ForgetInputWidgets undoes it.
+void AttachInputWidgets(QWidget* Widget, TControl* Control);
+void ForgetInputWidgets(QWidget* Widget);
+
+// Checks that a control has not been freed since the reference was taken
+// (event handlers may free the control that raised them).
+class TControlRef {
+ public:
+  explicit TControlRef(const TControl* Control);
+  bool Alive() const;
+  explicit operator bool() const { return Alive(); }
+
+ private:
+  const TControl* control_;
+  uint64_t serial_;
+};

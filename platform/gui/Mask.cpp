@@ -19,9 +19,6 @@
 
 namespace {
 
-// The class library's CM_WANTSPECIALKEY (WParam: the key; Result not 0:
-// the control takes it instead of the dialog).
-constexpr Cardinal kWantSpecialKey = CM_BASE + 30;
 constexpr WideChar kCtrlC = 3, kCtrlV = 22, kCtrlX = 24, kEscape = 27;
 
 void Beep() {
@@ -495,7 +492,7 @@ void TCustomMaskEdit::Dispatch(TMessage& Message) {
         Change();
       }
       return;
-    case kWantSpecialKey:
+    case CM_WANTSPECIALKEY:
       TCustomEdit::Dispatch(Message);
       if (Message.WParam == VK_ESCAPE && IsMasked() && Modified()) Message.Result = 1;
       return;

@@ -1,7 +1,9 @@
 #include "platform/gui/Messages.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -10,15 +12,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include "platform/gui/GuiInternal.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Threads.h"
 
 struct HWND__ {
@@ -33,23 +37,39 @@ struct Window {
   TTimerService* service = nullptr;       // the service the timers run on
 };
 
-// Changed on the main thread only, under the lock, which other threads take
-// to look a handle up.
-struct Windows {
-  std::unordered_map<HWND, std::unique_ptr<Window>> items;
-  uintptr_t next = 1;
-  std::mutex lock;
+struct Queued {
+  uint64_t id;
+  TMsg msg;
+  uint64_t stroke;  // the key press a character came from (0: posted)
 };
 
-Windows& Table() {
-  static Windows w;
-  return w;
+// Windows and the queue. Windows are made, used and freed on the main
+// thread; the lock lets other threads post.
+struct State {
+  std::mutex lock;
+  std::unordered_map<HWND, std::unique_ptr<Window>> items;
+  uintptr_t next = 1;
+  std::deque<Queued> queue;
+  uint64_t next_id = 1;
+  size_t wakes = 0;  // wake-up events on their way to the receiver
+  // Other threads make no Qt event: they wake the main thread through this
+  // eventfd, which a socket notifier of the receiver watches. One descriptor
+  // for the life of the process: a poster may still write to it while the
+  // application object goes away.
+  int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  bool fd_signalled = false;  // written and not yet read by the main thread
+};
+
+State& Table() {
+  static State s;
+  return s;
 }
 
 Window* Find(HWND wnd) {
-  auto& items = Table().items;
-  auto it = items.find(wnd);
-  return it == items.end() ? nullptr : it->second.get();
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  auto it = t.items.find(wnd);
+  return it == t.items.end() ? nullptr : it->second.get();
 }
 
 void Deliver(HWND wnd, TMessage& m) {
@@ -59,84 +79,126 @@ void Deliver(HWND wnd, TMessage& m) {
   proc(m);
 }
 
-// Posted messages travel as events to one receiver on the main thread.
-class PostedMessage : public QEvent {
+TQueuedInputHandler g_input_handler = nullptr;
+void (*g_quit_handler)(int) = nullptr;
+int32_t g_message_time = 0;
+
+// The queue wakes the event loop with one event per message; each delivers
+// the queue front.
+class Receiver : public QObject {
  public:
   static QEvent::Type Kind() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
   }
-  PostedMessage(HWND w, const TMessage& m) : QEvent(Kind()), wnd(w), msg(m) {}
-  HWND wnd;
-  TMessage msg;
-};
-
-// Messages posted by other threads wait here. The posting thread wakes the
-// main thread through an eventfd that a socket notifier of the receiver
-// watches (no Qt object crosses threads; the lock orders every access).
-struct CrossThreadQueue {
-  std::mutex lock;
-  std::vector<std::pair<HWND, TMessage>> items;
-  bool wake_posted = false;
-  // One descriptor for the life of the process: a poster may still write to
-  // it while the application object goes away.
-  int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-};
-
-CrossThreadQueue& Posted() {
-  static CrossThreadQueue q;
-  return q;
-}
-
-void DeliverPosted(HWND wnd, TMessage& m) {
-  try {
-    Deliver(wnd, m);
-  } catch (...) {
-    HandleEventException(nullptr);
-  }
-}
-
-// Main thread: runs the messages other threads posted.
-void DeliverCrossThread() {
-  CrossThreadQueue& q = Posted();
-  uint64_t count = 0;
-  ssize_t got = read(q.fd, &count, sizeof count);
-  (void)got;
-  std::vector<std::pair<HWND, TMessage>> items;
-  {
-    std::lock_guard lock(q.lock);
-    items.swap(q.items);
-    q.wake_posted = false;
-  }
-  for (auto& [wnd, msg] : items) DeliverPosted(wnd, msg);
-}
-
-class Receiver : public QObject {
- public:
-  bool event(QEvent* e) override {
-    if (e->type() != PostedMessage::Kind()) return QObject::event(e);
-    auto* pm = static_cast<PostedMessage*>(e);
-    DeliverPosted(pm->wnd, pm->msg);
-    return true;
-  }
+  bool event(QEvent* e) override;
 };
 
 std::atomic<Receiver*> g_receiver{nullptr};
 
+void WakeFromOtherThreads();
+
 // Made on the main thread; gone with the application object.
 Receiver* TheReceiver() {
-  if (g_receiver.load() == nullptr) {
-    EnsureGuiApplication();
-    auto* r = new Receiver;
-    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { g_receiver.store(nullptr); });
-    r->setParent(QCoreApplication::instance());
-    if (Posted().fd >= 0) {
-      auto* notifier = new QSocketNotifier(Posted().fd, QSocketNotifier::Read, r);
-      QObject::connect(notifier, &QSocketNotifier::activated, [] { DeliverCrossThread(); });
-    }
-    g_receiver.store(r);
+  if (Receiver* r = g_receiver.load()) return r;
+  EnsureGuiApplication();
+  auto* r = new Receiver;
+  QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] {
+    g_receiver.store(nullptr);
+    std::lock_guard guard(Table().lock);
+    Table().wakes = 0;  // its wake-up events went with the application
+  });
+  r->setParent(QCoreApplication::instance());
+  if (Table().fd >= 0) {
+    auto* notifier = new QSocketNotifier(Table().fd, QSocketNotifier::Read, r);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] { WakeFromOtherThreads(); });
   }
-  return g_receiver.load();
+  g_receiver.store(r);
+  return r;
+}
+
+// Wakes the loop for the messages queued without a wake-up (call with the
+// lock held). The main thread posts a wake-up event per message: Qt handles
+// the events posted before a pass of the loop in that pass, so
+// ProcessMessages delivers every message queued before it. Other threads
+// signal the eventfd once until the main thread reads it.
+void WakeLocked(State& t) {
+  if (!IsMainThread()) {
+    if (t.fd >= 0 && !std::exchange(t.fd_signalled, true)) {
+      uint64_t one = 1;
+      ssize_t written = write(t.fd, &one, sizeof one);
+      (void)written;
+    }
+    return;
+  }
+  Receiver* r = TheReceiver();
+  for (; t.wakes < t.queue.size(); ++t.wakes) QCoreApplication::postEvent(r, new QEvent(Receiver::Kind()));
+}
+
+// Main thread, when the eventfd is readable: wakes the loop for what other
+// threads queued and delivers it now (events posted from here would wait for
+// the loop's next pass).
+void WakeFromOtherThreads() {
+  State& t = Table();
+  {
+    std::lock_guard guard(t.lock);
+    uint64_t count = 0;
+    ssize_t got = read(t.fd, &count, sizeof count);
+    (void)got;
+    t.fd_signalled = false;
+    WakeLocked(t);
+  }
+  QCoreApplication::sendPostedEvents(g_receiver.load(), Receiver::Kind());
+}
+
+void DeliverQueued(const Queued& q) {
+  g_message_time = static_cast<int32_t>(q.msg.time);
+  if (q.msg.message == WM_QUIT && q.msg.hwnd == nullptr) {
+    if (g_quit_handler != nullptr) g_quit_handler(static_cast<int>(q.msg.wParam));
+    return;
+  }
+  if (g_input_handler != nullptr && g_input_handler(q.msg, q.stroke)) return;
+  TMessage m{q.msg.message, q.msg.wParam, q.msg.lParam, 0};
+  Deliver(q.msg.hwnd, m);
+}
+
+bool Receiver::event(QEvent* e) {
+  if (e->type() != Kind()) return QObject::event(e);
+  State& t = Table();
+  Queued q;
+  {
+    std::lock_guard guard(t.lock);
+    if (t.wakes > 0) --t.wakes;
+    if (t.queue.empty()) return true;
+    q = t.queue.front();
+    t.queue.pop_front();
+    WakeLocked(t);  // characters queued by key presses have no wake-up of their own
+  }
+  TEventScope scope;
+  try {
+    DeliverQueued(q);
+  } catch (...) {
+    HandleEventException(nullptr);
+  }
+  return true;
+}
+
+bool Matches(const Queued& q, HWND wnd, Cardinal first, Cardinal last) {
+  if (wnd != nullptr && q.msg.hwnd != wnd) return false;
+  if (first == 0 && last == 0) return true;
+  return q.msg.message >= first && q.msg.message <= last;
+}
+
+TPoint CursorNow() {
+  if (!GuiApplicationExists() || !IsMainThread()) return {};
+  QPoint p = QCursor::pos();
+  return {p.x(), p.y()};
+}
+
+// Key state: 0x80 down, 0x01 toggled.
+std::array<uint8_t, 256>& Keys() {
+  static std::array<uint8_t, 256> keys{};
+  return keys;
 }
 
 class QtTimerService : public TTimerService {
@@ -186,27 +248,26 @@ void StopTimers(Window* w) {
 }  // namespace
 
 HWND AllocateHWnd(TWndMethod Method) {
-  Windows& t = Table();
-  auto* wnd = reinterpret_cast<HWND>(t.next++);
+  if (GuiApplicationExists()) TheReceiver();  // ready for posts from other threads
+  State& t = Table();
   auto w = std::make_unique<Window>();
   w->proc = std::move(Method);
-  {
-    std::lock_guard lock(t.lock);
-    t.items[wnd] = std::move(w);
-  }
-  if (GuiApplicationExists()) TheReceiver();  // ready for posts from other threads
+  std::lock_guard guard(t.lock);
+  auto* wnd = reinterpret_cast<HWND>(t.next++);
+  t.items[wnd] = std::move(w);
   return wnd;
 }
 
 void DeallocateHWnd(HWND Wnd) {
+  State& t = Table();
   std::unique_ptr<Window> w;
   {
-    Windows& t = Table();
-    std::lock_guard lock(t.lock);
+    std::lock_guard guard(t.lock);
     auto it = t.items.find(Wnd);
     if (it == t.items.end()) return;
     w = std::move(it->second);
     t.items.erase(it);
+    std::erase_if(t.queue, [Wnd](const Queued& q) { return q.msg.hwnd == Wnd; });
   }
   if (w->service != nullptr) StopTimers(w.get());
 }
@@ -220,30 +281,99 @@ LRESULT SendMessage(HWND Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 bool PostMessage(HWND Wnd, Cardinal Msg, WPARAM WParam, LPARAM LParam) {
-  if (!IsMainThread()) {
-    {
-      Windows& t = Table();
-      std::lock_guard lock(t.lock);
-      if (g_receiver.load() == nullptr || Posted().fd < 0 || !t.items.contains(Wnd)) return false;
-    }
-    CrossThreadQueue& q = Posted();
-    bool wake = false;
-    {
-      std::lock_guard lock(q.lock);
-      q.items.emplace_back(Wnd, TMessage{Msg, WParam, LParam, 0});
-      wake = !std::exchange(q.wake_posted, true);
-    }
-    if (wake) {
-      uint64_t one = 1;
-      ssize_t written = write(q.fd, &one, sizeof one);
-      (void)written;
-    }
-    return true;
-  }
-  if (Find(Wnd) == nullptr) return false;
-  QCoreApplication::postEvent(TheReceiver(), new PostedMessage(Wnd, TMessage{Msg, WParam, LParam, 0}));
+  TMsg msg{Wnd, Msg, WParam, LParam, GetTickCount(), CursorNow()};
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  if (!t.items.contains(Wnd)) return false;
+  // Another thread needs the receiver's notifier to wake the main thread.
+  if (!IsMainThread() && (g_receiver.load() == nullptr || t.fd < 0)) return false;
+  t.queue.push_back({t.next_id++, msg, 0});
+  WakeLocked(t);
   return true;
 }
+
+void PostQuitMessage(int ExitCode) {
+  TMsg msg{nullptr, WM_QUIT, static_cast<WPARAM>(ExitCode), 0, GetTickCount(), CursorNow()};
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  t.queue.push_back({t.next_id++, msg, 0});
+  WakeLocked(t);
+}
+
+bool PeekMessage(TMsg& Msg, HWND Wnd, Cardinal FilterMin, Cardinal FilterMax, Cardinal RemoveMsg) {
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  auto it = std::find_if(t.queue.begin(), t.queue.end(),
+                         [&](const Queued& q) { return Matches(q, Wnd, FilterMin, FilterMax); });
+  if (it == t.queue.end()) return false;
+  Msg = it->msg;
+  if (RemoveMsg & PM_REMOVE) t.queue.erase(it);
+  return true;
+}
+
+LRESULT DispatchMessage(const TMsg& Msg) {
+  TMessage m{Msg.message, Msg.wParam, Msg.lParam, 0};
+  Deliver(Msg.hwnd, m);
+  return m.Result;
+}
+
+int32_t GetMessageTime() { return g_message_time; }
+
+int16_t GetKeyState(int VirtKey) {
+  if (VirtKey < 0 || VirtKey > 255) return 0;
+  uint8_t k = Keys()[static_cast<size_t>(VirtKey)];
+  return static_cast<int16_t>(((k & 0x80) != 0 ? 0x8000 : 0) | (k & 0x01));
+}
+
+int16_t GetAsyncKeyState(int VirtKey) {
+  if (!GuiApplicationExists()) return GetKeyState(VirtKey);
+  bool down;
+  switch (VirtKey) {
+    case VK_SHIFT: down = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier; break;
+    case VK_CONTROL: down = QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier; break;
+    case VK_MENU: down = QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier; break;
+    case VK_LBUTTON: down = QGuiApplication::mouseButtons() & Qt::LeftButton; break;
+    case VK_RBUTTON: down = QGuiApplication::mouseButtons() & Qt::RightButton; break;
+    case VK_MBUTTON: down = QGuiApplication::mouseButtons() & Qt::MiddleButton; break;
+    default: return GetKeyState(VirtKey);
+  }
+  return static_cast<int16_t>(down ? 0x8000 : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Internals of the GUI layer
+
+void SetQueuedInputHandler(TQueuedInputHandler Handler) { g_input_handler = Handler; }
+void SetQuitHandler(void (*Handler)(int ExitCode)) { g_quit_handler = Handler; }
+
+uint64_t QueueMessage(const TMsg& Msg, uint64_t Stroke) {
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  uint64_t id = t.next_id++;
+  t.queue.push_back({id, Msg, Stroke});
+  return id;
+}
+
+bool TakeQueuedMessage(uint64_t Id, TMsg& Msg) {
+  State& t = Table();
+  std::lock_guard guard(t.lock);
+  auto it = std::find_if(t.queue.begin(), t.queue.end(), [Id](const Queued& q) { return q.id == Id; });
+  if (it == t.queue.end()) return false;
+  Msg = it->msg;
+  t.queue.erase(it);
+  return true;
+}
+
+void SetMessageTime(int32_t Time) { g_message_time = Time; }
+
+void SetKeyDown(Word VirtKey, bool Down) {
+  uint8_t& k = Keys()[VirtKey & 0xFF];
+  if (Down && (k & 0x80) == 0) k ^= 0x01;
+  k = static_cast<uint8_t>(Down ? (k | 0x80) : (k & ~0x80));
+}
+
+// ---------------------------------------------------------------------------
+// Timers
 
 uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, Cardinal Elapse) {
   Window* w = Find(Wnd);

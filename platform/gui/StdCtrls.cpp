@@ -29,6 +29,21 @@ void Guarded(TObject* sender, F&& f) {
   }
 }
 
+// True when Ch is the accelerator of Caption: the character after a single
+// "&", compared without case.
+bool IsAccel(WPARAM Ch, const String& Caption) {
+  QString text = ToQ(Caption);
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != QChar('&')) continue;
+    if (text[i + 1] == QChar('&')) {
+      ++i;
+      continue;
+    }
+    return text[i + 1].toUpper() == QChar(static_cast<char16_t>(Ch)).toUpper();
+  }
+  return false;
+}
+
 // CR LF, CR and LF become "\n".
 String NormalizeBreaks(const String& s) {
   String r;
@@ -49,7 +64,9 @@ String NormalizeBreaks(const String& s) {
 // ---------------------------------------------------------------------------
 // TButton
 
-TButtonControl::TButtonControl(TComponent* AOwner) : TWinControl(AOwner) {}
+TButtonControl::TButtonControl(TComponent* AOwner) : TWinControl(AOwner) {
+  SetControlStyle({csSetCaption, csDoubleClicks});
+}
 
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) {
   SetBounds(0, 0, 75, 25);
@@ -58,7 +75,42 @@ TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) {
 
 void TButton::SetDefault(bool Value) {
   default_ = Value;
+  TCustomForm* form = GetParentForm(this);
+  if (form != nullptr) form->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(form->ActiveControl()));
+  else SetActive(Value);
+}
+
+void TButton::SetActive(bool Value) {
+  active_ = Value;
   if (auto* b = qobject_cast<QPushButton*>(Widget())) b->setDefault(Value);
+}
+
+void TButton::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case CM_DIALOGKEY:
+      if (((Message.WParam == VK_RETURN && active_) || (Message.WParam == VK_ESCAPE && cancel_)) &&
+          KeyDataToShiftState(Message.LParam).Empty() && CanFocus()) {
+        Click();
+        Message.Result = 1;
+        return;
+      }
+      break;
+    case CM_DIALOGCHAR:
+      if (IsAccel(Message.WParam, Caption()) && CanFocus()) {
+        Click();
+        Message.Result = 1;
+        return;
+      }
+      break;
+    case CM_FOCUSCHANGED: {
+      auto* focused = reinterpret_cast<TWinControl*>(Message.LParam);
+      SetActive(dynamic_cast<TButton*>(focused) != nullptr ? focused == this : default_);
+      break;
+    }
+    default:
+      break;
+  }
+  TButtonControl::Dispatch(Message);
 }
 
 void TButton::Click() {
@@ -78,7 +130,7 @@ void TButton::InitWidget() {
   TButtonControl::InitWidget();
   auto* b = static_cast<QPushButton*>(Widget());
   b->setText(ToQ(Caption()));
-  b->setDefault(default_);
+  b->setDefault(active_);
   b->setAutoDefault(false);
 }
 
@@ -334,6 +386,19 @@ void TMemo::SetWordWrap(bool Value) {
 void TMemo::SetWantTabs(bool Value) {
   want_tabs_ = Value;
   ApplyOptions();
+}
+
+void TMemo::Dispatch(TMessage& Message) {
+  TCustomEdit::Dispatch(Message);
+  if (Message.Msg != WM_GETDLGCODE) return;
+  if (want_tabs_) Message.Result |= DLGC_WANTTAB;
+  else Message.Result &= ~DLGC_WANTTAB;
+  if (!want_returns_) Message.Result &= ~DLGC_WANTALLKEYS;
+}
+
+void TMemo::KeyPress(WideChar& Key) {
+  TCustomEdit::KeyPress(Key);
+  if (Key == u'\r' && !want_returns_) Key = 0;
 }
 
 void TMemo::ApplyOptions() {

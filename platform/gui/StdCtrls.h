@@ -1,5 +1,14 @@
 // Standard controls: button, check box, label, memo, edit box.
 //
+// Buttons and check boxes click by their widget's own signals (mouse and
+// Space), not by the control's mouse messages. A TButton also clicks on
+// CM_DIALOGKEY: Enter when it is active (it has the focus, or it is the
+// Default button and no other button has the focus; CM_FOCUSCHANGED keeps
+// that up to date) and Escape when it is Cancel, both only with no Shift,
+// Ctrl or Alt; and on CM_DIALOGCHAR of its caption's accelerator ("&x"). A
+// memo wants Tab only with WantTabs and Enter and Escape only with
+// WantReturns (WM_GETDLGCODE); without WantReturns it types no line break.
+//
 // TCheckBox fires OnClick whenever its state changes, by the user or by code
 // (not while it is being read from a form resource). TLabel shows CR, LF and
 // CR LF as line breaks and "&x" as an accelerator ("&&" is "&"); with
@@ -15,7 +24,6 @@
 class TButtonControl : public TWinControl {
  public:
   explicit TButtonControl(TComponent* AOwner);
-  bool ClicksFromMouse() const override { return false; }
 };
 
 class TButton : public TButtonControl {
@@ -30,6 +38,9 @@ class TButton : public TButtonControl {
   void SetModalResult(int Value) { modal_result_ = Value; }
   // Gives the parent form ModalResult (when not 0), then runs OnClick.
   void Click() override;
+  // True when Enter presses this button now.
+  bool Active() const { return active_; }
+  void Dispatch(TMessage& Message) override;
 
  protected:
   QWidget* CreateWidget(QWidget* ParentWidget) override;
@@ -37,7 +48,10 @@ class TButton : public TButtonControl {
   void TextChanged() override;
 
  private:
+  void SetActive(bool Value);
+
   bool default_ = false;
+  bool active_ = false;
   bool cancel_ = false;
   int modal_result_ = 0;
 };
@@ -156,6 +170,8 @@ class TMemo : public TCustomEdit {
   void SetWantReturns(bool Value) { want_returns_ = Value; }
   bool WantTabs() const { return want_tabs_; }
   void SetWantTabs(bool Value);
+  void Dispatch(TMessage& Message) override;
+  void KeyPress(WideChar& Key) override;
 
  protected:
   QWidget* CreateWidget(QWidget* ParentWidget) override;

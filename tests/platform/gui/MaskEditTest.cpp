@@ -13,7 +13,6 @@
 namespace {
 
 constexpr const char* kPhone = "(999)000-0000;1;_";  // places 1-3, 5-7, 9-12
-constexpr Cardinal kWantSpecialKey = CM_BASE + 30;
 
 LPARAM Str(const String& s) { return reinterpret_cast<LPARAM>(s.c_str()); }
 int Low(LRESULT v) { return static_cast<int>(v & 0xFFFF); }
@@ -430,11 +429,11 @@ TEST_F(MaskEditTest, KeysEditAMaskedText) {
   EXPECT_EQ(e->SelLength(), 0);
 
   // Escape restores the text the control had when it got the focus.
-  EXPECT_EQ(e->Perform(kWantSpecialKey, VK_ESCAPE), 1);
+  EXPECT_EQ(e->Perform(CM_WANTSPECIALKEY, VK_ESCAPE), 1);
   Key(e, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
   EXPECT_EQ(e->EditText(), "(___)___-____");
   EXPECT_FALSE(e->Modified());
-  EXPECT_EQ(e->Perform(kWantSpecialKey, VK_ESCAPE), 0);
+  EXPECT_EQ(e->Perform(CM_WANTSPECIALKEY, VK_ESCAPE), 0);
 
   // Pasting by key, and read-only.
   SetClipboard("5551234567");
