@@ -540,14 +540,15 @@ void TMonitorWriterThread::MonitorHandshake() {
   // 1. The readers are ready; one that does not answer within a second is
   // counted as gone.
   while (ch.ReadEvent().WaitFor(kHandshakeTimeout) == wrTimeout) {
-    const Integer count = block.CountDown(TMonitorBlock::ReaderCount);
     // With the last reader counted off, what the readers asked for goes too
-    // (readers attach and detach only under the mutex, held here).
-    if (count <= 0)
+    // (readers attach and detach only under the mutex, held here). It goes
+    // first, so that whoever sees no reader sees none of it either.
+    if (block.Get(TMonitorBlock::ReaderCount) <= 1)
       for (auto counter : {TMonitorBlock::ReadersPending, TMonitorBlock::PrepareReaders,
                            TMonitorBlock::ExecuteReaders, TMonitorBlock::FetchReaders, TMonitorBlock::ConnectReaders,
                            TMonitorBlock::TransactionReaders})
         block.Counter(counter).store(0);
+    const Integer count = block.CountDown(TMonitorBlock::ReaderCount);
     if (block.Get(TMonitorBlock::ReadersPending) == count - 1 || count <= 0) ch.ReadEvent().SetEvent();
   }
   // 2. The chunk is there. The readiness is used up with it, so that a reader
