@@ -83,7 +83,9 @@ void B_PaintBorder(HDC DC, const TRect& Window, TB_DrawStyles Styles, bool Focus
     InflateRect(r, -1, -1);
   }
   if (HasSingle(Styles)) {
-    if (!Has3D(Styles) || Styles.Contains(b_dsSingleFocus)) InflateRect(r, -1, -1);
+    // The ring just outside the client area.
+    r = B_BorderClientRect(Styles, Window);
+    InflateRect(r, 1, 1);
     bool frame = (!active && Styles.Contains(b_dsSingle)) || (active && Styles.Contains(b_dsSingleFocus));
     FrameOne(DC, r, frame ? clWindowFrame : clBtnFace);
   }

@@ -55,9 +55,9 @@ TRect B_BorderClientRect(TB_DrawStyles Styles, const TRect& Window);
 // Paints the border over Window on DC. Active: focused or under the mouse.
 // 3-D part: a sunken outer edge (soft when active, flat when not) when
 // Focused, with b_ds3D, or under the mouse with b_ds3DFocus; otherwise two
-// nested button-face frames. Single part (inside the 3-D part, shrunk one
-// pixel more without a 3-D style or with b_dsSingleFocus): a window-frame
-// line when inactive with b_dsSingle or active with b_dsSingleFocus, else a
+// nested button-face frames. Single part (the ring just outside the client
+// area, so that it shows whatever the 3-D part took): a window-frame line
+// when inactive with b_dsSingle or active with b_dsSingleFocus, else a
 // button-face line.
 void B_PaintBorder(HDC DC, const TRect& Window, TB_DrawStyles Styles, bool Focused, bool MouseOver);
 
