@@ -3,6 +3,7 @@
 #include <QMenu>
 
 #include "tests/framework/ControlsFixture.h"
+#include "platform/rtl/FormStream.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -346,4 +347,76 @@ TEST_F(Bstdctrl, EditBoxAlignsItsTextAndSavesNothingWithoutANode) {
   edit->SetAlignment(taCenter);
   auto [l3, r3] = ink();
   EXPECT_NEAR((l3 + r3) / 2.0, 75, 6);
+}
+
+TEST_F(Bstdctrl, ControlsReadFromFormTextAndWriteBackOnlyWhatDiffers) {
+  RegisterTestClasses();
+  ReadComponentFromText(form_, R"(object F: TForm
+  object P: TB_Panel
+    Left = 0
+    Top = 0
+    Width = 100
+    Height = 50
+    Align = alLeft
+    Frame.StyleIn = b_fsLowered
+    Text.Text = 'Hi'
+    Transparent = False
+  end
+  object S: TB_Split
+    Left = 100
+    ControlResize = P
+    Orientation = b_oVertical
+    LimitLeftOrTop = 10
+  end
+  object M: TB_Memo
+    Left = 120
+    DrawStyles = [b_dsDefault, b_dsSingle]
+    Color = clYellow
+    ReadOnly = True
+  end
+  object B: TB_BitBtn
+    Left = 200
+    Default = True
+    Kind = b_bkClose
+    Text.Text = 'OK'
+    Bitmaps.AlignHorz = b_ahLeft
+    RepeatEnabled = True
+  end
+  object E: THistoryEdit
+    Left = 120
+    Top = 100
+    DrawStyles = [b_dsSingle]
+    Alignment = taCenter
+  end
+end
+)");
+  auto* p = dynamic_cast<TB_Panel*>(form_->FindComponent("P"));
+  auto* s = dynamic_cast<TB_Split*>(form_->FindComponent("S"));
+  auto* m = dynamic_cast<TB_Memo*>(form_->FindComponent("M"));
+  auto* b = dynamic_cast<TB_BitBtn*>(form_->FindComponent("B"));
+  auto* e = dynamic_cast<THistoryEdit*>(form_->FindComponent("E"));
+  ASSERT_TRUE(p && s && m && b && e);
+  EXPECT_EQ(p->Frame()->StyleIn(), b_fsLowered);
+  EXPECT_EQ(p->TextGroup()->Text(), "Hi");
+  EXPECT_FALSE(p->Transparent());
+  EXPECT_EQ(s->ControlResize(), p);
+  EXPECT_EQ(s->Cursor(), crVSplit);
+  EXPECT_EQ(s->Width(), 4);
+  EXPECT_EQ(s->LimitLeftOrTop(), 10);
+  EXPECT_EQ(m->DrawStyles(), b_DefaultDrawStyles);  // b_dsDefault after loading
+  EXPECT_EQ(m->Color(), clYellow);
+  EXPECT_FALSE(m->TabStop());
+  EXPECT_TRUE(b->Default());
+  EXPECT_EQ(b->Kind(), b_bkClose);
+  EXPECT_EQ(b->Bitmaps()->AlignHorz(), b_ahLeft);
+  EXPECT_TRUE(b->RepeatEnabled());
+  EXPECT_EQ(e->DrawStyles(), TB_DrawStyles{b_dsSingle});
+  EXPECT_EQ(e->Alignment(), taCenter);
+  EXPECT_NE(e->HistoryButton(), nullptr);
+
+  String text = WriteComponentToText(form_);
+  for (const char* absent : {"Flat", "HotTrack", "RepeatPause", "LimitRightOrBottom", "FullRepaint"})
+    EXPECT_EQ(text.find(absent), String::npos) << absent;
+  for (const char* present : {"Bitmaps.AlignHorz = b_ahLeft", "Orientation = b_oVertical", "Alignment = taCenter"})
+    EXPECT_NE(text.find(present), String::npos) << present;
 }

@@ -10,9 +10,15 @@
 
 #include "framework/Bstdctrl.h"
 #include "platform/gui/Jpeg.h"
-#include "platform/rtl/UnitInit.h"
+#include "tests/framework/render/RenderMain.h"
 
 namespace {
+
+class THistoryEdit : public TB_CustomMaskEdit {
+ public:
+  using TB_CustomMaskEdit::TB_CustomMaskEdit;
+  TB_EditOptions GetOptions() const override { return {b_eoHistory}; }
+};
 
 TColor At(const QImage& Image, int X, int Y) {
   QColor c = Image.pixelColor(X, Y);
@@ -91,6 +97,11 @@ int Render(const String& Out) {
     edits[k] = e;
   }
 
+  auto* history = Create<THistoryEdit>(form.get());
+  history->SetParent(form.get());
+  history->SetBounds(340, 240, 160, 22);
+  history->SetText("С историей");
+
   auto* memo = new TB_Memo(form.get());
   memo->SetParent(form.get());
   memo->SetBounds(340, 140, 160, 80);
@@ -112,23 +123,13 @@ int Render(const String& Out) {
   // The first edit box: an inactive flat 3-D border (shadow outside).
   if (At(img, 340, 20) != static_cast<TColor>(ColorToRGB(clBtnShadow))) ++wrong;
   (void)edits;
+  // The history button inside the box's border at its right edge.
+  TB_BitBtn* button = history->HistoryButton();
+  if (button == nullptr || button->Left() + button->Width() != history->Width() - 1) ++wrong;
   if (wrong > 0) std::fprintf(stderr, "%d checked pixels are wrong\n", wrong);
   return wrong > 0 ? 1 : 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  String out = argc > 1 ? argv[1] : RENDER_CONTROLS_OUT;
-  int code = 0;
-  try {
-    InitializeUnits({&unit_Bstdctrl, &unit_Jpeg});
-    Application->Initialize();
-    code = Render(out);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    code = 1;
-  }
-  FinalizeUnits();
-  return code;
-}
+int main(int argc, char** argv) { return RenderMain(argc, argv, RENDER_CONTROLS_OUT, {&unit_Bstdctrl, &unit_Jpeg}, Render); }
