@@ -29,7 +29,8 @@
 // construction) the box holds a TB_BitBtn at its right edge; it and Ctrl+M
 // pop up the entries of HistoryNode (B_Regist.h) named after the box;
 // choosing one puts its first ";"-field into the box. Ctrl+D clears the box
-// with the clear option. SaveHistory adds the current text.
+// with the clear option. SaveHistory adds the current text, except in a box
+// that shows a PasswordChar: its text is not written to the settings file.
 #pragma once
 
 #include <memory>

@@ -173,7 +173,8 @@ void TB_CustomMaskEdit::Notification(TComponent* AComponent, TOperation Operatio
 }
 
 void TB_CustomMaskEdit::SaveHistory() {
-  if (history_node_ != nullptr) AddHistoryItem(history_node_, Name(), 0, Text());
+  // A masked (password) text never goes to the settings file.
+  if (history_node_ != nullptr && PasswordChar() == 0) AddHistoryItem(history_node_, Name(), 0, Text());
 }
 
 void TB_CustomMaskEdit::Clear() { SetText(""); }

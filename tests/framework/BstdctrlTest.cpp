@@ -315,6 +315,15 @@ TEST_F(Bstdctrl, EditBoxHistoryKeepsCountAndSkipsRepeats) {
   EXPECT_EQ(items, (std::vector<String>{"f", "e", "d", "c", "b", ""}));
   // The history lives in the settings file under the node's key.
   EXPECT_NE(ReadSettingsFile().find("0_E1=f"), std::string::npos);
+
+  // A password box keeps no history.
+  edit->SetPasswordChar('*');
+  edit->SetText("secret");
+  edit->SaveHistory();
+  String first;
+  ReadHistoryItem(&node, "E1", 0, first);
+  EXPECT_EQ(first, "f");
+  EXPECT_EQ(ReadSettingsFile().find("secret"), std::string::npos);
 }
 
 TEST_F(Bstdctrl, EditBoxAlignsItsTextAndSavesNothingWithoutANode) {
