@@ -264,7 +264,7 @@ class TB_CustomMemo : public TMemo {
   // Outside design mode the tab stop becomes the opposite of Value.
   void SetReadOnly(bool Value);
   TAlignment Alignment() const { return alignment_; }
-  void SetAlignment(TAlignment Value) { alignment_ = Value; }
+  void SetAlignment(TAlignment Value);
   bool HideSelection() const { return hide_selection_; }
   void SetHideSelection(bool Value) { hide_selection_ = Value; }
   bool OEMConvert() const { return oem_convert_; }

@@ -256,6 +256,12 @@ void TB_CustomMemo::InitWidget() {
   TMemo::InitWidget();
   RecalcNonClient(this);
   SetMemoFormatMargins(this, 2, 1);
+  SetEditAlignment(this, alignment_);
+}
+
+void TB_CustomMemo::SetAlignment(TAlignment Value) {
+  alignment_ = Value;
+  SetEditAlignment(this, Value);
 }
 
 void TB_CustomMemo::SetColor(TColor Value) {

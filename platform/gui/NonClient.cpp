@@ -4,6 +4,9 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QWidget>
 
 #include "platform/gui/GuiInternal.h"
@@ -119,10 +122,15 @@ TRect NonClientClientRect(TWinControl* Control) {
 }
 
 void SetEditAlignment(TWinControl* Edit, TAlignment Value) {
-  auto* edit = Edit != nullptr ? qobject_cast<QLineEdit*>(Edit->Widget()) : nullptr;
-  if (edit == nullptr) return;
+  QWidget* w = Edit != nullptr ? Edit->Widget() : nullptr;
   Qt::Alignment a = Value == taRightJustify ? Qt::AlignRight : Value == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
-  edit->setAlignment(a | Qt::AlignVCenter);
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    edit->setAlignment(a | Qt::AlignVCenter);
+  } else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
+    QTextOption option = memo->document()->defaultTextOption();
+    option.setAlignment(a);
+    memo->document()->setDefaultTextOption(option);
+  }
 }
 
 void SetMemoFormatMargins(TWinControl* Memo, int Left, int Top) {

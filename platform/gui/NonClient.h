@@ -1,5 +1,7 @@
 // Non-client borders of windowed controls, and the text-box extras that
-// controls drawing their own borders need (alignment, memo margins).
+// controls drawing their own borders need (alignment, memo margins). Like
+// the border, the extras apply to the widget as it is: a control calls them
+// again from InitWidget.
 //
 // A control with a non-client area answers WM_NCCALCSIZE: LParam points to
 // the window rectangle in the control's own coordinates (0, 0, Width,
@@ -32,7 +34,7 @@ void RedrawNonClient(TWinControl* Control);
 // The client area last applied by RecalcNonClient (the whole window before).
 TRect NonClientClientRect(TWinControl* Control);
 
-// The horizontal alignment of an edit box's text (a single-line text box).
+// The horizontal alignment of a text box's text (an edit box or a memo).
 void SetEditAlignment(TWinControl* Edit, TAlignment Value);
 // The memo's formatting rectangle: its client area less Left and Top; the
 // strip between them is filled with the memo's colour.

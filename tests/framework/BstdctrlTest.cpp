@@ -220,6 +220,28 @@ TEST_F(Bstdctrl, MemoBorderShowsFocusAndHover) {
   // Its own colour, and the text inside the border.
   memo->SetColor(clYellow);
   EXPECT_EQ(Paint(memo)->At(3, 3), Sys(clYellow));
+  // The text starts after the formatting margins; right alignment moves it.
+  memo->SetColor(clWhite);
+  memo->Font()->SetColor(clBlack);
+  memo->Lines()->SetText("WW");
+  auto inkX = [&] {
+    auto p = Paint(memo);
+    int l = 120, r = 0;
+    for (int y = 2; y < 58; ++y)
+      for (int x = 2; x < 118; ++x)
+        if (p->At(x, y) != clWhite) {
+          l = std::min(l, x);
+          r = std::max(r, x);
+        }
+    return std::pair(l, r);
+  };
+  auto [l1, r1] = inkX();
+  EXPECT_GE(l1, 3);
+  EXPECT_LT(r1, 60);
+  memo->SetAlignment(taRightJustify);
+  auto [l2, r2] = inkX();
+  EXPECT_GT(l2, 60);
+  EXPECT_GT(r2, 100);
   memo->SetReadOnly(true);
   EXPECT_FALSE(memo->TabStop());
   memo->SetReadOnly(false);
