@@ -147,8 +147,10 @@ TEST_F(Bstdctrl, SplitterDragsWithinItsLimits) {
   Press(w, {2, 10});
   MoveHeld(w, {32, 10});
   EXPECT_EQ(left->Width(), 120);
+  EXPECT_EQ(Paint(form_)->At(152, 50), Sys(clGray));  // the bar where the splitter goes
   Release(w, {32, 10});
   EXPECT_EQ(left->Width(), 150);
+  EXPECT_NE(Paint(form_)->At(152, 50), Sys(clGray));  // the splitter itself now
 }
 
 TEST_F(Bstdctrl, VerticalSplitterResizesTheControlBelow) {
