@@ -17,6 +17,7 @@
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "framework/B_PF.h"
 #include "framework/B_Time.h"
+#include "framework/Bstdctrl.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -36,6 +37,7 @@ constexpr const TUnit* kUses[] = {
     // In-house UI framework.
     &unit_B_PF,
     &unit_B_Time,
+    &unit_Bstdctrl,
     // Firebird connection and statements.
     &unit_ibase,
     &unit_IB_Intf,

@@ -39,6 +39,61 @@ void TB_CustomControl::Dispatch(TMessage& Message) {
   TCustomControl::Dispatch(Message);
 }
 
+// ---------------------------------------------------------------------------
+// Text-box borders
+
+namespace {
+
+bool Has3D(TB_DrawStyles S) { return S.Contains(b_ds3D) || S.Contains(b_ds3DFocus); }
+bool HasSingle(TB_DrawStyles S) { return S.Contains(b_dsSingle) || S.Contains(b_dsSingleFocus); }
+
+void FrameOne(HDC DC, const TRect& R, TColor Color) {
+  if (R.IsEmpty()) return;
+  HBRUSH brush = CreateSolidBrush(ColorToRGB(Color));
+  FrameRect(DC, R, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+TRect B_BorderClientRect(TB_DrawStyles Styles, const TRect& Window) {
+  int d = 0;
+  if (Has3D(Styles)) d += 2;
+  if (HasSingle(Styles)) d += 1;
+  if (Has3D(Styles) && !Styles.Contains(b_dsSingleFocus)) d -= 1;
+  TRect r = Window;
+  InflateRect(r, -d, -d);
+  return r;
+}
+
+void B_PaintBorder(HDC DC, const TRect& Window, TB_DrawStyles Styles, bool Focused, bool MouseOver) {
+  if (DC == nullptr) return;
+  const bool active = Focused || MouseOver;
+  TRect r = Window;
+  if (Has3D(Styles)) {
+    if (Focused || Styles.Contains(b_ds3D) || (MouseOver && Styles.Contains(b_ds3DFocus))) {
+      TRect e = r;
+      DrawEdge(DC, e, BDR_SUNKENOUTER, BF_RECT | (active ? BF_SOFT : BF_FLAT));
+    } else {
+      TRect e = r;
+      FrameOne(DC, e, clBtnFace);
+      InflateRect(e, -1, -1);
+      FrameOne(DC, e, clBtnFace);
+    }
+    InflateRect(r, -1, -1);
+  }
+  if (HasSingle(Styles)) {
+    // The ring just outside the client area.
+    r = B_BorderClientRect(Styles, Window);
+    InflateRect(r, 1, 1);
+    bool frame = (!active && Styles.Contains(b_dsSingle)) || (active && Styles.Contains(b_dsSingleFocus));
+    FrameOne(DC, r, frame ? clWindowFrame : clBtnFace);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Unit
+
 namespace {
 
 void InitB_Ctrls() {

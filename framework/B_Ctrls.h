@@ -13,6 +13,7 @@
 
 #include "framework/B_PF.h"
 #include "platform/gui/Controls.h"
+#include "platform/gui/GDI.h"
 
 // WParam: the HDC to paint into; LParam: a TRect* in that DC's
 // coordinates, shifted as above; result non-zero when painted.
@@ -40,5 +41,24 @@ class TB_CustomControl : public TCustomControl {
  private:
   bool transparent_ = true;
 };
+
+// Border styles of the framework's text boxes. A control whose styles hold
+// b_dsDefault after loading takes the framework's default styles.
+RTL_ENUM(TB_DrawStyle, b_dsDefault, b_dsSingle, b_dsSingleFocus, b_ds3D, b_ds3DFocus);
+using TB_DrawStyles = Set<TB_DrawStyle>;
+inline constexpr TB_DrawStyles b_DefaultDrawStyles{b_dsDefault, b_ds3D, b_ds3DFocus};
+
+// The border painter of the edit box and the memo (their non-client area).
+// The client area inside Window: a 3-D style takes 2 pixels each side, a
+// single style 1 more; a 3-D style without b_dsSingleFocus gives 1 back.
+TRect B_BorderClientRect(TB_DrawStyles Styles, const TRect& Window);
+// Paints the border over Window on DC. Active: focused or under the mouse.
+// 3-D part: a sunken outer edge (soft when active, flat when not) when
+// Focused, with b_ds3D, or under the mouse with b_ds3DFocus; otherwise two
+// nested button-face frames. Single part (the ring just outside the client
+// area, so that it shows whatever the 3-D part took): a window-frame line
+// when inactive with b_dsSingle or active with b_dsSingleFocus, else a
+// button-face line.
+void B_PaintBorder(HDC DC, const TRect& Window, TB_DrawStyles Styles, bool Focused, bool MouseOver);
 
 extern const TUnit unit_B_Ctrls;

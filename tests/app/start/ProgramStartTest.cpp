@@ -21,6 +21,7 @@
 #include "dataaccess/core/pFIBCacheQueries.h"
 #include "dataaccess/core/pFIBProps.h"
 #include "framework/B_PF.h"
+#include "framework/Bstdctrl.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -51,8 +52,9 @@ TEST(ProgramStart, UnitsStartAfterWhatTheyUseAndAfterTheApplicationAndStopInReve
 
   // The framework's and the data-access units are linked and started, each
   // after the class library's application object.
-  for (const TUnit* unit : {&unit_B_PF, &unit_ibase, &unit_fib, &unit_StrUtil, &unit_pFIBProps, &unit_FIBSQLMonitor,
-                            &unit_FIBDatabase, &unit_FIBQuery, &unit_pFIBCacheQueries, &unit_FIBDBLoginDlg}) {
+  for (const TUnit* unit : {&unit_B_PF, &unit_BButton, &unit_Bstdctrl, &unit_ibase, &unit_fib, &unit_StrUtil,
+                            &unit_pFIBProps, &unit_FIBSQLMonitor, &unit_FIBDatabase, &unit_FIBQuery,
+                            &unit_pFIBCacheQueries, &unit_FIBDBLoginDlg}) {
     ASSERT_TRUE(IsUnitInitialized(*unit)) << unit->Name();
     EXPECT_LT(position.at("Forms"), position.at(unit->Name())) << unit->Name();
   }

@@ -11,7 +11,7 @@
 
 #include "framework/B_Form.h"
 #include "platform/gui/Jpeg.h"
-#include "platform/rtl/UnitInit.h"
+#include "tests/framework/render/RenderMain.h"
 
 namespace {
 
@@ -158,17 +158,4 @@ int Render(const String& Out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  String out = argc > 1 ? argv[1] : RENDER_FRAME_OUT;
-  int code = 0;
-  try {
-    InitializeUnits({&unit_B_Form, &unit_Jpeg});
-    Application->Initialize();
-    code = Render(out);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    code = 1;
-  }
-  FinalizeUnits();
-  return code;
-}
+int main(int argc, char** argv) { return RenderMain(argc, argv, RENDER_FRAME_OUT, {&unit_B_Form, &unit_Jpeg}, Render); }
