@@ -750,6 +750,7 @@ void TCustomGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) 
     case gsColSizing:
     case gsRowSizing: {
       bool cols = state == gsColSizing;
+      sizing_.Pos = (cols ? X : Y) - sizing_.Offset;
       int start = cols ? layout_.ColStart(sizing_.Index) : layout_.RowStart(sizing_.Index);
       int size = sizing_.Pos - start;
       Invalidate();
