@@ -341,13 +341,14 @@ void TCustomGrid::SetLeftCol(int Value) { MoveTopLeft(Value, TopRow()); }
 void TCustomGrid::SetTopRow(int Value) { MoveTopLeft(LeftCol(), Value); }
 
 void TCustomGrid::SetSelection(TGridRect Value) {
+  auto inside = [&](int c, int r) { return c >= 0 && r >= 0 && c < ColCount() && r < RowCount(); };
+  if (!inside(Value.Left, Value.Top) || !inside(Value.Right, Value.Bottom)) InvalidOp("Grid index out of range");
   TGridRect old = Selection();
-  MoveCurrent(Value.Left, Value.Top, true, false);
-  MoveCurrent(Value.Right, Value.Bottom, false, true);
-  if (!(old == Selection())) {
-    InvalidateGridRect(old);
-    InvalidateGridRect(Selection());
-  }
+  layout_.Anchor = {Value.Left, Value.Top};
+  layout_.Current = {Value.Right, Value.Bottom};
+  InvalidateGridRect(old);
+  InvalidateGridRect(Selection());
+  UpdateEdit();
 }
 
 bool TCustomGrid::Sizing(int X, int Y) const {
@@ -542,8 +543,7 @@ void TCustomGrid::HideEdit() {
 
 void TCustomGrid::UpdateEdit() {
   if (!CanEditShow()) {
-    if (inplace_edit_ != nullptr && inplace_edit_->Visible() && !editor_mode_) HideEdit();
-    else if (inplace_edit_ != nullptr && inplace_edit_->Visible()) HideEdit();
+    if (inplace_edit_ != nullptr && inplace_edit_->Visible()) HideEdit();
     return;
   }
   auto loadEditor = [&] {
@@ -925,7 +925,7 @@ void TCustomGrid::DrawLines(const TGridDrawInfo& Info) {
   const TColor colors[2] = {clBlack, clSilver};
   for (int f = 0; f < 2; ++f) {
     if (pts[f].empty()) continue;
-    int width = f == 0 ? std::max(lwH, lwV) : std::max(lwH, lwV);
+    int width = std::max(lwH, lwV);
     LOGBRUSH lb{BS_SOLID, static_cast<COLORREF>(ColorToRGB(colors[f])), 0};
     HPEN pen = width > 1 ? ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
                                         static_cast<DWORD>(width), lb, 0, nullptr)
@@ -940,7 +940,6 @@ void TCustomGrid::DrawLines(const TGridDrawInfo& Info) {
 
 void TCustomGrid::Paint() {
   TGridDrawInfo info;
-  SyncClient();
   CalcDrawInfo(info);
   TCanvas* canvas = Canvas();
   DrawLines(info);

@@ -444,6 +444,11 @@ TEST_F(GridTest, CountsAndSizesAreCheckedAndScale) {
   g->SetColCount(2);
   EXPECT_EQ(g->FixedCols(), 1) << "a smaller count keeps one scrollable column";
   g->SetColCount(3);
+  g->SetSelection({1, 3, 2, 1});
+  EXPECT_EQ(g->Selection(), (TGridRect{1, 1, 2, 3}));
+  EXPECT_EQ(g->Col(), 2);
+  EXPECT_EQ(g->Row(), 1);
+  EXPECT_THROW(g->SetSelection({1, 1, 3, 1}), EInvalidGridOperation);
   g->SetColWidths(2, 100);
   g->ChangeScale(3, 2);
   EXPECT_EQ(g->ColWidths(0), 96);
