@@ -1,4 +1,5 @@
 #include "platform/gui/Controls.h"
+#include "platform/gui/ScrollBars.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -870,6 +871,7 @@ void TWinControl::InitWidget() {
   widget_->setProperty("defaultFocusPolicy", static_cast<int>(widget_->focusPolicy()));
   SetTabStop(tab_stop_);
   if (Parent() == nullptr) ApplyCreateParams();
+  TWindowScrollBars::WindowCreated(this);
   for (TControl* c : controls_) c->CreateHandle();
   ApplyTabOrder();
 }

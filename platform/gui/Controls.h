@@ -159,6 +159,7 @@
 
 class QWidget;
 class TWinControl;
+class TWindowScrollBars;
 
 RTL_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom);
 RTL_ENUM(TAnchorKind, akLeft, akTop, akRight, akBottom);
@@ -523,6 +524,8 @@ class TWinControl : public TControl {
   HWND Handle();
   bool HandleAllocated() const { return hwnd_ != nullptr; }
   void HandleNeeded() override;
+  // Less the room of the window's shown scroll bars (ScrollBars.h).
+  TRect ClientRect() const override;
 
   // Focus and tab order.
   bool TabStop() const { return tab_stop_; }
@@ -605,6 +608,7 @@ class TWinControl : public TControl {
 
  private:
   friend class TControl;
+  friend class TWindowScrollBars;
   void CNKeyDown(TMessage& Message);
   void CNChar(TMessage& Message);
   // The form's key preview: true when the form took the key (or this
