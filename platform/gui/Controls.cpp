@@ -1106,6 +1106,17 @@ void TWinControl::Dispatch(TMessage& Message) {
     case CM_CHILDKEY:
       if (parent_ != nullptr) parent_->Perform(Message);
       return;
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      // A child's notification goes back to the child (CN_COMMAND, CN_HSCROLL, CN_VSCROLL).
+      if (TWinControl* child = Message.LParam != 0 ? FindControl(reinterpret_cast<HWND>(Message.LParam)) : nullptr;
+          child != nullptr && child != this) {
+        Message.Result = child->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
+        return;
+      }
+      TControl::Dispatch(Message);
+      return;
     default:
       TControl::Dispatch(Message);
       return;

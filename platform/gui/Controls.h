@@ -43,6 +43,11 @@
 // (CS_HREDRAW, CS_VREDRAW) and WS_CLIPCHILDREN have no effect: Qt repaints
 // a resized widget whole and always clips children.
 //
+// Notifications of child windows (WM_COMMAND, WM_HSCROLL, WM_VSCROLL whose
+// LParam is a control's handle) are reflected by the parent's Dispatch to
+// that control as CN_COMMAND, CN_HSCROLL, CN_VSCROLL (the answer is the
+// parent's); a subclass that handles them itself does not call the base.
+//
 // Constraints limit the size SetBounds gives (0: no limit); CanResize
 // (OnCanResize) may change or refuse a new size. BiDiMode, Ctl3D,
 // ParentBiDiMode, ParentCtl3D and ParentShowHint are kept for form data and

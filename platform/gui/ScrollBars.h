@@ -54,7 +54,10 @@
 // COMPLEXREGION for what was uncovered, ERROR for an unknown handle.
 #pragma once
 
+#include <memory>
+
 #include "platform/gui/Controls.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/GDI.h"
 
 inline constexpr Cardinal WM_HSCROLL = 0x0114, WM_VSCROLL = 0x0115;
@@ -146,4 +149,70 @@ class TWindowScrollBars {
   static int32_t Style(TWinControl* Control, int Index);
   // A bar was shown or hidden: the children realign and the control resizes.
   static void ClientChanged(TWinControl* Control);
+};
+
+// A scroll-bar control (its window is a scroll bar of the SB_CTL kind,
+// ScrollBars.h). Position lies within Min .. Max - (PageSize - 1) (Max
+// without a page). User input reaches the parent as WM_HSCROLL / WM_VSCROLL
+// with the bar's handle, which the parent reflects to the bar as
+// CN_HSCROLL / CN_VSCROLL; the bar then computes the new position (a line
+// is SmallChange, a page LargeChange, SB_THUMBTRACK and SB_THUMBPOSITION
+// take the track position, SB_TOP Min, SB_BOTTOM Max, SB_ENDSCROLL keeps
+// it), lets OnScroll change it and sets Position (OnChange when it
+// changed). SBM_SETSCROLLINFO, SBM_GETSCROLLINFO and SBM_ENABLE_ARROWS work
+// on the same state as the properties. SetParams and SetPageSize raise
+// EInvalidOperation "Scroll bar property out of range" when Max lies below
+// Min or the page exceeds the range. The bar wants the arrow keys
+// (WM_GETDLGCODE), which step it as its arrows do.
+RTL_ENUM(TScrollCode, scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom,
+         scEndScroll);
+using TScrollEvent = Event<void(TObject* Sender, TScrollCode ScrollCode, int& ScrollPos)>;
+
+class TScrollBarDriver;
+
+class TScrollBar : public TWinControl {
+ public:
+  explicit TScrollBar(TComponent* AOwner);
+  ~TScrollBar() override;
+
+  TScrollBarKind Kind() const { return kind_; }
+  void SetKind(TScrollBarKind Value);
+  int Min() const { return min_; }
+  void SetMin(int Value) { SetParams(position_, Value, max_); }
+  int Max() const { return max_; }
+  void SetMax(int Value) { SetParams(position_, min_, Value); }
+  int Position() const { return position_; }
+  void SetPosition(int Value) { SetParams(Value, min_, max_); }
+  int PageSize() const { return page_; }
+  void SetPageSize(int Value);
+  int SmallChange() const { return small_change_; }
+  void SetSmallChange(int Value);
+  int LargeChange() const { return large_change_; }
+  void SetLargeChange(int Value);
+  void SetParams(int APosition, int AMin, int AMax);
+  const TNotifyEvent& OnChange() const { return on_change_; }
+  void SetOnChange(TNotifyEvent Value) { on_change_ = std::move(Value); }
+  const TScrollEvent& OnScroll() const { return on_scroll_; }
+  void SetOnScroll(TScrollEvent Value) { on_scroll_ = std::move(Value); }
+
+  void Dispatch(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void DestroyWidget() override;
+  void CreateParams(TCreateParams& Params) override;
+  virtual void Change();
+  virtual void Scroll(TScrollCode ScrollCode, int& ScrollPos);
+
+ private:
+  void Apply(const SCROLLINFO& Info, bool Notify);
+  void Push();
+  TScrollBarKind kind_ = sbHorizontal;
+  int min_ = 0, max_ = 100, position_ = 0, page_ = 0, small_change_ = 1, large_change_ = 1;
+  UINT disabled_arrows_ = 0;
+  std::unique_ptr<TScrollBarDriver> driver_;
+  TNotifyEvent on_change_;
+  TScrollEvent on_scroll_;
 };

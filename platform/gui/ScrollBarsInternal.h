@@ -36,3 +36,6 @@ class TScrollBarDriver {
   TScrollInfoState state_;
   UINT disabled_arrows_ = ESB_ENABLE_BOTH;
 };
+
+// Registers TScrollBar for form resources (StdCtrls unit start).
+void RegisterScrollBarClasses();

@@ -379,3 +379,124 @@ TEST_F(WindowScrollBarsTest, ScrollChildrenMovesOnlyTheChildrenInTheScrollRectan
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Reflection and TScrollBar
+
+// Logs the reflected notifications it receives.
+class TNotified : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  void Dispatch(TMessage& Message) override {
+    if (Message.Msg >= CN_BASE) {
+      got.push_back(Message.Msg);
+      Message.Result = 42;
+      return;
+    }
+    TCustomControl::Dispatch(Message);
+  }
+  std::vector<Cardinal> got;
+};
+
+TEST_F(WindowScrollBarsTest, ParentsReflectChildNotificationsToTheChild) {
+  auto* child = new TNotified(ctl_);
+  child->SetParent(ctl_);
+  auto* plain = new TWinControl(form_);
+  plain->SetParent(form_);
+  auto* other = new TNotified(plain);
+  other->SetParent(plain);
+  for (Cardinal msg : {WM_COMMAND, WM_HSCROLL, WM_VSCROLL}) {
+    child->got.clear();
+    other->got.clear();
+    // ctl_ swallows scroll messages itself (no reflection); a plain parent reflects all.
+    LRESULT r = SendMessage(plain->Handle(), msg, 0, reinterpret_cast<LPARAM>(other->Handle()));
+    EXPECT_EQ(r, 42);
+    EXPECT_EQ(other->got, std::vector<Cardinal>{CN_BASE + msg});
+    SendMessage(ctl_->Handle(), msg, 0, reinterpret_cast<LPARAM>(child->Handle()));
+    EXPECT_EQ(child->got.size(), msg == WM_COMMAND ? 1u : 0u);
+  }
+  // Without a child handle nothing is reflected.
+  other->got.clear();
+  SendMessage(plain->Handle(), WM_COMMAND, 0, 0);
+  EXPECT_TRUE(other->got.empty());
+}
+
+class ScrollBarControlTest : public WindowScrollBarsTest {
+ protected:
+  void SetUp() override {
+    WindowScrollBarsTest::SetUp();
+    bar_ = new TScrollBar(form_);
+    bar_->SetKind(sbVertical);
+    bar_->SetBounds(250, 10, GetSystemMetrics(SM_CXVSCROLL), 200);
+    bar_->SetParent(form_);
+    bar_->SetOnScroll([this](TObject*, TScrollCode code, int& pos) {
+      scrolls.push_back(std::to_string(code) + ":" + std::to_string(pos));
+      if (code == scPageDown && clamp_pages) pos = std::min(pos, 25);
+    });
+    bar_->SetOnChange([this](TObject*) { ++changes; });
+  }
+  QScrollBar* Qbar() { return static_cast<QScrollBar*>(bar_->Widget()); }
+  void Click(QStyle::SubControl part) {
+    QPoint p = Part(Qbar(), part).center();
+    Mouse(Qbar(), QEvent::MouseButtonPress, p, Qt::LeftButton);
+    Mouse(Qbar(), QEvent::MouseButtonRelease, p, Qt::NoButton);
+  }
+  TScrollBar* bar_ = nullptr;
+  std::vector<std::string> scrolls;
+  int changes = 0;
+  bool clamp_pages = false;
+};
+
+TEST_F(ScrollBarControlTest, ParamsAreCheckedAndThePositionStaysOnTheLastPage) {
+  EXPECT_THROW(bar_->SetParams(0, 10, 5), EInvalidOperation);
+  bar_->SetParams(0, 0, 50);
+  bar_->SetPageSize(11);
+  EXPECT_THROW(bar_->SetPageSize(52), EInvalidOperation);
+  EXPECT_THROW(bar_->SetParams(0, 0, 5), EInvalidOperation);  // smaller than the page
+  EXPECT_EQ(bar_->Max(), 50);
+  bar_->SetPosition(99);
+  EXPECT_EQ(bar_->Position(), 40);
+  EXPECT_EQ(changes, 1);
+  bar_->SetPosition(40);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(Qbar()->value(), 40);
+
+  // SB_CTL calls reach the same state.
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  ASSERT_TRUE(GetScrollInfo(bar_->Handle(), SB_CTL, si));
+  EXPECT_EQ(si.nMax, 50);
+  EXPECT_EQ(si.nPage, 11u);
+  EXPECT_EQ(si.nPos, 40);
+  EXPECT_EQ(SetScrollInfo(bar_->Handle(), SB_CTL, Info(SIF_POS, 0, 0, 0, 3), true), 3);
+  EXPECT_EQ(bar_->Position(), 3);
+  EXPECT_TRUE(EnableScrollBar(bar_->Handle(), SB_CTL, ESB_DISABLE_BOTH));
+  EXPECT_FALSE(Qbar()->isEnabled());
+}
+
+TEST_F(ScrollBarControlTest, UserInputMovesThePositionThroughTheParentAndOnScroll) {
+  bar_->SetParams(0, 0, 100);
+  bar_->SetSmallChange(2);
+  bar_->SetLargeChange(20);
+  Click(QStyle::SC_ScrollBarAddLine);
+  EXPECT_EQ(bar_->Position(), 2);
+  Click(QStyle::SC_ScrollBarAddPage);
+  EXPECT_EQ(bar_->Position(), 22);
+  clamp_pages = true;
+  Click(QStyle::SC_ScrollBarAddPage);
+  EXPECT_EQ(bar_->Position(), 25);  // OnScroll changed it
+  EXPECT_EQ(scrolls, (std::vector<std::string>{"1:2", "8:2", "3:22", "8:22", "3:42", "8:25"}));
+  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(Qbar()->value(), 25);
+
+  // Keys move it as the arrows do.
+  scrolls.clear();
+  bar_->SetFocus();
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QCoreApplication::sendEvent(Qbar(), &down);
+  EXPECT_EQ(bar_->Position(), 27);
+}
+
+}  // namespace
