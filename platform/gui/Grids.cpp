@@ -6,6 +6,7 @@
 
 #include "platform/gui/GDI.h"
 #include "platform/gui/Grids.h"
+#include "platform/gui/ScrollBars.h"
 
 namespace {
 
@@ -179,6 +180,11 @@ TCustomGrid::~TCustomGrid() = default;
 void TCustomGrid::SyncClient() {
   layout_.ClientWidth = ClientWidth();
   layout_.ClientHeight = ClientHeight();
+}
+
+void TCustomGrid::InitWidget() {
+  TCustomControl::InitWidget();
+  UpdateScrollBars();
 }
 
 void TCustomGrid::Resize() {
@@ -455,10 +461,16 @@ void TCustomGrid::FocusCell(int ACol, int ARow, bool MoveAnchor) {
   Click();
 }
 
-void TCustomGrid::ApplyMove(const TGridMove& Move, bool MoveAnchor) {
+void TCustomGrid::ApplyMove(const TGridMove& Move, bool MoveAnchor, bool ScrollOnly) {
   if (!(Move.TopLeft == layout_.TopLeft)) MoveTopLeft(Move.TopLeft.X, Move.TopLeft.Y);
-  if (!(Move.Current == layout_.Current) || (MoveAnchor && !(layout_.Anchor == layout_.Current)))
+  if (!(Move.Current == layout_.Current) || (MoveAnchor && !(layout_.Anchor == layout_.Current))) {
     FocusCell(Move.Current.X, Move.Current.Y, MoveAnchor);
+  } else if (!ScrollOnly) {
+    // The key found no other cell: the current one still comes into view.
+    TGridLayout view = layout_;
+    view.ScrollInView(view.Current);
+    MoveTopLeft(view.TopLeft.X, view.TopLeft.Y);
+  }
 }
 
 void TCustomGrid::TimedScroll(TGridScrollDirections Direction) {
@@ -479,7 +491,79 @@ void TCustomGrid::TimedScroll(TGridScrollDirections Direction) {
   if (!(cur == layout_.Current)) MoveCurrent(cur.X, cur.Y, false, false);
 }
 
-void TCustomGrid::UpdateScrollBars() {}
+void TCustomGrid::UpdateScrollBars() {
+  if (!HandleAllocated() || updating_scroll_bars_) return;
+  updating_scroll_bars_ = true;
+  HWND h = Handle();
+  // A bar shown or hidden changes the client area, and with it the page and
+  // the range: settle in a few rounds.
+  for (int round = 0; round < 3; ++round) {
+    SyncClient();
+    TGridCoord max = layout_.MaxTopLeft();
+    auto bar = [&](int which, bool wanted, int fixed, int maxFirst, int first, int visible) {
+      if (!wanted) {
+        if (GetWindowLong(h, GWL_STYLE) & (which == SB_HORZ ? WS_HSCROLL : WS_VSCROLL)) ShowScrollBar(h, which, false);
+        return;
+      }
+      SCROLLINFO si;
+      si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+      int page = std::max(1, visible);
+      si.nMin = 0;
+      si.nMax = std::max(0, maxFirst - fixed) + page - 1;
+      si.nPage = static_cast<UINT>(page);
+      si.nPos = first - fixed;
+      SetScrollInfo(h, which, si, true);
+    };
+    TRect before = ClientRect();
+    bar(SB_HORZ, scroll_bars_ == ssHorizontal || scroll_bars_ == ssBoth, FixedCols(), max.X, LeftCol(),
+        VisibleColCount());
+    bar(SB_VERT, scroll_bars_ == ssVertical || scroll_bars_ == ssBoth, FixedRows(), max.Y, TopRow(),
+        VisibleRowCount());
+    if (ClientRect() == before) break;
+  }
+  SyncClient();
+  TGridCoord tl = layout_.TopLeft;
+  layout_.SetTopLeft(tl.X, tl.Y);
+  updating_scroll_bars_ = false;
+  if (!(tl == layout_.TopLeft)) {
+    Invalidate();
+    UpdateScrollBars();
+    TopLeftChanged();
+  }
+}
+
+void TCustomGrid::WMScroll(bool Horz, Word Code, Word Pos) {
+  int which = Horz ? SB_HORZ : SB_VERT;
+  int fixed = Horz ? FixedCols() : FixedRows();
+  int first = Horz ? LeftCol() : TopRow();
+  int page = std::max(1, Horz ? VisibleColCount() : VisibleRowCount());
+  TGridCoord max = layout_.MaxTopLeft();
+  int target = first;
+  switch (Code) {
+    case SB_LINEUP: target = first - 1; break;
+    case SB_LINEDOWN: target = first + 1; break;
+    case SB_PAGEUP: target = first - page; break;
+    case SB_PAGEDOWN: target = first + page; break;
+    case SB_THUMBTRACK:
+      if (!layout_.Options.Contains(goThumbTracking)) return;
+      [[fallthrough]];
+    case SB_THUMBPOSITION: {
+      // The message's 16-bit position, or the bar's own beyond that range.
+      SCROLLINFO si;
+      si.fMask = SIF_RANGE | SIF_TRACKPOS;
+      if (!GetScrollInfo(Handle(), which, si)) return;
+      target = fixed + (si.nMax <= 0xFFFF ? Pos : si.nTrackPos);
+      break;
+    }
+    case SB_TOP: target = fixed; break;
+    case SB_BOTTOM: target = Horz ? max.X : max.Y; break;
+    default: return;
+  }
+  if (Horz) MoveTopLeft(target, TopRow());
+  else MoveTopLeft(LeftCol(), target);
+  // The bar keeps the position it had when the top-left cell did not move.
+  UpdateScrollBars();
+}
 
 // ---------------------------------------------------------------------------
 // Repainting
@@ -574,10 +658,8 @@ void TCustomGrid::UpdateEdit() {
 
 void TCustomGrid::WMCommand(TMessage& Message) {
   if (inplace_edit_ != nullptr && inplace_edit_->HandleAllocated() &&
-      reinterpret_cast<HWND>(Message.LParam) == inplace_edit_->Handle()) {
-    if (HIWORD(Message.WParam) == EN_CHANGE) UpdateText();
-    inplace_edit_->Perform(CN_COMMAND, Message.WParam, Message.LParam);
-  }
+      reinterpret_cast<HWND>(Message.LParam) == inplace_edit_->Handle() && HIWORD(Message.WParam) == EN_CHANGE)
+    UpdateText();
 }
 
 // ---------------------------------------------------------------------------
@@ -617,7 +699,8 @@ void TCustomGrid::KeyDown(Word& Key, TShiftState Shift) {
       if (Key == VK_TAB && (!layout_.Options.Contains(goTabs) || Shift.Contains(ssAlt))) return;
       TGridMove m = layout_.NavigateKey(Key, Shift);
       bool extend = Shift.Contains(ssShift) && Key != VK_TAB && layout_.Options.Contains(goRangeSelect);
-      ApplyMove(m, !extend);
+      bool scrollOnly = Shift.Contains(ssCtrl) && (Key == VK_UP || Key == VK_DOWN || Key == VK_LEFT || Key == VK_RIGHT);
+      ApplyMove(m, !extend, scrollOnly);
       if (Key == VK_TAB) Key = 0;
       return;
     }
@@ -828,7 +911,14 @@ void TCustomGrid::Dispatch(TMessage& Message) {
       return;
     case WM_COMMAND:
       WMCommand(Message);
-      return;
+      break;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      if (Message.LParam == 0) {
+        WMScroll(Message.Msg == WM_HSCROLL, LOWORD(Message.WParam), HIWORD(Message.WParam));
+        return;
+      }
+      break;
     case WM_CANCELMODE:
     case CM_CANCELMODE:
       CancelMode();

@@ -57,9 +57,15 @@
 // toggles it. CanEditAcceptKey filters typed characters; CanEditModify is
 // asked before every change the user makes.
 //
-// Scroll bars: ScrollBars is kept, and UpdateScrollBars is the one place
-// that sets the window's bars from the layout (ranges by cell, page = the
-// visible cells); the window's scroll messages move the top-left cell.
+// Scroll bars: the window's own bars (ScrollBars.h) as ScrollBars asks, each
+// shown only while there is something to scroll. UpdateScrollBars is the
+// one place that sets them from the layout: positions count scrollable
+// cells (0 = the first one at the left or top), the page is the visible
+// cells, the range ends where MaxTopLeft is reached. The bars' WM_HSCROLL
+// and WM_VSCROLL move the top-left cell: a line by one cell, a page by the
+// visible cells, the thumb on release (while dragged too with
+// goThumbTracking), SB_TOP and SB_BOTTOM to either end. A bar shown or
+// hidden changes the client area, and the layout follows it.
 #pragma once
 
 #include <functional>
@@ -375,6 +381,7 @@ class TCustomGrid : public TCustomControl {
   bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
   bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
   void Resize() override;
+  void InitWidget() override;
 
   // Moves the current cell (through SelectCell); MoveAnchor also moves the
   // selection's anchor; Show scrolls it into view.
@@ -392,13 +399,14 @@ class TCustomGrid : public TCustomControl {
   void SyncClient();
   void SetAxisCount(TGridAxis& Axis, int Value);
   void SetAxisFixed(TGridAxis& Axis, int Value);
-  void ApplyMove(const TGridMove& Move, bool MoveAnchor);
+  void ApplyMove(const TGridMove& Move, bool MoveAnchor, bool ScrollOnly);
   void UpdateEdit();
   void HideEdit();
   void DrawLines(const TGridDrawInfo& Info);
   void StopTimer();
   void WMTimer();
   void WMCommand(TMessage& Message);
+  void WMScroll(bool Horz, Word Code, Word Pos);
 
   friend class TInplaceEdit;
   TInplaceEdit* inplace_edit_ = nullptr;
@@ -414,6 +422,7 @@ class TCustomGrid : public TCustomControl {
   int move_index_ = -1, move_pos_ = -1;  // column/row being moved, where it would go
   TPoint move_start_;
   bool timer_running_ = false;
+  bool updating_scroll_bars_ = false;
   TPoint last_mouse_;
 };
 

@@ -12,6 +12,7 @@
 
 #include "platform/gui/GDI.h"
 #include "platform/gui/Grids.h"
+#include "platform/gui/ScrollBars.h"
 #include "tests/platform/gui/GuiFixture.h"
 
 namespace {
@@ -77,13 +78,14 @@ String Cell(TTestGrid* g, int c, int r) { return g->cells[{c, r}]; }
 class GridTest : public GuiTest {
  protected:
   // A 10 x 30 grid of 64 x 24 cells (1-pixel lines) in 300 x 200 on a
-  // shown, active form, holding the focus.
-  TTestGrid* Shown() {
+  // shown, active form, holding the focus; scroll bars only when asked.
+  TTestGrid* Shown(TScrollStyle bars = ssNone) {
     form_.reset(Create<TForm>(nullptr));
     form_->SetBounds(0, 0, 400, 300);
     auto* g = new TTestGrid(form_.get());
     g->SetParent(form_.get());
     g->SetBounds(0, 0, 300, 200);
+    g->SetScrollBars(bars);
     g->SetColCount(10);
     g->SetRowCount(30);
     g->SetDefaultColWidth(64);
@@ -454,6 +456,66 @@ TEST_F(GridTest, CountsAndSizesAreCheckedAndScale) {
   EXPECT_EQ(g->ColWidths(0), 96);
   EXPECT_EQ(g->ColWidths(2), 150);
   EXPECT_EQ(g->DefaultRowHeight(), 36);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GridTest, WindowScrollBarsFollowAndMoveTheTopLeftCell) {
+  TTestGrid* g = Shown(ssBoth);
+  HWND h = g->Handle();
+  ASSERT_TRUE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
+  ASSERT_TRUE(GetWindowLong(h, GWL_STYLE) & WS_HSCROLL);
+  const int bar = GetSystemMetrics(SM_CXVSCROLL);
+  EXPECT_EQ(g->ClientHeight(), 200 - bar);
+  EXPECT_EQ(g->VisibleRowCount(), (200 - bar - 25) / 25);
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  ASSERT_TRUE(GetScrollInfo(h, SB_VERT, si));
+  const int page = g->VisibleRowCount();
+  EXPECT_EQ(static_cast<int>(si.nPage), page);
+  EXPECT_EQ(si.nMax - static_cast<int>(si.nPage) + 1, g->Layout().MaxTopLeft().Y - 1) << "the last position shows the last row";
+  EXPECT_EQ(si.nPos, 0);
+
+  struct Step {
+    Word code;
+    int pos;  // for the thumb
+    int topRow;
+  };
+  const int last = g->Layout().MaxTopLeft().Y;
+  const Step steps[] = {
+      {SB_LINEDOWN, 0, 2}, {SB_PAGEDOWN, 0, 2 + page}, {SB_LINEUP, 0, 1 + page}, {SB_TOP, 0, 1},
+      {SB_BOTTOM, 0, last}, {SB_PAGEDOWN, 0, last}, {SB_PAGEUP, 0, last - page},
+      {SB_THUMBPOSITION, 9, 10}, {SB_THUMBTRACK, 3, 10} /* no goThumbTracking */, {SB_THUMBPOSITION, 99, last},
+  };
+  for (const Step& s : steps) {
+    g->Perform(WM_VSCROLL, MAKEWPARAM(s.code, s.pos), 0);
+    EXPECT_EQ(g->TopRow(), s.topRow) << "code " << s.code;
+    EXPECT_EQ(GetScrollPos(h, SB_VERT), g->TopRow() - 1) << "code " << s.code;
+  }
+  TGridOptions o = g->Options();
+  o.Include(goThumbTracking);
+  g->SetOptions(o);
+  g->Perform(WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 3), 0);
+  EXPECT_EQ(g->TopRow(), 4);
+  // Keys move the bar too.
+  Key(g, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(GetScrollPos(h, SB_VERT), 0);
+  g->Perform(WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+  EXPECT_EQ(g->LeftCol(), 2);
+  EXPECT_EQ(GetScrollPos(h, SB_HORZ), 1);
+
+  // Everything fits: no bars, and the client area grows back.
+  g->SetRowCount(3);
+  g->SetColCount(3);
+  EXPECT_FALSE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
+  EXPECT_FALSE(GetWindowLong(h, GWL_STYLE) & WS_HSCROLL);
+  EXPECT_EQ(g->ClientHeight(), 200);
+  EXPECT_EQ(g->LeftCol(), 1);
+  g->SetRowCount(30);
+  g->SetScrollBars(ssHorizontal);
+  EXPECT_FALSE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
 }
 
 }  // namespace
