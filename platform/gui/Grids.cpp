@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/gui/GDI.h"
 #include "platform/gui/Grids.h"
@@ -184,6 +185,9 @@ void TCustomGrid::SyncClient() {
 
 void TCustomGrid::InitWidget() {
   TCustomControl::InitWidget();
+  // Every pixel is painted (cells, then the rest in Color): scrolled pixels
+  // can be kept.
+  widget_->setAttribute(Qt::WA_OpaquePaintEvent);
   UpdateScrollBars();
 }
 
@@ -428,9 +432,38 @@ void TCustomGrid::MoveTopLeft(int ALeft, int ATop) {
   TGridCoord old = layout_.TopLeft;
   layout_.SetTopLeft(ALeft, ATop);
   if (old == layout_.TopLeft) return;
-  Invalidate();
+  ScrollData(old);
   UpdateScrollBars();
   TopLeftChanged();
+}
+
+void TCustomGrid::ScrollData(TGridCoord OldTopLeft) {
+  if (!HandleAllocated()) return;
+  const TGridCoord now = layout_.TopLeft;
+  const bool horz = now.X != OldTopLeft.X, vert = now.Y != OldTopLeft.Y;
+  if (!horz && !vert) return;
+  TGridDrawInfo info;
+  CalcDrawInfo(info);
+  // Only the scrollable cells move, and only along one axis at a time;
+  // what moves further than the area shows is painted anew.
+  TRect area = horz ? Rect(info.Horz.FixedBoundary, 0, ClientWidth(), ClientHeight())
+                    : Rect(0, info.Vert.FixedBoundary, ClientWidth(), ClientHeight());
+  int room = horz ? area.Width() : area.Height();
+  int distance = room;
+  if (!(horz && vert) && room > 0) {
+    const TGridAxis& axis = horz ? layout_.Cols : layout_.Rows;
+    const int lw = horz ? info.Horz.EffectiveLineWidth : info.Vert.EffectiveLineWidth;
+    const int from = horz ? OldTopLeft.X : OldTopLeft.Y, to = horz ? now.X : now.Y;
+    distance = 0;
+    for (int i = std::min(from, to); i < std::max(from, to) && distance < room; ++i)
+      distance += std::max(0, axis.Extent(i) + lw);
+    if (to > from) distance = -distance;
+  }
+  if (std::abs(distance) >= room) {
+    Invalidate();
+    return;
+  }
+  ScrollWindowEx(Handle(), horz ? distance : 0, vert ? distance : 0, &area, &area, nullptr, nullptr, 0);
 }
 
 void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
@@ -444,7 +477,7 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
     TGridCoord oldTL = layout_.TopLeft;
     layout_.ScrollInView(layout_.Current);
     if (!(oldTL == layout_.TopLeft)) {
-      Invalidate();
+      ScrollData(oldTL);
       UpdateScrollBars();
       TopLeftChanged();
     }

@@ -388,6 +388,10 @@ class TCustomGrid : public TCustomControl {
   void FocusCell(int ACol, int ARow, bool MoveAnchor);
   void MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show);
   void MoveTopLeft(int ALeft, int ATop);
+  // Repaints after the top-left cell moved from OldTopLeft: the pixels of
+  // the scrollable cells move (ScrollWindowEx) when they move along one axis
+  // by less than the area shows, else the window is painted anew.
+  void ScrollData(TGridCoord OldTopLeft);
   // Sets the window's scroll bars from the layout.
   void UpdateScrollBars();
   void CancelMode();

@@ -3,6 +3,7 @@
 // accept and cancel cycle.
 #include <QApplication>
 #include <QImage>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -516,6 +517,36 @@ TEST_F(GridTest, WindowScrollBarsFollowAndMoveTheTopLeftCell) {
   g->SetRowCount(30);
   g->SetScrollBars(ssHorizontal);
   EXPECT_FALSE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
+}
+
+}  // namespace
+
+namespace {
+
+// What the window shows (the offscreen screen's copy of its backing store).
+QImage OnScreen(TForm* form, TControl* c) {
+  QApplication::processEvents();
+  QImage all = QGuiApplication::primaryScreen()->grabWindow(form->Widget()->winId()).toImage();
+  return all.copy(c->Left(), c->Top(), c->Width(), c->Height());
+}
+
+TEST_F(GridTest, ScrollingMovesThePixelsAndPaintsOnlyWhatItUncovers) {
+  TTestGrid* g = Shown();
+  g->SetCol(2);
+  OnScreen(form_.get(), g);
+  g->drawn.clear();
+  g->Perform(WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);  // also keys and the mouse
+  QImage scrolled = OnScreen(form_.get(), g);
+  ASSERT_FALSE(g->drawn.empty());
+  for (const Drawn& d : g->drawn) EXPECT_TRUE(d.row >= 8) << "row " << d.row << " was painted again";
+  g->Invalidate();
+  QImage whole = OnScreen(form_.get(), g);
+  EXPECT_EQ(scrolled, whole) << "the moved pixels are what a full paint shows";
+
+  g->Perform(WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+  scrolled = OnScreen(form_.get(), g);
+  g->Invalidate();
+  EXPECT_EQ(scrolled, OnScreen(form_.get(), g));
 }
 
 }  // namespace
