@@ -34,14 +34,21 @@
 //  - Navigation (NavigateKey) computes the new current cell and top-left of
 //    a key; TCustomGrid applies it through SelectCell.
 //
-// WIDGET. TCustomGrid paints (Paint: lines, then every shown cell through
-// DrawCell with its TGridDrawState, then the area beyond the cells in
-// Color), takes keys (KeyDown: arrows, Tab with goTabs, Home/End, PageUp/
+// WIDGET. TCustomGrid paints (Paint: lines, then every shown cell that
+// meets the canvas's ClipRect through DrawCell with its TGridDrawState, then
+// the area beyond the cells in Color; the window is opaque, so a scroll keeps
+// the pixels that stay in view), takes keys (KeyDown: arrows, Tab with goTabs, Home/End, PageUp/
 // PageDown, Ctrl combinations; F2 and Enter open the editor with goEditing)
 // and the mouse (a press selects the cell, and with goRangeSelect a drag
 // extends the selection, scrolling on timer 1 while outside the cells; a
 // press on a sizing line sizes the column or row; a press on a fixed-row
 // cell with goColMoving and a drag to another column moves the column).
+// With DefaultDrawing each cell is first filled (FixedColor for fixed cells,
+// clHighlight with clHighlightText for selected ones, except the focused
+// cell unless goDrawFocusSelected or goRowSelect, else Color), fixed cells
+// get a raised edge and the focused cell a focus rectangle (the selected
+// row's box with goRowSelect). The grid clicks (Click) whenever the current
+// cell moves; it has no csClickEvents of its own.
 // Thin: the sizing line and the column-move mark are drawn in the next
 // paint (a window cannot be drawn on outside its paint here), not by XOR
 // on the screen at once.
