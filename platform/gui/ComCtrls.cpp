@@ -1,4 +1,5 @@
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/ListView.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -328,9 +329,10 @@ void InitComCtrls() {
       .Prop("ShowRoot", &TTreeView::ShowRoot, &TTreeView::SetShowRoot, true)
       .Prop("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
       .Event("OnChange", &TTreeView::OnChange, &TTreeView::SetOnChange);
+  RegisterListViewClasses();
 }
 
-constexpr const TUnit* kUses[] = {&unit_Controls};
+constexpr const TUnit* kUses[] = {&unit_Controls, &unit_ImgList};
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "platform/gui/Controls.h"
+#include "platform/gui/ScrollBars.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -870,6 +871,7 @@ void TWinControl::InitWidget() {
   widget_->setProperty("defaultFocusPolicy", static_cast<int>(widget_->focusPolicy()));
   SetTabStop(tab_stop_);
   if (Parent() == nullptr) ApplyCreateParams();
+  TWindowScrollBars::WindowCreated(this);
   for (TControl* c : controls_) c->CreateHandle();
   ApplyTabOrder();
 }
@@ -1103,6 +1105,17 @@ void TWinControl::Dispatch(TMessage& Message) {
       return;
     case CM_CHILDKEY:
       if (parent_ != nullptr) parent_->Perform(Message);
+      return;
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      // A child's notification goes back to the child (CN_COMMAND, CN_HSCROLL, CN_VSCROLL).
+      if (TWinControl* child = Message.LParam != 0 ? FindControl(reinterpret_cast<HWND>(Message.LParam)) : nullptr;
+          child != nullptr && child != this) {
+        Message.Result = child->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
+        return;
+      }
+      TControl::Dispatch(Message);
       return;
     default:
       TControl::Dispatch(Message);

@@ -43,6 +43,11 @@
 // (CS_HREDRAW, CS_VREDRAW) and WS_CLIPCHILDREN have no effect: Qt repaints
 // a resized widget whole and always clips children.
 //
+// Notifications of child windows (WM_COMMAND, WM_HSCROLL, WM_VSCROLL whose
+// LParam is a control's handle) are reflected by the parent's Dispatch to
+// that control as CN_COMMAND, CN_HSCROLL, CN_VSCROLL (the answer is the
+// parent's); a subclass that handles them itself does not call the base.
+//
 // Constraints limit the size SetBounds gives (0: no limit); CanResize
 // (OnCanResize) may change or refuse a new size. BiDiMode, Ctl3D,
 // ParentBiDiMode, ParentCtl3D and ParentShowHint are kept for form data and
@@ -159,6 +164,7 @@
 
 class QWidget;
 class TWinControl;
+class TWindowScrollBars;
 
 RTL_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom);
 RTL_ENUM(TAnchorKind, akLeft, akTop, akRight, akBottom);
@@ -523,6 +529,8 @@ class TWinControl : public TControl {
   HWND Handle();
   bool HandleAllocated() const { return hwnd_ != nullptr; }
   void HandleNeeded() override;
+  // Less the room of the window's shown scroll bars (ScrollBars.h).
+  TRect ClientRect() const override;
 
   // Focus and tab order.
   bool TabStop() const { return tab_stop_; }
@@ -605,6 +613,7 @@ class TWinControl : public TControl {
 
  private:
   friend class TControl;
+  friend class TWindowScrollBars;
   void CNKeyDown(TMessage& Message);
   void CNChar(TMessage& Message);
   // The form's key preview: true when the form took the key (or this

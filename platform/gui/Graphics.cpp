@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QWidget>
@@ -624,7 +625,12 @@ HDC TCanvas::Handle() {
 
 TRect TCanvas::ClipRect() {
   QPainter* p = Painter(RequireHandle());
-  QRect r = p->hasClipping() ? p->clipBoundingRect().toAlignedRect() : QRect(0, 0, p->device()->width(), p->device()->height());
+  // Without a clip of its own a painter still draws only within the region
+  // being painted (its system clip): that is the canvas's clip then.
+  QRect r(0, 0, p->device()->width(), p->device()->height());
+  if (p->hasClipping()) r = p->clipBoundingRect().toAlignedRect();
+  else if (p->paintEngine() != nullptr && !p->paintEngine()->systemClip().isEmpty())
+    r = p->transform().inverted().mapRect(p->paintEngine()->systemClip().boundingRect());
   return Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/ScrollBarsInternal.h"
 #include "platform/rtl/UnitInit.h"
 
 namespace {
@@ -486,6 +487,7 @@ void TEdit::InitWidget() {
 namespace {
 
 void InitStdCtrls() {
+  RegisterScrollBarClasses();
   RegisterClass<TButtonControl, TWinControl>("TButtonControl");
   RegisterClass<TButton, TButtonControl>("TButton")
       .Prop("Caption", &TControl::Caption, &TControl::SetCaption)

@@ -21,17 +21,15 @@ int High(LRESULT v) { return static_cast<int>((v >> 16) & 0xFFFF); }
 void SetClipboard(const QString& s) { QApplication::clipboard()->setText(s); }
 QString Clipboard() { return QApplication::clipboard()->text(); }
 
-// A parent that records WM_COMMAND and may reflect it as CN_COMMAND.
+// A parent that records WM_COMMAND and either swallows it or lets the base
+// reflect it as CN_COMMAND.
 class TParent : public TWinControl {
  public:
   using TWinControl::TWinControl;
   void Dispatch(TMessage& m) override {
     if (m.Msg == WM_COMMAND) {
       commands.push_back(m);
-      if (reflect) {
-        if (TWinControl* child = FindControl(reinterpret_cast<HWND>(m.LParam))) child->Perform(CN_COMMAND, m.WParam, m.LParam);
-      }
-      return;
+      if (!reflect) return;
     }
     TWinControl::Dispatch(m);
   }
