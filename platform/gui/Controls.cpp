@@ -12,6 +12,7 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/Popup.h"
 #include "platform/rtl/UnitInit.h"
 
 namespace {
@@ -867,6 +868,7 @@ void TWinControl::InitWidget() {
   TControl::InitWidget();
   hwnd_ = AllocateHWnd({this, [this](TMessage& m) { Perform(m); }});
   HandleMap()[hwnd_] = this;
+  ApplyBounds();  // with its handle the window learns its non-client area
   widget_->setProperty("defaultFocusPolicy", static_cast<int>(widget_->focusPolicy()));
   SetTabStop(tab_stop_);
   if (Parent() == nullptr) ApplyCreateParams();
@@ -882,7 +884,11 @@ void TWinControl::DestroyWidget() {
     DeallocateHWnd(hwnd_);
     hwnd_ = nullptr;
   }
+  QWidget* frame = frame_;
+  frame_ = nullptr;
+  non_client_ = {};
   TControl::DestroyWidget();
+  DisposeWidget(frame);
 }
 
 void TWinControl::SetTabStop(bool Value) {
@@ -1112,6 +1118,10 @@ void TWinControl::Dispatch(TMessage& Message) {
 
 void TWinControl::DefaultHandler(TMessage& Message) {
   switch (Message.Msg) {
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+      DefaultNonClientHandler(this, Message);
+      return;
     case WM_GETDLGCODE:
       Message.Result = widget_ != nullptr ? NativeDlgCode(widget_) : 0;
       return;

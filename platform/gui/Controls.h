@@ -521,6 +521,11 @@ class TWinControl : public TControl {
 
   // The window handle (makes the widget).
   HWND Handle();
+  // The widget that is the window on screen: the non-client frame when the
+  // window has a non-client area (Popup.h), else Widget().
+  QWidget* WindowWidget() const;
+  // The client area: the bounds less the non-client area.
+  TRect ClientRect() const override;
   bool HandleAllocated() const { return hwnd_ != nullptr; }
   void HandleNeeded() override;
 
@@ -593,6 +598,8 @@ class TWinControl : public TControl {
   void FontChanged() override;
   void ColorChanged() override;
   void Resize() override;
+  void ApplyBounds() override;
+  void VisibleChanged() override;
   // The window's description (see above).
   virtual void CreateParams(TCreateParams& Params);
   // Fills the client area with Color (the default erase).
@@ -622,8 +629,15 @@ class TWinControl : public TControl {
   TNotifyEvent on_enter_, on_exit_;
   TKeyEvent on_key_down_, on_key_up_;
   TKeyPressEvent on_key_press_;
+  // Non-client area (Popup.cpp): the frame widget around widget_ and the
+  // widths of its sides (Left, Top, Right, Bottom).
+  QWidget* frame_ = nullptr;
+  TRect non_client_{};
+  friend struct TNonClientAccess;
 
   void ApplyCreateParams();
+  // Asks WM_NCCALCSIZE for the client area and makes or updates the frame.
+  void UpdateNonClient();
 };
 
 // A windowed control that paints itself on its Canvas in Paint.

@@ -143,7 +143,10 @@ void TCustomForm::AfterConstruction() {
 }
 
 void TCustomForm::BeforeDestruction() {
-  if (!IsDestroying()) {
+  // An owner that frees the form has marked it destroying already: OnDestroy
+  // runs once either way, while the form's controls still exist.
+  if (!destroy_done_) {
+    destroy_done_ = true;
     try {
       DoDestroy();
     } catch (...) {

@@ -163,6 +163,7 @@ class TCustomForm : public TWinControl {
   bool create_new_ = false;
   bool position_applied_ = false;
   bool modal_ = false;
+  bool destroy_done_ = false;
   TWinControl* active_control_ = nullptr;
   TWinControl* focused_control_ = nullptr;
   TModalResult modal_result_ = mrNone;
