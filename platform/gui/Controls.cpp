@@ -502,14 +502,12 @@ void TControl::TextChanged() {
   if (widget_ != nullptr && widget_->isWindow()) widget_->setWindowTitle(ToQ(text_));
 }
 
-void TControl::SetHint(const String& Value) {
-  hint_ = Value;
-  if (widget_ != nullptr) widget_->setToolTip(show_hint_ ? ToQ(hint_) : QString());
-}
+// Hints are shown by the application's hint machinery (Hints.h).
+void TControl::SetHint(const String& Value) { hint_ = Value; }
 
 void TControl::SetShowHint(bool Value) {
   show_hint_ = Value;
-  SetHint(hint_);
+  parent_show_hint_ = false;
 }
 
 void TControl::SetCursor(TCursor Value) {
@@ -560,6 +558,9 @@ TWndMethod TControl::WindowProc() const {
 }
 
 void TControl::WndProc(TMessage& Message) {
+  if (Application != nullptr &&
+      ((Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) || Message.Msg == CM_MOUSELEAVE))
+    Application->HintMouseMessage(this, Message);
   if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
     if (!control_style_.Contains(csDoubleClicks)) {
       switch (Message.Msg) {
@@ -736,7 +737,6 @@ void TControl::InitWidget() {
   ApplyWidgetFont(widget_, *font_);
   if (FillsBackground() || ColorIsBase()) ApplyWidgetColor(widget_, color_, ColorIsBase(), FillsBackground());
   widget_->setEnabled(enabled_);
-  SetHint(hint_);
   SetCursor(cursor_);
   if (widget_->isWindow()) widget_->setWindowTitle(ToQ(text_));
   else widget_->setVisible(visible_);

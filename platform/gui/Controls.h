@@ -45,9 +45,10 @@
 //
 // Constraints limit the size SetBounds gives (0: no limit); CanResize
 // (OnCanResize) may change or refuse a new size. BiDiMode, Ctl3D,
-// ParentBiDiMode, ParentCtl3D and ParentShowHint are kept for form data and
-// for the code that reads them; the platform draws no 3-D borders and no
-// right-to-left layout of its own.
+// ParentBiDiMode and ParentCtl3D are kept for form data and for the code that
+// reads them; the platform draws no 3-D borders and no right-to-left layout
+// of its own. Hint, ShowHint and ParentShowHint drive the application's hints
+// (Hints.h); setting ShowHint clears ParentShowHint.
 //
 // INPUT. Qt input events on a control's widget (and on the viewport of a
 // scroll-area widget) become window messages sent to the control's

@@ -469,7 +469,7 @@ TCustomForm* GetParentForm(TControl* Control) {
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner), title_(ProgramTitle()) {}
 
-TApplication::~TApplication() = default;
+TApplication::~TApplication() { DestroyHints(); }
 
 void TApplication::Initialize() {
   EnsureGuiApplication();

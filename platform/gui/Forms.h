@@ -70,6 +70,11 @@ using TCloseEvent = Event<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = Event<void(TObject* Sender, bool& CanClose)>;
 using TExceptionEvent = Event<void(TObject* Sender, Exception* E)>;
 
+struct THintInfo;
+class THintWindow;
+using THintWindowClass = THintWindow* (*)(TComponent* AOwner);
+using TShowHintEvent = Event<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
+
 class TCustomForm : public TWinControl {
  public:
   explicit TCustomForm(TComponent* AOwner);
@@ -316,8 +321,44 @@ class TApplication : public TComponent {
 
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+  // Hints (Hints.h describes the machinery).
+  bool ShowHint() const { return show_hint_; }
+  void SetShowHint(bool Value);
+  int HintPause() const { return hint_pause_; }
+  void SetHintPause(int Value) { hint_pause_ = Value; }
+  int HintShortPause() const { return hint_short_pause_; }
+  void SetHintShortPause(int Value) { hint_short_pause_ = Value; }
+  int HintHidePause() const { return hint_hide_pause_; }
+  void SetHintHidePause(int Value) { hint_hide_pause_ = Value; }
+  TColor HintColor() const { return hint_color_; }
+  void SetHintColor(TColor Value) { hint_color_ = Value; }
+  // The class of the hint window (nullptr: THintWindow).
+  THintWindowClass HintWindowClass() const { return hint_window_class_; }
+  void SetHintWindowClass(THintWindowClass Value) { hint_window_class_ = Value; }
+  const TShowHintEvent& OnShowHint() const { return on_show_hint_; }
+  void SetOnShowHint(TShowHintEvent Value) { on_show_hint_ = std::move(Value); }
+  // Shows the hint of the control under the mouse for the cursor at CursorPos
+  // (screen), as when the show timer fires.
+  void ActivateHint(TPoint CursorPos);
+  // Hides the hint and forgets its control.
+  void CancelHint();
+  // Hides the hint window.
+  void HideHint();
+  // Every mouse message (and CM_MOUSELEAVE) of a control, before it is handled.
+  void HintMouseMessage(TControl* Control, TMessage& Message);
+
  private:
   void FormCreated(TCustomForm* Form);
+  struct THintState;
+  THintState* Hints();
+  void HintTimer(TMessage& Message);
+  void DestroyHints();
+  THintState* hint_ = nullptr;
+  bool show_hint_ = true;
+  int hint_pause_ = 500, hint_short_pause_ = 50, hint_hide_pause_ = 2500;
+  TColor hint_color_ = clInfoBk;
+  THintWindowClass hint_window_class_ = nullptr;
+  TShowHintEvent on_show_hint_;
 
   TCustomForm* main_form_ = nullptr;
   String title_;
