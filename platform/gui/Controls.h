@@ -210,6 +210,8 @@ using TKeyPressEvent = Event<void(TObject* Sender, WideChar& Key)>;
 using TCanResizeEvent = Event<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
 
 RTL_ENUM(TBiDiMode, bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly);
+RTL_ENUM(TScalingFlag, sfLeft, sfTop, sfWidth, sfHeight, sfFont, sfDesignSize);
+using TScalingFlags = Set<TScalingFlag>;
 
 // Window styles and class styles of TCreateParams.
 inline constexpr uint32_t WS_OVERLAPPED = 0x00000000, WS_POPUP = 0x80000000, WS_CHILD = 0x40000000,
@@ -365,6 +367,14 @@ class TControl : public TComponent {
   // Runs OnClick.
   virtual void Click();
 
+  // Scaling by M/D (Controls_Scale.cpp): ChangeScale scales the bounds (the
+  // right and bottom edges are scaled, so neighbours stay flush) and, unless
+  // ParentFont, the font size; while loading only what ScalingFlags names,
+  // otherwise everything. ScalingFlags are cleared afterwards.
+  virtual void ChangeScale(int M, int D);
+  TScalingFlags ScalingFlags() const { return scaling_flags_; }
+  void SetScalingFlags(TScalingFlags Value) { scaling_flags_ = Value; }
+
   // Control style (the class's input behaviour) and transient state.
   TControlStyle ControlStyle() const { return control_style_; }
   void SetControlStyle(TControlStyle Value) { control_style_ = Value; }
@@ -506,6 +516,7 @@ class TControl : public TComponent {
   TControlState control_state_;
   TWndMethod window_proc_;
   int wheel_accumulator_ = 0;
+  TScalingFlags scaling_flags_;
 };
 
 class TWinControl : public TControl {
@@ -568,6 +579,14 @@ class TWinControl : public TControl {
   // The paint of a self-drawn control: WM_ERASEBKGND, then PaintWindow.
   void PaintHandler(HDC DC);
   virtual void PaintWindow(HDC DC);
+
+  // Scales the children and then the control (ChangeScale) with aligning
+  // held; ScaleBy scales the children and the control's size and font, not
+  // its position.
+  void ChangeScale(int M, int D) override;
+  void ScaleBy(int M, int D);
+  // ChangeScale on every child.
+  void ScaleControls(int M, int D);
 
   // Realigns the children (Align and Anchors) to the client area.
   void Realign();

@@ -110,6 +110,10 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 320, 240);
   SetColor(clBtnFace);
   SetVisible(false);
+  Constraints()->SetOnChange({this, [this](TObject*) {
+                                SetBounds(Left(), Top(), Width(), Height());
+                                ApplySizeLimits();
+                              }});
   if (Screen != nullptr) Screen->AddForm(this);
 }
 
@@ -168,12 +172,21 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
 
 void TCustomForm::SetWindowState(TWindowState Value) {
   window_state_ = Value;
-  if (Widget() == nullptr || !Visible()) return;
-  switch (Value) {
-    case wsMinimized: Widget()->showMinimized(); break;
-    case wsMaximized: Widget()->showMaximized(); break;
-    default: Widget()->showNormal(); break;
+  if (Widget() == nullptr) return;
+  if (Value == wsNormal) {
+    if (Visible()) Widget()->showNormal();
+    // Bounds that SetWindowPlacement gave while the form was not normal.
+    QVariant normal = Widget()->property("normalBounds");
+    if (normal.isValid()) {
+      Widget()->setProperty("normalBounds", QVariant());
+      QRect r = normal.toRect();
+      SetBounds(r.x(), r.y(), r.width(), r.height());
+    }
+    return;
   }
+  if (!Visible()) return;
+  if (Value == wsMinimized) Widget()->showMinimized();
+  else Widget()->showMaximized();
 }
 
 void TCustomForm::SetActiveControl(TWinControl* Value) {
@@ -260,6 +273,22 @@ void TCustomForm::InitWidget() {
   ApplyWindowFlags();
 }
 
+// The window manager keeps the user's resizing within the constraints.
+void TCustomForm::ApplySizeLimits() {
+  QWidget* w = Widget();
+  if (w == nullptr || Parent() != nullptr) return;
+  const TSizeConstraints* c = Constraints();
+  w->setMinimumSize(c->MinWidth(), c->MinHeight());
+  w->setMaximumSize(c->MaxWidth() > 0 ? c->MaxWidth() : QWIDGETSIZE_MAX,
+                    c->MaxHeight() > 0 ? c->MaxHeight() : QWIDGETSIZE_MAX);
+}
+
+void TCustomForm::SetFormStyle(TFormStyle Value) {
+  if (Value == form_style_) return;
+  form_style_ = Value;
+  ApplyWindowFlags();
+}
+
 void TCustomForm::ApplyWindowFlags() {
   QWidget* w = Widget();
   if (w == nullptr || Parent() != nullptr) return;
@@ -271,6 +300,8 @@ void TCustomForm::ApplyWindowFlags() {
     case bsSizeToolWin: flags = Qt::Tool; break;
     default: break;
   }
+  if (form_style_ == fsStayOnTop) flags |= Qt::WindowStaysOnTopHint;
+  ApplySizeLimits();
   bool visible = w->isVisible();
   w->setWindowFlags(flags);
   if (visible) w->show();
@@ -631,6 +662,7 @@ void InitForms() {
       .Stored(&TControl::IsColorStored)
       .Prop("ActiveControl", &TCustomForm::ActiveControl, &TCustomForm::SetActiveControl)
       .Prop("BorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle, bsSizeable)
+      .Prop("FormStyle", &TCustomForm::FormStyle, &TCustomForm::SetFormStyle, fsNormal)
       .Prop("KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false)
       .Prop("OldCreateOrder", &TCustomForm::OldCreateOrder, &TCustomForm::SetOldCreateOrder)
       .Prop("PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch)

@@ -61,6 +61,9 @@ RTL_ENUM(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow,
 using TBorderStyle = TFormBorderStyle;
 RTL_ENUM(TCloseAction, caNone, caHide, caFree, caMinimize);
 RTL_ENUM(TWindowState, wsNormal, wsMinimized, wsMaximized);
+// fsStayOnTop keeps the window above the others; the MDI styles are plain
+// windows here.
+RTL_ENUM(TFormStyle, fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop);
 
 using TModalResult = int;
 inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
@@ -88,6 +91,8 @@ class TCustomForm : public TWinControl {
   void SetBorderStyle(TFormBorderStyle Value);
   TWindowState WindowState() const { return window_state_; }
   void SetWindowState(TWindowState Value);
+  TFormStyle FormStyle() const { return form_style_; }
+  void SetFormStyle(TFormStyle Value);
   int PixelsPerInch() const { return pixels_per_inch_; }
   void SetPixelsPerInch(int Value) { pixels_per_inch_ = Value; }
   // Height of the form font's text as the designer measured it (kept as read).
@@ -157,9 +162,11 @@ class TCustomForm : public TWinControl {
  private:
   void ApplyPosition();
   void ApplyWindowFlags();
+  void ApplySizeLimits();
 
   TPosition position_ = poDesigned;
   TFormBorderStyle border_style_ = bsSizeable;
+  TFormStyle form_style_ = fsNormal;
   TWindowState window_state_ = wsNormal;
   int pixels_per_inch_ = 96;
   int text_height_ = 13;

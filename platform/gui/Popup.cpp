@@ -394,3 +394,45 @@ HWND GetActiveWindow() {
   if (!GuiApplicationExists()) return nullptr;
   return HandleOfWidget(QApplication::activeWindow());
 }
+
+// ---------------------------------------------------------------------------
+// Window placement of forms
+
+bool GetWindowPlacement(HWND Wnd, WINDOWPLACEMENT* Placement) {
+  auto* form = dynamic_cast<TCustomForm*>(WindowControl(Wnd));
+  if (form == nullptr || Placement == nullptr || Placement->length != sizeof(WINDOWPLACEMENT)) return false;
+  QWidget* w = form->Widget();
+  Placement->flags = 0;
+  Placement->showCmd = form->WindowState() == wsMaximized   ? SW_SHOWMAXIMIZED
+                       : form->WindowState() == wsMinimized ? SW_SHOWMINIMIZED
+                                                            : SW_SHOWNORMAL;
+  Placement->ptMinPosition = Placement->ptMaxPosition = TPoint{-1, -1};
+  QVariant kept = w->property("normalBounds");
+  QRect normal = w->normalGeometry();
+  if (kept.isValid()) {
+    QRect r = kept.toRect();
+    Placement->rcNormalPosition = Bounds(r.x(), r.y(), r.width(), r.height());
+  } else if (form->WindowState() != wsNormal && w->isVisible() && !normal.isNull()) {
+    Placement->rcNormalPosition = Bounds(normal.x(), normal.y(), normal.width(), normal.height());
+  } else {
+    Placement->rcNormalPosition = form->BoundsRect();
+  }
+  return true;
+}
+
+bool SetWindowPlacement(HWND Wnd, const WINDOWPLACEMENT* Placement) {
+  auto* form = dynamic_cast<TCustomForm*>(WindowControl(Wnd));
+  if (form == nullptr || Placement == nullptr || Placement->length != sizeof(WINDOWPLACEMENT)) return false;
+  const TRect& r = Placement->rcNormalPosition;
+  TWindowState state = Placement->showCmd == SW_SHOWMAXIMIZED   ? wsMaximized
+                       : Placement->showCmd == SW_SHOWMINIMIZED ? wsMinimized
+                                                                : wsNormal;
+  if (state == wsNormal) {
+    form->SetWindowState(wsNormal);
+    form->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+  } else {
+    form->SetWindowState(state);
+    form->Widget()->setProperty("normalBounds", QRect(r.Left, r.Top, r.Width(), r.Height()));
+  }
+  return true;
+}

@@ -120,5 +120,21 @@ bool SystemParametersInfo(UINT Action, UINT Param, void* Value, UINT WinIni);
 // The active top-level window of this program (nullptr when none is active).
 HWND GetActiveWindow();
 
+// Window placement of a form: showCmd SW_SHOWNORMAL, SW_SHOWMINIMIZED or
+// SW_SHOWMAXIMIZED by its WindowState, and the bounds it has in the normal
+// state (rcNormalPosition, in the form's Left/Top/Width/Height terms).
+// SetWindowPlacement on a form that is not normal keeps the rectangle for its
+// return to the normal state; on a normal one it sets the bounds. The minimum
+// and maximum positions are not kept. length must be sizeof(WINDOWPLACEMENT).
+struct WINDOWPLACEMENT {
+  UINT length = sizeof(WINDOWPLACEMENT);
+  UINT flags = 0;
+  UINT showCmd = 0;
+  TPoint ptMinPosition, ptMaxPosition;
+  TRect rcNormalPosition;
+};
+bool GetWindowPlacement(HWND Wnd, WINDOWPLACEMENT* Placement);
+bool SetWindowPlacement(HWND Wnd, const WINDOWPLACEMENT* Placement);
+
 // True when the control's window is a drop-down (see above).
 bool IsDropDownWindow(TWinControl* Control);
