@@ -518,7 +518,16 @@ void TControl::SetCursor(TCursor Value) {
   else widget_->setCursor(static_cast<Qt::CursorShape>(shape));
 }
 
-void TControl::Click() { on_click_(this); }
+void TControl::Click() {
+  if (action_ != nullptr && (!on_click_ || on_click_ == action_->OnExecute())) {
+    TBasicAction* action = action_;
+    action->SetActionComponent(this);
+    action->Execute();
+    action->SetActionComponent(nullptr);
+    return;
+  }
+  on_click_(this);
+}
 
 void TControl::Invalidate() {
   if (widget_ != nullptr) widget_->update();
@@ -561,6 +570,7 @@ void TControl::WndProc(TMessage& Message) {
   if (Application != nullptr &&
       ((Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) || Message.Msg == CM_MOUSELEAVE))
     Application->HintMouseMessage(this, Message);
+  if (DragMessage(Message)) return;
   if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
     if (!control_style_.Contains(csDoubleClicks)) {
       switch (Message.Msg) {
@@ -869,6 +879,7 @@ void TWinControl::InitWidget() {
   hwnd_ = AllocateHWnd({this, [this](TMessage& m) { Perform(m); }});
   HandleMap()[hwnd_] = this;
   ApplyBounds();  // with its handle the window learns its non-client area
+  if (ime_mode_ == imDisable) widget_->setAttribute(Qt::WA_InputMethodEnabled, false);
   widget_->setProperty("defaultFocusPolicy", static_cast<int>(widget_->focusPolicy()));
   SetTabStop(tab_stop_);
   if (Parent() == nullptr) ApplyCreateParams();

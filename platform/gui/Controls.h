@@ -154,6 +154,7 @@
 #include "platform/gui/Graphics.h"
 #include "platform/gui/Messages.h"
 #include "platform/gui/Types.h"
+#include "platform/rtl/Actions.h"
 #include "platform/rtl/Alignment.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/TypInfo.h"
@@ -210,6 +211,28 @@ using TKeyPressEvent = Event<void(TObject* Sender, WideChar& Key)>;
 using TCanResizeEvent = Event<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
 
 RTL_ENUM(TBiDiMode, bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly);
+// Drag and drop (Controls_Drag.cpp). Thin: a drag moves no data and shows
+// no drag image; it runs between the controls of this program only.
+RTL_ENUM(TDragMode, dmManual, dmAutomatic);
+RTL_ENUM(TDragKind, dkDrag, dkDock);
+RTL_ENUM(TDragState, dsDragEnter, dsDragLeave, dsDragMove);
+class TControl;
+using TDragOverEvent =
+    Event<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = Event<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = Event<void(TObject* Sender, TObject* Target, int X, int Y)>;
+using TStartDragEvent = Event<void(TObject* Sender, TObject*& DragObject)>;
+// Input methods: imDisable turns the input method off for the control's
+// window; the other modes and the input-method name are kept only.
+RTL_ENUM(TImeMode, imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese,
+         imSHanguel, imHanguel);
+using TImeName = String;
+// Keyboard layouts: this platform knows one; ActivateKeyboardLayout answers
+// it (the layout in force before) and changes nothing.
+struct HKL__;
+using HKL = HKL__*;
+HKL GetKeyboardLayout(uint32_t ThreadId);
+HKL ActivateKeyboardLayout(HKL Layout, uint32_t Flags);
 RTL_ENUM(TScalingFlag, sfLeft, sfTop, sfWidth, sfHeight, sfFont, sfDesignSize);
 using TScalingFlags = Set<TScalingFlag>;
 
@@ -364,8 +387,44 @@ class TControl : public TComponent {
   const TNotifyEvent& OnResize() const { return on_resize_; }
   void SetOnResize(TNotifyEvent Value) { on_resize_ = std::move(Value); }
 
-  // Runs OnClick.
+  // Runs OnClick; without one (or with the action's own OnExecute) the
+  // action executes, with this control as its ActionComponent.
   virtual void Click();
+
+  // Actions (platform/rtl/Actions.h). ExecuteAction and UpdateAction answer
+  // whether the control took the action: by default when the action
+  // HandlesTarget(this), after ExecuteTarget/UpdateTarget.
+  TBasicAction* Action() const { return action_; }
+  void SetAction(TBasicAction* Value);
+  virtual bool ExecuteAction(TBasicAction* Action);
+  virtual bool UpdateAction(TBasicAction* Action);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // Drag and drop (thin, see above). BeginDrag starts a drag at once, or
+  // with Immediate false once the mouse has moved Threshold pixels (-1:
+  // SM_CXDRAG) with the button held; the control holds the mouse meanwhile.
+  // The release drops on the control under the mouse when its DragOver
+  // accepts (DragDrop), then EndDrag runs OnEndDrag with that target (or
+  // none). A right press or EndDrag(false) cancels it.
+  TDragMode DragMode() const { return drag_mode_; }
+  void SetDragMode(TDragMode Value) { drag_mode_ = Value; }
+  TDragKind DragKind() const { return drag_kind_; }
+  void SetDragKind(TDragKind Value) { drag_kind_ = Value; }
+  TCursor DragCursor() const { return drag_cursor_; }
+  void SetDragCursor(TCursor Value) { drag_cursor_ = Value; }
+  void BeginDrag(bool Immediate, int Threshold = -1);
+  void EndDrag(bool Drop);
+  bool Dragging() const;
+  virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  virtual void DragDrop(TObject* Source, int X, int Y);
+  const TDragOverEvent& OnDragOver() const { return on_drag_over_; }
+  void SetOnDragOver(TDragOverEvent Value) { on_drag_over_ = std::move(Value); }
+  const TDragDropEvent& OnDragDrop() const { return on_drag_drop_; }
+  void SetOnDragDrop(TDragDropEvent Value) { on_drag_drop_ = std::move(Value); }
+  const TEndDragEvent& OnEndDrag() const { return on_end_drag_; }
+  void SetOnEndDrag(TEndDragEvent Value) { on_end_drag_ = std::move(Value); }
+  const TStartDragEvent& OnStartDrag() const { return on_start_drag_; }
+  void SetOnStartDrag(TStartDragEvent Value) { on_start_drag_ = std::move(Value); }
 
   // Scaling by M/D (Controls_Scale.cpp): ChangeScale scales the bounds (the
   // right and bottom edges are scaled, so neighbours stay flush) and, unless
@@ -517,6 +576,16 @@ class TControl : public TComponent {
   TWndMethod window_proc_;
   int wheel_accumulator_ = 0;
   TScalingFlags scaling_flags_;
+  TBasicAction* action_ = nullptr;
+  TDragMode drag_mode_ = dmManual;
+  TDragKind drag_kind_ = dkDrag;
+  TCursor drag_cursor_ = crDrag;
+  TDragOverEvent on_drag_over_;
+  TDragDropEvent on_drag_drop_;
+  TEndDragEvent on_end_drag_;
+  TStartDragEvent on_start_drag_;
+  // A drag in progress takes the mouse messages (true: consumed).
+  bool DragMessage(TMessage& Message);
 };
 
 class TWinControl : public TControl {
@@ -560,6 +629,10 @@ class TWinControl : public TControl {
   virtual bool CanFocus() const;
   virtual void SetFocus();
   bool Focused() const;
+  TImeMode ImeMode() const { return ime_mode_; }
+  void SetImeMode(TImeMode Value);
+  const TImeName& ImeName() const { return ime_name_; }
+  void SetImeName(const TImeName& Value) { ime_name_ = Value; }
   const TNotifyEvent& OnEnter() const { return on_enter_; }
   void SetOnEnter(TNotifyEvent Value) { on_enter_ = std::move(Value); }
   const TNotifyEvent& OnExit() const { return on_exit_; }
@@ -653,6 +726,8 @@ class TWinControl : public TControl {
   // widths of its sides (Left, Top, Right, Bottom).
   QWidget* frame_ = nullptr;
   TRect non_client_{};
+  TImeMode ime_mode_ = imDontCare;
+  TImeName ime_name_;
   friend struct TNonClientAccess;
 
   void ApplyCreateParams();

@@ -390,6 +390,9 @@ class TScreen : public TComponent {
   int Width() const;
   int Height() const;
   int PixelsPerInch() const { return 96; }
+  // The input method and keyboard layout in force at start (none here).
+  const String& DefaultIme() const { return default_ime_; }
+  HKL DefaultKbLayout() const { return GetKeyboardLayout(0); }
 
  private:
   friend class TCustomForm;
@@ -397,6 +400,7 @@ class TScreen : public TComponent {
   void RemoveForm(TCustomForm* Form);
 
   TCursor cursor_ = crDefault;
+  String default_ime_;
   std::vector<TCustomForm*> forms_;
 };
 
