@@ -13,6 +13,7 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/Popup.h"
 #include "platform/rtl/UnitInit.h"
 
 namespace {
@@ -502,14 +503,12 @@ void TControl::TextChanged() {
   if (widget_ != nullptr && widget_->isWindow()) widget_->setWindowTitle(ToQ(text_));
 }
 
-void TControl::SetHint(const String& Value) {
-  hint_ = Value;
-  if (widget_ != nullptr) widget_->setToolTip(show_hint_ ? ToQ(hint_) : QString());
-}
+// Hints are shown by the application's hint machinery (Hints.h).
+void TControl::SetHint(const String& Value) { hint_ = Value; }
 
 void TControl::SetShowHint(bool Value) {
   show_hint_ = Value;
-  SetHint(hint_);
+  parent_show_hint_ = false;
 }
 
 void TControl::SetCursor(TCursor Value) {
@@ -520,7 +519,16 @@ void TControl::SetCursor(TCursor Value) {
   else widget_->setCursor(static_cast<Qt::CursorShape>(shape));
 }
 
-void TControl::Click() { on_click_(this); }
+void TControl::Click() {
+  if (action_ != nullptr && (!on_click_ || on_click_ == action_->OnExecute())) {
+    TBasicAction* action = action_;
+    action->SetActionComponent(this);
+    action->Execute();
+    action->SetActionComponent(nullptr);
+    return;
+  }
+  on_click_(this);
+}
 
 void TControl::Invalidate() {
   if (widget_ != nullptr) widget_->update();
@@ -560,6 +568,10 @@ TWndMethod TControl::WindowProc() const {
 }
 
 void TControl::WndProc(TMessage& Message) {
+  if (Application != nullptr &&
+      ((Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) || Message.Msg == CM_MOUSELEAVE))
+    Application->HintMouseMessage(this, Message);
+  if (DragMessage(Message)) return;
   if (Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
     if (!control_style_.Contains(csDoubleClicks)) {
       switch (Message.Msg) {
@@ -736,7 +748,6 @@ void TControl::InitWidget() {
   ApplyWidgetFont(widget_, *font_);
   if (FillsBackground() || ColorIsBase()) ApplyWidgetColor(widget_, color_, ColorIsBase(), FillsBackground());
   widget_->setEnabled(enabled_);
-  SetHint(hint_);
   SetCursor(cursor_);
   if (widget_->isWindow()) widget_->setWindowTitle(ToQ(text_));
   else widget_->setVisible(visible_);
@@ -868,6 +879,8 @@ void TWinControl::InitWidget() {
   TControl::InitWidget();
   hwnd_ = AllocateHWnd({this, [this](TMessage& m) { Perform(m); }});
   HandleMap()[hwnd_] = this;
+  ApplyBounds();  // with its handle the window learns its non-client area
+  if (ime_mode_ == imDisable) widget_->setAttribute(Qt::WA_InputMethodEnabled, false);
   widget_->setProperty("defaultFocusPolicy", static_cast<int>(widget_->focusPolicy()));
   SetTabStop(tab_stop_);
   if (Parent() == nullptr) ApplyCreateParams();
@@ -884,7 +897,11 @@ void TWinControl::DestroyWidget() {
     DeallocateHWnd(hwnd_);
     hwnd_ = nullptr;
   }
+  QWidget* frame = frame_;
+  frame_ = nullptr;
+  non_client_ = {};
   TControl::DestroyWidget();
+  DisposeWidget(frame);
 }
 
 void TWinControl::SetTabStop(bool Value) {
@@ -1125,6 +1142,10 @@ void TWinControl::Dispatch(TMessage& Message) {
 
 void TWinControl::DefaultHandler(TMessage& Message) {
   switch (Message.Msg) {
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+      DefaultNonClientHandler(this, Message);
+      return;
     case WM_GETDLGCODE:
       Message.Result = widget_ != nullptr ? NativeDlgCode(widget_) : 0;
       return;

@@ -50,9 +50,10 @@
 //
 // Constraints limit the size SetBounds gives (0: no limit); CanResize
 // (OnCanResize) may change or refuse a new size. BiDiMode, Ctl3D,
-// ParentBiDiMode, ParentCtl3D and ParentShowHint are kept for form data and
-// for the code that reads them; the platform draws no 3-D borders and no
-// right-to-left layout of its own.
+// ParentBiDiMode and ParentCtl3D are kept for form data and for the code that
+// reads them; the platform draws no 3-D borders and no right-to-left layout
+// of its own. Hint, ShowHint and ParentShowHint drive the application's hints
+// (Hints.h); setting ShowHint clears ParentShowHint.
 //
 // INPUT. Qt input events on a control's widget (and on the viewport of a
 // scroll-area widget) become window messages sent to the control's
@@ -158,6 +159,7 @@
 #include "platform/gui/Graphics.h"
 #include "platform/gui/Messages.h"
 #include "platform/gui/Types.h"
+#include "platform/rtl/Actions.h"
 #include "platform/rtl/Alignment.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/TypInfo.h"
@@ -215,6 +217,30 @@ using TKeyPressEvent = Event<void(TObject* Sender, WideChar& Key)>;
 using TCanResizeEvent = Event<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
 
 RTL_ENUM(TBiDiMode, bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly);
+// Drag and drop (Controls_Drag.cpp). Thin: a drag moves no data and shows
+// no drag image; it runs between the controls of this program only.
+RTL_ENUM(TDragMode, dmManual, dmAutomatic);
+RTL_ENUM(TDragKind, dkDrag, dkDock);
+RTL_ENUM(TDragState, dsDragEnter, dsDragLeave, dsDragMove);
+class TControl;
+using TDragOverEvent =
+    Event<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = Event<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = Event<void(TObject* Sender, TObject* Target, int X, int Y)>;
+using TStartDragEvent = Event<void(TObject* Sender, TObject*& DragObject)>;
+// Input methods: imDisable turns the input method off for the control's
+// window; the other modes and the input-method name are kept only.
+RTL_ENUM(TImeMode, imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese,
+         imSHanguel, imHanguel);
+using TImeName = String;
+// Keyboard layouts: this platform knows one; ActivateKeyboardLayout answers
+// it (the layout in force before) and changes nothing.
+struct HKL__;
+using HKL = HKL__*;
+HKL GetKeyboardLayout(uint32_t ThreadId);
+HKL ActivateKeyboardLayout(HKL Layout, uint32_t Flags);
+RTL_ENUM(TScalingFlag, sfLeft, sfTop, sfWidth, sfHeight, sfFont, sfDesignSize);
+using TScalingFlags = Set<TScalingFlag>;
 
 // Window styles and class styles of TCreateParams.
 inline constexpr uint32_t WS_OVERLAPPED = 0x00000000, WS_POPUP = 0x80000000, WS_CHILD = 0x40000000,
@@ -367,8 +393,52 @@ class TControl : public TComponent {
   const TNotifyEvent& OnResize() const { return on_resize_; }
   void SetOnResize(TNotifyEvent Value) { on_resize_ = std::move(Value); }
 
-  // Runs OnClick.
+  // Runs OnClick; without one (or with the action's own OnExecute) the
+  // action executes, with this control as its ActionComponent.
   virtual void Click();
+
+  // Actions (platform/rtl/Actions.h). ExecuteAction and UpdateAction answer
+  // whether the control took the action: by default when the action
+  // HandlesTarget(this), after ExecuteTarget/UpdateTarget.
+  TBasicAction* Action() const { return action_; }
+  void SetAction(TBasicAction* Value);
+  virtual bool ExecuteAction(TBasicAction* Action);
+  virtual bool UpdateAction(TBasicAction* Action);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // Drag and drop (thin, see above). BeginDrag starts a drag at once, or
+  // with Immediate false once the mouse has moved Threshold pixels (-1:
+  // SM_CXDRAG) with the button held; the control holds the mouse meanwhile.
+  // The release drops on the control under the mouse when its DragOver
+  // accepts (DragDrop), then EndDrag runs OnEndDrag with that target (or
+  // none). A right press or EndDrag(false) cancels it.
+  TDragMode DragMode() const { return drag_mode_; }
+  void SetDragMode(TDragMode Value) { drag_mode_ = Value; }
+  TDragKind DragKind() const { return drag_kind_; }
+  void SetDragKind(TDragKind Value) { drag_kind_ = Value; }
+  TCursor DragCursor() const { return drag_cursor_; }
+  void SetDragCursor(TCursor Value) { drag_cursor_ = Value; }
+  void BeginDrag(bool Immediate, int Threshold = -1);
+  void EndDrag(bool Drop);
+  bool Dragging() const;
+  virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  virtual void DragDrop(TObject* Source, int X, int Y);
+  const TDragOverEvent& OnDragOver() const { return on_drag_over_; }
+  void SetOnDragOver(TDragOverEvent Value) { on_drag_over_ = std::move(Value); }
+  const TDragDropEvent& OnDragDrop() const { return on_drag_drop_; }
+  void SetOnDragDrop(TDragDropEvent Value) { on_drag_drop_ = std::move(Value); }
+  const TEndDragEvent& OnEndDrag() const { return on_end_drag_; }
+  void SetOnEndDrag(TEndDragEvent Value) { on_end_drag_ = std::move(Value); }
+  const TStartDragEvent& OnStartDrag() const { return on_start_drag_; }
+  void SetOnStartDrag(TStartDragEvent Value) { on_start_drag_ = std::move(Value); }
+
+  // Scaling by M/D (Controls_Scale.cpp): ChangeScale scales the bounds (the
+  // right and bottom edges are scaled, so neighbours stay flush) and, unless
+  // ParentFont, the font size; while loading only what ScalingFlags names,
+  // otherwise everything. ScalingFlags are cleared afterwards.
+  virtual void ChangeScale(int M, int D);
+  TScalingFlags ScalingFlags() const { return scaling_flags_; }
+  void SetScalingFlags(TScalingFlags Value) { scaling_flags_ = Value; }
 
   // Control style (the class's input behaviour) and transient state.
   TControlStyle ControlStyle() const { return control_style_; }
@@ -511,6 +581,17 @@ class TControl : public TComponent {
   TControlState control_state_;
   TWndMethod window_proc_;
   int wheel_accumulator_ = 0;
+  TScalingFlags scaling_flags_;
+  TBasicAction* action_ = nullptr;
+  TDragMode drag_mode_ = dmManual;
+  TDragKind drag_kind_ = dkDrag;
+  TCursor drag_cursor_ = crDrag;
+  TDragOverEvent on_drag_over_;
+  TDragDropEvent on_drag_drop_;
+  TEndDragEvent on_end_drag_;
+  TStartDragEvent on_start_drag_;
+  // A drag in progress takes the mouse messages (true: consumed).
+  bool DragMessage(TMessage& Message);
 };
 
 class TWinControl : public TControl {
@@ -527,6 +608,11 @@ class TWinControl : public TControl {
 
   // The window handle (makes the widget).
   HWND Handle();
+  // The widget that is the window on screen: the non-client frame when the
+  // window has a non-client area (Popup.h), else Widget().
+  QWidget* WindowWidget() const;
+  // The client area: the bounds less the non-client area.
+  TRect ClientRect() const override;
   bool HandleAllocated() const { return hwnd_ != nullptr; }
   void HandleNeeded() override;
   // Less the room of the window's shown scroll bars (ScrollBars.h).
@@ -551,6 +637,10 @@ class TWinControl : public TControl {
   virtual bool CanFocus() const;
   virtual void SetFocus();
   bool Focused() const;
+  TImeMode ImeMode() const { return ime_mode_; }
+  void SetImeMode(TImeMode Value);
+  const TImeName& ImeName() const { return ime_name_; }
+  void SetImeName(const TImeName& Value) { ime_name_ = Value; }
   const TNotifyEvent& OnEnter() const { return on_enter_; }
   void SetOnEnter(TNotifyEvent Value) { on_enter_ = std::move(Value); }
   const TNotifyEvent& OnExit() const { return on_exit_; }
@@ -570,6 +660,14 @@ class TWinControl : public TControl {
   // The paint of a self-drawn control: WM_ERASEBKGND, then PaintWindow.
   void PaintHandler(HDC DC);
   virtual void PaintWindow(HDC DC);
+
+  // Scales the children and then the control (ChangeScale) with aligning
+  // held; ScaleBy scales the children and the control's size and font, not
+  // its position.
+  void ChangeScale(int M, int D) override;
+  void ScaleBy(int M, int D);
+  // ChangeScale on every child.
+  void ScaleControls(int M, int D);
 
   // Realigns the children (Align and Anchors) to the client area.
   void Realign();
@@ -601,6 +699,8 @@ class TWinControl : public TControl {
   void FontChanged() override;
   void ColorChanged() override;
   void Resize() override;
+  void ApplyBounds() override;
+  void VisibleChanged() override;
   // The window's description (see above).
   virtual void CreateParams(TCreateParams& Params);
   // Fills the client area with Color (the default erase).
@@ -631,8 +731,17 @@ class TWinControl : public TControl {
   TNotifyEvent on_enter_, on_exit_;
   TKeyEvent on_key_down_, on_key_up_;
   TKeyPressEvent on_key_press_;
+  // Non-client area (Popup.cpp): the frame widget around widget_ and the
+  // widths of its sides (Left, Top, Right, Bottom).
+  QWidget* frame_ = nullptr;
+  TRect non_client_{};
+  TImeMode ime_mode_ = imDontCare;
+  TImeName ime_name_;
+  friend struct TNonClientAccess;
 
   void ApplyCreateParams();
+  // Asks WM_NCCALCSIZE for the client area and makes or updates the frame.
+  void UpdateNonClient();
 };
 
 // A windowed control that paints itself on its Canvas in Paint.

@@ -3,6 +3,9 @@
 #include <QWidget>
 
 #include "platform/gui/Controls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/gui/Popup.h"
 #include "platform/gui/QtGraphics.h"
 
 // ---------------------------------------------------------------------------
@@ -63,13 +66,26 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::ApplyCreateParams() {
   TCreateParams params;
   CreateParams(params);
+  if (dynamic_cast<TCustomForm*>(this) == nullptr) {
+    bool drop_down = (params.Style & WS_POPUP) && (params.ExStyle & WS_EX_TOOLWINDOW) &&
+                     (params.Style & WS_CAPTION) != WS_CAPTION;
+    if (!drop_down) {
+      LRESULT answer = Perform(WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(hwnd_), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+      drop_down = answer == MA_NOACTIVATE || answer == MA_NOACTIVATEANDEAT;
+    }
+    if (drop_down) {
+      MakeDropDownWidget(WindowWidget());
+      ApplyBounds();
+      return;
+    }
+  }
   TWinControl* owner = params.WndParent != nullptr ? FindControl(params.WndParent) : nullptr;
   if (owner == nullptr || owner == this || owner->Widget() == nullptr || owner->ContainsControl(this)) return;
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (params.Style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (params.Style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
   if (params.Style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
-  widget_->setParent(owner->Widget(), flags);
+  WindowWidget()->setParent(owner->Widget(), flags);
   ApplyBounds();
 }
 

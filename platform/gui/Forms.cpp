@@ -110,6 +110,10 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 320, 240);
   SetColor(clBtnFace);
   SetVisible(false);
+  Constraints()->SetOnChange({this, [this](TObject*) {
+                                SetBounds(Left(), Top(), Width(), Height());
+                                ApplySizeLimits();
+                              }});
   if (Screen != nullptr) Screen->AddForm(this);
 }
 
@@ -143,7 +147,10 @@ void TCustomForm::AfterConstruction() {
 }
 
 void TCustomForm::BeforeDestruction() {
-  if (!IsDestroying()) {
+  // An owner that frees the form has marked it destroying already: OnDestroy
+  // runs once either way, while the form's controls still exist.
+  if (!destroy_done_) {
+    destroy_done_ = true;
     try {
       DoDestroy();
     } catch (...) {
@@ -165,12 +172,21 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
 
 void TCustomForm::SetWindowState(TWindowState Value) {
   window_state_ = Value;
-  if (Widget() == nullptr || !Visible()) return;
-  switch (Value) {
-    case wsMinimized: Widget()->showMinimized(); break;
-    case wsMaximized: Widget()->showMaximized(); break;
-    default: Widget()->showNormal(); break;
+  if (Widget() == nullptr) return;
+  if (Value == wsNormal) {
+    if (Visible()) Widget()->showNormal();
+    // Bounds that SetWindowPlacement gave while the form was not normal.
+    QVariant normal = Widget()->property("normalBounds");
+    if (normal.isValid()) {
+      Widget()->setProperty("normalBounds", QVariant());
+      QRect r = normal.toRect();
+      SetBounds(r.x(), r.y(), r.width(), r.height());
+    }
+    return;
   }
+  if (!Visible()) return;
+  if (Value == wsMinimized) Widget()->showMinimized();
+  else Widget()->showMaximized();
 }
 
 void TCustomForm::SetActiveControl(TWinControl* Value) {
@@ -257,6 +273,22 @@ void TCustomForm::InitWidget() {
   ApplyWindowFlags();
 }
 
+// The window manager keeps the user's resizing within the constraints.
+void TCustomForm::ApplySizeLimits() {
+  QWidget* w = Widget();
+  if (w == nullptr || Parent() != nullptr) return;
+  const TSizeConstraints* c = Constraints();
+  w->setMinimumSize(c->MinWidth(), c->MinHeight());
+  w->setMaximumSize(c->MaxWidth() > 0 ? c->MaxWidth() : QWIDGETSIZE_MAX,
+                    c->MaxHeight() > 0 ? c->MaxHeight() : QWIDGETSIZE_MAX);
+}
+
+void TCustomForm::SetFormStyle(TFormStyle Value) {
+  if (Value == form_style_) return;
+  form_style_ = Value;
+  ApplyWindowFlags();
+}
+
 void TCustomForm::ApplyWindowFlags() {
   QWidget* w = Widget();
   if (w == nullptr || Parent() != nullptr) return;
@@ -268,6 +300,8 @@ void TCustomForm::ApplyWindowFlags() {
     case bsSizeToolWin: flags = Qt::Tool; break;
     default: break;
   }
+  if (form_style_ == fsStayOnTop) flags |= Qt::WindowStaysOnTopHint;
+  ApplySizeLimits();
   bool visible = w->isVisible();
   w->setWindowFlags(flags);
   if (visible) w->show();
@@ -466,7 +500,7 @@ TCustomForm* GetParentForm(TControl* Control) {
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner), title_(ProgramTitle()) {}
 
-TApplication::~TApplication() = default;
+TApplication::~TApplication() { DestroyHints(); }
 
 void TApplication::Initialize() {
   EnsureGuiApplication();
@@ -628,6 +662,7 @@ void InitForms() {
       .Stored(&TControl::IsColorStored)
       .Prop("ActiveControl", &TCustomForm::ActiveControl, &TCustomForm::SetActiveControl)
       .Prop("BorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle, bsSizeable)
+      .Prop("FormStyle", &TCustomForm::FormStyle, &TCustomForm::SetFormStyle, fsNormal)
       .Prop("KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false)
       .Prop("OldCreateOrder", &TCustomForm::OldCreateOrder, &TCustomForm::SetOldCreateOrder)
       .Prop("PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch)

@@ -61,6 +61,9 @@ RTL_ENUM(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow,
 using TBorderStyle = TFormBorderStyle;
 RTL_ENUM(TCloseAction, caNone, caHide, caFree, caMinimize);
 RTL_ENUM(TWindowState, wsNormal, wsMinimized, wsMaximized);
+// fsStayOnTop keeps the window above the others; the MDI styles are plain
+// windows here.
+RTL_ENUM(TFormStyle, fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop);
 
 using TModalResult = int;
 inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
@@ -69,6 +72,11 @@ inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, m
 using TCloseEvent = Event<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = Event<void(TObject* Sender, bool& CanClose)>;
 using TExceptionEvent = Event<void(TObject* Sender, Exception* E)>;
+
+struct THintInfo;
+class THintWindow;
+using THintWindowClass = THintWindow* (*)(TComponent* AOwner);
+using TShowHintEvent = Event<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
 
 class TCustomForm : public TWinControl {
  public:
@@ -83,6 +91,8 @@ class TCustomForm : public TWinControl {
   void SetBorderStyle(TFormBorderStyle Value);
   TWindowState WindowState() const { return window_state_; }
   void SetWindowState(TWindowState Value);
+  TFormStyle FormStyle() const { return form_style_; }
+  void SetFormStyle(TFormStyle Value);
   int PixelsPerInch() const { return pixels_per_inch_; }
   void SetPixelsPerInch(int Value) { pixels_per_inch_ = Value; }
   // Height of the form font's text as the designer measured it (kept as read).
@@ -152,9 +162,11 @@ class TCustomForm : public TWinControl {
  private:
   void ApplyPosition();
   void ApplyWindowFlags();
+  void ApplySizeLimits();
 
   TPosition position_ = poDesigned;
   TFormBorderStyle border_style_ = bsSizeable;
+  TFormStyle form_style_ = fsNormal;
   TWindowState window_state_ = wsNormal;
   int pixels_per_inch_ = 96;
   int text_height_ = 13;
@@ -163,6 +175,7 @@ class TCustomForm : public TWinControl {
   bool create_new_ = false;
   bool position_applied_ = false;
   bool modal_ = false;
+  bool destroy_done_ = false;
   TWinControl* active_control_ = nullptr;
   TWinControl* focused_control_ = nullptr;
   TModalResult modal_result_ = mrNone;
@@ -315,8 +328,44 @@ class TApplication : public TComponent {
 
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+  // Hints (Hints.h describes the machinery).
+  bool ShowHint() const { return show_hint_; }
+  void SetShowHint(bool Value);
+  int HintPause() const { return hint_pause_; }
+  void SetHintPause(int Value) { hint_pause_ = Value; }
+  int HintShortPause() const { return hint_short_pause_; }
+  void SetHintShortPause(int Value) { hint_short_pause_ = Value; }
+  int HintHidePause() const { return hint_hide_pause_; }
+  void SetHintHidePause(int Value) { hint_hide_pause_ = Value; }
+  TColor HintColor() const { return hint_color_; }
+  void SetHintColor(TColor Value) { hint_color_ = Value; }
+  // The class of the hint window (nullptr: THintWindow).
+  THintWindowClass HintWindowClass() const { return hint_window_class_; }
+  void SetHintWindowClass(THintWindowClass Value) { hint_window_class_ = Value; }
+  const TShowHintEvent& OnShowHint() const { return on_show_hint_; }
+  void SetOnShowHint(TShowHintEvent Value) { on_show_hint_ = std::move(Value); }
+  // Shows the hint of the control under the mouse for the cursor at CursorPos
+  // (screen), as when the show timer fires.
+  void ActivateHint(TPoint CursorPos);
+  // Hides the hint and forgets its control.
+  void CancelHint();
+  // Hides the hint window.
+  void HideHint();
+  // Every mouse message (and CM_MOUSELEAVE) of a control, before it is handled.
+  void HintMouseMessage(TControl* Control, TMessage& Message);
+
  private:
   void FormCreated(TCustomForm* Form);
+  struct THintState;
+  THintState* Hints();
+  void HintTimer(TMessage& Message);
+  void DestroyHints();
+  THintState* hint_ = nullptr;
+  bool show_hint_ = true;
+  int hint_pause_ = 500, hint_short_pause_ = 50, hint_hide_pause_ = 2500;
+  TColor hint_color_ = clInfoBk;
+  THintWindowClass hint_window_class_ = nullptr;
+  TShowHintEvent on_show_hint_;
 
   TCustomForm* main_form_ = nullptr;
   String title_;
@@ -341,6 +390,9 @@ class TScreen : public TComponent {
   int Width() const;
   int Height() const;
   int PixelsPerInch() const { return 96; }
+  // The input method and keyboard layout in force at start (none here).
+  const String& DefaultIme() const { return default_ime_; }
+  HKL DefaultKbLayout() const { return GetKeyboardLayout(0); }
 
  private:
   friend class TCustomForm;
@@ -348,6 +400,7 @@ class TScreen : public TComponent {
   void RemoveForm(TCustomForm* Form);
 
   TCursor cursor_ = crDefault;
+  String default_ime_;
   std::vector<TCustomForm*> forms_;
 };
 

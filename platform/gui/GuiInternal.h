@@ -87,6 +87,12 @@ TControl* FindInputControl(QWidget* Widget);
 void AttachInputWidgets(QWidget* Widget, TControl* Control);
 void ForgetInputWidgets(QWidget* Widget);
 
+// Window management (Popup.cpp).
+// The default WM_NCCALCSIZE and WM_NCPAINT of a windowed control.
+void DefaultNonClientHandler(TWinControl* Control, TMessage& Message);
+// Makes a top-level widget a drop-down window (Popup.h).
+void MakeDropDownWidget(QWidget* Widget);
+
 // Checks that a control has not been freed since the reference was taken
 // (event handlers may free the control that raised them).
 class TControlRef {

@@ -45,6 +45,15 @@ inline void InflateRect(TRect& R, int DX, int DY) {
   R.Top -= DY;
   R.Bottom += DY;
 }
+// Number * Numerator / Denominator in 64 bits, rounded half away from zero;
+// -1 for a zero Denominator.
+inline int MulDiv(int Number, int Numerator, int Denominator) {
+  if (Denominator == 0) return -1;
+  int64_t p = static_cast<int64_t>(Number) * Numerator;
+  int64_t d = Denominator;
+  if (d < 0) p = -p, d = -d;
+  return static_cast<int>(p >= 0 ? (p + d / 2) / d : -((-p + d / 2) / d));
+}
 inline bool IntersectRect(TRect& Dest, const TRect& A, const TRect& B) {
   Dest = {std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
           std::min(A.Bottom, B.Bottom)};

@@ -284,6 +284,20 @@ TEST_F(FormsTest, ClosingHidesOrKeepsTheForm) {
   EXPECT_TRUE(destroyed);
 }
 
+TEST_F(FormsTest, FormFreedByItsOwnerRunsOnDestroyOnceWithItsControls) {
+  auto* owner = new TComponent(nullptr);
+  auto* form = Create<TTestForm>(owner);
+  int runs = 0;
+  bool edit_alive = false;
+  form->SetOnDestroy([&](TObject*) {
+    ++runs;
+    edit_alive = form->FindComponent("Edit1") != nullptr;
+  });
+  delete owner;
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(edit_alive);
+}
+
 TEST_F(FormsTest, UncaughtExceptionsReachTheApplication) {
   std::vector<String> shown;
   Application->SetOnException([&](TObject*, Exception* e) { shown.push_back(e->Message()); });
