@@ -2,6 +2,7 @@
 #include "framework/Bstdctrl.h"
 #include "framework/B_PF.h"
 #include "platform/gui/NonClient.h"
+#include "platform/gui/Popup.h"
 
 // ---------------------------------------------------------------------------
 // Borders
@@ -16,7 +17,7 @@ bool B_BorderMessage(TWinControl* Control, TMessage& Message, TB_DrawStyles Styl
       Message.Result = 0;
       return true;
     case WM_NCPAINT:
-      B_PaintBorder(reinterpret_cast<HDC>(Message.WParam), Rect(0, 0, Control->Width(), Control->Height()), Styles,
+      B_PaintBorder(GetWindowDC(Control->Handle()), Rect(0, 0, Control->Width(), Control->Height()), Styles,
                     Control->Focused(), MouseOver);
       Message.Result = 0;
       return true;

@@ -247,7 +247,8 @@ inline constexpr uint32_t WS_OVERLAPPED = 0x00000000, WS_POPUP = 0x80000000, WS_
                           WS_VISIBLE = 0x10000000, WS_DISABLED = 0x08000000, WS_CLIPSIBLINGS = 0x04000000,
                           WS_CLIPCHILDREN = 0x02000000, WS_CAPTION = 0x00C00000, WS_BORDER = 0x00800000,
                           WS_SYSMENU = 0x00080000, WS_THICKFRAME = 0x00040000, WS_MINIMIZEBOX = 0x00020000,
-                          WS_MAXIMIZEBOX = 0x00010000, WS_TABSTOP = 0x00010000;
+                          WS_MAXIMIZEBOX = 0x00010000, WS_TABSTOP = 0x00010000,
+                          WS_HSCROLL = 0x00100000, WS_VSCROLL = 0x00200000;
 inline constexpr uint32_t WS_EX_TOPMOST = 0x00000008, WS_EX_TOOLWINDOW = 0x00000080,
                           WS_EX_CONTROLPARENT = 0x00010000;
 inline constexpr uint32_t CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002, CS_DBLCLKS = 0x0008;
@@ -611,12 +612,11 @@ class TWinControl : public TControl {
   // The widget that is the window on screen: the non-client frame when the
   // window has a non-client area (Popup.h), else Widget().
   QWidget* WindowWidget() const;
-  // The client area: the bounds less the non-client area.
+  // The client area: the bounds less the non-client area (Popup.h) and less
+  // the room of the window's shown scroll bars (ScrollBars.h).
   TRect ClientRect() const override;
   bool HandleAllocated() const { return hwnd_ != nullptr; }
   void HandleNeeded() override;
-  // Less the room of the window's shown scroll bars (ScrollBars.h).
-  TRect ClientRect() const override;
 
   // Focus and tab order.
   bool TabStop() const { return tab_stop_; }
@@ -654,8 +654,8 @@ class TWinControl : public TControl {
 
   // Moves every child by (DeltaX, DeltaY) (their anchors keep their rules).
   void ScrollBy(int DeltaX, int DeltaY);
-  // Paints the control and its children onto Canvas with the top-left
-  // corner at (X, Y) (the widget is made when needed).
+  // Paints the window (its non-client area included) and its children onto
+  // Canvas with the top-left corner at (X, Y) (the widget is made when needed).
   void PaintTo(TCanvas* Canvas, int X, int Y);
   // The paint of a self-drawn control: WM_ERASEBKGND, then PaintWindow.
   void PaintHandler(HDC DC);

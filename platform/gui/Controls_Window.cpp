@@ -104,7 +104,7 @@ void TWinControl::PaintTo(TCanvas* Canvas, int X, int Y) {
   HandleNeeded();
   QPainter* p = Canvas != nullptr && Canvas->Handle() != nullptr ? Painter(Canvas->Handle()) : nullptr;
   if (p == nullptr || widget_ == nullptr) throw EInvalidOperation("Canvas does not allow drawing");
-  widget_->render(p, QPoint(X, Y), QRegion(), QWidget::DrawChildren | QWidget::DrawWindowBackground);
+  WindowWidget()->render(p, QPoint(X, Y), QRegion(), QWidget::DrawChildren | QWidget::DrawWindowBackground);
 }
 
 void TWinControl::PaintHandler(HDC DC) {

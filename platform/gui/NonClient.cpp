@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/Popup.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -23,11 +24,12 @@ struct ScrollAreaAccess : QAbstractScrollArea {
   }
 };
 
-// The layer above a control's widget that paints its non-client area.
-class NonClientLayer : public QWidget {
+// A layer above a text box's widget (its client area) that fills the strip
+// of the memo's formatting margins with the control's colour.
+class FormatLayer : public QWidget {
  public:
-  explicit NonClientLayer(QWidget* Parent) : QWidget(Parent) {
-    setObjectName("NonClientLayer");
+  explicit FormatLayer(QWidget* Parent) : QWidget(Parent) {
+    setObjectName("FormatLayer");
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
@@ -37,13 +39,13 @@ class NonClientLayer : public QWidget {
     raise();
   }
 
-  QRect client;             // the client area in the widget's coordinates
   int format_left = 0, format_top = 0;
 
+  // The text keeps inside the formatting rectangle; the control paints the
+  // border, so the widget's own frame is off.
   void ApplyMargins() {
     QWidget* w = parentWidget();
-    QMargins m(client.left(), client.top(), w->width() - client.right() - 1, w->height() - client.bottom() - 1);
-    QMargins inner = m + QMargins(format_left, format_top, 0, 0);
+    QMargins inner(format_left, format_top, 0, 0);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
       area->setFrameShape(QFrame::NoFrame);
       ScrollAreaAccess::SetViewportMargins(area, inner);
@@ -64,61 +66,44 @@ class NonClientLayer : public QWidget {
   }
 
   void paintEvent(QPaintEvent*) override {
+    if (format_left <= 0 && format_top <= 0) return;
     auto* control = dynamic_cast<TWinControl*>(FindControl(parentWidget()));
     if (control == nullptr) return;
-    TEventScope scope;
     QPainter painter(this);
-    if (format_left > 0 || format_top > 0) {
-      QRegion strip = QRegion(client) - QRegion(client.adjusted(format_left, format_top, 0, 0));
-      painter.setClipRegion(strip);
-      painter.fillRect(client, ToQColor(control->Color()));
-    }
-    painter.setClipRegion(QRegion(rect()) - QRegion(client));
-    HDC dc = CreatePainterDC(&painter);
-    try {
-      control->Perform(WM_NCPAINT, reinterpret_cast<WPARAM>(dc), 0);
-    } catch (...) {
-      DeletePainterDC(dc);
-      HandleEventException(control);
-      return;
-    }
-    DeletePainterDC(dc);
+    painter.setClipRegion(QRegion(rect()) - QRegion(rect().adjusted(format_left, format_top, 0, 0)));
+    painter.fillRect(rect(), ToQColor(control->Color()));
   }
 };
 
-NonClientLayer* Layer(TWinControl* Control, bool Make) {
+FormatLayer* Layer(TWinControl* Control, bool Make) {
   QWidget* w = Control != nullptr ? Control->Widget() : nullptr;
   if (w == nullptr) return nullptr;
-  auto* layer = w->findChild<NonClientLayer*>("NonClientLayer", Qt::FindDirectChildrenOnly);
-  if (layer == nullptr && Make) {
-    layer = new NonClientLayer(w);
-    layer->client = w->rect();
-  }
+  auto* layer = w->findChild<FormatLayer*>("FormatLayer", Qt::FindDirectChildrenOnly);
+  if (layer == nullptr && Make) layer = new FormatLayer(w);
   return layer;
 }
 
 }  // namespace
 
 void RecalcNonClient(TWinControl* Control) {
-  NonClientLayer* layer = Layer(Control, true);
+  FormatLayer* layer = Layer(Control, true);
   if (layer == nullptr) return;
-  TRect r = Rect(0, 0, Control->Width(), Control->Height());
-  Control->Perform(WM_NCCALCSIZE, 0, reinterpret_cast<LPARAM>(&r));
-  if (r.Right < r.Left) r.Right = r.Left;
-  if (r.Bottom < r.Top) r.Bottom = r.Top;
-  layer->client = QRect(r.Left, r.Top, r.Width(), r.Height());
   layer->ApplyMargins();
+  if (Control->HandleAllocated())
+    SetWindowPos(Control->Handle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  RedrawNonClient(Control);
 }
 
 void RedrawNonClient(TWinControl* Control) {
-  if (NonClientLayer* layer = Layer(Control, false)) layer->update();
+  if (Control != nullptr && Control->Widget() != nullptr && Control->WindowWidget() != Control->Widget())
+    Control->WindowWidget()->update();
 }
 
 TRect NonClientClientRect(TWinControl* Control) {
-  NonClientLayer* layer = Layer(Control, false);
-  if (layer == nullptr) return Rect(0, 0, Control->Width(), Control->Height());
-  const QRect& c = layer->client;
-  return Rect(c.left(), c.top(), c.left() + c.width(), c.top() + c.height());
+  const TRect c = Control->ClientRect();
+  if (Control->Widget() == nullptr || Control->WindowWidget() == Control->Widget()) return c;
+  const QPoint o = Control->Widget()->pos();
+  return Rect(o.x(), o.y(), o.x() + c.Width(), o.y() + c.Height());
 }
 
 void SetEditAlignment(TWinControl* Edit, TAlignment Value) {
@@ -134,7 +119,7 @@ void SetEditAlignment(TWinControl* Edit, TAlignment Value) {
 }
 
 void SetMemoFormatMargins(TWinControl* Memo, int Left, int Top) {
-  NonClientLayer* layer = Layer(Memo, true);
+  FormatLayer* layer = Layer(Memo, true);
   if (layer == nullptr) return;
   layer->format_left = std::max(Left, 0);
   layer->format_top = std::max(Top, 0);

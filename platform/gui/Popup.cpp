@@ -16,12 +16,13 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/QtGraphics.h"
+#include "platform/gui/ScrollBars.h"
 
 struct TNonClientAccess {
   static QWidget* Own(TWinControl* C) { return C->widget_; }
   static QWidget*& Frame(TWinControl* C) { return C->frame_; }
   static TRect& Insets(TWinControl* C) { return C->non_client_; }
-  static void Update(TWinControl* C) { C->UpdateNonClient(); }
+  static void Update(TWinControl* C) { C->ApplyBounds(); }
   static void Params(TWinControl* C, TCreateParams& P) { C->CreateParams(P); }
 };
 
@@ -110,7 +111,9 @@ QWidget* TWinControl::WindowWidget() const { return frame_ != nullptr ? frame_ :
 
 TRect TWinControl::ClientRect() const {
   const TRect& n = non_client_;
-  return Rect(0, 0, std::max(Width() - n.Left - n.Right, 0), std::max(Height() - n.Top - n.Bottom, 0));
+  TRect r = Rect(0, 0, std::max(Width() - n.Left - n.Right, 0), std::max(Height() - n.Top - n.Bottom, 0));
+  TWindowScrollBars::Inset(this, r);
+  return r;
 }
 
 void TWinControl::UpdateNonClient() {

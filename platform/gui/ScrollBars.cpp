@@ -347,11 +347,6 @@ int32_t TWindowScrollBars::Style(TWinControl* Control, int Index) {
   return static_cast<int32_t>(style);
 }
 
-TRect TWinControl::ClientRect() const {
-  TRect r = TControl::ClientRect();
-  TWindowScrollBars::Inset(this, r);
-  return r;
-}
 
 // ---------------------------------------------------------------------------
 // The calls

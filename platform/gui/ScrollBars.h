@@ -68,7 +68,6 @@ inline constexpr Cardinal CN_HSCROLL = CN_BASE + WM_HSCROLL, CN_VSCROLL = CN_BAS
 // flags; Result 1 when they changed.
 inline constexpr Cardinal SBM_ENABLE_ARROWS = 0x00E4, SBM_SETSCROLLINFO = 0x00E9, SBM_GETSCROLLINFO = 0x00EA;
 
-inline constexpr uint32_t WS_HSCROLL = 0x00100000, WS_VSCROLL = 0x00200000;
 inline constexpr int GWL_STYLE = -16, GWL_EXSTYLE = -20;
 
 inline constexpr int SB_HORZ = 0, SB_VERT = 1, SB_CTL = 2, SB_BOTH = 3;
