@@ -318,6 +318,12 @@ void TTreeView::ItemsCleared() {
 namespace {
 
 void InitComCtrls() {
+  RegisterClass<TMonthCalendar, TWinControl>("TMonthCalendar")
+      .Prop("AutoSize", &TMonthCalendar::AutoSize, &TMonthCalendar::SetAutoSize, true)
+      .Prop("Date", &TMonthCalendar::Date, &TMonthCalendar::SetDate)
+      .Prop("FirstDayOfWeek", &TMonthCalendar::FirstDayOfWeek, &TMonthCalendar::SetFirstDayOfWeek, dowLocaleDefault)
+      .Prop("ShowToday", &TMonthCalendar::ShowToday, &TMonthCalendar::SetShowToday, true)
+      .Prop("WeekNumbers", &TMonthCalendar::WeekNumbers, &TMonthCalendar::SetWeekNumbers, false);
   RegisterClass<TTreeView, TWinControl>("TTreeView")
       .Prop("Color", &TControl::Color, &TControl::SetColor, clWindow)
       .Stored(&TControl::IsColorStored)

@@ -155,3 +155,89 @@ class TTreeView : public TWinControl {
 
 class TUnit;
 extern const TUnit unit_ComCtrls;
+
+// A month calendar drawn by the platform (ComCtrls_Calendar.cpp): a title
+// (previous-month button, "month year", next-month button), the day names
+// from FirstDayOfWeek, six weeks of days (the days of the neighbouring
+// months greyed), optional week numbers at the left, and a "Today:" line.
+// Sizes follow the font; MCM_GETMINREQRECT gives the whole calendar's
+// rectangle, and AutoSize keeps the control at that size.
+//
+// Date is the selected day (time of day dropped). The mouse: a press on a
+// day selects it (a day of a neighbouring month moves there), on a title
+// button moves a month, on the today line selects today. Keys (the calendar
+// wants the arrows): Left/Right a day, Up/Down a week, Page Up/Down a month
+// (with Ctrl a year), Home/End the month's first/last day. A mouse click
+// runs OnClick after the press changed Date. The wheel takes the control's path
+// (DoMouseWheel...), the calendar does not scroll by it.
+//
+// MCM_HITTEST (LParam MCHITTESTINFO*, pt in client coordinates) answers
+// what lies at the point in uHit (and Result), and the date in st for days
+// and the today line.
+struct SYSTEMTIME {
+  Word wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0, wHour = 0, wMinute = 0, wSecond = 0, wMilliseconds = 0;
+};
+struct MCHITTESTINFO {
+  Cardinal cbSize = sizeof(MCHITTESTINFO);
+  TPoint pt;
+  Cardinal uHit = 0;
+  SYSTEMTIME st;
+};
+inline constexpr Cardinal MCM_FIRST = 0x1000, MCM_GETMINREQRECT = MCM_FIRST + 9, MCM_HITTEST = MCM_FIRST + 14;
+inline constexpr Cardinal MCHT_NOWHERE = 0x00000000, MCHT_TITLE = 0x00010000, MCHT_CALENDAR = 0x00020000,
+                          MCHT_TODAYLINK = 0x00030000, MCHT_NEXT = 0x01000000, MCHT_PREV = 0x02000000,
+                          MCHT_TITLEBK = MCHT_TITLE, MCHT_TITLEMONTH = MCHT_TITLE | 0x0001,
+                          MCHT_TITLEYEAR = MCHT_TITLE | 0x0002, MCHT_TITLEBTNNEXT = MCHT_TITLE | MCHT_NEXT | 0x0003,
+                          MCHT_TITLEBTNPREV = MCHT_TITLE | MCHT_PREV | 0x0003, MCHT_CALENDARBK = MCHT_CALENDAR,
+                          MCHT_CALENDARDATE = MCHT_CALENDAR | 0x0001,
+                          MCHT_CALENDARDATENEXT = MCHT_CALENDARDATE | MCHT_NEXT,
+                          MCHT_CALENDARDATEPREV = MCHT_CALENDARDATE | MCHT_PREV,
+                          MCHT_CALENDARDAY = MCHT_CALENDAR | 0x0002, MCHT_CALENDARWEEKNUM = MCHT_CALENDAR | 0x0003;
+
+RTL_ENUM(TCalDayOfWeek, dowMonday, dowTuesday, dowWednesday, dowThursday, dowFriday, dowSaturday, dowSunday,
+         dowLocaleDefault);
+
+class TMonthCalendar : public TWinControl {
+ public:
+  explicit TMonthCalendar(TComponent* AOwner);
+  ~TMonthCalendar() override;
+
+  TDateTime Date() const { return date_; }
+  void SetDate(TDateTime Value);
+  bool AutoSize() const { return auto_size_; }
+  void SetAutoSize(bool Value);
+  TCalDayOfWeek FirstDayOfWeek() const { return first_day_; }
+  void SetFirstDayOfWeek(TCalDayOfWeek Value);
+  bool WeekNumbers() const { return week_numbers_; }
+  void SetWeekNumbers(bool Value);
+  bool ShowToday() const { return show_today_; }
+  void SetShowToday(bool Value);
+  // The calendar's size (MCM_GETMINREQRECT).
+  TRect MinReqRect() const;
+  // What lies at a client point (MCM_HITTEST); Date gets the day's date.
+  Cardinal HitTest(TPoint P, TDateTime* Date) const;
+
+  void DefaultHandler(TMessage& Message) override;
+  void PaintWindow(HDC DC) override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void FontChanged() override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // Sets Date from the user's input.
+  void UserDate(TDateTime Value);
+
+ private:
+  struct Layout;
+  Layout Measure() const;
+  void AdjustSize();
+  // The first day shown (the grid's top-left).
+  TDateTime FirstShown() const;
+  int FirstDay() const;  // 0 Monday .. 6 Sunday
+
+  TDateTime date_ = 0;
+  bool auto_size_ = true, week_numbers_ = false, show_today_ = true;
+  TCalDayOfWeek first_day_ = dowLocaleDefault;
+  std::unique_ptr<TCanvas> canvas_;
+};

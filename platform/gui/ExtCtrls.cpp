@@ -126,6 +126,10 @@ void InitExtCtrls() {
   RegisterClass<TBevel, TGraphicControl>("TBevel")
       .Prop("Shape", &TBevel::Shape, &TBevel::SetShape, bsBox)
       .Prop("Style", &TBevel::Style, &TBevel::SetStyle, bsLowered);
+  RegisterClass<TShape, TGraphicControl>("TShape")
+      .Object("Brush", &TShape::Brush)
+      .Object("Pen", &TShape::Pen)
+      .Prop("Shape", &TShape::Shape, &TShape::SetShape, stRectangle);
 }
 
 constexpr const TUnit* kUses[] = {&unit_Controls};

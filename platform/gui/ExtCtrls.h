@@ -5,7 +5,16 @@
 //
 // TBevel: an etched box, frame or line drawn in the button shadow and
 // highlight colours (a lowered one has the shadow at the top and left).
+//
+// TShape: a rectangle, square, rounded rectangle or square, ellipse or
+// circle outlined with Pen and filled with Brush (a change of either
+// repaints). The figure lies within the bounds less half the pen width; a
+// square or circle is centred on the shorter side; rounded corners have a
+// radius of a quarter of that side.
 #pragma once
+
+#include <memory>
+
 
 #include "platform/gui/Controls.h"
 #include "platform/gui/Messages.h"
@@ -59,6 +68,31 @@ class TBevel : public TGraphicControl {
  private:
   TBevelShape shape_ = bsBox;
   TBevelStyle style_ = bsLowered;
+};
+
+RTL_ENUM(TShapeType, stRectangle, stSquare, stRoundRect, stRoundSquare, stEllipse, stCircle);
+
+class TShape : public TGraphicControl {
+ public:
+  explicit TShape(TComponent* AOwner);
+  ~TShape() override;
+
+  TShapeType Shape() const { return shape_; }
+  void SetShape(TShapeType Value);
+  TPen* Pen() const { return pen_.get(); }
+  void SetPen(TPen* Value) { pen_->Assign(Value); }
+  TBrush* Brush() const { return brush_.get(); }
+  void SetBrush(TBrush* Value) { brush_->Assign(Value); }
+  // Repaints (Pen and Brush call it on change).
+  void StyleChanged(TObject* Sender);
+
+ protected:
+  void Paint() override;
+
+ private:
+  TShapeType shape_ = stRectangle;
+  std::unique_ptr<TPen> pen_;
+  std::unique_ptr<TBrush> brush_;
 };
 
 class TUnit;

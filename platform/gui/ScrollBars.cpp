@@ -218,8 +218,10 @@ class WindowBars : public QObject {
       bar->hide();
       bar->installEventFilter(this);
       Cardinal msg = k == SB_HORZ ? WM_HSCROLL : WM_VSCROLL;
-      drivers_[k] = std::make_unique<TScrollBarDriver>(bar, [Control, msg](Word code, int pos) {
-        if (Control->HandleAllocated()) SendMessage(Control->Handle(), msg, MAKEWPARAM(code, pos), 0);
+      drivers_[k] = std::make_unique<TScrollBarDriver>(bar, [Control, msg, ref = TControlRef(Control)](Word code,
+                                                                                                        int pos) {
+        // The widget may outlive its control for a moment (deleted after the event).
+        if (ref && Control->HandleAllocated()) SendMessage(Control->Handle(), msg, MAKEWPARAM(code, pos), 0);
       });
     }
     Widget->installEventFilter(this);

@@ -208,6 +208,7 @@ class TScrollBar : public TWinControl {
  private:
   void Apply(const SCROLLINFO& Info, bool Notify);
   void Push();
+  SCROLLINFO CurrentInfo() const;
   TScrollBarKind kind_ = sbHorizontal;
   int min_ = 0, max_ = 100, position_ = 0, page_ = 0, small_change_ = 1, large_change_ = 1;
   UINT disabled_arrows_ = 0;

@@ -70,15 +70,19 @@ void TScrollBar::SetKind(TScrollBarKind Value) {
                                                                                                   : Qt::Vertical);
 }
 
-void TScrollBar::Push() {
-  if (driver_ == nullptr) return;
+SCROLLINFO TScrollBar::CurrentInfo() const {
   SCROLLINFO info;
-  info.fMask = SIF_ALL;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   info.nMin = min_;
   info.nMax = max_;
   info.nPage = static_cast<UINT>(page_);
   info.nPos = position_;
-  driver_->SetInfo(info);
+  return info;
+}
+
+void TScrollBar::Push() {
+  if (driver_ == nullptr) return;
+  driver_->SetInfo(CurrentInfo());
   driver_->SetDisabledArrows(disabled_arrows_);
   driver_->SetSteps(small_change_, large_change_);
 }
@@ -114,13 +118,7 @@ void TScrollBar::SetLargeChange(int Value) {
 
 void TScrollBar::Apply(const SCROLLINFO& Info, bool Notify) {
   TScrollInfoState state;
-  SCROLLINFO all;
-  all.fMask = SIF_ALL;
-  all.nMin = min_;
-  all.nMax = max_;
-  all.nPage = static_cast<UINT>(page_);
-  all.nPos = position_;
-  state.Set(all);
+  state.Set(CurrentInfo());
   state.Set(Info);
   bool moved = state.Pos() != position_;
   min_ = state.Min();
@@ -170,13 +168,7 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
         return;
       }
       TScrollInfoState state;
-      SCROLLINFO all;
-      all.fMask = SIF_ALL;
-      all.nMin = min_;
-      all.nMax = max_;
-      all.nPage = static_cast<UINT>(page_);
-      all.nPos = position_;
-      state.Set(all);
+      state.Set(CurrentInfo());
       Message.Result = (driver_ != nullptr ? driver_->State() : state).Get(*info) ? 1 : 0;
       return;
     }

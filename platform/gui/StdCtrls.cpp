@@ -524,6 +524,11 @@ void InitStdCtrls() {
       .Prop("WantReturns", &TMemo::WantReturns, &TMemo::SetWantReturns, true)
       .Prop("WantTabs", &TMemo::WantTabs, &TMemo::SetWantTabs, false)
       .Prop("WordWrap", &TMemo::WordWrap, &TMemo::SetWordWrap, true);
+  RegisterClass<TCustomListBox, TWinControl>("TCustomListBox");
+  RegisterClass<TListBox, TCustomListBox>("TListBox")
+      .Prop("ItemHeight", &TCustomListBox::ItemHeight, &TCustomListBox::SetItemHeight, 16)
+      .Object("Items", &TCustomListBox::Items)
+      .Prop("Style", &TCustomListBox::Style, &TCustomListBox::SetStyle, lbStandard);
   RegisterClass<TEdit, TCustomEdit>("TEdit")
       .Prop("PasswordChar", &TEdit::PasswordChar, &TEdit::SetPasswordChar, char{0})
       .Prop("Text", &TControl::Text, &TControl::SetText);

@@ -210,3 +210,123 @@ class TEdit : public TCustomEdit {
 
 class TUnit;
 extern const TUnit unit_StdCtrls;
+
+// A list box drawn by the platform (StdCtrls_ListBox.cpp).
+//
+// Items hold the entries, except in the virtual styles, where Count says
+// how many there are and OnData gives the text of each. Rows are ItemHeight
+// high from TopIndex down (ItemHeight 0: the font's text height). The
+// window's vertical scroll bar (ScrollBars.h) shows the rows when they do
+// not all fit (range 0 .. Count - 1, a page of the whole rows that fit,
+// position TopIndex) and WM_VSCROLL moves TopIndex; a control whose
+// CreateParams drop WS_VSCROLL has no bar.
+//
+// Painting: each visible row is drawn through CN_DRAWITEM (LParam a
+// DRAWITEMSTRUCT: itemID, itemState ODS_SELECTED / ODS_FOCUS, hDC, rcItem;
+// the platform sends it straight to the list box, not by way of the
+// parent). Its default binds Canvas with the list's font and colour (the
+// highlight colours for the selected row), runs DrawItem (OnDrawItem in the
+// owner-draw styles when bound, else the text at 2 pixels in) and draws the
+// focus rectangle round the focused row. The rows below the last are filled
+// with Color.
+//
+// Input: a left press selects the row under it (OnClick); the arrows,
+// Page Up/Down, Home and End move ItemIndex and scroll it into view.
+// WM_GETDLGCODE: arrows and characters.
+//
+// Messages: LB_GETCOUNT, LB_GETCURSEL, LB_SETCURSEL (-1: none),
+// LB_GETTOPINDEX, LB_SETTOPINDEX, LB_GETITEMHEIGHT, LB_SETITEMHEIGHT,
+// LB_FINDSTRING and LB_SELECTSTRING (WParam the index to search after, -1:
+// from the first; LParam const char*: the first item from there, wrapping
+// round, whose text starts with it, compared case-insensitively with the
+// user's locale; LB_SELECTSTRING also selects it; Result its index or
+// LB_ERR).
+RTL_ENUM(TListBoxStyle, lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable, lbVirtual, lbVirtualOwnerDraw);
+RTL_ENUM(TOwnerDrawStateItem, odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odHotLight,
+         odInactive, odNoAccel, odNoFocusRect, odReserved1, odReserved2, odComboBoxEdit);
+using TOwnerDrawState = Set<TOwnerDrawStateItem>;
+using TDrawItemEvent = Event<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
+using TLBGetDataEvent = Event<void(TWinControl* Control, int Index, String& Data)>;
+
+inline constexpr Cardinal LB_FINDSTRING = 0x018F, LB_SELECTSTRING = 0x018C, LB_GETCOUNT = 0x018B,
+                          LB_GETCURSEL = 0x0188, LB_SETCURSEL = 0x0186, LB_GETTOPINDEX = 0x018E,
+                          LB_SETTOPINDEX = 0x0197, LB_SETITEMHEIGHT = 0x01A0, LB_GETITEMHEIGHT = 0x01A1;
+inline constexpr LRESULT LB_ERR = -1;
+inline constexpr Cardinal CN_DRAWITEM = CN_BASE + 0x002B;
+inline constexpr Cardinal ODS_SELECTED = 0x0001, ODS_GRAYED = 0x0002, ODS_DISABLED = 0x0004, ODS_FOCUS = 0x0010;
+inline constexpr Cardinal ODA_DRAWENTIRE = 0x0001, ODT_LISTBOX = 2;
+
+struct DRAWITEMSTRUCT {
+  Cardinal CtlType = ODT_LISTBOX;
+  Cardinal CtlID = 0;
+  int itemID = -1;
+  Cardinal itemAction = ODA_DRAWENTIRE;
+  Cardinal itemState = 0;
+  HWND hwndItem = nullptr;
+  HDC hDC = nullptr;
+  TRect rcItem;
+  uintptr_t itemData = 0;
+};
+
+class TCustomListBox : public TWinControl {
+ public:
+  explicit TCustomListBox(TComponent* AOwner);
+  ~TCustomListBox() override;
+
+  TStrings* Items() const { return items_.get(); }
+  void SetItems(TStrings* Value) { items_->Assign(Value); }
+  TListBoxStyle Style() const { return style_; }
+  void SetStyle(TListBoxStyle Value);
+  // Items->Count(), or the virtual count.
+  int Count() const;
+  void SetCount(int Value);
+  int ItemHeight() const;
+  void SetItemHeight(int Value);
+  int ItemIndex() const { return item_index_; }
+  void SetItemIndex(int Value);
+  int TopIndex() const { return top_index_; }
+  void SetTopIndex(int Value);
+  // The row under a client point; past the last row Count, or -1 when
+  // Existing.
+  int ItemAtPos(TPoint Pos, bool Existing) const;
+  TRect ItemRect(int Index) const;
+  // The text of an item (OnData in the virtual styles).
+  String ItemText(int Index);
+  TCanvas* Canvas() const { return canvas_.get(); }
+  const TDrawItemEvent& OnDrawItem() const { return on_draw_item_; }
+  void SetOnDrawItem(TDrawItemEvent Value) { on_draw_item_ = std::move(Value); }
+  const TLBGetDataEvent& OnData() const { return on_data_; }
+  void SetOnData(TLBGetDataEvent Value) { on_data_ = std::move(Value); }
+
+  void Dispatch(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+  void PaintWindow(HDC DC) override;
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+  void CreateParams(TCreateParams& Params) override;
+  void Resize() override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  virtual void DrawItem(int Index, TRect Rect, TOwnerDrawState State);
+  // The whole rows that fit the client height (at least 1).
+  int VisibleRows() const;
+  void UpdateScrollBar();
+
+ private:
+  void ItemsChanged(TObject* Sender);
+  void CNDrawItem(TMessage& Message);
+  LRESULT FindString(WPARAM Start, LPARAM Text);
+  std::unique_ptr<TStringList> items_;
+  std::unique_ptr<TCanvas> canvas_;
+  TListBoxStyle style_ = lbStandard;
+  int count_ = 0, item_height_ = 16, item_index_ = -1, top_index_ = 0;
+  TDrawItemEvent on_draw_item_;
+  TLBGetDataEvent on_data_;
+};
+
+class TListBox : public TCustomListBox {
+ public:
+  using TCustomListBox::TCustomListBox;
+};
