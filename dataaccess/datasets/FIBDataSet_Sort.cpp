@@ -1,6 +1,8 @@
 // Local sorting: DoSort and SortByFieldNames, the ORDER BY information read
 // at open, and keeping a sorted dataset sorted after a post.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <numeric>
@@ -100,7 +102,7 @@ class TFIBCustomDataSet::TSortKeys {
   };
 
   TSortKeys(TFIBCustomDataSet* DataSet, const std::vector<TField*>& Fields, const std::vector<bool>& Ascending,
-            size_t Slots)
+            size_t Slots, bool WholeCache)
       : ds_(DataSet), slots_(Slots) {
     const bool typed = ds_->DefaultFieldComparison();
     for (size_t i = 0; i < Fields.size(); ++i) {
@@ -108,6 +110,14 @@ class TFIBCustomDataSet::TSortKeys {
       c.Field = Fields[i];
       c.Asc = Ascending[i];
       c.Kind = typed ? KindOf(c) : kVariant;
+      // One key of at most 32 bits over the whole cache: ranked straight
+      // from the images, no key vectors.
+      direct_ = WholeCache && Fields.size() == 1 && c.Kind == kInt &&
+                ds_->columns_[static_cast<size_t>(c.Column)].SQLType != SQL_INT64;
+      if (direct_) {
+        columns_.push_back(std::move(c));
+        break;
+      }
       c.Nulls.resize(Slots);
       switch (c.Kind) {
         case kInt:
@@ -128,8 +138,6 @@ class TFIBCustomDataSet::TSortKeys {
     }
     if (needs_buffer_) buffer_.reset(ds_->AllocRecordBuffer());
   }
-
-  const std::vector<TColumn>& Columns() const { return columns_; }
 
   // Reads the keys of record Number into Slot.
   void Load(size_t Slot, Integer Number) {
@@ -176,6 +184,26 @@ class TFIBCustomDataSet::TSortKeys {
     });
   }
 
+  // The order of the records 0..Slots-1 (a TSortKeys of the whole cache).
+  std::vector<Integer> SortRecords() {
+    if (!direct_) {
+      for (size_t n = 0; n < slots_; ++n) Load(n, static_cast<Integer>(n));
+      return SortedOrder();
+    }
+    const TColumn& c = columns_[0];
+    const TColumnLayout& l = ds_->columns_[static_cast<size_t>(c.Column)];
+    std::vector<uint64_t> items;
+    items.reserve(slots_);
+    for (size_t n = 0; n < slots_; ++n) {
+      const Byte* image = ds_->CacheImage(static_cast<Integer>(n));
+      const bool isNull = ImageNull(image, c.Column);
+      Int64 v = isNull ? 0 : SlotInteger(l.SQLType, image + l.ImageOffset);
+      if (c.Boolean) v = v != 0;
+      items.push_back(Rank(isNull, v, c.Asc) << 31 | n);
+    }
+    return RadixOrder(items);
+  }
+
   // -1, 0, 1: the record in slot A against the one in slot B.
   int Compare(size_t A, size_t B) {
     for (TColumn& c : columns_) {
@@ -213,6 +241,7 @@ class TFIBCustomDataSet::TSortKeys {
   std::vector<Integer> SortedOrder() {
     if (SingleNumber()) {
       const TColumn& c = columns_[0];
+      if (c.Kind == kInt && FitsInt32(c)) return RadixSortInt32(c);
       return c.Kind == kInt ? SortSingle(c.Ints, c) : SortSingle(c.Floats, c);
     }
     std::vector<Integer> order(slots_);
@@ -256,6 +285,46 @@ class TFIBCustomDataSet::TSortKeys {
     }
   }
 
+  bool FitsInt32(const TColumn& C) const {
+    for (size_t i = 0; i < slots_; ++i)
+      if (!C.Nulls[i] && (C.Ints[i] < INT32_MIN || C.Ints[i] > INT32_MAX)) return false;
+    return slots_ < (size_t{1} << 31);
+  }
+
+  // A 32-bit key's rank in 33 bits: NULL first ascending, last descending.
+  static uint64_t Rank(bool IsNull, Int64 Value, bool Asc) {
+    constexpr uint64_t kSpan = uint64_t{1} << 32;
+    if (IsNull) return Asc ? 0 : kSpan + 1;
+    const auto u = static_cast<uint64_t>(Value - INT32_MIN);
+    return Asc ? u + 1 : kSpan - u;
+  }
+
+  std::vector<Integer> RadixSortInt32(const TColumn& C) {
+    std::vector<uint64_t> items(slots_);
+    for (size_t i = 0; i < slots_; ++i) items[i] = Rank(C.Nulls[i] != 0, C.Ints[i], C.Asc) << 31 | i;
+    return RadixOrder(items);
+  }
+
+  // Items are (rank << 31 | slot) in slot order: a stable LSD radix sort
+  // over the rank's 33 bits gives the slots in sorted order.
+  static std::vector<Integer> RadixOrder(std::vector<uint64_t>& Items) {
+    constexpr int kBits = 11;
+    constexpr size_t kBuckets = size_t{1} << kBits;
+    std::vector<uint64_t> other(Items.size());
+    for (int shift = 31; shift < 64; shift += kBits) {
+      std::vector<size_t> counts(kBuckets + 1, 0);
+      for (uint64_t item : Items) ++counts[((item >> shift) & (kBuckets - 1)) + 1];
+      // One digit for all: already in order.
+      if (std::find(counts.begin(), counts.end(), Items.size()) != counts.end()) continue;
+      for (size_t b = 1; b <= kBuckets; ++b) counts[b] += counts[b - 1];
+      for (uint64_t item : Items) other[counts[(item >> shift) & (kBuckets - 1)]++] = item;
+      Items.swap(other);
+    }
+    std::vector<Integer> order(Items.size());
+    for (size_t i = 0; i < Items.size(); ++i) order[i] = static_cast<Integer>(Items[i] & 0x7FFFFFFF);
+    return order;
+  }
+
   template <class K>
   std::vector<Integer> SortSingle(const std::vector<K>& Keys, const TColumn& C) {
     struct TEntry {
@@ -280,6 +349,7 @@ class TFIBCustomDataSet::TSortKeys {
   size_t slots_;
   std::vector<TColumn> columns_;
   bool needs_buffer_ = false;
+  bool direct_ = false;
   std::unique_ptr<Byte[]> buffer_;
 };
 
@@ -393,9 +463,8 @@ void TFIBCustomDataSet::DoSort(TVarRecs Fields, const std::vector<bool>& Orderin
         update_record_types_ = all;
         try {
           const auto count = static_cast<size_t>(fetched_count_);
-          TSortKeys keys(this, fields, ascending, count);
-          for (size_t n = 0; n < count; ++n) keys.Load(n, static_cast<Integer>(n));
-          const std::vector<Integer> order = keys.SortedOrder();
+          TSortKeys keys(this, fields, ascending, count, true);
+          const std::vector<Integer> order = keys.SortRecords();
           cache_->ReorderRecords(order);
         } catch (...) {
           update_record_types_ = savedTypes;
@@ -537,7 +606,7 @@ void TFIBCustomDataSet::KeepSorting() {
   WithValue(sorting_, true, [&] {
     // The other records stay sorted: the record goes after the last one
     // that does not sort after it.
-    TSortKeys keys(this, fields, ascending, 2);
+    TSortKeys keys(this, fields, ascending, 2, false);
     keys.Load(0, from);
     Integer low = 0, high = count - 1;
     while (low < high) {
