@@ -92,7 +92,8 @@
 //
 // Local sorting. DoSort fetches every row and reorders the cache's logical
 // index (records never move) with a stable merge sort over keys read once
-// per record: equal records keep their order, NULL comes first ascending and
+// per record (one integer key of at most 32 bits: a radix sort of its
+// ranks): equal records keep their order, NULL comes first ascending and
 // last descending. Values compare as CompareFieldValues does: with its
 // default (no OnCompareFieldValues, DefaultFieldComparison true) the sort
 // compares typed keys itself with the same rules (numbers by value, texts as

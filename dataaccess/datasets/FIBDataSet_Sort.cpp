@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <utility>
 
 #include "dataaccess/core/FIBSQLMonitor.h"
 #include "dataaccess/core/SqlTxtRtns.h"
@@ -308,20 +309,39 @@ class TFIBCustomDataSet::TSortKeys {
   // Items are (rank << 31 | slot) in slot order: a stable LSD radix sort
   // over the rank's 33 bits gives the slots in sorted order.
   static std::vector<Integer> RadixOrder(std::vector<uint64_t>& Items) {
-    constexpr int kBits = 11;
+    constexpr int kBits = 11, kPasses = 3;
     constexpr size_t kBuckets = size_t{1} << kBits;
-    std::vector<uint64_t> other(Items.size());
-    for (int shift = 31; shift < 64; shift += kBits) {
-      std::vector<size_t> counts(kBuckets + 1, 0);
-      for (uint64_t item : Items) ++counts[((item >> shift) & (kBuckets - 1)) + 1];
-      // One digit for all: already in order.
-      if (std::find(counts.begin(), counts.end(), Items.size()) != counts.end()) continue;
-      for (size_t b = 1; b <= kBuckets; ++b) counts[b] += counts[b - 1];
-      for (uint64_t item : Items) other[counts[(item >> shift) & (kBuckets - 1)]++] = item;
-      Items.swap(other);
+    const size_t n = Items.size();
+    // Every pass's counts in one read.
+    std::vector<size_t> counts(kPasses * kBuckets, 0);
+    for (uint64_t item : Items)
+      for (int p = 0; p < kPasses; ++p) ++counts[p * kBuckets + ((item >> (31 + p * kBits)) & (kBuckets - 1))];
+    std::vector<int> passes;
+    for (int p = 0; p < kPasses; ++p) {
+      size_t* c = &counts[p * kBuckets];
+      // One digit for all: the pass keeps the order.
+      if (std::find(c, c + kBuckets, n) != c + kBuckets) continue;
+      size_t start = 0;
+      for (size_t b = 0; b < kBuckets; ++b) start += std::exchange(c[b], start);
+      passes.push_back(p);
     }
-    std::vector<Integer> order(Items.size());
-    for (size_t i = 0; i < Items.size(); ++i) order[i] = static_cast<Integer>(Items[i] & 0x7FFFFFFF);
+    std::vector<Integer> order(n);
+    if (passes.empty()) {
+      for (size_t i = 0; i < n; ++i) order[i] = static_cast<Integer>(Items[i] & 0x7FFFFFFF);
+      return order;
+    }
+    std::vector<uint64_t> other(passes.size() > 1 ? n : 0);
+    for (size_t k = 0; k < passes.size(); ++k) {
+      const int shift = 31 + passes[k] * kBits;
+      size_t* c = &counts[static_cast<size_t>(passes[k]) * kBuckets];
+      if (k + 1 == passes.size()) {
+        // The last pass writes the slots themselves.
+        for (uint64_t item : Items) order[c[(item >> shift) & (kBuckets - 1)]++] = static_cast<Integer>(item & 0x7FFFFFFF);
+      } else {
+        for (uint64_t item : Items) other[c[(item >> shift) & (kBuckets - 1)]++] = item;
+        Items.swap(other);
+      }
+    }
     return order;
   }
 

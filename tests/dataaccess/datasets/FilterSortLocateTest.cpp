@@ -481,6 +481,10 @@ TEST_F(FilterSortLocateTest, OneRecordSortAndSortInformationAtOpen) {
   EXPECT_EQ(ds->SortFieldsCount(), 1);
   EXPECT_EQ(VisibleIds(ds), Ids({3}));
   ds->Close();
+  // Equal keys only: nothing moves.
+  TFilterDataSet* equal = OpenR(" where QTY = 5 or QTY is null order by ID desc");
+  equal->DoSort({"QTY"}, {false});
+  EXPECT_EQ(VisibleIds(equal), Ids({4, 1, 7, 2}));
 
   TFilterDataSet* ordered = OpenR(" order by NAME desc, 3, r.ID");
   ASSERT_EQ(ordered->SortFieldsCount(), 3);
