@@ -560,8 +560,12 @@ void TFIBCustomDataSet::CheckLocateFields(const std::vector<TField*>& FieldList,
 // Field origins
 
 String TFIBCustomDataSet::GetFieldOrigin(const String& Name) {
-  if (select_query_->FindField(Name) == nullptr) return String();
-  return select_query_->FieldFullName(Name);
+  if (!select_query_->Prepared()) select_query_->Prepare();
+  TFIBXSQLVAR* column = select_query_->FindField(Name);
+  if (column == nullptr || column->RelationName().empty()) return String();
+  String relation = select_query_->FieldRelationAlias(column->Index());
+  if (relation.empty()) relation = column->RelationName();
+  return FormatFieldName(relation, column->SqlName());
 }
 
 TField* TFIBCustomDataSet::FindFieldByOrigin(const String& Origin) {

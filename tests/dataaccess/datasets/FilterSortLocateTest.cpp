@@ -336,6 +336,29 @@ TEST_F(FilterSortLocateTest, LocateFetchesOnDemandAndSkipsHiddenRecords) {
   EXPECT_FALSE(ds->Locate("NAME", "n1", {}));
 }
 
+TEST_F(FilterSortLocateTest, LocateRecordDirectionsPatternsAndFetchedRecords) {
+  TFilterDataSet* ds = OpenR();
+  const TExtLocateOptions sync{eloSyncCursor};
+  ASSERT_TRUE(ds->LocateRecord("NAME", "B_b%", sync + TExtLocateOptions{eloWildCards}));
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  ASSERT_TRUE(ds->LocateRecord("NAME", "Bob", sync, lkNext));
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 8);
+  EXPECT_FALSE(ds->LocateRecord("NAME", "Bob", sync, lkNext));
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 8);
+  ASSERT_TRUE(ds->LocateRecord("NAME", "Bob", sync, lkPrior));
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  EXPECT_FALSE(ds->LocateRecord("NAME", "Bob", sync, lkPrior));
+
+  auto* big = new TFilterDataSet(form_);
+  big->SetDatabase(db_);
+  big->SelectSQL()->SetText("select ID, K, NAME from BIG order by ID");
+  big->Open();
+  const Integer fetched = big->FetchedCount();
+  EXPECT_FALSE(big->LocateRecord("ID", 2000, sync + TExtLocateOptions{eloInFetchedRecords}));
+  EXPECT_EQ(big->FetchedCount(), fetched);
+  EXPECT_TRUE(big->LocateRecord("ID", 2000, sync));
+}
+
 TEST_F(FilterSortLocateTest, LocateFieldChecksAndFieldOrigins) {
   TFilterDataSet* ds = OpenR();
   String text;
@@ -349,7 +372,10 @@ TEST_F(FilterSortLocateTest, LocateFieldChecksAndFieldOrigins) {
   EXPECT_EQ(ds->GetFieldOriginByRule(name), "R.NAME");
   ds->SetFieldOriginRule(forClientFieldName);
   EXPECT_EQ(ds->GetFieldOriginByRule(name), "NAME");
+  EXPECT_EQ(ds->GetFieldOrigin("NAME"), "R.NAME");
+  EXPECT_EQ(ds->GetFieldOrigin("NOPE"), "");
   EXPECT_EQ(ds->FindFieldByOrigin("R.NAME"), name);
+  EXPECT_EQ(ds->FindFieldByOrigin("r.name"), name);
   EXPECT_EQ(ds->FindFieldByOrigin("\"R\".\"NAME\""), name);
   EXPECT_EQ(ds->FindFieldByOrigin("X.NAME"), nullptr);
 }
