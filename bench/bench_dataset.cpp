@@ -20,7 +20,16 @@
 //                   filled cache, each by up to N positions (N = 0: anywhere
 //                   in the 100 000 records; fewer calls, same unit);
 //   RotateIndex/N   the same moves as std::rotate on a plain vector of
-//                   32-bit entries (what a move should cost).
+//                   32-bit entries (what a move should cost);
+//   SortInteger     DoSort of 1 000 000 fetched records (table SORT_T) by one
+//                   INTEGER field, from the order they were fetched in;
+//   StableSortIntegerKeys  the floor: std::stable_sort of the same keys
+//                   already extracted into a vector;
+//   SortTextStamp, StableSortTextStampKeys  the same by (VARCHAR, TIMESTAMP);
+//   LocateScan      Locate of a NAME near the end of the 100 000 records
+//                   (a non-key field: a scan);
+//   LocateSorted    Locate of an ID near the end after a local sort by ID
+//                   (the binary search).
 // Items per second are rows or moves per second.
 #include <benchmark/benchmark.h>
 
@@ -28,6 +37,8 @@
 #include <climits>
 #include <memory>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <QSqlQuery>
@@ -230,6 +241,111 @@ void BM_RotateIndex(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(moves.size()));
 }
 
+// ---------------------------------------------------------------------------
+// Local sorting and locating
+
+constexpr int kSortRows = 1000000;
+
+// SORT_T: 1 000 000 rows of keys in no order (K: integers with repeats,
+// NAME: 50 000 texts, STAMP: 100 000 times), made by one EXECUTE BLOCK in the
+// benchmark database; a dataset with every row fetched.
+class TSortBench {
+ public:
+  TSortBench() {
+    TDataSetBench& base = Bench();
+    TFIBTransaction* tr = base.Table().Transaction();
+    auto exec = [&](const std::string& SQL) {
+      auto q = std::make_unique<TFIBQuery>(nullptr);
+      q->SetDatabase(base.Table().Database());
+      q->SQL()->SetText(SQL);
+      q->ExecQuery();
+    };
+    exec("create table SORT_T (ID integer, K integer, NAME varchar(30), STAMP timestamp)");
+    tr->Commit();
+    tr->StartTransaction();
+    exec("execute block as declare i integer = 0; begin while (i < " + std::to_string(kSortRows) +
+         ") do begin insert into SORT_T values (:i, mod(:i * 7919, 1000003), 'name ' || mod(:i * 31, 50000), "
+         "dateadd(mod(:i * 13, 100000) second to timestamp '2020-01-01 00:00:00')); i = i + 1; end end");
+    tr->Commit();
+    tr->StartTransaction();
+    ds_ = std::make_unique<TFIBDataSet>(nullptr);
+    ds_->SetDatabase(base.Table().Database());
+    ds_->SelectSQL()->SetText("select ID, K, NAME, STAMP from SORT_T order by ID");
+    ds_->Open();
+    ds_->Last();
+    TField* k = ds_->FieldByName("K");
+    TField* name = ds_->FieldByName("NAME");
+    TField* stamp = ds_->FieldByName("STAMP");
+    for (ds_->First(); !ds_->Eof(); ds_->Next()) {
+      ints_.push_back(k->AsInteger());
+      pairs_.emplace_back(name->AsString(), stamp->AsDateTime());
+    }
+  }
+  TFIBDataSet* DataSet() const { return ds_.get(); }
+  const std::vector<int32_t>& Ints() const { return ints_; }
+  const std::vector<std::pair<std::string, double>>& Pairs() const { return pairs_; }
+
+ private:
+  std::unique_ptr<TFIBDataSet> ds_;
+  std::vector<int32_t> ints_;
+  std::vector<std::pair<std::string, double>> pairs_;
+};
+
+TSortBench& SortBench() { return bench::State<TSortBench>(); }
+
+void FinishSort(benchmark::State& state, int64_t Rows) {
+  if (Rows != kSortRows) state.SkipWithError("wrong row count");
+  state.SetItemsProcessed(state.iterations() * kSortRows);
+}
+
+void RunDoSort(benchmark::State& state, std::initializer_list<TVarRec> Fields, const std::vector<bool>& Ordering) {
+  TFIBDataSet* ds = SortBench().DataSet();
+  for (auto _ : state) {
+    state.PauseTiming();
+    ds->DoSort({"ID"}, {true});  // the fetch order again
+    state.ResumeTiming();
+    ds->DoSort(Fields, Ordering);
+  }
+  FinishSort(state, ds->RecordCount());
+}
+
+void BM_SortInteger(benchmark::State& state) { RunDoSort(state, {"K"}, {true}); }
+void BM_SortTextStamp(benchmark::State& state) { RunDoSort(state, {"NAME", "STAMP"}, {true, true}); }
+
+template <class T>
+void RunStableSort(benchmark::State& state, const std::vector<T>& Keys) {
+  std::vector<T> keys;
+  for (auto _ : state) {
+    state.PauseTiming();
+    keys = Keys;
+    state.ResumeTiming();
+    std::stable_sort(keys.begin(), keys.end());
+    benchmark::DoNotOptimize(keys.data());
+  }
+  FinishSort(state, static_cast<int64_t>(keys.size()));
+}
+
+void BM_StableSortIntegerKeys(benchmark::State& state) { RunStableSort(state, SortBench().Ints()); }
+void BM_StableSortTextStampKeys(benchmark::State& state) { RunStableSort(state, SortBench().Pairs()); }
+
+void BM_LocateScan(benchmark::State& state) {
+  TFIBDataSet* ds = OpenAll();
+  const String name = "row number " + std::to_string(kRows - 10) + " of the benchmark";
+  bool found = true;
+  for (auto _ : state) found = found && ds->Locate("NAME", name, {});
+  if (!found || ds->FieldByName("ID")->AsInteger() != kRows - 10) state.SkipWithError("not found");
+  ds->Close();
+}
+
+void BM_LocateSorted(benchmark::State& state) {
+  TFIBDataSet* ds = OpenAll();
+  ds->DoSort({"ID"}, {true});
+  bool found = true;
+  for (auto _ : state) found = found && ds->Locate("ID", kRows - 10, {});
+  if (!found || ds->FieldByName("ID")->AsInteger() != kRows - 10) state.SkipWithError("not found");
+  ds->Close();
+}
+
 }  // namespace
 
 BENCHMARK(BM_OpenFetchAll)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -240,6 +356,12 @@ BENCHMARK(BM_QtModelRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FetchToCache)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_MoveRecord)->Arg(1)->Arg(100)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RotateIndex)->Arg(1)->Arg(100)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortInteger)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StableSortIntegerKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortTextStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StableSortTextStampKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LocateScan)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LocateSorted)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

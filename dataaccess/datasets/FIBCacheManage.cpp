@@ -187,18 +187,21 @@ void TRecordsCache::EnsureStringRows(TCacheStringTable& Table, Integer Rows) {
 
 Integer TRecordsCache::LogicalIndexOf(Integer Physical) const {
   if (!has_index_) return Physical - 1;
-  if (Physical >= 1 && Physical <= static_cast<Integer>(index_.size()) &&
-      index_[static_cast<size_t>(Physical - 1)] == Physical)
-    return Physical - 1;
-  auto it = std::find(index_.begin(), index_.end(), Physical);
-  return it == index_.end() ? -1 : static_cast<Integer>(it - index_.begin());
+  if (Physical < 1 || Physical > static_cast<Integer>(index_.size())) return -1;
+  if (index_[static_cast<size_t>(Physical - 1)] == Physical) return Physical - 1;
+  if (!positions_valid_) {
+    positions_.assign(index_.size(), -1);
+    for (size_t i = 0; i < index_.size(); ++i) positions_[static_cast<size_t>(index_[i] - 1)] = static_cast<Integer>(i);
+    positions_valid_ = true;
+  }
+  return positions_[static_cast<size_t>(Physical - 1)];
 }
 
 bool TRecordsCache::RecordExists(Integer Physical) const {
   // Physical numbers start at 1: 0 names no record.
   if (Physical < 1) return false;
   if (!has_index_) return Physical <= record_count_;
-  return std::find(index_.begin(), index_.end(), Physical) != index_.end();
+  return LogicalIndexOf(Physical) >= 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -212,7 +215,10 @@ Byte* TRecordsCache::GetRecordForWrite(Integer RecordNo) {
     if (RecordNo > length) {
       EnsureBlocks(record_count_ + (RecordNo - length));
       index_.reserve(static_cast<size_t>(RecordNo));
-      while (static_cast<Integer>(index_.size()) < RecordNo) index_.push_back(++record_count_);
+      while (static_cast<Integer>(index_.size()) < RecordNo) {
+        index_.push_back(++record_count_);
+        if (positions_valid_) positions_.push_back(static_cast<Integer>(index_.size()) - 1);
+      }
     }
     physical = index_[static_cast<size_t>(RecordNo - 1)];
   } else {
@@ -450,6 +456,7 @@ void TRecordsCache::SwapRecords(Integer I, Integer J) {
   if (I < 0 || J < 0 || I >= record_count_ || J >= record_count_) RaiseError(kCantMove);
   BuildIndex();
   std::swap(index_[static_cast<size_t>(I)], index_[static_cast<size_t>(J)]);
+  positions_valid_ = false;
 }
 
 void TRecordsCache::MoveRecord(Integer From, Integer To) {
@@ -458,6 +465,22 @@ void TRecordsCache::MoveRecord(Integer From, Integer To) {
   auto at = [this](Integer i) { return index_.begin() + i; };
   if (From < To) std::rotate(at(From), at(From + 1), at(To + 1));
   else if (From > To) std::rotate(at(To), at(From), at(From + 1));
+  positions_valid_ = false;
+}
+
+void TRecordsCache::ReorderRecords(std::span<const Integer> Order) {
+  const size_t count = Order.size();
+  if (count > static_cast<size_t>(record_count_)) RaiseError(kCantMove);
+  std::vector<bool> seen(count, false);
+  for (Integer i : Order) {
+    if (i < 0 || static_cast<size_t>(i) >= count || seen[static_cast<size_t>(i)]) RaiseError(kCantMove);
+    seen[static_cast<size_t>(i)] = true;
+  }
+  BuildIndex();
+  std::vector<Integer> reordered(count);
+  for (size_t i = 0; i < count; ++i) reordered[i] = index_[static_cast<size_t>(Order[i])];
+  std::copy(reordered.begin(), reordered.end(), index_.begin());
+  positions_valid_ = false;
 }
 
 void TRecordsCache::InsertRecord(Integer Position) {
@@ -468,6 +491,7 @@ void TRecordsCache::InsertRecord(Integer Position) {
   BuildIndex();
   ++record_count_;
   index_.insert(index_.begin() + Position, record_count_);
+  positions_valid_ = false;
 }
 
 size_t TRecordsCache::MemoryUsed() const {

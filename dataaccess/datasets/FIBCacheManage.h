@@ -43,6 +43,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -190,12 +191,18 @@ class TRecordsCache : public TObject {
   // records.
   void SwapRecords(Integer I, Integer J);
   void MoveRecord(Integer From, Integer To);
+  // Positions 0..Order.size()-1 take the records that stood at Order[i]
+  // (a permutation of those positions; anything else raises before a
+  // change). The records after them stay.
+  void ReorderRecords(std::span<const Integer> Order);
   // A new physical record (count + 1) at Position (0..count).
   void InsertRecord(Integer Position);
   // -1 for a number outside the records (with an index) or below 1.
   Integer PhysicalRecordNo(Integer RecordNo) const;
   Integer PhysicalRecordNo0(Integer Index) const { return PhysicalRecordNo(Index + 1); }
-  // 0-based logical position of a physical record; -1 when absent.
+  // 0-based logical position of a physical record; -1 when absent. A
+  // reordered index keeps a reverse map, rebuilt on the first look-up after
+  // a reordering (appended records keep it).
   Integer LogicalIndexOf(Integer Physical) const;
   bool RecordExists(Integer Physical) const;
 
@@ -230,6 +237,8 @@ class TRecordsCache : public TObject {
 
   bool has_index_ = false;
   std::vector<Integer> index_;
+  mutable std::vector<Integer> positions_;  // physical - 1 -> logical position
+  mutable bool positions_valid_ = false;
   std::unique_ptr<TCacheStringTable> strings_;
   std::unique_ptr<TCacheStringTable> log_strings_;
   std::vector<std::unique_ptr<Byte[]>> blocks_;

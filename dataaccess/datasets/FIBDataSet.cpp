@@ -1,6 +1,7 @@
 // TFIBCustomDataSet: construction, owned objects, properties, the link to
 // database and transactions, guards and the dataset's own operations.
 #include "dataaccess/datasets/FIBDataSet.h"
+#include "dataaccess/datasets/DBParsers.h"
 
 #include <algorithm>
 #include <climits>
@@ -173,6 +174,7 @@ void TFIBCustomDataSet::SetUniDirectional(bool Value) {
 
 void TFIBCustomDataSet::SetUpdateRecordTypes(TFIBUpdateRecordTypes Value) {
   update_record_types_ = Value;
+  ResetVisibleRecords();
   if (Active()) First();
 }
 
@@ -416,7 +418,7 @@ void TFIBCustomDataSet::UpdateTrAfterEnd(TFIBTransaction* EndingTR, TTransaction
 
 Integer TFIBCustomDataSet::CompareFieldValues(TField* Field, const Variant& Value1, const Variant& Value2) {
   if (on_compare_field_values_.Assigned()) return on_compare_field_values_(Field, Value1, Value2);
-  const bool clear1 = VarIsClear(Value1), clear2 = VarIsClear(Value2);
+  const bool clear1 = VarIsClear(Value1) || VarIsNull(Value1), clear2 = VarIsClear(Value2) || VarIsNull(Value2);
   if (clear1 && clear2) return 0;
   if (clear1) return -1;
   if (clear2) return 1;
@@ -456,11 +458,6 @@ void TFIBCustomDataSet::DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, T
 
 void TFIBCustomDataSet::InternalDeleteRecord(TFIBQuery* /*Query*/, TRecordBuffer /*Buffer*/) {
   NotAvailable("deleting a record");
-}
-
-bool TFIBCustomDataSet::LocateRecord(const String& /*KeyFields*/, const Variant& /*KeyValues*/,
-                                     TLocateOptions /*Options*/, bool /*SyncCursor*/) {
-  NotAvailable("locating a record");
 }
 
 bool TFIBCustomDataSet::IsVisible(TRecordBuffer Buffer) {
@@ -543,10 +540,6 @@ void TFIBCustomDataSet::CheckModifyingStatements() {
 void TFIBCustomDataSet::UnPrepare() {
   for (TFIBQuery* q : {delete_query_, insert_query_, refresh_query_, update_query_, select_query_}) q->FreeHandle();
   prepared_ = false;
-}
-
-void TFIBCustomDataSet::DoSort(TVarRecs /*Fields*/, const std::vector<bool>& /*Ordering*/) {
-  NotAvailable("local sorting");
 }
 
 void TFIBCustomDataSet::SQLChanging(TObject* Sender) {
@@ -767,7 +760,7 @@ void TFIBCustomDataSet::ReopenAndLocate(const String& KeyFieldNames) {
     Reopen(false);
     if (had) {
       if (recordNo > fetched_count_) FetchNext(recordNo - fetched_count_);
-      LocateRecord(names, values, {}, true);
+      LocateRecord(names, values, TExtLocateOptions{eloSyncCursor});
     }
   } catch (...) {
     EnableControls();

@@ -28,9 +28,16 @@
 // record is ignored. Refresh re-reads the active record through RefreshSQL
 // (client error 48 without one).
 //
+// Filter, FilterOptions and Filtered are evaluated on the client (see
+// DBParsers.h): the engine keeps the parser and the visible-record index,
+// TpFIBDataSet applies the filter to the records it shows. Locate and
+// Lookup search the cache (fetching on demand; a binary search where the
+// cache is locally sorted by the key); DoSort and SortByFieldNames sort the
+// cache locally (see "Local sorting" below).
+//
 // Not built yet, each raising "... is not supported yet": posting and
-// deleting records, locating (LocateRecord) and local sorting, BLOB streams
-// and array values, and the limited cache model (its datasets do not open).
+// deleting records, BLOB streams and array values, and the limited cache
+// model (its datasets do not open).
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
@@ -83,10 +90,26 @@
 // n + 1; in the limited cache model and with UniDirectional it is cache
 // record (n mod BufferChunks) + 1.
 //
+// Local sorting. DoSort fetches every row and reorders the cache's logical
+// index (records never move) with a stable merge sort over keys read once
+// per record (one integer key of at most 32 bits: a radix sort of its
+// ranks): equal records keep their order, NULL comes first ascending and
+// last descending. Values compare as CompareFieldValues does: with its
+// default (no OnCompareFieldValues, DefaultFieldComparison true) the sort
+// compares typed keys itself with the same rules (numbers by value, texts as
+// UTF-8 bytes, BCD as scaled integers, dates and times as their slots, so
+// chronologically); otherwise every pair goes through CompareFieldValues
+// with the values as variants (texts as UTF-8 strings, dates as TDateTime).
+// The sort description (SortInfo) also records the select's ORDER BY when
+// psGetOrderInfo is set; only a local sort (Sorted) allows the binary search
+// of Locate and Lookup.
+//
 // The dataset, its cache and its fields are used from one thread.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
@@ -109,6 +132,7 @@
 #include "platform/rtl/UnitInit.h"
 #include "platform/rtl/Variants.h"
 
+class TExpressionParser;
 class TFIBCustomDataSet;
 class TFIBBlobField;
 class TFIBArrayField;
@@ -155,13 +179,27 @@ extern TpPrepareOptions DefaultPrepareOptions;
 extern TDetailConditions DefaultDetailConditions;
 
 // One field of the order information: the select's ORDER BY or a local sort.
+// An ORDER BY by a column position that has no field keeps the number as
+// its name (FieldIndex -1).
 struct TSortFieldInfo {
   String FieldName;
   Integer FieldIndex = -1;
-  Integer InOrderIndex = 0;  // 1-based position in the ORDER BY
+  Integer InOrderIndex = 0;  // 1-based position in the description
   bool Asc = true;
-  bool Flag = false;         // the description's third column; false so far
+  bool Flag = false;         // the description's third column; always false
 };
+
+// Internal locate options: case-insensitive, partial key (the value begins
+// with the key), SQL mask (the key is a "like" mask with "%" and "_"),
+// binary search allowed (where the cache is locally sorted by the key),
+// reposition the dataset on the record found, search only the records
+// fetched so far.
+RTL_ENUM(TExtLocateOption, eloCaseInsensitive, eloPartialKey, eloWildCards, eloInSortedDS, eloSyncCursor,
+         eloInFetchedRecords);
+using TExtLocateOptions = Set<TExtLocateOption>;
+// Where a search starts: the first record, the record after the current one
+// (forward), the record before it (backward).
+RTL_ENUM(TLocateKind, lkStandard, lkNext, lkPrior);
 
 // ---------------------------------------------------------------------------
 // Record layout constants and the slot forms of dates and times
@@ -406,8 +444,8 @@ class TFIBCustomDataSet : public TWideDataSet,
 
   // ===== New virtual operations, in slot order
 
-  // OnCompareFieldValues when assigned; else unassigned values first (both
-  // unassigned: 0), then CompareVariants.
+  // OnCompareFieldValues when assigned; else unassigned and Null values
+  // first (two of them: 0), then CompareVariants.
   virtual Integer CompareFieldValues(TField* Field, const Variant& Value1, const Variant& Value2);
   // A non-blank line in UpdateSQL; else only an active cusInserted record
   // while CachedUpdates is on.
@@ -421,12 +459,25 @@ class TFIBCustomDataSet : public TWideDataSet,
   virtual void DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force);
   // Deletes one record on the server through Query.
   virtual void InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer);
-  virtual bool LocateRecord(const String& KeyFields, const Variant& KeyValues, TLocateOptions Options,
-                            bool SyncCursor);
+  // Searches the cache for the record whose KeyFields (";"-separated) hold
+  // KeyValues (one value, or a variant array with one per field; unassigned
+  // and Null match only NULL). An edit is posted (or an unmodified one
+  // cancelled) first; an inactive dataset raises, an empty one gives false.
+  // Texts compare as stored (trailing bytes below 33 cut with
+  // poTrimCharFields), numbers, dates and times as the column's values
+  // (a key that does not convert raises before anything moves). Rows are
+  // fetched as the search goes on unless eloInFetchedRecords; records that
+  // are not visible are passed over. With eloInSortedDS and a local sort
+  // whose first fields are the key fields the search is binary and finds
+  // the first visible record of a run of equal keys. A record found becomes
+  // the current one (eloSyncCursor: the dataset shows it; otherwise only the
+  // cursor moves); without one the position stays.
+  virtual bool LocateRecord(const String& KeyFields, const Variant& KeyValues, TExtLocateOptions Options,
+                            TLocateKind Kind = lkStandard);
   // Writes a posted record to the server; nothing here.
   virtual void DoPostRecord(TUpdateKind /*Kind*/) {}
   // The record's cached status is in UpdateRecordTypes, or the limited model
-  // or a local sort shows every record.
+  // or a local sort shows every record. TpFIBDataSet adds the filter.
   virtual bool IsVisible(TRecordBuffer Buffer);
   virtual void SetUpdateTransaction(TFIBTransaction* Value);
   // Changing psUseBooleanField, psSQLINT64ToBCD or psUseLargeIntField needs a
@@ -447,7 +498,52 @@ class TFIBCustomDataSet : public TWideDataSet,
   // definitions; the screen cursor is restored on every path.
   virtual void Prepare();
   virtual void MoveRecord(Integer From, Integer To);
+  // Sorts the cache by Fields, each an integer (field index), a text (field
+  // name), a TField of this dataset or a variant holding an index or a name;
+  // Ordering[i] true (or missing) is ascending. An edit is posted first. A
+  // bad element, a field that does not compare (BLOB, array, bytes) or a
+  // unidirectional dataset raises before anything changes; an error of the
+  // comparison clears the sort description. The dataset stays on its record.
   virtual void DoSort(TVarRecs Fields, const std::vector<bool>& Ordering);
+  void DoSort(std::initializer_list<TVarRec> Fields, const std::vector<bool>& Ordering) {
+    DoSort(ToVarRecs(Fields), Ordering);
+  }
+
+  // ===== Local filtering, locating and sorting
+
+  // Filtered, FilterOptions and Filter (see the unit's header). An active
+  // dataset leaves edit state first and builds the parser at once: a text
+  // that does not parse raises and leaves Filter, the parser and the
+  // records as they were. An inactive dataset builds it when it opens.
+  void SetFiltered(bool Value) override;
+  void SetFilterOptions(TFilterOptions Value) override;
+  void SetFilterText(const String& Value) override;
+  // The parser of the current filter text; nullptr without one.
+  TExpressionParser* FilterParser() const { return filter_parser_.get(); }
+
+  // LocateRecord from the first record with repositioning (and the binary
+  // search where the cache is sorted by the key), between the scroll events.
+  bool Locate(const String& KeyFields, const Variant& KeyValues, TLocateOptions Options) override;
+  // ResultFields' values (one name: its value; several: a variant array) of
+  // the first record with KeyValues, unassigned without one (and for blank
+  // ResultFields); neither the position nor the shown records change.
+  Variant Lookup(const String& KeyFields, const Variant& KeyValues, const String& ResultFields) override;
+  // Client error 76 for an empty list, 77 for a field that is not a data
+  // field; both named full name "." Operation.
+  void CheckLocateFields(const std::vector<TField*>& FieldList, const String& Operation);
+
+  // Sorts by the fields named in FieldNames (the field-not-found error for a
+  // missing one).
+  void SortByFieldNames(TStrings* FieldNames, const std::vector<bool>& Ordering);
+  // The records were sorted locally (not only described by the ORDER BY).
+  bool Sorted() const { return sorted_; }
+  bool HasSortInfo() const { return !order_info_.empty(); }
+  Integer SortFieldsCount() const { return static_cast<Integer>(order_info_.size()); }
+  const std::vector<TSortFieldInfo>& SortInfo() const { return order_info_; }
+  // True when CompareFieldValues gives its default answer (no
+  // OnCompareFieldValues): the sort may then compare typed values itself. A
+  // descendant whose CompareFieldValues decides otherwise answers false.
+  virtual bool DefaultFieldComparison() { return !on_compare_field_values_.Assigned(); }
 
   // ===== Class-library operations
 
@@ -608,6 +704,14 @@ class TFIBCustomDataSet : public TWideDataSet,
   // relation alias "." column; "" with forNoRule. An inactive dataset whose
   // field is not bound initialises its definitions and binds its fields.
   String GetFieldOriginByRule(TField* Field);
+  // SelectQuery's relation alias (or relation) "." column of a select column,
+  // each part quoted where needed; "" when unknown.
+  String GetFieldOrigin(const String& Name);
+  // The first field whose relation and column are those of Origin
+  // ("RELATION.COLUMN"; a name without "." matches the column of any
+  // relation). Double quotes around a part are removed; unquoted parts are
+  // upper-cased (a-z), as the server keeps them.
+  TField* FindFieldByOrigin(const String& Origin);
 
   // ===== Statement parameters from records and refetch
 
@@ -708,6 +812,41 @@ class TFIBCustomDataSet : public TWideDataSet,
   // A statement's text has changed (SelectQuery: the dataset is no longer
   // prepared).
   void SQLChanging(TObject* Sender);
+  Integer RecordNumberOf(TRecordBuffer Buffer) const;
+
+  // ===== Filtering, sorting and locating helpers
+  // One of the engine's own passes over the records runs (a sort, building
+  // the filter, a filter test): the filter does not apply meanwhile.
+  bool InInternalPass() const { return sorting_ || filter_building_ || filter_testing_; }
+  // The visible-record index: what the filter answered for each record
+  // number since the visible set last changed. The hidden numbers are kept
+  // 1-based in the sorted list; RecordVisibility gives -1 (not tested yet),
+  // 0 (hidden) or 1 (visible).
+  void ResetVisibleRecords();
+  void NoteRecordVisibility(Integer Number, bool Visible);
+  // Record Number changed: its visibility is tested again when next asked.
+  void ForgetRecordVisibility(Integer Number);
+  int RecordVisibility(Integer Number) const;
+  TSortedList* HiddenRecords() const { return sorted_list_.get(); }
+  // Whether Buffer's record is visible, tested like navigation does (filter
+  // included) with the cursor on it for the duration.
+  bool TestRecordVisible(TRecordBuffer Buffer);
+  // The same for the record of logical number Number, read from the cache.
+  bool RecordVisibleAt(Integer Number);
+  // Runs F in dsFilter state with the fields reading Buffer (a filter test).
+  void ReadInFilterState(TRecordBuffer Buffer, const std::function<void()>& F);
+  // Re-reads the shown records after the visible set changed: the position
+  // stays when RecordCount is still CountBefore, else the first record.
+  void RefreshVisibleRecords(int CountBefore);
+  // In edit state: whether a sort field's value differs from its old value
+  // (a sort description with poKeepSorting, or the limited model, needed).
+  bool SortKeyChanged();
+  // After the active record was posted (its sort key changed, or inserted):
+  // without poKeepSorting the sort description is dropped; with it the
+  // record moves to its place in a sorted dataset and stays current.
+  void KeepSorting();
+  // Reads the select's ORDER BY into the sort description (at open).
+  void ReadOrderInfo();
 
   // Internal flag word.
   enum : Word {
@@ -733,6 +872,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   bool force_calc_ = false;
   // Set while a local sort runs (every record is visible).
   bool sorting_ = false;
+  // Set while the filter parser is built, and while a record is tested.
+  bool filter_building_ = false;
+  bool filter_testing_ = false;
+  std::unique_ptr<TExpressionParser> filter_parser_;
 
   // State of the open dataset.
   bool cursor_open_ = false;
@@ -817,7 +960,6 @@ class TFIBCustomDataSet : public TWideDataSet,
   bool FetchRecord();
   // Passes over records that are not visible in the direction of GetMode.
   TGetResult SkipInvisibleRecords(TRecordBuffer Buffer, TGetMode GetMode);
-  Integer RecordNumberOf(TRecordBuffer Buffer) const;
   // psUseBooleanField and the repository says the column's domain is a
   // Boolean one (never for FIB$FIELDS_INFO's own columns).
   bool BooleanDomainColumn(TFIBXSQLVAR* Column);
@@ -854,6 +996,47 @@ class TFIBCustomDataSet : public TWideDataSet,
   Integer mapped_text_change_ = -1;
   std::vector<Integer> column_map_;  // Query's column -> select column, -1: none
   void MapColumns(TFIBQuery* Query);
+
+  // The stored image of a record (logical number) and a column's null flag
+  // and characters in it (cut to the column; FullSize as ColumnChars).
+  const Byte* CacheImage(Integer Number);
+  static bool ImageNull(const Byte* Image, Integer Column) {
+    return Image[kNullFlagsOffset - kCachedPartOffset + Column] != 0;
+  }
+  std::string_view ImageText(Integer Number, const Byte* Image, Integer Column, bool FullSize);
+
+  // Filtering (FIBDataSet_Filter.cpp)
+  // Text and options together: the parser first (an active dataset), then
+  // the stored values.
+  void SetFilterData(const String& Text, TFilterOptions Options);
+  // A new parser for Text (none for a blank text); the old one goes only
+  // once the new one stands.
+  void BuildFilterParser(const String& Text, TFilterOptions Options);
+  String filter_parser_text_;
+  TFilterOptions filter_parser_options_;
+  // Per record number: 0 not tested, 1 visible, 2 hidden.
+  std::vector<Byte> visibility_;
+
+  // Locating (FIBDataSet_Locate.cpp)
+  struct TLocateKey;
+  // The key of each field, prepared for comparison with the cache.
+  std::vector<TLocateKey> PrepareLocateKeys(const std::vector<TField*>& Fields, const Variant& KeyValues,
+                                            TExtLocateOptions Options);
+  // Whether record Number holds the keys.
+  bool RecordMatches(Integer Number, const std::vector<TLocateKey>& Keys, TExtLocateOptions Options);
+  // -1, 0, 1: record Number against the keys in the order of the sort.
+  int CompareRecordWithKeys(Integer Number, const std::vector<TLocateKey>& Keys, TExtLocateOptions Options);
+  // The logical number of the record found, -1 for none; moves nothing.
+  Integer FindRecord(const std::vector<TLocateKey>& Keys, TExtLocateOptions Options, TLocateKind Kind);
+  // The keys in the order of a local sort whose first fields they are, or
+  // false.
+  bool SortedKeyOrder(std::vector<TLocateKey>& Keys);
+
+  // Sorting (FIBDataSet_Sort.cpp)
+  class TSortKeys;
+  // The fields and directions DoSort was given, checked.
+  void ResolveSortFields(TVarRecs Fields, const std::vector<bool>& Ordering, std::vector<TField*>& Result,
+                         std::vector<bool>& Ascending);
 
   std::unique_ptr<TFIBBase> base_;
   std::unique_ptr<TCSMonitorSupport> cs_monitor_support_;

@@ -20,6 +20,12 @@ TBcd ScaledToBcd(Int64 Value, int Decimals);
 bool BcdToScaled(const TBcd& Value, int Decimals, Int64& Result);
 // 10^N as a double (exact up to 10^22).
 double PowerOfTen(int N);
+// A stored integer slot (SHORT, LONG, DATE, TIME, INT64, BOOLEAN) of a
+// record image.
+Int64 SlotInteger(SmallInt SQLType, const Byte* Data);
+// A stored number as a double: FLOAT, DOUBLE and TIMESTAMP slots as they
+// are, integer slots scaled by 10^Scale.
+double SlotNumber(SmallInt SQLType, SmallInt Scale, const Byte* Data);
 
 // Shows Cursor on the screen for its lifetime when it is not crDefault and
 // differs from the current one; the previous cursor comes back at the end.

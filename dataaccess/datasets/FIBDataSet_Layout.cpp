@@ -454,6 +454,7 @@ void TFIBCustomDataSet::WriteRecordToCache(Integer RecordNumber, TRecordBuffer B
   if (RecordNumber < 0) return;
   if (!cache_) CheckDatasetOpen("write a record");
   cache_->WriteRecord(CacheRecordNo(RecordNumber), Buffer + kCachedPartOffset, true);
+  ForgetRecordVisibility(RecordNumber);
 }
 
 TRecordBuffer TFIBCustomDataSet::GetOldRecordBuffer(Integer RecordNumber) {

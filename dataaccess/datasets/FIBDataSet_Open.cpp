@@ -43,6 +43,8 @@ void TFIBCustomDataSet::InternalOpen() {
   ComputeRecordLayout();
   CreateRecordCache();
   SetBookmarkSize(8);
+  ResetVisibleRecords();
+  if (!filter_parser_ && !Trim(Filter()).empty()) BuildFilterParser(Filter(), FilterOptions());
 }
 
 void TFIBCustomDataSet::PrepareForDesigner() {
@@ -350,15 +352,19 @@ void TFIBCustomDataSet::DoAfterOpen() {
       sorted_ = false;
     }
   }
-  TWideDataSet::DoAfterOpen();
-  if (options_.Contains(poFetchAll)) FetchAll();
-  sql_changed_ = false;
-  if (!options_.Contains(poPersistentSorting)) {
-    if (!prepare_options_.Contains(psGetOrderInfo)) {
+  const bool persistent = options_.Contains(poPersistentSorting) && sorted_ && !order_info_.empty();
+  if (!persistent) {
+    if (prepare_options_.Contains(psGetOrderInfo)) {
+      ReadOrderInfo();
+    } else {
       order_info_.clear();
       sorted_ = false;
     }
-  } else if (sorted_ && !order_info_.empty()) {
+  }
+  TWideDataSet::DoAfterOpen();
+  if (options_.Contains(poFetchAll)) FetchAll();
+  sql_changed_ = false;
+  if (persistent) {
     // A persistent local sort is applied again.
     std::vector<TVarRec> fields;
     std::vector<bool> ordering;

@@ -4,9 +4,12 @@
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/fib.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
+#include "dataaccess/datasets/DBParsers.h"
 #include "dataaccess/datasets/pFIBDataInfo.h"
+#include "dataaccess/core/pFIBLists.h"
 
 using fibdataset_internal::TScreenCursorGuard;
+using fibdataset_internal::WithValue;
 
 void TpFIBDataSet::SetDataSet_ID(Integer Value) {
   if (Value == data_set_id_) return;
@@ -31,6 +34,94 @@ void TpFIBDataSet::Prepare() {
     if (conditionsApplied && !Conditions()->Applied()) Conditions()->Apply();
   }
   TFIBDataSet::Prepare();
+}
+
+// ===========================================================================
+// Visible records
+
+void TpFIBDataSet::DoFilterRecord(TDataSet* /*DataSet*/, bool& /*Accept*/) {}
+
+bool TpFIBDataSet::IsVisible(TRecordBuffer Buffer) {
+  const Integer number = RecordNumberOf(Buffer);
+  if (!TFIBDataSet::IsVisible(Buffer)) {
+    if (!InInternalPass()) NoteRecordVisibility(number, false);
+    return false;
+  }
+  if (!Filtered() || InInternalPass()) return true;
+  // The record being edited stays readable until it is posted.
+  if (dsEditModes.Contains(State()) && Buffer == ActiveBuffer()) return true;
+  if (const int known = RecordVisibility(number); known >= 0) return known == 1;
+  bool accept = true;
+  ReadInFilterState(Buffer, [&] {
+    // Calculated fields may take part in the filter.
+    GetCalcFields(Buffer);
+    if (TExpressionParser* parser = FilterParser()) accept = parser->IsTrue();
+    if (accept && OnFilterRecord().Assigned()) OnFilterRecord()(this, accept);
+    if (accept) DoFilterRecord(this, accept);
+  });
+  NoteRecordVisibility(number, accept);
+  return accept;
+}
+
+Integer TpFIBDataSet::HiddenBelow(Integer Count) {
+  Count = std::min(Count, FetchedCount());
+  for (Integer n = 0; n < Count; ++n)
+    if (RecordVisibility(n) < 0) RecordVisibleAt(n);
+  int at;
+  HiddenRecords()->Find(Count + 1, at);
+  return at;
+}
+
+int TpFIBDataSet::GetRecNo() {
+  const int number = TFIBDataSet::GetRecNo();
+  if (engine_recno_ || InInternalPass() || !Options().Contains(poVisibleRecno) || !Active() || number <= 0) return number;
+  return number - HiddenBelow(number - 1);
+}
+
+void TpFIBDataSet::SetRecNo(int Value) {
+  if (!Options().Contains(poVisibleRecno) || !Active()) {
+    TFIBDataSet::SetRecNo(Value);
+    return;
+  }
+  CheckBrowseMode();
+  if (!Bof() && !Eof() && Value == RecNo()) return;
+  // The cache number of the Value-th visible record (beyond the last one:
+  // past the end).
+  Integer target = FetchedCount();
+  if (Value >= 1) {
+    Integer seen = 0;
+    for (Integer n = 0;; ++n) {
+      if (n >= FetchedCount() && FetchNext(1) == 0) break;
+      if (RecordVisibleAt(n) && ++seen == Value) {
+        target = n;
+        break;
+      }
+    }
+  }
+  const int engineValue = Value < 1 ? 0 : target + 1;
+  WithValue(engine_recno_, true, [&] { TFIBDataSet::SetRecNo(engineValue); });
+}
+
+int TpFIBDataSet::GetRecordCount() {
+  if (!Options().Contains(poVisibleRecno) || !Active()) return TFIBDataSet::GetRecordCount();
+  return FetchedCount() - HiddenBelow(FetchedCount());
+}
+
+bool TpFIBDataSet::IsSequenced() {
+  if (CacheModelOptions()->CacheModelKind() == cmkLimitedBufferSize) return false;
+  if (TFIBDataSet::IsSequenced()) return true;
+  return Options().Contains(poVisibleRecno) && AllFetched();
+}
+
+void TpFIBDataSet::DoBeforeOpen() {
+  ResetVisibleRecords();
+  TFIBDataSet::DoBeforeOpen();
+}
+
+void TpFIBDataSet::DoBeforeClose() {
+  if (Filtered())
+    if (TExpressionParser* parser = FilterParser()) parser->ClearFieldCache();
+  TFIBDataSet::DoBeforeClose();
 }
 
 namespace {

@@ -8,6 +8,14 @@
 // locking and field attributes from the repository come with later parts of
 // this class.
 //
+// With Filtered on, a record is visible when the engine shows its cached
+// status and it passes the Filter expression, OnFilterRecord and
+// DoFilterRecord, tested in dsFilter state (the fields read that record).
+// A record's filter answer is kept until the filter, the sort or
+// UpdateRecordTypes change. With poVisibleRecno RecNo and RecordCount count
+// only the visible records (the records below the current one, or all
+// fetched ones, are tested once for it); without it they count the cache.
+//
 //   auto* ds = new TpFIBDataSet(form);
 //   ds->SetDatabase(db);
 //   ds->SetDataSet_ID(12);   // also switches psApplyRepositary on
@@ -36,8 +44,26 @@ class TpFIBDataSet : public TFIBDataSet {
   // were applied are applied again afterwards); then the engine's Prepare.
   void Prepare() override;
 
+  // Setting RecNo with poVisibleRecno moves to the Value-th visible record.
+  void SetRecNo(int Value) override;
+  bool IsSequenced() override;
+
+ protected:
+  // Called after OnFilterRecord for a record that passed it; nothing here.
+  virtual void DoFilterRecord(TDataSet* DataSet, bool& Accept);
+  bool IsVisible(TRecordBuffer Buffer) override;
+  int GetRecNo() override;
+  int GetRecordCount() override;
+  void DoBeforeOpen() override;
+  void DoBeforeClose() override;
+
  private:
   Integer data_set_id_ = 0;
   Integer applied_id_ = 0;  // the id whose definition was applied last
   String description_;
+  bool engine_recno_ = false;  // GetRecNo answers the engine's number
+
+  // Tests the records 0..Count-1 not tested since the visible set changed;
+  // the number of hidden ones among them.
+  Integer HiddenBelow(Integer Count);
 };

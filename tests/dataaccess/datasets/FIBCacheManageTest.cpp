@@ -153,6 +153,10 @@ TEST(RecordsCacheTest, ErrorsNameTheOperationAndChangeNothing) {
        }},
       {"Can't move record.Incorrect RecordNo", [&] { cache.MoveRecord(0, 1); }},
       {"Can't move record.Incorrect RecordNo", [&] { cache.InsertRecord(3); }},
+      // Not a permutation of the first positions, or more than the records.
+      {"Can't move record.Incorrect RecordNo", [&] { cache.ReorderRecords(std::vector<Integer>{0, 0}); }},
+      {"Can't move record.Incorrect RecordNo", [&] { cache.ReorderRecords(std::vector<Integer>{1}); }},
+      {"Can't move record.Incorrect RecordNo", [&] { cache.ReorderRecords(std::vector<Integer>{0, 1}); }},
   };
   for (const TCase& c : cases) {
     try {
@@ -226,6 +230,14 @@ TEST(RecordsCacheTest, ReorderingMovesIndexEntries) {
       {"swap", [](TRecordsCache& c) { c.SwapRecords(0, 3); }, {4, 2, 3, 1}},
       {"insert first", [](TRecordsCache& c) { c.InsertRecord(0); }, {5, 1, 2, 3, 4}},
       {"insert last", [](TRecordsCache& c) { c.InsertRecord(4); }, {1, 2, 3, 4, 5}},
+      {"reorder", [](TRecordsCache& c) { c.ReorderRecords(std::vector<Integer>{3, 0, 2, 1}); }, {4, 1, 3, 2}},
+      {"reorder a prefix", [](TRecordsCache& c) { c.ReorderRecords(std::vector<Integer>{1, 0}); }, {2, 1, 3, 4}},
+      // The reverse map follows every later change.
+      {"reorder, then move", [](TRecordsCache& c) {
+         c.ReorderRecords(std::vector<Integer>{3, 2, 1, 0});
+         c.LogicalIndexOf(2);
+         c.MoveRecord(0, 3);
+       }, {3, 2, 1, 4}},
   };
   for (const TCase& c : cases) {
     TTestCache cache;
