@@ -1,12 +1,14 @@
 #include "dataaccess/core/StdFuncs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <random>
 #include <string>
 #include <utility>
 
+#include "platform/gui/Messages.h"
 #include "platform/rtl/TypInfo.h"
 
 namespace {
@@ -54,9 +56,18 @@ std::mt19937& RandomEngine() {
 // ---------------------------------------------------------------------------
 // TFIBTimer
 
+namespace {
+std::atomic<TTimerService*> fib_timer_service{nullptr};
+}  // namespace
+
+TTimerService* SetFIBTimerService(TTimerService* Service) { return fib_timer_service.exchange(Service); }
+
 TFIBTimer::TFIBTimer(TComponent* AOwner) : TComponent(AOwner) {}
 
-TFIBTimer::~TFIBTimer() { StopThreads(); }
+TFIBTimer::~TFIBTimer() {
+  if (service_ != nullptr) service_->Stop(service_id_);
+  StopThreads();
+}
 
 void TFIBTimer::SetEnabled(bool Value) {
   if (IsLoading()) {
@@ -99,6 +110,18 @@ void TFIBTimer::DoOnTimer() {
 void TFIBTimer::UpdateTimer() {
   if (IsLoading() || IsDesigning()) return;
   const bool run = enabled_ && on_timer_.Assigned() && interval_ > 0;
+  if (service_ != nullptr) {
+    service_->Stop(std::exchange(service_id_, 0));
+    service_ = nullptr;
+  }
+  if (TTimerService* service = fib_timer_service.load(); service != nullptr) {
+    StopThreads();
+    if (run) {
+      service_ = service;
+      service_id_ = service->Start(interval_, [this] { DoOnTimer(); });
+    }
+    return;
+  }
   if (!keep_alive_ && thread_ != nullptr) {
     // Stopped: no more ticks; kept for a restart to take up again.
     thread_->Deactivate();

@@ -454,10 +454,6 @@ void TFIBCustomDataSet::DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, T
   after_end_update_tr_(EndingTR, Action, Force);
 }
 
-void TFIBCustomDataSet::InternalDeleteRecord(TFIBQuery* /*Query*/, TRecordBuffer /*Buffer*/) {
-  NotAvailable("deleting a record");
-}
-
 bool TFIBCustomDataSet::LocateRecord(const String& /*KeyFields*/, const Variant& /*KeyValues*/,
                                      TLocateOptions /*Options*/, bool /*SyncCursor*/) {
   NotAvailable("locating a record");
@@ -788,10 +784,6 @@ void TFIBCustomDataSet::FullRefresh(bool /*KeepPosition*/) {
   NotAvailable("refreshing a limited-cache dataset");
 }
 
-TStream* TFIBCustomDataSet::CreateBlobStream(TField* /*Field*/, TBlobStreamMode /*Mode*/) {
-  NotAvailable("BLOB streams");
-}
-
 Variant TFIBCustomDataSet::ArrayFieldValues(TFIBArrayField* /*Field*/) { NotAvailable("array values"); }
 
 void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* /*Field*/, const Variant& /*Value*/) {
@@ -801,8 +793,6 @@ void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* /*Field*/, const Var
 // ===========================================================================
 // Record-buffer protocol: adding, deleting, positioning and closing
 
-void TFIBCustomDataSet::InternalAddRecord(const void* /*Buffer*/, bool /*Append*/) { NotAvailable("adding records"); }
-void TFIBCustomDataSet::InternalDelete() { NotAvailable("deleting records"); }
 
 void TFIBCustomDataSet::InternalSetToRecord(TRecordBuffer Buffer) {
   std::memcpy(&current_record_index_, Buffer + kRecNoOffset, sizeof current_record_index_);
