@@ -290,10 +290,12 @@ void TFIBCustomDataSet::InternalDelete() {
       if (status == cusUnmodified) ++changed_count_;
     }
     WriteRecordToCache(number, active);
+    ++deleted_count_;
   } else {
     InternalDeleteRecord(delete_query_, active);
+    // A record the refresh statement still finds stays in view.
+    if (CachedStatusOf(active) == cusDeletedApplied) ++deleted_count_;
   }
-  ++deleted_count_;
   updates_pending_ = changed_count_ > 0;
 }
 

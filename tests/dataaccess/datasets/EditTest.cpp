@@ -3,6 +3,9 @@
 // fields, against the rows the server holds.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -38,7 +41,9 @@ class EditTest : public dstest::TDataSetSuite<EditTest> {
             "insert into D values (11, 1)", "insert into D values (20, 2)",
             "create table B (ID integer not null primary key, DATA blob sub_type 0, MEMO blob sub_type text)",
             "insert into B values (1, 'abc', 'first')", "insert into B values (2, null, null)",
-            "insert into B values (3, 'x', 'third')"};
+            "insert into B values (3, 'x', 'third')",
+            "create table R (ID integer not null primary key, NAME varchar(20), UP computed by (upper(NAME)))",
+            "insert into R values (1, 'one')", "insert into R values (2, 'two')"};
   }
 
  protected:
@@ -71,10 +76,10 @@ class EditTest : public dstest::TDataSetSuite<EditTest> {
   }
 
   // The rows of a query through a statement of its own, one text per row.
-  std::vector<String> ServerRows(const String& SQL) {
+  std::vector<String> ServerRows(const String& SQL, TFIBTransaction* Transaction = nullptr) {
     TFIBQuery q(nullptr);
     q.SetDatabase(db_);
-    q.SetTransaction(tr_);
+    q.SetTransaction(Transaction != nullptr ? Transaction : tr_);
     q.SQL()->SetText(SQL);
     q.ExecQuery();
     std::vector<String> rows;
@@ -228,6 +233,16 @@ TEST_F(EditTest, CancelAndRefusals) {
   detailSource->SetDataSet(detail);
   detail->SetDataSource(own);
   EXPECT_EQ(ClientError([&] { ro->SetDataSource(detailSource); }), fceCircularReference);
+  // A modifying statement without a transaction.
+  TEditDataSet* noTr = NewEdit("select ID, NAME from E order by ID", "update E set NAME = ?NAME where ID = ?OLD_ID", "",
+                               "");
+  noTr->Open();
+  noTr->SetUpdateTransaction(nullptr);
+  noTr->Edit();
+  noTr->FieldByName("NAME")->SetAsString("x");
+  EXPECT_EQ(ClientError([&] { noTr->Post(); }), fceTransactionNotAssigned);
+  EXPECT_EQ(noTr->State(), dsEdit);
+  noTr->Cancel();
   // A statement with "No Action" is never run.
   TEditDataSet* noAction = NewEdit("select ID, NAME from E order by ID", "No Action\nupdate E set NAME = 'x'", "", "");
   noAction->Open();
@@ -236,6 +251,46 @@ TEST_F(EditTest, CancelAndRefusals) {
   noAction->Post();
   EXPECT_EQ(noAction->FieldByName("NAME")->AsString(), "local");
   EXPECT_EQ(ServerRows("select NAME from E where ID = 1").at(0), "one");
+}
+
+TEST_F(EditTest, RefreshAfterPostAndDeleteAndAutoCommit) {
+  TEditDataSet* ds = NewEdit("select ID, NAME, UP from R order by ID", "update R set NAME = ?NAME where ID = ?OLD_ID",
+                             "insert into R (ID, NAME) values (?ID, ?NAME)", "delete from R where ID = ?OLD_ID");
+  ds->RefreshSQL()->SetText("select ID, NAME, UP from R where ID = ?OLD_ID");
+  ds->SetAutoCommit(true);
+  ds->SetOptions(ds->Options() + TpFIBDsOptions{poRefreshAfterDelete});
+  ds->Open();
+  // The server's computed value comes back with the posted record.
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("eins");
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("UP")->AsString(), "EINS");
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(3);
+  ds->FieldByName("NAME")->SetAsString("drei");
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("UP")->AsString(), "DREI");
+  // Committed (retaining: the dataset stays open): another transaction sees it.
+  EXPECT_TRUE(ds->Active());
+  auto* other = new TFIBTransaction(form_);
+  other->SetDefaultDatabase(db_);
+  other->StartTransaction();
+  EXPECT_EQ(ServerRows("select ID, UP from R order by ID", other), (std::vector<String>{"1|EINS", "2|TWO", "3|DREI"}));
+  other->Commit();
+  // A deleted row is gone; a "deleted" row the refresh still finds stays.
+  ds->First();
+  ds->Delete();
+  EXPECT_EQ(Rows(ds), (std::vector<String>{"2|two|TWO", "3|drei|DREI"}));
+  ds->DeleteSQL()->SetText("update R set NAME = 'kept' where ID = ?OLD_ID");
+  ds->First();
+  ds->Delete();
+  EXPECT_EQ(ds->RecordCount(), 2);
+  EXPECT_EQ(Rows(ds), (std::vector<String>{"2|kept|KEPT", "3|drei|DREI"}));
+  // Restore the rows for the other tests: this test committed.
+  fbtest::ExecSQL(tr_, "update R set NAME = 'two' where ID = 2");
+  fbtest::ExecSQL(tr_, "delete from R where ID = 3");
+  fbtest::ExecSQL(tr_, "insert into R values (1, 'one')");
+  tr_->Commit();
 }
 
 TEST_F(EditTest, CachedUpdatesKeepChangesAndOldVersions) {
@@ -471,6 +526,31 @@ TEST_F(BlobEditTest, StreamsAreSharedLimitedAndRefusedOutsideEditing) {
   EXPECT_TRUE(inner[1]->Loaded());
   ds->First();
   EXPECT_EQ(ds->FieldByName("MEMO")->AsString(), "first");
+}
+
+TEST_F(BlobEditTest, TheDiskCacheKeysBlobsByTheRecordsPrimaryKey) {
+  std::string dir = (std::filesystem::temp_directory_path() / "blobcache-XXXXXX").string();
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  struct TRemove {
+    std::string Dir;
+    ~TRemove() { std::filesystem::remove_all(Dir); }
+  } remove{dir};
+  db_->BlobSwapSupport()->SetSwapDir(dir);
+  db_->BlobSwapSupport()->SetActive(true);
+  TEditDataSet* ds = OpenB();
+  EXPECT_EQ(ds->FieldByName("MEMO")->AsString(), "first");
+  EXPECT_TRUE(std::filesystem::exists(dir + "/B/MEMO/1.blb"));
+  // Another dataset reads the value from the file.
+  TEditDataSet* again = OpenB(" where ID = 1");
+  std::unique_ptr<TStream> s(again->CreateBlobStream(again->FieldByName("MEMO"), bmRead));
+  auto* stream = dynamic_cast<TFIBDSBlobStream*>(s.get());
+  ASSERT_NE(stream, nullptr);
+  ASSERT_NE(stream->Inner(), nullptr);
+  EXPECT_EQ(stream->Inner()->GetAsString(), "first");
+  EXPECT_TRUE(stream->Inner()->FromCache());
+  EXPECT_EQ(stream->Inner()->KeyText(), "1");
+  s.reset();
+  db_->BlobSwapSupport()->SetActive(false);
 }
 
 TEST_F(BlobEditTest, ClientOnlyFieldsAreFilledByTheApplication) {
