@@ -1,12 +1,12 @@
 #include "dataaccess/core/StdFuncs.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <cmath>
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/gui/Messages.h"
 #include "platform/rtl/TypInfo.h"
@@ -57,15 +57,31 @@ std::mt19937& RandomEngine() {
 // TFIBTimer
 
 namespace {
-std::atomic<TTimerService*> fib_timer_service{nullptr};
+// Installed and changed on the main thread, as the timers run there.
+TTimerService* fib_timer_service = nullptr;
+// The timers ticking from the installed service.
+std::vector<TFIBTimer*>& ServiceTimers() {
+  static std::vector<TFIBTimer*> timers;
+  return timers;
+}
 }  // namespace
 
-TTimerService* SetFIBTimerService(TTimerService* Service) { return fib_timer_service.exchange(Service); }
+TTimerService* SetFIBTimerService(TTimerService* Service) {
+  TTimerService* previous = std::exchange(fib_timer_service, Service);
+  // Timers leave the old service while it still exists, and go on with the
+  // new one (or their threads).
+  const std::vector<TFIBTimer*> timers = std::exchange(ServiceTimers(), {});
+  for (TFIBTimer* timer : timers) timer->UpdateTimer();
+  return previous;
+}
 
 TFIBTimer::TFIBTimer(TComponent* AOwner) : TComponent(AOwner) {}
 
 TFIBTimer::~TFIBTimer() {
-  if (service_ != nullptr) service_->Stop(service_id_);
+  if (service_ != nullptr) {
+    service_->Stop(service_id_);
+    std::erase(ServiceTimers(), this);
+  }
   StopThreads();
 }
 
@@ -113,12 +129,14 @@ void TFIBTimer::UpdateTimer() {
   if (service_ != nullptr) {
     service_->Stop(std::exchange(service_id_, 0));
     service_ = nullptr;
+    std::erase(ServiceTimers(), this);
   }
-  if (TTimerService* service = fib_timer_service.load(); service != nullptr) {
+  if (fib_timer_service != nullptr) {
     StopThreads();
     if (run) {
-      service_ = service;
-      service_id_ = service->Start(interval_, [this] { DoOnTimer(); });
+      service_ = fib_timer_service;
+      service_id_ = service_->Start(interval_, [this] { DoOnTimer(); });
+      ServiceTimers().push_back(this);
     }
     return;
   }

@@ -41,8 +41,9 @@ extern const TUnit unit_StdFuncs;
 // starts or restarts ticks from that service, on the thread that advances
 // it, and uses no thread.
 class TTimerService;
-// Installs the service (nullptr: the timers' own threads); returns the
-// previous one. Timers running on the old one keep it until they restart.
+// Installs the service (nullptr: the timers' own threads) on the main
+// thread; returns the previous one. Running timers move to the new one at
+// once, so the old one may go right after.
 TTimerService* SetFIBTimerService(TTimerService* Service);
 
 class TFIBTimer : public TComponent {
@@ -67,6 +68,7 @@ class TFIBTimer : public TComponent {
 
  private:
   friend class TTimeThread;
+  friend TTimerService* SetFIBTimerService(TTimerService* Service);
   void UpdateTimer();
   void StopThreads();
 

@@ -189,19 +189,19 @@ TStream* TFIBCustomDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode
         // Loaded now: the record may outlive its transaction.
         TFIBDatabase* db = Database();
         TFIBTransaction* tr = Transaction();
-        const bool connected = db != nullptr && !db->Connected();
-        if (connected) db->Connect();
+        const bool connecting = db != nullptr && !db->Connected();
+        if (connecting) db->Connect();
         const bool started = tr != nullptr && !tr->Active();
         if (started) tr->StartTransaction();
         try {
           stream->Seek(0, soBeginning);
         } catch (...) {
           if (started) tr->Rollback();
-          if (connected) db->Close();
+          if (connecting) db->Close();
           throw;
         }
         if (started) tr->Commit();
-        if (connected) db->Close();
+        if (connecting) db->Close();
       }
     }
     if (stream != nullptr && browse && !temporary) {

@@ -2,6 +2,7 @@
 // records, the modifying statements written by hand, and the update
 // transaction around them.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -201,7 +202,9 @@ void TFIBCustomDataSet::InternalPost() {
 void TFIBCustomDataSet::PostRecordToCache(TRecordBuffer Buffer, bool Inserting) {
   // The open select could return a row this post writes (a new key ahead of
   // the cursor) a second time: its remaining rows are read first.
-  if (!cached_updates_ && !AllFetched()) FetchNext(INT32_MAX);
+  if (!cached_updates_ && !UniDirectional() && current_select_ != nullptr && current_select_->Open() &&
+      !current_select_->AtEnd())
+    FetchNext(INT32_MAX);
   const bool sortKeyChanged = Inserting || SortKeyChanged(Buffer);
   // What the buffer, the position and the counters were: a refused post
   // gives them back.

@@ -26,6 +26,14 @@ class TEditDataSet : public TFIBDataSet {
   using TFIBDataSet::TFIBDataSet;
   Integer CurrentIndex() const { return current_record_index_; }
   using TFIBDataSet::ActiveBuffer;
+  std::vector<TSortFieldInfo>& OrderInfo() { return order_info_; }
+  int keep_sorting_calls = 0;
+
+ protected:
+  void KeepSortingAfterPost() override {
+    ++keep_sorting_calls;
+    TFIBDataSet::KeepSortingAfterPost();
+  }
 };
 
 class EditTest : public dstest::TDataSetSuite<EditTest> {
@@ -293,6 +301,34 @@ TEST_F(EditTest, RefreshAfterPostAndDeleteAndAutoCommit) {
   tr_->Commit();
 }
 
+TEST_F(EditTest, APostKeepsOrClearsTheLocalSort) {
+  TEditDataSet* ds = OpenE();
+  const TSortFieldInfo byName{"NAME", 1, 0, true, false};
+  // Without poKeepSorting any post drops the sort description.
+  ds->OrderInfo() = {byName};
+  ds->Edit();
+  ds->FieldByName("N92")->SetAsFloat(7);
+  ds->Post();
+  EXPECT_TRUE(ds->OrderInfo().empty());
+  EXPECT_EQ(ds->keep_sorting_calls, 0);
+  // With it, a record goes to the sort when its key changed or it is new.
+  ds->SetOptions(ds->Options() + TpFIBDsOptions{poKeepSorting});
+  ds->OrderInfo() = {byName};
+  ds->Edit();
+  ds->FieldByName("N92")->SetAsFloat(8);
+  ds->Post();
+  EXPECT_EQ(ds->keep_sorting_calls, 0);
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("aaa");
+  ds->Post();
+  EXPECT_EQ(ds->keep_sorting_calls, 1);
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(4);
+  ds->Post();
+  EXPECT_EQ(ds->keep_sorting_calls, 2);
+  EXPECT_EQ(ds->OrderInfo().size(), 1u);
+}
+
 TEST_F(EditTest, CachedUpdatesKeepChangesAndOldVersions) {
   TEditDataSet* ds = OpenE();
   ds->Close();
@@ -444,6 +480,8 @@ TEST_F(BlobEditTest, ValuesOfEverySizeAreWrittenCancelledAndReadBack) {
   ds->FieldByName("DATA")->SetAsString(mega);
   ds->FieldByName("MEMO")->SetAsString(text);
   EXPECT_EQ(ds->FieldByName("DATA")->OldValue().AsString(), "abc");
+  EXPECT_TRUE(ds->IsBlobFieldModified(ds->FieldByName("DATA")));
+  EXPECT_FALSE(ds->IsBlobFieldModified(ds->FieldByName("ID")));
   EXPECT_EQ(ds->FieldByName("MEMO")->AsString(), text);
   ds->Post();
   // 0 bytes into record 3.
