@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "dataaccess/core/FIBSQLMonitor.h"
 #include "dataaccess/core/StdFuncs.h"
@@ -481,6 +482,13 @@ void TFIBCustomDataSet::CancelUpdates() {
         switch (static_cast<TCachedUpdateStatus>(image[0] & 0x07)) {
           case cusModified:
             cache_->RestoreOldVersion(record);
+            if (blob_count_ > 0) {
+              // The record's BLOB streams drop their changes as well.
+              std::unique_ptr<Byte[]> buffer(AllocRecordBuffer());
+              ReadRecordFromCache(n, buffer.get(), false);
+              FinalizeBlobStreams(buffer.get(), bsaCancel, nullptr);
+              WriteRecordToCache(n, buffer.get());
+            }
             break;
           case cusInserted:
             image[0] = static_cast<Byte>((image[0] & ~0x07) | cusUninserted);

@@ -305,7 +305,8 @@ void TFIBCustomDataSet::InternalDelete() {
 void TFIBCustomDataSet::InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
   ExecModifyingQuery(Query, Buffer);
   bool found = false;
-  if (options_.Contains(poRefreshAfterDelete)) {
+  // Without a refresh statement the deleted row is not looked for.
+  if (options_.Contains(poRefreshAfterDelete) && !IsEmptyStrings(RefreshSQL())) {
     const Integer deleted = deleted_count_;
     found = RefreshRecord(refresh_query_, Buffer);
     // The caller counts the deletion.

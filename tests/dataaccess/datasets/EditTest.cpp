@@ -144,7 +144,9 @@ TEST_F(EditTest, EditInsertAppendDeleteReachTheServer) {
   ds->Post();
   EXPECT_EQ(ds->RecNo(), 5);
   EXPECT_EQ(ds->InsertedCount(), 2);
-  // Delete the first.
+  // Delete the first (poRefreshAfterDelete without a refresh statement
+  // looks for nothing).
+  ds->SetOptions(ds->Options() + TpFIBDsOptions{poRefreshAfterDelete});
   ds->First();
   ds->Delete();
   EXPECT_EQ(ds->RecordCount(), 4);
@@ -563,6 +565,23 @@ TEST_F(BlobEditTest, StreamsAreSharedLimitedAndRefusedOutsideEditing) {
   EXPECT_FALSE(inner[0]->Loaded());
   EXPECT_TRUE(inner[1]->Loaded());
   ds->First();
+  EXPECT_EQ(ds->FieldByName("MEMO")->AsString(), "first");
+}
+
+TEST_F(BlobEditTest, CachedUpdatesKeepBlobChangesUntilCancelled) {
+  TEditDataSet* ds = NewEdit("select ID, DATA, MEMO from B order by ID", "update B set MEMO = ?MEMO where ID = ?OLD_ID",
+                             "", "");
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  ds->Edit();
+  ds->FieldByName("MEMO")->SetAsString("cached");
+  ds->Post();
+  EXPECT_TRUE(ds->IsBlobFieldModified(ds->FieldByName("MEMO")));
+  ds->Next();
+  ds->Prior();
+  EXPECT_EQ(ds->FieldByName("MEMO")->AsString(), "cached");
+  EXPECT_EQ(ServerRows("select MEMO from B where ID = 1").at(0), "first");
+  ds->CancelUpdates();
   EXPECT_EQ(ds->FieldByName("MEMO")->AsString(), "first");
 }
 
