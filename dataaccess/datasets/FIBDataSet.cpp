@@ -792,11 +792,6 @@ void TFIBCustomDataSet::FullRefresh(bool /*KeepPosition*/) {
   NotAvailable("refreshing a limited-cache dataset");
 }
 
-Variant TFIBCustomDataSet::ArrayFieldValues(TFIBArrayField* /*Field*/) { NotAvailable("array values"); }
-
-void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* /*Field*/, const Variant& /*Value*/) {
-  NotAvailable("array values");
-}
 
 // ===========================================================================
 // Record-buffer protocol: adding, deleting, positioning and closing

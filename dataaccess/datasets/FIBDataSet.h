@@ -39,8 +39,8 @@
 // field, loaded on first use and written to the server at the post.
 //
 // Not built yet, each raising "... is not supported yet": locating
-// (LocateRecord) and local sorting, array values, and the limited cache
-// model (its datasets do not open).
+// (LocateRecord) and local sorting, and the limited cache model (its
+// datasets do not open).
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
@@ -609,7 +609,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   void ReopenAndLocate(const String& KeyFieldNames);
   void FullRefresh(bool KeepPosition);
   // The values of an array field's column of the current record as a
-  // variant array, and their writing in edit or insert state.
+  // variant array (false for a field of another dataset, NULL for a NULL
+  // array), and their writing in edit or insert state as a new array
+  // through the update transaction (an empty value clears the field).
   virtual Variant ArrayFieldValues(TFIBArrayField* Field);
   virtual void SetArrayFieldValues(TFIBArrayField* Field, const Variant& Value);
   // Closes when active, opens, fetches all when asked.

@@ -1,6 +1,7 @@
 // BLOB fields of a dataset: one TFIBBlobStream per record and field in the
 // record's BLOB slots, the TFIBDSBlobStream a field reads and writes
-// through, and the finishing of a record's streams at post and cancel.
+// through, and the finishing of a record's streams at post and cancel;
+// array fields' values.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -329,4 +330,42 @@ Int64 TFIBDSBlobStream::Write(const void* Buffer, Int64 Count) {
   if (auto* b = dynamic_cast<TBlobField*>(field_)) b->SetModified(true);
   if (inner_ == nullptr) return 0;
   return inner_->Write(Buffer, Count);
+}
+
+// ===========================================================================
+// Array values
+
+Variant TFIBCustomDataSet::ArrayFieldValues(TFIBArrayField* Field) {
+  if (Field == nullptr || FindField(Field->FieldName()) != Field) return Variant(false);
+  const Integer column = Field->FieldNo() - 1;
+  TFIBXSQLDA* fields = select_query_->Fields();
+  if (column < 0 || column >= fields->Count() || column >= static_cast<Integer>(columns_.size())) return Variant(false);
+  TpFIBArray* array = fields->Vars(column)->FIBArray();
+  TRecordBuffer record = GetActiveRecordBuffer();
+  if (array == nullptr || record == nullptr || record[kNullFlagsOffset + column] != 0) return Null();
+  ISC_QUAD id;
+  std::memcpy(&id, record + columns_[static_cast<size_t>(column)].Offset, sizeof id);
+  base_->CheckDatabase();
+  base_->CheckTransaction();
+  return array->GetArrayValues(id, Database()->HandlePtr(), Transaction()->HandlePtr());
+}
+
+void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* Field, const Variant& Value) {
+  if (State() != dsEdit && State() != dsInsert) RaiseClientError(fceNotEditOrInsert, {CmpFullName(this)});
+  if (VarIsClear(Value) || VarIsNull(Value) || VarIsEmpty(Value)) {
+    SetFieldData(Field, nullptr);
+    return;
+  }
+  const Integer column = Field->FieldNo() - 1;
+  TFIBXSQLDA* fields = select_query_->Fields();
+  if (column < 0 || column >= fields->Count()) return;
+  TpFIBArray* array = fields->Vars(column)->FIBArray();
+  if (array == nullptr) return;
+  AutoStartUpdateTransaction();
+  TFIBTransaction* tr = UpdateTransaction();
+  if (tr == nullptr) RaiseClientError(fceTransactionNotAssigned, {CmpFullName(this)});
+  tr->CheckInTransaction();
+  ISC_QUAD id{0, 0};
+  array->PutArray(Value, id, Database()->HandlePtr(), tr->HandlePtr());
+  SetFieldData(Field, &id);
 }

@@ -51,7 +51,8 @@ class EditTest : public dstest::TDataSetSuite<EditTest> {
             "insert into B values (1, 'abc', 'first')", "insert into B values (2, null, null)",
             "insert into B values (3, 'x', 'third')",
             "create table R (ID integer not null primary key, NAME varchar(20), UP computed by (upper(NAME)))",
-            "insert into R values (1, 'one')", "insert into R values (2, 'two')"};
+            "insert into R values (1, 'one')", "insert into R values (2, 'two')",
+            "create table A (ID integer not null primary key, AR integer[1:3])"};
   }
 
  protected:
@@ -451,6 +452,30 @@ TEST_F(EditTest, DetailFollowsItsMasterAtOnceOrAfterTheDelay) {
   EXPECT_EQ(Rows(detail), (std::vector<String>{"10", "11"}));
   master->Close();
   EXPECT_TRUE(detail->Active());
+}
+
+TEST_F(EditTest, ArrayValuesAreWrittenAndReadBack) {
+  TEditDataSet* ds = NewEdit("select ID, AR from A order by ID", "update A set AR = ?AR where ID = ?OLD_ID",
+                             "insert into A (ID, AR) values (?ID, ?AR)", "");
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(1);
+  ds->FieldByName("AR")->SetAsVariant(VarArrayOf({Variant(7), Variant(8), Variant(9)}));
+  ds->Post();
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(2);
+  ds->Post();
+  TEditDataSet* check = NewEdit("select ID, AR from A order by ID", "", "", "");
+  check->Open();
+  const Variant values = check->FieldByName("AR")->AsVariant();
+  ASSERT_TRUE(VarIsArray(values));
+  EXPECT_EQ(VarArrayLowBound(values, 1), 1);
+  EXPECT_EQ(VarArrayHighBound(values, 1), 3);
+  EXPECT_EQ(VarArrayGet(values, {3}).AsInteger(), 9);
+  check->Next();
+  EXPECT_TRUE(check->FieldByName("AR")->IsNull());
+  EXPECT_EQ(ClientError([&] { check->FieldByName("AR")->SetAsVariant(VarArrayOf({Variant(1)})); }),
+            fceNotEditOrInsert);
 }
 
 class BlobEditTest : public EditTest {
