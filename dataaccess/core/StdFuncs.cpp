@@ -57,9 +57,13 @@ std::mt19937& RandomEngine() {
 // TFIBTimer
 
 namespace {
-// Installed and changed on the main thread, as the timers run there.
+// The installed service and the timers ticking from it, under one lock
+// (timers of other threads' connections restart too).
+std::mutex& ServiceLock() {
+  static std::mutex lock;
+  return lock;
+}
 TTimerService* fib_timer_service = nullptr;
-// The timers ticking from the installed service.
 std::vector<TFIBTimer*>& ServiceTimers() {
   static std::vector<TFIBTimer*> timers;
   return timers;
@@ -67,10 +71,15 @@ std::vector<TFIBTimer*>& ServiceTimers() {
 }  // namespace
 
 TTimerService* SetFIBTimerService(TTimerService* Service) {
-  TTimerService* previous = std::exchange(fib_timer_service, Service);
+  TTimerService* previous;
+  std::vector<TFIBTimer*> timers;
+  {
+    std::lock_guard<std::mutex> guard(ServiceLock());
+    previous = std::exchange(fib_timer_service, Service);
+    timers = std::exchange(ServiceTimers(), {});
+  }
   // Timers leave the old service while it still exists, and go on with the
   // new one (or their threads).
-  const std::vector<TFIBTimer*> timers = std::exchange(ServiceTimers(), {});
   for (TFIBTimer* timer : timers) timer->UpdateTimer();
   return previous;
 }
@@ -78,9 +87,12 @@ TTimerService* SetFIBTimerService(TTimerService* Service) {
 TFIBTimer::TFIBTimer(TComponent* AOwner) : TComponent(AOwner) {}
 
 TFIBTimer::~TFIBTimer() {
-  if (service_ != nullptr) {
-    service_->Stop(service_id_);
-    std::erase(ServiceTimers(), this);
+  {
+    std::lock_guard<std::mutex> guard(ServiceLock());
+    if (service_ != nullptr) {
+      service_->Stop(service_id_);
+      std::erase(ServiceTimers(), this);
+    }
   }
   StopThreads();
 }
@@ -126,18 +138,23 @@ void TFIBTimer::DoOnTimer() {
 void TFIBTimer::UpdateTimer() {
   if (IsLoading() || IsDesigning()) return;
   const bool run = enabled_ && on_timer_.Assigned() && interval_ > 0;
-  if (service_ != nullptr) {
-    service_->Stop(std::exchange(service_id_, 0));
-    service_ = nullptr;
-    std::erase(ServiceTimers(), this);
-  }
-  if (fib_timer_service != nullptr) {
-    StopThreads();
-    if (run) {
+  bool onService;
+  {
+    std::lock_guard<std::mutex> guard(ServiceLock());
+    if (service_ != nullptr) {
+      service_->Stop(std::exchange(service_id_, 0));
+      service_ = nullptr;
+      std::erase(ServiceTimers(), this);
+    }
+    onService = fib_timer_service != nullptr;
+    if (onService && run) {
       service_ = fib_timer_service;
       service_id_ = service_->Start(interval_, [this] { DoOnTimer(); });
       ServiceTimers().push_back(this);
     }
+  }
+  if (onService) {
+    StopThreads();
     return;
   }
   if (!keep_alive_ && thread_ != nullptr) {
