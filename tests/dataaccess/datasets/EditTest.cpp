@@ -591,6 +591,14 @@ TEST_F(BlobEditTest, StreamsAreSharedLimitedAndRefusedOutsideEditing) {
   EXPECT_TRUE(inner[1]->Loaded());
   ds->First();
   EXPECT_EQ(ds->FieldByName("MEMO")->AsString(), "first");
+  // A change waiting for its post is never dropped.
+  ds->CacheModelOptions()->SetBlobCacheLimit(1);
+  ds->Edit();
+  ds->FieldByName("MEMO")->SetAsString("changed");
+  EXPECT_EQ(ds->FieldByName("MEMO")->OldValue().AsString(), "first");
+  EXPECT_EQ(ds->FieldByName("DATA")->AsString(), "abc");  // the MEMO stream leaves the list
+  ds->Post();
+  EXPECT_EQ(ServerRows("select MEMO from B where ID = 1").at(0), "changed");
 }
 
 TEST_F(BlobEditTest, CachedUpdatesKeepBlobChangesUntilCancelled) {
