@@ -22,7 +22,8 @@
 //   RotateIndex/N   the same moves as std::rotate on a plain vector of
 //                   32-bit entries (what a move should cost);
 //   EditPost        Edit, two field values and Post for each of the 10 000
-//                   records of EDIT_T through a hand-written UpdateSQL;
+//                   records of EDIT_T through a hand-written UpdateSQL (the
+//                   dataset open and all rows fetched beforehand);
 //   RawUpdate       the same 10 000 updates as one prepared UPDATE executed
 //                   on the client API with its parameter area filled by hand
 //                   (the floor).
@@ -261,11 +262,17 @@ void BM_RotateIndex(benchmark::State& state) {
 
 constexpr int kEditRows = TDataSetBench::kEditRows;
 
-// Ends the timed part of an edit round: the updates are kept retaining, so
-// the next round works on committed rows.
-void CommitRound(benchmark::State& state, TFIBTransaction* Transaction) {
+// Between two edit rounds, untimed: the updates are committed hard (so that
+// no round works on the back versions of the ones before) and Reopen, when
+// given, opens the dataset again in the new transaction.
+void CommitRound(benchmark::State& state, TFIBTransaction* Transaction, TFIBDataSet* Reopen = nullptr) {
   state.PauseTiming();
-  Transaction->CommitRetaining();
+  Transaction->Commit();
+  Transaction->StartTransaction();
+  if (Reopen != nullptr) {
+    Reopen->Open();
+    Reopen->FetchAll();
+  }
   state.ResumeTiming();
 }
 
@@ -290,7 +297,7 @@ void BM_EditPost(benchmark::State& state) {
       ds.Post();
       ++posts;
     }
-    CommitRound(state, bench.Table().Transaction());
+    CommitRound(state, bench.Table().Transaction(), &ds);
   }
   if (posts != state.iterations() * kEditRows) state.SkipWithError("wrong post count");
   state.SetItemsProcessed(posts);
