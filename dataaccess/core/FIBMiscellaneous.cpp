@@ -166,6 +166,20 @@ TFIBBlobStream* TFIBBlobStream::CreateForCache(TList* OwnerList, Integer FieldNo
   return stream;
 }
 
+TFIBBlobStream* TFIBBlobStream::CreateInList(TList* OwnerList, Integer FieldNo) {
+  TFIBBlobStream* stream = CreateForCache(OwnerList, FieldNo, {}, String(), String());
+  stream->cache_stream_ = false;
+  return stream;
+}
+
+void TFIBBlobStream::SetCacheIdentity(std::span<const Variant> KeyValues, const String& FieldName,
+                                      const String& TableName) {
+  cache_stream_ = true;
+  field_name_ = FieldName;
+  table_name_ = TableName;
+  key_values_.assign(KeyValues.begin(), KeyValues.end());
+}
+
 TFIBBlobStream::~TFIBBlobStream() {
   CloseHandleQuietly();
   std::free(data_);

@@ -78,6 +78,10 @@ class TFIBBlobStream : public TStream {
   static TFIBBlobStream* CreateForCache(TList* OwnerList, Integer FieldNo,
                                         std::span<const Variant> KeyValues, const String& FieldName,
                                         const String& TableName);
+  // A stream of a dataset record without a cache identity (yet): joins
+  // OwnerList (when given); SetCacheIdentity may give it one later.
+  static TFIBBlobStream* CreateInList(TList* OwnerList, Integer FieldNo);
+  void SetCacheIdentity(std::span<const Variant> KeyValues, const String& FieldName, const String& TableName);
   // Closes a server handle left open by a failed load or store (quietly: a
   // destructor cannot raise) and leaves the owner list; the list's last
   // stream takes the freed slot.

@@ -6,7 +6,9 @@
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "platform/gui/Messages.h"
 #include "platform/rtl/TypInfo.h"
 
 namespace {
@@ -54,9 +56,46 @@ std::mt19937& RandomEngine() {
 // ---------------------------------------------------------------------------
 // TFIBTimer
 
+namespace {
+// The installed service and the timers ticking from it, under one lock
+// (timers of other threads' connections restart too).
+std::mutex& ServiceLock() {
+  static std::mutex lock;
+  return lock;
+}
+TTimerService* fib_timer_service = nullptr;
+std::vector<TFIBTimer*>& ServiceTimers() {
+  static std::vector<TFIBTimer*> timers;
+  return timers;
+}
+}  // namespace
+
+TTimerService* SetFIBTimerService(TTimerService* Service) {
+  TTimerService* previous;
+  std::vector<TFIBTimer*> timers;
+  {
+    std::lock_guard<std::mutex> guard(ServiceLock());
+    previous = std::exchange(fib_timer_service, Service);
+    timers = std::exchange(ServiceTimers(), {});
+  }
+  // Timers leave the old service while it still exists, and go on with the
+  // new one (or their threads).
+  for (TFIBTimer* timer : timers) timer->UpdateTimer();
+  return previous;
+}
+
 TFIBTimer::TFIBTimer(TComponent* AOwner) : TComponent(AOwner) {}
 
-TFIBTimer::~TFIBTimer() { StopThreads(); }
+TFIBTimer::~TFIBTimer() {
+  {
+    std::lock_guard<std::mutex> guard(ServiceLock());
+    if (service_ != nullptr) {
+      service_->Stop(service_id_);
+      std::erase(ServiceTimers(), this);
+    }
+  }
+  StopThreads();
+}
 
 void TFIBTimer::SetEnabled(bool Value) {
   if (IsLoading()) {
@@ -99,6 +138,25 @@ void TFIBTimer::DoOnTimer() {
 void TFIBTimer::UpdateTimer() {
   if (IsLoading() || IsDesigning()) return;
   const bool run = enabled_ && on_timer_.Assigned() && interval_ > 0;
+  bool onService;
+  {
+    std::lock_guard<std::mutex> guard(ServiceLock());
+    if (service_ != nullptr) {
+      service_->Stop(std::exchange(service_id_, 0));
+      service_ = nullptr;
+      std::erase(ServiceTimers(), this);
+    }
+    onService = fib_timer_service != nullptr;
+    if (onService && run) {
+      service_ = fib_timer_service;
+      service_id_ = service_->Start(interval_, [this] { DoOnTimer(); });
+      ServiceTimers().push_back(this);
+    }
+  }
+  if (onService) {
+    StopThreads();
+    return;
+  }
   if (!keep_alive_ && thread_ != nullptr) {
     // Stopped: no more ticks; kept for a restart to take up again.
     thread_->Deactivate();

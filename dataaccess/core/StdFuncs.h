@@ -35,6 +35,17 @@ extern const TUnit unit_StdFuncs;
 // parked with KeepAlive. Freeing the timer (also from its own OnTimer) or
 // changing KeepAlive ends its thread and waits for it; a tick still queued
 // for the main thread is dropped then.
+//
+// Tests drive the timers by a clock of their own: while a TTimerService is
+// installed with SetFIBTimerService (a TManualTimerService), a timer that
+// starts or restarts ticks from that service, on the thread that advances
+// it, and uses no thread.
+class TTimerService;
+// Installs the service (nullptr: the timers' own threads) on the main
+// thread; returns the previous one. Running timers move to the new one at
+// once, so the old one may go right after.
+TTimerService* SetFIBTimerService(TTimerService* Service);
+
 class TFIBTimer : public TComponent {
  public:
   explicit TFIBTimer(TComponent* AOwner);
@@ -57,6 +68,7 @@ class TFIBTimer : public TComponent {
 
  private:
   friend class TTimeThread;
+  friend TTimerService* SetFIBTimerService(TTimerService* Service);
   void UpdateTimer();
   void StopThreads();
 
@@ -67,6 +79,8 @@ class TFIBTimer : public TComponent {
   TNotifyEvent on_timer_;
   TTimeThread* thread_ = nullptr;   // the ticking (or, with KeepAlive, parked) thread
   TTimeThread* retired_ = nullptr;  // a stopped thread that a restart may take up again
+  TTimerService* service_ = nullptr;  // the test clock ticking it, or none
+  uintptr_t service_id_ = 0;
 };
 
 // The thread of one TFIBTimer. It sleeps until its due time and then queues

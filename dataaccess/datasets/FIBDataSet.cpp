@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "dataaccess/core/FIBSQLMonitor.h"
 #include "dataaccess/core/StdFuncs.h"
@@ -456,10 +457,6 @@ void TFIBCustomDataSet::DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, T
   after_end_update_tr_(EndingTR, Action, Force);
 }
 
-void TFIBCustomDataSet::InternalDeleteRecord(TFIBQuery* /*Query*/, TRecordBuffer /*Buffer*/) {
-  NotAvailable("deleting a record");
-}
-
 bool TFIBCustomDataSet::IsVisible(TRecordBuffer Buffer) {
   if (update_record_types_.Contains(CachedStatusOf(Buffer))) return true;
   return cache_model_options_->CacheModelKind() == cmkLimitedBufferSize || sorting_;
@@ -482,6 +479,13 @@ void TFIBCustomDataSet::CancelUpdates() {
         switch (static_cast<TCachedUpdateStatus>(image[0] & 0x07)) {
           case cusModified:
             cache_->RestoreOldVersion(record);
+            if (blob_count_ > 0) {
+              // The record's BLOB streams drop their changes as well.
+              std::unique_ptr<Byte[]> buffer(AllocRecordBuffer());
+              ReadRecordFromCache(n, buffer.get(), false);
+              FinalizeBlobStreams(buffer.get(), bsaCancel, nullptr);
+              WriteRecordToCache(n, buffer.get());
+            }
             break;
           case cusInserted:
             image[0] = static_cast<Byte>((image[0] & ~0x07) | cusUninserted);
@@ -781,21 +785,10 @@ void TFIBCustomDataSet::FullRefresh(bool /*KeepPosition*/) {
   NotAvailable("refreshing a limited-cache dataset");
 }
 
-TStream* TFIBCustomDataSet::CreateBlobStream(TField* /*Field*/, TBlobStreamMode /*Mode*/) {
-  NotAvailable("BLOB streams");
-}
-
-Variant TFIBCustomDataSet::ArrayFieldValues(TFIBArrayField* /*Field*/) { NotAvailable("array values"); }
-
-void TFIBCustomDataSet::SetArrayFieldValues(TFIBArrayField* /*Field*/, const Variant& /*Value*/) {
-  NotAvailable("array values");
-}
 
 // ===========================================================================
 // Record-buffer protocol: adding, deleting, positioning and closing
 
-void TFIBCustomDataSet::InternalAddRecord(const void* /*Buffer*/, bool /*Append*/) { NotAvailable("adding records"); }
-void TFIBCustomDataSet::InternalDelete() { NotAvailable("deleting records"); }
 
 void TFIBCustomDataSet::InternalSetToRecord(TRecordBuffer Buffer) {
   std::memcpy(&current_record_index_, Buffer + kRecNoOffset, sizeof current_record_index_);

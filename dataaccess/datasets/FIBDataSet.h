@@ -35,9 +35,18 @@
 // cache is locally sorted by the key); DoSort and SortByFieldNames sort the
 // cache locally (see "Local sorting" below).
 //
-// Not built yet, each raising "... is not supported yet": posting and
-// deleting records, BLOB streams and array values, and the limited cache
-// model (its datasets do not open).
+// Editing runs in the cache: Insert/Append/Edit fill the active buffer,
+// Post writes the record to the server through DoPostRecord (here: the
+// hand-written InsertSQL/UpdateSQL, a first line "No Action" skipping it)
+// and then into the cache; Delete runs DeleteSQL and hides the record. A
+// post or delete the server refuses leaves the dataset in its state with
+// the user's values and the cache as it was. With CachedUpdates changes
+// stay in the cache with their old versions until applied or cancelled.
+// A BLOB field reads and writes through one TFIBBlobStream per record and
+// field, loaded on first use and written to the server at the post.
+//
+// Not built yet, raising "... is not supported yet": the limited cache model
+// (its datasets do not open).
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
@@ -292,6 +301,12 @@ class TFIBDataLink : public TDetailDataLink {
 
  protected:
   TDataSet* GetDetailDataSet() override;
+  // The master opened (MasterChanged) or closed (MasterDisabled).
+  void ActiveChanged() override;
+  void CheckBrowseMode() override {}
+  // The master moved: MasterChanged when the detail is active and the
+  // master's values changed its parameters.
+  void RecordChanged(TField* Field) override;
 
  private:
   friend class TFIBCustomDataSet;
@@ -371,8 +386,12 @@ class TFIBCustomDataSet : public TWideDataSet,
   // poStartTransaction and poNoForceIsNull follow to the select, update,
   // delete and insert statements.
   virtual void SetOptions(TpFIBDsOptions Value);
-  TDetailConditions DetailConditions() const { return detail_conditions_; }
-  void SetDetailConditions(TDetailConditions Value) { detail_conditions_ = Value; }
+  // dcWaitEndMasterScroll is reported exactly while the master-scroll timer
+  // exists with an interval above 0.
+  TDetailConditions DetailConditions() const;
+  // dcWaitEndMasterScroll makes the master-scroll timer (interval: the
+  // master-scroll delay); without it the timer is freed.
+  void SetDetailConditions(TDetailConditions Value);
   TpPrepareOptions PrepareOptions() const { return prepare_options_; }
   TFieldOriginRule FieldOriginRule() const { return field_origin_rule_; }
   void SetFieldOriginRule(TFieldOriginRule Value) { field_origin_rule_ = Value; }
@@ -474,8 +493,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   // cursor moves); without one the position stays.
   virtual bool LocateRecord(const String& KeyFields, const Variant& KeyValues, TExtLocateOptions Options,
                             TLocateKind Kind = lkStandard);
-  // Writes a posted record to the server; nothing here.
-  virtual void DoPostRecord(TUpdateKind /*Kind*/) {}
+  // Writes the record being posted to the server: here through the
+  // hand-written InsertSQL or UpdateSQL, then RefreshSQL with
+  // poRefreshAfterPost. Extended datasets generate their statements.
+  virtual void DoPostRecord(TUpdateKind Kind);
   // The record's cached status is in UpdateRecordTypes, or the limited model
   // or a local sort shows every record. TpFIBDataSet adds the filter.
   virtual bool IsVisible(TRecordBuffer Buffer);
@@ -683,7 +704,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   void ReopenAndLocate(const String& KeyFieldNames);
   void FullRefresh(bool KeepPosition);
   // The values of an array field's column of the current record as a
-  // variant array, and their writing in edit or insert state.
+  // variant array (false for a field of another dataset, NULL for a NULL
+  // array), and their writing in edit or insert state as a new array
+  // through the update transaction (an empty value clears the field).
   virtual Variant ArrayFieldValues(TFIBArrayField* Field);
   virtual void SetArrayFieldValues(TFIBArrayField* Field, const Variant& Value);
   // Closes when active, opens, fetches all when asked.
@@ -726,6 +749,68 @@ class TFIBCustomDataSet : public TWideDataSet,
   // an inactive dataset with records is client error 48.
   bool RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer);
 
+  // ===== Editing in the cache (FIBDataSet_Edit.cpp)
+
+  // Records changed in the cache and not applied, with CachedUpdates.
+  Integer ChangedCount() const { return changed_count_; }
+  bool UpdatesPending() const { return updates_pending_; }
+  // Records hidden as deleted, and inserts posted since the open.
+  Integer DeletedCount() const { return deleted_count_; }
+  Integer InsertedCount() const { return inserted_count_; }
+  // Prepares modifying statement Kind (0 update, 1 insert, 2 delete, 3
+  // refresh) when it has a text, is not prepared and its first line is not
+  // "No Action"; false when it is not to be executed. Client error 22 when
+  // its transaction or the dataset's is not assigned. With
+  // ExcludeDeniedUpdateKinds, a server refusal (SQL code -551) of kinds 0-2
+  // removes the kind from AllowedUpdateKinds and aborts silently.
+  bool PrepareModifyingQuery(Integer Kind);
+  // The update transaction started when assigned, inactive and
+  // poStartTransaction is set; committed after a statement with AutoCommit
+  // (retaining when it is the read transaction or retaining is its default).
+  void AutoStartUpdateTransaction();
+  void AutoCommitUpdateTransaction();
+  // The record's sort key changed since its edit began (a local sort with
+  // poKeepSorting); false without a sort description.
+  bool SortKeyChanged(TRecordBuffer Buffer);
+  // Called after a post for a visible record whose sort key changed or that
+  // was inserted: KeepSorting.
+  virtual void KeepSortingAfterPost();
+
+  // ===== BLOB streams of records (FIBDataSet_Blob.cpp)
+
+  enum TBlobStreamAction : Integer { bsaPost = 1, bsaCancel = 2, bsaRelease = 3 };
+  // For one BLOB field (all with nullptr) of the record in Buffer: post
+  // writes a changed stream to the server (with its disk-cache identity when
+  // the cache is on), cancel drops the changes, release drops the saved
+  // copy. Then the field's null flag follows the stream's size and the
+  // stream's BLOB id goes into the record.
+  void FinalizeBlobStreams(TRecordBuffer Buffer, Integer Action, TField* Field);
+  // A BLOB field changed in the active record (Modified; with CachedUpdates
+  // its stream's state).
+  bool IsBlobFieldModified(TField* Field);
+  // The select column's name of a field (its field name before prepare).
+  String FieldColumnName(TField* Field);
+
+  // ===== Master link (FIBDataSet_Master.cpp)
+
+  // Milliseconds a detail with dcWaitEndMasterScroll waits after the master
+  // stopped moving (300).
+  Integer MasterScrollDelay() const { return master_scroll_delay_; }
+  void SetMasterScrollDelay(Integer Value);
+  // The master moved or opened: refresh now, or after the delay.
+  void MasterChanged();
+  // The master closed: an active detail closes unless dcIgnoreMasterClose.
+  void MasterDisabled();
+  // Reopens the detail (an inactive one only with dcForceOpen).
+  void RefreshDetail();
+  void DoMasterScrollTimer(TObject* Sender);
+  // While raised above 0 the master's moves are ignored.
+  void DisableMasterRefresh() { ++master_refresh_disabled_; }
+  void EnableMasterRefresh() { if (master_refresh_disabled_ > 0) --master_refresh_disabled_; }
+  // Set while the dataset refreshes as a detail after a delay.
+  bool WaitingEndMasterScroll() const { return delayed_refresh_; }
+  TFIBTimer* MasterScrollTimer() const { return master_scroll_timer_.get(); }
+
   // ===== ISQLObject: the select's parameters and the dataset's fields
   Integer ParamCount() override;
   String ParamName(Integer Index) override;
@@ -767,8 +852,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   int GetRecordCount() override;
   // Re-reads the active record through RefreshQuery.
   void InternalRefresh() override;
-  // Posting comes with editing: it raises until then.
+  // Checks, then posts the active buffer (see PostRecordToCache).
   void InternalPost() override;
+  void InternalCancel() override;
   // Closes the select's cursor after the class library's close.
   void CloseCursor() override;
   // Event dispatchers (see FIBDataSet_Open.cpp for what each adds).
@@ -838,9 +924,6 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Re-reads the shown records after the visible set changed: the position
   // stays when RecordCount is still CountBefore, else the first record.
   void RefreshVisibleRecords(int CountBefore);
-  // In edit state: whether a sort field's value differs from its old value
-  // (a sort description with poKeepSorting, or the limited model, needed).
-  bool SortKeyChanged();
   // After the active record was posted (its sort key changed, or inserted):
   // without poKeepSorting the sort description is dropped; with it the
   // record moves to its place in a sorted dataset and stays current.
@@ -913,9 +996,42 @@ class TFIBCustomDataSet : public TWideDataSet,
   };
   std::unique_ptr<TLimitedPosition> limited_position_;
 
+  // Editing and the master link.
+  Integer inserted_count_ = 0;
+  Integer master_refresh_disabled_ = 0;
+  bool delayed_refresh_ = false;
+  std::unique_ptr<TFIBTimer> master_scroll_timer_;
+  // The record being posted (nullptr: the active buffer).
+  TRecordBuffer post_buffer_ = nullptr;
+  // Puts Buffer's posted record into the cache (see InternalPost).
+  void PostRecordToCache(TRecordBuffer Buffer, bool Inserting);
+  // Opens a cache slot at record number Number (later records move on),
+  // and takes it back after a failed post.
+  void OpenCacheSlot(Integer Number);
+  void DropCacheSlot(Integer Number);
+  // Executes a modifying statement with parameters from Buffer.
+  void ExecModifyingQuery(TFIBQuery* Query, TRecordBuffer Buffer);
+  // The record buffer CreateBlobStream works on, and whether it is a
+  // temporary one.
+  TRecordBuffer BlobRecordBuffer(bool& Temporary);
+  // The record's stream in BLOB slot Slot (a bound BLOB field's Offset;
+  // nullptr: none).
+  TFIBBlobStream* RecordBlobStream(TRecordBuffer Buffer, Integer Slot);
+  void SetRecordBlobStream(TRecordBuffer Buffer, Integer Slot, TFIBBlobStream* Stream);
+  // The disk-cache identity of a record's BLOB field: the column's relation
+  // and name and the relation's primary-key values in the record; false
+  // without the cache or without every key value.
+  bool BlobCacheIdentity(TField* Field, TRecordBuffer Buffer, std::vector<Variant>& Keys, String& Table,
+                         String& Column);
+  // A new stream for a BLOB field of the record (disk-cache key when the
+  // cache is on).
+  TFIBBlobStream* NewRecordBlobStream(TField* Field, TRecordBuffer Buffer);
+  void TouchBlobStream(TFIBBlobStream* Stream);
+
  private:
   friend class TCacheModelOptions;
   friend class TFIBDataLink;
+  friend class TFIBDSBlobStream;
 
   // Link notifications
   void LinkDatabaseDisconnecting(TFIBBase* Sender);
@@ -1102,6 +1218,37 @@ class TFIBCustomDataSet : public TWideDataSet,
   TEndTrEvent before_end_tr_, after_end_tr_, before_end_update_tr_, after_end_update_tr_;
   TCompareFieldValues on_compare_field_values_;
 };
+
+// The stream CreateBlobStream gives a BLOB field: bound to the field and
+// the record, it forwards to the record's TFIBBlobStream (none: an empty
+// value). In dsOldValue state it reads the value before the edit. Writing
+// needs edit or insert state (client error 43), except on a client-only
+// field; the first write marks the record and the field modified, and
+// freeing a written stream announces the field's change.
+class TFIBDSBlobStream : public TStream {
+ public:
+  TFIBDSBlobStream(TFIBCustomDataSet* DataSet, TField* Field, TFIBBlobStream* Inner, bool Written);
+  ~TFIBDSBlobStream() override;
+
+  Int64 Read(void* Buffer, Int64 Count) override;
+  Int64 Write(const void* Buffer, Int64 Count) override;
+  Int64 Seek(Int64 Offset, TSeekOrigin Origin) override;
+  Int64 Size() override;
+  void SetSize(Int64 NewSize) override;
+
+  TFIBBlobStream* Inner() const { return inner_; }
+  bool Written() const { return written_; }
+  TField* Field() const { return field_; }
+
+ private:
+  TFIBCustomDataSet* data_set_;
+  TField* field_;
+  TFIBBlobStream* inner_;
+  bool written_;
+};
+
+// Off by default: a denied modifying statement then raises its error.
+extern bool ExcludeDeniedUpdateKinds;
 
 // TFIBDataSet publishes the properties of TFIBCustomDataSet.
 class TFIBDataSet : public TFIBCustomDataSet {

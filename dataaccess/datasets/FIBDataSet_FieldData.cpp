@@ -410,10 +410,8 @@ void TFIBCustomDataSet::WriteDataField(TField* Field, TRecordBuffer Record, cons
     }
     Record[kNullFlagsOffset + column] = 0;
   }
-  if (CachedStatusOf(Record) == cusUnmodified) {
-    SetCachedStatus(Record, State() == dsInsert ? cusInserted : cusModified);
-    ++changed_count_;
-  }
+  // Counted as a changed record when it is posted.
+  if (CachedStatusOf(Record) == cusUnmodified) SetCachedStatus(Record, State() == dsInsert ? cusInserted : cusModified);
   SetModified(true);
 }
 

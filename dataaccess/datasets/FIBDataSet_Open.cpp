@@ -78,8 +78,6 @@ void TFIBCustomDataSet::CloseCursor() {
   if (IsDesigning()) UnPrepare();
 }
 
-void TFIBCustomDataSet::InternalPost() { NotAvailable("posting records"); }
-
 // ===========================================================================
 // Master values in the select's parameters
 

@@ -68,6 +68,10 @@ void TFIBCustomDataSet::SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer) {
     }
     if (column < 0 || column >= static_cast<Integer>(columns_.size())) continue;
     const TColumnLayout& c = columns_[static_cast<size_t>(column)];
+    // A BLOB's stream is written first: the record then holds its id.
+    if (c.SQLType == SQL_BLOB && record == Buffer && field != nullptr && field->IsBlob() &&
+        field->FieldNo() == column + 1)
+      FinalizeBlobStreams(Buffer, bsaPost, field);
     if (record[kNullFlagsOffset + column] != 0) {
       param->SetIsNull(true);
       continue;

@@ -589,19 +589,6 @@ void TFIBCustomDataSet::ReadOrderInfo() {
 // ===========================================================================
 // Keeping the sort after a post
 
-bool TFIBCustomDataSet::SortKeyChanged() {
-  if (order_info_.empty()) return false;
-  if (!options_.Contains(poKeepSorting) && cache_model_options_->CacheModelKind() != cmkLimitedBufferSize)
-    return false;
-  if (State() != dsEdit) return State() == dsInsert;
-  for (const TSortFieldInfo& info : order_info_) {
-    TField* field = FindField(info.FieldName);
-    if (field == nullptr) continue;
-    if (CompareFieldValues(field, field->Value(), field->OldValue()) != 0) return true;
-  }
-  return false;
-}
-
 void TFIBCustomDataSet::KeepSorting() {
   if (!options_.Contains(poKeepSorting)) {
     order_info_.clear();

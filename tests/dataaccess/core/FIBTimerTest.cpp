@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "dataaccess/core/StdFuncs.h"
+#include "platform/gui/Messages.h"
 #include "platform/rtl/FormStream.h"
 
 // GCC 12 takes the inlined destructor of a class with TObject's destroying
@@ -200,4 +201,33 @@ TEST_F(FIBTimerTest, FormResourceCreatesTheTimerWithItsProperties) {
   EXPECT_EQ(text.find("Interval"), String::npos) << "defaults are not written: " << text;
   EXPECT_EQ(text.find("Enabled"), String::npos) << text;
   EXPECT_NE(text.find("OnTimer = Tick"), String::npos) << text;
+}
+
+TEST_F(FIBTimerTest, ATestClockDrivesTheTimersWithoutThreads) {
+  TManualTimerService first, second;
+  TTimerService* previous = SetFIBTimerService(&first);
+  const int threads = ThreadCount();
+  TFIBTimer* timer = NewTimer(300);
+  timer->SetEnabled(true);
+  EXPECT_EQ(ThreadCount(), threads);
+  first.Advance(299);
+  EXPECT_EQ(counter_->ticks, 0);
+  first.Advance(1);
+  EXPECT_EQ(counter_->ticks, 1);
+  EXPECT_EQ(counter_->sender, timer);
+  // A restart moves the next tick a full interval on.
+  first.Advance(200);
+  timer->SetEnabled(false);
+  timer->SetEnabled(true);
+  first.Advance(299);
+  EXPECT_EQ(counter_->ticks, 1);
+  // A running timer follows the service that replaces its own.
+  SetFIBTimerService(&second);
+  EXPECT_EQ(first.ActiveCount(), 0);
+  EXPECT_EQ(second.ActiveCount(), 1);
+  second.Advance(300);
+  EXPECT_EQ(counter_->ticks, 2);
+  delete timer;
+  EXPECT_EQ(second.ActiveCount(), 0);
+  SetFIBTimerService(previous);
 }

@@ -1,7 +1,7 @@
 // The dataset of the record layout and field class tests: a TFIBDataSet
-// that opens and navigates as any, and whose posted edits are written back
-// into its record cache (posting to the server comes with editing), with its
-// record buffers reachable from the tests.
+// that opens and navigates as any, and whose posted edits are only written
+// back into its record cache (no statement runs), with its record buffers
+// reachable from the tests.
 #pragma once
 
 #include <cstring>

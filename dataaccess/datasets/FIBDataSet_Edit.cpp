@@ -1,0 +1,354 @@
+// Editing in the record cache: adding, posting, deleting and cancelling
+// records, the modifying statements written by hand, and the update
+// transaction around them.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "dataaccess/core/StdFuncs.h"
+#include "dataaccess/core/StrUtil.h"
+#include "dataaccess/core/fib.h"
+#include "dataaccess/datasets/FIBDataSet.h"
+#include "dataaccess/datasets/FIBDataSet_Internal.h"
+
+using fibdataset_internal::TScreenCursorGuard;
+
+bool ExcludeDeniedUpdateKinds = false;
+
+namespace {
+
+// The first line of a statement that is never executed.
+bool IsNoAction(TStrings* SQL) {
+  for (int i = 0; i < SQL->Count(); ++i) {
+    const String& line = SQL->Strings(i);
+    if (IsBlank(line)) continue;
+    return CompareText(Trim(line), "No Action") == 0;
+  }
+  return false;
+}
+
+// A copy of a record buffer, put back with Restore.
+class TBufferSnapshot {
+ public:
+  TBufferSnapshot(TRecordBuffer Buffer, Integer Size)
+      : buffer_(Buffer), size_(static_cast<size_t>(Size)), copy_(new Byte[size_]) {
+    std::memcpy(copy_.get(), Buffer, size_);
+  }
+  void Restore() { std::memcpy(buffer_, copy_.get(), size_); }
+
+ private:
+  TRecordBuffer buffer_;
+  size_t size_;
+  std::unique_ptr<Byte[]> copy_;
+};
+
+}  // namespace
+
+// ===========================================================================
+// Update transaction and modifying statements
+
+void TFIBCustomDataSet::AutoStartUpdateTransaction() {
+  TFIBTransaction* tr = UpdateTransaction();
+  if (tr != nullptr && !tr->Active() && options_.Contains(poStartTransaction)) tr->StartTransaction();
+}
+
+void TFIBCustomDataSet::AutoCommitUpdateTransaction() {
+  TFIBTransaction* tr = UpdateTransaction();
+  if (!auto_commit_ || tr == nullptr || !tr->Active()) return;
+  if (tr != Transaction() && tr->TimeoutAction() != TACommitRetaining) tr->Commit();
+  else tr->CommitRetaining();
+}
+
+bool TFIBCustomDataSet::PrepareModifyingQuery(Integer Kind) {
+  TFIBQuery* q = Kind == 0 ? update_query_ : Kind == 1 ? insert_query_ : Kind == 2 ? delete_query_ : refresh_query_;
+  if (q == nullptr || IsEmptyStrings(q->SQL()) || IsNoAction(q->SQL())) return false;
+  if (q->Prepared()) return true;
+  TFIBTransaction* own = q->Transaction();
+  TFIBTransaction* read = Transaction();
+  if (own == nullptr || read == nullptr) RaiseClientError(fceTransactionNotAssigned, {CmpFullName(this)});
+  try {
+    if (own->FindDatabase(Database()) >= 0 || own == read) {
+      // Prepared in the dataset's transaction; the statement keeps its own.
+      if (!read->Active()) read->StartTransaction();
+      q->SetTransaction(read);
+      try {
+        q->Prepare();
+      } catch (...) {
+        q->SetTransaction(own);
+        throw;
+      }
+      q->SetTransaction(own);
+    } else {
+      const bool started = !own->Active();
+      if (started) own->StartTransaction();
+      q->Prepare();
+      if (started) own->Commit();
+    }
+  } catch (EFIBInterBaseError& E) {
+    if (E.SQLCode() != -551 || Kind > 2 || IsDesigning() || !ExcludeDeniedUpdateKinds) throw;
+    static constexpr TUpdateKind kKinds[] = {ukModify, ukInsert, ukDelete};
+    allowed_update_kinds_.Exclude(kKinds[Kind]);
+    Abort();
+  }
+  return true;
+}
+
+void TFIBCustomDataSet::ExecModifyingQuery(TFIBQuery* Query, TRecordBuffer Buffer) {
+  const Integer kind = Query == update_query_   ? 0
+                       : Query == insert_query_ ? 1
+                       : Query == delete_query_ ? 2
+                       : Query == refresh_query_ ? 3
+                                                 : -1;
+  if (kind >= 0) {
+    if (!PrepareModifyingQuery(kind)) return;
+  } else {
+    if (IsEmptyStrings(Query->SQL()) || IsNoAction(Query->SQL())) return;
+    if (!Query->Prepared()) Query->Prepare();
+  }
+  AutoStartUpdateTransaction();
+  SetQueryParams(Query, Buffer);
+  Query->ExecQuery();
+  if (Query->Open()) {
+    Query->FetchNext();
+    Query->Close();
+  }
+  AutoCommitUpdateTransaction();
+}
+
+void TFIBCustomDataSet::DoPostRecord(TUpdateKind Kind) {
+  TRecordBuffer buffer = post_buffer_ != nullptr ? post_buffer_ : ActiveBuffer();
+  ExecModifyingQuery(Kind == ukInsert ? insert_query_ : update_query_, buffer);
+  if (options_.Contains(poRefreshAfterPost) && !IsEmptyStrings(RefreshSQL()) && !IsNoAction(RefreshSQL()))
+    RefreshRecord(refresh_query_, buffer);
+}
+
+// ===========================================================================
+// Cache slots of inserted records
+
+void TFIBCustomDataSet::OpenCacheSlot(Integer Number) {
+  cache_->InsertRecord(CacheRecordNo(Number) - 1);
+  ResetVisibleRecords();  // the records behind it moved up one
+}
+
+void TFIBCustomDataSet::DropCacheSlot(Integer Number) {
+  // The slot goes behind every record in use, empty, where the next fetch
+  // takes it up.
+  const Integer record = CacheRecordNo(Number);
+  Byte* image = cache_->GetRecordPtr(record);
+  FreeRecordBlobStreams(image + blob_image_offset_);
+  cache_->WriteRecord(record, nullptr, false);
+  cache_->MoveRecord(record - 1, cache_->RecordCount() - 1);
+  ResetVisibleRecords();  // the records behind it moved down one
+}
+
+// ===========================================================================
+// Posting
+
+bool TFIBCustomDataSet::SortKeyChanged(TRecordBuffer Buffer) {
+  if (order_info_.empty()) return false;
+  if (!options_.Contains(poKeepSorting) && cache_model_options_->CacheModelKind() != cmkLimitedBufferSize)
+    return false;
+  const Integer number = RecordNumberOf(Buffer);
+  if (number < 0 || number >= fetched_count_) return true;
+  std::unique_ptr<Byte[]> old(GetOldRecordBuffer(number));
+  for (const TSortFieldInfo& info : order_info_) {
+    TField* field = FindField(info.FieldName);
+    if (field == nullptr || field->FieldNo() < 1 || field->FieldNo() > static_cast<Integer>(columns_.size()))
+      continue;
+    const Integer column = field->FieldNo() - 1;
+    const TColumnLayout& c = columns_[static_cast<size_t>(column)];
+    const bool nullNow = Buffer[kNullFlagsOffset + column] != 0, nullOld = old[kNullFlagsOffset + column] != 0;
+    if (nullNow != nullOld) return true;
+    if (nullNow) continue;
+    if (c.StoredApart) {
+      Integer a, b;
+      std::memcpy(&a, Buffer + c.Offset, sizeof a);
+      std::memcpy(&b, old.get() + c.Offset, sizeof b);
+      if (a != b || std::memcmp(Buffer + c.Offset + 4, old.get() + c.Offset + 4, static_cast<size_t>(a)) != 0)
+        return true;
+    } else if (std::memcmp(Buffer + c.Offset, old.get() + c.Offset, static_cast<size_t>(c.Width)) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TFIBCustomDataSet::KeepSortingAfterPost() { KeepSorting(); }
+
+void TFIBCustomDataSet::InternalAddRecord(const void* Buffer, bool Append) {
+  if (!CanInsert()) RaiseClientError(fceCannotInsert, {CmpFullName(this)});
+  if (Append && !UniDirectional()) InternalLast();
+  auto* record = static_cast<TRecordBuffer>(const_cast<void*>(Buffer));
+  const Integer number = Append ? fetched_count_ : std::max(current_record_index_, 0);
+  if (Append) current_record_index_ = number;
+  std::memcpy(record + kRecNoOffset, &number, sizeof number);
+  SetCachedStatus(record, cusInserted);
+  // Placed where the number says, not after the last record.
+  record[kBookmarkFlagOffset] = bfInserted;
+  TScreenCursorGuard cursor(sql_screen_cursor_);
+  PostRecordToCache(record, true);
+}
+
+void TFIBCustomDataSet::InternalPost() {
+  CheckUpdateAllowed();
+  TWideDataSet::InternalPost();
+  TScreenCursorGuard cursor(sql_screen_cursor_);
+  PostRecordToCache(ActiveBuffer(), State() == dsInsert);
+}
+
+void TFIBCustomDataSet::PostRecordToCache(TRecordBuffer Buffer, bool Inserting) {
+  // The open select could return a row this post writes (a new key ahead of
+  // the cursor) a second time: its remaining rows are read first.
+  if (!cached_updates_ && !UniDirectional() && current_select_ != nullptr && current_select_->Open() &&
+      !current_select_->AtEnd())
+    FetchNext(INT32_MAX);
+  const bool sortKeyChanged = Inserting || SortKeyChanged(Buffer);
+  // What the buffer, the position and the counters were: a refused post
+  // gives them back.
+  TBufferSnapshot before(Buffer, record_size_);
+  const Integer savedCurrent = current_record_index_;
+  // The record takes its streams' null states and BLOB ids.
+  if (blob_count_ > 0) FinalizeBlobStreams(Buffer, 0, nullptr);
+  Integer number = RecordNumberOf(Buffer);
+  // The status the record has in the cache (a field change already marked
+  // the buffer).
+  TCachedUpdateStatus oldStatus = CachedStatusOf(Buffer);
+  if (!Inserting && number >= 0 && number < fetched_count_)
+    oldStatus = static_cast<TCachedUpdateStatus>(cache_->GetRecordPtr(CacheRecordNo(number))[0] & 0x07);
+  if (!Inserting) {
+    if (oldStatus == cusUnmodified || oldStatus == cusModified) SetCachedStatus(Buffer, cusModified);
+    else if (oldStatus == cusUninserted || oldStatus == cusInserted) SetCachedStatus(Buffer, cusInserted);
+  } else {
+    SetCachedStatus(Buffer, cusInserted);
+    const TBookmarkFlag flag = GetBookmarkFlag(Buffer);
+    if (number < 0 || flag == bfEOF || flag == bfBOF || fetched_count_ == 0) number = fetched_count_;
+    number = std::min(number, fetched_count_);
+    std::memcpy(Buffer + kRecNoOffset, &number, sizeof number);
+    current_record_index_ = number;
+  }
+  if (!cached_updates_) {
+    // The cache's image of an edited record, for a refused post.
+    std::unique_ptr<Byte[]> image;
+    if (!Inserting && number >= 0 && number < fetched_count_) {
+      image.reset(AllocRecordBuffer());
+      ReadRecordFromCache(number, image.get(), false);
+    }
+    if (Inserting) OpenCacheSlot(number);
+    try {
+      fibdataset_internal::WithValue(post_buffer_, Buffer, [&] { DoPostRecord(Inserting ? ukInsert : ukModify); });
+    } catch (...) {
+      if (Inserting) DropCacheSlot(number);
+      else if (image) WriteRecordToCache(number, image.get());
+      before.Restore();
+      current_record_index_ = savedCurrent;
+      throw;
+    }
+  } else if (Inserting) {
+    OpenCacheSlot(number);
+  }
+  if (oldStatus == cusUninserted && !Inserting) --deleted_count_;
+  if (Inserting) {
+    ++fetched_count_;
+    ++inserted_count_;
+  }
+  if (cached_updates_) {
+    if (Inserting || oldStatus == cusUnmodified || oldStatus == cusUninserted) ++changed_count_;
+    updates_pending_ = true;
+  }
+  if (blob_count_ > 0) {
+    if (cached_updates_) FinalizeBlobStreams(Buffer, 0, nullptr);
+    else if (options_.Contains(poRefreshAfterPost)) FinalizeBlobStreams(Buffer, bsaPost, nullptr);
+  }
+  WriteRecordToCache(number, Buffer);
+  if (sortKeyChanged) {
+    if (!order_info_.empty()) {
+      if (State() == dsEdit || State() == dsInsert) SetState(dsBrowse);
+      if (IsVisible(Buffer)) KeepSortingAfterPost();
+    }
+  } else if (!options_.Contains(poKeepSorting)) {
+    order_info_.clear();
+    sorted_ = false;
+  }
+}
+
+// ===========================================================================
+// Deleting and cancelling
+
+void TFIBCustomDataSet::InternalDelete() {
+  TScreenCursorGuard cursor(sql_screen_cursor_);
+  if (!CanDelete()) RaiseClientError(fceCannotDelete, {CmpFullName(this)});
+  TRecordBuffer active = ActiveBuffer();
+  const Integer number = RecordNumberOf(active);
+  if (cached_updates_) {
+    const TCachedUpdateStatus status = CachedStatusOf(active);
+    if (status == cusInserted) {
+      SetCachedStatus(active, cusUninserted);
+      --changed_count_;
+    } else {
+      SetCachedStatus(active, cusDeleted);
+      // A record counts once however often it changes.
+      if (status == cusUnmodified) ++changed_count_;
+    }
+    WriteRecordToCache(number, active);
+    ++deleted_count_;
+  } else {
+    InternalDeleteRecord(delete_query_, active);
+    // A record the refresh statement still finds stays in view.
+    if (CachedStatusOf(active) == cusDeletedApplied) ++deleted_count_;
+  }
+  updates_pending_ = changed_count_ > 0;
+}
+
+void TFIBCustomDataSet::InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
+  ExecModifyingQuery(Query, Buffer);
+  bool found = false;
+  // Without a refresh statement the deleted row is not looked for.
+  if (options_.Contains(poRefreshAfterDelete) && !IsEmptyStrings(RefreshSQL())) {
+    const Integer deleted = deleted_count_;
+    found = RefreshRecord(refresh_query_, Buffer);
+    // The caller counts the deletion.
+    deleted_count_ = deleted;
+  }
+  if (!found) SetCachedStatus(Buffer, cusDeletedApplied);
+  WriteRecordToCache(RecordNumberOf(Buffer), Buffer);
+}
+
+void TFIBCustomDataSet::InternalCancel() {
+  TWideDataSet::InternalCancel();
+  TRecordBuffer active = ActiveBuffer();
+  if (blob_count_ > 0 && active != nullptr) {
+    if (State() == dsInsert) {
+      // The streams of a record that never reached the cache go with it.
+      FreeRecordBlobStreams(active + blob_slots_offset_);
+    } else {
+      FinalizeBlobStreams(active, bsaCancel, nullptr);
+      // A stream that a refused post wrote to the server goes back to the
+      // BLOB the cached record names.
+      const Integer number = RecordNumberOf(active);
+      if (number >= 0 && number < fetched_count_) {
+        std::unique_ptr<Byte[]> cached(AllocRecordBuffer());
+        ReadRecordFromCache(number, cached.get(), false);
+        for (Integer slot = 0; slot < blob_count_; ++slot) {
+          TFIBBlobStream* stream = RecordBlobStream(active, slot);
+          const Integer column = stream != nullptr ? stream->FieldNo() - 1 : -1;
+          if (column < 0 || column >= static_cast<Integer>(columns_.size())) continue;
+          if (stream != RecordBlobStream(cached.get(), slot)) {
+            // Made during the edit: the record in the cache never had it.
+            FreeBlobStreamInSlot(active + blob_slots_offset_ + static_cast<size_t>(slot) * kBlobSlotSize);
+            continue;
+          }
+          ISC_QUAD id;
+          std::memcpy(&id, cached.get() + columns_[static_cast<size_t>(column)].Offset, sizeof id);
+          if (stream->BlobID().gds_quad_high != id.gds_quad_high || stream->BlobID().gds_quad_low != id.gds_quad_low) {
+            stream->Clear();
+            stream->SetBlobID(id);
+          }
+        }
+      }
+    }
+  }
+  if (State() != dsInsert || current_record_index_ < 0 || active == nullptr) return;
+  const TBookmarkFlag flag = GetBookmarkFlag(active);
+  if (flag == bfEOF || (flag == bfBOF && fetched_count_ == 0)) --current_record_index_;
+}
