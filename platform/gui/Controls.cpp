@@ -1,4 +1,5 @@
 #include "platform/gui/Controls.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/ScrollBars.h"
 
 #include <QAbstractScrollArea>
@@ -605,6 +606,7 @@ void TControl::Dispatch(TMessage& Message) {
     case WM_MOUSEWHEEL: WMMouseWheel(Message); return;
     case CM_MOUSEWHEEL: CMMouseWheel(Message); return;
     case WM_CANCELMODE: WMCancelMode(Message); return;
+    case WM_CONTEXTMENU: WMContextMenu(Message); return;
     default: DefaultHandler(Message); return;
   }
 }
@@ -642,6 +644,10 @@ void TControl::WMButtonUp(TMessage& Message, TMouseButton Button) {
     if (!self) return;
   }
   MouseUp(Button, KeysToShiftState(LOWORD(Message.WParam)), p.X, p.Y);
+  if (Button == mbRight && self) {
+    const TPoint s = ClientToScreen(p);
+    Perform(WM_CONTEXTMENU, 0, MAKELPARAM(s.X, s.Y));
+  }
 }
 
 void TControl::WMMouseMove(TMessage& Message) {
@@ -1323,6 +1329,7 @@ void InitControls() {
       .Stored(&TControl::IsColorStored)
       .Prop("Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault)
       .Prop("Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
+      .Prop("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu)
       .Object("Font", &TControl::Font)
       .Stored(&TControl::IsFontStored)
       .Prop("Hint", &TControl::Hint, &TControl::SetHint)

@@ -167,6 +167,7 @@
 class QWidget;
 class TWinControl;
 class TWindowScrollBars;
+class TPopupMenu;
 
 RTL_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom);
 RTL_ENUM(TAnchorKind, akLeft, akTop, akRight, akBottom);
@@ -407,6 +408,13 @@ class TControl : public TComponent {
   virtual bool UpdateAction(TBasicAction* Action);
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+  // The menu a right click (WM_CONTEXTMENU, sent after the right button's
+  // release) pops up at the mouse, with this control as its PopupComponent,
+  // when the menu's AutoPopup is set; a control without one hands the
+  // message to its parent. Kept valid by free notification.
+  TPopupMenu* PopupMenu() const { return popup_menu_; }
+  void SetPopupMenu(TPopupMenu* Value);
+
   // Drag and drop (thin, see above). BeginDrag starts a drag at once, or
   // with Immediate false once the mouse has moved Threshold pixels (-1:
   // SM_CXDRAG) with the button held; the control holds the mouse meanwhile.
@@ -584,6 +592,8 @@ class TControl : public TComponent {
   int wheel_accumulator_ = 0;
   TScalingFlags scaling_flags_;
   TBasicAction* action_ = nullptr;
+  TPopupMenu* popup_menu_ = nullptr;
+  void WMContextMenu(TMessage& Message);
   TDragMode drag_mode_ = dmManual;
   TDragKind drag_kind_ = dkDrag;
   TCursor drag_cursor_ = crDrag;

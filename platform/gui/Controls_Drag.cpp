@@ -7,6 +7,7 @@
 #include "platform/gui/Controls.h"
 #include "platform/gui/GDI.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/Menus.h"
 
 namespace {
 
@@ -63,6 +64,30 @@ bool TControl::UpdateAction(TBasicAction* Action) {
 void TControl::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == action_) action_ = nullptr;
+  if (Operation == opRemove && AComponent == popup_menu_) popup_menu_ = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Popup menu
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+  if (popup_menu_ == Value) return;
+  if (popup_menu_ != nullptr) popup_menu_->RemoveFreeNotification(this);
+  popup_menu_ = Value;
+  if (Value != nullptr) Value->FreeNotification(this);
+}
+
+void TControl::WMContextMenu(TMessage& Message) {
+  Message.Result = 0;
+  TPoint p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+  if (popup_menu_ != nullptr && popup_menu_->AutoPopup()) {
+    if (p.X == -1 && p.Y == -1) p = ClientToScreen(TPoint{Width() / 2, Height() / 2});
+    popup_menu_->SetPopupComponent(this);
+    popup_menu_->Popup(p.X, p.Y);
+    Message.Result = 1;
+    return;
+  }
+  if (Parent() != nullptr) Message.Result = Parent()->Perform(WM_CONTEXTMENU, Message.WParam, Message.LParam);
 }
 
 // ---------------------------------------------------------------------------

@@ -165,6 +165,7 @@ void InitMenus() {
       .Event("OnClick", &TMenuItem::OnClick, &TMenuItem::SetOnClick);
   RegisterClass<TPopupMenu, TComponent>("TPopupMenu")
       .Prop("Alignment", &TPopupMenu::Alignment, &TPopupMenu::SetAlignment, paLeft)
+      .Prop("AutoPopup", &TPopupMenu::AutoPopup, &TPopupMenu::SetAutoPopup, true)
       .Event("OnPopup", &TPopupMenu::OnPopup, &TPopupMenu::SetOnPopup);
 }
 

@@ -83,6 +83,9 @@ class TPopupMenu : public TComponent {
   TMenuItem* Items() const { return items_; }
   TPopupAlignment Alignment() const { return alignment_; }
   void SetAlignment(TPopupAlignment Value) { alignment_ = Value; }
+  // Pops up on a right click of a control whose PopupMenu it is.
+  bool AutoPopup() const { return auto_popup_; }
+  void SetAutoPopup(bool Value) { auto_popup_ = Value; }
   // The component the menu was popped up for (kept valid by free notification).
   TComponent* PopupComponent() const { return popup_component_; }
   void SetPopupComponent(TComponent* Value);
@@ -104,6 +107,7 @@ class TPopupMenu : public TComponent {
 
   TMenuItem* items_ = nullptr;
   TPopupAlignment alignment_ = paLeft;
+  bool auto_popup_ = true;
   TComponent* popup_component_ = nullptr;
   TPoint popup_point_{};
   TNotifyEvent on_popup_;

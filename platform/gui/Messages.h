@@ -95,6 +95,9 @@ inline constexpr Cardinal WM_TIMER = 0x0113;
 // Mouse messages: WParam the MK_ flags, LParam the client point
 // (MAKELPARAM(x, y), signed 16-bit coordinates).
 inline constexpr Cardinal WM_MOUSEFIRST = 0x0200;
+// LParam: the screen point (x, y) packed as for mouse messages; (-1, -1)
+// when asked for by key.
+inline constexpr Cardinal WM_CONTEXTMENU = 0x007B;
 inline constexpr Cardinal WM_MOUSEMOVE = 0x0200;
 inline constexpr Cardinal WM_LBUTTONDOWN = 0x0201;
 inline constexpr Cardinal WM_LBUTTONUP = 0x0202;

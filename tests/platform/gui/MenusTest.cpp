@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "platform/gui/Forms.h"
+#include "platform/gui/StdCtrls.h"
 #include "tests/platform/gui/GuiFixture.h"
 
 namespace {
@@ -129,4 +131,52 @@ TEST_F(MenusTest, ChangingItemsClosesTheShownMenu) {
   menu->Popup(10, 10);  // nothing visible: nothing shown
   Application->ProcessMessages();
   EXPECT_EQ(ShownMenu(), nullptr);
+}
+
+namespace {
+
+// Records where it was asked to pop up instead of showing.
+class TRecordingPopup : public TPopupMenu {
+ public:
+  using TPopupMenu::TPopupMenu;
+  void Popup(int X, int Y) override { points.push_back({X, Y}); }
+  std::vector<TPoint> points;
+};
+
+}  // namespace
+
+TEST_F(MenusTest, ARightClickPopsUpTheMenuOfTheControlOrOfAParent) {
+  std::unique_ptr<TForm> form(new TForm(nullptr));
+  form->SetBounds(50, 60, 300, 200);
+  auto* panel = new TScrollingWinControl(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(10, 10, 200, 100);
+  auto* label = new TLabel(form.get());  // a graphic control inside the panel
+  label->SetParent(panel);
+  label->SetBounds(5, 5, 50, 20);
+  form->Show();
+  auto* menu = new TRecordingPopup(form.get());
+  panel->SetPopupMenu(menu);
+
+  auto rightClick = [](TControl* c, int x, int y) {
+    c->Perform(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+    c->Perform(WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+  };
+  rightClick(label, 3, 4);  // the label has no menu: its parent's pops up
+  ASSERT_EQ(menu->points.size(), 1u);
+  EXPECT_EQ(menu->points[0], label->ClientToScreen(TPoint{3, 4}));
+  EXPECT_EQ(menu->PopupComponent(), panel);
+  rightClick(form.get(), 250, 150);  // outside the panel: no menu
+  EXPECT_EQ(menu->points.size(), 1u);
+  menu->SetAutoPopup(false);
+  rightClick(panel, 1, 1);
+  EXPECT_EQ(menu->points.size(), 1u);
+  menu->SetAutoPopup(true);
+  // Asked for by key: the middle of the control.
+  panel->Perform(WM_CONTEXTMENU, 0, MAKELPARAM(-1, -1));
+  ASSERT_EQ(menu->points.size(), 2u);
+  EXPECT_EQ(menu->points[1], panel->ClientToScreen(TPoint{100, 50}));
+  delete menu;  // the panel forgets it
+  EXPECT_EQ(panel->PopupMenu(), nullptr);
+  rightClick(panel, 1, 1);
 }
