@@ -180,6 +180,9 @@ class TBitmapCanvas : public TCanvas {
 
 struct TBitmap::Impl {
   QImage image;
+  // The size asked for while one side is 0 (there is no image then): setting
+  // Width and then Height gives a bitmap of both.
+  QSize empty_size{0, 0};
   std::unique_ptr<TBitmapCanvas> canvas;
 };
 
@@ -192,6 +195,7 @@ QImage& BitmapImage(TBitmap* Bitmap) { return Bitmap->impl_->image; }
 void SetBitmapImage(TBitmap* Bitmap, const QImage& Image) {
   Bitmap->ReleaseCanvasDC();
   Bitmap->impl_->image = Image.isNull() ? QImage() : Image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  Bitmap->impl_->empty_size = QSize(0, 0);
   Bitmap->Changed();
 }
 
@@ -199,8 +203,8 @@ void TBitmap::ReleaseCanvasDC() {
   if (impl_->canvas != nullptr) impl_->canvas->Release();
 }
 
-int TBitmap::Width() const { return impl_->image.width(); }
-int TBitmap::Height() const { return impl_->image.height(); }
+int TBitmap::Width() const { return impl_->image.isNull() ? impl_->empty_size.width() : impl_->image.width(); }
+int TBitmap::Height() const { return impl_->image.isNull() ? impl_->empty_size.height() : impl_->image.height(); }
 
 void TBitmap::SetSize(int AWidth, int AHeight) {
   AWidth = std::max(AWidth, 0);
@@ -219,6 +223,7 @@ void TBitmap::SetSize(int AWidth, int AHeight) {
     }
   }
   impl_->image = next;
+  impl_->empty_size = next.isNull() ? QSize(AWidth, AHeight) : QSize(0, 0);
   Changed();
 }
 

@@ -53,6 +53,13 @@ TEST_F(PictureTest, BitmapSizeCanvasAndBmpRoundTrip) {
   EXPECT_EQ(b.Canvas()->Pixel(5, 2), clWhite);
   b.SetSize(4, 2);
   EXPECT_EQ(b.TransparentColor(), clBlack);  // the bottom-left pixel
+  TBitmap sides;  // one side at a time
+  sides.SetWidth(5);
+  EXPECT_TRUE(sides.Empty());
+  sides.SetHeight(7);
+  EXPECT_EQ(sides.Width(), 5);
+  EXPECT_EQ(sides.Height(), 7);
+  EXPECT_EQ(sides.Canvas()->Pixel(4, 6), clWhite);
   std::string bytes = SaveBytes(b);
   ASSERT_GT(bytes.size(), 54u);
   EXPECT_EQ(bytes.substr(0, 2), "BM");
