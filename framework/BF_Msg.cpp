@@ -94,7 +94,7 @@ void TFormMsg::FormCreate(TObject*) { msg_type_ = b_mtInfo; }
 
 void TFormMsg::SetMsgType(TB_MsgType Value) {
   msg_type_ = Value;
-  if (B_Image1 != nullptr) B_Image1->Bitmaps()->SetNumber(static_cast<int>(Value) + 1);
+  if (B_Image1 != nullptr) B_Image1->Bitmaps()->SetCurrentImage(static_cast<int>(Value) + 1);
 }
 
 void TFormMsg::FormShow(TObject*) {
@@ -138,7 +138,9 @@ void TFormMsg::FormShow(TObject*) {
   }
 
   M_TextClick(this);
-  SelectFirstControl(P_Button);
+  // Enter presses the focused button: the default one takes the focus.
+  if (spec.Default >= 1 && spec.Default <= count) FocusControl(button_list_[static_cast<size_t>(spec.Default - 1)]);
+  else SelectFirstControl(P_Button);
 }
 
 void TFormMsg::FormResize(TObject*) { LayoutButtons(); }

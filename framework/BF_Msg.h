@@ -16,7 +16,8 @@
 // double quotes), an empty text box is hidden (with only the message shown
 // the window loses M_Text's height), the caret of M_Text goes to the "line"
 // and "char" (or "column") numbers of the message, and B_Panel5 shows the
-// caret as "line : column" (1-based). B_BitBtn1 copies the message. Every
+// caret as "line : column" (1-based); the default button (else the first
+// one) has the focus. B_BitBtn1 copies the message. Every
 // second the timer raises the window when another form is active.
 //
 // Closing the window by its frame counts as the cancel button when there is

@@ -37,6 +37,7 @@ object FormMsg: TFormMsg
       Bitmaps.ImageIndexs = '0;1;2;3'
       Bitmaps.NameBitmap = 'WINDOW_MSG'
       Bitmaps.NameFile = 'B_LIB.DLL'
+      Bitmaps.Number = 4
     end
     object B_BitBtn1: TB_BitBtn
       Left = 4
@@ -44,7 +45,6 @@ object FormMsg: TFormMsg
       Width = 33
       Height = 25
       Hint = 'Скопировать сообщение'
-      ShowHint = True
       Frame.StyleIn = b_fsNone
       Text.Text = ''
       Bitmaps.ImagesName = 'App_ImageList16'

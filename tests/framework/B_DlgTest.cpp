@@ -37,6 +37,8 @@ class MsgBoxTest : public ControlsTest {
       TFormMsg* f = FindMsg();
       if (f == nullptr) return;
       shown = f;
+      f->Widget()->activateWindow();
+      QApplication::processEvents();
       Inspect(f);
       Answer(f);
     });
@@ -52,27 +54,40 @@ class MsgBoxTest : public ControlsTest {
     caption = f->Caption();
     captions.clear();
     images.clear();
+    image_counts.clear();
+    image_widths.clear();
+    defaults.clear();
+    cancels.clear();
+    type_image = f->B_Image1->Bitmaps()->CurrentImage();
     for (TB_BitBtn* b : f->ButtonList()) {
       captions.push_back(b->TextGroup()->Text());
       images.push_back(b->Bitmaps()->NameBitmap());
+      image_counts.push_back(b->Bitmaps()->NumberImages());
+      image_widths.push_back(b->Bitmaps()->ImageWidth());
       defaults.push_back(b->Default());
       cancels.push_back(b->Cancel());
     }
+    focused = -1;
+    for (size_t i = 0; i < f->ButtonList().size(); ++i)
+      if (f->ButtonList()[i]->Focused()) focused = static_cast<int>(i) + 1;
     error_visible = f->M_Error->Visible();
     text_visible = f->M_Text->Visible();
     client_height = f->ClientHeight();
     f->TextCaret(line, column);
     caret_text = f->B_Panel5->TextGroup()->Text();
   }
-  static void Key(TFormMsg* f, int K) {
+  static void Key(TFormMsg*, int K) {
     QWidget* w = QApplication::focusWidget();
-    SendKey(w != nullptr ? w : f->Widget(), K);
+    ASSERT_NE(w, nullptr);
+    SendKey(w, K);
   }
 
   TFormMsg* shown = nullptr;
   String caption, caret_text;
   std::vector<String> captions, images;
   std::vector<bool> defaults, cancels;
+  std::vector<int> image_counts, image_widths;
+  int type_image = 0, focused = -1;
   bool error_visible = false, text_visible = false;
   int client_height = 0, line = -1, column = -1;
 };
@@ -83,6 +98,7 @@ TEST_F(MsgBoxTest, DefaultButtonAnswersEnterAndEscape) {
     EXPECT_EQ(caption, "Информыция \"Тест\"");
     EXPECT_EQ(captions, std::vector<String>{"ОК"});
     EXPECT_EQ(images, std::vector<String>{"IM_OK"});
+    EXPECT_EQ(type_image, 1);
   }
   // Only the default and cancel numbers: the same single button.
   EXPECT_EQ(Run("m", "", "2;3", b_mtQUESTION, [](TFormMsg* f) { Key(f, Qt::Key_Escape); }), 1);
@@ -95,6 +111,10 @@ TEST_F(MsgBoxTest, ThreeButtonsWithDefaultAndCancel) {
   EXPECT_EQ(Run("m", "", spec, b_mtWARNING, [](TFormMsg* f) { Key(f, Qt::Key_Return); }), 2);
   EXPECT_EQ(captions, (std::vector<String>{"Да", "Нет", "Отмена"}));
   EXPECT_EQ(images, (std::vector<String>{"IM_OK", "IM_CANCEL", ""}));
+  EXPECT_EQ(image_counts, (std::vector<int>{1, 1, 0}));  // no name: no image, and no room for one
+  EXPECT_EQ(image_widths, (std::vector<int>{16, 16, 0}));
+  EXPECT_EQ(type_image, 3);
+  EXPECT_EQ(focused, 2);  // the default button, so Enter presses it
   EXPECT_EQ(defaults, (std::vector<bool>{false, true, false}));
   EXPECT_EQ(cancels, (std::vector<bool>{false, false, true}));
   EXPECT_EQ(caption, "Внимание \"Тест\"");
@@ -148,6 +168,15 @@ TEST_F(MsgBoxTest, CaretFollowsTheMessageAndIsShown) {
   EXPECT_EQ(line, 2);
   EXPECT_EQ(column, 6);
   EXPECT_EQ(caret_text, "3 : 7");
+  // Moving the caret by key updates the display.
+  String moved;
+  Run("line 3, char 7", sql, "", b_mtError, [&moved](TFormMsg* f) {
+    f->FocusControl(f->M_Text);
+    SendKey(f->M_Text->Widget(), Qt::Key_Right);
+    moved = f->B_Panel5->TextGroup()->Text();
+    f->ButtonList()[0]->Press();
+  });
+  EXPECT_EQ(moved, "3 : 8");
   Run("Dynamic SQL Error\r\nline 2, column 3", sql, "", b_mtError, escape);
   EXPECT_EQ(caret_text, "2 : 3");
   Run("line x", sql, "", b_mtError, escape);
@@ -182,20 +211,17 @@ TEST_F(MsgBoxTest, NestedCallsEachHaveTheirWindow) {
   EXPECT_EQ(outer, 2);
 }
 
-TEST_F(MsgBoxTest, TimerRaisesTheWindowOnlyWhenAnotherFormIsActive) {
-  Run("m", "", "", b_mtInfo, [this](TFormMsg* f) {
-    form_->Show();
-    form_->Widget()->raise();
-    form_->Widget()->activateWindow();
-    f->B_HiResTimer1Timer(nullptr);
-    // The window is back above the other form.
-    auto* top = QApplication::topLevelAt(f->Widget()->geometry().center());
-    if (top != nullptr) {
-      EXPECT_EQ(top, f->Widget());
-    }
+TEST_F(MsgBoxTest, TimerRunsEverySecondWhileTheWindowShows) {
+  Run("m", "", "", b_mtInfo, [](TFormMsg* f) {
+    TB_HiResTimer* t = f->B_HiResTimer1;
+    EXPECT_TRUE(t->Enabled());
+    EXPECT_EQ(t->Interval(), 1000u);
+    EXPECT_NE(t->TimerID(), 0u);
+    EXPECT_TRUE(static_cast<bool>(t->OnTimer()));
+    f->B_HiResTimer1Timer(t);  // the window shows: raising it changes nothing else
+    EXPECT_TRUE(f->Visible());
     f->ButtonList()[0]->Press();
   });
-  EXPECT_EQ(shown->B_HiResTimer1 == nullptr, false);
 }
 
 TEST_F(MsgBoxTest, ExecutePlacesTheWindowAtTheScreenPosition) {
@@ -314,6 +340,8 @@ TEST_F(MsgBoxTest, ReplaceableProceduresDefaultsAndReinstallation) {
   for (int i = 0; i < 2; ++i) {
     QTimer::singleShot(0, [&windows, this] {
       TFormMsg* f = FindMsg();
+      f->Widget()->activateWindow();
+      QApplication::processEvents();
       ++windows;
       EXPECT_EQ(f->M_Error->Text(), "Действия не определены для данного события.\r\n");
       EXPECT_EQ(f->MsgType(), b_mtError);
