@@ -146,14 +146,21 @@ void TFormMsg::FormShow(TObject*) {
 void TFormMsg::FormResize(TObject*) { LayoutButtons(); }
 
 void TFormMsg::LayoutButtons() {
-  if (P_Button == nullptr || button_list_.empty()) return;
+  if (P_Button == nullptr || button_list_.empty() || laying_out_) return;
+  laying_out_ = true;  // widening the form resizes it again
   int left = MsgButtonsLeft(P_Button->ClientWidth(), buttons_width_);
   for (TB_BitBtn* b : button_list_) {
     b->SetBounds(left, 6, b->Width(), b->Height());
     left += b->Width();
   }
   int wanted = MsgFormClientWidth(ClientWidth(), P_Button->Width() - P_Button->ClientWidth(), buttons_width_);
-  if (wanted != ClientWidth()) SetClientWidth(wanted);
+  try {
+    if (wanted != ClientWidth()) SetClientWidth(wanted);
+  } catch (...) {
+    laying_out_ = false;
+    throw;
+  }
+  laying_out_ = false;
 }
 
 void TFormMsg::SetTextCaret(int Line, int Column) {

@@ -18,7 +18,8 @@
 // and "char" (or "column") numbers of the message, and B_Panel5 shows the
 // caret as "line : column" (1-based); the default button (else the first
 // one) has the focus. B_BitBtn1 copies the message. Every
-// second the timer raises the window when another form is active.
+// second the timer raises the window while it is shown, enabled and not the
+// application's active form.
 //
 // Closing the window by its frame counts as the cancel button when there is
 // one (platform close code mrCancel otherwise).
@@ -107,6 +108,7 @@ class TFormMsg : public TForm {
   String buttons_;
   int buttons_width_ = 0;
   int cancel_ = 0;  // the cancel button's number, 0 when no button is one
+  bool laying_out_ = false;
   std::vector<TB_BitBtn*> button_list_;
 };
 

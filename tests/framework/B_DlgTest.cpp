@@ -143,6 +143,29 @@ TEST_F(MsgBoxTest, NumbersMatchingNoButtonLeaveNoneDefaultOrCancel) {
   EXPECT_EQ(cancels, (std::vector<bool>{false, false}));
 }
 
+TEST_F(MsgBoxTest, ButtonsAreCentredAndWidenTheWindow) {
+  int panel = 0, first = 0, summed = 0, width = 0;
+  auto measure = [&](TFormMsg* f) {
+    panel = f->P_Button->ClientWidth();
+    first = f->ButtonList()[0]->Left();
+    summed = f->ButtonsWidth();
+    width = f->ClientWidth();
+    for (size_t i = 1; i < f->ButtonList().size(); ++i)
+      EXPECT_EQ(f->ButtonList()[i]->Left(), f->ButtonList()[i - 1]->BoundsRect().Right);
+    EXPECT_EQ(f->ButtonList()[0]->Top(), 6);
+    f->ButtonList()[0]->Press();
+  };
+  Run("m", "", "1;1;A;B", b_mtInfo, measure);
+  EXPECT_EQ(first, (panel - summed) / 2);
+  EXPECT_EQ(width, 556);
+  String many = "1;1";
+  for (int i = 0; i < 12; ++i) many += ";Очень длинная надпись " + std::to_string(i);
+  Run("m", "", many, b_mtInfo, measure);
+  EXPECT_GT(summed, 556);
+  EXPECT_GE(width, summed);
+  EXPECT_EQ(first, (panel - summed) / 2);
+}
+
 TEST_F(MsgBoxTest, EmptyDetailsHideTheTextBoxAndShrinkTheWindow) {
   auto escape = [](TFormMsg* f) { Key(f, Qt::Key_Escape); };
   Run("message", "SELECT 1\nFROM T", "", b_mtError, escape);
