@@ -15,6 +15,8 @@
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/pFIBDataInfo.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
+#include "framework/BF_Msg.h"
+#include "framework/B_Dlg.h"
 #include "framework/B_PF.h"
 #include "framework/B_Time.h"
 #include "framework/Bstdctrl.h"
@@ -38,6 +40,8 @@ constexpr const TUnit* kUses[] = {
     &unit_B_PF,
     &unit_B_Time,
     &unit_Bstdctrl,
+    &unit_BF_Msg,
+    &unit_B_Dlg,
     // Firebird connection and statements.
     &unit_ibase,
     &unit_IB_Intf,

@@ -228,12 +228,15 @@ void TB_CustomBitmapPersistent::RefreshImages() {
         for (int i : indexes_) text += (text.empty() ? "" : ";") + IntToStr(i);
         image_indexs_ = text;
       }
-      // A whole picture loaded without a name still gives its image.
-      if (counting && name_bitmap_.empty() && image_indexs_.empty() && named->Count() > 0)
+      // A whole picture loaded without a name still gives its image (a
+      // shared list asked for no name gives none).
+      if (counting && name_bitmap_.empty() && image_indexs_.empty() && list == own_list_.get() && named->Count() > 0)
         number_images_ = named->Count();
     } else if (list != nullptr && counting) {
       number_images_ = 1;
     }
+    // No image to show takes no room.
+    if (number_images_ < 1) image_width_ = image_height_ = 0;
   } catch (...) {
     refreshing_ = false;
     throw;
@@ -261,7 +264,7 @@ void TB_CustomBitmapPersistent::Paint(TCanvas* Canvas) {
   if (painting_ || Canvas == nullptr) return;
   TCustomImageList* list = ImageList();
   int index = CurrentIndex();
-  if (list == nullptr || index < 0 || index >= list->Count()) return;
+  if (list == nullptr || number_images_ < 1 || index < 0 || index >= list->Count()) return;
   painting_ = true;
   HDC dc = Canvas->Handle();
   int saved = SaveDC(dc);

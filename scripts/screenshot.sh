@@ -1,14 +1,29 @@
 #!/usr/bin/env bash
-# screenshot.sh [OUT.png]: builds the process viewer, runs it on a virtual X
-# display (Xvfb) and saves a PNG of the screen with its window (default
-# /tmp/procview.png, outside the repository).
+# screenshot.sh [--msgbox] [OUT.png]: builds the programs, runs one on a
+# virtual X display (Xvfb) and saves a PNG of the screen with its window.
+#   (default)  the process viewer (default OUT /tmp/procview.png)
+#   --msgbox   the message window: a Cyrillic error text naming "line 3,
+#              char 7", the SQL text it points into and three buttons
+#              (default OUT /tmp/msgbox.png)
+# Files go outside the repository unless OUT says otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out="${1:-/tmp/procview.png}"
+mode=procview
+if [ "${1:-}" = --msgbox ]; then mode=msgbox; shift; fi
+out="${1:-/tmp/$mode.png}"
 
 # Xvfb comes with the base packages; xwd and the PNM tools are extra.
 scripts/install-deps.sh x11-apps netpbm
 scripts/build.sh build-shot -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+
+if [ "$mode" = msgbox ]; then
+  program=(build-shot/tools/msgbox
+    'Ошибка выполнения запроса.\nDynamic SQL Error\nSQL error code = -104\nToken unknown - line 3, char 7\nЗПТ'
+    'SELECT ID, NAME\nFROM CLIENTS\nWHERE ЗПТ > 0\nORDER BY NAME'
+    '1;3;Да;Нет|IM_CANCEL;Отмена' 3)
+else
+  program=(build-shot/app/procview)
+fi
 
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
@@ -20,11 +35,11 @@ cleanup() {
 }
 trap cleanup EXIT
 for _ in $(seq 1 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+  [ -e "${X11_SOCKET_DIR:-/tmp/.X11-unix}/X${display#:}" ] && break
   sleep 0.1
 done
 
-DISPLAY="$display" QT_QPA_PLATFORM=xcb build-shot/app/procview &
+DISPLAY="$display" QT_QPA_PLATFORM=xcb "${program[@]}" >/dev/null &
 app_pid=$!
 sleep "${SCREENSHOT_DELAY:-3}"
 xwd -root -silent -display "$display" | xwdtopnm 2>/dev/null | pnmtopng > "$out"

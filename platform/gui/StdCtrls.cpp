@@ -1,6 +1,9 @@
 #include "platform/gui/StdCtrls.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTextCursor>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -389,7 +392,75 @@ void TMemo::SetWantTabs(bool Value) {
   ApplyOptions();
 }
 
+namespace {
+
+// A memo's widget holds its lines joined by "\n"; its Text() ends each line
+// with "\r\n". Edit-message positions are byte offsets into Text().
+int MemoByteOffset(const QString& Plain, int Pos) {
+  QString head = Plain.left(Pos);
+  return static_cast<int>(head.toUtf8().size() + head.count('\n'));
+}
+
+int MemoWidgetPos(const String& Text, size_t Bytes) {
+  Bytes = std::min(Bytes, Text.size());
+  while (Bytes > 0 && Bytes < Text.size() && (static_cast<unsigned char>(Text[Bytes]) & 0xC0) == 0x80) --Bytes;
+  String head = Text.substr(0, Bytes);
+  head.erase(std::remove(head.begin(), head.end(), '\r'), head.end());
+  return static_cast<int>(ToQ(head).size());
+}
+
+}  // namespace
+
+bool TMemo::SelectionMessage(TMessage& Message) {
+  auto* e = qobject_cast<QPlainTextEdit*>(Widget());
+  switch (Message.Msg) {
+    case EM_GETSEL: {
+      Cardinal start = 0, end = 0;
+      if (e != nullptr) {
+        QString plain = e->toPlainText();
+        QTextCursor c = e->textCursor();
+        start = static_cast<Cardinal>(MemoByteOffset(plain, c.selectionStart()));
+        end = static_cast<Cardinal>(MemoByteOffset(plain, c.selectionEnd()));
+      }
+      if (Message.WParam != 0) *reinterpret_cast<Cardinal*>(Message.WParam) = start;
+      if (Message.LParam != 0) *reinterpret_cast<Cardinal*>(Message.LParam) = end;
+      Message.Result = start > 0xFFFF || end > 0xFFFF ? -1 : static_cast<LRESULT>(start | (end << 16));
+      return true;
+    }
+    case EM_SETSEL: {
+      if (e == nullptr) return true;
+      QTextCursor c = e->textCursor();
+      auto anchor = static_cast<intptr_t>(Message.WParam);
+      intptr_t end = Message.LParam;
+      String text = Text();
+      int last = static_cast<int>(e->toPlainText().size());
+      int to = end < 0 ? last : std::min(last, MemoWidgetPos(text, static_cast<size_t>(end)));
+      if (anchor < 0) {
+        c.clearSelection();
+      } else {
+        c.setPosition(std::min(last, MemoWidgetPos(text, static_cast<size_t>(anchor))));
+        c.setPosition(to, QTextCursor::KeepAnchor);
+      }
+      e->setTextCursor(c);
+      return true;
+    }
+    case EM_SCROLLCARET:
+      if (e != nullptr) e->ensureCursorVisible();
+      Message.Result = 1;
+      return true;
+    case WM_COPY:
+      if (e != nullptr && e->textCursor().hasSelection()) {
+        EnsureGuiApplication();
+        QGuiApplication::clipboard()->setText(e->textCursor().selectedText().replace(QChar::ParagraphSeparator, "\r\n"));
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
 void TMemo::Dispatch(TMessage& Message) {
+  if (SelectionMessage(Message)) return;
   TCustomEdit::Dispatch(Message);
   if (Message.Msg != WM_GETDLGCODE) return;
   if (want_tabs_) Message.Result |= DLGC_WANTTAB;

@@ -170,6 +170,8 @@ class TMemo : public TCustomEdit {
   void SetWantReturns(bool Value) { want_returns_ = Value; }
   bool WantTabs() const { return want_tabs_; }
   void SetWantTabs(bool Value);
+  // Also answers EM_GETSEL, EM_SETSEL, EM_SCROLLCARET and WM_COPY (byte
+  // offsets into Text(), whose lines end in CR LF).
   void Dispatch(TMessage& Message) override;
   void KeyPress(WideChar& Key) override;
 
@@ -179,6 +181,7 @@ class TMemo : public TCustomEdit {
   void ApplyOptions() override;
 
  private:
+  bool SelectionMessage(TMessage& Message);
   void LinesChanged(TObject* Sender);
   void TextFromWidget();
   void ApplyLines();

@@ -640,10 +640,21 @@ class Loader {
  public:
   explicit Loader(TComponent* root) : root_(root) {}
 
+  // A root read again under the same owner (a second window of one class)
+  // is named Name_1, Name_2, ...
+  String UniqueRootName(const String& Name) const {
+    TComponent* owner = root_->Owner();
+    if (owner == nullptr) return Name;
+    String result = Name;
+    for (int i = 1; owner->FindComponent(result) != nullptr && owner->FindComponent(result) != root_; ++i)
+      result = Name + "_" + std::to_string(i);
+    return result;
+  }
+
   void Load(const TObjectNode& node) {
     StateGuard guard(*this);
     Begin(root_);
-    if (!node.Name.empty() && node.Name != root_->Name()) root_->SetName(node.Name);
+    if (!node.Name.empty() && node.Name != root_->Name()) root_->SetName(UniqueRootName(node.Name));
     ReadProps(root_, root_, node.Props);
     for (const TObjectNode& child : node.Children) ReadChild(child, root_, root_);
     Fixups();
