@@ -122,11 +122,11 @@ TGetResult TFIBCustomDataSet::SkipInvisibleRecords(TRecordBuffer Buffer, TGetMod
 }
 
 TGetResult TFIBCustomDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool /*DoCheck*/) {
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("the limited cache model");
+  const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
   TGetResult result = grError;
   try {
     WithValue(getting_record_, true, [&] {
-      result = GetStandardRecord(Buffer, GetMode);
+      result = limited ? GetLimitedRecord(Buffer, GetMode) : GetStandardRecord(Buffer, GetMode);
       if (result == grOK) result = SkipInvisibleRecords(Buffer, GetMode);
     });
   } catch (EDatabaseError& E) {
@@ -159,12 +159,12 @@ TGetResult TFIBCustomDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, 
 // First, last, record numbers and counts
 
 void TFIBCustomDataSet::InternalFirst() {
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("the limited cache model");
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return LimitedFirst();
   current_record_index_ = -1;
 }
 
 void TFIBCustomDataSet::InternalLast() {
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("the limited cache model");
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return LimitedLast();
   FetchNext(INT32_MAX);
   current_record_index_ = fetched_count_;
 }

@@ -1,0 +1,138 @@
+// The limited cache model on a real database: when it may open, the
+// statements it generates, and walking a 10 000-row result through a
+// 100-record window in both directions against a plain select.
+#include <string>
+#include <vector>
+
+#include "dataaccess/core/StdFuncs.h"
+#include "dataaccess/core/fib.h"
+#include "platform/rtl/SysUtils.h"
+#include "tests/dataaccess/datasets/DataSetFixture.h"
+
+namespace {
+
+using dstest::ClientError;
+using dstest::TCacheDataSet;
+
+constexpr int kRows = 10000;
+
+class LimitedCacheTest : public dstest::TDataSetSuite<LimitedCacheTest> {
+ public:
+  static std::vector<std::string> Tables() {
+    return {
+        // A: duplicates and every 13th row NULL; B: duplicates, never NULL.
+        "create table L (ID integer not null primary key, A integer, B varchar(10) not null, C integer)",
+        "execute block as declare i integer = 1; begin while (i <= 10000) do begin "
+        "insert into L values (:i, iif(mod(:i, 13) = 0, null, mod(:i * 7919, 500)), "
+        "lpad(mod(:i * 31, 97), 3, '0'), :i); i = i + 1; end end",
+        "create table K (A integer not null, B integer not null, \"Sum\" integer not null, SUM2 integer, "
+        "primary key (A, B))",
+        "insert into K values (1, 1, 1, 1)"};
+  }
+
+ protected:
+  TCacheDataSet* Limited(const String& SQL, Integer Chunks = 100) {
+    TCacheDataSet* ds = NewDataSet(SQL);
+    ds->SetName("Lim" + IntToStr(++named_));
+    ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+    ds->CacheModelOptions()->SetBufferChunks(Chunks);
+    return ds;
+  }
+
+  // The IDs of SQL in the server's order, read by a standard dataset.
+  std::vector<int> Expected(const String& SQL) {
+    TCacheDataSet* ds = NewDataSet(SQL);
+    ds->Open();
+    std::vector<int> ids;
+    for (; !ds->Eof(); ds->Next()) ids.push_back(ds->FieldByName("ID")->AsInteger());
+    delete ds;
+    return ids;
+  }
+
+  static String Text(TDataSet* ds, const char* Name) {
+    return static_cast<TFIBQuery*>(ds->FindComponent(Name))->SQL()->Text();
+  }
+
+  int named_ = 0;
+};
+
+TEST_F(LimitedCacheTest, OrderInformationIsRequiredAtOpen) {
+  String text;
+  // No ORDER BY: the model cannot be chosen.
+  TCacheDataSet* none = NewDataSet("select ID from L");
+  none->SetName("NoOrder");
+  EXPECT_EQ(ClientError([&] { none->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize); }, &text),
+            fceLimitedCacheNotUsable);
+  // An order field that is not selected (by name or by position): error 75
+  // at open, the dataset stays closed.
+  for (const char* sql : {"select ID from L order by A, ID", "select ID from L order by ID, A"}) {
+    SCOPED_TRACE(sql);
+    TCacheDataSet* ds = Limited(sql);
+    EXPECT_EQ(ClientError([&] { ds->Open(); }, &text), fceLimitedCacheNotUsable);
+    EXPECT_EQ(text.find("Lim" + IntToStr(named_) + ". Can't use limited cache. "), 0u) << text;
+    EXPECT_FALSE(ds->Active());
+    delete ds;
+  }
+  // The text lost its ORDER BY after the model was chosen.
+  TCacheDataSet* lost = Limited("select ID from L order by ID");
+  lost->SelectSQL()->SetText("select ID from L");
+  EXPECT_THROW(lost->Open(), EFIBClientError);
+  try {
+    lost->Open();
+  } catch (const EFIBClientError& e) {
+    EXPECT_EQ(String(e.what()), "Lim3:Can't find or parse ORDER BY statement.");
+  }
+  EXPECT_FALSE(lost->Active());
+}
+
+TEST_F(LimitedCacheTest, GeneratedStatements) {
+  // Not-null order columns compare plainly; a nullable one also admits the
+  // rows across a NULL boundary and compares equal with "is not distinct
+  // from". Values are parameters only; names are quoted where needed.
+  struct TCase {
+    const char* Select;
+    const char* Desc;
+    const char* Part;
+    const char* PartDesc;
+    const char* Locate;
+  } cases[] = {
+      {"select k.A, k.B, k.\"Sum\", k.SUM2 from K k order by k.A desc, k.B",
+       "select k.A, k.B, k.\"Sum\", k.SUM2 from K k \r\nORDER BY k.A,k.B desc\r\n",
+       "select k.A, k.B, k.\"Sum\", k.SUM2 from K k \r\n WHERE (((K.B>?NEW_B) and (K.A=?NEW_A)) or (K.A<?NEW_A))"
+       "\r\norder by k.A desc, k.B\r\n",
+       "select k.A, k.B, k.\"Sum\", k.SUM2 from K k \r\n WHERE (((K.B<?NEW_B) and (K.A=?NEW_A)) or (K.A>?NEW_A))"
+       "\r\nORDER BY k.A,k.B desc\r\n",
+       "select k.A, k.B, k.\"Sum\", k.SUM2 from K k \r\n WHERE (K.A=?LOCATE_A) and (K.B=?LOCATE_B)"
+       "\r\norder by k.A desc, k.B\r\n"},
+      {"select \"Sum\", SUM2, A from K order by \"Sum\", SUM2 nulls last",
+       "select \"Sum\", SUM2, A from K \r\nORDER BY \"Sum\" desc,SUM2 desc  NULLS FIRST\r\n",
+       "select \"Sum\", SUM2, A from K \r\n WHERE ((((SUM2>?NEW_SUM2) or (SUM2 is null and SUM2 is distinct from "
+       "?NEW_SUM2)) and (\"Sum\"=?\"NEW_Sum\")) or (\"Sum\">?\"NEW_Sum\"))\r\norder by \"Sum\", SUM2 nulls last\r\n",
+       "select \"Sum\", SUM2, A from K \r\n WHERE ((((SUM2<?NEW_SUM2) or (SUM2 is not null and coalesce(?NEW_SUM2, "
+       "SUM2)=SUM2 and SUM2 is distinct from ?NEW_SUM2)) and (\"Sum\"=?\"NEW_Sum\")) or (\"Sum\"<?\"NEW_Sum\"))"
+       "\r\nORDER BY \"Sum\" desc,SUM2 desc  NULLS FIRST\r\n",
+       "select \"Sum\", SUM2, A from K \r\n WHERE (\"Sum\"=?\"LOCATE_Sum\") and (SUM2 is not distinct from "
+       "?LOCATE_SUM2)\r\norder by \"Sum\", SUM2 nulls last\r\n"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Select);
+    TCacheDataSet* ds = Limited(c.Select);
+    ds->CacheModelOptions()->SetPlanForDescSQLs("");
+    ds->Open();
+    EXPECT_EQ(Text(ds, "SelectDescQuery"), c.Desc);
+    EXPECT_EQ(Text(ds, "SelectPartQuery"), c.Part);
+    EXPECT_EQ(Text(ds, "SelectPartDescQuery"), c.PartDesc);
+    EXPECT_EQ(Text(ds, "SelectLocate"), c.Locate);
+    // The server takes every one of them.
+    for (const char* name : {"SelectDescQuery", "SelectPartQuery", "SelectPartDescQuery", "SelectLocate"})
+      EXPECT_NO_THROW(static_cast<TFIBQuery*>(ds->FindComponent(name))->Prepare()) << name;
+  }
+  // The descending statements take the given plan.
+  TCacheDataSet* planned = Limited("select ID from L order by ID");
+  planned->CacheModelOptions()->SetPlanForDescSQLs("PLAN (L ORDER RDB$PRIMARY1)");
+  planned->Open();
+  EXPECT_NE(Text(planned, "SelectDescQuery").find("PLAN (L ORDER RDB$PRIMARY1)"), String::npos);
+  EXPECT_EQ(Text(planned, "SelectPartQuery").find("PLAN"), String::npos);
+}
+
+}  // namespace
