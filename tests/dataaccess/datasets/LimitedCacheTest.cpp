@@ -135,4 +135,75 @@ TEST_F(LimitedCacheTest, GeneratedStatements) {
   EXPECT_EQ(Text(planned, "SelectPartQuery").find("PLAN"), String::npos);
 }
 
+TEST_F(LimitedCacheTest, WalkingBothWaysVisitsEveryRowOnceInOrder) {
+  // A holds NULLs and duplicates; ID makes every key unique.
+  for (const char* order : {"ID", "ID desc", "A, ID", "A desc, ID desc", "A nulls last, ID", "A desc nulls first, B, ID",
+                            "B desc, A, ID"}) {
+    SCOPED_TRACE(order);
+    const String sql = String("select ID, A, B from L order by ") + order;
+    const std::vector<int> expected = Expected(sql);
+    ASSERT_EQ(expected.size(), static_cast<size_t>(kRows));
+    TCacheDataSet* ds = Limited(sql);
+    ds->Open();
+    std::vector<int> ids;
+    for (; !ds->Eof(); ds->Next()) ids.push_back(ds->FieldByName("ID")->AsInteger());
+    EXPECT_EQ(ids, expected);
+    EXPECT_LE(ds->RecordCount(), 100);
+    ids.clear();
+    for (ds->Last(); !ds->Bof(); ds->Prior()) ids.insert(ids.begin(), ds->FieldByName("ID")->AsInteger());
+    EXPECT_EQ(ids, expected);
+    // Back and forth across refills: forward 1 000, back 350, forward 700
+    // (window refills on each turn), First again, and MoveBy both ways.
+    ds->First();
+    EXPECT_EQ(ds->MoveBy(999), 999);
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), expected[999]);
+    for (int i = 998; i >= 650; --i) {
+      ds->Prior();
+      ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), expected[static_cast<size_t>(i)]) << i;
+    }
+    for (int i = 651; i <= 1350; ++i) {
+      ds->Next();
+      ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), expected[static_cast<size_t>(i)]) << i;
+    }
+    EXPECT_EQ(ds->MoveBy(-1250), -1250);
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), expected[100]);
+    EXPECT_EQ(ds->MoveBy(-500), -100);
+    EXPECT_TRUE(ds->Bof());
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), expected[0]);
+    ds->Last();
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), expected.back());
+    EXPECT_EQ(ds->MoveBy(-150), -150);
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), expected[kRows - 151]);
+    EXPECT_EQ(ds->MoveBy(400), 150);
+    EXPECT_TRUE(ds->Eof());
+    ds->First();
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), expected[0]);
+    delete ds;
+  }
+}
+
+TEST_F(LimitedCacheTest, RingAddressingAndSmallResults) {
+  TCacheDataSet* ds = Limited("select ID from L order by ID");
+  ds->Open();
+  // Records 5 and 105 share a cache record.
+  EXPECT_EQ(ds->CacheRecordNo(5), ds->CacheRecordNo(105));
+  EXPECT_EQ(ds->CacheRecordNo(5), 6);
+  // Results smaller than the window, and empty ones, both ways.
+  for (const char* where : {"ID <= 30", "ID < 0", "ID = 7"}) {
+    SCOPED_TRACE(where);
+    const String sql = String("select ID from L where ") + where + " order by ID desc";
+    const std::vector<int> expected = Expected(sql);
+    TCacheDataSet* small = Limited(sql);
+    small->Open();
+    EXPECT_EQ(small->IsEmpty(), expected.empty());
+    std::vector<int> ids;
+    for (small->Last(); !small->Bof(); small->Prior()) ids.insert(ids.begin(), small->FieldByName("ID")->AsInteger());
+    EXPECT_EQ(ids, expected);
+    ids.clear();
+    for (small->First(); !small->Eof(); small->Next()) ids.push_back(small->FieldByName("ID")->AsInteger());
+    EXPECT_EQ(ids, expected);
+    delete small;
+  }
+}
+
 }  // namespace
