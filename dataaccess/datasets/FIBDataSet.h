@@ -752,7 +752,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // from Buffer, MAS_ names from the master's field of that name. Client
   // error 49 for a nil buffer; a buffer of a negative record number sets
   // nothing.
-  void SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer);
+  // LocateParams: LOCATE_ names take the field's value as NEW_ names do.
+  void SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer, bool LocateParams = false);
   // Re-reads the record of Buffer through Query (normally RefreshQuery) into
   // Buffer and the cache; false when no row came back. A blank statement or
   // an inactive dataset with records is client error 48.
@@ -963,6 +964,16 @@ class TFIBCustomDataSet : public TWideDataSet,
       return Number >= limited_position_->First && Number <= limited_position_->Last;
     return Number >= 0 && Number < fetched_count_;
   }
+  // Makes the row Located (executed) the current record, with up to half a
+  // window of rows before and after it; false when it has no row.
+  bool PlaceLimitedRow(TFIBQuery* Located);
+  // Locate on the server from the first row (Options as LocateRecord).
+  bool LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues, TExtLocateOptions Options);
+  // Limited bookmarks: the window record number and row, then per key
+  // field a null byte and the field's bytes in the record buffer.
+  Integer LimitedBookmarkSize() const;
+  void WriteLimitedKeys(TRecordBuffer Buffer, Byte* Data) const;
+  bool LimitedGotoBookmark(const Byte* Bookmark);
   bool LimitedAscending() const { return current_select_ == select_query_ || current_select_ == select_part_query_; }
 
   // Internal flag word.

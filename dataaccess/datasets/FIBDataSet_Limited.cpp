@@ -289,3 +289,152 @@ void TFIBCustomDataSet::LimitedLast() {
   fetched_count_ = w.Last - w.First + 1;
   current_record_index_ = w.Last + 1;
 }
+
+// ===========================================================================
+// Placing a located row, bookmarks and locate
+
+bool TFIBCustomDataSet::PlaceLimitedRow(TFIBQuery* Located) {
+  if (Located->AtEnd() || Located->FetchNext() == nullptr) return false;
+  TLimitedPosition& w = *limited_position_;
+  const Integer chunks = BufferChunks();
+  // Room below for the rows before it without a shift.
+  const Integer base = chunks;
+  if (current_select_ != nullptr && current_select_ != Located && current_select_->Open()) current_select_->Close();
+  current_select_ = Located;
+  StoreLimitedRow(base);
+  w = TLimitedPosition{base, base, false, false};
+  OpenLimitedPart(select_part_desc_query_, base);
+  for (Integer i = 0; i < chunks / 2; ++i) {
+    if (current_select_->AtEnd() || current_select_->FetchNext() == nullptr) {
+      w.BeginReached = true;
+      break;
+    }
+    StoreLimitedRow(--w.First);
+  }
+  OpenLimitedPart(select_part_query_, base);
+  w.Last = base;
+  for (Integer i = 0; i < chunks / 2 - 1; ++i) {
+    if (current_select_->AtEnd() || current_select_->FetchNext() == nullptr) {
+      w.EndReached = true;
+      break;
+    }
+    StoreLimitedRow(++w.Last);
+  }
+  fetched_count_ = w.Last - w.First + 1;
+  current_record_index_ = base;
+  return true;
+}
+
+namespace {
+
+template <class F>
+void ForEachKeyColumn(TFIBCustomDataSet* DataSet, const std::vector<String>& Keys, F Each) {
+  for (const String& key : Keys) {
+    TField* field = DataSet->FindField(key);
+    if (field != nullptr && field->FieldKind() == fkData && field->FieldNo() >= 1) Each(field->FieldNo() - 1);
+  }
+}
+
+}  // namespace
+
+Integer TFIBCustomDataSet::LimitedBookmarkSize() const {
+  Integer size = 8;
+  ForEachKeyColumn(const_cast<TFIBCustomDataSet*>(this), limited_keys_, [&](Integer Column) {
+    const TColumnLayout& c = columns_[static_cast<size_t>(Column)];
+    size += 1 + c.Width + (c.StoredApart ? 4 : 0);
+  });
+  return size;
+}
+
+void TFIBCustomDataSet::WriteLimitedKeys(TRecordBuffer Buffer, Byte* Data) const {
+  ForEachKeyColumn(const_cast<TFIBCustomDataSet*>(this), limited_keys_, [&](Integer Column) {
+    const TColumnLayout& c = columns_[static_cast<size_t>(Column)];
+    const auto width = static_cast<size_t>(c.Width + (c.StoredApart ? 4 : 0));
+    *Data++ = Buffer[kNullFlagsOffset + Column];
+    std::memcpy(Data, Buffer + c.Offset, width);
+    Data += width;
+  });
+}
+
+bool TFIBCustomDataSet::LimitedGotoBookmark(const Byte* Bookmark) {
+  const TLimitedPosition& w = *limited_position_;
+  const auto keySize = static_cast<size_t>(LimitedBookmarkSize() - 8);
+  Integer number;
+  std::memcpy(&number, Bookmark, sizeof number);
+  std::unique_ptr<Byte[]> record(AllocRecordBuffer());
+  std::vector<Byte> keys(keySize);
+  auto sameKeys = [&](Integer Number) {
+    ReadRecordFromCache(Number, record.get(), false);
+    WriteLimitedKeys(record.get(), keys.data());
+    return std::memcmp(keys.data(), Bookmark + 8, keySize) == 0;
+  };
+  // The record where it was, else elsewhere in the window.
+  if (RecordHeld(number) && sameKeys(number)) {
+    current_record_index_ = number;
+    return true;
+  }
+  for (Integer n = w.First; n <= w.Last; ++n)
+    if (sameKeys(n)) {
+      current_record_index_ = n;
+      return true;
+    }
+  // On the server by its key values.
+  std::memset(record.get(), 0, static_cast<size_t>(record_size_));
+  const Integer anyRecord = 0;
+  std::memcpy(record.get() + kRecNoOffset, &anyRecord, sizeof anyRecord);
+  const Byte* data = Bookmark + 8;
+  ForEachKeyColumn(this, limited_keys_, [&](Integer Column) {
+    const TColumnLayout& c = columns_[static_cast<size_t>(Column)];
+    const auto width = static_cast<size_t>(c.Width + (c.StoredApart ? 4 : 0));
+    record[kNullFlagsOffset + Column] = *data++;
+    std::memcpy(record.get() + c.Offset, data, width);
+    data += width;
+  });
+  select_locate_->Close();
+  SetQueryParams(select_locate_, record.get(), true);
+  select_locate_->ExecQuery();
+  const bool placed = PlaceLimitedRow(select_locate_);
+  if (select_locate_->Open()) select_locate_->Close();
+  return placed;
+}
+
+bool TFIBCustomDataSet::LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues,
+                                      TExtLocateOptions Options) {
+  CheckLocateFields(Fields, "LocateForPartialCache");
+  const bool caseless = Options.Contains(eloCaseInsensitive);
+  String condition;
+  for (TField* field : Fields) {
+    String column = OrderColumnExpression(select_query_, field->FieldName());
+    String param = "?" + QuotedParamName("LOCATE_", field->FieldName());
+    if (caseless) {
+      column = "UPPER(" + column + ")";
+      param = "UPPER(" + param + ")";
+    }
+    if (!condition.empty()) condition += " and ";
+    if (Options.Contains(eloPartialKey)) condition += "(" + column + " starting with " + param + ")";
+    else if (Options.Contains(eloWildCards)) condition += "(" + column + " like " + param + ")";
+    else condition += "(" + column + "=" + param + ")";
+  }
+  std::unique_ptr<TFIBQuery> located(CreateInternalQuery("QLocate"));
+  located->SetDatabase(Database());
+  located->SetTransaction(Transaction());
+  located->SetSQLText(AddToWhere(select_query_->ReadySQLText(), condition, false));
+  TFIBXSQLDA* params = located->Params();
+  for (Integer i = 0; i < params->Count(); ++i) {
+    TFIBXSQLVAR* param = params->Vars(i);
+    if (TFIBXSQLVAR* main = select_query_->FindParam(param->Name())) param->Assign(main);
+  }
+  const bool array = VarIsArray(KeyValues);
+  const Integer low = array ? VarArrayLowBound(KeyValues, 1) : 0;
+  for (size_t i = 0; i < Fields.size(); ++i) {
+    const Variant value = array ? VarArrayGet(KeyValues, low + static_cast<Integer>(i)) : KeyValues;
+    located->ParamByName("LOCATE_" + Fields[i]->FieldName())->SetAsVariant(value);
+  }
+  located->ExecQuery();
+  const Integer saved = current_record_index_;
+  const bool placed = PlaceLimitedRow(located.get());
+  if (!placed) current_record_index_ = saved;
+  if (current_select_ == located.get()) current_select_ = select_query_;
+  located->Close();
+  return placed;
+}

@@ -43,7 +43,7 @@ void TFIBCustomDataSet::InternalOpen() {
   cursor_open_ = select_query_->Open();
   ComputeRecordLayout();
   CreateRecordCache();
-  SetBookmarkSize(8);
+  SetBookmarkSize(limited ? LimitedBookmarkSize() : 8);
   ResetVisibleRecords();
   if (!filter_parser_ && !Trim(Filter()).empty()) BuildFilterParser(Filter(), FilterOptions());
 }

@@ -1,6 +1,7 @@
 // The limited cache model on a real database: when it may open, the
 // statements it generates, and walking a 10 000-row result through a
 // 100-record window in both directions against a plain select.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,68 @@ TEST_F(LimitedCacheTest, RingAddressingAndSmallResults) {
     EXPECT_EQ(ids, expected);
     delete small;
   }
+}
+
+TEST_F(LimitedCacheTest, BookmarksAndLocateReachRowsOutsideTheWindow) {
+  for (const char* order : {"ID desc", "A, ID", "B desc, A desc, ID"}) {
+    SCOPED_TRACE(order);
+    const String sql = String("select ID, A, B from L order by ") + order;
+    const std::vector<int> expected = Expected(sql);
+    TCacheDataSet* ds = Limited(sql);
+    ds->Open();
+    auto position = [&](int Id) {
+      return static_cast<int>(std::find(expected.begin(), expected.end(), Id) - expected.begin());
+    };
+    // Checks the rows around the current one, refilling both ways.
+    auto expectAround = [&](int At) {
+      ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), expected[static_cast<size_t>(At)]);
+      int n = At;
+      for (; n > At - 150 && n > 0; --n) ds->Prior();
+      ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), expected[static_cast<size_t>(n)]);
+      for (; n < At + 150 && n < kRows - 1; ++n) ds->Next();
+      ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), expected[static_cast<size_t>(n)]);
+    };
+    ds->MoveBy(40);
+    const TBookmark early = ds->GetBookmark();
+    ds->MoveBy(4000);
+    const TBookmark late = ds->GetBookmark();
+    ds->MoveBy(10);
+    // In the window and far outside it.
+    ds->GotoBookmark(late);
+    expectAround(4040);
+    ds->GotoBookmark(early);
+    expectAround(40);
+    ds->Last();
+    ds->GotoBookmark(early);
+    expectAround(40);
+    // A row with NULL in an order field.
+    const int nullRow = expected[static_cast<size_t>(position(13 * 400))];
+    ASSERT_TRUE(ds->Locate("ID", nullRow, {}));
+    const TBookmark withNull = ds->GetBookmark();
+    ds->First();
+    ds->GotoBookmark(withNull);
+    expectAround(position(nullRow));
+
+    // Locate asks the server from the first row.
+    ds->First();
+    ASSERT_TRUE(ds->Locate("ID", 7777, {}));
+    expectAround(position(7777));
+    const int before = ds->FieldByName("ID")->AsInteger();
+    EXPECT_FALSE(ds->Locate("ID", 123456, {}));
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), before);
+    ASSERT_TRUE(ds->Locate("A;ID", VarArrayOf({Variant(6001 * 7919 % 500), Variant(6001)}), {}));
+    expectAround(position(6001));
+    delete ds;
+  }
+  // Partial and case-insensitive keys.
+  TCacheDataSet* ds = Limited("select ID, B from L order by ID");
+  ds->Open();
+  ASSERT_TRUE(ds->Locate("B", "09", {loPartialKey}));
+  EXPECT_EQ(ds->FieldByName("B")->AsString().substr(0, 2), "09");
+  const int first09 = ds->FieldByName("ID")->AsInteger();
+  const std::vector<int> all = Expected("select ID from L where B starting with '09' order by ID");
+  EXPECT_EQ(first09, all.front());
+  EXPECT_FALSE(ds->Locate("B", "x", {loPartialKey, loCaseInsensitive}));
 }
 
 }  // namespace
