@@ -974,6 +974,15 @@ class TFIBCustomDataSet : public TWideDataSet,
   Integer LimitedBookmarkSize() const;
   void WriteLimitedKeys(TRecordBuffer Buffer, Byte* Data) const;
   bool LimitedGotoBookmark(const Byte* Bookmark);
+  // Places the window around the row with Record's key values.
+  bool PlaceLimitedByKeys(TRecordBuffer Record);
+  // A posted record (the window refilled around it when its order values
+  // changed or it is new) and a deleted one (the window refilled around its
+  // neighbour).
+  void PostLimitedRecord(TRecordBuffer Buffer, bool Inserting);
+  void DropLimitedRecord(Integer Number);
+  // Back to the first rows with a new select.
+  void RestartLimited();
   bool LimitedAscending() const { return current_select_ == select_query_ || current_select_ == select_part_query_; }
 
   // Internal flag word.

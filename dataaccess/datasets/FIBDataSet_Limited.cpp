@@ -380,8 +380,6 @@ bool TFIBCustomDataSet::LimitedGotoBookmark(const Byte* Bookmark) {
     }
   // On the server by its key values.
   std::memset(record.get(), 0, static_cast<size_t>(record_size_));
-  const Integer anyRecord = 0;
-  std::memcpy(record.get() + kRecNoOffset, &anyRecord, sizeof anyRecord);
   const Byte* data = Bookmark + 8;
   ForEachKeyColumn(this, limited_keys_, [&](Integer Column) {
     const TColumnLayout& c = columns_[static_cast<size_t>(Column)];
@@ -390,12 +388,36 @@ bool TFIBCustomDataSet::LimitedGotoBookmark(const Byte* Bookmark) {
     std::memcpy(record.get() + c.Offset, data, width);
     data += width;
   });
+  return PlaceLimitedByKeys(record.get());
+}
+
+bool TFIBCustomDataSet::PlaceLimitedByKeys(TRecordBuffer Record) {
+  std::unique_ptr<Byte[]> record(AllocRecordBuffer());
+  std::memcpy(record.get(), Record, static_cast<size_t>(record_size_));
+  const Integer anyRecord = 0;
+  std::memcpy(record.get() + kRecNoOffset, &anyRecord, sizeof anyRecord);
   select_locate_->Close();
   SetQueryParams(select_locate_, record.get(), true);
   select_locate_->ExecQuery();
   const bool placed = PlaceLimitedRow(select_locate_);
   if (select_locate_->Open()) select_locate_->Close();
   return placed;
+}
+
+void TFIBCustomDataSet::DropLimitedRecord(Integer Number) {
+  const Integer neighbour = RecordHeld(Number + 1) ? Number + 1 : Number - 1;
+  if (RecordHeld(neighbour)) {
+    std::unique_ptr<Byte[]> record(AllocRecordBuffer());
+    ReadRecordFromCache(neighbour, record.get(), false);
+    if (PlaceLimitedByKeys(record.get())) return;
+  }
+  RestartLimited();
+}
+
+void TFIBCustomDataSet::RestartLimited() {
+  // A window that does not start at record 0 makes LimitedFirst select anew.
+  limited_position_->First = 1;
+  LimitedFirst();
 }
 
 bool TFIBCustomDataSet::LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues,

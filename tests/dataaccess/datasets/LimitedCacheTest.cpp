@@ -28,7 +28,10 @@ class LimitedCacheTest : public dstest::TDataSetSuite<LimitedCacheTest> {
         "lpad(mod(:i * 31, 97), 3, '0'), :i); i = i + 1; end end",
         "create table K (A integer not null, B integer not null, \"Sum\" integer not null, SUM2 integer, "
         "primary key (A, B))",
-        "insert into K values (1, 1, 1, 1)"};
+        "insert into K values (1, 1, 1, 1)",
+        "create table E (ID integer not null primary key, A integer, NAME varchar(20))",
+        "execute block as declare i integer = 1; begin while (i <= 600) do begin "
+        "insert into E values (:i, iif(mod(:i, 11) = 0, null, mod(:i * 37, 200)), 'n' || :i); i = i + 1; end end"};
   }
 
  protected:
@@ -267,6 +270,76 @@ TEST_F(LimitedCacheTest, BookmarksAndLocateReachRowsOutsideTheWindow) {
   const std::vector<int> all = Expected("select ID from L where B starting with '09' order by ID");
   EXPECT_EQ(first09, all.front());
   EXPECT_FALSE(ds->Locate("B", "x", {loPartialKey, loCaseInsensitive}));
+}
+
+TEST_F(LimitedCacheTest, EditsPostedFromInsideTheWindow) {
+  const String sql = "select ID, A, NAME from E order by A, ID";
+  // Posts reach the server.
+  auto* ds = new TFIBDataSet(form_);
+  ds->SetDatabase(db_);
+  ds->SelectSQL()->SetText(sql);
+  ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+  ds->UpdateSQL()->SetText("update E set A = ?A, NAME = ?NAME where ID = ?OLD_ID");
+  ds->InsertSQL()->SetText("insert into E (ID, A, NAME) values (?ID, ?A, ?NAME)");
+  ds->DeleteSQL()->SetText("delete from E where ID = ?OLD_ID");
+  ds->Open();
+  // The rows around the current one match the server's order, both ways
+  // across refills.
+  auto expectAround = [&](int Id) {
+    const std::vector<int> expected = Expected(sql);
+    const auto at = static_cast<int>(std::find(expected.begin(), expected.end(), Id) - expected.begin());
+    ASSERT_LT(at, static_cast<int>(expected.size()));
+    ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), Id);
+    int n = at;
+    for (; n > at - 130 && n > 0; --n) ds->Prior();
+    ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), expected[static_cast<size_t>(n)]);
+    for (; n < at + 130 && n < static_cast<int>(expected.size()) - 1; ++n) {
+      ds->Next();
+      ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), expected[static_cast<size_t>(n + 1)]) << n;
+    }
+    ds->Locate("ID", Id, {});
+  };
+  ds->MoveBy(300);
+  const int id = ds->FieldByName("ID")->AsInteger();
+  // A change outside the order fields stays in place.
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("renamed");
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), id);
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "renamed");
+  expectAround(id);
+  // A new order value moves the row; to NULL and back.
+  for (const Variant& a : {Variant(150), Variant(), Variant(3)}) {
+    ds->Edit();
+    ds->FieldByName("A")->SetAsVariant(a);
+    ds->Post();
+    expectAround(id);
+    EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "renamed");
+  }
+  // An insert becomes current in its place.
+  ds->Insert();
+  ds->FieldByName("ID")->SetAsInteger(5000);
+  ds->FieldByName("A")->SetAsInteger(99);
+  ds->FieldByName("NAME")->SetAsString("new");
+  ds->Post();
+  expectAround(5000);
+  // A refused post changes nothing.
+  ds->Insert();
+  ds->FieldByName("ID")->SetAsInteger(5000);
+  EXPECT_THROW(ds->Post(), EDatabaseError);
+  ds->Cancel();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 5000);
+  // A delete leaves the next row current.
+  const std::vector<int> before = Expected(sql);
+  const auto at = std::find(before.begin(), before.end(), 5000) - before.begin();
+  ds->Delete();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), before[static_cast<size_t>(at + 1)]);
+  expectAround(before[static_cast<size_t>(at + 1)]);
+  ds->Last();
+  const int last = ds->FieldByName("ID")->AsInteger();
+  ds->Delete();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), before[before.size() - 2]);
+  EXPECT_NE(last, before[before.size() - 2]);
 }
 
 }  // namespace
