@@ -52,7 +52,11 @@
 // last (or before the first) record with generated statements whose
 // conditions compare the ORDER BY fields with the boundary row's values,
 // passed as NEW_ parameters. Record numbers are window positions, not row
-// numbers of the result (RecNo is not sequenced).
+// numbers of the result (RecNo is not sequenced). A bookmark holds the key
+// fields' values (AutoUpdateOptions.KeyFields, else the order fields):
+// going to one outside the window, and Locate, find the row on the server
+// and fill the window around it; a post that changes the order values, an
+// insert and a delete do the same. The order must make rows unique.
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
