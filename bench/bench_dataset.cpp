@@ -275,6 +275,21 @@ void BM_RotateIndex(benchmark::State& state) {
 // ---------------------------------------------------------------------------
 // Local sorting and locating
 
+// Creates a table and fills it by one statement in the benchmark database,
+// each committed.
+void MakeTable(const std::string& Create, const std::string& Fill) {
+  TDataSetBench& base = Bench();
+  TFIBTransaction* tr = base.Table().Transaction();
+  for (const std::string& sql : {Create, Fill}) {
+    auto q = std::make_unique<TFIBQuery>(nullptr);
+    q->SetDatabase(base.Table().Database());
+    q->SQL()->SetText(sql);
+    q->ExecQuery();
+    tr->Commit();
+    tr->StartTransaction();
+  }
+}
+
 constexpr int kSortRows = 1000000;
 
 // SORT_T: 1 000 000 rows of keys in no order (K: integers with repeats,
@@ -283,22 +298,11 @@ constexpr int kSortRows = 1000000;
 class TSortBench {
  public:
   TSortBench() {
+    MakeTable("create table SORT_T (ID integer, K integer, NAME varchar(30), STAMP timestamp)",
+              "execute block as declare i integer = 0; begin while (i < " + std::to_string(kSortRows) +
+                  ") do begin insert into SORT_T values (:i, mod(:i * 7919, 1000003), 'name ' || mod(:i * 31, 50000), "
+                  "dateadd(mod(:i * 13, 100000) second to timestamp '2020-01-01 00:00:00')); i = i + 1; end end");
     TDataSetBench& base = Bench();
-    TFIBTransaction* tr = base.Table().Transaction();
-    auto exec = [&](const std::string& SQL) {
-      auto q = std::make_unique<TFIBQuery>(nullptr);
-      q->SetDatabase(base.Table().Database());
-      q->SQL()->SetText(SQL);
-      q->ExecQuery();
-    };
-    exec("create table SORT_T (ID integer, K integer, NAME varchar(30), STAMP timestamp)");
-    tr->Commit();
-    tr->StartTransaction();
-    exec("execute block as declare i integer = 0; begin while (i < " + std::to_string(kSortRows) +
-         ") do begin insert into SORT_T values (:i, mod(:i * 7919, 1000003), 'name ' || mod(:i * 31, 50000), "
-         "dateadd(mod(:i * 13, 100000) second to timestamp '2020-01-01 00:00:00')); i = i + 1; end end");
-    tr->Commit();
-    tr->StartTransaction();
     ds_ = std::make_unique<TFIBDataSet>(nullptr);
     ds_->SetDatabase(base.Table().Database());
     ds_->SelectSQL()->SetText("select ID, K, NAME, STAMP from SORT_T order by ID");
@@ -491,21 +495,10 @@ constexpr int kScrollRows = 1000000;
 class TScrollBench {
  public:
   TScrollBench() {
-    TDataSetBench& base = Bench();
-    TFIBTransaction* tr = base.Table().Transaction();
-    auto exec = [&](const std::string& SQL) {
-      auto q = std::make_unique<TFIBQuery>(nullptr);
-      q->SetDatabase(base.Table().Database());
-      q->SQL()->SetText(SQL);
-      q->ExecQuery();
-    };
-    exec("create table SCROLL_T (ID integer not null primary key, NAME varchar(30), AMOUNT numeric(15,2))");
-    tr->Commit();
-    tr->StartTransaction();
-    exec("execute block as declare i integer = 0; begin while (i < " + std::to_string(kScrollRows) +
-         ") do begin insert into SCROLL_T values (:i, 'name ' || mod(:i * 31, 50000), :i * 0.25); i = i + 1; end end");
-    tr->Commit();
-    tr->StartTransaction();
+    MakeTable("create table SCROLL_T (ID integer not null primary key, NAME varchar(30), AMOUNT numeric(15,2))",
+              "execute block as declare i integer = 0; begin while (i < " + std::to_string(kScrollRows) +
+                  ") do begin insert into SCROLL_T values (:i, 'name ' || mod(:i * 31, 50000), :i * 0.25); "
+                  "i = i + 1; end end");
   }
 };
 
