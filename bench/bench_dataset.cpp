@@ -36,6 +36,8 @@
 //   RawUpdate       the same 10 000 updates as one prepared UPDATE executed
 //                   on the client API with its parameter area filled by hand
 //                   (the floor).
+//   ScrollStandard/N, ScrollLimited/N  First to Eof through N rows in the
+//                   standard and the limited cache model (see SCROLL_T).
 // Items per second are rows, moves or posts per second.
 #include <benchmark/benchmark.h>
 
@@ -273,6 +275,21 @@ void BM_RotateIndex(benchmark::State& state) {
 // ---------------------------------------------------------------------------
 // Local sorting and locating
 
+// Creates a table and fills it by one statement in the benchmark database,
+// each committed.
+void MakeTable(const std::string& Create, const std::string& Fill) {
+  TDataSetBench& base = Bench();
+  TFIBTransaction* tr = base.Table().Transaction();
+  for (const std::string& sql : {Create, Fill}) {
+    auto q = std::make_unique<TFIBQuery>(nullptr);
+    q->SetDatabase(base.Table().Database());
+    q->SQL()->SetText(sql);
+    q->ExecQuery();
+    tr->Commit();
+    tr->StartTransaction();
+  }
+}
+
 constexpr int kSortRows = 1000000;
 
 // SORT_T: 1 000 000 rows of keys in no order (K: integers with repeats,
@@ -281,22 +298,11 @@ constexpr int kSortRows = 1000000;
 class TSortBench {
  public:
   TSortBench() {
+    MakeTable("create table SORT_T (ID integer, K integer, NAME varchar(30), STAMP timestamp)",
+              "execute block as declare i integer = 0; begin while (i < " + std::to_string(kSortRows) +
+                  ") do begin insert into SORT_T values (:i, mod(:i * 7919, 1000003), 'name ' || mod(:i * 31, 50000), "
+                  "dateadd(mod(:i * 13, 100000) second to timestamp '2020-01-01 00:00:00')); i = i + 1; end end");
     TDataSetBench& base = Bench();
-    TFIBTransaction* tr = base.Table().Transaction();
-    auto exec = [&](const std::string& SQL) {
-      auto q = std::make_unique<TFIBQuery>(nullptr);
-      q->SetDatabase(base.Table().Database());
-      q->SQL()->SetText(SQL);
-      q->ExecQuery();
-    };
-    exec("create table SORT_T (ID integer, K integer, NAME varchar(30), STAMP timestamp)");
-    tr->Commit();
-    tr->StartTransaction();
-    exec("execute block as declare i integer = 0; begin while (i < " + std::to_string(kSortRows) +
-         ") do begin insert into SORT_T values (:i, mod(:i * 7919, 1000003), 'name ' || mod(:i * 31, 50000), "
-         "dateadd(mod(:i * 13, 100000) second to timestamp '2020-01-01 00:00:00')); i = i + 1; end end");
-    tr->Commit();
-    tr->StartTransaction();
     ds_ = std::make_unique<TFIBDataSet>(nullptr);
     ds_->SetDatabase(base.Table().Database());
     ds_->SelectSQL()->SetText("select ID, K, NAME, STAMP from SORT_T order by ID");
@@ -480,11 +486,63 @@ BENCHMARK(BM_StableSortTextStampKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LocateScan)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LocateSorted)->Unit(benchmark::kMicrosecond);
 
+// SCROLL_T: 1 000 000 rows by ID. ScrollStandard/N and ScrollLimited/N
+// open "where ID < N order by ID" and go First to Eof reading ID, in the
+// standard model (every row kept) and the limited one (BufferChunks 1 000);
+// counter peak_rss_mb as in OpenFetchAll.
+constexpr int kScrollRows = 1000000;
+
+class TScrollBench {
+ public:
+  TScrollBench() {
+    MakeTable("create table SCROLL_T (ID integer not null primary key, NAME varchar(30), AMOUNT numeric(15,2))",
+              "execute block as declare i integer = 0; begin while (i < " + std::to_string(kScrollRows) +
+                  ") do begin insert into SCROLL_T values (:i, 'name ' || mod(:i * 31, 50000), :i * 0.25); "
+                  "i = i + 1; end end");
+  }
+};
+
+void RunScroll(benchmark::State& state, bool Limited) {
+  bench::State<TScrollBench>();
+  TDataSetBench& base = Bench();
+  const auto rowsWanted = static_cast<int>(state.range(0));
+  bench::TPeakMemory memory;
+  int64_t rows = 0;
+  for (auto _ : state) {
+    auto ds = std::make_unique<TFIBDataSet>(nullptr);
+    ds->SetDatabase(base.Table().Database());
+    ds->SelectSQL()->SetText("select ID, NAME, AMOUNT from SCROLL_T where ID < " + IntToStr(rowsWanted) +
+                             " order by ID");
+    if (Limited) {
+      ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+      ds->CacheModelOptions()->SetBufferChunks(1000);
+    }
+    ds->Open();
+    TField* id = ds->FieldByName("ID");
+    rows = 0;
+    for (ds->First(); !ds->Eof(); ds->Next()) {
+      benchmark::DoNotOptimize(id->AsInteger());
+      ++rows;
+    }
+    ds->Close();
+  }
+  memory.Report(state);
+  if (rows != rowsWanted) state.SkipWithError("wrong row count");
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+
+void BM_ScrollStandard(benchmark::State& state) { RunScroll(state, false); }
+void BM_ScrollLimited(benchmark::State& state) { RunScroll(state, true); }
+
+BENCHMARK(BM_ScrollStandard)->Arg(100000)->Arg(kScrollRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScrollLimited)->Arg(100000)->Arg(kScrollRows)->Unit(benchmark::kMillisecond);
+
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  bench::FreeState<TScrollBench>();
   bench::FreeState<TSortBench>();
   bench::FreeState<TDataSetBench>();
   return 0;

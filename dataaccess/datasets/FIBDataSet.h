@@ -45,8 +45,18 @@
 // A BLOB field reads and writes through one TFIBBlobStream per record and
 // field, loaded on first use and written to the server at the post.
 //
-// Not built yet, raising "... is not supported yet": the limited cache model
-// (its datasets do not open).
+// Limited cache model (CacheModelKind cmkLimitedBufferSize): the cache is a
+// ring of BufferChunks records, window record n in cache record
+// (n mod BufferChunks) + 1. The select must have an ORDER BY over selected
+// fields; moving past either end of the window fetches the rows after the
+// last (or before the first) record with generated statements whose
+// conditions compare the ORDER BY fields with the boundary row's values,
+// passed as NEW_ parameters. Record numbers are window positions, not row
+// numbers of the result (RecNo is not sequenced). A bookmark holds the key
+// fields' values (AutoUpdateOptions.KeyFields, else the order fields):
+// going to one outside the window, and Locate, find the row on the server
+// and fill the window around it; a post that changes the order values, an
+// insert and a delete do the same. The order must make rows unique.
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
@@ -196,6 +206,9 @@ struct TSortFieldInfo {
   Integer InOrderIndex = 0;  // 1-based position in the description
   bool Asc = true;
   bool Flag = false;         // the description's third column; always false
+  // Where NULLs sort: first unless the direction is descending, as the
+  // server orders them, or as NULLS FIRST / NULLS LAST says.
+  bool NullsFirst = true;
 };
 
 // Internal locate options: case-insensitive, partial key (the value begins
@@ -743,7 +756,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // from Buffer, MAS_ names from the master's field of that name. Client
   // error 49 for a nil buffer; a buffer of a negative record number sets
   // nothing.
-  void SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer);
+  // LocateParams: LOCATE_ names take the field's value as NEW_ names do.
+  void SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer, bool LocateParams = false);
   // Re-reads the record of Buffer through Query (normally RefreshQuery) into
   // Buffer and the cache; false when no row came back. A blank statement or
   // an inactive dataset with records is client error 48.
@@ -930,6 +944,50 @@ class TFIBCustomDataSet : public TWideDataSet,
   void KeepSorting();
   // Reads the select's ORDER BY into the sort description (at open).
   void ReadOrderInfo();
+  // Limited cache model (FIBDataSet_Limited.cpp). At open: the order
+  // information (every order field selected, else client error 75), the key
+  // list and the four statements that fetch the rows after or before a
+  // boundary row, the descending select and the locate by key values.
+  void OpenLimitedCache();
+  void PrepareLimitedCacheQueries();
+  TGetResult GetLimitedRecord(TRecordBuffer Buffer, TGetMode GetMode);
+  void LimitedFirst();
+  void LimitedLast();
+  // Opens Query (a partial statement) with its NEW_ parameters taken from
+  // window record RecordNumber and makes it current.
+  void OpenLimitedPart(TFIBQuery* Query, Integer RecordNumber);
+  // Stores the current select's fetched row at window record Number.
+  void StoreLimitedRow(Integer Number);
+  // Shifts every window record number (and those in the record buffers) up
+  // by BufferChunks; the ring slots stay the same.
+  void ShiftLimitedNumbers();
+  // Number is a record of the cache: fetched (standard model) or in the
+  // window (limited model).
+  bool RecordHeld(Integer Number) const {
+    if (limited_position_ && cache_model_options_->CacheModelKind() == cmkLimitedBufferSize)
+      return Number >= limited_position_->First && Number <= limited_position_->Last;
+    return Number >= 0 && Number < fetched_count_;
+  }
+  // Makes the row Located (executed) the current record, with up to half a
+  // window of rows before and after it; false when it has no row.
+  bool PlaceLimitedRow(TFIBQuery* Located);
+  // Locate on the server from the first row (Options as LocateRecord).
+  bool LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues, TExtLocateOptions Options);
+  // Limited bookmarks: the window record number and row, then per key
+  // field a null byte and the field's bytes in the record buffer.
+  Integer LimitedBookmarkSize() const;
+  void WriteLimitedKeys(TRecordBuffer Buffer, Byte* Data) const;
+  bool LimitedGotoBookmark(const Byte* Bookmark);
+  // Places the window around the row with Record's key values.
+  bool PlaceLimitedByKeys(TRecordBuffer Record);
+  // A posted record (the window refilled around it when its order values
+  // changed or it is new) and a deleted one (the window refilled around its
+  // neighbour).
+  void PostLimitedRecord(TRecordBuffer Buffer, bool Inserting);
+  void DropLimitedRecord(Integer Number);
+  // Back to the first rows with a new select.
+  void RestartLimited();
+  bool LimitedAscending() const { return current_select_ == select_query_ || current_select_ == select_part_query_; }
 
   // Internal flag word.
   enum : Word {
@@ -995,6 +1053,12 @@ class TFIBCustomDataSet : public TWideDataSet,
     bool EndReached = false;
   };
   std::unique_ptr<TLimitedPosition> limited_position_;
+  // Its statements (made on first open in the model) and the key list.
+  TFIBQuery* select_desc_query_ = nullptr;
+  TFIBQuery* select_part_query_ = nullptr;
+  TFIBQuery* select_part_desc_query_ = nullptr;
+  TFIBQuery* select_locate_ = nullptr;
+  std::vector<String> limited_keys_;
 
   // Editing and the master link.
   Integer inserted_count_ = 0;

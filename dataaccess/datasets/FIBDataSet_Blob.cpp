@@ -138,7 +138,7 @@ TRecordBuffer TFIBCustomDataSet::BlobRecordBuffer(bool& Temporary) {
   Temporary = false;
   if (!cache_) return nullptr;
   if (record_access_ == TRecordAccess::ByIndex) {
-    if (record_access_index_ < 0 || record_access_index_ >= fetched_count_) return nullptr;
+    if (!RecordHeld(record_access_index_)) return nullptr;
     TRecordBuffer buffer = AllocRecordBuffer();
     Temporary = true;
     ReadRecordFromCache(record_access_index_, buffer, State() == dsOldValue);
@@ -207,7 +207,7 @@ TStream* TFIBCustomDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode
     }
     if (stream != nullptr && browse && !temporary) {
       const Integer number = RecordNumberOf(buffer);
-      if (number >= 0 && number < fetched_count_) WriteRecordToCache(number, buffer);
+      if (RecordHeld(number)) WriteRecordToCache(number, buffer);
     }
   }
   if (stream != nullptr) {

@@ -150,7 +150,7 @@ bool TFIBCustomDataSet::SortKeyChanged(TRecordBuffer Buffer) {
   if (!options_.Contains(poKeepSorting) && cache_model_options_->CacheModelKind() != cmkLimitedBufferSize)
     return false;
   const Integer number = RecordNumberOf(Buffer);
-  if (number < 0 || number >= fetched_count_) return true;
+  if (!RecordHeld(number)) return true;
   std::unique_ptr<Byte[]> old(GetOldRecordBuffer(number));
   for (const TSortFieldInfo& info : order_info_) {
     TField* field = FindField(info.FieldName);
@@ -197,7 +197,28 @@ void TFIBCustomDataSet::InternalPost() {
   PostRecordToCache(ActiveBuffer(), State() == dsInsert);
 }
 
+void TFIBCustomDataSet::PostLimitedRecord(TRecordBuffer Buffer, bool Inserting) {
+  const bool sortKeyChanged = Inserting || SortKeyChanged(Buffer);
+  TBufferSnapshot before(Buffer, record_size_);
+  if (blob_count_ > 0) FinalizeBlobStreams(Buffer, 0, nullptr);
+  const Integer number = RecordNumberOf(Buffer);
+  SetCachedStatus(Buffer, Inserting ? cusInserted : cusModified);
+  try {
+    fibdataset_internal::WithValue(post_buffer_, Buffer, [&] { DoPostRecord(Inserting ? ukInsert : ukModify); });
+  } catch (...) {
+    before.Restore();
+    throw;
+  }
+  if (!Inserting && RecordHeld(number)) WriteRecordToCache(number, Buffer);
+  if (!sortKeyChanged && !options_.Contains(poRefreshAfterPost)) return;
+  // The row moved in the order (or is new): the window is filled around it
+  // again, so the boundary rows stay where the server sorts them.
+  if (State() == dsEdit || State() == dsInsert) SetState(dsBrowse);
+  if (!PlaceLimitedByKeys(Buffer)) RestartLimited();
+}
+
 void TFIBCustomDataSet::PostRecordToCache(TRecordBuffer Buffer, bool Inserting) {
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return PostLimitedRecord(Buffer, Inserting);
   // The open select could return a row this post writes (a new key ahead of
   // the cursor) a second time: its remaining rows are read first.
   if (!cached_updates_ && !UniDirectional() && current_select_ != nullptr && current_select_->Open() &&
@@ -295,7 +316,10 @@ void TFIBCustomDataSet::InternalDelete() {
   } else {
     InternalDeleteRecord(delete_query_, active);
     // A record the refresh statement still finds stays in view.
-    if (CachedStatusOf(active) == cusDeletedApplied) ++deleted_count_;
+    if (CachedStatusOf(active) == cusDeletedApplied) {
+      if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) DropLimitedRecord(number);
+      else ++deleted_count_;
+    }
   }
   updates_pending_ = changed_count_ > 0;
 }

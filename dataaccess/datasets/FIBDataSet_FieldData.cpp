@@ -140,7 +140,7 @@ bool TFIBCustomDataSet::GetFieldData(TField* Field, void* Buffer) {
   TRecordBuffer record = nullptr;
   const TDataSetState state = State();
   if (record_access_ == TRecordAccess::ByIndex) {
-    if (!cache_ || record_access_index_ < 0 || record_access_index_ >= fetched_count_) return false;
+    if (!cache_ || !RecordHeld(record_access_index_)) return false;
     record = readTemp(record_access_index_, state == dsOldValue);
     GetCalcFields(record);
   } else {
@@ -159,7 +159,7 @@ bool TFIBCustomDataSet::GetFieldData(TField* Field, void* Buffer) {
         break;
       default:
         if (getting_record_) {
-          if (!cache_ || current_record_index_ < 0 || current_record_index_ >= fetched_count_) return false;
+          if (!cache_ || !RecordHeld(current_record_index_)) return false;
           record = readTemp(current_record_index_, false);
         } else {
           record = GetActiveRecordBuffer();
@@ -490,7 +490,7 @@ void TFIBCustomDataSet::GetCalcFields(TRecordBuffer Buffer) {
   if (!dsEditModes.Contains(State()) && cache_) {
     Integer number;
     std::memcpy(&number, Buffer + kRecNoOffset, sizeof number);
-    if (number < fetched_count_) WriteRecordToCache(number, Buffer);
+    if (RecordHeld(number)) WriteRecordToCache(number, Buffer);
   }
 }
 

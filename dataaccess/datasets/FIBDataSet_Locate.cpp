@@ -492,13 +492,25 @@ Integer TFIBCustomDataSet::FindRecord(const std::vector<TLocateKey>& Keys, TExtL
 bool TFIBCustomDataSet::LocateRecord(const String& KeyFields, const Variant& KeyValues, TExtLocateOptions Options,
                                      TLocateKind Kind) {
   CheckActive();
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("locating in the limited cache model");
   CheckNotUniDirectional();
   CheckBrowseMode();
   if (IsEmpty() || !cache_) return false;
   std::vector<TField*> fields;
   GetFieldList(fields, KeyFields);
   if (fields.empty()) return false;
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+    bool found = false;
+    DisableControls();
+    try {
+      found = LocateLimited(fields, KeyValues, Options);
+    } catch (...) {
+      EnableControls();
+      throw;
+    }
+    EnableControls();
+    if (found) Resync({rmExact, rmCenter});
+    return found;
+  }
   const std::vector<TLocateKey> keys = PrepareLocateKeys(fields, KeyValues, Options);
   const Integer saved = current_record_index_;
   const Integer found = FindRecord(keys, Options, Kind);

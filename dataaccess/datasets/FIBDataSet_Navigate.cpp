@@ -122,11 +122,11 @@ TGetResult TFIBCustomDataSet::SkipInvisibleRecords(TRecordBuffer Buffer, TGetMod
 }
 
 TGetResult TFIBCustomDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool /*DoCheck*/) {
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("the limited cache model");
+  const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
   TGetResult result = grError;
   try {
     WithValue(getting_record_, true, [&] {
-      result = GetStandardRecord(Buffer, GetMode);
+      result = limited ? GetLimitedRecord(Buffer, GetMode) : GetStandardRecord(Buffer, GetMode);
       if (result == grOK) result = SkipInvisibleRecords(Buffer, GetMode);
     });
   } catch (EDatabaseError& E) {
@@ -159,12 +159,12 @@ TGetResult TFIBCustomDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, 
 // First, last, record numbers and counts
 
 void TFIBCustomDataSet::InternalFirst() {
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("the limited cache model");
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return LimitedFirst();
   current_record_index_ = -1;
 }
 
 void TFIBCustomDataSet::InternalLast() {
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("the limited cache model");
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return LimitedLast();
   FetchNext(INT32_MAX);
   current_record_index_ = fetched_count_;
 }
@@ -207,6 +207,14 @@ void TFIBCustomDataSet::SetRecNo(int Value) {
 // Bookmarks
 
 void TFIBCustomDataSet::GetBookmarkData(TRecordBuffer Buffer, void* Data) {
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+    const TBookmarkData b{RecordNumberOf(Buffer), ActiveRecord()};
+    std::memset(Data, 0, static_cast<size_t>(BookmarkSize()));
+    std::memcpy(Data, &b.Physical, sizeof b.Physical);
+    std::memcpy(static_cast<Byte*>(Data) + sizeof b.Physical, &b.ActiveRow, sizeof b.ActiveRow);
+    WriteLimitedKeys(Buffer, static_cast<Byte*>(Data) + 8);
+    return;
+  }
   TBookmarkData b{-1, ActiveRecord()};
   if (cache_) {
     const Integer number = RecordNumberOf(Buffer);
@@ -219,7 +227,8 @@ void TFIBCustomDataSet::GetBookmarkData(TRecordBuffer Buffer, void* Data) {
 
 void TFIBCustomDataSet::SetBookmarkData(TRecordBuffer Buffer, const void* Data) {
   if (!cache_) return;
-  const Integer number = cache_->LogicalIndexOf(ReadBookmark(Data).Physical);
+  const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
+  const Integer number = limited ? ReadBookmark(Data).Physical : cache_->LogicalIndexOf(ReadBookmark(Data).Physical);
   std::memcpy(Buffer + kRecNoOffset, &number, sizeof number);
 }
 
@@ -228,6 +237,16 @@ void TFIBCustomDataSet::InternalGotoBookmark(const void* Bookmark) {
   if (!BookmarkValid(bookmark)) {
     // The position stays: the Resync that follows is skipped.
     ++resync_skip_count_;
+    return;
+  }
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+    bool placed = false;
+    WithValue(going_to_bookmark_, true, [&] {
+      WithCounterRaised(internal_navigation_count_, [&] {
+        placed = LimitedGotoBookmark(static_cast<const Byte*>(Bookmark));
+      });
+    });
+    if (!placed) ++resync_skip_count_;
     return;
   }
   WithValue(going_to_bookmark_, true, [&] {
@@ -246,6 +265,11 @@ int TFIBCustomDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookm
   const bool absent1 = Bookmark1.size() < sizeof(Integer), absent2 = Bookmark2.size() < sizeof(Integer);
   if (absent1 || absent2) return absent1 == absent2 ? 0 : absent1 ? -1 : 1;
   if (!cache_) return 0;
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+    // Window positions: only bookmarks of one window compare.
+    const Integer a = ReadBookmark(Bookmark1.data()).Physical, b = ReadBookmark(Bookmark2.data()).Physical;
+    return a < b ? -1 : a > b ? 1 : 0;
+  }
   const Integer a = cache_->LogicalIndexOf(ReadBookmark(Bookmark1.data()).Physical);
   const Integer b = cache_->LogicalIndexOf(ReadBookmark(Bookmark2.data()).Physical);
   return a < b ? -1 : a > b ? 1 : 0;

@@ -16,7 +16,6 @@ using fibdataset_internal::TScreenCursorGuard;
 // InternalOpen
 
 void TFIBCustomDataSet::InternalOpen() {
-  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) NotAvailable("the limited cache model");
   TScreenCursorGuard cursor(sql_screen_cursor_);
   updates_pending_ = false;
   // Changed literal values change the text: the definitions follow it.
@@ -35,6 +34,8 @@ void TFIBCustomDataSet::InternalOpen() {
   for (int i = 0; i < TDataSet::FieldCount(); ++i)
     if (auto* blob = dynamic_cast<TFIBBlobField*>(Fields()->Fields(i)))
       if (TFIBXSQLVAR* column = select_query_->FindField(blob->FieldName())) blob->SetSubType(column->SQLSubtype());
+  const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
+  if (limited) OpenLimitedCache();
   current_select_ = select_query_;
   current_record_index_ = -1;
   UpdateRecordCount();
@@ -42,7 +43,7 @@ void TFIBCustomDataSet::InternalOpen() {
   cursor_open_ = select_query_->Open();
   ComputeRecordLayout();
   CreateRecordCache();
-  SetBookmarkSize(8);
+  SetBookmarkSize(limited ? LimitedBookmarkSize() : 8);
   ResetVisibleRecords();
   if (!filter_parser_ && !Trim(Filter()).empty()) BuildFilterParser(Filter(), FilterOptions());
 }
@@ -74,7 +75,8 @@ void TFIBCustomDataSet::PrepareForDesigner() {
 
 void TFIBCustomDataSet::CloseCursor() {
   TWideDataSet::CloseCursor();
-  if (select_query_ != nullptr && select_query_->Open()) select_query_->Close();
+  for (TFIBQuery* q : {select_query_, select_desc_query_, select_part_query_, select_part_desc_query_, select_locate_})
+    if (q != nullptr && q->Open()) q->Close();
   if (IsDesigning()) UnPrepare();
 }
 

@@ -23,7 +23,7 @@ void SetScaled(TFIBXSQLVAR* Param, Int64 Value, int Scale) {
 
 }  // namespace
 
-void TFIBCustomDataSet::SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer) {
+void TFIBCustomDataSet::SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer, bool LocateParams) {
   if (Buffer == nullptr) RaiseClientError(fceBufferNotSet);
   const Integer number = RecordNumberOf(Buffer);
   if (number < 0) return;
@@ -52,6 +52,8 @@ void TFIBCustomDataSet::SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer) {
       record = old();
     } else if (IsNewParamName(name)) {
       name = name.substr(4);
+    } else if (LocateParams && name.size() > 7 && UpperCase(name.substr(0, 7)) == "LOCATE_") {
+      name = name.substr(7);
     } else if (IsMasParamName(name) && master != nullptr) {
       if (TField* field = master->FindField(name.substr(4))) param->SetAsVariant(field->AsVariant());
       continue;

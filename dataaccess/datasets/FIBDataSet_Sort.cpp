@@ -523,6 +523,7 @@ void TFIBCustomDataSet::ReadOrderInfo() {
   if (names.Count() == 0) return;
   // Directions, item by item: a DESC or DESCENDING word outside quotes.
   std::vector<bool> ascending;
+  std::vector<int> nulls;  // 1 NULLS FIRST, -1 NULLS LAST, 0 unsaid
   {
     const String order = StripSQLComments(GetOrderByPos(text).Text);
     String item;
@@ -530,7 +531,8 @@ void TFIBCustomDataSet::ReadOrderInfo() {
     bool quoted = false;
     auto flush = [&] {
       bool asc = true;
-      String word;
+      int nullsAt = 0;
+      String word, previous;
       bool inQuote = false;
       for (size_t i = 0; i <= item.size(); ++i) {
         const char c = i < item.size() ? item[i] : ' ';
@@ -538,12 +540,17 @@ void TFIBCustomDataSet::ReadOrderInfo() {
         if (!inQuote && (c == ' ' || c == '\t' || c == '\r' || c == '\n')) {
           const String w = UpperCase(word);
           if (w == "DESC" || w == "DESCENDING") asc = false;
+          if (previous == "NULLS" && (w == "FIRST" || w == "LAST")) nullsAt = w == "FIRST" ? 1 : -1;
+          if (!w.empty()) previous = w;
           word.clear();
         } else {
           word += c;
         }
       }
-      if (!Trim(item).empty()) ascending.push_back(asc);
+      if (!Trim(item).empty()) {
+        ascending.push_back(asc);
+        nulls.push_back(nullsAt);
+      }
       item.clear();
     };
     for (char c : order) {
@@ -561,6 +568,8 @@ void TFIBCustomDataSet::ReadOrderInfo() {
     TSortFieldInfo info;
     info.InOrderIndex = i + 1;
     info.Asc = static_cast<size_t>(i) < ascending.size() ? ascending[static_cast<size_t>(i)] : true;
+    const int nullsAt = static_cast<size_t>(i) < nulls.size() ? nulls[static_cast<size_t>(i)] : 0;
+    info.NullsFirst = nullsAt != 0 ? nullsAt > 0 : info.Asc;
     Integer position;
     TField* field = nullptr;
     if (TryStrToInt(name, position)) {
@@ -576,7 +585,8 @@ void TFIBCustomDataSet::ReadOrderInfo() {
       }
       if (field == nullptr) {
         order_info_.clear();
-        if (limited) RaiseClientErrorMsg("%s:Can't find or parse ORDER BY statement.", {CmpFullName(this)});
+        // The limited model's conditions need every order field selected.
+        if (limited) RaiseClientError(fceLimitedCacheNotUsable, {CmpFullName(this)});
         return;
       }
       info.FieldName = field->FieldName();

@@ -483,20 +483,6 @@ TEST_F(FIBDataSetTest, FieldLookupsMasterLinkAndBookmarks) {
   EXPECT_EQ(ClientError([&] { ds->SetDataSource(detailSource); }), fceCircularReference);
 }
 
-TEST_F(FIBDataSetTest, OperationsOfLaterSupportRaiseInsteadOfDoingNothing) {
-  auto* ds = new TFIBDataSet(form_);
-  ds->SetDatabase(db_);
-  ds->SelectSQL()->SetText("select ID, NAME from P order by ID");
-  ds->UpdateSQL()->SetText("update P set NAME = ?NAME where ID = ?OLD_ID");
-  ds->DeleteSQL()->SetText("delete from P where ID = ?OLD_ID");
-  ds->Open();
-  ds->Close();
-  // The limited cache model opens with its own issue.
-  ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
-  EXPECT_THROW(ds->Open(), EFIBClientError);
-  EXPECT_FALSE(ds->Active());
-}
-
 TEST_F(FIBDataSetTest, StreamingAndRegistration) {
   const TClassInfo* info = FindClass("TFIBDataSet");
   ASSERT_TRUE(info->CanCreate());
