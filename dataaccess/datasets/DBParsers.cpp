@@ -1,6 +1,7 @@
 #include "dataaccess/datasets/DBParsers.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/db/DBConsts.h"
@@ -420,7 +421,10 @@ Variant TExpressionParser::Function(int At, int Op, int Depth) {
           return VarFromDateTime(date_convert_(VarToStr(first), VarToStr(Arg(args, 1))));
         }
         if (IsBlankValue(first)) return Null();
-        return Variant(static_cast<Integer>(std::trunc(VarToDateTime(first))));
+        const double day = std::trunc(VarToDateTime(first));
+        // A day outside the integer range stays a floating value.
+        if (!(day >= INT32_MIN && day <= INT32_MAX)) return Variant(day);
+        return Variant(static_cast<Integer>(day));
       }
       break;
     case 'G':
