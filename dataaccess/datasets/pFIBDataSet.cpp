@@ -11,6 +11,10 @@
 using fibdataset_internal::TScreenCursorGuard;
 using fibdataset_internal::WithValue;
 
+TpFIBDataSet::TpFIBDataSet(TComponent* AOwner) : TFIBDataSet(AOwner) {}
+
+TpFIBDataSet::~TpFIBDataSet() = default;
+
 void TpFIBDataSet::SetDataSet_ID(Integer Value) {
   if (Value == data_set_id_) return;
   CheckDatasetClosed(" change DataSetID ");
