@@ -101,6 +101,10 @@ class TpFIBDataSet : public TFIBDataSet {
   void ClearChangedInUpdateTransaction() { changed_in_update_tr_ = false; }
 
  protected:
+  using TFIBDataSet::DoPostRecord;
+  // Posts Buffer through Query (the insert statement for an inserted
+  // record, else the update statement) together with the update objects.
+  virtual void DoPostRecord(TFIBQuery* Query, TRecordBuffer Buffer);
   // After open: the generated statements the options ask for.
   void GenerateSQLsAfterOpen();
   // Before a protected edit: empty RefreshSQL and UpdateSQL generated.

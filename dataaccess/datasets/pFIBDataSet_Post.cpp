@@ -4,3 +4,4 @@
 // PLACEHOLDER: replaced by the owner of this file.
 bool TpFIBDataSet::HasActiveUpdateObject(TUpdateKind) { return false; }
 void TpFIBDataSet::ExecUpdateObjects(TUpdateKind, TRecordBuffer, TFIBOrderExecUO) {}
+void TpFIBDataSet::DoPostRecord(TFIBQuery*, TRecordBuffer) {}
