@@ -11,6 +11,7 @@
 #include "dataaccess/core/StrUtil.h"
 #include "dataaccess/datasets/DBParsers.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/fuzz/FilterFields.h"
 #include "tests/support/MemDataSet.h"
 
 namespace {
@@ -22,15 +23,7 @@ TMemDataSet* g_ds = nullptr;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_ds = new TMemDataSet(nullptr);
   TFieldDefs* defs = g_ds->FieldDefs();
-  defs->Add("ID", ftInteger);
-  defs->Add("NAME", ftString, 20);
-  defs->Add("ACTIVE", ftBoolean);
-  defs->Add("BORN", ftDate);
-  defs->Add("AT", ftDateTime);
-  defs->Add("SMALL", ftSmallint);
-  defs->Add("PRICE", ftBCD, 2);
-  defs->Add("BIG", ftLargeint);
-  defs->Add("RATE", ftFloat);
+  AddFilterFieldDefs(defs);
   g_ds->Open();
   g_ds->AppendRows({{7, "Name %_ x", true, VarFromDateTime(EncodeDate(1990, 3, 15)),
                      VarFromDateTime(EncodeDate(2020, 1, 2) + EncodeTime(3, 4, 5, 6)), -3, 12.5, 1234567890123LL,

@@ -12,6 +12,7 @@
 
 #include "platform/db/DBCommon.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/fuzz/FilterFields.h"
 
 namespace {
 
@@ -137,15 +138,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_ds = new TFuzzDataSet(nullptr);
   g_ds->SetName("Fuzz");
   TFieldDefs* defs = g_ds->FieldDefs();
-  defs->Add("ID", ftInteger);
-  defs->Add("NAME", ftString, 20);
-  defs->Add("ACTIVE", ftBoolean);
-  defs->Add("BORN", ftDate);
-  defs->Add("AT", ftDateTime);
-  defs->Add("SMALL", ftSmallint);
-  defs->Add("PRICE", ftBCD, 2);
-  defs->Add("BIG", ftLargeint);
-  defs->Add("RATE", ftFloat);
+  AddFilterFieldDefs(defs);
   defs->Add("NOTE", ftMemo);
   defs->Add("Full Name", ftString, 10);
   for (int i = 0; i < defs->Count(); ++i) defs->Items(i)->CreateField(g_ds);
