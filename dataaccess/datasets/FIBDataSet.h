@@ -1340,6 +1340,10 @@ class TFIBStringField : public TStringField {
   // Copied from the dataset's psSetEmptyStrToNull when attached.
   bool EmptyStrToNull() const { return empty_str_to_null_; }
   void SetEmptyStrToNull(bool Value) { empty_str_to_null_ = Value; }
+  // The column's server default is the empty text: a new record gets ""
+  // (set when the repository's column information is applied).
+  bool DefaultValueEmptyString() const { return default_value_empty_string_; }
+  void SetDefaultValueEmptyString(bool Value) { default_value_empty_string_ = Value; }
   // Bytes of the last value set, -1 when none; read by the dataset while
   // the value is written.
   Integer ValueLength() const { return writing_ ? value_length_ : -1; }
@@ -1355,6 +1359,7 @@ class TFIBStringField : public TStringField {
   std::unique_ptr<char[]> value_buffer_;
   Integer char_set_id_ = -1;
   bool empty_str_to_null_ = false;
+  bool default_value_empty_string_ = false;
   bool writing_ = false;
   Integer value_length_ = -1;
 };

@@ -11,9 +11,36 @@
 using fibdataset_internal::TScreenCursorGuard;
 using fibdataset_internal::WithValue;
 
-TpFIBDataSet::TpFIBDataSet(TComponent* AOwner) : TFIBDataSet(AOwner) {}
+namespace {
 
-TpFIBDataSet::~TpFIBDataSet() = default;
+const String kStatementKindNames[] = {"UpdateSQL", "InsertSQL", "DeleteSQL", "RefreshSQL"};
+
+}  // namespace
+
+const String& StatementKindName(Integer Kind) { return kStatementKindNames[Kind]; }
+
+TpFIBDataSet::TpFIBDataSet(TComponent* AOwner)
+    : TFIBDataSet(AOwner), default_formats_(std::make_unique<TFormatFields>(this)) {
+  TDataSet::SetOnPostError({this, &TpFIBDataSet::PostErrorHandler});
+  TDataSet::SetOnDeleteError({this, &TpFIBDataSet::DeleteErrorHandler});
+  lock_query_ = new TFIBQuery(this);
+  lock_query_->SetParamCheck(true);
+  count_query_ = new TFIBQuery(this);
+  count_query_->SetParamCheck(true);
+}
+
+TpFIBDataSet::~TpFIBDataSet() {
+  if (generator_used_) ReleaseGeneratorQuery();
+}
+
+String TpFIBDataSet::About() const { return "6.9.740 Internal"; }
+
+void TpFIBDataSet::Notification(TComponent* AComponent, TOperation Operation) {
+  TFIBDataSet::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  if (AComponent == container_) container_ = nullptr;
+}
+
 
 void TpFIBDataSet::SetDataSet_ID(Integer Value) {
   if (Value == data_set_id_) return;
@@ -117,17 +144,6 @@ bool TpFIBDataSet::IsSequenced() {
   return Options().Contains(poVisibleRecno) && AllFetched();
 }
 
-void TpFIBDataSet::DoBeforeOpen() {
-  ResetVisibleRecords();
-  TFIBDataSet::DoBeforeOpen();
-}
-
-void TpFIBDataSet::DoBeforeClose() {
-  if (Filtered())
-    if (TExpressionParser* parser = FilterParser()) parser->ClearFieldCache();
-  TFIBDataSet::DoBeforeClose();
-}
-
 namespace {
 
 void InitPFIBDataSet() {
@@ -136,7 +152,7 @@ void InitPFIBDataSet() {
       .Prop("Description", &TpFIBDataSet::Description, &TpFIBDataSet::SetDescription);
 }
 
-constexpr const TUnit* kUses[] = {&unit_FIBDataSet, &unit_pFIBDataInfo};
+constexpr const TUnit* kUses[] = {&unit_FIBDataSet, &unit_pFIBDataInfo, &unit_pFIBQuery, &unit_DSContainer};
 
 }  // namespace
 

@@ -1,12 +1,15 @@
 // The extended dataset TpFIBDataSet, the one applications use.
 //
-// It descends from TFIBDataSet and adds, so far, its dataset definition in
-// the repository: DataSet_ID names a row of FIB$DATASETS_INFO whose SQL
-// texts, key field, generator, update table, conditions and description the
-// dataset takes when it prepares (see pFIBDataInfo.h). Generated modifying
-// SQL, posting with update objects, cached-update batches, generators,
-// locking and field attributes from the repository come with later parts of
-// this class.
+// It descends from TFIBDataSet and adds its dataset definition in the
+// repository (DataSet_ID names a row of FIB$DATASETS_INFO whose SQL texts,
+// key field, generator, update table, conditions and description the
+// dataset takes when it prepares, see pFIBDataInfo.h), modifying SQL it
+// writes itself from the select and AutoUpdateOptions, posting with update
+// objects, applying cached updates (record by record or in EXECUTE BLOCK
+// batches), generator and default values of new records, record locking, a
+// server record count, field attributes from the repository, dataset
+// containers for every event, record numbers of visible records and the
+// class library's provider operations.
 //
 // With Filtered on, a record is visible when the engine shows its cached
 // status and it passes the Filter expression, OnFilterRecord and
@@ -15,30 +18,57 @@
 // UpdateRecordTypes change. With poVisibleRecno RecNo and RecordCount count
 // only the visible records (the records below the current one, or all
 // fetched ones, are tested once for it); without it they count the cache.
+// Opening or dropping a cache slot (an insert, a failed post) resets what
+// the filter answered, so the hidden numbers never shift.
 //
 //   auto* ds = new TpFIBDataSet(form);
 //   ds->SetDatabase(db);
-//   ds->SetDataSet_ID(12);   // also switches psApplyRepositary on
-//   ds->Open();              // SelectSQL and the rest from row 12
+//   ds->SelectSQL()->SetText("select ID, NAME from PEOPLE");
+//   ds->AutoUpdateOptions()->SetUpdateTableName("PEOPLE");
+//   ds->AutoUpdateOptions()->SetAutoReWriteSqls(true);
+//   ds->Open();              // UpdateSQL, InsertSQL, ... written, key found
+//
+// The implementation is split by concern: pFIBDataSet.cpp (definition,
+// visible records, properties), _Generate (modifying SQL), _Post (posting
+// with update objects), _Events (containers and event steps), _NewRecord
+// (generators and defaults), _Lock (locking and record count),
+// _Repository (field attributes), _Apply (cached updates and batches),
+// _Provider (provider operations).
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "dataaccess/datasets/DSContainer.h"
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/pFIBQuery.h"
 #include "platform/rtl/UnitInit.h"
 
-class TpFIBUpdateObject;
-class TDataSetsContainer;
 class TpFIBFieldInfo;
 
 extern const TUnit unit_pFIBDataSet;
+
+RTL_ENUM(TLockStatus, lsSuccess, lsDeadLock, lsNotExist, lsMultiply, lsUnknownError);
+
+using TOnGetSQLTextProc = Event<void(TFIBDataSet* DataSet, String& SQLText)>;
+using TLockErrorEvent =
+    Event<void(TDataSet* DataSet, TLockStatus LockError, String& ErrorMessage, TDataAction& Action)>;
+
+// "#,##0." with 2 gives "#,##0.00"; "#.#" with 3 gives "#.###"; an empty
+// format stays empty; any other is returned unchanged.
+String ExpandNumericFormat(const String& Format, Integer Decimals);
+
+// The statement kind names used in messages: "UpdateSQL", "InsertSQL",
+// "DeleteSQL", "RefreshSQL" (Kind 0 to 3).
+const String& StatementKindName(Integer Kind);
 
 class TpFIBDataSet : public TFIBDataSet {
  public:
   explicit TpFIBDataSet(TComponent* AOwner);
   ~TpFIBDataSet() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // Key of the dataset's row in FIB$DATASETS_INFO (0: none). A new value on
   // an open dataset is client error 28; otherwise it is stored, the dataset
@@ -47,6 +77,9 @@ class TpFIBDataSet : public TFIBDataSet {
   void SetDataSet_ID(Integer Value);
   const String& Description() const { return description_; }
   void SetDescription(const String& Value) { description_ = Value; }
+  // "6.9.740 Internal"; writing it does nothing.
+  String About() const;
+  void SetAbout(const String&) {}
 
   // With psApplyRepositary and a DataSet_ID other than the one applied last,
   // the definition is applied from the repository first (Conditions that
@@ -63,8 +96,6 @@ class TpFIBDataSet : public TFIBDataSet {
   bool IsVisible(TRecordBuffer Buffer) override;
   int GetRecNo() override;
   int GetRecordCount() override;
-  void DoBeforeOpen() override;
-  void DoBeforeClose() override;
 
  private:
   Integer data_set_id_ = 0;
@@ -76,69 +107,270 @@ class TpFIBDataSet : public TFIBDataSet {
   // the number of hidden ones among them.
   Integer HiddenBelow(Integer Count);
 
-  // ===== Modifying SQL generation, posting, update objects
-  // (pFIBDataSet_Generate.cpp, pFIBDataSet_Post.cpp, pFIBQuery.h)
+  // ===== Modifying SQL generation (pFIBDataSet_Generate.cpp)
  public:
-  // Writes a field's value as SQL literal text (UseOld: its old value).
-  using TSQLLiteralWriter = std::function<String(TField* Field, bool UseOld)>;
-  // The text of one modifying statement for Table (may carry an alias) and
-  // KeyFieldNames: Kind 0 update, 1 insert, 2 delete, 3 refresh; FieldsFilter
-  // 0 every field, 1 no BLOB fields, 2 only BLOB fields. With Literal the
-  // values are literals and the indent one blank (EXECUTE BLOCK batches).
-  String GenerateSQLText(const String& Table, const String& KeyFieldNames, Integer Kind, Integer FieldsFilter,
-                         const TSQLLiteralWriter& Literal = nullptr);
+  // The text of one modifying statement for TableName (may carry an alias)
+  // and KeyFields (";"-separated): Kind 0 update, 1 insert, 2 delete, 3
+  // refresh; FieldFilter 0 every field, 1 no BLOB fields, 2 only BLOB
+  // fields. Empty when it cannot be built; "No Action" for an update or
+  // insert without a column. No usable key field raises Exception "%s:
+  // unable to generate %s because fields for "%s" do not exist in dataset.".
+  // Every value is a parameter (NEW_/OLD_ + field name), never literal text.
+  String GenerateSQL(const String& TableName, const String& KeyFields, Integer FieldFilter, Integer Kind);
+  // Writes Field's value (its old value with UseOld) as SQL literal text;
+  // false when the value has no literal form (a BLOB, an array).
+  using TSQLLiteralWriter = std::function<bool(TField* Field, bool UseOld, String& Literal)>;
+  // The statement of Kind 0 to 2 for the update table and KeyFields with the
+  // current record's values written by Literal and a one-blank indent (the
+  // batch form); "" for an update or insert without a column; nullopt when
+  // a value has no literal form.
+  std::optional<String> GenerateLiteralSQL(Integer Kind, const TSQLLiteralWriter& Literal);
+  // The fields KeyFields names (trimmed, looked up among the fields, else the
+  // field definitions' names through FindField; names not found skipped).
+  void KeyFieldsToList(std::vector<TField*>& List, const String& KeyFields);
+  // Non-BLOB fields whose source table is TableName, ";"-joined.
+  String FieldsOfTable(const String& TableName);
+  // A table's primary key columns, ";"-joined (through the statement
+  // cache); "@FIB_DEFERRED" without a connected database.
+  String PrimaryKeyFields(const String& TableName);
+  // All four statements (at open without UpdateOnlyModifiedFields).
+  void PrepareAutoSQLs();
+  // The separate BLOB update object, with SeparateBlobUpdate and BLOB
+  // fields.
+  void PrepareSeparateBlobUpdate();
+  TpFIBUpdateObject* BlobUpdateObject() const { return blob_update_object_; }
   // Before a post outside cached updates: UpdateSQL (dsEdit) or InsertSQL
   // (dsInsert) written again for the fields that take part.
   void RegenerateModifyingSQL(TDataSetState State);
   // The update table and its alias in identifier form.
   void GetUpdateTableAndAlias(String& Table, String& Alias);
+  // A name in the identifier form of the database: dialect 1 trimmed and
+  // upper-cased, never quoted; otherwise quoted when it needs it (for
+  // TableName, without case when the database writes upper names), else
+  // upper-cased; a name that starts with a double quote stays.
+  String IdentifierForm(const String& Name, bool TableName = false);
+
+ protected:
+  // After open (first open after the select changed, AutoReWriteSqls): the
+  // generated statements the options ask for.
+  void GenerateSQLsAfterOpen();
+  // Before a protected edit: an empty RefreshSQL or UpdateSQL generated.
+  void GenerateForProtectedEdit();
+
+ private:
+  TpFIBUpdateObject* blob_update_object_ = nullptr;  // owned
+  // ----- end of generation
+
+  // ===== Posting and deleting with update objects (pFIBDataSet_Post.cpp,
+  // pFIBQuery.cpp)
+ public:
+  // The engine's test, or an active update object of the kind, or complete
+  // automatic rewriting, or CachedUpdates with OnUpdateRecord; and the kind
+  // in AllowedUpdateKinds.
+  bool CanEdit() override;
+  bool CanInsert() override;
+  bool CanDelete() override;
   // An active update object of that kind exists.
   bool HasActiveUpdateObject(TUpdateKind Kind);
-  // Runs the active update objects of Kind whose ExecuteOrder is Order.
+  // Runs the active update objects of Kind whose ExecuteOrder is Order, in
+  // list order, with parameters from Buffer.
   void ExecUpdateObjects(TUpdateKind Kind, TRecordBuffer Buffer, TFIBOrderExecUO Order);
+  // The update objects of one kind in list order.
+  const std::vector<TpFIBUpdateObject*>& UpdateObjects(TUpdateKind Kind) const {
+    return update_objects_[static_cast<int>(Kind)];
+  }
   // A statement ran since the update transaction last ended.
   bool ChangedInUpdateTransaction() const { return changed_in_update_tr_; }
   void ClearChangedInUpdateTransaction() { changed_in_update_tr_ = false; }
 
- protected:
-  using TFIBDataSet::DoPostRecord;
   // Posts Buffer through Query (the insert statement for an inserted
   // record, else the update statement) together with the update objects.
   virtual void DoPostRecord(TFIBQuery* Query, TRecordBuffer Buffer);
-  // After open: the generated statements the options ask for.
-  void GenerateSQLsAfterOpen();
-  // Before a protected edit: empty RefreshSQL and UpdateSQL generated.
-  void GenerateForProtectedEdit();
+  // The engine's post step: DoPostRecord with the statement of Kind.
+  void DoPostRecord(TUpdateKind Kind) override;
+  void InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer) override;
 
  private:
+  friend class TpFIBUpdateObject;
+  // The list calls of the update objects: join Kind's list at Index (the
+  // end when beyond it), leave it, move within it; each renumbers the list.
+  void AddUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind, Integer Index);
+  void RemoveUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind);
+  void MoveUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind, Integer Index);
+  std::vector<TpFIBUpdateObject*> update_objects_[3];
   bool changed_in_update_tr_ = false;
-  // ----- end of generation and posting
+  // ----- end of posting
 
-  // ===== Dataset containers, event steps, new-record values
-  // (DSContainer.h, pFIBDataSet_Events.cpp, pFIBDataSet_NewRecord.cpp)
+  // ===== Dataset containers and the event steps (pFIBDataSet_Events.cpp)
  public:
+  TDataSetsContainer* Container() const { return container_; }
+  // Leaves the old container, joins the new one (free notification).
+  void SetContainer(TDataSetsContainer* Value);
   // Sends Event to the thread's global container (when it is not
   // Container) and then to Container.
   void NotifyContainers(TKindDataSetEvent Event);
   // The same two containers, then OnApplyFieldRepository, for one field.
   void ContainersApplyFieldRepository(TField* Field, TpFIBFieldInfo* FieldInfo);
+  // The global container (when not Container), then Container; Container's
+  // answer alone counts when it is set; else the engine's comparison.
+  Integer CompareFieldValues(TField* Field, const Variant& Value1, const Variant& Value2) override;
+  bool DefaultFieldComparison() override;
+  // Called after the containers when a post or delete fails.
+  const TDataSetErrorEvent& OnPostError() const { return on_post_error_; }
+  void SetOnPostError(const TDataSetErrorEvent& Value) { on_post_error_ = Value; }
+  const TDataSetErrorEvent& OnDeleteError() const { return on_delete_error_; }
+  void SetOnDeleteError(const TDataSetErrorEvent& Value) { on_delete_error_ = Value; }
+
+ protected:
+  void DoBeforeOpen() override;
+  void DoAfterOpen() override;
+  void DoBeforeClose() override;
+  void DoAfterClose() override;
+  void DoBeforeInsert() override;
+  void DoAfterInsert() override;
+  void DoBeforeEdit() override;
+  void DoAfterEdit() override;
+  void DoBeforePost() override;
+  void DoAfterPost() override;
+  void DoBeforeCancel() override;
+  void DoAfterCancel() override;
+  void DoBeforeDelete() override;
+  void DoAfterDelete() override;
+  void DoBeforeScroll() override;
+  void DoAfterScroll() override;
+  void DoOnCalcFields() override;
+  void DoBeforeRefresh() override;
+  void DoAfterRefresh() override;
+  // Commit or commit retaining: ClearUpdateMarks with poProtectedEdit
+  // outside cached updates; the changed flag cleared.
+  void DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force) override;
+
+ private:
+  // The class library's post and delete error events point here.
+  void PostErrorHandler(TDataSet* DataSet, EDatabaseError* E, TDataAction& Action);
+  void DeleteErrorHandler(TDataSet* DataSet, EDatabaseError* E, TDataAction& Action);
+  TDataSetsContainer* container_ = nullptr;
+  TDataSetErrorEvent on_post_error_, on_delete_error_;
+  // The select's prepare count at the last close (AutoParamsToFields).
+  Integer last_prepare_count_ = -1;
   // ----- end of containers and events
 
-  // ===== Field attributes from the repository, record locking, server
-  // record count (pFIBDataSet_Repository.cpp, pFIBDataSet_Lock.cpp)
+  // ===== Generator values and defaults of new records
+  // (pFIBDataSet_NewRecord.cpp)
+ public:
+  // Fills the key field from the generator (WhenGetGenID not wgNever).
+  virtual void ApplyGeneratorValue();
+  // Asks the containers and OnApplyDefaultValue whether they gave Field its
+  // value.
+  void DoApplyDefaultValue(TField* Field, bool& Applied);
+  // Lines "field=parameter" for the select's parameters compared with a
+  // field's column.
+  void FillParamsToFieldsLinks(TStrings* Links);
+  const TOnApplyDefaultValue& OnApplyDefaultValue() const { return on_apply_default_value_; }
+  void SetOnApplyDefaultValue(const TOnApplyDefaultValue& Value) { on_apply_default_value_ = Value; }
+
  protected:
-  // Before an edit with poProtectedEdit: the lock, then the record again.
+  void DoOnNewRecord() override;
+  // The per-field linked parameters: cleared and invalid at open, freed at
+  // close.
+  void ResetLinkedParams();
+  void FreeLinkedParams();
+  // At destruction, when a generator value was taken: the database's cached
+  // generator statement released.
+  void ReleaseGeneratorQuery();
+
+ private:
+  TOnApplyDefaultValue on_apply_default_value_;
+  bool generator_used_ = false;
+  std::vector<TFIBXSQLVAR*> linked_params_;  // per field; nullptr: none
+  bool linked_params_valid_ = false;
+  // ----- end of generators and defaults
+
+  // ===== Record locking and the server's record count
+  // (pFIBDataSet_Lock.cpp)
+ public:
+  TLockStatus LockRecord(bool RaiseErrors);
+  // Rows the select would return (0 without an active read transaction).
+  Integer GetServerRecordCount();
+  // The server count with psAskRecordCount, else 0.
+  void UpdateRecordCount() override;
+  Integer ServerRecordCount() const { return server_record_count_; }
+  const TLockErrorEvent& OnLockError() const { return on_lock_error_; }
+  void SetOnLockError(const TLockErrorEvent& Value) { on_lock_error_ = Value; }
+  const TOnGetSQLTextProc& OnLockSQLText() const { return on_lock_sql_text_; }
+  void SetOnLockSQLText(const TOnGetSQLTextProc& Value) { on_lock_sql_text_ = Value; }
+  const TOnGetSQLTextProc& OnAskRecordCount() const { return on_ask_record_count_; }
+  void SetOnAskRecordCount(const TOnGetSQLTextProc& Value) { on_ask_record_count_ = Value; }
+  TFIBQuery* LockQuery() const { return lock_query_; }
+  TFIBQuery* CountQuery() const { return count_query_; }
+
+ protected:
+  // daFail raises Exception with Message, daAbort aborts silently, daRetry
+  // is returned.
+  TDataAction DoLockError(TLockStatus Status, String& Message);
+  // Before an edit with poProtectedEdit of an unmodified record: the lock,
+  // the empty statements generated and the record read again.
   void LockBeforeEdit();
-  // ----- end of repository attributes and locking
+
+ private:
+  TFIBQuery* lock_query_ = nullptr;   // owned
+  TFIBQuery* count_query_ = nullptr;  // owned
+  Integer server_record_count_ = 0;
+  TLockErrorEvent on_lock_error_;
+  TOnGetSQLTextProc on_lock_sql_text_, on_ask_record_count_;
+  // ----- end of locking and record count
+
+  // ===== Field attributes from the repository (pFIBDataSet_Repository.cpp)
+ public:
+  // Dresses every field from DefaultFormats, the server and FIB$FIELDS_INFO.
+  virtual void ApplyFieldRepository();
+  TFormatFields* DefaultFormats() const { return default_formats_.get(); }
+  void SetDefaultFormats(TFormatFields* Value) { default_formats_->Assign(Value); }
+  const TOnApplyFieldRepository& OnApplyFieldRepository() const { return on_apply_field_repository_; }
+  void SetOnApplyFieldRepository(const TOnApplyFieldRepository& Value) { on_apply_field_repository_ = Value; }
+  // Adding psApplyRepositary applies the repository.
+  void SetPrepareOptions(TpPrepareOptions Value) override;
+
+ protected:
+  void InternalOpen() override;
+
+ private:
+  std::unique_ptr<TFormatFields> default_formats_;
+  TOnApplyFieldRepository on_apply_field_repository_;
+  // ----- end of repository attributes
 
   // ===== Applying cached updates (pFIBDataSet_Apply.cpp)
+ public:
+  void ApplyUpdates() { InternalApplyUpdates(false); }
+  // KeepStatus (the auto-commit path): the records keep their cached status
+  // until CommitUpdates.
+  void InternalApplyUpdates(bool KeepStatus);
+  // After the auto-commit apply: modified and inserted records unmodified,
+  // deleted ones applied.
+  void CommitUpdates();
+  // After the update transaction ended with protected edit: every status
+  // but unmodified and applied-deleted becomes unmodified.
+  void ClearUpdateMarks();
+  // The batch statement of the current record (no ";"), "" without a
+  // column; nullopt when a value has no literal form.
+  std::optional<String> BatchStatement(TUpdateKind Kind);
+  // Field's value (old value with UseOld) as a Firebird literal; false for a
+  // value without one (BLOB, array).
+  bool FieldValueLiteral(TField* Field, bool UseOld, String& Literal);
+  // The record being applied (-1: none) and whether an apply runs.
+  Integer ApplyingIndex() const { return applying_index_; }
+  bool Applying() const { return applying_; }
+
  protected:
   // After a post or delete with AutoCommit and CachedUpdates: the record's
   // update applied, committed and marked.
   void ApplyAfterAutoCommit();
+
+ private:
+  Integer applying_index_ = -1;
+  bool applying_ = false;
   // ----- end of applying cached updates
 
-  // ===== Provider interface, published properties (pFIBDataSet_Provider.cpp,
-  // pFIBDataSet.cpp)
-  // ----- end of provider interface
+  // ===== Provider operations (pFIBDataSet_Provider.cpp)
+  // ----- end of provider operations
 };

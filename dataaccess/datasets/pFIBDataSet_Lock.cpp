@@ -2,4 +2,8 @@
 #include "dataaccess/datasets/pFIBDataSet.h"
 
 // PLACEHOLDER: replaced by the owner of this file.
+TLockStatus TpFIBDataSet::LockRecord(bool) { return lsSuccess; }
+Integer TpFIBDataSet::GetServerRecordCount() { return 0; }
+void TpFIBDataSet::UpdateRecordCount() {}
+TDataAction TpFIBDataSet::DoLockError(TLockStatus, String&) { return daFail; }
 void TpFIBDataSet::LockBeforeEdit() {}
