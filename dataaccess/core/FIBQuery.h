@@ -577,6 +577,8 @@ class TFIBQuery : public TComponent, public IConditionsStatement, public ISQLObj
   // failed prepare leaves no handle.
   void Prepare();
   bool Prepared() const { return prepared_; }
+  // Successful prepares of this statement so far.
+  Integer PrepareCount() const { return prepare_count_; }
   // Drops the server's statement, and with it an open cursor: Open() is
   // false after it. The next execution prepares again.
   void FreeHandle();
@@ -700,6 +702,7 @@ class TFIBQuery : public TComponent, public IConditionsStatement, public ISQLObj
   std::unique_ptr<TFIBXSQLDA> fields_;
   TpFIBQueryOptions options_;
   bool prepared_ = false;
+  Integer prepare_count_ = 0;
   TFIBSQLTypes sql_type_ = SQLUnknown;
   Integer record_count_ = 0;
   bool literal_values_changed_ = false;

@@ -211,6 +211,7 @@ void TFIBQuery::DoPrepare() {
     CreateArrays();
     record_count_ = 0;
     prepared_ = true;
+    ++prepare_count_;
     aliases_read_ = false;
   } catch (const std::exception& e) {
     if (MonitoringActive())

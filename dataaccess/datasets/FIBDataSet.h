@@ -633,6 +633,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   TFIBQuery* CurrentSelect() const { return current_select_; }
   TFIBBase* Base() const { return base_.get(); }
   bool Prepared() const { return prepared_; }
+  // The select text changed since the last open (cleared at the end of
+  // DoAfterOpen).
+  bool SQLChanged() const { return sql_changed_; }
   // Frees the statement handles of all five statements.
   void UnPrepare();
   // Prepares each modifying statement that has a text, and frees it again
@@ -789,6 +792,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Called after a post for a visible record whose sort key changed or that
   // was inserted: KeepSorting.
   virtual void KeepSortingAfterPost();
+  // The master's Refresh, without poVisibleRecno meanwhile.
+  void RefreshMasterDataSet();
 
   // ===== BLOB streams of records (FIBDataSet_Blob.cpp)
 
@@ -1127,8 +1132,6 @@ class TFIBCustomDataSet : public TWideDataSet,
   bool MasterValueDiffers(TFIBXSQLVAR* Param, TField* Master);
   // Master values into the select's parameters (every open).
   void CopyMasterValues();
-  // The master's Refresh, without poVisibleRecno meanwhile.
-  void RefreshMasterDataSet();
   // Design time: connects and starts what Prepare needs, and disconnects
   // again.
   void PrepareForDesigner();

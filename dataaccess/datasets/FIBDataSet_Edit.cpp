@@ -16,10 +16,7 @@ using fibdataset_internal::TScreenCursorGuard;
 
 bool ExcludeDeniedUpdateKinds = false;
 
-namespace {
-
-// The first line of a statement that is never executed.
-bool IsNoAction(TStrings* SQL) {
+bool fibdataset_internal::IsNoAction(TStrings* SQL) {
   for (int i = 0; i < SQL->Count(); ++i) {
     const String& line = SQL->Strings(i);
     if (IsBlank(line)) continue;
@@ -27,6 +24,10 @@ bool IsNoAction(TStrings* SQL) {
   }
   return false;
 }
+
+using fibdataset_internal::IsNoAction;
+
+namespace {
 
 // A copy of a record buffer, put back with Restore.
 class TBufferSnapshot {

@@ -5,7 +5,13 @@
 #include "platform/rtl/FMTBcd.h"
 #include "platform/rtl/System.h"
 
+class TStrings;
+
 namespace fibdataset_internal {
+
+// The first non-blank line of SQL is "No Action" (without case): the
+// statement is never executed.
+bool IsNoAction(TStrings* SQL);
 
 // Value * 10^Decimals rounded half away from zero, taken from the shortest
 // decimal form of Value (12.345 with 2 decimals gives 1235); false when it

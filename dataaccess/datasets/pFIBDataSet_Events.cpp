@@ -1,43 +1,213 @@
 // TpFIBDataSet: dataset containers and the event steps.
+#include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/datasets/DBParsers.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
 
-// PLACEHOLDER: replaced by the owner of this file.
-void TpFIBDataSet::SetContainer(TDataSetsContainer* Value) { container_ = Value; }
-void TpFIBDataSet::NotifyContainers(TKindDataSetEvent) {}
-void TpFIBDataSet::ContainersApplyFieldRepository(TField*, TpFIBFieldInfo*) {}
-Integer TpFIBDataSet::CompareFieldValues(TField* Field, const Variant& Value1, const Variant& Value2) {
-  return TFIBDataSet::CompareFieldValues(Field, Value1, Value2);
+namespace {
+
+// The thread's global container when it is not Own.
+TDataSetsContainer* OtherGlobalContainer(TDataSetsContainer* Own) {
+  TDataSetsContainer* global = TDataSetsContainer::GlobalContainer();
+  return global != Own ? global : nullptr;
 }
-bool TpFIBDataSet::DefaultFieldComparison() { return TFIBDataSet::DefaultFieldComparison(); }
+
+}  // namespace
+
+// ===========================================================================
+// Containers
+
+void TpFIBDataSet::SetContainer(TDataSetsContainer* Value) {
+  if (Value == container_) return;
+  if (container_ != nullptr) {
+    container_->RemoveDataSet(this);
+    container_->RemoveFreeNotification(this);
+  }
+  container_ = Value;
+  if (container_ != nullptr) {
+    container_->AddDataSet(this);
+    container_->FreeNotification(this);
+  }
+}
+
+void TpFIBDataSet::NotifyContainers(TKindDataSetEvent Event) {
+  if (TDataSetsContainer* global = OtherGlobalContainer(container_)) global->DataSetEvent(this, Event);
+  if (container_ != nullptr) container_->DataSetEvent(this, Event);
+}
+
+void TpFIBDataSet::ContainersApplyFieldRepository(TField* Field, TpFIBFieldInfo* FieldInfo) {
+  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
+    global->ApplyFieldRepository(this, Field, FieldInfo);
+  if (container_ != nullptr) container_->ApplyFieldRepository(this, Field, FieldInfo);
+  if (on_apply_field_repository_.Assigned()) on_apply_field_repository_(this, Field, FieldInfo);
+}
+
+Integer TpFIBDataSet::CompareFieldValues(TField* Field, const Variant& Value1, const Variant& Value2) {
+  Integer result = 0;
+  bool compared = false;
+  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
+    compared = global->CompareFieldValues(Field, Value1, Value2, result);
+  // The dataset's own container, when it has one, has the last word.
+  if (container_ != nullptr) compared = container_->CompareFieldValues(Field, Value1, Value2, result);
+  return compared ? result : TFIBDataSet::CompareFieldValues(Field, Value1, Value2);
+}
+
+bool TpFIBDataSet::DefaultFieldComparison() {
+  if (!TFIBDataSet::DefaultFieldComparison()) return false;
+  const TDataSetsContainer* global = OtherGlobalContainer(container_);
+  if (global != nullptr && global->OnCompareFieldValues().Assigned()) return false;
+  return container_ == nullptr || !container_->OnCompareFieldValues().Assigned();
+}
+
+// ===========================================================================
+// Event steps
+
 void TpFIBDataSet::DoBeforeOpen() {
+  PrepareTransaction();
   ResetVisibleRecords();
+  NotifyContainers(deBeforeOpen);
   TFIBDataSet::DoBeforeOpen();
 }
-void TpFIBDataSet::DoAfterOpen() { TFIBDataSet::DoAfterOpen(); }
+
+void TpFIBDataSet::DoAfterOpen() {
+  ResetLinkedParams();
+  ClearChangedInUpdateTransaction();
+  GenerateSQLsAfterOpen();
+  NotifyContainers(deAfterOpen);
+  if (AutoUpdateOptions()->AutoParamsToFields() && SelectQuery()->PrepareCount() != last_prepare_count_)
+    FillParamsToFieldsLinks(AutoUpdateOptions()->ParamsToFieldsLinks());
+  TFIBDataSet::DoAfterOpen();
+}
+
 void TpFIBDataSet::DoBeforeClose() {
   if (Filtered())
     if (TExpressionParser* parser = FilterParser()) parser->ClearFieldCache();
+  NotifyContainers(deBeforeClose);
   TFIBDataSet::DoBeforeClose();
 }
-void TpFIBDataSet::DoAfterClose() { TFIBDataSet::DoAfterClose(); }
-void TpFIBDataSet::DoBeforeInsert() { TFIBDataSet::DoBeforeInsert(); }
-void TpFIBDataSet::DoAfterInsert() { TFIBDataSet::DoAfterInsert(); }
-void TpFIBDataSet::DoBeforeEdit() { TFIBDataSet::DoBeforeEdit(); }
-void TpFIBDataSet::DoAfterEdit() { TFIBDataSet::DoAfterEdit(); }
-void TpFIBDataSet::DoBeforePost() { TFIBDataSet::DoBeforePost(); }
-void TpFIBDataSet::DoAfterPost() { TFIBDataSet::DoAfterPost(); }
-void TpFIBDataSet::DoBeforeCancel() { TFIBDataSet::DoBeforeCancel(); }
-void TpFIBDataSet::DoAfterCancel() { TFIBDataSet::DoAfterCancel(); }
-void TpFIBDataSet::DoBeforeDelete() { TFIBDataSet::DoBeforeDelete(); }
-void TpFIBDataSet::DoAfterDelete() { TFIBDataSet::DoAfterDelete(); }
-void TpFIBDataSet::DoBeforeScroll() { TFIBDataSet::DoBeforeScroll(); }
-void TpFIBDataSet::DoAfterScroll() { TFIBDataSet::DoAfterScroll(); }
-void TpFIBDataSet::DoOnCalcFields() { TFIBDataSet::DoOnCalcFields(); }
-void TpFIBDataSet::DoBeforeRefresh() { TFIBDataSet::DoBeforeRefresh(); }
-void TpFIBDataSet::DoAfterRefresh() { TFIBDataSet::DoAfterRefresh(); }
+
+void TpFIBDataSet::DoAfterClose() {
+  FreeLinkedParams();
+  NotifyContainers(deAfterClose);
+  TFIBDataSet::DoAfterClose();
+  last_prepare_count_ = SelectQuery()->PrepareCount();
+}
+
+void TpFIBDataSet::DoBeforeInsert() {
+  // A detail refresh still waiting for the master to stop runs first.
+  if (TFIBTimer* timer = MasterScrollTimer(); timer != nullptr && timer->Enabled()) DoMasterScrollTimer(this);
+  if (!CanInsert()) Abort();
+  NotifyContainers(deBeforeInsert);
+  TFIBDataSet::DoBeforeInsert();
+}
+
+void TpFIBDataSet::DoAfterInsert() {
+  NotifyContainers(deAfterInsert);
+  TFIBDataSet::DoAfterInsert();
+}
+
+void TpFIBDataSet::DoBeforeEdit() {
+  if (!CanEdit()) Abort();
+  if (Options().Contains(poProtectedEdit)) LockBeforeEdit();
+  NotifyContainers(deBeforeEdit);
+  TFIBDataSet::DoBeforeEdit();
+}
+
+void TpFIBDataSet::DoAfterEdit() {
+  NotifyContainers(deAfterEdit);
+  TFIBDataSet::DoAfterEdit();
+}
+
+void TpFIBDataSet::DoBeforePost() {
+  if (State() == dsInsert && AutoUpdateOptions()->WhenGetGenID() == wgBeforePost) ApplyGeneratorValue();
+  NotifyContainers(deBeforePost);
+  const TDataSetState state = State();
+  TFIBDataSet::DoBeforePost();
+  if (!CachedUpdates()) RegenerateModifyingSQL(state);
+}
+
+void TpFIBDataSet::DoAfterPost() {
+  NotifyContainers(deAfterPost);
+  if (Options().Contains(poProtectedEdit) && !CachedUpdates() && !AutoCommit())
+    if (TRecordBuffer active = ActiveBuffer(); active != nullptr && GetBookmarkFlag(active) == bfCurrent) {
+      // Marked until the update transaction ends (ClearUpdateMarks).
+      SetCachedStatus(active, cusModified);
+      WriteRecordToCache(RecordNumberOf(active), active);
+    }
+  TFIBDataSet::DoAfterPost();
+  if (AutoCommit() && CachedUpdates()) ApplyAfterAutoCommit();
+  if (DetailConditions().Contains(dcForceMasterRefresh) && !CachedUpdates()) RefreshMasterDataSet();
+}
+
+void TpFIBDataSet::DoBeforeCancel() {
+  TFIBDataSet::DoBeforeCancel();
+  NotifyContainers(deBeforeCancel);
+}
+
+void TpFIBDataSet::DoAfterCancel() {
+  NotifyContainers(deAfterCancel);
+  TFIBDataSet::DoAfterCancel();
+}
+
+void TpFIBDataSet::DoBeforeDelete() {
+  if (!CanDelete()) Abort();
+  NotifyContainers(deBeforeDelete);
+  TFIBDataSet::DoBeforeDelete();
+}
+
+void TpFIBDataSet::DoAfterDelete() {
+  NotifyContainers(deAfterDelete);
+  if (AutoCommit() && CachedUpdates()) ApplyAfterAutoCommit();
+  TFIBDataSet::DoAfterDelete();
+}
+
+void TpFIBDataSet::DoBeforeScroll() {
+  NotifyContainers(deBeforeScroll);
+  TFIBDataSet::DoBeforeScroll();
+}
+
+void TpFIBDataSet::DoAfterScroll() {
+  NotifyContainers(deAfterScroll);
+  TFIBDataSet::DoAfterScroll();
+}
+
+void TpFIBDataSet::DoOnCalcFields() {
+  NotifyContainers(deOnCalcFields);
+  TFIBDataSet::DoOnCalcFields();
+}
+
+void TpFIBDataSet::DoBeforeRefresh() {
+  NotifyContainers(deBeforeRefresh);
+  TFIBDataSet::DoBeforeRefresh();
+}
+
+void TpFIBDataSet::DoAfterRefresh() {
+  NotifyContainers(deAfterRefresh);
+  TFIBDataSet::DoAfterRefresh();
+}
+
 void TpFIBDataSet::DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force) {
+  if (Action == TACommit || Action == TACommitRetaining) {
+    if (Options().Contains(poProtectedEdit) && !CachedUpdates()) ClearUpdateMarks();
+    ClearChangedInUpdateTransaction();
+  }
   TFIBDataSet::DoAfterEndUpdateTransaction(EndingTR, Action, Force);
 }
-void TpFIBDataSet::PostErrorHandler(TDataSet*, EDatabaseError*, TDataAction&) {}
-void TpFIBDataSet::DeleteErrorHandler(TDataSet*, EDatabaseError*, TDataAction&) {}
+
+// ===========================================================================
+// Post and delete errors: the engine's handling, the containers, the
+// dataset's own event.
+
+void TpFIBDataSet::PostErrorHandler(TDataSet* /*DataSet*/, EDatabaseError* E, TDataAction& Action) {
+  ClearArrayFields();
+  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
+    global->DataSetError(this, deOnPostError, E, Action);
+  if (container_ != nullptr) container_->DataSetError(this, deOnPostError, E, Action);
+  if (on_post_error_.Assigned()) on_post_error_(this, E, Action);
+}
+
+void TpFIBDataSet::DeleteErrorHandler(TDataSet* /*DataSet*/, EDatabaseError* E, TDataAction& Action) {
+  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
+    global->DataSetError(this, deOnDeleteError, E, Action);
+  if (container_ != nullptr) container_->DataSetError(this, deOnDeleteError, E, Action);
+  if (on_delete_error_.Assigned()) on_delete_error_(this, E, Action);
+}
