@@ -134,14 +134,17 @@ void TpFIBDataSet::SetRecNo(int Value) {
 }
 
 int TpFIBDataSet::GetRecordCount() {
-  if (!Options().Contains(poVisibleRecno) || !Active()) return TFIBDataSet::GetRecordCount();
-  return FetchedCount() - HiddenBelow(FetchedCount());
+  if (!Active()) return TFIBDataSet::GetRecordCount();
+  if (Options().Contains(poVisibleRecno)) return FetchedCount() - HiddenBelow(FetchedCount());
+  // The rows not fetched yet count with the server's number.
+  return std::max(TFIBDataSet::GetRecordCount(), server_record_count_ - HiddenRecords()->Count());
 }
 
 bool TpFIBDataSet::IsSequenced() {
   if (CacheModelOptions()->CacheModelKind() == cmkLimitedBufferSize) return false;
   if (TFIBDataSet::IsSequenced()) return true;
-  return Options().Contains(poVisibleRecno) && AllFetched();
+  if (Options().Contains(poVisibleRecno)) return AllFetched();
+  return server_record_count_ > 0;
 }
 
 namespace {

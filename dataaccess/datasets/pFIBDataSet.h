@@ -17,7 +17,9 @@
 // A record's filter answer is kept until the filter, the sort or
 // UpdateRecordTypes change. With poVisibleRecno RecNo and RecordCount count
 // only the visible records (the records below the current one, or all
-// fetched ones, are tested once for it); without it they count the cache.
+// fetched ones, are tested once for it); without it they count the cache,
+// and RecordCount is at least the server's count (psAskRecordCount) less
+// the hidden records, which also makes the dataset sequenced.
 // Opening or dropping a cache slot (an insert, a failed post) resets what
 // the filter answered, so the hidden numbers never shift.
 //
@@ -289,10 +291,26 @@ class TpFIBDataSet : public TFIBDataSet {
   // ===== Record locking and the server's record count
   // (pFIBDataSet_Lock.cpp)
  public:
+  // Locks the active record's row on the server in the update transaction
+  // with the lock statement: OnLockSQLText's text, else a select "FOR UPDATE
+  // WITH LOCK" (poUseSelectForLock) or an update that assigns one of the
+  // table's columns itself (nothing is written), both with the update
+  // statement's table and WHERE clause (the key fields' condition on
+  // UpdateTableName when there is no UpdateSQL or it is written per post).
+  // Parameters come from the active record, with CachedUpdates from its
+  // values before the cached changes. One row is lsSuccess, none lsNotExist,
+  // more lsMultiply, a lock conflict lsDeadLock, another server error
+  // lsUnknownError. With RaiseErrors a failure goes to DoLockError, and
+  // daRetry runs the statement again. Exception "Unable to lock record.
+  // Update query is empty" without a table to lock in; client error 29 on
+  // a closed dataset.
   TLockStatus LockRecord(bool RaiseErrors);
-  // Rows the select would return (0 without an active read transaction).
+  // Rows the select would return with its parameters (0 without an active
+  // read transaction): OnAskRecordCount's text, else the select counted on
+  // the server. Failures raise Exception "<full name> unable to get number
+  // of records", CRLF and the error's message.
   Integer GetServerRecordCount();
-  // The server count with psAskRecordCount, else 0.
+  // The server count with psAskRecordCount, else 0 (at open).
   void UpdateRecordCount() override;
   Integer ServerRecordCount() const { return server_record_count_; }
   const TLockErrorEvent& OnLockError() const { return on_lock_error_; }
@@ -305,14 +323,16 @@ class TpFIBDataSet : public TFIBDataSet {
   TFIBQuery* CountQuery() const { return count_query_; }
 
  protected:
-  // daFail raises Exception with Message, daAbort aborts silently, daRetry
-  // is returned.
+  // OnLockError may change the action (daFail) and Message; daFail raises
+  // Exception with Message, daAbort aborts silently, daRetry is returned.
   TDataAction DoLockError(TLockStatus Status, String& Message);
   // Before an edit with poProtectedEdit of an unmodified record: the lock,
   // the empty statements generated and the record read again.
   void LockBeforeEdit();
 
  private:
+  // The lock statement's text ("" when no column of the table is known).
+  String LockSQLText();
   TFIBQuery* lock_query_ = nullptr;   // owned
   TFIBQuery* count_query_ = nullptr;  // owned
   Integer server_record_count_ = 0;
@@ -322,7 +342,13 @@ class TpFIBDataSet : public TFIBDataSet {
 
   // ===== Field attributes from the repository (pFIBDataSet_Repository.cpp)
  public:
-  // Dresses every field from DefaultFormats, the server and FIB$FIELDS_INFO.
+  // Dresses every field (after open): DefaultFormats where its formats are
+  // empty (poAutoFormatFields); by the prepare options read-only when not of
+  // the update table or computed, required when NOT NULL without default
+  // and not triggered, the server's default as DefaultExpression; with
+  // psApplyRepositary FIB$FIELDS_INFO's label, width, visibility and
+  // formats (an "ALIAS" row before the table's own). Each field with column
+  // information then goes to the containers and OnApplyFieldRepository.
   virtual void ApplyFieldRepository();
   TFormatFields* DefaultFormats() const { return default_formats_.get(); }
   void SetDefaultFormats(TFormatFields* Value) { default_formats_->Assign(Value); }

@@ -13,66 +13,36 @@
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "platform/rtl/SysUtils.h"
 #include "tests/dataaccess/datasets/DataSetFixture.h"
+#include "tests/dataaccess/datasets/RepositorySuite.h"
 
 namespace {
 
 using dstest::ClientError;
 
-const char* const kFieldsInfo =
-    "create table FIB$FIELDS_INFO (TABLE_NAME varchar(31) not null, FIELD_NAME varchar(31) not null, "
-    "DISPLAY_LABEL varchar(25), VISIBLE smallint default 1, DISPLAY_FORMAT varchar(15), EDIT_FORMAT varchar(15), "
-    "TRIGGERED smallint default 0, DISPLAY_WIDTH integer default 0, FIB$VERSION integer, CHAR_CASE varchar(1), "
-    "constraint PK_FIB$FIELDS_INFO primary key (TABLE_NAME, FIELD_NAME))";
-const char* const kDataSetsInfo =
-    "create table FIB$DATASETS_INFO (DS_ID integer not null primary key, DESCRIPTION varchar(40), "
-    "SELECT_SQL blob sub_type 1, UPDATE_SQL blob sub_type 1, INSERT_SQL blob sub_type 1, "
-    "DELETE_SQL blob sub_type 1, REFRESH_SQL blob sub_type 1, NAME_GENERATOR varchar(68), KEY_FIELD varchar(68), "
-    "FIB$VERSION integer, UPDATE_TABLE_NAME varchar(68), UPDATE_ONLY_MODIFIED_FIELDS FIB$BOOLEAN, "
-    "CONDITIONS blob sub_type 1)";
-
-std::string Trigger(const char* Table, const char* Suffix, const char* When) {
-  return std::string("create trigger ") + Table + "_" + Suffix + " for " + Table + " active " + When +
-         " position 0 as begin new.fib$version = gen_id(fib$field_info_version, 1); end";
-}
-
-class RepositoryTest : public dstest::TDataSetSuite<RepositoryTest> {
+class RepositoryTest : public dstest::TRepositorySuite<RepositoryTest> {
  public:
-  static std::vector<std::string> Tables() {
-    return {"create generator FIB$FIELD_INFO_VERSION",
-            "create domain FIB$BOOLEAN as smallint default 1 not null check (value in (0,1))",
-            "create domain UUID_GUID as char(16) character set octets",
-            kFieldsInfo,
-            kDataSetsInfo,
-            Trigger("FIB$FIELDS_INFO", "BI", "before insert"),
-            Trigger("FIB$FIELDS_INFO", "BU", "before update"),
-            Trigger("FIB$DATASETS_INFO", "BI", "before insert"),
-            Trigger("FIB$DATASETS_INFO", "BU", "before update"),
-            "create table CLIENTS (ID integer not null primary key, NAME varchar(30) default 'nobody', "
-            "NOTE varchar(20) default '', CNT integer default 0, TWICE computed by (ID * 2), DOC blob, "
-            "FLAG FIB$BOOLEAN, G UUID_GUID)",
-            "create table PAIRS (A integer not null, B integer not null, primary key (A, B))",
-            "create table \"O'NEIL\" (ID integer)",
-            "create procedure P_OUT returns (X integer, Y varchar(10)) as begin suspend; end",
-            "insert into CLIENTS (ID, NAME) values (1, 'one')",
-            "insert into FIB$FIELDS_INFO (TABLE_NAME, FIELD_NAME, DISPLAY_LABEL, VISIBLE, TRIGGERED, DISPLAY_WIDTH, "
-            "DISPLAY_FORMAT, CHAR_CASE) values ('CLIENTS', 'NAME', 'Client name', 0, 1, 25, '@', 'U')",
-            "insert into FIB$FIELDS_INFO (TABLE_NAME, FIELD_NAME, DISPLAY_LABEL) values ('O''NEIL', 'ID', 'Key')",
-            "insert into FIB$FIELDS_INFO (TABLE_NAME, FIELD_NAME, DISPLAY_LABEL) values ('ALIAS', 'NAME', 'Any name')",
-            "insert into FIB$DATASETS_INFO (DS_ID, DESCRIPTION, SELECT_SQL, UPDATE_SQL, REFRESH_SQL, NAME_GENERATOR, "
-            "KEY_FIELD, UPDATE_TABLE_NAME, UPDATE_ONLY_MODIFIED_FIELDS, CONDITIONS) values (1, 'Clients', "
-            "'select ID, NAME from CLIENTS', 'update CLIENTS set NAME = ?NAME where ID = ?OLD_ID', "
-            "'select ID, NAME from CLIENTS where ID = ?OLD_ID', 'GEN_CLIENTS', 'ID', 'CLIENTS', 1, "
-            "'BYNAME#$#$NAME = ''one''#$#$0')"};
+  static std::vector<std::string> OwnTables() {
+    return {
+        "create domain UUID_GUID as char(16) character set octets",
+        "create table CLIENTS (ID integer not null primary key, NAME varchar(30) default 'nobody', "
+        "NOTE varchar(20) default '', CNT integer default 0, TWICE computed by (ID * 2), DOC blob, "
+        "FLAG FIB$BOOLEAN, G UUID_GUID)",
+        "create table PAIRS (A integer not null, B integer not null, primary key (A, B))",
+        "create table \"O'NEIL\" (ID integer)",
+        "create procedure P_OUT returns (X integer, Y varchar(10)) as begin suspend; end",
+        "insert into CLIENTS (ID, NAME) values (1, 'one')",
+        "insert into FIB$FIELDS_INFO (TABLE_NAME, FIELD_NAME, DISPLAY_LABEL, VISIBLE, TRIGGERED, DISPLAY_WIDTH, "
+        "DISPLAY_FORMAT, CHAR_CASE) values ('CLIENTS', 'NAME', 'Client name', 0, 1, 25, '@', 'U')",
+        "insert into FIB$FIELDS_INFO (TABLE_NAME, FIELD_NAME, DISPLAY_LABEL) values ('O''NEIL', 'ID', 'Key')",
+        "insert into FIB$FIELDS_INFO (TABLE_NAME, FIELD_NAME, DISPLAY_LABEL) values ('ALIAS', 'NAME', 'Any name')",
+        "insert into FIB$DATASETS_INFO (DS_ID, DESCRIPTION, SELECT_SQL, UPDATE_SQL, REFRESH_SQL, NAME_GENERATOR, "
+        "KEY_FIELD, UPDATE_TABLE_NAME, UPDATE_ONLY_MODIFIED_FIELDS, CONDITIONS) values (1, 'Clients', "
+        "'select ID, NAME from CLIENTS', 'update CLIENTS set NAME = ?NAME where ID = ?OLD_ID', "
+        "'select ID, NAME from CLIENTS where ID = ?OLD_ID', 'GEN_CLIENTS', 'ID', 'CLIENTS', 1, "
+        "'BYNAME#$#$NAME = ''one''#$#$0')"};
   }
 
  protected:
-  void SetUp() override {
-    TDataSetSuite::SetUp();
-    InitializeUnits({&unit_pFIBDataSet});
-    ListTableInfo()->Clear();
-    ListDataSetInfo()->Clear();
-  }
-
   TpFIBDataSet* NewPDataSet(Integer ID, TFIBDatabase* Database = nullptr) {
     auto* ds = new TpFIBDataSet(form_);
     ds->SetDatabase(Database != nullptr ? Database : db_);
