@@ -210,7 +210,8 @@ class TpFIBDataSet : public TFIBDataSet {
   // (EngineCan).
   bool CanUpdateKind(TUpdateKind Kind, bool EngineCan);
   // The list calls of the update objects: join Kind's list at Index (the
-  // end when beyond it), leave it, move within it; each renumbers the list.
+  // end when beyond it, the front below 0), leave it, move within it; each
+  // renumbers the list.
   void AddUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind, Integer Index);
   void RemoveUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind);
   void MoveUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind, Integer Index);
