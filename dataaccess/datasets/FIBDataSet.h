@@ -763,8 +763,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   void SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer, bool LocateParams = false);
   // Re-reads the record of Buffer through Query (normally RefreshQuery) into
   // Buffer and the cache; false when no row came back. A blank statement or
-  // an inactive dataset with records is client error 48.
-  bool RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer);
+  // an inactive dataset with records is client error 48. With Execute false
+  // a Query without an open cursor is not executed again: the output row of
+  // its last execution (an executed procedure) is taken as it stands.
+  bool RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer, bool Execute = true);
 
   // ===== Editing in the cache (FIBDataSet_Edit.cpp)
 
@@ -1080,6 +1082,14 @@ class TFIBCustomDataSet : public TWideDataSet,
   void DropCacheSlot(Integer Number);
   // Executes a modifying statement with parameters from Buffer.
   void ExecModifyingQuery(TFIBQuery* Query, TRecordBuffer Buffer);
+  // PrepareModifyingQuery for one of the four modifying statements; any
+  // other statement is prepared when not prepared. False when Query is not
+  // to be executed (empty, or "No Action").
+  bool PrepareModifyingQuery(TFIBQuery* Query);
+  // After a record's delete statement ran: with poRefreshAfterDelete and a
+  // RefreshSQL the record is read again; unless that finds it, its status
+  // becomes cusDeletedApplied. The buffer is written to the cache.
+  void MarkRecordDeleted(TRecordBuffer Buffer);
   // The record buffer CreateBlobStream works on, and whether it is a
   // temporary one.
   TRecordBuffer BlobRecordBuffer(bool& Temporary);

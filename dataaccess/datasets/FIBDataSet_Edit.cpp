@@ -95,18 +95,20 @@ bool TFIBCustomDataSet::PrepareModifyingQuery(Integer Kind) {
   return true;
 }
 
-void TFIBCustomDataSet::ExecModifyingQuery(TFIBQuery* Query, TRecordBuffer Buffer) {
+bool TFIBCustomDataSet::PrepareModifyingQuery(TFIBQuery* Query) {
   const Integer kind = Query == update_query_   ? 0
                        : Query == insert_query_ ? 1
                        : Query == delete_query_ ? 2
                        : Query == refresh_query_ ? 3
                                                  : -1;
-  if (kind >= 0) {
-    if (!PrepareModifyingQuery(kind)) return;
-  } else {
-    if (IsEmptyStrings(Query->SQL()) || IsNoAction(Query->SQL())) return;
-    if (!Query->Prepared()) Query->Prepare();
-  }
+  if (kind >= 0) return PrepareModifyingQuery(kind);
+  if (IsEmptyStrings(Query->SQL()) || IsNoAction(Query->SQL())) return false;
+  if (!Query->Prepared()) Query->Prepare();
+  return true;
+}
+
+void TFIBCustomDataSet::ExecModifyingQuery(TFIBQuery* Query, TRecordBuffer Buffer) {
+  if (!PrepareModifyingQuery(Query)) return;
   AutoStartUpdateTransaction();
   SetQueryParams(Query, Buffer);
   Query->ExecQuery();
@@ -327,6 +329,10 @@ void TFIBCustomDataSet::InternalDelete() {
 
 void TFIBCustomDataSet::InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
   ExecModifyingQuery(Query, Buffer);
+  MarkRecordDeleted(Buffer);
+}
+
+void TFIBCustomDataSet::MarkRecordDeleted(TRecordBuffer Buffer) {
   bool found = false;
   // Without a refresh statement the deleted row is not looked for.
   if (options_.Contains(poRefreshAfterDelete) && !IsEmptyStrings(RefreshSQL())) {

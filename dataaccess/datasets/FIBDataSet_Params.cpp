@@ -170,7 +170,7 @@ void TFIBCustomDataSet::SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer, b
   }
 }
 
-bool TFIBCustomDataSet::RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
+bool TFIBCustomDataSet::RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer, bool Execute) {
   TScreenCursorGuard cursor(sql_screen_cursor_);
   // BLOB streams of the record stay across the refetch.
   const Word saved = internal_flags_ & kKeepBlobStreams;
@@ -186,7 +186,7 @@ bool TFIBCustomDataSet::RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
     const bool standard = cache_model_options_->CacheModelKind() == cmkStandard;
     if (!cached_updates_ && standard && number >= 0 && number < fetched_count_)
       cache_->SaveOldVersion(CacheRecordNo(number));
-    if (!Query->Open()) {
+    if (!Query->Open() && Execute) {
       SetQueryParams(Query, Buffer);
       if (!Query->Prepared()) Query->Prepare();
       TFIBTransaction* tr = Query->Transaction();

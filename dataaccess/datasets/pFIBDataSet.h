@@ -186,16 +186,34 @@ class TpFIBDataSet : public TFIBDataSet {
   void ClearChangedInUpdateTransaction() { changed_in_update_tr_ = false; }
 
   // Posts Buffer through Query (the insert statement for an inserted
-  // record, else the update statement) together with the update objects.
+  // record, else the update statement) together with the update objects:
+  // the objects before it, Query (unless empty or "No Action"; a row it
+  // returns, as EXECUTE PROCEDURE does, goes into the record without a
+  // second execution), the objects after it; then the record is unmodified
+  // in the cache, AutoCommit commits (outside cached updates), RefreshSQL
+  // re-reads it with poRefreshAfterPost and its BLOB streams drop their
+  // saved copies. Any record buffer will do (the apply of cached updates).
   virtual void DoPostRecord(TFIBQuery* Query, TRecordBuffer Buffer);
-  // The engine's post step: DoPostRecord with the statement of Kind.
+  // The engine's post step: DoPostRecord with the statement of Kind. A
+  // refused post leaves Modified as it was.
   void DoPostRecord(TUpdateKind Kind) override;
+  // Nothing for a "No Action" Query; otherwise the delete objects before
+  // it, Query (when it has a text), the objects after it; the record ends
+  // cusDeletedApplied unless poRefreshAfterDelete finds it again, goes to
+  // the cache, and AutoCommit commits (outside cached updates).
   void InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer) override;
 
  private:
   friend class TpFIBUpdateObject;
+  // Runs Query (when it is not empty or "No Action") with parameters from
+  // Buffer in the started update transaction; false when it did not run.
+  bool ExecForRecord(TFIBQuery* Query, TRecordBuffer Buffer);
+  // What CanEdit, CanInsert and CanDelete add to the engine's test
+  // (EngineCan).
+  bool CanUpdateKind(TUpdateKind Kind, bool EngineCan);
   // The list calls of the update objects: join Kind's list at Index (the
-  // end when beyond it), leave it, move within it; each renumbers the list.
+  // end when beyond it, the front below 0), leave it, move within it; each
+  // renumbers the list.
   void AddUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind, Integer Index);
   void RemoveUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind);
   void MoveUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind, Integer Index);

@@ -68,13 +68,16 @@ class TpFIBUpdateObject : public TpFIBQuery {
   // has none.
   void SetDataSet(TFIBDataSet* Value);
   // The object's index in its dataset's list (kept equal to it while
-  // attached).
+  // attached). Attached, setting it moves the object there: beyond the list
+  // to its end, below 0 to its front.
   Integer OrderInList() const { return order_in_list_; }
   void SetOrderInList(Integer Value);
   TUpdateKind KindUpdate() const { return kind_update_; }
   // Attached: the object leaves its kind's list and joins the new kind's
   // list at OrderInList.
   void SetKindUpdate(TUpdateKind Value);
+  // Runs only while set (and with a statement that is not empty or "No
+  // Action").
   bool Active() const { return active_; }
   void SetActive(bool Value) { active_ = Value; }
   TFIBOrderExecUO ExecuteOrder() const { return execute_order_; }
