@@ -55,8 +55,12 @@ void TpFIBUpdateObject::SetDataSet(TFIBDataSet* Value) {
   dataSet->AddUpdateObject(this, kind_update_, order_in_list_);
   data_set_ = dataSet;
   FreeNotification(dataSet);
+  // The dataset's update transaction: the object's statement commits or
+  // rolls back with the record it runs for. (A database set here would
+  // bring its default transaction along.)
+  const bool ownTransaction = Transaction() != nullptr;
   if (Database() == nullptr) SetDatabase(dataSet->Database());
-  if (Transaction() == nullptr) SetTransaction(dataSet->Transaction());
+  if (!ownTransaction && dataSet->UpdateTransaction() != nullptr) SetTransaction(dataSet->UpdateTransaction());
 }
 
 void TpFIBUpdateObject::SetOrderInList(Integer Value) {

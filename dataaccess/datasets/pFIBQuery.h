@@ -64,8 +64,8 @@ class TpFIBUpdateObject : public TpFIBQuery {
   // Anything but a TpFIBDataSet (nullptr aside) raises "%s is not
   // TpFIBDataSet" with its Name. A new dataset: the object leaves the old
   // dataset's list, joins the new one's list of its KindUpdate at
-  // OrderInList and takes the dataset's Database and Transaction where it
-  // has none.
+  // OrderInList and takes the dataset's Database and UpdateTransaction
+  // where it has none.
   void SetDataSet(TFIBDataSet* Value);
   // The object's index in its dataset's list (kept equal to it while
   // attached). Attached, setting it moves the object there: beyond the list

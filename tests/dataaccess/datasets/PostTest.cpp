@@ -363,6 +363,26 @@ TEST_F(PostTest, AutoCommitCommitsOrCommitsRetaining) {
   }
 }
 
+TEST_F(PostTest, UpdateObjectsCommitWithTheRecordInTheUpdateTransaction) {
+  TPostDataSet* ds = NewP("update P set NAME = ?NAME where ID = ?OLD_ID", "", "");
+  auto* update = new TFIBTransaction(form_);
+  update->SetDefaultDatabase(db_);
+  ds->SetUpdateTransaction(update);
+  ds->SetAutoCommit(true);
+  TpFIBUpdateObject* object = Logger(ds, ukModify, oeAfterDefault, "logged");
+  EXPECT_EQ(object->Transaction(), update);
+  ds->Open();
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("uno");
+  ds->Post();
+  // The read transaction ends without a commit: both changes stand.
+  ds->Close();
+  if (tr_->Active()) tr_->Rollback();
+  tr_->StartTransaction();
+  EXPECT_EQ(ServerName(1), "uno");
+  EXPECT_EQ(Log(), "main logged");
+}
+
 TEST_F(PostTest, AnExecuteProcedureInsertRunsOnceAndFillsTheRecord) {
   TPostDataSet* ds = NewP("", "execute procedure INS_P ?NAME", "", "select ID, NAME, N, UP from P where ID = ?ID");
   ds->Open();
