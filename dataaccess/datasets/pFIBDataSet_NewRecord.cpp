@@ -27,7 +27,9 @@ bool DefaultDateTime(const String& Word, TDateTime ServerNow, TDateTime& Value) 
 }
 
 // Field's value from its DefaultExpression, unless a container or the
-// dataset's handler supplies it or the expression is NULL.
+// dataset's handler supplies it or the expression is NULL. Text fields of
+// either kind (a Unicode connection gives wide ones) read the fixed words
+// and quoted texts.
 void ApplyDefaultExpression(TpFIBDataSet* DataSet, TField* Field, TDateTime ServerNow) {
   const String& expression = Field->DefaultExpression();
   const String trimmed = FastTrim(expression);
@@ -41,7 +43,7 @@ void ApplyDefaultExpression(TpFIBDataSet* DataSet, TField* Field, TDateTime Serv
     TDateTime value;
     if (DefaultDateTime(word, ServerNow, value)) Field->SetAsDateTime(value);
     else Field->SetAsString(expression);
-  } else if (dynamic_cast<TFIBStringField*>(Field) != nullptr) {
+  } else if (dynamic_cast<TFIBStringField*>(Field) != nullptr || dynamic_cast<TFIBWideStringField*>(Field) != nullptr) {
     TFIBDatabase* db = DataSet->Database();
     if (word == "USER" || word == "CURRENT_USER")
       Field->SetAsString(db != nullptr ? db->GetDPBParamValue(isc_dpb_user_name) : String());
