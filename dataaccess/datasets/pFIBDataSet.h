@@ -259,7 +259,8 @@ class TpFIBDataSet : public TFIBDataSet {
   }
   TDataSetsContainer* container_ = nullptr;
   TDataSetErrorEvent on_post_error_, on_delete_error_;
-  // The select's prepare count at the last close (AutoParamsToFields).
+  // The select's prepare count when the links were last found
+  // (AutoParamsToFields).
   Integer last_prepare_count_ = -1;
   // ----- end of containers and events
 

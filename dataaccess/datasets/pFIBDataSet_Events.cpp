@@ -52,8 +52,11 @@ void TpFIBDataSet::DoAfterOpen() {
   ClearChangedInUpdateTransaction();
   GenerateSQLsAfterOpen();
   NotifyContainers(deAfterOpen);
-  if (AutoUpdateOptions()->AutoParamsToFields() && SelectQuery()->PrepareCount() != last_prepare_count_)
+  // Once per prepare of the select: links edited since stay until it changes.
+  if (AutoUpdateOptions()->AutoParamsToFields() && SelectQuery()->PrepareCount() != last_prepare_count_) {
     FillParamsToFieldsLinks(AutoUpdateOptions()->ParamsToFieldsLinks());
+    last_prepare_count_ = SelectQuery()->PrepareCount();
+  }
   TFIBDataSet::DoAfterOpen();
 }
 
@@ -68,7 +71,6 @@ void TpFIBDataSet::DoAfterClose() {
   FreeLinkedParams();
   NotifyContainers(deAfterClose);
   TFIBDataSet::DoAfterClose();
-  last_prepare_count_ = SelectQuery()->PrepareCount();
 }
 
 void TpFIBDataSet::DoBeforeInsert() {

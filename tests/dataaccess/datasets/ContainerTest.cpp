@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "dataaccess/datasets/DSContainer.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
+#include "platform/rtl/FormStream.h"
 #include "tests/dataaccess/datasets/DataSetFixture.h"
 
 namespace {
@@ -410,6 +412,46 @@ TEST_F(ContainerTest, DataSetsRegisteredUpTheMasterChain) {
   EXPECT_EQ(c2->MasterContainer(), nullptr);
   EXPECT_THAT(c2->DataSets(), ElementsAre(ds2));
   ds2->Close();
+}
+
+TEST_F(ContainerTest, ReadFromAFormResource) {
+  const String text =
+      "object Root: TComponent\r\n"
+      "  object DS: TpFIBDataSet\r\n"
+      "    Container = Inner\r\n"
+      "  end\r\n"
+      "  object Inner: TDataSetsContainer\r\n"
+      "    Active = False\r\n"
+      "    MasterContainer = Outer\r\n"
+      "  end\r\n"
+      "  object Outer: TDataSetsContainer\r\n"
+      "    IsGlobalContainer = True\r\n"
+      "  end\r\n"
+      "end\r\n";
+  auto root = std::make_unique<TComponent>(nullptr);
+  ReadComponentFromText(root.get(), text);
+  auto* ds = dynamic_cast<TpFIBDataSet*>(root->FindComponent("DS"));
+  auto* inner = dynamic_cast<TDataSetsContainer*>(root->FindComponent("Inner"));
+  auto* outer = dynamic_cast<TDataSetsContainer*>(root->FindComponent("Outer"));
+  ASSERT_TRUE(ds != nullptr && inner != nullptr && outer != nullptr);
+  EXPECT_EQ(ds->Container(), inner);
+  EXPECT_FALSE(inner->Active());
+  EXPECT_EQ(inner->MasterContainer(), outer);
+  EXPECT_THAT(outer->DataSets(), ElementsAre(ds));
+  EXPECT_EQ(TDataSetsContainer::GlobalContainer(), outer);
+  // The error events streamed are the dataset's own, called after the
+  // containers, not the class library's ones that lead to them.
+  const TClassInfo* info = FindClass("TpFIBDataSet");
+  EXPECT_NE(info->FindProp("OnApplyDefaultValue"), nullptr);
+  for (const char* name : {"OnPostError", "OnDeleteError"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(info->FindProp(name)->MethodAssigned(ds));
+  }
+  ds->SetOnPostError({ds, [](TDataSet*, EDatabaseError*, TDataAction&) {}});
+  ds->SetOnDeleteError({ds, [](TDataSet*, EDatabaseError*, TDataAction&) {}});
+  for (const char* name : {"OnPostError", "OnDeleteError"}) EXPECT_TRUE(info->FindProp(name)->MethodAssigned(ds));
+  root.reset();
+  EXPECT_EQ(TDataSetsContainer::GlobalContainer(), nullptr);
 }
 
 }  // namespace

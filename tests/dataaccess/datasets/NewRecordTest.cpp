@@ -239,7 +239,7 @@ TEST_F(NewRecordTest, GuidFieldsTakeFreshGuids) {
   ds->Cancel();
   ds->Close();
   ds->Open();
-  EXPECT_EQ(g->AsString(), first);
+  EXPECT_EQ(ds->FieldByName("G")->AsString(), first);
 }
 
 TEST_F(NewRecordTest, FieldsLinkedToSelectParameters) {
@@ -290,12 +290,16 @@ TEST_F(NewRecordTest, LinksFoundFromTheSelectText) {
     ds->Cancel();
   }
 
-  // Found once per prepare: reopening keeps what the links say now.
+  // Found once per prepare: reopening keeps what the links say now. An open
+  // before the option was set does not count.
   auto* ds = new TpFIBDataSet(form_);
   ds->SetDatabase(db_);
   ds->SelectSQL()->SetText("select ID, MID, NAME from D where MID = :PM");
+  ds->Open();
+  ds->Close();
   ds->AutoUpdateOptions()->SetAutoParamsToFields(true);
   ds->Open();
+  EXPECT_EQ(ds->AutoUpdateOptions()->ParamsToFieldsLinks()->Text(), "MID=PM\r\n");
   ds->Close();
   ds->AutoUpdateOptions()->ParamsToFieldsLinks()->Clear();
   ds->Open();
