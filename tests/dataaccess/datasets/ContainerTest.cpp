@@ -14,7 +14,7 @@
 #include "dataaccess/datasets/DSContainer.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "platform/rtl/FormStream.h"
-#include "tests/dataaccess/datasets/DataSetFixture.h"
+#include "tests/dataaccess/datasets/ExtendedDataSetFixture.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ Integer ByLength(const String& A, const String& B) {
   return static_cast<Integer>(A.size()) - static_cast<Integer>(B.size());
 }
 
-class ContainerTest : public dstest::TDataSetSuite<ContainerTest> {
+class ContainerTest : public dstest::TExtendedDataSetSuite<ContainerTest> {
  public:
   static std::vector<std::string> Tables() {
     return {"create table C (ID integer not null primary key, NAME varchar(20) check (NAME <> 'bad'))",
@@ -57,15 +57,6 @@ class ContainerTest : public dstest::TDataSetSuite<ContainerTest> {
   }
 
  protected:
-  void SetUp() override {
-    TDataSetSuite::SetUp();
-    InitializeUnits({&unit_pFIBDataSet});
-  }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Rollback();
-    TDataSetSuite::TearDown();
-  }
-
   TpFIBDataSet* NewC(TFIBDatabase* Database = nullptr, TComponent* Owner = nullptr) {
     auto* ds = new TpFIBDataSet(Owner != nullptr ? Owner : form_);
     ds->SetDatabase(Database != nullptr ? Database : db_);

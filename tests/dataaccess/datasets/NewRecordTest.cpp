@@ -13,7 +13,7 @@
 #include "dataaccess/datasets/DSContainer.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "platform/rtl/SysUtils.h"
-#include "tests/dataaccess/datasets/DataSetFixture.h"
+#include "tests/dataaccess/datasets/ExtendedDataSetFixture.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ const char* const kInsertD = "insert into D (ID, MID, NAME) values (?ID, ?MID, ?
 const char* const kInsertDEF = "insert into DEF (ID) values (?ID)";
 using testing::ElementsAre;
 
-class NewRecordTest : public dstest::TDataSetSuite<NewRecordTest> {
+class NewRecordTest : public dstest::TExtendedDataSetSuite<NewRecordTest> {
  public:
   static std::vector<std::string> Tables() {
     return {"create generator G_INT", "create sequence G_BIG start with 5000000000", "create generator \"g_lower\"",
@@ -40,22 +40,18 @@ class NewRecordTest : public dstest::TDataSetSuite<NewRecordTest> {
   }
 
  protected:
-  void SetUp() override {
-    TDataSetSuite::SetUp();
-    InitializeUnits({&unit_pFIBDataSet});
-  }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Rollback();
-    TDataSetSuite::TearDown();
-  }
-
-  // A dataset on Table's ID and NAME with hand-written modifying SQL.
-  TpFIBDataSet* NewKeyed(const String& Table, TFIBDatabase* Database = nullptr) {
+  TpFIBDataSet* NewPDataSet(const String& Select, const String& Insert, TFIBDatabase* Database = nullptr) {
     auto* ds = new TpFIBDataSet(form_);
     ds->SetDatabase(Database != nullptr ? Database : db_);
-    ds->SelectSQL()->SetText("select ID, NAME from " + Table);
+    ds->SelectSQL()->SetText(Select);
+    ds->InsertSQL()->SetText(Insert);
+    return ds;
+  }
+  // A dataset on Table's ID and NAME with hand-written modifying SQL.
+  TpFIBDataSet* NewKeyed(const String& Table) {
+    TpFIBDataSet* ds =
+        NewPDataSet("select ID, NAME from " + Table, "insert into " + Table + " (ID, NAME) values (?ID, ?NAME)");
     ds->UpdateSQL()->SetText("update " + Table + " set NAME = ?NAME where ID = ?OLD_ID");
-    ds->InsertSQL()->SetText("insert into " + Table + " (ID, NAME) values (?ID, ?NAME)");
     return ds;
   }
   void UseGenerator(TpFIBDataSet* DataSet, const String& Generator, TWhenGetGenID When, Integer Step = 1) {
@@ -215,10 +211,7 @@ TEST_F(NewRecordTest, FreedDataSetReleasesItsGeneratorStatement) {
 }
 
 TEST_F(NewRecordTest, GuidFieldsTakeFreshGuids) {
-  auto* ds = new TpFIBDataSet(form_);
-  ds->SetDatabase(db_);
-  ds->SelectSQL()->SetText("select ID, G from KG");
-  ds->InsertSQL()->SetText("insert into KG (ID, G) values (?ID, ?G)");
+  TpFIBDataSet* ds = NewPDataSet("select ID, G from KG", "insert into KG (ID, G) values (?ID, ?G)");
   ds->Prepare();
   // The column as the repository marks a GUID domain.
   ds->FieldDefs()->Items(1)->SetDataType(ftGuid);
@@ -243,10 +236,7 @@ TEST_F(NewRecordTest, GuidFieldsTakeFreshGuids) {
 }
 
 TEST_F(NewRecordTest, FieldsLinkedToSelectParameters) {
-  auto* ds = new TpFIBDataSet(form_);
-  ds->SetDatabase(db_);
-  ds->SelectSQL()->SetText("select ID, MID, NAME from D where MID = :MID");
-  ds->InsertSQL()->SetText(kInsertD);
+  TpFIBDataSet* ds = NewPDataSet("select ID, MID, NAME from D where MID = :MID", kInsertD);
   ds->AutoUpdateOptions()->ParamsToFieldsLinks()->Add("MID=MID");
   ds->Params()->ByName("MID")->SetAsInteger(7);
   ds->Open();
@@ -276,10 +266,7 @@ TEST_F(NewRecordTest, LinksFoundFromTheSelectText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.select);
-    auto* ds = new TpFIBDataSet(form_);
-    ds->SetDatabase(db_);
-    ds->SelectSQL()->SetText(c.select);
-    ds->InsertSQL()->SetText(kInsertD);
+    TpFIBDataSet* ds = NewPDataSet(c.select, kInsertD);
     ds->AutoUpdateOptions()->SetAutoParamsToFields(true);
     ds->Params()->ByName("PM")->SetAsInteger(7);
     ds->Open();
@@ -292,9 +279,7 @@ TEST_F(NewRecordTest, LinksFoundFromTheSelectText) {
 
   // Found once per prepare: reopening keeps what the links say now. An open
   // before the option was set does not count.
-  auto* ds = new TpFIBDataSet(form_);
-  ds->SetDatabase(db_);
-  ds->SelectSQL()->SetText("select ID, MID, NAME from D where MID = :PM");
+  TpFIBDataSet* ds = NewPDataSet("select ID, MID, NAME from D where MID = :PM", kInsertD);
   ds->Open();
   ds->Close();
   ds->AutoUpdateOptions()->SetAutoParamsToFields(true);
@@ -348,10 +333,7 @@ TEST_F(NewRecordTest, DefaultExpressions) {
     TFIBDatabase* db = ConnectWithRole(charSet);
     // This machine's clock runs two days ahead of the server's.
     db->SetServerTimeDifference(2.0);
-    auto* ds = new TpFIBDataSet(form_);
-    ds->SetDatabase(db);
-    ds->SelectSQL()->SetText("select ID, D, T, TS, S, W, N from DEF");
-    ds->InsertSQL()->SetText(kInsertDEF);
+    TpFIBDataSet* ds = NewPDataSet("select ID, D, T, TS, S, W, N from DEF", kInsertDEF, db);
     ds->Open();
     const bool wide = std::string(charSet) == "UTF8";
     for (const char* name : {"S", "W"})
@@ -394,10 +376,7 @@ TEST_F(NewRecordTest, DefaultExpressions) {
 }
 
 TEST_F(NewRecordTest, EmptyStringDefaultComesFirst) {
-  auto* ds = new TpFIBDataSet(form_);
-  ds->SetDatabase(Connect("WIN1251"));
-  ds->SelectSQL()->SetText("select ID, W from DEF");
-  ds->InsertSQL()->SetText(kInsertDEF);
+  TpFIBDataSet* ds = NewPDataSet("select ID, W from DEF", kInsertDEF, Connect("WIN1251"));
   ds->SetPrepareOptions(ds->PrepareOptions() - TpPrepareOptions{psSetEmptyStrToNull});
   ds->Open();
   auto* w = dynamic_cast<TFIBStringField*>(ds->FieldByName("W"));
@@ -433,10 +412,7 @@ TEST_F(NewRecordTest, ContainersAndHandlersTakeOverDefaults) {
   c2->SetOnDataSetEvent({c2, [&](TDataSet* D, TKindDataSetEvent E) {
                            if (E == deOnNewRecord) log.push_back("C2:new record N=" + D->FieldByName("N")->AsString());
                          }});
-  auto* ds = new TpFIBDataSet(form_);
-  ds->SetDatabase(db_);
-  ds->SelectSQL()->SetText("select ID, S, N from DEF");
-  ds->InsertSQL()->SetText(kInsertDEF);
+  TpFIBDataSet* ds = NewPDataSet("select ID, S, N from DEF", kInsertDEF);
   ds->SetContainer(c2);
   // The dataset's own handler supplies S.
   ds->SetOnApplyDefaultValue({form_, [&](TDataSet*, TField* F, bool& A) {
