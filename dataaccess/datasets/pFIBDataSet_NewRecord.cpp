@@ -87,13 +87,11 @@ void TpFIBDataSet::FillParamsToFieldsLinks(TStrings* Links) {
     const String paramName = params->Vars(i)->Name();
     const String compared = FastTrim(FieldNameForParam(select, paramName));
     if (compared.empty()) continue;
-    // alias.column names the alias's table; a bare column any table's.
+    // alias.column names the alias's table, a bare column one of any table
+    // (the origin's unquoted parts are taken upper-cased).
     String origin = compared;
-    if (const size_t dot = compared.find('.'); dot != String::npos) {
-      const String column = FastTrim(compared.substr(dot + 1));
-      origin = TableByAlias(select, FastTrim(compared.substr(0, dot))) + "." +
-               (StartsWith(column, "\"") ? column : FastUpperCase(column));
-    }
+    if (const size_t dot = compared.find('.'); dot != String::npos)
+      origin = TableByAlias(select, FastTrim(compared.substr(0, dot))) + "." + compared.substr(dot + 1);
     if (TField* field = FindFieldByOrigin(origin)) Links->SetValues(field->FieldName(), paramName);
   }
 }
