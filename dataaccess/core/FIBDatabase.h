@@ -256,6 +256,9 @@ class TFIBDatabase : public TComponent {
   // Local time minus the server's time, measured at connect (0 without
   // SynchronizeTime).
   TDateTime ServerTimeDifference() const { return server_time_difference_; }
+  // Replaces the measured difference until the next connect (a server clock
+  // known to be off).
+  void SetServerTimeDifference(TDateTime Value) { server_time_difference_ = Value; }
 
   // --- Server information
   // The attachment id, cached until the next connect or close; -1 when not
@@ -309,13 +312,15 @@ class TFIBDatabase : public TComponent {
   // QueryValues with the one parameter value 0.
   Variant QueryValue(const String& SQL, Integer FieldIndex, TFIBTransaction* Transaction = nullptr,
                      bool KeepPrepared = true);
-  // gen_id(Name, Step) from a cached statement, on the database's first
-  // active transaction, else on Transaction, else on the internal one; a
-  // transaction started here is committed after a success. Name is sent
-  // upper-cased in dialect 1, as given when empty or already quoted, else in
-  // double quotes when the identifier rules ask for them (lower-case letters
-  // need none when UseUpperNames) and upper-cased otherwise.
+  // gen_id(Name, Step) from a cached statement (GeneratorSQL), on the
+  // database's first active transaction, else on Transaction, else on the
+  // internal one; a transaction started here is committed after a success.
   Int64 GeneratorValue(const String& Name, TFIBTransaction* Transaction, Int64 Step);
+  // The text GeneratorValue runs. Name is written upper-cased in dialect 1,
+  // as given when empty or already quoted, else in double quotes when the
+  // identifier rules ask for them (lower-case letters need none when
+  // UseUpperNames) and upper-cased otherwise.
+  String GeneratorSQL(const String& Name, Int64 Step) const;
 
  protected:
   // Runs the login prompt on DBParams; false when the user cancelled.

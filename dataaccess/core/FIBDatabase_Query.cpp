@@ -107,17 +107,20 @@ TDateTime TFIBDatabase::QueryServerTime() {
   return VarToDateTime(QueryValue(sql, 0, nullptr, true));
 }
 
-Int64 TFIBDatabase::GeneratorValue(const String& Name, TFIBTransaction* Transaction, Int64 Step) {
+String TFIBDatabase::GeneratorSQL(const String& Name, Int64 Step) const {
   String name;
   if (sql_dialect_ == 1) name = FastUpperCase(FastTrim(Name));
   else if (Name.empty() || Name[0] == '"') name = Name;
   else if (UseUpperNames() ? NeedQuoteCI(Name) : NeedQuote(Name)) name = "\"" + Name + "\"";
   else name = FastUpperCase(Name);
+  return "select gen_id(" + name + ", " + IntToStr(Step) + ") from RDB$DATABASE";
+}
 
+Int64 TFIBDatabase::GeneratorValue(const String& Name, TFIBTransaction* Transaction, Int64 Step) {
   TFIBTransaction* tr = FirstActiveTransaction();
   if (tr == nullptr) tr = Transaction;
   if (tr == nullptr) tr = internal_transaction_;
-  const String sql = "select gen_id(" + name + ", " + IntToStr(Step) + ") from RDB$DATABASE";
+  const String sql = GeneratorSQL(Name, Step);
   TFIBQuery* query = CachedQuery(tr, sql, this);
   THandBack handBack(query);
   // A failure leaves a transaction started here active.

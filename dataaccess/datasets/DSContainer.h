@@ -41,7 +41,8 @@ using TOnCompareFieldValues =
 class TDataSetsContainer : public TComponent {
  public:
   explicit TDataSetsContainer(TComponent* AOwner);
-  // Stops being its thread's global container.
+  // Stops being its thread's global container; its datasets leave the
+  // master chain.
   ~TDataSetsContainer() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
@@ -59,7 +60,7 @@ class TDataSetsContainer : public TComponent {
   bool CompareFieldValues(TField* Field, const Variant& S1, const Variant& S2, Integer& Result);
 
   // Registration of a dataset here and, recursively, with every master; a
-  // dataset is asked for a free notification.
+  // registered dataset and the container notify each other when freed.
   void AddDataSet(TDataSet* DataSet);
   void RemoveDataSet(TDataSet* DataSet);
   // The datasets registered with this container or one below it.

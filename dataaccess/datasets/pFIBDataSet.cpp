@@ -152,7 +152,11 @@ namespace {
 void InitPFIBDataSet() {
   RegisterClass<TpFIBDataSet, TFIBDataSet>("TpFIBDataSet")
       .Prop("DataSet_ID", &TpFIBDataSet::DataSet_ID, &TpFIBDataSet::SetDataSet_ID, 0)
-      .Prop("Description", &TpFIBDataSet::Description, &TpFIBDataSet::SetDescription);
+      .Prop("Description", &TpFIBDataSet::Description, &TpFIBDataSet::SetDescription)
+      .Event("OnPostError", &TpFIBDataSet::OnPostError, &TpFIBDataSet::SetOnPostError)
+      .Event("OnDeleteError", &TpFIBDataSet::OnDeleteError, &TpFIBDataSet::SetOnDeleteError)
+      .Prop("Container", &TpFIBDataSet::Container, &TpFIBDataSet::SetContainer)
+      .Event("OnApplyDefaultValue", &TpFIBDataSet::OnApplyDefaultValue, &TpFIBDataSet::SetOnApplyDefaultValue);
 }
 
 constexpr const TUnit* kUses[] = {&unit_FIBDataSet, &unit_pFIBDataInfo, &unit_pFIBQuery, &unit_DSContainer};

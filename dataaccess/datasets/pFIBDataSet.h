@@ -269,9 +269,18 @@ class TpFIBDataSet : public TFIBDataSet {
   // The class library's post and delete error events point here.
   void PostErrorHandler(TDataSet* DataSet, EDatabaseError* E, TDataAction& Action);
   void DeleteErrorHandler(TDataSet* DataSet, EDatabaseError* E, TDataAction& Action);
+  // Call(container) for the thread's global container (when it is not
+  // Container), then for Container.
+  template <class F>
+  void EachContainer(F&& Call) const {
+    TDataSetsContainer* global = TDataSetsContainer::GlobalContainer();
+    if (global != nullptr && global != container_) Call(global);
+    if (container_ != nullptr) Call(container_);
+  }
   TDataSetsContainer* container_ = nullptr;
   TDataSetErrorEvent on_post_error_, on_delete_error_;
-  // The select's prepare count at the last close (AutoParamsToFields).
+  // The select's prepare count when the links were last found
+  // (AutoParamsToFields).
   Integer last_prepare_count_ = -1;
   // ----- end of containers and events
 
@@ -302,6 +311,7 @@ class TpFIBDataSet : public TFIBDataSet {
  private:
   TOnApplyDefaultValue on_apply_default_value_;
   bool generator_used_ = false;
+  String generator_sql_;  // the text of the generator statement last run
   std::vector<TFIBXSQLVAR*> linked_params_;  // per field; nullptr: none
   bool linked_params_valid_ = false;
   // ----- end of generators and defaults

@@ -3,59 +3,38 @@
 #include "dataaccess/datasets/DBParsers.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
 
-namespace {
-
-// The thread's global container when it is not Own.
-TDataSetsContainer* OtherGlobalContainer(TDataSetsContainer* Own) {
-  TDataSetsContainer* global = TDataSetsContainer::GlobalContainer();
-  return global != Own ? global : nullptr;
-}
-
-}  // namespace
-
 // ===========================================================================
 // Containers
 
+// The registration asks for the free notification (DSContainer.h).
 void TpFIBDataSet::SetContainer(TDataSetsContainer* Value) {
   if (Value == container_) return;
-  if (container_ != nullptr) {
-    container_->RemoveDataSet(this);
-    container_->RemoveFreeNotification(this);
-  }
+  if (container_ != nullptr) container_->RemoveDataSet(this);
   container_ = Value;
-  if (container_ != nullptr) {
-    container_->AddDataSet(this);
-    container_->FreeNotification(this);
-  }
+  if (container_ != nullptr) container_->AddDataSet(this);
 }
 
 void TpFIBDataSet::NotifyContainers(TKindDataSetEvent Event) {
-  if (TDataSetsContainer* global = OtherGlobalContainer(container_)) global->DataSetEvent(this, Event);
-  if (container_ != nullptr) container_->DataSetEvent(this, Event);
+  EachContainer([&](TDataSetsContainer* c) { c->DataSetEvent(this, Event); });
 }
 
 void TpFIBDataSet::ContainersApplyFieldRepository(TField* Field, TpFIBFieldInfo* FieldInfo) {
-  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
-    global->ApplyFieldRepository(this, Field, FieldInfo);
-  if (container_ != nullptr) container_->ApplyFieldRepository(this, Field, FieldInfo);
+  EachContainer([&](TDataSetsContainer* c) { c->ApplyFieldRepository(this, Field, FieldInfo); });
   if (on_apply_field_repository_.Assigned()) on_apply_field_repository_(this, Field, FieldInfo);
 }
 
 Integer TpFIBDataSet::CompareFieldValues(TField* Field, const Variant& Value1, const Variant& Value2) {
   Integer result = 0;
   bool compared = false;
-  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
-    compared = global->CompareFieldValues(Field, Value1, Value2, result);
-  // The dataset's own container, when it has one, has the last word.
-  if (container_ != nullptr) compared = container_->CompareFieldValues(Field, Value1, Value2, result);
+  // The dataset's own container, asked last, has the last word.
+  EachContainer([&](TDataSetsContainer* c) { compared = c->CompareFieldValues(Field, Value1, Value2, result); });
   return compared ? result : TFIBDataSet::CompareFieldValues(Field, Value1, Value2);
 }
 
 bool TpFIBDataSet::DefaultFieldComparison() {
-  if (!TFIBDataSet::DefaultFieldComparison()) return false;
-  const TDataSetsContainer* global = OtherGlobalContainer(container_);
-  if (global != nullptr && global->OnCompareFieldValues().Assigned()) return false;
-  return container_ == nullptr || !container_->OnCompareFieldValues().Assigned();
+  bool handled = false;
+  EachContainer([&](TDataSetsContainer* c) { handled = handled || c->OnCompareFieldValues().Assigned(); });
+  return !handled && TFIBDataSet::DefaultFieldComparison();
 }
 
 // ===========================================================================
@@ -73,8 +52,11 @@ void TpFIBDataSet::DoAfterOpen() {
   ClearChangedInUpdateTransaction();
   GenerateSQLsAfterOpen();
   NotifyContainers(deAfterOpen);
-  if (AutoUpdateOptions()->AutoParamsToFields() && SelectQuery()->PrepareCount() != last_prepare_count_)
+  // Once per prepare of the select: links edited since stay until it changes.
+  if (AutoUpdateOptions()->AutoParamsToFields() && SelectQuery()->PrepareCount() != last_prepare_count_) {
     FillParamsToFieldsLinks(AutoUpdateOptions()->ParamsToFieldsLinks());
+    last_prepare_count_ = SelectQuery()->PrepareCount();
+  }
   TFIBDataSet::DoAfterOpen();
 }
 
@@ -89,7 +71,6 @@ void TpFIBDataSet::DoAfterClose() {
   FreeLinkedParams();
   NotifyContainers(deAfterClose);
   TFIBDataSet::DoAfterClose();
-  last_prepare_count_ = SelectQuery()->PrepareCount();
 }
 
 void TpFIBDataSet::DoBeforeInsert() {
@@ -199,15 +180,11 @@ void TpFIBDataSet::DoAfterEndUpdateTransaction(TFIBTransaction* EndingTR, TTrans
 
 void TpFIBDataSet::PostErrorHandler(TDataSet* /*DataSet*/, EDatabaseError* E, TDataAction& Action) {
   ClearArrayFields();
-  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
-    global->DataSetError(this, deOnPostError, E, Action);
-  if (container_ != nullptr) container_->DataSetError(this, deOnPostError, E, Action);
+  EachContainer([&](TDataSetsContainer* c) { c->DataSetError(this, deOnPostError, E, Action); });
   if (on_post_error_.Assigned()) on_post_error_(this, E, Action);
 }
 
 void TpFIBDataSet::DeleteErrorHandler(TDataSet* /*DataSet*/, EDatabaseError* E, TDataAction& Action) {
-  if (TDataSetsContainer* global = OtherGlobalContainer(container_))
-    global->DataSetError(this, deOnDeleteError, E, Action);
-  if (container_ != nullptr) container_->DataSetError(this, deOnDeleteError, E, Action);
+  EachContainer([&](TDataSetsContainer* c) { c->DataSetError(this, deOnDeleteError, E, Action); });
   if (on_delete_error_.Assigned()) on_delete_error_(this, E, Action);
 }

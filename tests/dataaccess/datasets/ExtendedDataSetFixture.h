@@ -1,0 +1,24 @@
+// The database suites of the extended dataset's tests: the dataset suite
+// with the TpFIBDataSet unit up, whose default transaction is rolled back
+// after each test (a database freed with it active would commit it).
+#pragma once
+
+#include "dataaccess/datasets/pFIBDataSet.h"
+#include "tests/dataaccess/datasets/DataSetFixture.h"
+
+namespace dstest {
+
+template <class Derived>
+class TExtendedDataSetSuite : public TDataSetSuite<Derived> {
+ protected:
+  void SetUp() override {
+    TDataSetSuite<Derived>::SetUp();
+    InitializeUnits({&unit_pFIBDataSet});
+  }
+  void TearDown() override {
+    if (this->db_->DefaultTransaction()->Active()) this->db_->DefaultTransaction()->Rollback();
+    TDataSetSuite<Derived>::TearDown();
+  }
+};
+
+}  // namespace dstest
