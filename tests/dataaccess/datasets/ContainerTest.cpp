@@ -114,12 +114,13 @@ TEST_F(ContainerTest, EveryEventOfADataSetInOrder) {
   EXPECT_THAT(log, ElementsAre("G:BeforeOpen", "G:OnCalcFields", "G:AfterOpen", "G:AfterScroll",  //
                                "G:BeforeScroll", "G:OnCalcFields", "G:AfterScroll",               // Next
                                "G:BeforeEdit", "G:OnCalcFields", "G:AfterEdit", "G:OnCalcFields",  //
-                               "G:BeforePost", "G:OnCalcFields", "G:AfterPost",                    // Post
+                               "G:BeforePost", "G:BeforeRefresh", "G:AfterRefresh",               // Post
+                               "G:OnCalcFields", "G:AfterPost",                                    // (read again)
                                "G:BeforeEdit", "G:OnCalcFields", "G:AfterEdit", "G:BeforeCancel",  //
                                "G:OnCalcFields", "G:AfterCancel",                                  // Cancel
                                "G:BeforeInsert", "G:BeforeScroll", "G:OnNewRecord", "G:AfterInsert",
-                               "G:AfterScroll", "G:OnCalcFields", "G:BeforePost", "G:OnCalcFields",
-                               "G:AfterPost",                                                       // Insert
+                               "G:AfterScroll", "G:OnCalcFields", "G:BeforePost", "G:BeforeRefresh",
+                               "G:AfterRefresh", "G:OnCalcFields", "G:AfterPost",                  // Insert
                                "G:BeforeDelete", "G:BeforeScroll", "G:OnCalcFields", "G:AfterDelete",
                                "G:AfterScroll",                                                    // Delete
                                "G:BeforeRefresh", "G:OnCalcFields", "G:AfterRefresh",              // Refresh
