@@ -1341,6 +1341,11 @@ class TFIBDataSet : public TFIBCustomDataSet {
 // nullptr (another dataset, not a data field, no layout yet).
 const TFIBFieldDescr* FieldDescrOf(TField* Field);
 
+// The empty-string server default of a text field (TFIBStringField or
+// TFIBWideStringField); false for any other field, which the setter leaves.
+bool DefaultValueEmptyStringOf(TField* Field);
+void SetDefaultValueEmptyStringOf(TField* Field, bool Value);
+
 class TFIBStringField : public TStringField {
  public:
   explicit TFIBStringField(TComponent* AOwner);
@@ -1384,6 +1389,9 @@ class TFIBWideStringField : public TWideStringField {
   explicit TFIBWideStringField(TComponent* AOwner) : TWideStringField(AOwner) {}
   void Clear() override { SetData(nullptr); }
   void Bind(bool Binding) override;
+  // As TFIBStringField's (text columns of Unicode connections are wide).
+  bool DefaultValueEmptyString() const { return default_value_empty_string_; }
+  void SetDefaultValueEmptyString(bool Value) { default_value_empty_string_ = Value; }
 
  protected:
   // The column's bytes: Size characters of the column's character set (3
@@ -1395,6 +1403,7 @@ class TFIBWideStringField : public TWideStringField {
 
  private:
   int data_size_ = -1;  // -1: not worked out
+  bool default_value_empty_string_ = false;
 };
 
 class TFIBLargeIntField : public TLargeintField {

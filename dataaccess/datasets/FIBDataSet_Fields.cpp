@@ -47,6 +47,17 @@ auto WithOldValues(TField* Field, F f) {
 
 }  // namespace
 
+bool DefaultValueEmptyStringOf(TField* Field) {
+  if (auto* text = dynamic_cast<TFIBStringField*>(Field)) return text->DefaultValueEmptyString();
+  if (auto* wide = dynamic_cast<TFIBWideStringField*>(Field)) return wide->DefaultValueEmptyString();
+  return false;
+}
+
+void SetDefaultValueEmptyStringOf(TField* Field, bool Value) {
+  if (auto* text = dynamic_cast<TFIBStringField*>(Field)) text->SetDefaultValueEmptyString(Value);
+  else if (auto* wide = dynamic_cast<TFIBWideStringField*>(Field)) wide->SetDefaultValueEmptyString(Value);
+}
+
 const TFIBFieldDescr* FieldDescrOf(TField* Field) {
   auto* ds = dynamic_cast<TFIBCustomDataSet*>(Field->DataSet());
   if (ds == nullptr || Field->FieldKind() != fkData || Field->FieldNo() < 1 ||

@@ -113,8 +113,8 @@ void TpFIBDataSet::DoOnNewRecord() {
   for (int i = 0; i < FieldCount(); ++i) {
     TField* field = Fields()->Fields(i);
     if (field == key) continue;
-    if (auto* text = dynamic_cast<TFIBStringField*>(field); text != nullptr && text->DefaultValueEmptyString()) {
-      text->SetAsString(String());
+    if (DefaultValueEmptyStringOf(field)) {
+      field->SetAsString(String());
       continue;
     }
     if (auto* guid = dynamic_cast<TFIBGuidField*>(field)) {

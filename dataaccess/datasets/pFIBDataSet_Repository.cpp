@@ -63,8 +63,8 @@ String LocalDateTimeText(TField* Field, const String& Literal) {
 // The column's server default as Field's DefaultExpression.
 void ImportDefaultValue(TField* Field, const TpFIBFieldInfo& Info) {
   const String& value = Info.DefaultValue();
-  if (auto* text = dynamic_cast<TFIBStringField*>(Field)) {
-    text->SetDefaultValueEmptyString(Info.DefaultValueEmptyString());
+  SetDefaultValueEmptyStringOf(Field, Info.DefaultValueEmptyString());
+  if (dynamic_cast<TFIBStringField*>(Field) != nullptr) {
     if (!value.empty()) Field->SetDefaultExpression("'" + value + "'");
     return;
   }

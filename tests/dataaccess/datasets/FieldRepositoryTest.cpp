@@ -206,6 +206,9 @@ TEST_F(FieldRepositoryTest, ServerDefaults) {
                {"NAME", "nobody"},  // a wide string field takes the text as it is
                {"ID", ""}};
   for (const TCase& c : cases) EXPECT_EQ(ds->FieldByName(c.Field)->DefaultExpression(), c.Default) << c.Field;
+  // A wide field knows the empty-string default too.
+  EXPECT_TRUE(DefaultValueEmptyStringOf(ds->FieldByName("NOTE")));
+  EXPECT_FALSE(DefaultValueEmptyStringOf(ds->FieldByName("NAME")));
   ASSERT_NE(dynamic_cast<TFIBBooleanField*>(ds->FieldByName("FLAG")), nullptr);
   delete ds;
 

@@ -376,17 +376,21 @@ TEST_F(NewRecordTest, DefaultExpressions) {
 }
 
 TEST_F(NewRecordTest, EmptyStringDefaultComesFirst) {
-  TpFIBDataSet* ds = NewPDataSet("select ID, W from DEF", kInsertDEF, Connect("WIN1251"));
-  ds->SetPrepareOptions(ds->PrepareOptions() - TpPrepareOptions{psSetEmptyStrToNull});
-  ds->Open();
-  auto* w = dynamic_cast<TFIBStringField*>(ds->FieldByName("W"));
-  ASSERT_NE(w, nullptr);
-  w->SetDefaultExpression("'ignored'");
-  w->SetDefaultValueEmptyString(true);
-  ds->Insert();
-  EXPECT_FALSE(w->IsNull());
-  EXPECT_EQ(w->AsString(), "");
-  ds->Cancel();
+  // A string field on WIN1251, a wide string field on UTF8.
+  for (const char* charSet : {"WIN1251", "UTF8"}) {
+    SCOPED_TRACE(charSet);
+    TpFIBDataSet* ds = NewPDataSet("select ID, W from DEF", kInsertDEF, Connect(charSet));
+    ds->SetPrepareOptions(ds->PrepareOptions() - TpPrepareOptions{psSetEmptyStrToNull});
+    ds->Open();
+    TField* w = ds->FieldByName("W");
+    w->SetDefaultExpression("'ignored'");
+    SetDefaultValueEmptyStringOf(w, true);
+    ASSERT_TRUE(DefaultValueEmptyStringOf(w));
+    ds->Insert();
+    EXPECT_FALSE(w->IsNull());
+    EXPECT_EQ(w->AsString(), "");
+    ds->Cancel();
+  }
 }
 
 TEST_F(NewRecordTest, ContainersAndHandlersTakeOverDefaults) {
