@@ -171,6 +171,9 @@ class TFIBXSQLVAR : public TObject {
   void SetAsExtended(double Value);
   void SetAsCurrency(Currency Value);
   void SetAsBcd(const TBcd& Value);
+  // The exact number Value * 10^Scale (Scale 0 to -18) as SetAsBcd sets
+  // it, without a decimal form in between.
+  void SetAsScaled(Int64 Value, Integer Scale);
   void SetAsTimeStamp(const TTimeStamp& Value);
   // A TIMESTAMP to 1/10000 s, rounded within its day (never to the next
   // one); client error 33 outside the years 1..9999.

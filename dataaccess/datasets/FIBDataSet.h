@@ -129,6 +129,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
@@ -1242,7 +1243,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   TFIBQuery* update_query_ = nullptr;
   TFIBQuery* select_query_ = nullptr;
   TFIBQuery* current_select_ = nullptr;
-  std::unique_ptr<TStringList> field_cache_;
+  // FindFieldCached's answers by the name as asked.
+  std::unordered_map<String, TField*> field_cache_;
   std::unique_ptr<TStringList> open_names_;
   std::unique_ptr<TFIBFieldDescrList> descr_list_;
   std::unique_ptr<TSQLs> sqls_;

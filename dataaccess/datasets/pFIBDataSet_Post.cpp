@@ -66,7 +66,7 @@ bool TpFIBDataSet::ExecForRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
   AutoStartUpdateTransaction();
   SetQueryParams(Query, Buffer);
   if (Query->Open()) Query->Close();
-  PrepareModifyingQuery(Query);
+  if (!Query->Prepared()) PrepareModifyingQuery(Query);
   Query->ExecQuery();
   changed_in_update_tr_ = true;
   return true;
@@ -116,8 +116,8 @@ void TpFIBDataSet::DoPostRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
   SetModified(false);
   WriteRecordToCache(RecordNumberOf(Buffer), Buffer);
   if (!CachedUpdates()) AutoCommitUpdateTransaction();
-  if (Runnable(RefreshSQL()) && Options().Contains(poRefreshAfterPost) &&
-      CacheModelOptions()->CacheModelKind() == cmkStandard) {
+  if (Options().Contains(poRefreshAfterPost) && CacheModelOptions()->CacheModelKind() == cmkStandard &&
+      Runnable(RefreshSQL())) {
     DoBeforeRefresh();
     WithValue(refreshing_, true, [&] { RefreshRecord(RefreshQuery(), Buffer); });
     DoAfterRefresh();
