@@ -42,6 +42,11 @@ TCachedUpdateStatus AppliedStatus(TCachedUpdateStatus Status) {
   return Status == cusDeleted ? cusDeletedApplied : cusUnmodified;
 }
 
+// The statement a pending record needs.
+TUpdateKind KindOf(TCachedUpdateStatus Status) {
+  return Status == cusModified ? ukModify : Status == cusInserted ? ukInsert : ukDelete;
+}
+
 template <class T>
 T Load(const Byte* Data) {
   T value;
@@ -161,7 +166,7 @@ void TpFIBDataSet::ApplyCachedRecord(Integer Index) {
   applying_index_ = Index;
   ReadRecordFromCache(Index, apply_buffer_.get(), false);
   updates_pending_ = true;
-  const TUpdateKind kind = status == cusModified ? ukModify : status == cusInserted ? ukInsert : ukDelete;
+  const TUpdateKind kind = KindOf(status);
   WithValue(record_access_, TRecordAccess::ByIndex, [&] {
     WithValue(record_access_index_, Index, [&] {
       TFIBUpdateAction action = uaApply;
@@ -208,26 +213,15 @@ void TpFIBDataSet::ApplyCachedRecord(Integer Index) {
 }
 
 bool TpFIBDataSet::ApplyRecordStatement(Integer Index, TCachedUpdateStatus Status) {
+  const TUpdateKind kind = KindOf(Status);
+  if (!(kind == ukModify ? CanEdit() : kind == ukInsert ? CanInsert() : CanDelete())) return false;
+  if (AutoUpdateOptions()->UseExecuteBlock() && AddRecordToBatch(Index, kind)) return true;
   TRecordBuffer buffer = apply_buffer_.get();
-  const bool batch = AutoUpdateOptions()->UseExecuteBlock();
-  switch (Status) {
-    case cusModified:
-      if (!CanEdit()) return false;
-      if (batch && AddRecordToBatch(Index, ukModify)) return true;
-      RegenerateModifyingSQL(dsEdit);
-      DoPostRecord(UpdateQuery(), buffer);
-      break;
-    case cusInserted:
-      if (!CanInsert()) return false;
-      if (batch && AddRecordToBatch(Index, ukInsert)) return true;
-      RegenerateModifyingSQL(dsInsert);
-      DoPostRecord(InsertQuery(), buffer);
-      break;
-    default:
-      if (!CanDelete()) return false;
-      if (batch && AddRecordToBatch(Index, ukDelete)) return true;
-      InternalDeleteRecord(DeleteQuery(), buffer);
-      break;
+  if (kind == ukDelete) {
+    InternalDeleteRecord(DeleteQuery(), buffer);
+  } else {
+    RegenerateModifyingSQL(kind == ukModify ? dsEdit : dsInsert);
+    DoPostRecord(kind == ukModify ? UpdateQuery() : InsertQuery(), buffer);
   }
   if (apply_keep_status_) {
     SetCachedStatus(buffer, Status);
