@@ -789,7 +789,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   void AutoStartUpdateTransaction();
   void AutoCommitUpdateTransaction();
   // The record's sort key changed since its edit began (a local sort with
-  // poKeepSorting); false without a sort description.
+  // poKeepSorting; in the limited model the order of its statements); false
+  // without a sort description.
   bool SortKeyChanged(TRecordBuffer Buffer);
   // Called after a post for a visible record whose sort key changed or that
   // was inserted: KeepSorting.
@@ -953,13 +954,20 @@ class TFIBCustomDataSet : public TWideDataSet,
   void ReadOrderInfo();
   // Limited cache model (FIBDataSet_Limited.cpp). At open: the order
   // information (every order field selected, else client error 75), the key
-  // list and the four statements that fetch the rows after or before a
-  // boundary row, the descending select and the locate by key values.
+  // list and the statements that fetch the rows after or before a boundary
+  // row, the descending select and the locate by key values; a persistent
+  // local sort is kept for DoAfterOpen to apply again.
   void OpenLimitedCache();
+  // Builds the statements from limited_order_ (closing them first).
   void PrepareLimitedCacheQueries();
   TGetResult GetLimitedRecord(TRecordBuffer Buffer, TGetMode GetMode);
   void LimitedFirst();
   void LimitedLast();
+  // The statement of the first rows: SelectQuery, or SelectSortedQuery
+  // while the dataset is sorted.
+  TFIBQuery* LimitedFirstQuery() const { return limited_sorted_ ? select_sorted_query_ : select_query_; }
+  // Query takes the values of SelectQuery's parameters of the same names.
+  void CopyMainParams(TFIBQuery* Query);
   // Opens Query (a partial statement) with its NEW_ parameters taken from
   // window record RecordNumber and makes it current.
   void OpenLimitedPart(TFIBQuery* Query, Integer RecordNumber);
@@ -978,8 +986,17 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Makes the row Located (executed) the current record, with up to half a
   // window of rows before and after it; false when it has no row.
   bool PlaceLimitedRow(TFIBQuery* Located);
-  // Locate on the server from the first row (Options as LocateRecord).
-  bool LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues, TExtLocateOptions Options);
+  // Locate on the server (Options as LocateRecord): from the first row, or
+  // after (lkNext) or before (lkPrior) the current record.
+  bool LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues, TExtLocateOptions Options,
+                     TLocateKind Kind);
+  // Lookup of a row outside the window: ResultFields' values of any row
+  // with the keys, found by a statement of its own ("QLookUp"); unassigned
+  // without one.
+  Variant LookupOnServer(const std::vector<TField*>& Fields, const Variant& KeyValues, const String& ResultFields);
+  // ResultFields' values of the row Query stands on, read through the
+  // fields (the window stays as it is).
+  Variant LimitedRowValues(TFIBQuery* Query, const String& ResultFields);
   // Limited bookmarks: the window record number and row, then per key
   // field a null byte and the field's bytes in the record buffer.
   Integer LimitedBookmarkSize() const;
@@ -994,7 +1011,16 @@ class TFIBCustomDataSet : public TWideDataSet,
   void DropLimitedRecord(Integer Number);
   // Back to the first rows with a new select.
   void RestartLimited();
-  bool LimitedAscending() const { return current_select_ == select_query_ || current_select_ == select_part_query_; }
+  bool LimitedAscending() const {
+    return current_select_ == select_query_ || current_select_ == select_part_query_ ||
+           (current_select_ != nullptr && current_select_ == select_sorted_query_);
+  }
+  // UpdateRecordInCache in the limited model; FullRefresh of an active
+  // limited dataset.
+  void UpdateLimitedRecord(TFIBQuery* Query, TRecordBuffer Buffer, bool KeepOldVersion);
+  void FullRefreshLimited();
+  // DoSort in the limited model: the statements follow the new order.
+  void SortLimited(const std::vector<TField*>& Fields, const std::vector<bool>& Ascending);
 
   // Internal flag word.
   enum : Word {
@@ -1065,7 +1091,16 @@ class TFIBCustomDataSet : public TWideDataSet,
   TFIBQuery* select_part_query_ = nullptr;
   TFIBQuery* select_part_desc_query_ = nullptr;
   TFIBQuery* select_locate_ = nullptr;
+  // The select in the order of a local sort (made on the first sort).
+  TFIBQuery* select_sorted_query_ = nullptr;
   std::vector<String> limited_keys_;
+  // The select's ORDER BY, and the order the statements follow: that one,
+  // or a local sort's fields followed by the remaining ORDER BY fields.
+  std::vector<TSortFieldInfo> limited_select_order_;
+  std::vector<TSortFieldInfo> limited_order_;
+  // The select text in limited_order_ (what the first rows come from).
+  String limited_text_;
+  bool limited_sorted_ = false;
 
   // Editing and the master link.
   Integer inserted_count_ = 0;
@@ -1133,7 +1168,6 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Moves the link and SelectQuery to Value (see SetTransaction).
   void MoveTransaction(TFIBTransaction* Value);
 
-  [[noreturn]] void NotAvailable(const char* Operation);
   // Opening
   // The master field a select parameter names (MAS_ prefix or the same
   // name), or nullptr.
