@@ -52,11 +52,20 @@
 // last (or before the first) record with generated statements whose
 // conditions compare the ORDER BY fields with the boundary row's values,
 // passed as NEW_ parameters. Record numbers are window positions, not row
-// numbers of the result (RecNo is not sequenced). A bookmark holds the key
-// fields' values (AutoUpdateOptions.KeyFields, else the order fields):
-// going to one outside the window, and Locate, find the row on the server
-// and fill the window around it; a post that changes the order values, an
-// insert and a delete do the same. The order must make rows unique.
+// numbers of the result (RecNo is not sequenced; SetRecNo reaches only the
+// window's records). A bookmark holds the key fields' values
+// (AutoUpdateOptions.KeyFields, else the order fields): going to one
+// outside the window, and Locate (from the first row, or LocateRecord after
+// or before the current record), find the row on the server and fill the
+// window around it; a post that changes the order values, an insert and a
+// delete do the same. Lookup searches the window, then reads one row with a
+// statement of its own, and moves nothing. Refresh re-reads the active
+// record through RefreshSQL (a changed order value refills the window
+// around it); FullRefresh reads the window again around the active record.
+// DoSort has the server order the rows: the statements are rebuilt with the
+// sort fields in place of the ORDER BY and the select's order fields after
+// them as tie-breakers (SelectSQL stays as written), and the window starts
+// again from the first row. The order must make rows unique.
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
@@ -109,19 +118,19 @@
 // n + 1; in the limited cache model and with UniDirectional it is cache
 // record (n mod BufferChunks) + 1.
 //
-// Local sorting. DoSort fetches every row and reorders the cache's logical
-// index (records never move) with a stable merge sort over keys read once
-// per record (one integer key of at most 32 bits: a radix sort of its
-// ranks): equal records keep their order, NULL comes first ascending and
-// last descending. Values compare as CompareFieldValues does: with its
-// default (no OnCompareFieldValues, DefaultFieldComparison true) the sort
-// compares typed keys itself with the same rules (numbers by value, texts as
-// UTF-8 bytes, BCD as scaled integers, dates and times as their slots, so
-// chronologically); otherwise every pair goes through CompareFieldValues
-// with the values as variants (texts as UTF-8 strings, dates as TDateTime).
-// The sort description (SortInfo) also records the select's ORDER BY when
-// psGetOrderInfo is set; only a local sort (Sorted) allows the binary search
-// of Locate and Lookup.
+// Local sorting. In the standard model DoSort fetches every row and reorders
+// the cache's logical index (records never move) with a stable merge sort
+// over keys read once per record (one integer key of at most 32 bits: a
+// radix sort of its ranks): equal records keep their order, NULL comes first
+// ascending and last descending. Values compare as CompareFieldValues does:
+// with its default (no OnCompareFieldValues, DefaultFieldComparison true)
+// the sort compares typed keys itself with the same rules (numbers by value,
+// texts as UTF-8 bytes, BCD as scaled integers, dates and times as their
+// slots, so chronologically); otherwise every pair goes through
+// CompareFieldValues with the values as variants (texts as UTF-8 strings,
+// dates as TDateTime). The sort description (SortInfo) also records the
+// select's ORDER BY when psGetOrderInfo is set; only a local sort (Sorted)
+// allows the binary search of Locate and Lookup in the standard model.
 //
 // The dataset, its cache and its fields are used from one thread.
 #pragma once
@@ -503,7 +512,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   // whose first fields are the key fields the search is binary and finds
   // the first visible record of a run of equal keys. A record found becomes
   // the current one (eloSyncCursor: the dataset shows it; otherwise only the
-  // cursor moves); without one the position stays.
+  // cursor moves); without one the position stays. In the limited model
+  // the server finds the row (from the first row, or after or before the
+  // current record) and the window is filled around it; with
+  // eloInFetchedRecords only the window is searched.
   virtual bool LocateRecord(const String& KeyFields, const Variant& KeyValues, TExtLocateOptions Options,
                             TLocateKind Kind = lkStandard);
   // Writes the record being posted to the server: here through the
@@ -538,6 +550,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   // bad element, a field that does not compare (BLOB, array, bytes) or a
   // unidirectional dataset raises before anything changes; an error of the
   // comparison clears the sort description. The dataset stays on its record.
+  // In the limited model the server sorts (see the unit's header; a field
+  // that is not a table's column is refused before anything changes) and
+  // the dataset goes to the first record.
   virtual void DoSort(TVarRecs Fields, const std::vector<bool>& Ordering);
   void DoSort(std::initializer_list<TVarRec> Fields, const std::vector<bool>& Ordering) {
     DoSort(ToVarRecs(Fields), Ordering);
@@ -588,6 +603,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   bool IsSequenced() override;
   // Leaves edit state; below 1 goes to the first record and then to BOF,
   // beyond the fetched records fetches all and goes to the last, then EOF.
+  // In the limited model only a record of the window is reached (nothing
+  // moves otherwise).
   void SetRecNo(int Value) override;
   // A copy of the active buffer; false when empty or not on a record.
   bool GetCurrentRecord(TRecordBuffer Buffer) override;
@@ -718,6 +735,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   // of KeyFieldNames (";"-separated; none: every data field that is neither a
   // BLOB nor an array field) of the former active record.
   void ReopenAndLocate(const String& KeyFieldNames);
+  // ReopenAndLocate of every field; in the limited model an inactive dataset
+  // opens and an active one reads its window again around the active record
+  // (a record gone leaves its neighbour current).
   void FullRefresh(bool KeepPosition);
   // The values of an array field's column of the current record as a
   // variant array (false for a field of another dataset, NULL for a NULL

@@ -34,12 +34,20 @@ namespace {
 constexpr Integer kLastWindowStart = 1073741823;
 
 // Relation alias "." origin column of the select column Name, quoted where
-// needed (the column name itself when the select has no such column).
+// needed (the column name itself when the select has no such column). A
+// column of a join whose table has no alias takes the table's name: the
+// same column name may stand in several of its tables.
 String OrderColumnExpression(TFIBQuery* Select, const String& Name) {
   TFIBXSQLVAR* column = Select->FindField(Name);
   String origin = column != nullptr && !column->SqlName().empty() ? column->SqlName() : Name;
   if (origin == "DB_KEY") origin = "RDB$DB_KEY";
-  return FormatFieldName(column != nullptr ? Select->FieldRelationAlias(column->Index()) : String(), origin);
+  String qualifier = column != nullptr ? Select->FieldRelationAlias(column->Index()) : String();
+  if (qualifier.empty() && column != nullptr && !column->RelationName().empty()) {
+    TStringList tables;
+    GetFromTables(Select->ReadySQLText(), &tables, false);
+    if (tables.Count() > 1) qualifier = column->RelationName();
+  }
+  return FormatFieldName(qualifier, origin);
 }
 
 String QuotedParamName(const String& Prefix, const String& Name) {
@@ -220,7 +228,6 @@ void TFIBCustomDataSet::CopyMainParams(TFIBQuery* Query) {
   for (Integer i = 0; i < params->Count(); ++i)
     if (TFIBXSQLVAR* main = select_query_->FindParam(params->Vars(i)->Name())) params->Vars(i)->Assign(main);
 }
-
 
 // ===========================================================================
 // Navigation
@@ -436,8 +443,7 @@ void TFIBCustomDataSet::WriteLimitedKeys(TRecordBuffer Buffer, Byte* Data) const
     *Data++ = isNull;
     std::memset(Data, 0, width);
     const Byte* value = Buffer + c.Offset;
-    if (isNull != 0) {
-    } else if (c.SQLType == SQL_TEXT || c.SQLType == SQL_VARYING) {
+    if (isNull == 0 && (c.SQLType == SQL_TEXT || c.SQLType == SQL_VARYING)) {
       size_t length;
       const char* chars = ColumnChars(c, value, c.CharSetID == kOctetsCharSet, length);
       Byte* to = Data;
@@ -447,7 +453,7 @@ void TFIBCustomDataSet::WriteLimitedKeys(TRecordBuffer Buffer, Byte* Data) const
         to += sizeof stored;
       }
       std::memcpy(to, chars, length);
-    } else {
+    } else if (isNull == 0) {
       std::memcpy(Data, value, width);
     }
     Data += width;
@@ -555,9 +561,15 @@ bool TFIBCustomDataSet::LocateLimited(const std::vector<TField*>& Fields, const 
   }
   SetLocateValues(located.get(), Fields, KeyValues);
   located->ExecQuery();
-  const bool placed = PlaceLimitedRow(located.get());
+  bool placed = false;
+  try {
+    placed = PlaceLimitedRow(located.get());
+  } catch (...) {
+    // The statement goes: the window fetches no more from it.
+    if (current_select_ == located.get()) current_select_ = select_query_;
+    throw;
+  }
   if (!placed) current_record_index_ = current;
-  if (current_select_ == located.get()) current_select_ = select_query_;
   located->Close();
   return placed;
 }

@@ -543,16 +543,18 @@ void TFIBCustomDataSet::SortLimited(const std::vector<TField*>& Fields, const st
   limited_order_ = order;
   limited_sorted_ = true;
   try {
-    // A text the server refuses is found before anything moves.
+    // A text the server refuses is found before the window moves.
     PrepareLimitedCacheQueries();
     for (TFIBQuery* q : {select_sorted_query_, select_desc_query_, select_part_query_, select_part_desc_query_,
                          select_locate_})
       q->Prepare();
   } catch (...) {
+    // The former statements again, the window read anew where it was.
     limited_order_ = savedOrder;
     limited_sorted_ = savedSorted;
     PrepareLimitedCacheQueries();
-    RestartLimited();
+    TRecordBuffer active = GetActiveRecordBuffer();
+    if (active == nullptr || GetBookmarkFlag(active) != bfCurrent || !PlaceLimitedByKeys(active)) RestartLimited();
     Resync({});
     throw;
   }

@@ -687,6 +687,23 @@ TEST_F(LimitedCacheTest, SortingOrdersTheRowsOnTheServer) {
   EXPECT_TRUE(WalksAround(ds, Expected("select ID, A, B from L order by A desc, ID"), 0, 300));
 }
 
+TEST_F(LimitedCacheTest, JoinsWithoutAliasesNameTheTables) {
+  // ID and A are columns of both tables: the statements qualify them.
+  const String join = "select L.ID, L.B, E.A as EA from L join E on E.ID = L.ID order by L.ID";
+  TCacheDataSet* ds = Limited(join);
+  ds->Open();
+  EXPECT_EQ(Text(ds, "SelectPartQuery"),
+            "select L.ID, L.B, E.A as EA from L join E on E.ID = L.ID \r\n WHERE (L.ID>?NEW_ID)\r\norder by L.ID\r\n");
+  const std::vector<int> expected = Expected(join);
+  EXPECT_EQ(IdsForward(ds), expected);
+  EXPECT_EQ(IdsBackward(ds), expected);
+  ds->DoSort({"EA"}, {false});
+  const std::vector<int> sorted = Expected("select L.ID, L.B, E.A as EA from L join E on E.ID = L.ID "
+                                           "order by E.A desc, L.ID");
+  EXPECT_EQ(IdsForward(ds), sorted);
+  EXPECT_EQ(IdsBackward(ds), sorted);
+}
+
 TEST_F(LimitedCacheTest, PostsFollowTheOrderOfTheStatements) {
   // Without psGetOrderInfo the select's ORDER BY still places posted rows
   // (poRefreshAfterPost would refill the window after any post).
