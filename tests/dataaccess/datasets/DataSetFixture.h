@@ -79,6 +79,16 @@ inline int ClientError(const std::function<void()>& Call, String* Text = nullptr
   return -1;
 }
 
+// The message of what Call raises ("" when nothing does).
+inline String ErrorText(const std::function<void()>& Call) {
+  try {
+    Call();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return String();
+}
+
 // A record buffer of a dataset, freed with it.
 class TBuffer {
  public:

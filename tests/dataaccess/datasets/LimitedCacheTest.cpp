@@ -16,6 +16,7 @@
 namespace {
 
 using dstest::ClientError;
+using dstest::ErrorText;
 using dstest::TCacheDataSet;
 
 constexpr int kRows = 10000;
@@ -135,16 +136,6 @@ String Show(const Variant& V) {
   String text = "[";
   for (Integer i = VarArrayLowBound(V, 1); i <= VarArrayHighBound(V, 1); ++i) text += Show(VarArrayGet(V, i)) + " ";
   return text + "]";
-}
-
-// The message of what Call raises ("" when nothing).
-String ErrorText(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return String();
 }
 
 TEST_F(LimitedCacheTest, OrderInformationIsRequiredAtOpen) {
