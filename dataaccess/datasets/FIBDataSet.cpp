@@ -128,10 +128,6 @@ TFIBQuery* TFIBCustomDataSet::CreateInternalQuery(const String& Name) {
   return q;
 }
 
-void TFIBCustomDataSet::NotAvailable(const char* Operation) {
-  RaiseClientErrorMsg("%s: %s is not supported yet", {CmpFullName(this), Operation});
-}
-
 // ===========================================================================
 // Properties
 
@@ -783,7 +779,7 @@ void TFIBCustomDataSet::FullRefresh(bool /*KeepPosition*/) {
     Open();
     return;
   }
-  NotAvailable("refreshing a limited-cache dataset");
+  FullRefreshLimited();
 }
 
 
