@@ -570,7 +570,8 @@ bool TFIBCustomDataSet::BookmarkValid(const TBookmark& Bookmark) {
 }
 
 bool TFIBCustomDataSet::IsSequenced() {
-  return AllFetched() && !(Filtered() && fetched_count_ > 0) && !UniDirectional();
+  return AllFetched() && !(Filtered() && fetched_count_ > 0) && !UniDirectional() &&
+         cache_model_options_->CacheModelKind() == cmkStandard;
 }
 
 void TFIBCustomDataSet::Post() {

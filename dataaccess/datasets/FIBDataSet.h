@@ -949,7 +949,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // The visible-record index: what the filter answered for each record
   // number since the visible set last changed. The hidden numbers are kept
   // 1-based in the sorted list; RecordVisibility gives -1 (not tested yet),
-  // 0 (hidden) or 1 (visible).
+  // 0 (hidden) or 1 (visible). The limited model keeps none (its window
+  // numbers are reused): every record is tested when asked.
   void ResetVisibleRecords();
   void NoteRecordVisibility(Integer Number, bool Visible);
   // Record Number changed: its visibility is tested again when next asked.

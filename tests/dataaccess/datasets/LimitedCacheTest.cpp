@@ -10,6 +10,7 @@
 
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/fib.h"
+#include "dataaccess/datasets/pFIBDataSet.h"
 #include "platform/rtl/SysUtils.h"
 #include "tests/dataaccess/datasets/DataSetFixture.h"
 
@@ -728,3 +729,34 @@ TEST_F(LimitedCacheTest, PostsFollowTheOrderOfTheStatements) {
 }
 
 }  // namespace
+
+// A filtered limited dataset: its window numbers run far beyond the rows it
+// holds and are reused after refills, so no visibility is kept for them.
+class TFilteredLimited : public TpFIBDataSet {
+ public:
+  using TpFIBDataSet::TpFIBDataSet;
+  using TpFIBDataSet::RecordVisibility;
+  Integer ActiveNumber() { return RecordNumberOf(ActiveBuffer()); }
+};
+
+TEST_F(LimitedCacheTest, FilterKeepsNoIndexOfWindowNumbers) {
+  auto* ds = new TFilteredLimited(form_);
+  ds->SetDatabase(db_);
+  ds->SelectSQL()->SetText("select ID, A from L order by ID");
+  ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+  ds->SetFilterText("A > 10");
+  ds->SetFiltered(true);
+  ds->Open();
+  ds->Last();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(),
+            db_->QueryValue("select max(ID) from L where A > 10", 0, db_->DefaultTransaction()).AsInteger());
+  EXPECT_GT(ds->ActiveNumber(), 10000);
+  EXPECT_EQ(ds->RecordVisibility(ds->ActiveNumber()), -1);
+  EXPECT_FALSE(ds->IsSequenced());
+  delete ds;
+  // Nor is a plain limited dataset sequenced once its select reached the end.
+  TCacheDataSet* plain = Limited("select ID from L where ID <= 30 order by ID");
+  plain->Open();
+  plain->Last();
+  EXPECT_FALSE(plain->IsSequenced());
+}
