@@ -120,6 +120,9 @@ class TpFIBDataSet : public TFIBDataSet {
   // insert without a column. No usable key field raises Exception "%s:
   // unable to generate %s because fields for "%s" do not exist in dataset.".
   // Every value is a parameter (NEW_/OLD_ + field name), never literal text.
+  // The key condition lists the key fields last first; the options keep the
+  // one of their own table and keys. A dataset without fields generates
+  // from its field definitions (none with UpdateOnlyModifiedFields).
   String GenerateSQL(const String& TableName, const String& KeyFields, Integer FieldFilter, Integer Kind);
   // Writes Field's value (its old value with UseOld) as SQL literal text;
   // false when the value has no literal form (a BLOB, an array).
@@ -129,24 +132,28 @@ class TpFIBDataSet : public TFIBDataSet {
   // batch form); "" for an update or insert without a column; nullopt when
   // a value has no literal form.
   std::optional<String> GenerateLiteralSQL(Integer Kind, const TSQLLiteralWriter& Literal);
-  // The fields KeyFields names (trimmed, looked up among the fields, else the
-  // field definitions' names through FindField; names not found skipped).
+  // The fields KeyFields names, in list order (each name trimmed; names
+  // without a field skipped).
   void KeyFieldsToList(std::vector<TField*>& List, const String& KeyFields);
-  // Non-BLOB fields whose source table is TableName, ";"-joined.
+  // Non-BLOB data fields whose source table is TableName (an alias after it
+  // ignored), ";"-joined in field order.
   String FieldsOfTable(const String& TableName);
   // A table's primary key columns, ";"-joined (through the statement
   // cache); "@FIB_DEFERRED" without a connected database.
   String PrimaryKeyFields(const String& TableName);
   // All four statements (at open without UpdateOnlyModifiedFields).
   void PrepareAutoSQLs();
-  // The separate BLOB update object, with SeparateBlobUpdate and BLOB
-  // fields.
+  // The separate BLOB update object (made once, owned), with
+  // SeparateBlobUpdate and BLOB fields: the update of the changed BLOB
+  // columns, active exactly while it has a statement to run.
   void PrepareSeparateBlobUpdate();
   TpFIBUpdateObject* BlobUpdateObject() const { return blob_update_object_; }
   // Before a post outside cached updates: UpdateSQL (dsEdit) or InsertSQL
   // (dsInsert) written again for the fields that take part.
   void RegenerateModifyingSQL(TDataSetState State);
-  // The update table and its alias in identifier form.
+  // The update table and its alias in identifier form. An alias stands in
+  // the select text as SQL: unquoted, it is folded to upper case; without
+  // one the table is its own alias.
   void GetUpdateTableAndAlias(String& Table, String& Alias);
   // A name in the identifier form of the database: dialect 1 trimmed and
   // upper-cased, never quoted; otherwise quoted when it needs it (for
@@ -162,7 +169,31 @@ class TpFIBDataSet : public TFIBDataSet {
   void GenerateForProtectedEdit();
 
  private:
-  TpFIBUpdateObject* blob_update_object_ = nullptr;  // owned
+  struct TSQLValueForm;
+  struct TGenerationTable;
+  class TGenerationFields;
+  // The one generator of both forms: the text of Kind, nullopt when Form has
+  // no text for a value.
+  std::optional<String> BuildModifyingSQL(const String& TableName, const String& KeyFields, Integer FieldFilter,
+                                          Integer Kind, const TSQLValueForm& Form);
+  // Table, alias and alias as written for TableName.
+  TGenerationTable ResolveGenerationTable(const String& TableName);
+  // Field's table and the alias of its table are those of Table.
+  bool FieldOfTable(TField* Field, const TGenerationTable& Table);
+  // Field is written by an update (Kind 0) or insert (Kind 1) under
+  // FieldFilter.
+  bool FieldTakesPart(TField* Field, const TGenerationTable& Table, Integer FieldFilter, Integer Kind);
+  // With UpdateOnlyModifiedFields: Field changed in the current edit.
+  bool FieldChanged(TField* Field);
+  // An empty KeyFields set to the update table's primary key, else to its
+  // fields.
+  void FindKeyFields();
+  // The filter of UpdateSQL and InsertSQL: no BLOB fields with
+  // SeparateBlobUpdate.
+  Integer ModifyingFieldFilter() const;
+  // Query's text generated for the options' table and keys.
+  void StoreGeneratedSQL(TFIBQuery* Query, Integer FieldFilter, Integer Kind);
+  TpFIBUpdateObject* blob_update_object_ = nullptr;  // owned (component owner)
   // ----- end of generation
 
   // ===== Posting and deleting with update objects (pFIBDataSet_Post.cpp,

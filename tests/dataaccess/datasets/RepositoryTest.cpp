@@ -203,11 +203,14 @@ TEST_F(RepositoryTest, DataSetDefinitions) {
   EXPECT_TRUE(ds->PrepareOptions().Contains(psApplyRepositary));
   ds->AutoUpdateOptions()->SetAutoReWriteSqls(true);
   ds->AutoUpdateOptions()->SetCanChangeSQLs(true);
-  ds->Open();
+  ds->Prepare();
   EXPECT_EQ(ds->SelectSQL()->Text(), "select ID, NAME from CLIENTS\r\n");
   EXPECT_EQ(ds->UpdateSQL()->Text(), "update CLIENTS set NAME = ?NAME where ID = ?OLD_ID\r\n");
   EXPECT_EQ(ds->RefreshSQL()->Text(), "select ID, NAME from CLIENTS where ID = ?OLD_ID\r\n");
   EXPECT_TRUE(ds->InsertSQL()->Text().empty());  // no lines: kept
+  // Opening then rewrites RefreshSQL and DeleteSQL (only modified fields,
+  // with CanChangeSQLs).
+  ds->Open();
   EXPECT_EQ(ds->AutoUpdateOptions()->KeyFields(), "ID");
   EXPECT_EQ(ds->AutoUpdateOptions()->GeneratorName(), "GEN_CLIENTS");
   EXPECT_TRUE(ds->AutoUpdateOptions()->SelectGenID());
