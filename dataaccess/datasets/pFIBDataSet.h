@@ -510,10 +510,12 @@ class TpFIBDataSet : public TFIBDataSet {
   // With OnUpdateRecord: its answer (called with Delta) is uaApplied.
   // Otherwise the active update objects of the kind before the dataset's
   // own statement, that statement and the objects after it run (each when
-  // not empty or "No Action"); true when one of them ran. Their parameters
+  // not empty or "No Action"; the separate BLOB update among the objects
+  // after an insert or modify); true when one of them ran. Their parameters
   // come from the current record of Delta: a field's name and NEW_ name take
   // its NewValue, or its OldValue when NewValue is Unassigned; its OLD_ name
-  // takes its OldValue. An insert's key field (KeyFields) takes a new
+  // takes its OldValue, in an insert (no old version) the new value as its
+  // other names do. An insert's key field (KeyFields) takes a new
   // generator value when WhenGetGenID and GeneratorName ask for one. BCD
   // fields go as scaled integers, GUID fields as their 16 bytes, Null and
   // Unassigned as NULL. Every value is read before anything runs: a BCD

@@ -43,8 +43,9 @@ TFieldType ProviderParamType(Integer Type, Integer Scale) {
   }
 }
 
-// Each "?" outside quotes and comments as ":Param<n>", n counting from 0.
-String NamePositionalParams(const String& SQL) {
+// Each "?" outside quotes and comments as ":Param<n>", n counting from 0 to
+// Count - 1.
+String NamePositionalParams(const String& SQL, int& Count) {
   TSQLParser parser(SQL);
   parser.ResetScan();
   String result;
@@ -55,14 +56,19 @@ String NamePositionalParams(const String& SQL) {
     result += ":Param" + IntToStr(number++);
     copied = at + 1;
   }
+  Count = number;
   return result + SQL.substr(static_cast<size_t>(copied - 1));
 }
 
-// AParams' values into Query's parameters Param0, Param1, ...
-void AssignPositionalParams(TFIBQuery* Query, TParams* AParams) {
-  if (AParams == nullptr) return;
-  for (int i = 0; i < AParams->Count(); ++i)
-    if (TFIBXSQLVAR* param = Query->FindParam("Param" + IntToStr(i))) param->SetAsVariant(AParams->Items(i)->Value());
+// AParams' values into Query's parameters Param0 to Param<Count - 1>; NULL
+// where AParams has none (a cached statement keeps no value of a former
+// run).
+void AssignPositionalParams(TFIBQuery* Query, TParams* AParams, int Count) {
+  for (int i = 0; i < Count; ++i) {
+    TFIBXSQLVAR* param = Query->ParamByName("Param" + IntToStr(i));
+    if (AParams != nullptr && i < AParams->Count()) param->SetAsVariant(AParams->Items(i)->Value());
+    else param->SetIsNull(true);
+  }
 }
 
 bool SelectType(TFIBSQLTypes Type) { return Type == SQLSelect || Type == SQLSelectForUpdate; }
@@ -227,13 +233,14 @@ void TpFIBDataSet::PSSetParams(TParams* AParams) {
 void TpFIBDataSet::PSExecute() { SelectQuery()->ExecQuery(); }
 
 Integer TpFIBDataSet::PSExecuteStatement(const String& ASQL, TParams* AParams, TDataSet** ResultSet) {
-  const String sql = NamePositionalParams(ASQL);
+  int marks = 0;
+  const String sql = NamePositionalParams(ASQL, marks);
   if (ResultSet != nullptr) {
     auto rows = std::make_unique<TpFIBDataSet>(nullptr);
     rows->SetDatabase(Database());
     rows->SetTransaction(Transaction());
     rows->SelectSQL()->SetText(sql);
-    AssignPositionalParams(rows->SelectQuery(), AParams);
+    AssignPositionalParams(rows->SelectQuery(), AParams, marks);
     rows->Open();
     Integer count;
     if (SelectType(rows->SelectQuery()->SQLType())) {
@@ -252,7 +259,7 @@ Integer TpFIBDataSet::PSExecuteStatement(const String& ASQL, TParams* AParams, T
   if (query == nullptr) RaiseClientError(fceDatabaseNotAssigned, {CmpFullName(this)});
   Integer count = 0;
   try {
-    AssignPositionalParams(query, AParams);
+    AssignPositionalParams(query, AParams, marks);
     query->ExecQuery();
     if (SelectType(query->SQLType())) {
       while (!query->AtEnd()) query->FetchNext();
@@ -318,11 +325,12 @@ bool TpFIBDataSet::PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) {
     TField* field = Delta->Fields()->Fields(i);
     const Variant old = field->OldValue();
     const Variant assigned = field->NewValue();
-    if (generated && SameText(field->FieldName(), options->KeyFields()))
-      values.Add(field->FieldName(), TDeltaValue(this, field, old), TDeltaValue(NextGeneratorValue()));
-    else
-      values.Add(field->FieldName(), TDeltaValue(this, field, old),
-                 TDeltaValue(this, field, VarIsEmpty(assigned) ? old : assigned));
+    const TDeltaValue value = generated && SameText(field->FieldName(), options->KeyFields())
+                                  ? TDeltaValue(NextGeneratorValue())
+                                  : TDeltaValue(this, field, VarIsEmpty(assigned) ? old : assigned);
+    // An inserted record has no old version: its OLD_ names find the new
+    // row, as in a post (the BLOB update's key among them).
+    values.Add(field->FieldName(), UpdateKind == ukInsert ? value : TDeltaValue(this, field, old), value);
   }
 
   bool ran = false;
@@ -334,6 +342,9 @@ bool TpFIBDataSet::PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) {
     for (size_t i = 0; i < list.size(); ++i)
       if (list[i]->Active() && list[i]->ExecuteOrder() == Order) run(list[i]);
   };
+  // The BLOB columns are written after the row exists, as in a post.
+  if (TpFIBUpdateObject* blobs = BlobUpdateObject(); blobs != nullptr && UpdateKind != ukDelete)
+    blobs->SetKindUpdate(UpdateKind);
   runObjects(oeBeforeDefault);
   run(UpdateKind == ukInsert ? InsertQuery() : UpdateKind == ukDelete ? DeleteQuery() : UpdateQuery());
   runObjects(oeAfterDefault);
