@@ -479,7 +479,8 @@ class TpFIBDataSet : public TFIBDataSet {
   // integer, LONG integer, FLOAT and DOUBLE float, TIMESTAMP date-time, DATE
   // date, TIME time, BLOB and ARRAY blob, INT64 large integer; any other
   // string. A scaled integer column (SHORT, LONG or INT64) is a float with
-  // 1 to 3 decimals, BCD with more.
+  // 1 to 3 decimals, BCD with more (a parameter's BCD value is a Currency:
+  // 4 decimals).
   TParams* PSGetParams() override;
   // Each value into the select's parameter of its name (the statement's
   // error for a name it does not have).
@@ -487,11 +488,12 @@ class TpFIBDataSet : public TFIBDataSet {
   // Executes the select statement.
   void PSExecute() override;
   // Each "?" of ASQL outside quotes and comments becomes ":Param<n>" (n from
-  // 0) and takes AParams' value n. With ResultSet a new TpFIBDataSet on the
-  // dataset's database and transaction opens ASQL and goes there (the
-  // caller frees it); otherwise a cached statement runs it in the update
-  // transaction (started with poStartTransaction). The rows fetched, all of
-  // them, for a select; the rows affected for any other statement.
+  // 0) and takes AParams' value n (NULL beyond AParams). With ResultSet a
+  // new TpFIBDataSet on the dataset's database and transaction opens ASQL
+  // and goes there (the caller frees it); otherwise a cached statement runs
+  // it in the update transaction (started with poStartTransaction). The
+  // rows fetched, all of them, for a select; the rows affected for any other
+  // statement.
   Integer PSExecuteStatement(const String& ASQL, TParams* AParams, TDataSet** ResultSet) override;
   // A library error (EFIBError) with its message and SQL code; others as
   // inherited.
