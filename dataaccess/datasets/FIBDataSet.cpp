@@ -128,10 +128,6 @@ TFIBQuery* TFIBCustomDataSet::CreateInternalQuery(const String& Name) {
   return q;
 }
 
-void TFIBCustomDataSet::NotAvailable(const char* Operation) {
-  RaiseClientErrorMsg("%s: %s is not supported yet", {CmpFullName(this), Operation});
-}
-
 // ===========================================================================
 // Properties
 
@@ -574,7 +570,8 @@ bool TFIBCustomDataSet::BookmarkValid(const TBookmark& Bookmark) {
 }
 
 bool TFIBCustomDataSet::IsSequenced() {
-  return AllFetched() && !(Filtered() && fetched_count_ > 0) && !UniDirectional();
+  return AllFetched() && !(Filtered() && fetched_count_ > 0) && !UniDirectional() &&
+         cache_model_options_->CacheModelKind() == cmkStandard;
 }
 
 void TFIBCustomDataSet::Post() {
@@ -783,7 +780,7 @@ void TFIBCustomDataSet::FullRefresh(bool /*KeepPosition*/) {
     Open();
     return;
   }
-  NotAvailable("refreshing a limited-cache dataset");
+  FullRefreshLimited();
 }
 
 

@@ -139,7 +139,8 @@ bool TFIBCustomDataSet::GetFieldData(TField* Field, void* Buffer) {
   };
   TRecordBuffer record = nullptr;
   const TDataSetState state = State();
-  if (record_access_ == TRecordAccess::ByIndex) {
+  // Calculating the record read by index reads the calculation buffer.
+  if (record_access_ == TRecordAccess::ByIndex && state != dsCalcFields && state != dsInternalCalc) {
     if (!cache_ || !RecordHeld(record_access_index_)) return false;
     record = readTemp(record_access_index_, state == dsOldValue);
     GetCalcFields(record);

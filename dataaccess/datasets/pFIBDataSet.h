@@ -70,6 +70,8 @@ class TpFIBDataSet : public TFIBDataSet {
  public:
   explicit TpFIBDataSet(TComponent* AOwner);
   ~TpFIBDataSet() override;
+  // A removed container is forgotten (the engine drops a removed field from
+  // its look-up list).
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // Key of the dataset's row in FIB$DATASETS_INFO (0: none). A new value on
@@ -239,6 +241,8 @@ class TpFIBDataSet : public TFIBDataSet {
   // Runs Query (when it is not empty or "No Action") with parameters from
   // Buffer in the started update transaction; false when it did not run.
   bool ExecForRecord(TFIBQuery* Query, TRecordBuffer Buffer);
+  // The same with the parameters SetParams gives.
+  bool ExecStatement(TFIBQuery* Query, const std::function<void()>& SetParams);
   // What CanEdit, CanInsert and CanDelete add to the engine's test
   // (EngineCan).
   bool CanUpdateKind(TUpdateKind Kind, bool EngineCan);
@@ -320,6 +324,8 @@ class TpFIBDataSet : public TFIBDataSet {
  public:
   // Fills the key field from the generator (WhenGetGenID not wgNever).
   virtual void ApplyGeneratorValue();
+  // The generator's next value (client error 21 without a database).
+  Int64 NextGeneratorValue();
   // Asks the containers and OnApplyDefaultValue whether they gave Field its
   // value.
   void DoApplyDefaultValue(TField* Field, bool& Applied);
@@ -539,5 +545,69 @@ class TpFIBDataSet : public TFIBDataSet {
   // ----- end of applying cached updates
 
   // ===== Provider operations (pFIBDataSet_Provider.cpp)
+ public:
+  // SelectSQL's text; a non-empty text becomes SelectSQL.
+  WideString PSGetCommandText() override;
+  void PSSetCommandText(const WideString& CommandText) override;
+  // The inherited keys, else AutoUpdateOptions' KeyFields.
+  WideString PSGetKeyFields() override;
+  // A double quote in SQL dialect 3, else empty.
+  WideString PSGetQuoteChar() override;
+  // The update table (without its alias) when the select reads it, else the
+  // select's first table.
+  WideString PSGetTableName() override;
+  // The select's parameters, made again on each call, input-output with
+  // their current values. Types: TEXT and VARYING string, SHORT small
+  // integer, LONG integer, FLOAT and DOUBLE float, TIMESTAMP date-time, DATE
+  // date, TIME time, BLOB and ARRAY blob, INT64 large integer; any other
+  // string. A scaled integer column (SHORT, LONG or INT64) is a float with
+  // 1 to 3 decimals, BCD with more (a parameter's BCD value is a Currency:
+  // 4 decimals).
+  TParams* PSGetParams() override;
+  // Each value into the select's parameter of its name (the statement's
+  // error for a name it does not have).
+  void PSSetParams(TParams* AParams) override;
+  // Executes the select statement.
+  void PSExecute() override;
+  // Each "?" of ASQL outside quotes and comments becomes ":Param<n>" (n from
+  // 0) and takes AParams' value n (NULL beyond AParams). With ResultSet a
+  // new TpFIBDataSet on the dataset's database and transaction opens ASQL
+  // and goes there (the caller frees it); otherwise a cached statement runs
+  // it in the update transaction (started with poStartTransaction). The
+  // rows fetched, all of them, for a select; the rows affected for any other
+  // statement.
+  Integer PSExecuteStatement(const String& ASQL, TParams* AParams, TDataSet** ResultSet) override;
+  // A library error (EFIBError) with its message and SQL code; others as
+  // inherited.
+  std::unique_ptr<EUpdateError> PSGetUpdateException(const Exception& E) override;
+  // The update transaction is active.
+  bool PSInTransaction() override;
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  // An active dataset is opened again.
+  void PSReset() override;
+  // Client error 21 without a database, 22 without an update transaction;
+  // the database connected and the update transaction started when needed.
+  void PSStartTransaction() override;
+  // An active update transaction committed or rolled back.
+  void PSEndTransaction(bool Commit) override;
+  // With OnUpdateRecord: its answer (called with Delta) is uaApplied.
+  // Otherwise the active update objects of the kind before the dataset's
+  // own statement, that statement and the objects after it run (each when
+  // not empty or "No Action"; the separate BLOB update among the objects
+  // after an insert or modify); true when one of them ran. Their parameters
+  // come from the current record of Delta: a field's name and NEW_ name take
+  // its NewValue, or its OldValue when NewValue is Unassigned; its OLD_ name
+  // takes its OldValue, in an insert (no old version) the new value as its
+  // other names do. An insert's key field (KeyFields) takes a new
+  // generator value when WhenGetGenID and GeneratorName ask for one. BCD
+  // fields go as scaled integers, GUID fields as their 16 bytes, Null and
+  // Unassigned as NULL. Every value is read before anything runs: a BCD
+  // value without a 64-bit scaled form raises EDatabaseError naming the
+  // field, and nothing is executed.
+  bool PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) override;
+
+ private:
+  std::unique_ptr<TParams> provider_params_;
   // ----- end of provider operations
 };
