@@ -432,29 +432,26 @@ class TpFIBDataSet : public TFIBDataSet {
 
   // ===== Applying cached updates (pFIBDataSet_Apply.cpp)
  public:
-  // Posts an edit first, then sends every inserted, modified and deleted
-  // record of the cache to the server, first to last, in the update
-  // transaction (started with poStartTransaction). Per record OnUpdateRecord
-  // decides (uaFail preset: the record is left as it is; uaApply, uaRetry:
-  // the dataset applies it; uaApplied: the handler did, and the record is
-  // marked so; uaSkip: left, and nothing is committed; uaAbort: silent
-  // abort); without it the dataset applies it. While a record is decided and
-  // applied the fields read it, whatever its visibility. A record goes
-  // through UpdateSQL, InsertSQL or DeleteSQL (UpdateOnlyModifiedFields
-  // writes them per record), or with UseExecuteBlock into EXECUTE BLOCK
-  // batches of at most 255 statements, 65 532 bytes and the server's 256
-  // table contexts (an update takes two), run through
-  // UpdateQuery (whose own text comes back afterwards); a record with a value
-  // that has no literal form, or no batch statement, goes through its
-  // statement. AfterUpdateRecord follows each applied record (Resume false:
-  // silent abort). An EFIBError of a record or a batch goes to OnUpdateError
-  // (uaFail preset): uaFail raises it, uaAbort aborts silently with its
-  // message, uaRetry runs it again, uaApplied marks it applied, uaSkip and
-  // the others leave it pending (uaSkip: nothing committed). Applied records
-  // become unmodified (deleted ones applied); what was left stays pending
-  // (UpdatesPending, ChangedCount), also when an error ends the apply. With
-  // nothing skipped AutoCommit commits. A call while an apply runs does
-  // nothing.
+  // Posts an edit, then sends the cache's inserted, modified and deleted
+  // records, first to last, in the update transaction (started with
+  // poStartTransaction); the fields read each record while it is decided and
+  // applied, whatever its visibility. OnUpdateRecord decides (uaFail preset:
+  // the record is left; uaApply, uaRetry: applied; uaApplied: the handler
+  // applied it; uaSkip: left, nothing committed; uaAbort: silent abort). A
+  // record runs through UpdateSQL, InsertSQL or DeleteSQL (written per record
+  // with UpdateOnlyModifiedFields), or with UseExecuteBlock goes into EXECUTE
+  // BLOCK batches run through UpdateQuery, whose own text comes back: at most
+  // 255 statements, 65 532 bytes and the server's 256 table contexts (two per
+  // update). A record with a value without literal, without batch statement
+  // or with active update objects of its kind runs through its statement.
+  // AfterUpdateRecord follows each applied record (Resume false: silent
+  // abort). An EFIBError of a record or a batch goes to OnUpdateError (uaFail
+  // preset): uaFail raises it, uaAbort aborts silently with its message,
+  // uaRetry runs it again, uaApplied takes it as applied, uaSkip and the
+  // others leave it (uaSkip: nothing committed). Applied records become
+  // unmodified, deleted ones applied; the others stay pending (UpdatesPending,
+  // ChangedCount), also when an error ends the apply. With nothing skipped
+  // AutoCommit commits. A call while an apply runs does nothing.
   void ApplyUpdates() { InternalApplyUpdates(false); }
   // KeepStatus (the auto-commit path): the records keep their cached status
   // until CommitUpdates.
@@ -529,6 +526,8 @@ class TpFIBDataSet : public TFIBDataSet {
   bool applying_ = false;
   bool apply_keep_status_ = false;
   bool apply_skipped_ = false;
+  // The error OnUpdateError last let pass (raised on as it is).
+  const EFIBError* reported_error_ = nullptr;
   std::unique_ptr<Byte[]> apply_buffer_;  // the work buffer of an apply
   // Physical cache numbers of the records the last apply left pending,
   // sorted.

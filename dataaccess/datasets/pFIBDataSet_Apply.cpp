@@ -132,12 +132,14 @@ void TpFIBDataSet::InternalApplyUpdates(bool KeepStatus) {
   applying_ = true;
   apply_keep_status_ = KeepStatus;
   apply_skipped_ = false;
+  reported_error_ = nullptr;
   unapplied_.clear();
   auto finish = [&] {
     ClearBatch();
     apply_buffer_.reset();
     applying_ = false;
     applying_index_ = -1;
+    reported_error_ = nullptr;
     std::sort(unapplied_.begin(), unapplied_.end());
     if (!KeepStatus) {
       // What the statements applied no longer counts; what they left does.
@@ -197,6 +199,8 @@ void TpFIBDataSet::ApplyCachedRecord(Integer Index) {
           }
           break;
         } catch (EFIBError& E) {
+          // A block that failed while the record was put in was reported.
+          if (&E == reported_error_) throw;
           action = UpdateErrorAction(E, kind);
           if (action != uaRetry) break;
         }
@@ -215,7 +219,9 @@ void TpFIBDataSet::ApplyCachedRecord(Integer Index) {
 bool TpFIBDataSet::ApplyRecordStatement(Integer Index, TCachedUpdateStatus Status) {
   const TUpdateKind kind = KindOf(Status);
   if (!(kind == ukModify ? CanEdit() : kind == ukInsert ? CanInsert() : CanDelete())) return false;
-  if (AutoUpdateOptions()->UseExecuteBlock() && AddRecordToBatch(Index, kind)) return true;
+  // Update objects of the kind run only beside the record's own statement.
+  if (AutoUpdateOptions()->UseExecuteBlock() && !HasActiveUpdateObject(kind) && AddRecordToBatch(Index, kind))
+    return true;
   TRecordBuffer buffer = apply_buffer_.get();
   if (kind == ukDelete) {
     InternalDeleteRecord(DeleteQuery(), buffer);
@@ -233,7 +239,10 @@ bool TpFIBDataSet::ApplyRecordStatement(Integer Index, TCachedUpdateStatus Statu
 TFIBUpdateAction TpFIBDataSet::UpdateErrorAction(EFIBError& E, TUpdateKind Kind) {
   TFIBUpdateAction action = uaFail;
   if (OnUpdateError().Assigned()) OnUpdateError()(this, E, Kind, action);
-  if (action == uaFail) throw;
+  if (action == uaFail) {
+    reported_error_ = &E;
+    throw;
+  }
   if (action == uaAbort) throw EAbort(E.Message());
   return action;
 }

@@ -394,6 +394,28 @@ TEST_F(ApplyUpdatesTest, ABlobValueSendsItsRecordThroughItsStatement) {
   }
 }
 
+TEST_F(ApplyUpdatesTest, UpdateObjectsKeepTheRecordsOfTheirKindOutOfTheBatch) {
+  TpFIBDataSet* ds = OpenA(TWriting::Batch);
+  auto* object = new TpFIBUpdateObject(form_);
+  object->SQL()->SetText("insert into M (ID, NAME) values (?ID + 1000, ?NAME)");
+  object->SetKindUpdate(ukInsert);
+  object->SetExecuteOrder(oeAfterDefault);
+  object->SetDataSet(ds);
+  TBlockLog log(ds);
+  Edit(ds, "NAME", "uno");
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(5);
+  ds->FieldByName("NAME")->SetAsString("five");
+  ds->Post();
+  ds->ApplyUpdates();
+
+  ASSERT_EQ(log.blocks.size(), 1u);
+  EXPECT_EQ(TBlockLog::Statements(log.blocks[0]).size(), 1u);
+  EXPECT_EQ(RowsOfA(db_->DefaultTransaction()), "1|uno|1 2|two|2 3|three|3 4|four|4 5|five|<null>");
+  EXPECT_EQ(Rows("select ID, NAME from M where ID > 1000", db_->DefaultTransaction()), "1005|five");
+  EXPECT_EQ(Statuses(ds), "UUUUU");
+}
+
 // ===========================================================================
 // Update actions
 
@@ -551,6 +573,41 @@ TEST_F(ApplyUpdatesTest, OnUpdateErrorAnswersAServerError) {
                            (written.find('3') != std::string::npos ? "3|tres|3" : "3|three|3"));
     if (update->Active()) update->Rollback();
     file_->Exec({"update A set NAME = 'one' where ID = 1", "update A set NAME = 'three' where ID = 3"});
+    db_->DefaultTransaction()->Rollback();
+  }
+}
+
+TEST_F(ApplyUpdatesTest, AFullBlockThatFailsIsReportedOnce) {
+  // The first of 300 inserts repeats a key: the first block fails when the
+  // 256th record would open the next one.
+  for (TFIBUpdateAction answer : {uaFail, uaSkip}) {
+    SCOPED_TRACE(static_cast<int>(answer));
+    TpFIBDataSet* ds = NewDataSet("select ID, NAME from M order by ID", "M", TWriting::Batch);
+    ds->Open();
+    ds->FetchAll();
+    for (Integer i = 1000; i < 1300; ++i) {
+      ds->Append();
+      ds->FieldByName("ID")->SetAsInteger(i == 1000 ? 1 : i);
+      ds->Post();
+    }
+    Integer errors = 0;
+    ds->SetOnUpdateError([&](TDataSet*, EFIBError&, TUpdateKind Kind, TFIBUpdateAction& Action) {
+      EXPECT_EQ(Kind, ukInsert);
+      Action = answer;
+      ++errors;
+    });
+    if (answer == uaFail) {
+      EXPECT_THROW(ds->ApplyUpdates(), EFIBInterBaseError);
+    } else {
+      ds->ApplyUpdates();
+    }
+    EXPECT_EQ(errors, 1);
+    // Skipped, the first block's records stay pending; the second block ran.
+    EXPECT_EQ(Statuses(ds).substr(300), String(255, 'I') + String(45, answer == uaFail ? 'I' : 'U'));
+    EXPECT_EQ(Rows("select count(*) from M where ID >= 1000", db_->DefaultTransaction()),
+              answer == uaFail ? "0" : "45");
+    EXPECT_TRUE(ds->UpdatesPending());
+    EXPECT_EQ(ds->ChangedCount(), answer == uaFail ? 300 : 255);
     db_->DefaultTransaction()->Rollback();
   }
 }
