@@ -501,8 +501,10 @@ void TpFIBDataSet::MarkAppliedRecords(bool CommitMode) {
       SetCachedStatus(buffer, StatusInCache(number));
     }
   }
+  // The active record's version is its old version from now on.
   TRecordBuffer active = GetActiveRecordBuffer();
-  if (active != nullptr && RecordHeld(RecordNumberOf(active))) SaveOldRecord(active);
+  if (active != nullptr && RecordHeld(RecordNumberOf(active)))
+    RecordsCache()->SaveOldVersion(CacheRecordNo(RecordNumberOf(active)));
 }
 
 void TpFIBDataSet::CommitUpdates() { MarkAppliedRecords(true); }

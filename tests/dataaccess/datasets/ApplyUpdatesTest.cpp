@@ -4,8 +4,8 @@
 
 #include <climits>
 #include <memory>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dataaccess/datasets/pFIBDataSet.h"
