@@ -48,10 +48,12 @@
 //                   (the floor).
 // Items per second are rows, moves or posts per second.
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -663,12 +665,142 @@ void BM_RawInsert(benchmark::State& state) {
 BENCHMARK(BM_AppendPost)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RawInsert)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// Applying cached inserts. ApplyInserts/Batch/Server applies 10 000
+// records appended to APPLY_T with CachedUpdates (untimed) through the
+// generated InsertSQL, one execution per record (Batch 0), or with
+// UseExecuteBlock in EXECUTE BLOCK batches of literal statements (Batch 1),
+// in the embedded benchmark database (Server 0) or in a database of its own
+// attached through the server on 127.0.0.1:3050 (Server 1, skipped without
+// one); the rows are deleted and committed between rounds (untimed). Items
+// per second are records applied.
+constexpr int kApplyRows = 10000;
+constexpr const char* kApplyTable =
+    "create table APPLY_T (ID integer not null primary key, AMOUNT numeric(15,2), NAME varchar(100))";
+
+class TApplyBench {
+ public:
+  TApplyBench() {
+    InitializeUnits({&unit_pFIBDataSet});
+    MakeTable(kApplyTable, "delete from APPLY_T");
+    std::string folder = (std::filesystem::temp_directory_path() / "applybench-XXXXXX").string();
+    if (mkdtemp(folder.data()) == nullptr) return;
+    folder_ = folder;
+    const std::string path = "localhost:" + folder_ + "/apply.fdb";
+    TFIBDatabase* embedded = Bench().Table().Database();
+    isc_db_handle createDb = 0;
+    isc_tr_handle createTr = 0;
+    const std::string create = "CREATE DATABASE '" + path +
+                               "' USER 'SYSDBA' PASSWORD 'masterkey' PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
+    IIBClientLibrary* lib = embedded->GetClientLibrary();
+    if (lib->isc_dsql_execute_immediate(StatusVector(), &createDb, &createTr, 0, create.c_str(), 3, nullptr) != 0)
+      return;
+    bench::Check(lib->isc_detach_database(StatusVector(), &createDb));
+    server_ = std::make_unique<TFIBDatabase>(nullptr);
+    server_->SetDBName(path);
+    for (const char* line : {"user_name=SYSDBA", "password=masterkey", "lc_ctype=UTF8"})
+      server_->DBParams()->Add(line);
+    server_->SetSQLDialect(3);
+    server_tr_ = std::make_unique<TFIBTransaction>(nullptr);
+    server_tr_->SetDefaultDatabase(server_.get());
+    server_->SetDefaultTransaction(server_tr_.get());
+    server_->Connect();
+    server_tr_->StartTransaction();
+    Exec(server_.get(), kApplyTable);
+    server_tr_->Commit();
+    server_tr_->StartTransaction();
+  }
+  ~TApplyBench() {
+    if (server_) {
+      if (server_tr_->Active()) server_tr_->Commit();
+      server_tr_.reset();
+      server_->Close();
+      server_.reset();
+    }
+    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
+  TApplyBench(const TApplyBench&) = delete;
+  TApplyBench& operator=(const TApplyBench&) = delete;
+
+  // The server's database (nullptr without a server), else the embedded one.
+  TFIBDatabase* Database(bool Server) const { return Server ? server_.get() : Bench().Table().Database(); }
+  static void Exec(TFIBDatabase* Database, const std::string& SQL) {
+    TFIBQuery q(nullptr);
+    q.SetDatabase(Database);
+    q.SQL()->SetText(SQL);
+    q.ExecQuery();
+  }
+
+ private:
+  std::string folder_;
+  std::unique_ptr<TFIBDatabase> server_;
+  std::unique_ptr<TFIBTransaction> server_tr_;
+};
+
+void BM_ApplyInserts(benchmark::State& state) {
+  const bool batch = state.range(0) != 0;
+  TFIBDatabase* db = bench::State<TApplyBench>().Database(state.range(1) != 0);
+  if (db == nullptr) {
+    state.SkipWithError("no server on 127.0.0.1:3050");
+    return;
+  }
+  TFIBTransaction* tr = db->DefaultTransaction();
+  int64_t applied = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto ds = std::make_unique<TpFIBDataSet>(nullptr);
+    ds->SetDatabase(db);
+    ds->SelectSQL()->SetText("select ID, AMOUNT, NAME from APPLY_T");
+    ds->SetCachedUpdates(true);
+    // A batch reads nothing back: neither does the record-by-record apply.
+    ds->SetOptions(ds->Options() - TpFIBDsOptions{poRefreshAfterPost});
+    TAutoUpdateOptions* options = ds->AutoUpdateOptions();
+    options->SetUpdateTableName("APPLY_T");
+    options->SetKeyFields("ID");
+    options->SetAutoReWriteSqls(true);
+    options->SetUseExecuteBlock(batch);
+    ds->Open();
+    TField* id = ds->FieldByName("ID");
+    TField* amount = ds->FieldByName("AMOUNT");
+    TField* name = ds->FieldByName("NAME");
+    for (int i = 0; i < kApplyRows; ++i) {
+      ds->Append();
+      id->SetAsInteger(i);
+      amount->SetAsFloat(i * 1.25);
+      name->SetAsString("applied row " + std::to_string(i));
+      ds->Post();
+    }
+    state.ResumeTiming();
+    ds->ApplyUpdates();
+    state.PauseTiming();
+    if (ds->UpdatesPending() || db->QueryValue("select count(*) from APPLY_T", 0, tr).AsInteger() != kApplyRows)
+      state.SkipWithError("not applied");
+    applied += kApplyRows;
+    ds.reset();
+    TApplyBench::Exec(db, "delete from APPLY_T");
+    tr->Commit();
+    tr->StartTransaction();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(applied);
+  state.SetLabel(std::string(batch ? "UseExecuteBlock" : "per record") + (state.range(1) != 0 ? ", server" : ""));
+}
+
+BENCHMARK(BM_ApplyInserts)
+    ->ArgNames({"Batch", "Server"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   bench::FreeState<TInsertBench>();
+  bench::FreeState<TApplyBench>();
   bench::FreeState<TScrollBench>();
   bench::FreeState<TSortBench>();
   bench::FreeState<TDataSetBench>();

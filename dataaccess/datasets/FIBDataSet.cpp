@@ -126,10 +126,6 @@ TFIBQuery* TFIBCustomDataSet::CreateInternalQuery(const String& Name) {
   return q;
 }
 
-void TFIBCustomDataSet::NotAvailable(const char* Operation) {
-  RaiseClientErrorMsg("%s: %s is not supported yet", {CmpFullName(this), Operation});
-}
-
 // ===========================================================================
 // Properties
 
@@ -572,7 +568,8 @@ bool TFIBCustomDataSet::BookmarkValid(const TBookmark& Bookmark) {
 }
 
 bool TFIBCustomDataSet::IsSequenced() {
-  return AllFetched() && !(Filtered() && fetched_count_ > 0) && !UniDirectional();
+  return AllFetched() && !(Filtered() && fetched_count_ > 0) && !UniDirectional() &&
+         cache_model_options_->CacheModelKind() == cmkStandard;
 }
 
 void TFIBCustomDataSet::Post() {
@@ -780,7 +777,7 @@ void TFIBCustomDataSet::FullRefresh(bool /*KeepPosition*/) {
     Open();
     return;
   }
-  NotAvailable("refreshing a limited-cache dataset");
+  FullRefreshLimited();
 }
 
 

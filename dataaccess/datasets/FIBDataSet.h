@@ -52,11 +52,20 @@
 // last (or before the first) record with generated statements whose
 // conditions compare the ORDER BY fields with the boundary row's values,
 // passed as NEW_ parameters. Record numbers are window positions, not row
-// numbers of the result (RecNo is not sequenced). A bookmark holds the key
-// fields' values (AutoUpdateOptions.KeyFields, else the order fields):
-// going to one outside the window, and Locate, find the row on the server
-// and fill the window around it; a post that changes the order values, an
-// insert and a delete do the same. The order must make rows unique.
+// numbers of the result (RecNo is not sequenced; SetRecNo reaches only the
+// window's records). A bookmark holds the key fields' values
+// (AutoUpdateOptions.KeyFields, else the order fields): going to one
+// outside the window, and Locate (from the first row, or LocateRecord after
+// or before the current record), find the row on the server and fill the
+// window around it; a post that changes the order values, an insert and a
+// delete do the same. Lookup searches the window, then reads one row with a
+// statement of its own, and moves nothing. Refresh re-reads the active
+// record through RefreshSQL (a changed order value refills the window
+// around it); FullRefresh reads the window again around the active record.
+// DoSort has the server order the rows: the statements are rebuilt with the
+// sort fields in place of the ORDER BY and the select's order fields after
+// them as tie-breakers (SelectSQL stays as written), and the window starts
+// again from the first row. The order must make rows unique.
 //
 // Record buffer layout. Every record, in a record buffer of the dataset or
 // in the record cache, has one byte layout, computed when the dataset opens
@@ -109,19 +118,19 @@
 // n + 1; in the limited cache model and with UniDirectional it is cache
 // record (n mod BufferChunks) + 1.
 //
-// Local sorting. DoSort fetches every row and reorders the cache's logical
-// index (records never move) with a stable merge sort over keys read once
-// per record (one integer key of at most 32 bits: a radix sort of its
-// ranks): equal records keep their order, NULL comes first ascending and
-// last descending. Values compare as CompareFieldValues does: with its
-// default (no OnCompareFieldValues, DefaultFieldComparison true) the sort
-// compares typed keys itself with the same rules (numbers by value, texts as
-// UTF-8 bytes, BCD as scaled integers, dates and times as their slots, so
-// chronologically); otherwise every pair goes through CompareFieldValues
-// with the values as variants (texts as UTF-8 strings, dates as TDateTime).
-// The sort description (SortInfo) also records the select's ORDER BY when
-// psGetOrderInfo is set; only a local sort (Sorted) allows the binary search
-// of Locate and Lookup.
+// Local sorting. In the standard model DoSort fetches every row and reorders
+// the cache's logical index (records never move) with a stable merge sort
+// over keys read once per record (one integer key of at most 32 bits: a
+// radix sort of its ranks): equal records keep their order, NULL comes first
+// ascending and last descending. Values compare as CompareFieldValues does:
+// with its default (no OnCompareFieldValues, DefaultFieldComparison true)
+// the sort compares typed keys itself with the same rules (numbers by value,
+// texts as UTF-8 bytes, BCD as scaled integers, dates and times as their
+// slots, so chronologically); otherwise every pair goes through
+// CompareFieldValues with the values as variants (texts as UTF-8 strings,
+// dates as TDateTime). The sort description (SortInfo) also records the
+// select's ORDER BY when psGetOrderInfo is set; only a local sort (Sorted)
+// allows the binary search of Locate and Lookup in the standard model.
 //
 // The dataset, its cache and its fields are used from one thread.
 #pragma once
@@ -504,7 +513,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   // whose first fields are the key fields the search is binary and finds
   // the first visible record of a run of equal keys. A record found becomes
   // the current one (eloSyncCursor: the dataset shows it; otherwise only the
-  // cursor moves); without one the position stays.
+  // cursor moves); without one the position stays. In the limited model
+  // the server finds the row (from the first row, or after or before the
+  // current record) and the window is filled around it; with
+  // eloInFetchedRecords only the window is searched.
   virtual bool LocateRecord(const String& KeyFields, const Variant& KeyValues, TExtLocateOptions Options,
                             TLocateKind Kind = lkStandard);
   // Writes the record being posted to the server: here through the
@@ -539,6 +551,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   // bad element, a field that does not compare (BLOB, array, bytes) or a
   // unidirectional dataset raises before anything changes; an error of the
   // comparison clears the sort description. The dataset stays on its record.
+  // In the limited model the server sorts (see the unit's header; a field
+  // that is not a table's column is refused before anything changes) and
+  // the dataset goes to the first record.
   virtual void DoSort(TVarRecs Fields, const std::vector<bool>& Ordering);
   void DoSort(std::initializer_list<TVarRec> Fields, const std::vector<bool>& Ordering) {
     DoSort(ToVarRecs(Fields), Ordering);
@@ -589,6 +604,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   bool IsSequenced() override;
   // Leaves edit state; below 1 goes to the first record and then to BOF,
   // beyond the fetched records fetches all and goes to the last, then EOF.
+  // In the limited model only a record of the window is reached (nothing
+  // moves otherwise).
   void SetRecNo(int Value) override;
   // A copy of the active buffer; false when empty or not on a record.
   bool GetCurrentRecord(TRecordBuffer Buffer) override;
@@ -719,6 +736,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   // of KeyFieldNames (";"-separated; none: every data field that is neither a
   // BLOB nor an array field) of the former active record.
   void ReopenAndLocate(const String& KeyFieldNames);
+  // ReopenAndLocate of every field; in the limited model an inactive dataset
+  // opens and an active one reads its window again around the active record
+  // (a record gone leaves its neighbour current).
   void FullRefresh(bool KeepPosition);
   // The values of an array field's column of the current record as a
   // variant array (false for a field of another dataset, NULL for a NULL
@@ -790,7 +810,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   void AutoStartUpdateTransaction();
   void AutoCommitUpdateTransaction();
   // The record's sort key changed since its edit began (a local sort with
-  // poKeepSorting); false without a sort description.
+  // poKeepSorting; in the limited model the order of its statements); false
+  // without a sort description.
   bool SortKeyChanged(TRecordBuffer Buffer);
   // Called after a post for a visible record whose sort key changed or that
   // was inserted: KeepSorting.
@@ -929,7 +950,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // The visible-record index: what the filter answered for each record
   // number since the visible set last changed. The hidden numbers are kept
   // 1-based in the sorted list; RecordVisibility gives -1 (not tested yet),
-  // 0 (hidden) or 1 (visible).
+  // 0 (hidden) or 1 (visible). The limited model keeps none (its window
+  // numbers are reused): every record is tested when asked.
   void ResetVisibleRecords();
   void NoteRecordVisibility(Integer Number, bool Visible);
   // Record Number changed: its visibility is tested again when next asked.
@@ -954,13 +976,20 @@ class TFIBCustomDataSet : public TWideDataSet,
   void ReadOrderInfo();
   // Limited cache model (FIBDataSet_Limited.cpp). At open: the order
   // information (every order field selected, else client error 75), the key
-  // list and the four statements that fetch the rows after or before a
-  // boundary row, the descending select and the locate by key values.
+  // list and the statements that fetch the rows after or before a boundary
+  // row, the descending select and the locate by key values; a persistent
+  // local sort is kept for DoAfterOpen to apply again.
   void OpenLimitedCache();
+  // Builds the statements from limited_order_ (closing them first).
   void PrepareLimitedCacheQueries();
   TGetResult GetLimitedRecord(TRecordBuffer Buffer, TGetMode GetMode);
   void LimitedFirst();
   void LimitedLast();
+  // The statement of the first rows: SelectQuery, or SelectSortedQuery
+  // while the dataset is sorted.
+  TFIBQuery* LimitedFirstQuery() const { return limited_sorted_ ? select_sorted_query_ : select_query_; }
+  // Query takes the values of SelectQuery's parameters of the same names.
+  void CopyMainParams(TFIBQuery* Query);
   // Opens Query (a partial statement) with its NEW_ parameters taken from
   // window record RecordNumber and makes it current.
   void OpenLimitedPart(TFIBQuery* Query, Integer RecordNumber);
@@ -979,8 +1008,17 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Makes the row Located (executed) the current record, with up to half a
   // window of rows before and after it; false when it has no row.
   bool PlaceLimitedRow(TFIBQuery* Located);
-  // Locate on the server from the first row (Options as LocateRecord).
-  bool LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues, TExtLocateOptions Options);
+  // Locate on the server (Options as LocateRecord): from the first row, or
+  // after (lkNext) or before (lkPrior) the current record.
+  bool LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues, TExtLocateOptions Options,
+                     TLocateKind Kind);
+  // Lookup of a row outside the window: ResultFields' values of any row
+  // with the keys, found by a statement of its own ("QLookUp"); unassigned
+  // without one.
+  Variant LookupOnServer(const std::vector<TField*>& Fields, const Variant& KeyValues, const String& ResultFields);
+  // ResultFields' values of the row Query stands on, read through the
+  // fields (the window stays as it is).
+  Variant LimitedRowValues(TFIBQuery* Query, const String& ResultFields);
   // Limited bookmarks: the window record number and row, then per key
   // field a null byte and the field's bytes in the record buffer.
   Integer LimitedBookmarkSize() const;
@@ -995,7 +1033,16 @@ class TFIBCustomDataSet : public TWideDataSet,
   void DropLimitedRecord(Integer Number);
   // Back to the first rows with a new select.
   void RestartLimited();
-  bool LimitedAscending() const { return current_select_ == select_query_ || current_select_ == select_part_query_; }
+  bool LimitedAscending() const {
+    return current_select_ == select_query_ || current_select_ == select_part_query_ ||
+           (current_select_ != nullptr && current_select_ == select_sorted_query_);
+  }
+  // UpdateRecordInCache in the limited model; FullRefresh of an active
+  // limited dataset.
+  void UpdateLimitedRecord(TFIBQuery* Query, TRecordBuffer Buffer, bool KeepOldVersion);
+  void FullRefreshLimited();
+  // DoSort in the limited model: the statements follow the new order.
+  void SortLimited(const std::vector<TField*>& Fields, const std::vector<bool>& Ascending);
 
   // Internal flag word.
   enum : Word {
@@ -1066,7 +1113,16 @@ class TFIBCustomDataSet : public TWideDataSet,
   TFIBQuery* select_part_query_ = nullptr;
   TFIBQuery* select_part_desc_query_ = nullptr;
   TFIBQuery* select_locate_ = nullptr;
+  // The select in the order of a local sort (made on the first sort).
+  TFIBQuery* select_sorted_query_ = nullptr;
   std::vector<String> limited_keys_;
+  // The select's ORDER BY, and the order the statements follow: that one,
+  // or a local sort's fields followed by the remaining ORDER BY fields.
+  std::vector<TSortFieldInfo> limited_select_order_;
+  std::vector<TSortFieldInfo> limited_order_;
+  // The select text in limited_order_ (what the first rows come from).
+  String limited_text_;
+  bool limited_sorted_ = false;
 
   // Editing and the master link.
   Integer inserted_count_ = 0;
@@ -1134,7 +1190,6 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Moves the link and SelectQuery to Value (see SetTransaction).
   void MoveTransaction(TFIBTransaction* Value);
 
-  [[noreturn]] void NotAvailable(const char* Operation);
   // Opening
   // The master field a select parameter names (MAS_ prefix or the same
   // name), or nullptr.

@@ -160,13 +160,15 @@ void TFIBCustomDataSet::DropCacheSlot(Integer Number) {
 // Posting
 
 bool TFIBCustomDataSet::SortKeyChanged(TRecordBuffer Buffer) {
-  if (order_info_.empty()) return false;
-  if (!options_.Contains(poKeepSorting) && cache_model_options_->CacheModelKind() != cmkLimitedBufferSize)
-    return false;
+  // The limited model's rows follow the order its statements were built on.
+  const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
+  const std::vector<TSortFieldInfo>& order = limited ? limited_order_ : order_info_;
+  if (order.empty()) return false;
+  if (!options_.Contains(poKeepSorting) && !limited) return false;
   const Integer number = RecordNumberOf(Buffer);
   if (!RecordHeld(number)) return true;
   std::unique_ptr<Byte[]> old(GetOldRecordBuffer(number));
-  for (const TSortFieldInfo& info : order_info_) {
+  for (const TSortFieldInfo& info : order) {
     TField* field = FindField(info.FieldName);
     if (field == nullptr || field->FieldNo() < 1 || field->FieldNo() > static_cast<Integer>(columns_.size()))
       continue;

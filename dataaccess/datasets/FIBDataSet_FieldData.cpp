@@ -139,7 +139,8 @@ bool TFIBCustomDataSet::GetFieldData(TField* Field, void* Buffer) {
   };
   TRecordBuffer record = nullptr;
   const TDataSetState state = State();
-  if (record_access_ == TRecordAccess::ByIndex) {
+  // Calculating the record read by index reads the calculation buffer.
+  if (record_access_ == TRecordAccess::ByIndex && state != dsCalcFields && state != dsInternalCalc) {
     if (!cache_ || !RecordHeld(record_access_index_)) return false;
     record = readTemp(record_access_index_, state == dsOldValue);
     GetCalcFields(record);
@@ -168,7 +169,8 @@ bool TFIBCustomDataSet::GetFieldData(TField* Field, void* Buffer) {
     }
   }
   if (record == nullptr) return false;
-  if (state != dsOldValue && !IsVisible(record)) return false;
+  // A record read by its index is read whatever its visibility.
+  if (state != dsOldValue && record_access_ != TRecordAccess::ByIndex && !IsVisible(record)) return false;
   if (Field->FieldNo() >= 1) return ReadDataField(Field, record, Buffer);
   if (Field->FieldKind() != fkCalculated && Field->FieldKind() != fkLookup) return false;
   const Byte* entry = record + calc_offset_ + Field->Offset();

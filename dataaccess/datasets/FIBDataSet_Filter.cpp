@@ -83,7 +83,9 @@ void TFIBCustomDataSet::ResetVisibleRecords() {
 }
 
 void TFIBCustomDataSet::NoteRecordVisibility(Integer Number, bool Visible) {
-  if (Number < 0) return;
+  // Window numbers of the limited model grow past the rows held and come
+  // back after refills: nothing is kept for them.
+  if (Number < 0 || cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return;
   const auto at = static_cast<size_t>(Number);
   if (visibility_.size() <= at) visibility_.resize(std::max(at + 1, visibility_.size() * 2), 0);
   visibility_[at] = Visible ? 1 : 2;

@@ -1,6 +1,7 @@
 // The limited cache model: the ORDER BY information and statements it needs
-// at open, and navigation through a ring of BufferChunks records refilled
-// from the server past either end of the window.
+// at open, navigation through a ring of BufferChunks records refilled from
+// the server past either end of the window, and what finds, re-reads or
+// reorders rows on the server (locate, lookup, refresh, sorting).
 //
 // The window holds records First..Last (empty while Last < First); the
 // current index is First - 1 at the beginning and Last + 1 at the end. While
@@ -26,17 +27,27 @@
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
 
+using fibdataset_internal::WithValue;
+
 namespace {
 
 constexpr Integer kLastWindowStart = 1073741823;
 
 // Relation alias "." origin column of the select column Name, quoted where
-// needed (the column name itself when the select has no such column).
+// needed (the column name itself when the select has no such column). A
+// column of a join whose table has no alias takes the table's name: the
+// same column name may stand in several of its tables.
 String OrderColumnExpression(TFIBQuery* Select, const String& Name) {
   TFIBXSQLVAR* column = Select->FindField(Name);
   String origin = column != nullptr && !column->SqlName().empty() ? column->SqlName() : Name;
   if (origin == "DB_KEY") origin = "RDB$DB_KEY";
-  return FormatFieldName(column != nullptr ? Select->FieldRelationAlias(column->Index()) : String(), origin);
+  String qualifier = column != nullptr ? Select->FieldRelationAlias(column->Index()) : String();
+  if (qualifier.empty() && column != nullptr && !column->RelationName().empty()) {
+    TStringList tables;
+    GetFromTables(Select->ReadySQLText(), &tables, false);
+    if (tables.Count() > 1) qualifier = column->RelationName();
+  }
+  return FormatFieldName(qualifier, origin);
 }
 
 String QuotedParamName(const String& Prefix, const String& Name) {
@@ -49,16 +60,66 @@ bool NullableColumn(TFIBQuery* Select, const String& Name) {
   return column == nullptr || column->IsNullable();
 }
 
+// The ORDER BY list of Order (or its reverse): column expressions with the
+// direction and, where it is not the server's default, the NULLs' place.
+String OrderByText(TFIBQuery* Select, const std::vector<TSortFieldInfo>& Order, bool Reversed) {
+  String text;
+  for (const TSortFieldInfo& info : Order) {
+    const bool asc = info.Asc != Reversed, nullsFirst = info.NullsFirst != Reversed;
+    if (!text.empty()) text += ", ";
+    text += OrderColumnExpression(Select, info.FieldName) + (asc ? "" : " desc");
+    if (nullsFirst != asc) text += nullsFirst ? " nulls first" : " nulls last";
+  }
+  return text;
+}
+
+// The server-locate condition: each key field equal to (starting with, like)
+// its LOCATE_ parameter, upper-cased on both sides when case-insensitive.
+String LocateCondition(TFIBQuery* Select, const std::vector<TField*>& Fields, TExtLocateOptions Options) {
+  const bool caseless = Options.Contains(eloCaseInsensitive);
+  String condition;
+  for (TField* field : Fields) {
+    String column = OrderColumnExpression(Select, field->FieldName());
+    String param = "?" + QuotedParamName("LOCATE_", field->FieldName());
+    if (caseless) {
+      column = "UPPER(" + column + ")";
+      param = "UPPER(" + param + ")";
+    }
+    if (!condition.empty()) condition += " and ";
+    if (Options.Contains(eloPartialKey)) condition += "(" + column + " starting with " + param + ")";
+    else if (Options.Contains(eloWildCards)) condition += "(" + column + " like " + param + ")";
+    else condition += "(" + column + "=" + param + ")";
+  }
+  return condition;
+}
+
+// The LOCATE_ parameters from KeyValues (one value, or one per field).
+void SetLocateValues(TFIBQuery* Query, const std::vector<TField*>& Fields, const Variant& KeyValues) {
+  const bool array = VarIsArray(KeyValues);
+  const Integer low = array ? VarArrayLowBound(KeyValues, 1) : 0;
+  for (size_t i = 0; i < Fields.size(); ++i) {
+    const Variant value = array ? VarArrayGet(KeyValues, low + static_cast<Integer>(i)) : KeyValues;
+    Query->ParamByName("LOCATE_" + Fields[i]->FieldName())->SetAsVariant(value);
+  }
+}
+
 }  // namespace
 
 // ===========================================================================
 // Open
 
 void TFIBCustomDataSet::OpenLimitedCache() {
+  // A persistent local sort outlives the reading of the ORDER BY; DoAfterOpen
+  // applies it again.
+  const bool keepSort = options_.Contains(poPersistentSorting) && sorted_ && !order_info_.empty();
+  const std::vector<TSortFieldInfo> sort = order_info_;
   ReadOrderInfo();
   for (const TSortFieldInfo& info : order_info_)
     if (info.FieldIndex < 0 || FindField(info.FieldName) == nullptr)
       RaiseClientError(fceLimitedCacheNotUsable, {CmpFullName(this)});
+  limited_select_order_ = order_info_;
+  limited_order_ = order_info_;
+  limited_sorted_ = false;
   limited_keys_.clear();
   TStrings* keys = auto_update_options_->KeyFieldsList();
   if (keys != nullptr && keys->Count() > 0) {
@@ -69,12 +130,16 @@ void TFIBCustomDataSet::OpenLimitedCache() {
   PrepareLimitedCacheQueries();
   if (!limited_position_) limited_position_ = std::make_unique<TLimitedPosition>();
   *limited_position_ = TLimitedPosition{0, -1, true, false};
+  if (keepSort) {
+    order_info_ = sort;
+    sorted_ = true;
+  }
 }
 
 void TFIBCustomDataSet::PrepareLimitedCacheQueries() {
-  if (order_info_.empty()) RaiseClientErrorMsg("%s:Can't find or parse ORDER BY statement.", {CmpFullName(this)});
+  if (limited_order_.empty()) RaiseClientErrorMsg("%s:Can't find or parse ORDER BY statement.", {CmpFullName(this)});
   String forward, backward;
-  for (auto it = order_info_.rbegin(); it != order_info_.rend(); ++it) {
+  for (auto it = limited_order_.rbegin(); it != limited_order_.rend(); ++it) {
     if (FindField(it->FieldName) == nullptr) continue;
     const String column = OrderColumnExpression(select_query_, it->FieldName);
     const String param = "?" + QuotedParamName("NEW_", it->FieldName);
@@ -103,9 +168,17 @@ void TFIBCustomDataSet::PrepareLimitedCacheQueries() {
       backward = "((" + backward + equal + ") or " + compare(false) + ")";
     }
   }
-  const String reversed = ReverseOrderBy(select_query_->OrderClause());
-  const String text = select_query_->ReadySQLText();
-  const String plan = cache_model_options_->PlanForDescSQLs();
+  // A local sort replaces the select's ORDER BY in every statement; plans
+  // made for the select's own order do not apply to it.
+  const String select = select_query_->ReadySQLText();
+  const String text = limited_sorted_
+                          ? SetOrderByText(TSQLParser(select).SetPlan(String()),
+                                           OrderByText(select_query_, limited_order_, false))
+                          : select;
+  const String reversed = limited_sorted_ ? OrderByText(select_query_, limited_order_, true)
+                                          : ReverseOrderBy(select_query_->OrderClause());
+  const String plan = limited_sorted_ ? String() : cache_model_options_->PlanForDescSQLs();
+  limited_text_ = text;
   auto reset = [&](TFIBQuery*& Query, const char* Name) {
     if (Query == nullptr) Query = CreateInternalQuery(Name);
     Query->Close();
@@ -140,6 +213,20 @@ void TFIBCustomDataSet::PrepareLimitedCacheQueries() {
   }
   reset(select_locate_, "SelectLocate");
   select_locate_->SetSQLText(locate.empty() ? text : AddToWhere(text, locate, false));
+
+  if (limited_sorted_) {
+    reset(select_sorted_query_, "SelectSortedQuery");
+    select_sorted_query_->SetSQLText(text);
+  } else if (select_sorted_query_ != nullptr) {
+    select_sorted_query_->Close();
+  }
+}
+
+void TFIBCustomDataSet::CopyMainParams(TFIBQuery* Query) {
+  if (Query == select_query_) return;
+  TFIBXSQLDA* params = Query->Params();
+  for (Integer i = 0; i < params->Count(); ++i)
+    if (TFIBXSQLVAR* main = select_query_->FindParam(params->Vars(i)->Name())) params->Vars(i)->Assign(main);
 }
 
 // ===========================================================================
@@ -251,14 +338,16 @@ TGetResult TFIBCustomDataSet::GetLimitedRecord(TRecordBuffer Buffer, TGetMode Ge
 
 void TFIBCustomDataSet::LimitedFirst() {
   TLimitedPosition& w = *limited_position_;
-  if (current_select_ == select_query_ && w.First <= 0) {
+  TFIBQuery* first = LimitedFirstQuery();
+  if (current_select_ == first && w.First <= 0) {
     current_record_index_ = w.First - 1;
     return;
   }
   if (current_select_ != nullptr && current_select_->Open()) current_select_->Close();
-  if (select_query_->Open()) select_query_->Close();
-  select_query_->ExecQuery();
-  current_select_ = select_query_;
+  if (first->Open()) first->Close();
+  CopyMainParams(first);
+  first->ExecQuery();
+  current_select_ = first;
   w = TLimitedPosition{0, -1, true, false};
   fetched_count_ = 0;
   current_record_index_ = -1;
@@ -272,9 +361,7 @@ void TFIBCustomDataSet::LimitedLast() {
   }
   if (current_select_ != nullptr && current_select_->Open()) current_select_->Close();
   select_desc_query_->Close();
-  TFIBXSQLDA* params = select_desc_query_->Params();
-  for (Integer i = 0; i < params->Count(); ++i)
-    if (TFIBXSQLVAR* main = select_query_->FindParam(params->Vars(i)->Name())) params->Vars(i)->Assign(main);
+  CopyMainParams(select_desc_query_);
   select_desc_query_->ExecQuery();
   current_select_ = select_desc_query_;
   w = TLimitedPosition{kLastWindowStart, kLastWindowStart - 1, false, true};
@@ -347,11 +434,28 @@ Integer TFIBCustomDataSet::LimitedBookmarkSize() const {
 }
 
 void TFIBCustomDataSet::WriteLimitedKeys(TRecordBuffer Buffer, Byte* Data) const {
+  // Only the value's bytes, zeros after them: equal keys give equal bytes
+  // whatever the buffer held before.
   ForEachKeyColumn(const_cast<TFIBCustomDataSet*>(this), limited_keys_, [&](Integer Column) {
     const TColumnLayout& c = columns_[static_cast<size_t>(Column)];
     const auto width = static_cast<size_t>(c.Width + (c.StoredApart ? 4 : 0));
-    *Data++ = Buffer[kNullFlagsOffset + Column];
-    std::memcpy(Data, Buffer + c.Offset, width);
+    const Byte isNull = Buffer[kNullFlagsOffset + Column];
+    *Data++ = isNull;
+    std::memset(Data, 0, width);
+    const Byte* value = Buffer + c.Offset;
+    if (isNull == 0 && (c.SQLType == SQL_TEXT || c.SQLType == SQL_VARYING)) {
+      size_t length;
+      const char* chars = ColumnChars(c, value, c.CharSetID == kOctetsCharSet, length);
+      Byte* to = Data;
+      if (c.StoredApart) {
+        const auto stored = static_cast<Integer>(length);
+        std::memcpy(to, &stored, sizeof stored);
+        to += sizeof stored;
+      }
+      std::memcpy(to, chars, length);
+    } else if (isNull == 0) {
+      std::memcpy(Data, value, width);
+    }
     Data += width;
   });
 }
@@ -421,42 +525,153 @@ void TFIBCustomDataSet::RestartLimited() {
 }
 
 bool TFIBCustomDataSet::LocateLimited(const std::vector<TField*>& Fields, const Variant& KeyValues,
-                                      TExtLocateOptions Options) {
+                                      TExtLocateOptions Options, TLocateKind Kind) {
   CheckLocateFields(Fields, "LocateForPartialCache");
-  const bool caseless = Options.Contains(eloCaseInsensitive);
-  String condition;
-  for (TField* field : Fields) {
-    String column = OrderColumnExpression(select_query_, field->FieldName());
-    String param = "?" + QuotedParamName("LOCATE_", field->FieldName());
-    if (caseless) {
-      column = "UPPER(" + column + ")";
-      param = "UPPER(" + param + ")";
+  const TLimitedPosition& w = *limited_position_;
+  const Integer current = current_record_index_;
+  // Where the search starts: the first row; the rows after (before) the
+  // current record; at the end, backwards from the last row.
+  String base = limited_text_;
+  Integer boundary = -1;
+  if (Kind == lkNext) {
+    if (current > w.Last) return false;
+    if (current >= w.First) {
+      base = select_part_query_->SQL()->Text();
+      boundary = current;
     }
-    if (!condition.empty()) condition += " and ";
-    if (Options.Contains(eloPartialKey)) condition += "(" + column + " starting with " + param + ")";
-    else if (Options.Contains(eloWildCards)) condition += "(" + column + " like " + param + ")";
-    else condition += "(" + column + "=" + param + ")";
+  } else if (Kind == lkPrior) {
+    if (current < w.First) return false;
+    if (current > w.Last) {
+      base = select_desc_query_->SQL()->Text();
+    } else {
+      base = select_part_desc_query_->SQL()->Text();
+      boundary = current;
+    }
   }
   std::unique_ptr<TFIBQuery> located(CreateInternalQuery("QLocate"));
   located->SetDatabase(Database());
   located->SetTransaction(Transaction());
-  located->SetSQLText(AddToWhere(select_query_->ReadySQLText(), condition, false));
-  TFIBXSQLDA* params = located->Params();
-  for (Integer i = 0; i < params->Count(); ++i) {
-    TFIBXSQLVAR* param = params->Vars(i);
-    if (TFIBXSQLVAR* main = select_query_->FindParam(param->Name())) param->Assign(main);
+  located->SetSQLText(AddToWhere(base, LocateCondition(select_query_, Fields, Options), false));
+  if (boundary >= 0) {
+    std::unique_ptr<Byte[]> record(AllocRecordBuffer());
+    ReadRecordFromCache(boundary, record.get(), false);
+    SetQueryParams(located.get(), record.get());
+  } else {
+    CopyMainParams(located.get());
   }
-  const bool array = VarIsArray(KeyValues);
-  const Integer low = array ? VarArrayLowBound(KeyValues, 1) : 0;
-  for (size_t i = 0; i < Fields.size(); ++i) {
-    const Variant value = array ? VarArrayGet(KeyValues, low + static_cast<Integer>(i)) : KeyValues;
-    located->ParamByName("LOCATE_" + Fields[i]->FieldName())->SetAsVariant(value);
-  }
+  SetLocateValues(located.get(), Fields, KeyValues);
   located->ExecQuery();
-  const Integer saved = current_record_index_;
-  const bool placed = PlaceLimitedRow(located.get());
-  if (!placed) current_record_index_ = saved;
-  if (current_select_ == located.get()) current_select_ = select_query_;
+  bool placed = false;
+  try {
+    placed = PlaceLimitedRow(located.get());
+  } catch (...) {
+    // The statement goes: the window fetches no more from it.
+    if (current_select_ == located.get()) current_select_ = select_query_;
+    throw;
+  }
+  if (!placed) current_record_index_ = current;
   located->Close();
   return placed;
+}
+
+Variant TFIBCustomDataSet::LookupOnServer(const std::vector<TField*>& Fields, const Variant& KeyValues,
+                                          const String& ResultFields) {
+  // Any row with the keys will do: no ORDER BY.
+  std::unique_ptr<TFIBQuery> lookup(CreateInternalQuery("QLookUp"));
+  lookup->SetDatabase(Database());
+  lookup->SetTransaction(Transaction());
+  lookup->SetSQLText(AddToWhere(SetOrderByText(select_query_->ReadySQLText(), String()),
+                                LocateCondition(select_query_, Fields, {}), false));
+  CopyMainParams(lookup.get());
+  SetLocateValues(lookup.get(), Fields, KeyValues);
+  lookup->ExecQuery();
+  Variant result;
+  if (!lookup->AtEnd() && lookup->FetchNext() != nullptr) result = LimitedRowValues(lookup.get(), ResultFields);
+  lookup->Close();
+  return result;
+}
+
+Variant TFIBCustomDataSet::LimitedRowValues(TFIBQuery* Query, const String& ResultFields) {
+  // The row goes into a one-record cache of the same layout for the
+  // duration: the fields read it as any record, calculated fields included,
+  // and the window stays as it is.
+  auto scratch = std::make_unique<TRecordsCache>(1, record_size_, image_size_, string_field_count_);
+  for (const TColumnLayout& c : columns_)
+    if (c.StoredApart) scratch->SetStringFieldLayout(c.StringIndex + 1, c.Offset - kCachedPartOffset, c.Width);
+  scratch->AddBlock();
+  std::unique_ptr<Byte[]> buffer(AllocRecordBuffer());
+  Variant result;
+  cache_.swap(scratch);
+  auto restore = [&] {
+    cache_.swap(scratch);
+    // The statement goes with this call: its column matches with it.
+    mapped_query_ = nullptr;
+  };
+  try {
+    WithValue(after_fetch_record_, TOnFetchRecord(), [&] { FetchRecordToCache(Query, 0); });
+    ReadRecordFromCache(0, buffer.get(), false);
+    SetBookmarkFlag(buffer.get(), bfCurrent);
+    GetCalcFields(buffer.get());
+    ReadInFilterState(buffer.get(), [&] { result = FieldValues(ResultFields); });
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+  return result;
+}
+
+// ===========================================================================
+// Refreshing records
+
+void TFIBCustomDataSet::UpdateLimitedRecord(TFIBQuery* Query, TRecordBuffer Buffer, bool KeepOldVersion) {
+  const Integer number = RecordNumberOf(Buffer);
+  const bool held = RecordHeld(number);
+  const bool editing = dsEditModes.Contains(State());
+  // The version before the refresh: what the order values are compared with.
+  if (held && (!KeepOldVersion || State() == dsInsert)) cache_->SaveOldVersion(CacheRecordNo(number));
+  if (!RefreshRecord(Query, Buffer)) {
+    if (editing) {
+      // The edited values go back to those before the edit (an inserted
+      // record is its own old version).
+      if (held && State() == dsEdit) {
+        std::unique_ptr<Byte[]> old(GetOldRecordBuffer(number));
+        for (size_t column = 0; column < columns_.size(); ++column) {
+          const TColumnLayout& c = columns_[column];
+          if (c.SQLType == SQL_BLOB) continue;
+          Buffer[kNullFlagsOffset + column] = old[kNullFlagsOffset + column];
+          std::memcpy(Buffer + c.Offset, old.get() + c.Offset, static_cast<size_t>(c.Width + (c.StoredApart ? 4 : 0)));
+        }
+      }
+      return;
+    }
+    // Gone on the server: out of the window, or client error 48.
+    if (!options_.Contains(poRefreshDeletedRecord) || !held)
+      RaiseClientError(fceCannotRefreshRow, {CmpFullName(this)});
+    DropLimitedRecord(number);
+    if (!refreshing_) DoAfterRefresh();
+    return;
+  }
+  if (editing) return;
+  // The BLOB fields read the values of the row as it is now.
+  if (blob_count_ > 0) {
+    FreeRecordBlobStreams(Buffer + blob_slots_offset_);
+    WriteRecordToCache(number, Buffer);
+  }
+  // Moved in the order: the window is filled around it again.
+  if (!KeepOldVersion && held && SortKeyChanged(Buffer) && !PlaceLimitedByKeys(Buffer)) RestartLimited();
+}
+
+void TFIBCustomDataSet::FullRefreshLimited() {
+  CheckBrowseMode();
+  UpdateCursorPos();
+  TRecordBuffer active = GetActiveRecordBuffer();
+  // The window is read again around the active record, found by its keys:
+  // the record with its BLOB values, its neighbours and its place in the
+  // order. A record gone from the server leaves its neighbour current; with
+  // none shown the first rows are read.
+  if (active == nullptr || GetBookmarkFlag(active) != bfCurrent) RestartLimited();
+  else if (!PlaceLimitedByKeys(active)) DropLimitedRecord(RecordNumberOf(active));
+  Resync({});
+  DoAfterRefresh();
 }

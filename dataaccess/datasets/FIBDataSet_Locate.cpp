@@ -1,6 +1,7 @@
-// Locating records in the standard cache model: Locate, Lookup,
-// LocateRecord with its key preparation, sequential and binary search, the
-// locate field check and the field-origin helpers.
+// Locating records: Locate, Lookup, LocateRecord with its key preparation,
+// sequential and binary search of the cache (the window of the limited
+// model, whose server side is in FIBDataSet_Limited.cpp), the locate field
+// check and the field-origin helpers.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -454,6 +455,18 @@ Integer TFIBCustomDataSet::FindRecord(const std::vector<TLocateKey>& Keys, TExtL
   for (const TLocateKey& k : Keys)
     if (k.NoMatch && !k.Null) return -1;
   const bool onlyFetched = Options.Contains(eloInFetchedRecords);
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+    // The window only; it shows every record it holds.
+    const TLimitedPosition& w = *limited_position_;
+    if (Kind == lkPrior) {
+      for (Integer n = std::min(current_record_index_, w.Last + 1) - 1; n >= w.First; --n)
+        if (RecordMatches(n, Keys, Options)) return n;
+      return -1;
+    }
+    for (Integer n = Kind == lkNext ? std::max(current_record_index_ + 1, w.First) : w.First; n <= w.Last; ++n)
+      if (RecordMatches(n, Keys, Options)) return n;
+    return -1;
+  }
   auto test = [&](Integer n) { return RecordMatches(n, Keys, Options) && RecordVisibleAt(n); };
 
   std::vector<TLocateKey> sortedKeys = Keys;
@@ -498,11 +511,11 @@ bool TFIBCustomDataSet::LocateRecord(const String& KeyFields, const Variant& Key
   std::vector<TField*> fields;
   GetFieldList(fields, KeyFields);
   if (fields.empty()) return false;
-  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize && !Options.Contains(eloInFetchedRecords)) {
     bool found = false;
     DisableControls();
     try {
-      found = LocateLimited(fields, KeyValues, Options);
+      found = LocateLimited(fields, KeyValues, Options, Kind);
     } catch (...) {
       EnableControls();
       throw;
@@ -539,19 +552,33 @@ bool TFIBCustomDataSet::Locate(const String& KeyFields, const Variant& KeyValues
 Variant TFIBCustomDataSet::Lookup(const String& KeyFields, const Variant& KeyValues, const String& ResultFields) {
   if (Trim(ResultFields).empty()) return Variant();
   const Integer saved = current_record_index_;
-  TExtLocateOptions options;
-  if (sorted_) options.Include(eloInSortedDS);
   Variant result;
   auto restore = [&] {
     current_record_index_ = saved;
     CursorPosChanged();
   };
+  auto valuesOf = [&](Integer Found) {
+    WithValue(record_access_, TRecordAccess::ByIndex, [&] {
+      WithValue(record_access_index_, Found, [&] { result = FieldValues(ResultFields); });
+    });
+  };
   try {
-    if (LocateRecord(KeyFields, KeyValues, options, lkStandard)) {
-      const Integer found = current_record_index_;
-      WithValue(record_access_, TRecordAccess::ByIndex, [&] {
-        WithValue(record_access_index_, found, [&] { result = FieldValues(ResultFields); });
-      });
+    if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+      // The window first, then the server; the window stays as it is.
+      CheckActive();
+      CheckBrowseMode();
+      std::vector<TField*> fields;
+      GetFieldList(fields, KeyFields);
+      if (!IsEmpty() && !fields.empty()) {
+        CheckLocateFields(fields, "LocateForPartialCache");
+        const Integer found = FindRecord(PrepareLocateKeys(fields, KeyValues, {}), {}, lkStandard);
+        if (found >= 0) valuesOf(found);
+        else result = LookupOnServer(fields, KeyValues, ResultFields);
+      }
+    } else {
+      TExtLocateOptions options;
+      if (sorted_) options.Include(eloInSortedDS);
+      if (LocateRecord(KeyFields, KeyValues, options, lkStandard)) valuesOf(current_record_index_);
     }
   } catch (...) {
     restore();

@@ -1,6 +1,6 @@
-// Record navigation in the standard cache model: GetRecord with fetch on
-// demand, first and last, record numbers and counts, bookmarks, record
-// moves and the refresh of the active record.
+// Record navigation: GetRecord with fetch on demand, first and last, record
+// numbers and counts, bookmarks, record moves and the refresh of the active
+// record (the limited model's own steps are in FIBDataSet_Limited.cpp).
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -182,24 +182,31 @@ int TFIBCustomDataSet::GetRecordCount() {
 
 void TFIBCustomDataSet::SetRecNo(int Value) {
   CheckBrowseMode();
+  const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
   Integer target;
   if (Value < 1) {
     target = 0;
+  } else if (limited) {
+    target = Value - 1;
   } else if (Value > fetched_count_) {
     FetchNext(INT32_MAX);
     target = std::min(Value, fetched_count_) - 1;
   } else {
     target = Value - 1;
   }
+  // The limited model's record numbers are window positions: only the
+  // window's records can be reached.
+  if (limited && !RecordHeld(target)) return;
   if (!Bof() && !Eof() && Value == RecNo()) return;
   DoBeforeScroll();
   current_record_index_ = target;
   Resync({});
   // Below the first and beyond the last record: one more step to BOF/EOF.
-  WithCounterRaised(internal_navigation_count_, [&] {
-    if (Value < 1) MoveBy(-1);
-    else if (Value > fetched_count_) MoveBy(1);
-  });
+  if (!limited)
+    WithCounterRaised(internal_navigation_count_, [&] {
+      if (Value < 1) MoveBy(-1);
+      else if (Value > fetched_count_) MoveBy(1);
+    });
   DoAfterScroll();
 }
 
@@ -303,8 +310,9 @@ void TFIBCustomDataSet::InternalRefresh() {
   WithValue(refreshing_, true, [&] { UpdateRecordInCache(refresh_query_, active, false); });
 }
 
-void TFIBCustomDataSet::UpdateRecordInCache(TFIBQuery* Query, TRecordBuffer Buffer, bool /*KeepOldVersion*/) {
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("the limited cache model");
+void TFIBCustomDataSet::UpdateRecordInCache(TFIBQuery* Query, TRecordBuffer Buffer, bool KeepOldVersion) {
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize)
+    return UpdateLimitedRecord(Query, Buffer, KeepOldVersion);
   const Integer deleted = deleted_count_;
   // No row is an error unless poRefreshDeletedRecord took the record away.
   if (!RefreshRecord(Query, Buffer) && deleted_count_ == deleted)

@@ -1,5 +1,6 @@
-// Local sorting: DoSort and SortByFieldNames, the ORDER BY information read
-// at open, and keeping a sorted dataset sorted after a post.
+// Local sorting: DoSort and SortByFieldNames (in the limited model the
+// server orders the rows), the ORDER BY information read at open, and
+// keeping a sorted dataset sorted after a post.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -79,6 +80,27 @@ size_t TrimmedBlanks(std::string_view Text) {
 
 [[noreturn]] void InvalidSortParameter(size_t Index) {
   throw Exception("Can't sort. Invalid parameter: Fields[" + IntToStr(static_cast<Int64>(Index)) + "]");
+}
+
+void TraceSorting(TFIBCustomDataSet* DataSet) {
+  if (MonitoringActive())
+    if (TFIBSQLMonitorHook* hook = GetMonitorHook(); hook != nullptr && hook->KindMonitored(mdkExecute))
+      hook->WriteSQLData(CmpFullName(DataSet) + ": do local sorting ", mdkExecute);
+}
+
+// The sort description of Fields and their directions.
+std::vector<TSortFieldInfo> SortDescription(const std::vector<TField*>& Fields, const std::vector<bool>& Ascending) {
+  std::vector<TSortFieldInfo> order;
+  for (size_t i = 0; i < Fields.size(); ++i) {
+    TSortFieldInfo info;
+    info.FieldName = Fields[i]->FieldName();
+    info.FieldIndex = Fields[i]->Index();
+    info.InOrderIndex = static_cast<Integer>(i) + 1;
+    info.Asc = Ascending[i];
+    info.NullsFirst = info.Asc;
+    order.push_back(info);
+  }
+  return order;
 }
 
 }  // namespace
@@ -449,16 +471,14 @@ void TFIBCustomDataSet::ResolveSortFields(TVarRecs Fields, const std::vector<boo
 void TFIBCustomDataSet::DoSort(TVarRecs Fields, const std::vector<bool>& Ordering) {
   CheckActive();
   CheckNotUniDirectional();
-  if (cache_model_options_->CacheModelKind() != cmkStandard) NotAvailable("local sorting in the limited cache model");
   std::vector<TField*> fields;
   std::vector<bool> ascending;
   ResolveSortFields(Fields, Ordering, fields, ascending);
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return SortLimited(fields, ascending);
   CheckBrowseMode();
   int countBefore = 0;
   WithValue(sorting_, true, [&] {
-    if (MonitoringActive())
-      if (TFIBSQLMonitorHook* hook = GetMonitorHook(); hook != nullptr && hook->KindMonitored(mdkExecute))
-        hook->WriteSQLData(CmpFullName(this) + ": do local sorting ", mdkExecute);
+    TraceSorting(this);
     TScreenCursorGuard cursor(sql_screen_cursor_);
     const TBookmark bookmark = GetBookmark();
     DisableControls();
@@ -467,15 +487,7 @@ void TFIBCustomDataSet::DoSort(TVarRecs Fields, const std::vector<bool>& Orderin
         FetchAll();
         countBefore = RecordCount();
         ResetVisibleRecords();
-        order_info_.clear();
-        for (size_t i = 0; i < fields.size(); ++i) {
-          TSortFieldInfo info;
-          info.FieldName = fields[i]->FieldName();
-          info.FieldIndex = fields[i]->Index();
-          info.InOrderIndex = static_cast<Integer>(i) + 1;
-          info.Asc = ascending[i];
-          order_info_.push_back(info);
-        }
+        order_info_ = SortDescription(fields, ascending);
         sorted_ = true;
         if (fetched_count_ < 2) return;
         const TFIBUpdateRecordTypes savedTypes = update_record_types_;
@@ -503,6 +515,54 @@ void TFIBCustomDataSet::DoSort(TVarRecs Fields, const std::vector<bool>& Orderin
   });
   // The view shows the records in their new order.
   RefreshVisibleRecords(countBefore);
+}
+
+void TFIBCustomDataSet::SortLimited(const std::vector<TField*>& Fields, const std::vector<bool>& Ascending) {
+  // The server orders the rows: every sort field must be a table's column.
+  for (size_t i = 0; i < Fields.size(); ++i) {
+    TFIBXSQLVAR* column = Fields[i]->FieldKind() == fkData ? select_query_->FindField(Fields[i]->FieldName()) : nullptr;
+    if (column == nullptr || column->RelationName().empty() || column->SqlName().empty())
+      throw Exception("Can't sort. Field " + Fields[i]->FieldName() + " (Fields[" + IntToStr(static_cast<Int64>(i)) +
+                      "]) is not a column of a table");
+  }
+  CheckBrowseMode();
+  TraceSorting(this);
+  TScreenCursorGuard cursor(sql_screen_cursor_);
+  // The sort fields, then the select's order fields the sort leaves out:
+  // every row keeps a place of its own.
+  const std::vector<TSortFieldInfo> sort = SortDescription(Fields, Ascending);
+  std::vector<TSortFieldInfo> order = sort;
+  for (const TSortFieldInfo& info : limited_select_order_)
+    if (std::none_of(order.begin(), order.end(),
+                     [&](const TSortFieldInfo& o) { return AnsiSameText(o.FieldName, info.FieldName); })) {
+      order.push_back(info);
+      order.back().InOrderIndex = static_cast<Integer>(order.size());
+    }
+  const std::vector<TSortFieldInfo> savedOrder = limited_order_;
+  const bool savedSorted = limited_sorted_;
+  limited_order_ = order;
+  limited_sorted_ = true;
+  try {
+    // A text the server refuses is found before the window moves.
+    PrepareLimitedCacheQueries();
+    for (TFIBQuery* q : {select_sorted_query_, select_desc_query_, select_part_query_, select_part_desc_query_,
+                         select_locate_})
+      q->Prepare();
+  } catch (...) {
+    // The former statements again, the window read anew where it was.
+    limited_order_ = savedOrder;
+    limited_sorted_ = savedSorted;
+    PrepareLimitedCacheQueries();
+    TRecordBuffer active = GetActiveRecordBuffer();
+    if (active == nullptr || GetBookmarkFlag(active) != bfCurrent || !PlaceLimitedByKeys(active)) RestartLimited();
+    Resync({});
+    throw;
+  }
+  order_info_ = sort;
+  sorted_ = true;
+  // The window is filled from the first row in the new order.
+  limited_position_->First = 1;
+  First();
 }
 
 void TFIBCustomDataSet::SortByFieldNames(TStrings* FieldNames, const std::vector<bool>& Ordering) {

@@ -691,6 +691,8 @@ void SaveDataSetInfo(TpFIBDataSet* DataSet) {
 }
 
 Integer DataSetInfoVersion(TpFIBDataSet* DataSet) {
+  // A database without the table has no rows, as ReadDataSetInfo found.
+  if (!DataSetInfoUsable(DataSet)) return 0;
   const Variant v = FirstValue(DataSet->Transaction(), "SELECT FIB$VERSION FROM FIB$DATASETS_INFO WHERE DS_ID=:DS_ID",
                                {Variant(DataSet->DataSet_ID())});
   return VarIsNull(v) ? 0 : static_cast<Integer>(v.AsInt64());

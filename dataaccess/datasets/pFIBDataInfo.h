@@ -298,7 +298,8 @@ void ReadDataSetInfo(TpFIBDataSet* DataSet, TpDataSetInfo* Info);
 // table, flag and conditions into its row (inserted first when missing) and
 // commits the private transaction. Same conditions as ReadDataSetInfo.
 void SaveDataSetInfo(TpFIBDataSet* DataSet);
-// FIB$VERSION of the dataset's row (0 without one), on its transaction.
+// FIB$VERSION of the dataset's row (0 without one, or where ReadDataSetInfo
+// reads nothing), on its transaction.
 Integer DataSetInfoVersion(TpFIBDataSet* DataSet);
 
 class TpDataSetInfoCollect {

@@ -150,13 +150,30 @@ bool TpFIBDataSet::IsSequenced() {
 namespace {
 
 void InitPFIBDataSet() {
-  RegisterClass<TpFIBDataSet, TFIBDataSet>("TpFIBDataSet")
-      .Prop("DataSet_ID", &TpFIBDataSet::DataSet_ID, &TpFIBDataSet::SetDataSet_ID, 0)
-      .Prop("Description", &TpFIBDataSet::Description, &TpFIBDataSet::SetDescription)
-      .Event("OnPostError", &TpFIBDataSet::OnPostError, &TpFIBDataSet::SetOnPostError)
-      .Event("OnDeleteError", &TpFIBDataSet::OnDeleteError, &TpFIBDataSet::SetOnDeleteError)
-      .Prop("Container", &TpFIBDataSet::Container, &TpFIBDataSet::SetContainer)
-      .Event("OnApplyDefaultValue", &TpFIBDataSet::OnApplyDefaultValue, &TpFIBDataSet::SetOnApplyDefaultValue);
+  using DS = TpFIBDataSet;
+  RegisterClass<DS, TFIBDataSet>("TpFIBDataSet")
+      .Prop("Filtered", &DS::Filtered, &DS::SetFiltered, false)
+      .Event("OnFilterRecord", &DS::OnFilterRecord, &DS::SetOnFilterRecord)
+      .Prop("DeleteSQL", &DS::DeleteSQL, &DS::SetDeleteSQL)
+      .Prop("UpdateSQL", &DS::UpdateSQL, &DS::SetUpdateSQL)
+      .Prop("InsertSQL", &DS::InsertSQL, &DS::SetInsertSQL)
+      .Prop("RefreshSQL", &DS::RefreshSQL, &DS::SetRefreshSQL)
+      .Prop("SelectSQL", &DS::SelectSQL, &DS::SetSelectSQL)
+      .Object("DefaultFormats", &DS::DefaultFormats)
+      // The dataset's own error events: the class library's ones lead to
+      // them through the containers.
+      .Event("OnPostError", &DS::OnPostError, &DS::SetOnPostError)
+      .Event("OnDeleteError", &DS::OnDeleteError, &DS::SetOnDeleteError)
+      .Event("OnLockError", &DS::OnLockError, &DS::SetOnLockError)
+      .Prop("DataSet_ID", &DS::DataSet_ID, &DS::SetDataSet_ID, 0)
+      .Prop("Description", &DS::Description, &DS::SetDescription)
+      .Prop("Container", &DS::Container, &DS::SetContainer)
+      .Event("OnAskRecordCount", &DS::OnAskRecordCount, &DS::SetOnAskRecordCount)
+      .Event("OnLockSQLText", &DS::OnLockSQLText, &DS::SetOnLockSQLText)
+      .Prop("About", &DS::About, &DS::SetAbout)
+      .Stored(false)
+      .Event("OnApplyDefaultValue", &DS::OnApplyDefaultValue, &DS::SetOnApplyDefaultValue)
+      .Event("OnApplyFieldRepository", &DS::OnApplyFieldRepository, &DS::SetOnApplyFieldRepository);
 }
 
 constexpr const TUnit* kUses[] = {&unit_FIBDataSet, &unit_pFIBDataInfo, &unit_pFIBQuery, &unit_DSContainer};

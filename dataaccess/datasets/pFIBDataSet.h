@@ -70,6 +70,8 @@ class TpFIBDataSet : public TFIBDataSet {
  public:
   explicit TpFIBDataSet(TComponent* AOwner);
   ~TpFIBDataSet() override;
+  // A removed container is forgotten (the engine drops a removed field from
+  // its look-up list).
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // Key of the dataset's row in FIB$DATASETS_INFO (0: none). A new value on
@@ -242,6 +244,8 @@ class TpFIBDataSet : public TFIBDataSet {
   // Runs Query (when it is not empty or "No Action") with parameters from
   // Buffer in the started update transaction; false when it did not run.
   bool ExecForRecord(TFIBQuery* Query, TRecordBuffer Buffer);
+  // The same with the parameters SetParams gives.
+  bool ExecStatement(TFIBQuery* Query, const std::function<void()>& SetParams);
   // What CanEdit, CanInsert and CanDelete add to the engine's test
   // (EngineCan).
   bool CanUpdateKind(TUpdateKind Kind, bool EngineCan);
@@ -323,6 +327,8 @@ class TpFIBDataSet : public TFIBDataSet {
  public:
   // Fills the key field from the generator (WhenGetGenID not wgNever).
   virtual void ApplyGeneratorValue();
+  // The generator's next value (client error 21 without a database).
+  Int64 NextGeneratorValue();
   // Asks the containers and OnApplyDefaultValue whether they gave Field its
   // value.
   void DoApplyDefaultValue(TField* Field, bool& Applied);
@@ -429,36 +435,181 @@ class TpFIBDataSet : public TFIBDataSet {
 
   // ===== Applying cached updates (pFIBDataSet_Apply.cpp)
  public:
+  // Posts an edit, then sends the cache's inserted, modified and deleted
+  // records, first to last, in the update transaction (started with
+  // poStartTransaction); the fields read each record while it is decided and
+  // applied, whatever its visibility. OnUpdateRecord decides (uaFail preset:
+  // the record is left; uaApply, uaRetry: applied; uaApplied: the handler
+  // applied it; uaSkip: left, nothing committed; uaAbort: silent abort). A
+  // record runs through UpdateSQL, InsertSQL or DeleteSQL (written per record
+  // with UpdateOnlyModifiedFields), or with UseExecuteBlock goes into EXECUTE
+  // BLOCK batches run through UpdateQuery, whose own text comes back: at most
+  // 255 statements, 65 532 bytes and the server's 256 table contexts (two per
+  // update). A record with a value without literal, without batch statement
+  // or with active update objects of its kind runs through its statement.
+  // AfterUpdateRecord follows each applied record (Resume false: silent
+  // abort). An EFIBError of a record or a batch goes to OnUpdateError (uaFail
+  // preset): uaFail raises it, uaAbort aborts silently with its message,
+  // uaRetry runs it again, uaApplied takes it as applied, uaSkip and the
+  // others leave it (uaSkip: nothing committed). Applied records become
+  // unmodified, deleted ones applied; the others stay pending (UpdatesPending,
+  // ChangedCount), also when an error ends the apply. With nothing skipped
+  // AutoCommit commits. A call while an apply runs does nothing.
   void ApplyUpdates() { InternalApplyUpdates(false); }
   // KeepStatus (the auto-commit path): the records keep their cached status
   // until CommitUpdates.
   void InternalApplyUpdates(bool KeepStatus);
   // After the auto-commit apply: modified and inserted records unmodified,
-  // deleted ones applied.
+  // deleted ones applied, except those the last apply left pending; then the
+  // view is resynchronised.
   void CommitUpdates();
-  // After the update transaction ended with protected edit: every status
-  // but unmodified and applied-deleted becomes unmodified.
+  // After the update transaction ended with protected edit (an active
+  // dataset): every modified, inserted or deleted record becomes unmodified.
   void ClearUpdateMarks();
-  // The batch statement of the current record (no ";"), "" without a
-  // column; nullopt when a value has no literal form.
+  // The batch statement of the current record (no ";"), "" for an update or
+  // insert without a column; nullopt when the record has no batch form (a
+  // value without a literal, no update table or key).
   std::optional<String> BatchStatement(TUpdateKind Kind);
-  // Field's value (old value with UseOld) as a Firebird literal; false for a
-  // value without one (BLOB, array).
+  // Field's value in the current record (its old value with UseOld) as a
+  // Firebird literal: NULL; quotes doubled in text; NONE and OCTETS text,
+  // GUIDs and DB_KEY as X'..'; numbers with "." whatever the locale, scaled
+  // ones exactly from their integer; DATE, TIME and TIMESTAMP literals with
+  // 1/10000 s; TRUE, FALSE. False for a value without one: a BLOB, an array,
+  // text with a zero byte, a NaN or infinity, a field of no column.
   bool FieldValueLiteral(TField* Field, bool UseOld, String& Literal);
   // The record being applied (-1: none) and whether an apply runs.
   Integer ApplyingIndex() const { return applying_index_; }
   bool Applying() const { return applying_; }
 
  protected:
-  // After a post or delete with AutoCommit and CachedUpdates: the record's
-  // update applied, committed and marked.
+  // After a post or delete with AutoCommit and CachedUpdates: the updates
+  // applied with their statuses kept, committed, then marked.
   void ApplyAfterAutoCommit();
 
  private:
+  // One record of the walk: decided, applied, marked or left.
+  void ApplyCachedRecord(Integer Index);
+  // Runs the record's statement or puts it into the batch; with KeepStatus
+  // a record run through its statement gets its status back. False when the
+  // dataset cannot write the record's kind.
+  bool ApplyRecordStatement(Integer Index, TCachedUpdateStatus Status);
+  // OnUpdateError for E; uaFail raises E again and uaAbort aborts, every
+  // other answer is returned. Called while E is being handled.
+  TFIBUpdateAction UpdateErrorAction(EFIBError& E, TUpdateKind Kind);
+  // The record into the batch (a full block runs first); false when it has
+  // no batch form and goes through its statement.
+  bool AddRecordToBatch(Integer Index, TUpdateKind Kind);
+  // Appends Statement (with its ";", taking Contexts table contexts) to the
+  // block, opened when empty; false when the block holds 255 statements,
+  // Statement would bring it to 65 532 bytes or beyond 256 contexts.
+  bool AddToBatch(const String& Statement, Integer Contexts);
+  // Runs the block (closed by END) through UpdateQuery with the error step,
+  // marks its records and empties it.
+  void RunBatch();
+  void ClearBatch();
+  // The records of the batch become what their statements made them (not
+  // on the KeepStatus path).
+  void MarkBatchRecords();
+  // Commit mode: modified and inserted records unmodified, deleted ones
+  // applied (those the last apply left excepted); clear mode: every status
+  // but unmodified, applied-deleted and cancelled-insert unmodified. Then
+  // the counters, the view (commit mode) and the active record's old
+  // version.
+  void MarkAppliedRecords(bool CommitMode);
+  // The record the fields read (its old version with UseOld); Temp owns a
+  // copy when one was made.
+  TRecordBuffer LiteralRecord(bool UseOld, std::unique_ptr<Byte[]>& Temp);
+  // Cached status of record Number in the cache, and its change there.
+  TCachedUpdateStatus StatusInCache(Integer Number);
+  void SetStatusInCache(Integer Number, TCachedUpdateStatus Status);
+  // Records the walk left pending (its physical number).
+  void LeaveRecord(Integer Number);
+
   Integer applying_index_ = -1;
   bool applying_ = false;
+  bool apply_keep_status_ = false;
+  bool apply_skipped_ = false;
+  // The error OnUpdateError last let pass (raised on as it is).
+  const EFIBError* reported_error_ = nullptr;
+  std::unique_ptr<Byte[]> apply_buffer_;  // the work buffer of an apply
+  // Physical cache numbers of the records the last apply left pending,
+  // sorted.
+  std::vector<Integer> unapplied_;
+  // The batch: its lines (made on first use), statement count, length in
+  // bytes (each line and its line break), table contexts, the cache indexes
+  // of its records and the kind of its last statement.
+  std::unique_ptr<TStringList> batch_;
+  Integer batch_count_ = 0;
+  Integer batch_length_ = 0;
+  Integer batch_contexts_ = 0;
+  std::vector<Integer> batch_records_;
+  TUpdateKind batch_kind_ = ukModify;
   // ----- end of applying cached updates
 
   // ===== Provider operations (pFIBDataSet_Provider.cpp)
+ public:
+  // SelectSQL's text; a non-empty text becomes SelectSQL.
+  WideString PSGetCommandText() override;
+  void PSSetCommandText(const WideString& CommandText) override;
+  // The inherited keys, else AutoUpdateOptions' KeyFields.
+  WideString PSGetKeyFields() override;
+  // A double quote in SQL dialect 3, else empty.
+  WideString PSGetQuoteChar() override;
+  // The update table (without its alias) when the select reads it, else the
+  // select's first table.
+  WideString PSGetTableName() override;
+  // The select's parameters, made again on each call, input-output with
+  // their current values. Types: TEXT and VARYING string, SHORT small
+  // integer, LONG integer, FLOAT and DOUBLE float, TIMESTAMP date-time, DATE
+  // date, TIME time, BLOB and ARRAY blob, INT64 large integer; any other
+  // string. A scaled integer column (SHORT, LONG or INT64) is a float with
+  // 1 to 3 decimals, BCD with more (a parameter's BCD value is a Currency:
+  // 4 decimals).
+  TParams* PSGetParams() override;
+  // Each value into the select's parameter of its name (the statement's
+  // error for a name it does not have).
+  void PSSetParams(TParams* AParams) override;
+  // Executes the select statement.
+  void PSExecute() override;
+  // Each "?" of ASQL outside quotes and comments becomes ":Param<n>" (n from
+  // 0) and takes AParams' value n (NULL beyond AParams). With ResultSet a
+  // new TpFIBDataSet on the dataset's database and transaction opens ASQL
+  // and goes there (the caller frees it); otherwise a cached statement runs
+  // it in the update transaction (started with poStartTransaction). The
+  // rows fetched, all of them, for a select; the rows affected for any other
+  // statement.
+  Integer PSExecuteStatement(const String& ASQL, TParams* AParams, TDataSet** ResultSet) override;
+  // A library error (EFIBError) with its message and SQL code; others as
+  // inherited.
+  std::unique_ptr<EUpdateError> PSGetUpdateException(const Exception& E) override;
+  // The update transaction is active.
+  bool PSInTransaction() override;
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  // An active dataset is opened again.
+  void PSReset() override;
+  // Client error 21 without a database, 22 without an update transaction;
+  // the database connected and the update transaction started when needed.
+  void PSStartTransaction() override;
+  // An active update transaction committed or rolled back.
+  void PSEndTransaction(bool Commit) override;
+  // With OnUpdateRecord: its answer (called with Delta) is uaApplied.
+  // Otherwise the active update objects of the kind before the dataset's
+  // own statement, that statement and the objects after it run (each when
+  // not empty or "No Action"; the separate BLOB update among the objects
+  // after an insert or modify); true when one of them ran. Their parameters
+  // come from the current record of Delta: a field's name and NEW_ name take
+  // its NewValue, or its OldValue when NewValue is Unassigned; its OLD_ name
+  // takes its OldValue, in an insert (no old version) the new value as its
+  // other names do. An insert's key field (KeyFields) takes a new
+  // generator value when WhenGetGenID and GeneratorName ask for one. BCD
+  // fields go as scaled integers, GUID fields as their 16 bytes, Null and
+  // Unassigned as NULL. Every value is read before anything runs: a BCD
+  // value without a 64-bit scaled form raises EDatabaseError naming the
+  // field, and nothing is executed.
+  bool PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) override;
+
+ private:
+  std::unique_ptr<TParams> provider_params_;
   // ----- end of provider operations
 };

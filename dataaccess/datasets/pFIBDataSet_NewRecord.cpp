@@ -79,16 +79,21 @@ void ApplyDefaultExpression(TpFIBDataSet* DataSet, TField* Field, TServerNow& Se
 void TpFIBDataSet::ApplyGeneratorValue() {
   TAutoUpdateOptions* options = AutoUpdateOptions();
   if (options->WhenGetGenID() == wgNever) return;
-  TFIBDatabase* db = Database();
-  if (db == nullptr) RaiseClientError(fceDatabaseNotAssigned, {CmpFullName(this)});
+  if (Database() == nullptr) RaiseClientError(fceDatabaseNotAssigned, {CmpFullName(this)});
   TField* key = GeneratorKeyField(this);
   if (dynamic_cast<TNumericField*>(key) == nullptr || !key->IsNull()) return;
-  generator_sql_ = db->GeneratorSQL(options->GeneratorName(), options->GeneratorStep());
-  generator_used_ = true;
-  const Int64 value = db->GeneratorValue(options->GeneratorName(), Transaction(), options->GeneratorStep());
   // BCD and large-integer fields hold the value whole; the others take it
   // when it fits them and raise their range error otherwise (never wrapped).
-  key->SetAsLargeInt(value);
+  key->SetAsLargeInt(NextGeneratorValue());
+}
+
+Int64 TpFIBDataSet::NextGeneratorValue() {
+  TFIBDatabase* db = Database();
+  if (db == nullptr) RaiseClientError(fceDatabaseNotAssigned, {CmpFullName(this)});
+  TAutoUpdateOptions* options = AutoUpdateOptions();
+  generator_sql_ = db->GeneratorSQL(options->GeneratorName(), options->GeneratorStep());
+  generator_used_ = true;
+  return db->GeneratorValue(options->GeneratorName(), Transaction(), options->GeneratorStep());
 }
 
 void TpFIBDataSet::DoApplyDefaultValue(TField* Field, bool& Applied) {

@@ -62,9 +62,13 @@ void TpFIBDataSet::MoveUpdateObject(TpFIBUpdateObject* Object, TUpdateKind Kind,
 // Running statements for a record
 
 bool TpFIBDataSet::ExecForRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
+  return ExecStatement(Query, [&] { SetQueryParams(Query, Buffer); });
+}
+
+bool TpFIBDataSet::ExecStatement(TFIBQuery* Query, const std::function<void()>& SetParams) {
   if (!Runnable(Query->SQL())) return false;
   AutoStartUpdateTransaction();
-  SetQueryParams(Query, Buffer);
+  SetParams();
   if (Query->Open()) Query->Close();
   if (!Query->Prepared()) PrepareModifyingQuery(Query);
   Query->ExecQuery();

@@ -36,6 +36,19 @@
 // (EAbort), daRetry runs the operation again. Other exceptions, EAbort
 // included, pass through untouched.
 //
+// Provider operations (the PS... virtuals of TDataSet, defaults in
+// DB_Provider.cpp): what a data provider asks of the dataset it serves when
+// it packs the rows for a client and applies the client's changes back. This
+// is thin: of the class library's provider support only the operations an
+// SQL dataset answers are here (its command text and parameters, key
+// fields, quote character and update table, running its command or another
+// statement, its update transaction, applying one changed record of a delta
+// dataset, the update error of a failure) and nothing else: no provider, no
+// data packets or delta dataset of its own, no field provider flags,
+// attributes, index definitions, default order or command types. Defaults
+// are those of a dataset without SQL: empty texts, no parameters, false,
+// nothing done; running a command or a statement it does not have raises.
+//
 // Text values are UTF-8; field names compare without case under the user's
 // locale.
 #pragma once
@@ -64,6 +77,7 @@ class TField;
 class TFields;
 class TFieldDef;
 class TFieldDefs;
+class TParams;
 
 // ---------------------------------------------------------------------------
 // Enumerations (ordinals are those other units index tables by)
@@ -184,6 +198,17 @@ using TDataChangeEvent = Event<void(TObject* Sender, TField* Field)>;
 // Next name of a ";"-separated list from Pos (0-based), trimmed; Pos moves
 // past the ";".
 String ExtractFieldName(const String& Fields, size_t& Pos);
+
+// A record a provider could not apply: the failure's message and its error
+// code (a server's SQL code, 0 where the failure has none).
+class EUpdateError : public EDatabaseError {
+ public:
+  EUpdateError(const String& Message, Integer ErrorCode) : EDatabaseError(Message), error_code_(ErrorCode) {}
+  Integer ErrorCode() const { return error_code_; }
+
+ private:
+  Integer error_code_;
+};
 
 // "class of TField": the name and a factory of a field class.
 struct TFieldClassDesc {
@@ -1167,6 +1192,44 @@ class TDataSet : public TComponent {
 
   // Sends a data event to the data sources (see the header comment).
   virtual void DataEvent(TDataEvent Event, NativeInt Info);
+
+  // --- Provider operations (see the header comment; defaults in brackets)
+  // The command the dataset runs, as wide text (empty); a new one (ignored).
+  virtual WideString PSGetCommandText();
+  virtual void PSSetCommandText(const WideString& CommandText);
+  // ";"-separated key field names (empty).
+  virtual WideString PSGetKeyFields();
+  // The character that quotes identifiers in its SQL (empty: none).
+  virtual WideString PSGetQuoteChar();
+  // The table its changes go to (empty).
+  virtual WideString PSGetTableName();
+  // The command's parameters, owned by the dataset (nullptr: none); their
+  // values by name into the command (ignored).
+  virtual TParams* PSGetParams();
+  virtual void PSSetParams(TParams* AParams);
+  // Runs the command (raises SProviderExecuteNotSupported).
+  virtual void PSExecute();
+  // Runs another statement with AParams; with ResultSet, the dataset of its
+  // rows goes there and the caller frees it. The number of rows (raises
+  // SProviderSQLNotSupported).
+  virtual Integer PSExecuteStatement(const String& ASQL, TParams* AParams, TDataSet** ResultSet);
+  // E as the update error a provider reports (E's message; E's code when E
+  // is an update error, else 0).
+  virtual std::unique_ptr<EUpdateError> PSGetUpdateException(const Exception& E);
+  // Its update transaction is active (false).
+  virtual bool PSInTransaction();
+  // It runs SQL, and SQL statements other than its command (false).
+  virtual bool PSIsSQLBased();
+  virtual bool PSIsSQLSupported();
+  // Back to the first rows (nothing).
+  virtual void PSReset();
+  // Starts the transaction changes are applied in, and ends it (nothing).
+  virtual void PSStartTransaction();
+  virtual void PSEndTransaction(bool Commit);
+  // Applies the current record of Delta, a change of UpdateKind, where its
+  // fields' OldValue and NewValue (Unassigned: not changed) give the values;
+  // false leaves it to the provider (false).
+  virtual bool PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta);
 
   void Loaded() override;
 

@@ -14,6 +14,8 @@ inline constexpr const char SRecordNotFound[] = "Record not found";
 inline constexpr const char SCircularDataLink[] = "Circular datalinks are not allowed";
 inline constexpr const char SDataSourceChange[] = "DataSource cannot be changed";
 inline constexpr const char SInvalidBookmark[] = "Invalid bookmark";
+inline constexpr const char SProviderSQLNotSupported[] = "SQL not supported";
+inline constexpr const char SProviderExecuteNotSupported[] = "Execute not supported";
 
 // Fields and field definitions
 inline constexpr const char SFieldNotFound[] = "Field '%s' not found";

@@ -46,6 +46,24 @@ class TDataSetSuite : public fbtest::TFIBSuiteTest<Derived> {
     return ds;
   }
 
+  // Persistent fields for a dataset not yet open: its columns' and the
+  // calculated integer field Name, computed by Calc.
+  void AddCalculatedField(TFIBCustomDataSet* DataSet, const String& Name, std::function<void(TDataSet*)> Calc) {
+    auto* calc = new TIntegerField(DataSet);
+    calc->SetFieldName(Name);
+    calc->SetFieldKind(fkCalculated);
+    calc->SetDataSet(DataSet);
+    DataSet->Prepare();
+    for (int i = 0; i < DataSet->FieldDefs()->Count(); ++i) DataSet->FieldDefs()->Items(i)->CreateField(DataSet);
+    DataSet->SetOnCalcFields({form_, std::move(Calc)});
+  }
+  // The calculated field MINUS_ID (-ID).
+  void AddMinusId(TFIBCustomDataSet* DataSet) {
+    AddCalculatedField(DataSet, "MINUS_ID", [](TDataSet* D) {
+      D->FieldByName("MINUS_ID")->SetAsInteger(-D->FieldByName("ID")->AsInteger());
+    });
+  }
+
   TComponent* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
 };
@@ -59,6 +77,16 @@ inline int ClientError(const std::function<void()>& Call, String* Text = nullptr
     return e.SQLCode();
   }
   return -1;
+}
+
+// The message of what Call raises ("" when nothing does).
+inline String ErrorText(const std::function<void()>& Call) {
+  try {
+    Call();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return String();
 }
 
 // A record buffer of a dataset, freed with it.

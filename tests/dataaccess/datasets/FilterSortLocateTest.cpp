@@ -103,15 +103,7 @@ class FilterSortLocateTest : public dstest::TDataSetSuite<FilterSortLocateTest> 
     auto* ds = new TFilterDataSet(form_);
     ds->SetDatabase(db_);
     ds->SelectSQL()->SetText("select ID, NAME from R order by ID");
-    auto* calc = new TIntegerField(ds);
-    calc->SetFieldName("MINUS_ID");
-    calc->SetFieldKind(fkCalculated);
-    calc->SetDataSet(ds);
-    ds->Prepare();
-    for (int i = 0; i < ds->FieldDefs()->Count(); ++i) ds->FieldDefs()->Items(i)->CreateField(ds);
-    ds->SetOnCalcFields({form_, [](TDataSet* D) {
-                           D->FieldByName("MINUS_ID")->SetAsInteger(-D->FieldByName("ID")->AsInteger());
-                         }});
+    AddMinusId(ds);
     ds->Open();
     return ds;
   }

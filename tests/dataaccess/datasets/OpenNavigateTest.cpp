@@ -623,17 +623,11 @@ TEST_F(OpenNavigateTest, FieldValuesInEveryState) {
   TCacheDataSet* ds = NewDataSet("select ID, N42, C10, V40 from N where ID <= 3 order by ID");
   ds->UpdateSQL()->SetText("update N set N42 = ?N42 where ID = ?OLD_ID");
   ds->InsertSQL()->SetText("insert into N (ID) values (?ID)");
-  auto* calc = new TIntegerField(ds);
-  calc->SetFieldName("TWICE");
-  calc->SetFieldKind(fkCalculated);
-  calc->SetDataSet(ds);
-  ds->Prepare();
-  for (int i = 0; i < ds->FieldDefs()->Count(); ++i) ds->FieldDefs()->Items(i)->CreateField(ds);
   int calculated = 0;
-  ds->SetOnCalcFields({form_, [&](TDataSet* D) {
-                         ++calculated;
-                         D->FieldByName("TWICE")->SetAsInteger(D->FieldByName("ID")->AsInteger() * 2);
-                       }});
+  AddCalculatedField(ds, "TWICE", [&](TDataSet* D) {
+    ++calculated;
+    D->FieldByName("TWICE")->SetAsInteger(D->FieldByName("ID")->AsInteger() * 2);
+  });
   ds->Open();
   EXPECT_EQ(ds->FieldByName("TWICE")->AsInteger(), 2);
   ds->Next();

@@ -12,6 +12,7 @@
 #include "tests/dataaccess/datasets/DataSetFixture.h"
 
 using dstest::ClientError;
+using dstest::ErrorText;
 
 namespace {
 
@@ -22,16 +23,6 @@ class TPostDataSet : public TpFIBDataSet {
   using TpFIBDataSet::AllocRecordBuffer;
   using TpFIBDataSet::FreeRecordBuffer;
 };
-
-// The message of what Call raises ("" when nothing does).
-String ErrorText(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return String();
-}
 
 // The cached status of record Number in the cache.
 TCachedUpdateStatus StatusAt(TFIBCustomDataSet* DataSet, Integer Number) {
