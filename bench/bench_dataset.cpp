@@ -439,44 +439,63 @@ void BM_EditPost(benchmark::State& state) {
   state.SetItemsProcessed(posts);
 }
 
+// A statement prepared on the client API in the benchmark database's
+// transaction, its parameters described into In; dropped with the object.
+class TRawStatement {
+ public:
+  TRawStatement(const char* SQL, bench::TRawArea& In)
+      : lib_(Bench().Table().Database()->GetClientLibrary()),
+        tr_(Bench().Table().Transaction()->HandlePtr()),
+        in_(In) {
+    bench::Check(lib_->isc_dsql_alloc_statement2(StatusVector(), Bench().Table().Database()->HandlePtr(), &stmt_));
+    bench::Check(lib_->isc_dsql_prepare(StatusVector(), tr_, &stmt_, 0, SQL, 3, nullptr));
+    bench::Check(lib_->isc_dsql_describe_bind(StatusVector(), &stmt_, 1, in_.area));
+  }
+  ~TRawStatement() { lib_->isc_dsql_free_statement(StatusVector(), &stmt_, DSQL_drop); }
+  TRawStatement(const TRawStatement&) = delete;
+  TRawStatement& operator=(const TRawStatement&) = delete;
+
+  // Executes it with the values In's variables point to.
+  void Execute() { bench::Check(lib_->isc_dsql_execute(StatusVector(), tr_, &stmt_, 3, in_.area)); }
+
+ private:
+  IIBClientLibrary* lib_;
+  isc_tr_handle* tr_;
+  bench::TRawArea& in_;
+  isc_stmt_handle stmt_ = 0;
+};
+
 void BM_RawUpdate(benchmark::State& state) {
   TDataSetBench& bench = Bench();
   bench.MakeEditTable();
-  TFIBDatabase* database = bench.Table().Database();
-  IIBClientLibrary* lib = database->GetClientLibrary();
-  isc_db_handle* db = database->HandlePtr();
-  isc_tr_handle* tr = bench.Table().Transaction()->HandlePtr();
   bench::TRawArea in(3);
   int64_t round = 0, updates = 0;
   for (auto _ : state) {
     ++round;
-    isc_stmt_handle stmt = 0;
-    bench::Check(lib->isc_dsql_alloc_statement2(StatusVector(), db, &stmt));
-    bench::Check(lib->isc_dsql_prepare(StatusVector(), tr, &stmt, 0,
-                                       "update EDIT_T set AMOUNT = ?, NAME = ? where ID = ?", 3, nullptr));
-    bench::Check(lib->isc_dsql_describe_bind(StatusVector(), &stmt, 1, in.area));
-    int64_t amount = round * 100 + 25;
-    char text[2 + 100];
-    const std::string name = "round " + std::to_string(round);
-    const auto length = static_cast<uint16_t>(name.size());
-    std::memcpy(text, &length, 2);
-    std::memcpy(text + 2, name.data(), name.size());
-    int32_t id = 0;
-    ISC_SHORT notNull = 0;
-    XSQLVAR* v = in.area->sqlvar;
-    v[0].sqltype = SQL_INT64 + 1;
-    v[0].sqlscale = -2;
-    v[0].sqldata = reinterpret_cast<char*>(&amount);
-    v[1].sqltype = SQL_VARYING + 1;
-    v[1].sqldata = text;
-    v[2].sqltype = SQL_LONG + 1;
-    v[2].sqldata = reinterpret_cast<char*>(&id);
-    for (int i = 0; i < 3; ++i) v[i].sqlind = &notNull;
-    for (id = 0; id < kEditRows; ++id) {
-      bench::Check(lib->isc_dsql_execute(StatusVector(), tr, &stmt, 3, in.area));
-      ++updates;
+    {
+      TRawStatement stmt("update EDIT_T set AMOUNT = ?, NAME = ? where ID = ?", in);
+      int64_t amount = round * 100 + 25;
+      char text[2 + 100];
+      const std::string name = "round " + std::to_string(round);
+      const auto length = static_cast<uint16_t>(name.size());
+      std::memcpy(text, &length, 2);
+      std::memcpy(text + 2, name.data(), name.size());
+      int32_t id = 0;
+      ISC_SHORT notNull = 0;
+      XSQLVAR* v = in.area->sqlvar;
+      v[0].sqltype = SQL_INT64 + 1;
+      v[0].sqlscale = -2;
+      v[0].sqldata = reinterpret_cast<char*>(&amount);
+      v[1].sqltype = SQL_VARYING + 1;
+      v[1].sqldata = text;
+      v[2].sqltype = SQL_LONG + 1;
+      v[2].sqldata = reinterpret_cast<char*>(&id);
+      for (int i = 0; i < 3; ++i) v[i].sqlind = &notNull;
+      for (id = 0; id < kEditRows; ++id) {
+        stmt.Execute();
+        ++updates;
+      }
     }
-    bench::Check(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
     CommitRound(state, bench.Table().Transaction());
   }
   state.SetItemsProcessed(updates);
@@ -621,42 +640,34 @@ void BM_AppendPost(benchmark::State& state) {
 
 void BM_RawInsert(benchmark::State& state) {
   bench::State<TInsertBench>();
-  TDataSetBench& bench = Bench();
-  TFIBDatabase* database = bench.Table().Database();
-  IIBClientLibrary* lib = database->GetClientLibrary();
-  isc_db_handle* db = database->HandlePtr();
-  isc_tr_handle* tr = bench.Table().Transaction()->HandlePtr();
   bench::TRawArea in(3);
   int64_t inserts = 0, rows = 0;
   for (auto _ : state) {
-    isc_stmt_handle stmt = 0;
-    bench::Check(lib->isc_dsql_alloc_statement2(StatusVector(), db, &stmt));
-    bench::Check(lib->isc_dsql_prepare(StatusVector(), tr, &stmt, 0,
-                                       "insert into INS_T (ID, AMOUNT, NAME) values (?, ?, ?)", 3, nullptr));
-    bench::Check(lib->isc_dsql_describe_bind(StatusVector(), &stmt, 1, in.area));
-    int32_t id = 0;
-    int64_t amount = 0;
-    char text[2 + 100];
-    ISC_SHORT notNull = 0;
-    XSQLVAR* v = in.area->sqlvar;
-    v[0].sqltype = SQL_LONG + 1;
-    v[0].sqldata = reinterpret_cast<char*>(&id);
-    v[1].sqltype = SQL_INT64 + 1;
-    v[1].sqlscale = -2;
-    v[1].sqldata = reinterpret_cast<char*>(&amount);
-    v[2].sqltype = SQL_VARYING + 1;
-    v[2].sqldata = text;
-    for (int i = 0; i < 3; ++i) v[i].sqlind = &notNull;
-    for (id = 0; id < kInsertRows; ++id) {
-      amount = static_cast<int64_t>(id) * 125;
-      const std::string name = InsertedName(id);
-      const auto length = static_cast<uint16_t>(name.size());
-      std::memcpy(text, &length, 2);
-      std::memcpy(text + 2, name.data(), name.size());
-      bench::Check(lib->isc_dsql_execute(StatusVector(), tr, &stmt, 3, in.area));
-      ++inserts;
+    {
+      TRawStatement stmt("insert into INS_T (ID, AMOUNT, NAME) values (?, ?, ?)", in);
+      int32_t id = 0;
+      int64_t amount = 0;
+      char text[2 + 100];
+      ISC_SHORT notNull = 0;
+      XSQLVAR* v = in.area->sqlvar;
+      v[0].sqltype = SQL_LONG + 1;
+      v[0].sqldata = reinterpret_cast<char*>(&id);
+      v[1].sqltype = SQL_INT64 + 1;
+      v[1].sqlscale = -2;
+      v[1].sqldata = reinterpret_cast<char*>(&amount);
+      v[2].sqltype = SQL_VARYING + 1;
+      v[2].sqldata = text;
+      for (int i = 0; i < 3; ++i) v[i].sqlind = &notNull;
+      for (id = 0; id < kInsertRows; ++id) {
+        amount = static_cast<int64_t>(id) * 125;
+        const std::string name = InsertedName(id);
+        const auto length = static_cast<uint16_t>(name.size());
+        std::memcpy(text, &length, 2);
+        std::memcpy(text + 2, name.data(), name.size());
+        stmt.Execute();
+        ++inserts;
+      }
     }
-    bench::Check(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
     rows = TInsertBench::Clear(state);
   }
   FinishInserts(state, inserts, rows);

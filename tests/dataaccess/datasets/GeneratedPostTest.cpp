@@ -173,13 +173,9 @@ class GeneratedPostTest : public dstest::TExtendedDataSetSuite<GeneratedPostTest
     tr->TRParams()->SetText(kReadCommitted);
     return tr;
   }
+  // An update object that writes Tag into LOG.
   TpFIBUpdateObject* Logger(TpFIBDataSet* DataSet, TUpdateKind Kind, TFIBOrderExecUO Order, const String& Tag) {
-    auto* object = new TpFIBUpdateObject(form_);
-    object->SQL()->SetText("insert into LOG (WHAT) values ('" + Tag + "')");
-    object->SetKindUpdate(Kind);
-    object->SetExecuteOrder(Order);
-    object->SetDataSet(DataSet);
-    return object;
+    return NewUpdateObject(DataSet, Kind, Order, "insert into LOG (WHAT) values ('" + Tag + "')");
   }
   // LOG's texts in the order written, joined by blanks.
   String Log(TFIBTransaction* Transaction = nullptr) {
