@@ -34,6 +34,7 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
@@ -237,6 +238,7 @@ class TFIBXSQLVAR : public TObject {
   void SetDefaultText(const String& Value) { default_text_ = Value; }
   const Variant& OldValue() const { return old_value_; }
   void SetOldValue(const Variant& Value) { old_value_ = Value; }
+  void SetOldValue(Variant&& Value) { old_value_ = std::move(Value); }
   bool InWhereClause() const { return in_where_; }
   void SetInWhereClause(bool Value) { in_where_ = Value; }
   bool StandsAlone() const { return stands_alone_; }

@@ -1449,6 +1449,9 @@ class TFIBWideStringField : public TWideStringField {
   // As TFIBStringField's (text columns of Unicode connections are wide).
   bool DefaultValueEmptyString() const { return default_value_empty_string_; }
   void SetDefaultValueEmptyString(bool Value) { default_value_empty_string_ = Value; }
+  // UTF-8 that a trip through UTF-16 keeps goes into the record as it is
+  // (any other text as the wide value it gives).
+  void SetAsString(const String& Value) override;
 
  protected:
   // The column's bytes: Size characters of the column's character set (3

@@ -139,7 +139,7 @@ void TpFIBDataSet::DoOnNewRecord() {
       field->SetAsString(String());
       continue;
     }
-    if (auto* guid = dynamic_cast<TFIBGuidField*>(field)) {
+    if (auto* guid = field->DataType() == ftGuid ? dynamic_cast<TFIBGuidField*>(field) : nullptr) {
       TGUID value;
       CreateGUID(value);
       guid->SetAsGuid(value);
