@@ -569,7 +569,7 @@ TEST_F(GeneratedPostTest, SeparateBlobUpdateWritesTheBlobsAfterTheRow) {
 // ===========================================================================
 // Refresh, update objects, AutoCommit
 
-TEST_F(GeneratedPostTest, RefreshAfterPostBringsBackWhatTheServerWrote) {
+TEST_F(GeneratedPostTest, RefreshAfterPostAndDeleteReadsWhatTheServerHolds) {
   for (bool onlyModified : {false, true}) {
     SCOPED_TRACE(onlyModified ? "only modified fields" : "all fields");
     TpFIBDataSet* ds =
@@ -591,6 +591,11 @@ TEST_F(GeneratedPostTest, RefreshAfterPostBringsBackWhatTheServerWrote) {
     ds->FieldByName("NAME")->SetAsString("sechs");
     ds->Post();
     EXPECT_EQ(ds->FieldByName("UPPER_NAME")->AsString(), "SECHS");
+    // The refresh after a delete finds the row gone.
+    ds->SetOptions(ds->Options() + TpFIBDsOptions{poRefreshAfterDelete});
+    ds->First();
+    ds->Delete();
+    EXPECT_EQ(ds->RecordCount(), 3);
     EXPECT_EQ(DataSetRows(ds, {"ID", "NAME", "UPPER_NAME", "CODE"}),
               ServerRows(tr_, "select ID, NAME, UPPER_NAME, CODE from PEOPLE order by ID"));
     tr_->Rollback();
