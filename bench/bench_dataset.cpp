@@ -38,6 +38,14 @@
 //                   (the floor).
 //   ScrollStandard/N, ScrollLimited/N  First to Eof through N rows in the
 //                   standard and the limited cache model (see SCROLL_T).
+//   AppendPost/R    Append, three field values and Post for 10 000 new
+//                   records of INS_T through a TpFIBDataSet whose InsertSQL
+//                   it generated itself (key from the primary key); R = 1
+//                   with the default refresh of each record after its post
+//                   (a select per record), R = 0 without;
+//   RawInsert       the same 10 000 rows as one prepared INSERT executed on
+//                   the client API with its parameter area filled by hand
+//                   (the floor).
 // Items per second are rows, moves or posts per second.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -278,20 +286,24 @@ void BM_RotateIndex(benchmark::State& state) {
 // ---------------------------------------------------------------------------
 // Local sorting and locating
 
-// Creates a table and fills it by one statement in the benchmark database,
-// each committed.
-void MakeTable(const std::string& Create, const std::string& Fill) {
+// Runs each statement in the benchmark database and commits it.
+void ExecCommitted(std::initializer_list<std::string> Statements) {
   TDataSetBench& base = Bench();
   TFIBTransaction* tr = base.Table().Transaction();
-  for (const std::string& sql : {Create, Fill}) {
+  for (const std::string& sql : Statements) {
     auto q = std::make_unique<TFIBQuery>(nullptr);
     q->SetDatabase(base.Table().Database());
     q->SQL()->SetText(sql);
     q->ExecQuery();
+    if (q->Open()) q->Close();
     tr->Commit();
     tr->StartTransaction();
   }
 }
+
+// Creates a table and fills it by one statement in the benchmark database,
+// each committed.
+void MakeTable(const std::string& Create, const std::string& Fill) { ExecCommitted({Create, Fill}); }
 
 constexpr int kSortRows = 1000000;
 
@@ -427,44 +439,63 @@ void BM_EditPost(benchmark::State& state) {
   state.SetItemsProcessed(posts);
 }
 
+// A statement prepared on the client API in the benchmark database's
+// transaction, its parameters described into In; dropped with the object.
+class TRawStatement {
+ public:
+  TRawStatement(const char* SQL, bench::TRawArea& In)
+      : lib_(Bench().Table().Database()->GetClientLibrary()),
+        tr_(Bench().Table().Transaction()->HandlePtr()),
+        in_(In) {
+    bench::Check(lib_->isc_dsql_alloc_statement2(StatusVector(), Bench().Table().Database()->HandlePtr(), &stmt_));
+    bench::Check(lib_->isc_dsql_prepare(StatusVector(), tr_, &stmt_, 0, SQL, 3, nullptr));
+    bench::Check(lib_->isc_dsql_describe_bind(StatusVector(), &stmt_, 1, in_.area));
+  }
+  ~TRawStatement() { lib_->isc_dsql_free_statement(StatusVector(), &stmt_, DSQL_drop); }
+  TRawStatement(const TRawStatement&) = delete;
+  TRawStatement& operator=(const TRawStatement&) = delete;
+
+  // Executes it with the values In's variables point to.
+  void Execute() { bench::Check(lib_->isc_dsql_execute(StatusVector(), tr_, &stmt_, 3, in_.area)); }
+
+ private:
+  IIBClientLibrary* lib_;
+  isc_tr_handle* tr_;
+  bench::TRawArea& in_;
+  isc_stmt_handle stmt_ = 0;
+};
+
 void BM_RawUpdate(benchmark::State& state) {
   TDataSetBench& bench = Bench();
   bench.MakeEditTable();
-  TFIBDatabase* database = bench.Table().Database();
-  IIBClientLibrary* lib = database->GetClientLibrary();
-  isc_db_handle* db = database->HandlePtr();
-  isc_tr_handle* tr = bench.Table().Transaction()->HandlePtr();
   bench::TRawArea in(3);
   int64_t round = 0, updates = 0;
   for (auto _ : state) {
     ++round;
-    isc_stmt_handle stmt = 0;
-    bench::Check(lib->isc_dsql_alloc_statement2(StatusVector(), db, &stmt));
-    bench::Check(lib->isc_dsql_prepare(StatusVector(), tr, &stmt, 0,
-                                       "update EDIT_T set AMOUNT = ?, NAME = ? where ID = ?", 3, nullptr));
-    bench::Check(lib->isc_dsql_describe_bind(StatusVector(), &stmt, 1, in.area));
-    int64_t amount = round * 100 + 25;
-    char text[2 + 100];
-    const std::string name = "round " + std::to_string(round);
-    const auto length = static_cast<uint16_t>(name.size());
-    std::memcpy(text, &length, 2);
-    std::memcpy(text + 2, name.data(), name.size());
-    int32_t id = 0;
-    ISC_SHORT notNull = 0;
-    XSQLVAR* v = in.area->sqlvar;
-    v[0].sqltype = SQL_INT64 + 1;
-    v[0].sqlscale = -2;
-    v[0].sqldata = reinterpret_cast<char*>(&amount);
-    v[1].sqltype = SQL_VARYING + 1;
-    v[1].sqldata = text;
-    v[2].sqltype = SQL_LONG + 1;
-    v[2].sqldata = reinterpret_cast<char*>(&id);
-    for (int i = 0; i < 3; ++i) v[i].sqlind = &notNull;
-    for (id = 0; id < kEditRows; ++id) {
-      bench::Check(lib->isc_dsql_execute(StatusVector(), tr, &stmt, 3, in.area));
-      ++updates;
+    {
+      TRawStatement stmt("update EDIT_T set AMOUNT = ?, NAME = ? where ID = ?", in);
+      int64_t amount = round * 100 + 25;
+      char text[2 + 100];
+      const std::string name = "round " + std::to_string(round);
+      const auto length = static_cast<uint16_t>(name.size());
+      std::memcpy(text, &length, 2);
+      std::memcpy(text + 2, name.data(), name.size());
+      int32_t id = 0;
+      ISC_SHORT notNull = 0;
+      XSQLVAR* v = in.area->sqlvar;
+      v[0].sqltype = SQL_INT64 + 1;
+      v[0].sqlscale = -2;
+      v[0].sqldata = reinterpret_cast<char*>(&amount);
+      v[1].sqltype = SQL_VARYING + 1;
+      v[1].sqldata = text;
+      v[2].sqltype = SQL_LONG + 1;
+      v[2].sqldata = reinterpret_cast<char*>(&id);
+      for (int i = 0; i < 3; ++i) v[i].sqlind = &notNull;
+      for (id = 0; id < kEditRows; ++id) {
+        stmt.Execute();
+        ++updates;
+      }
     }
-    bench::Check(lib->isc_dsql_free_statement(StatusVector(), &stmt, DSQL_drop));
     CommitRound(state, bench.Table().Transaction());
   }
   state.SetItemsProcessed(updates);
@@ -539,6 +570,111 @@ void BM_ScrollLimited(benchmark::State& state) { RunScroll(state, true); }
 
 BENCHMARK(BM_ScrollStandard)->Arg(100000)->Arg(kScrollRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollLimited)->Arg(100000)->Arg(kScrollRows)->Unit(benchmark::kMillisecond);
+
+// INS_T, empty at the start of every insert round.
+constexpr int kInsertRows = 10000;
+
+class TInsertBench {
+ public:
+  TInsertBench() {
+    InitializeUnits({&unit_pFIBDataSet});
+    ExecCommitted({"create table INS_T (ID integer not null primary key, AMOUNT numeric(15,2), NAME varchar(100))"});
+  }
+  // After an insert round, untimed: the rows the round left (committed), then
+  // deleted and their versions collected (a count reads them), so that every
+  // round inserts into the same empty table.
+  static int64_t Clear(benchmark::State& state) {
+    state.PauseTiming();
+    TDataSetBench& base = Bench();
+    const int64_t rows =
+        base.Table().Database()->QueryValue("select count(*) from INS_T", 0, base.Table().Transaction()).AsInt64();
+    ExecCommitted({"delete from INS_T", "select count(*) from INS_T"});
+    state.ResumeTiming();
+    return rows;
+  }
+};
+
+// The name of inserted row I.
+std::string InsertedName(int I) { return "inserted row " + std::to_string(I); }
+
+// Items processed are inserts; a round that left another count fails.
+void FinishInserts(benchmark::State& state, int64_t Inserts, int64_t LastRows) {
+  if (Inserts != state.iterations() * kInsertRows || LastRows != kInsertRows) state.SkipWithError("wrong insert count");
+  state.SetItemsProcessed(Inserts);
+}
+
+void BM_AppendPost(benchmark::State& state) {
+  bench::State<TInsertBench>();
+  TDataSetBench& bench = Bench();
+  TpFIBDataSet ds(nullptr);
+  ds.SetDatabase(bench.Table().Database());
+  ds.SelectSQL()->SetText("select ID, AMOUNT, NAME from INS_T");
+  TAutoUpdateOptions* options = ds.AutoUpdateOptions();
+  options->SetUpdateTableName("INS_T");
+  options->SetAutoReWriteSqls(true);
+  options->SetCanChangeSQLs(true);
+  if (state.range(0) == 0) ds.SetOptions(ds.Options() - TpFIBDsOptions{poRefreshAfterPost});
+  int64_t posts = 0, rows = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ds.Open();  // in the round's transaction; the statements were written at the first open
+    TField* id = ds.FieldByName("ID");
+    TField* amount = ds.FieldByName("AMOUNT");
+    TField* name = ds.FieldByName("NAME");
+    state.ResumeTiming();
+    for (int i = 0; i < kInsertRows; ++i) {
+      ds.Append();
+      id->SetAsInteger(i);
+      amount->SetAsFloat(i * 1.25);
+      name->SetAsString(InsertedName(i));
+      ds.Post();
+      ++posts;
+    }
+    state.PauseTiming();
+    ds.Close();
+    state.ResumeTiming();
+    rows = TInsertBench::Clear(state);
+  }
+  FinishInserts(state, posts, rows);
+}
+
+void BM_RawInsert(benchmark::State& state) {
+  bench::State<TInsertBench>();
+  bench::TRawArea in(3);
+  int64_t inserts = 0, rows = 0;
+  for (auto _ : state) {
+    {
+      TRawStatement stmt("insert into INS_T (ID, AMOUNT, NAME) values (?, ?, ?)", in);
+      int32_t id = 0;
+      int64_t amount = 0;
+      char text[2 + 100];
+      ISC_SHORT notNull = 0;
+      XSQLVAR* v = in.area->sqlvar;
+      v[0].sqltype = SQL_LONG + 1;
+      v[0].sqldata = reinterpret_cast<char*>(&id);
+      v[1].sqltype = SQL_INT64 + 1;
+      v[1].sqlscale = -2;
+      v[1].sqldata = reinterpret_cast<char*>(&amount);
+      v[2].sqltype = SQL_VARYING + 1;
+      v[2].sqldata = text;
+      for (int i = 0; i < 3; ++i) v[i].sqlind = &notNull;
+      for (id = 0; id < kInsertRows; ++id) {
+        amount = static_cast<int64_t>(id) * 125;
+        const std::string name = InsertedName(id);
+        const auto length = static_cast<uint16_t>(name.size());
+        std::memcpy(text, &length, 2);
+        std::memcpy(text + 2, name.data(), name.size());
+        stmt.Execute();
+        ++inserts;
+      }
+    }
+    rows = TInsertBench::Clear(state);
+  }
+  FinishInserts(state, inserts, rows);
+}
+
+BENCHMARK(BM_AppendPost)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RawInsert)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // Applying cached inserts. ApplyInserts/Batch/Server applies 10 000
 // records appended to APPLY_T with CachedUpdates (untimed) through the
@@ -674,6 +810,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  bench::FreeState<TInsertBench>();
   bench::FreeState<TApplyBench>();
   bench::FreeState<TScrollBench>();
   bench::FreeState<TSortBench>();

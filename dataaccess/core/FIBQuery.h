@@ -34,6 +34,7 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
@@ -171,6 +172,9 @@ class TFIBXSQLVAR : public TObject {
   void SetAsExtended(double Value);
   void SetAsCurrency(Currency Value);
   void SetAsBcd(const TBcd& Value);
+  // The exact number Value * 10^Scale (Scale 0 to -18) as SetAsBcd sets
+  // it, without a decimal form in between.
+  void SetAsScaled(Int64 Value, Integer Scale);
   void SetAsTimeStamp(const TTimeStamp& Value);
   // A TIMESTAMP to 1/10000 s, rounded within its day (never to the next
   // one); client error 33 outside the years 1..9999.
@@ -234,6 +238,7 @@ class TFIBXSQLVAR : public TObject {
   void SetDefaultText(const String& Value) { default_text_ = Value; }
   const Variant& OldValue() const { return old_value_; }
   void SetOldValue(const Variant& Value) { old_value_ = Value; }
+  void SetOldValue(Variant&& Value) { old_value_ = std::move(Value); }
   bool InWhereClause() const { return in_where_; }
   void SetInWhereClause(bool Value) { in_where_ = Value; }
   bool StandsAlone() const { return stands_alone_; }

@@ -734,6 +734,17 @@ void TFIBXSQLVAR::SetAsBcd(const TBcd& Value) {
   SetTyped(SQL_INT64, sizeof v, &v, static_cast<short>(-places));
 }
 
+void TFIBXSQLVAR::SetAsScaled(Int64 Value, Integer Scale) {
+  if (Scale > 0 || Scale < -18) ConversionError();
+  if (Dialect() < 3) {
+    // Dialect 1 scales 32-bit values: both exact, the quotient is the
+    // decimal value correctly rounded.
+    SetAsDouble(static_cast<double>(Value) / Pow10(-Scale));
+    return;
+  }
+  SetTyped(SQL_INT64, sizeof Value, &Value, static_cast<short>(Scale));
+}
+
 void TFIBXSQLVAR::SetAsTimeStamp(const TTimeStamp& Value) {
   ISC_TIMESTAMP ts;
   ts.timestamp_date = Value.Date - kTimeStampDateOffset;

@@ -79,8 +79,6 @@ TFIBCustomDataSet::TFIBCustomDataSet(TComponent* AOwner) : TWideDataSet(AOwner) 
     prepare_options_ = DefaultPrepareOptions;
   }
   SetOptions(options_);
-  field_cache_ = std::make_unique<TStringList>();
-  field_cache_->SetSorted(true);
   descr_list_ = std::make_unique<TFIBFieldDescrList>();
   sqls_ = std::make_unique<TSQLs>(this);
   if (designed && GlobalDefaultDatabase() != nullptr) SetDatabase(GlobalDefaultDatabase());
@@ -109,7 +107,7 @@ void TFIBCustomDataSet::BeforeDestruction() {
 void TFIBCustomDataSet::Notification(TComponent* AComponent, TOperation Operation) {
   TWideDataSet::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
-  if (dynamic_cast<TField*>(AComponent) != nullptr) field_cache_->Clear();
+  if (dynamic_cast<TField*>(AComponent) != nullptr) field_cache_.clear();
   for (TFIBQuery** q : {&delete_query_, &insert_query_, &refresh_query_, &update_query_, &select_query_,
                         &select_desc_query_, &select_part_query_, &select_part_desc_query_, &select_locate_})
     if (*q == AComponent) *q = nullptr;
@@ -689,12 +687,11 @@ bool TFIBCustomDataSet::CanUseLimitedCache() {
 // Other operations
 
 TField* TFIBCustomDataSet::FindFieldCached(const String& Name) {
-  int index;
-  if (field_cache_->Find(Name, index)) return static_cast<TField*>(field_cache_->Objects(index));
+  if (auto it = field_cache_.find(Name); it != field_cache_.end()) return it->second;
   String name = Name;
   if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
   TField* field = FindField(name);
-  if (field != nullptr) field_cache_->AddObject(Name, field);
+  if (field != nullptr) field_cache_.emplace(Name, field);
   return field;
 }
 

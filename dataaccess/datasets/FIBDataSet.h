@@ -138,6 +138,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
@@ -1297,7 +1298,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   TFIBQuery* update_query_ = nullptr;
   TFIBQuery* select_query_ = nullptr;
   TFIBQuery* current_select_ = nullptr;
-  std::unique_ptr<TStringList> field_cache_;
+  // FindFieldCached's answers by the name as asked.
+  std::unordered_map<String, TField*> field_cache_;
   std::unique_ptr<TStringList> open_names_;
   std::unique_ptr<TFIBFieldDescrList> descr_list_;
   std::unique_ptr<TSQLs> sqls_;
@@ -1447,6 +1449,9 @@ class TFIBWideStringField : public TWideStringField {
   // As TFIBStringField's (text columns of Unicode connections are wide).
   bool DefaultValueEmptyString() const { return default_value_empty_string_; }
   void SetDefaultValueEmptyString(bool Value) { default_value_empty_string_ = Value; }
+  // UTF-8 that a trip through UTF-16 keeps goes into the record as it is
+  // (any other text as the wide value it gives).
+  void SetAsString(const String& Value) override;
 
  protected:
   // The column's bytes: Size characters of the column's character set (3

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/StrUtil.h"
@@ -17,10 +18,20 @@ using fibdataset_internal::TScreenCursorGuard;
 bool ExcludeDeniedUpdateKinds = false;
 
 bool fibdataset_internal::IsNoAction(TStrings* SQL) {
+  static constexpr std::string_view kNoAction = "No Action";
+  auto blank = [](char C) { return static_cast<unsigned char>(C) <= ' '; };
+  auto upper = [](char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; };
   for (int i = 0; i < SQL->Count(); ++i) {
-    const String& line = SQL->Strings(i);
-    if (IsBlank(line)) continue;
-    return CompareText(Trim(line), "No Action") == 0;
+    // The first line that is not blank, trimmed, in any ASCII case (no
+    // trimmed copy: this runs at every post).
+    const String line = SQL->Strings(i);
+    size_t from = 0, to = line.size();
+    while (from < to && blank(line[from])) ++from;
+    while (to > from && blank(line[to - 1])) --to;
+    if (from == to) continue;
+    return to - from == kNoAction.size() &&
+           std::equal(kNoAction.begin(), kNoAction.end(), line.begin() + static_cast<std::ptrdiff_t>(from),
+                      [&](char A, char B) { return upper(A) == upper(B); });
   }
   return false;
 }

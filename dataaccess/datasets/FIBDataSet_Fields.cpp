@@ -1,4 +1,5 @@
 // The field classes of the dataset unit and the cache model options.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -45,9 +46,46 @@ auto WithOldValues(TField* Field, F f) {
 
 [[noreturn]] void RaiseOutOfRange(TField* Field) { throw EOverflow(Format(SFieldOutOfRange, {Field->DisplayName()})); }
 
+// Text in well-formed UTF-8 (shortest forms, no surrogates, no code points
+// beyond U+10FFFF) that does not begin with a byte order mark: the text a
+// trip through UTF-16 gives back unchanged.
+bool RoundTripsUtf8(const String& Text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(Text.data());
+  const unsigned char* end = p + Text.size();
+  if (Text.size() >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return false;
+  while (p < end) {
+    const unsigned char c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int more;
+    unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+    if (c >= 0xC2 && c <= 0xDF) more = 1;
+    else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (end - p <= more || p[1] < low || p[1] > high) return false;
+    for (int i = 2; i <= more; ++i)
+      if ((p[i] & 0xC0) != 0x80) return false;
+    p += more + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DefaultValueEmptyStringOf(TField* Field) {
+  // Only text fields have one (the type tells without a cast).
+  if (!ftStringTypes.Contains(Field->DataType())) return false;
   if (auto* text = dynamic_cast<TFIBStringField*>(Field)) return text->DefaultValueEmptyString();
   if (auto* wide = dynamic_cast<TFIBWideStringField*>(Field)) return wide->DefaultValueEmptyString();
   return false;
@@ -214,6 +252,21 @@ bool TFIBWideStringField::GetValue(String& Value) {
 String TFIBWideStringField::GetAsString() {
   String value;
   return GetValue(value) ? value : String();
+}
+
+void TFIBWideStringField::SetAsString(const String& Value) {
+  if (dynamic_cast<TFIBCustomDataSet*>(DataSet()) == nullptr || !RoundTripsUtf8(Value)) {
+    TWideStringField::SetAsString(Value);
+    return;
+  }
+  // The record's form of the text, as the wide value would give it: the
+  // UTF-8 bytes cut to whole characters, zero-filled.
+  const auto size = static_cast<size_t>(std::max(DataSize(), 1));
+  String native(size, '\0');
+  size_t n = std::min(Value.size(), size - 1);
+  while (n > 0 && n < Value.size() && (static_cast<unsigned char>(Value[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(native.data(), Value.data(), n);
+  SetData(native.data());
 }
 
 // ===========================================================================

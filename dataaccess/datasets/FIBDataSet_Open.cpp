@@ -381,7 +381,7 @@ void TFIBCustomDataSet::DoAfterOpen() {
 }
 
 void TFIBCustomDataSet::DoBeforeClose() {
-  if (DefaultFields()) field_cache_->Clear();
+  if (DefaultFields()) field_cache_.clear();
   TWideDataSet::DoBeforeClose();
 }
 

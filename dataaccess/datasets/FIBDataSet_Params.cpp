@@ -10,7 +10,6 @@
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
 
-using fibdataset_internal::ScaledToBcd;
 using fibdataset_internal::TScreenCursorGuard;
 
 namespace {
@@ -18,7 +17,7 @@ namespace {
 // A scaled integer as the parameter's exact value (no trip through a double).
 void SetScaled(TFIBXSQLVAR* Param, Int64 Value, int Scale) {
   if (Scale >= 0) Param->SetAsInt64(Value);
-  else Param->SetAsBcd(ScaledToBcd(Value, -Scale));
+  else Param->SetAsScaled(Value, Scale);
 }
 
 }  // namespace

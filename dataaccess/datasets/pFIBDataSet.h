@@ -117,7 +117,9 @@ class TpFIBDataSet : public TFIBDataSet {
   // and KeyFields (";"-separated): Kind 0 update, 1 insert, 2 delete, 3
   // refresh; FieldFilter 0 every field, 1 no BLOB fields, 2 only BLOB
   // fields. Empty when it cannot be built; "No Action" for an update or
-  // insert without a column. No usable key field raises Exception "%s:
+  // insert without a column; "Insert into T default values" for an insert
+  // whose every field UpdateOnlyModifiedFields left out as NULL (the row is
+  // still made). No usable key field raises Exception "%s:
   // unable to generate %s because fields for "%s" do not exist in dataset.".
   // Every value is a parameter (NEW_/OLD_ + field name), never literal text.
   // The key condition lists the key fields last first; the options keep the
@@ -129,7 +131,8 @@ class TpFIBDataSet : public TFIBDataSet {
   using TSQLLiteralWriter = std::function<bool(TField* Field, bool UseOld, String& Literal)>;
   // The statement of Kind 0 to 2 for the update table and KeyFields with the
   // current record's values written by Literal and a one-blank indent (the
-  // batch form); "" for an update or insert without a column; nullopt when
+  // batch form); "" for an update or insert without a column (the insert of
+  // NULL fields only as GenerateSQL has it); nullopt when
   // a value has no literal form.
   std::optional<String> GenerateLiteralSQL(Integer Kind, const TSQLLiteralWriter& Literal);
   // The fields KeyFields names, in list order (each name trimmed; names
@@ -180,9 +183,9 @@ class TpFIBDataSet : public TFIBDataSet {
   TGenerationTable ResolveGenerationTable(const String& TableName);
   // Field's table and the alias of its table are those of Table.
   bool FieldOfTable(TField* Field, const TGenerationTable& Table);
-  // Field is written by an update (Kind 0) or insert (Kind 1) under
-  // FieldFilter.
-  bool FieldTakesPart(TField* Field, const TGenerationTable& Table, Integer FieldFilter, Integer Kind);
+  // Field can be written to Table under FieldFilter: a data field of the
+  // table, a computed column only with psCanEditComputedFields.
+  bool FieldWritable(TField* Field, const TGenerationTable& Table, Integer FieldFilter);
   // With UpdateOnlyModifiedFields: Field changed in the current edit.
   bool FieldChanged(TField* Field);
   // An empty KeyFields set to the update table's primary key, else to its

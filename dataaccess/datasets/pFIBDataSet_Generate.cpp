@@ -209,12 +209,10 @@ bool TpFIBDataSet::FieldChanged(TField* Field) {
   return Field->Value() != Field->OldValue();
 }
 
-bool TpFIBDataSet::FieldTakesPart(TField* Field, const TGenerationTable& Table, Integer FieldFilter, Integer Kind) {
+bool TpFIBDataSet::FieldWritable(TField* Field, const TGenerationTable& Table, Integer FieldFilter) {
   if (Field->FieldKind() != fkData) return false;
   if (FieldFilter == kNoBlobFields ? Field->IsBlob() : FieldFilter == kOnlyBlobFields && !Field->IsBlob()) return false;
   if (!FieldOfTable(Field, Table)) return false;
-  if (AutoUpdateOptions()->UpdateOnlyModifiedFields() && !(Kind == kUpdate ? FieldChanged(Field) : !Field->IsNull()))
-    return false;
   const TpFIBFieldInfo* info = Table.Info->FieldInfo(GetFieldSQLName(Field));
   return info == nullptr || !info->IsComputed() || PrepareOptions().Contains(psCanEditComputedFields);
 }
@@ -268,9 +266,18 @@ std::optional<String> TpFIBDataSet::BuildModifyingSQL(const String& TableName, c
       break;
   }
   String columns, values;
+  // With only the modified fields an insert leaves its NULL fields to the
+  // server's defaults; one that leaves them all still makes the row.
+  const bool onlyModified = options->UpdateOnlyModifiedFields();
+  bool nullsLeftOut = false;
   for (int i = 0; i < TDataSet::FieldCount(); ++i) {
     TField* field = Fields()->Fields(i);
-    if (!FieldTakesPart(field, t, FieldFilter, Kind)) continue;
+    if (!FieldWritable(field, t, FieldFilter)) continue;
+    if (onlyModified && Kind == kInsert && field->IsNull()) {
+      nullsLeftOut = true;
+      continue;
+    }
+    if (onlyModified && Kind == kUpdate && !FieldChanged(field)) continue;
     String value;
     if (!Form.Value(field, false, value)) return std::nullopt;
     const String line = String(columns.empty() ? "" : ",") + kCRLF + Form.Indent;
@@ -278,6 +285,7 @@ std::optional<String> TpFIBDataSet::BuildModifyingSQL(const String& TableName, c
     columns += line + (Kind == kUpdate ? column + "=" + value : column);
     values += line + value;
   }
+  if (columns.empty() && Kind == kInsert && nullsLeftOut) return "Insert into " + t.Table + " default values";
   if (columns.empty()) return String(Form.Parameters ? kNoAction : "");
   if (Kind == kUpdate) return "Update " + t.Table + " " + t.Alias + " Set" + columns + kCRLF + "where " + condition;
   return "Insert into " + t.Table + "(" + columns + kCRLF + ")" + kCRLF + "values (" + values + kCRLF + ")";

@@ -16,12 +16,29 @@ TField* GeneratorKeyField(TpFIBDataSet* DataSet) {
   return DataSet->FindField(DataSet->AutoUpdateOptions()->KeyFields());
 }
 
+// The server's time for the defaults of one new record, read when a
+// default first asks for it (most records need none).
+class TServerNow {
+ public:
+  explicit TServerNow(TFIBDatabase* Database) : db_(Database) {}
+  TDateTime operator()() {
+    if (!read_) value_ = Now() - (db_ != nullptr ? db_->ServerTimeDifference() : 0);
+    read_ = true;
+    return value_;
+  }
+
+ private:
+  TFIBDatabase* db_;
+  bool read_ = false;
+  TDateTime value_ = 0;
+};
+
 // Fixed words of default expressions for date and time fields.
-bool DefaultDateTime(const String& Word, TDateTime ServerNow, TDateTime& Value) {
-  if (Word == "NOW" || Word == "CURRENT_TIME" || Word == "CURRENT_TIMESTAMP") Value = ServerNow;
-  else if (Word == "TODAY" || Word == "CURRENT_DATE") Value = std::trunc(ServerNow);
-  else if (Word == "TOMORROW") Value = std::trunc(ServerNow) + 1;
-  else if (Word == "YESTERDAY") Value = std::trunc(ServerNow) - 1;
+bool DefaultDateTime(const String& Word, TServerNow& ServerNow, TDateTime& Value) {
+  if (Word == "NOW" || Word == "CURRENT_TIME" || Word == "CURRENT_TIMESTAMP") Value = ServerNow();
+  else if (Word == "TODAY" || Word == "CURRENT_DATE") Value = std::trunc(ServerNow());
+  else if (Word == "TOMORROW") Value = std::trunc(ServerNow()) + 1;
+  else if (Word == "YESTERDAY") Value = std::trunc(ServerNow()) - 1;
   else return false;
   return true;
 }
@@ -30,7 +47,7 @@ bool DefaultDateTime(const String& Word, TDateTime ServerNow, TDateTime& Value) 
 // dataset's handler supplies it or the expression is NULL. Text fields of
 // either kind (a Unicode connection gives wide ones) read the fixed words
 // and quoted texts.
-void ApplyDefaultExpression(TpFIBDataSet* DataSet, TField* Field, TDateTime ServerNow) {
+void ApplyDefaultExpression(TpFIBDataSet* DataSet, TField* Field, TServerNow& ServerNow) {
   const String& expression = Field->DefaultExpression();
   const String trimmed = FastTrim(expression);
   if (trimmed.empty()) return;
@@ -109,7 +126,7 @@ void TpFIBDataSet::DoOnNewRecord() {
   // The value comes just before the post.
   else if (whenGenID == wgBeforePost && key != nullptr) key->SetRequired(false);
 
-  const TDateTime serverNow = Now() - (Database() != nullptr ? Database()->ServerTimeDifference() : 0);
+  TServerNow serverNow(Database());
   TStrings* links = options->ParamsToFieldsLinks();
   if (linked_params_.size() != static_cast<size_t>(FieldCount())) {
     linked_params_.assign(static_cast<size_t>(FieldCount()), nullptr);
@@ -122,7 +139,7 @@ void TpFIBDataSet::DoOnNewRecord() {
       field->SetAsString(String());
       continue;
     }
-    if (auto* guid = dynamic_cast<TFIBGuidField*>(field)) {
+    if (auto* guid = field->DataType() == ftGuid ? dynamic_cast<TFIBGuidField*>(field) : nullptr) {
       TGUID value;
       CreateGUID(value);
       guid->SetAsGuid(value);

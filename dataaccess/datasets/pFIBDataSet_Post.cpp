@@ -70,7 +70,7 @@ bool TpFIBDataSet::ExecStatement(TFIBQuery* Query, const std::function<void()>& 
   AutoStartUpdateTransaction();
   SetParams();
   if (Query->Open()) Query->Close();
-  PrepareModifyingQuery(Query);
+  if (!Query->Prepared()) PrepareModifyingQuery(Query);
   Query->ExecQuery();
   changed_in_update_tr_ = true;
   return true;
@@ -120,8 +120,8 @@ void TpFIBDataSet::DoPostRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
   SetModified(false);
   WriteRecordToCache(RecordNumberOf(Buffer), Buffer);
   if (!CachedUpdates()) AutoCommitUpdateTransaction();
-  if (Runnable(RefreshSQL()) && Options().Contains(poRefreshAfterPost) &&
-      CacheModelOptions()->CacheModelKind() == cmkStandard) {
+  if (Options().Contains(poRefreshAfterPost) && CacheModelOptions()->CacheModelKind() == cmkStandard &&
+      Runnable(RefreshSQL())) {
     DoBeforeRefresh();
     WithValue(refreshing_, true, [&] { RefreshRecord(RefreshQuery(), Buffer); });
     DoAfterRefresh();

@@ -788,7 +788,9 @@ void TDataSet::InitRecord(TRecordBuffer Buffer) {
   SetBookmarkFlag(Buffer, bfInserted);
 }
 
-void TDataSet::FreeFieldBuffers() {}
+void TDataSet::FreeFieldBuffers() {
+  for (int i = 0; i < fields_->Count(); ++i) fields_->Fields(i)->FreeBuffers();
+}
 
 void TDataSet::UpdateRecord() {
   if (!dsEditModes.Contains(state_)) DatabaseError(SNotEditing, this);

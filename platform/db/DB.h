@@ -488,6 +488,9 @@ class TField : public TComponent {
   virtual int GetDefaultWidth() const { return 10; }
   // Raises SInvalidFieldSize for a size the class cannot hold.
   virtual void CheckTypeSize(int Value);
+  // Called by the dataset when a record's edit ends (post, cancel, delete,
+  // close): whatever the field kept for that edit goes.
+  virtual void FreeBuffers() {}
   virtual bool GetCanModify();
   virtual bool GetIsNull();
   virtual bool GetAsBoolean();
@@ -932,6 +935,8 @@ class TBlobField : public TField {
   Variant GetAsVariant() override;
   void GetText(String& Text, bool DisplayText) override;
   void SetVarValue(const Variant& Value) override;
+  // The next edit starts unmodified.
+  void FreeBuffers() override { modified_ = false; }
 
  private:
   bool modified_ = false;

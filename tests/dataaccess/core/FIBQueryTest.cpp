@@ -582,7 +582,12 @@ TEST_F(FIBXSQLVARServer, ScaledNumbersKeepEveryDigit) {
     EXPECT_EQ(BcdToStrDot(v->AsBcd()), text) << column;
     const TBcd back = v->AsBcd();
     EXPECT_EQ(BcdToStrDot(RoundTrip(column, [&](TFIBXSQLVAR* p) { p->SetAsBcd(back); })->AsBcd()), text);
+    // The same number as a scaled integer.
+    ASSERT_TRUE(BcdToInt64(back, raw, places));
+    EXPECT_EQ(BcdToStrDot(RoundTrip(column, [&](TFIBXSQLVAR* p) { p->SetAsScaled(raw, -places); })->AsBcd()), text);
   }
+  EXPECT_EQ(ClientErrorOf([&] { n->SetAsScaled(1, -19); }), kConversion);
+  EXPECT_EQ(ClientErrorOf([&] { n->SetAsScaled(1, 1); }), kConversion);
 
   // Too large for Currency's four decimals.
   TFIBXSQLVAR* big = RoundTrip("N18", [](TFIBXSQLVAR* v) { v->SetAsString("92233720368547758.07"); });

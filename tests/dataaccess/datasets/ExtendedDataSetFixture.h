@@ -19,6 +19,17 @@ class TExtendedDataSetSuite : public TDataSetSuite<Derived> {
     if (this->db_->DefaultTransaction()->Active()) this->db_->DefaultTransaction()->Rollback();
     TDataSetSuite<Derived>::TearDown();
   }
+
+  // An update object running SQL for DataSet's records of Kind at Order.
+  TpFIBUpdateObject* NewUpdateObject(TpFIBDataSet* DataSet, TUpdateKind Kind, TFIBOrderExecUO Order,
+                                     const String& SQL) {
+    auto* object = new TpFIBUpdateObject(this->form_);
+    object->SQL()->SetText(SQL);
+    object->SetKindUpdate(Kind);
+    object->SetExecuteOrder(Order);
+    object->SetDataSet(DataSet);
+    return object;
+  }
 };
 
 }  // namespace dstest

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Locale.h"
 #include "platform/rtl/SysUtils.h"
 #include "tests/dataaccess/datasets/DataSetFixture.h"
 
@@ -264,6 +265,16 @@ TEST_F(FieldClassesTest, WideStringsOnAUnicodeAttachment) {
   EXPECT_EQ(v->DataSize(), 41);  // 10 characters of up to 4 bytes
   EXPECT_EQ(v->AsWideString(), u"xyz");
   ds->Edit();
+  // Text set as UTF-8 is stored as its wide value would be, valid or not
+  // (too long, cut bytes, overlong forms, surrogates, a byte order mark).
+  for (const std::string& text : {std::string("a\xF0\x9F\x98\x80" "b"), std::string(39, 'x') + "\xC3\xA9",
+                                   std::string("ab\xC3"), std::string("\x80z"), std::string("\xC0\xAF"),
+                                   std::string("\xED\xA0\x80"), std::string("\xEF\xBB\xBF" "bom")}) {
+    v->SetAsWideString(Utf8ToWide(text));
+    const String wide = v->AsString();
+    v->SetAsString(text);
+    EXPECT_EQ(v->AsString(), wide) << text;
+  }
   v->SetAsString("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
   EXPECT_EQ(v->AsWideString(), u"\u041F\u0440\u0438\u0432\u0435\u0442");
   ds->Post();

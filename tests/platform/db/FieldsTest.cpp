@@ -273,7 +273,13 @@ TEST_F(FieldsTest, BlobStreamsAndFiles) {
   m->Clear();
   EXPECT_TRUE(m->IsNull());
   ds_.Post();
+  EXPECT_FALSE(m->Modified()) << "each edit starts unmodified";
   EXPECT_THROW(m->SetAsString("browse"), EDatabaseError);  // not editing
+  ds_.Edit();
+  m->SetAsString("changed");
+  EXPECT_TRUE(m->Modified());
+  ds_.Cancel();
+  EXPECT_FALSE(m->Modified());
 }
 
 TEST_F(FieldsTest, SizesNamesAndTypesAreChecked) {
