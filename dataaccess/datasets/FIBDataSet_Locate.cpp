@@ -629,5 +629,13 @@ TField* TFIBCustomDataSet::FindFieldByOrigin(const String& Origin) {
     if (GetFieldSQLName(f) != column) continue;
     if (!qualified || GetFieldRelationName(f) == relation) return f;
   }
+  // The alias the server reports: a derived table's columns name their base
+  // table, the select names the derived table.
+  if (qualified && select_query_->Prepared())
+    for (int i = 0; i < TDataSet::FieldCount(); ++i) {
+      TField* f = Fields()->Fields(i);
+      if (f->FieldKind() != fkData || f->FieldNo() < 1 || GetFieldSQLName(f) != column) continue;
+      if (select_query_->FieldRelationAlias(f->FieldNo() - 1) == relation) return f;
+    }
   return nullptr;
 }

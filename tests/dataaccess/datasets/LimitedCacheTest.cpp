@@ -679,6 +679,21 @@ TEST_F(LimitedCacheTest, SortingOrdersTheRowsOnTheServer) {
   EXPECT_TRUE(WalksAround(ds, Expected("select ID, A, B from L order by A desc, ID"), 0, 300));
 }
 
+TEST_F(LimitedCacheTest, DerivedTablesAreOrderedByTheirAlias) {
+  // The server names E as the columns' table; the select names T.
+  const String sql = "select T.ID, T.A from (select ID, A from E) T order by T.A, T.ID";
+  TCacheDataSet* ds = Limited(sql);
+  ds->Open();
+  ASSERT_EQ(ds->SortFieldsCount(), 2);
+  EXPECT_EQ(ds->SortInfo()[0].FieldName, "A");
+  const std::vector<int> expected = Expected(sql);
+  EXPECT_EQ(IdsForward(ds), expected);
+  EXPECT_EQ(IdsBackward(ds), expected);
+  ds->DoSort({"ID"}, {false});
+  EXPECT_EQ(Text(ds, "SelectSortedQuery"), "select T.ID, T.A from (select ID, A from E) T order by T.ID desc, T.A \r\n");
+  EXPECT_EQ(IdsForward(ds), Expected("select ID from E order by ID desc"));
+}
+
 TEST_F(LimitedCacheTest, JoinsWithoutAliasesNameTheTables) {
   // ID and A are columns of both tables: the statements qualify them.
   const String join = "select L.ID, L.B, E.A as EA from L join E on E.ID = L.ID order by L.ID";
