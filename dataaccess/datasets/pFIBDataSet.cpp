@@ -154,11 +154,6 @@ void InitPFIBDataSet() {
   RegisterClass<DS, TFIBDataSet>("TpFIBDataSet")
       .Prop("Filtered", &DS::Filtered, &DS::SetFiltered, false)
       .Event("OnFilterRecord", &DS::OnFilterRecord, &DS::SetOnFilterRecord)
-      .Prop("DeleteSQL", &DS::DeleteSQL, &DS::SetDeleteSQL)
-      .Prop("UpdateSQL", &DS::UpdateSQL, &DS::SetUpdateSQL)
-      .Prop("InsertSQL", &DS::InsertSQL, &DS::SetInsertSQL)
-      .Prop("RefreshSQL", &DS::RefreshSQL, &DS::SetRefreshSQL)
-      .Prop("SelectSQL", &DS::SelectSQL, &DS::SetSelectSQL)
       .Object("DefaultFormats", &DS::DefaultFormats)
       // The dataset's own error events: the class library's ones lead to
       // them through the containers.

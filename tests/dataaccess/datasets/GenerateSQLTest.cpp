@@ -46,15 +46,6 @@ bool WriteLiteral(TField* Field, bool UseOld, String& Literal) {
   return true;
 }
 
-String ExceptionText(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return String();
-}
-
 class GenerateSQLTest : public dstest::TDataSetSuite<GenerateSQLTest> {
  public:
   static std::vector<std::string> Tables() {
@@ -343,7 +334,7 @@ TEST_F(GenerateSQLTest, NoUsableKeyFieldRaisesAndNothingKnownGivesAnEmptyText) {
   // A key of another table, and a BLOB, cannot be keys of CUSTOMER.
   EXPECT_THROW(ds->GenerateSQL("CUSTOMER", "TOTAL", 0, 2), Exception);
   EXPECT_THROW(ds->GenerateSQL("CUSTOMER", "NOTE", 0, 0), Exception);
-  EXPECT_EQ(ExceptionText([&] { ds->GenerateSQL("CUSTOMER", "TOTAL;NOTE", 0, 3); }),
+  EXPECT_EQ(dstest::ErrorText([&] { ds->GenerateSQL("CUSTOMER", "TOTAL;NOTE", 0, 3); }),
             "People: unable to generate RefreshSQL because fields for \"CUSTOMER\" do not exist in dataset.");
   EXPECT_EQ(ds->GenerateSQL("", "ID", 0, 0), "");
   EXPECT_EQ(ds->GenerateSQL("NOSUCH", "ID", 0, 0), "") << "no column information";
