@@ -108,12 +108,7 @@ TDateTime TFIBDatabase::QueryServerTime() {
 }
 
 String TFIBDatabase::GeneratorSQL(const String& Name, Int64 Step) const {
-  String name;
-  if (sql_dialect_ == 1) name = FastUpperCase(FastTrim(Name));
-  else if (Name.empty() || Name[0] == '"') name = Name;
-  else if (UseUpperNames() ? NeedQuoteCI(Name) : NeedQuote(Name)) name = "\"" + Name + "\"";
-  else name = FastUpperCase(Name);
-  return "select gen_id(" + name + ", " + IntToStr(Step) + ") from RDB$DATABASE";
+  return "select gen_id(" + IdentifierForm(Name, sql_dialect_, UseUpperNames()) + ", " + IntToStr(Step) + ") from RDB$DATABASE";
 }
 
 Int64 TFIBDatabase::GeneratorValue(const String& Name, TFIBTransaction* Transaction, Int64 Step) {

@@ -165,3 +165,8 @@ bool NeedQuote(const String& Name);
 bool NeedQuoteCI(const String& Name);
 // Name, or Prefix "." Name, each part quoted when NeedQuote says so.
 String FormatFieldName(const String& Prefix, const String& Name);
+// A name as the server knows it: in dialect 1 trimmed and upper-cased;
+// otherwise an empty or already quoted name stays, one that needs quotes
+// (NeedQuoteCI with CaseInsensitive, else NeedQuote) is quoted, any other is
+// upper-cased.
+String IdentifierForm(const String& Name, Integer Dialect, bool CaseInsensitive);

@@ -186,6 +186,13 @@ bool FindInRange(TStringList* List, const String& S, int First, int& Index, bool
 bool NeedQuote(const String& Name) { return NeedQuoteImpl(Name, false); }
 bool NeedQuoteCI(const String& Name) { return NeedQuoteImpl(Name, true); }
 
+String IdentifierForm(const String& Name, Integer Dialect, bool CaseInsensitive) {
+  if (Dialect == 1) return FastUpperCase(FastTrim(Name));
+  if (Name.empty() || Name[0] == '"') return Name;
+  if (CaseInsensitive ? NeedQuoteCI(Name) : NeedQuote(Name)) return "\"" + Name + "\"";
+  return FastUpperCase(Name);
+}
+
 String FormatFieldName(const String& Prefix, const String& Name) {
   auto quoted = [](const String& Part) { return NeedQuote(Part) ? "\"" + Part + "\"" : Part; };
   return Prefix.empty() ? quoted(Name) : quoted(Prefix) + "." + quoted(Name);

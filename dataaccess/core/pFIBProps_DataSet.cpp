@@ -33,14 +33,6 @@ bool ChainLoading(const TComponent* Component) {
   return false;
 }
 
-// A name in identifier form: quoted when it must be, else upper-cased; an
-// empty or already quoted name stays.
-String IdentifierForm(const String& Name, bool CaseInsensitive) {
-  if (Name.empty() || Name[0] == '"') return Name;
-  const bool quote = CaseInsensitive ? NeedQuoteCI(Name) : NeedQuote(Name);
-  return quote ? "\"" + Name + "\"" : UpperCase(Name);
-}
-
 }  // namespace
 
 TFIBPropsDefaults& FIBPropsDefaults() {
@@ -207,13 +199,8 @@ void TAutoUpdateOptions::ComputeTableNames() {
                 : name;
   }
   if (TFIBDatabase* db = dataset != nullptr ? dataset->Database() : nullptr) {
-    if (db->SQLDialect() == 1) {
-      name = UpperCase(Trim(name));
-      alias = UpperCase(Trim(alias));
-    } else {
-      name = IdentifierForm(name, db->UseUpperNames());
-      alias = IdentifierForm(alias, db->UseUpperNames());
-    }
+    name = IdentifierForm(name, db->SQLDialect(), db->UseUpperNames());
+    alias = IdentifierForm(alias, db->SQLDialect(), db->UseUpperNames());
   }
   table_name_for_sql_ = name;
   table_alias_ = alias;

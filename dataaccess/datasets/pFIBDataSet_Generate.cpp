@@ -27,14 +27,9 @@ constexpr const char* kNoKeyFields = "%s: unable to generate %s because fields f
 enum : Integer { kUpdate = 0, kInsert = 1, kDelete = 2, kRefresh = 3 };
 enum : Integer { kAllFields = 0, kNoBlobFields = 1, kOnlyBlobFields = 2 };
 
-// Name in identifier form: dialect 1 trimmed and upper-cased; otherwise
-// quoted when it needs it (lower-case letters need none with
-// CaseInsensitive), else upper-cased; a quoted name stays.
+// Name in identifier form in the database's dialect (3 without one).
 String NameForm(TFIBDatabase* Database, const String& Name, bool CaseInsensitive) {
-  if (Database != nullptr && Database->SQLDialect() == 1) return FastUpperCase(Trim(Name));
-  if (Name.empty() || Name[0] == '"') return Name;
-  if (CaseInsensitive ? NeedQuoteCI(Name) : NeedQuote(Name)) return "\"" + Name + "\"";
-  return FastUpperCase(Name);
+  return IdentifierForm(Name, Database != nullptr ? Database->SQLDialect() : 3, CaseInsensitive);
 }
 
 // The alias the select text gives the table Table (identifier form); "" when
