@@ -108,8 +108,9 @@ void TFIBCustomDataSet::Notification(TComponent* AComponent, TOperation Operatio
   TWideDataSet::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
   if (dynamic_cast<TField*>(AComponent) != nullptr) field_cache_.clear();
-  for (TFIBQuery** q : {&delete_query_, &insert_query_, &refresh_query_, &update_query_, &select_query_,
-                        &select_desc_query_, &select_part_query_, &select_part_desc_query_, &select_locate_})
+  for (TFIBQuery** q : {&delete_query_, &insert_query_, &refresh_query_, &update_query_, &select_query_})
+    if (*q == AComponent) *q = nullptr;
+  for (TFIBQuery** q : LimitedQuerySlots())
     if (*q == AComponent) *q = nullptr;
   if (current_select_ == AComponent) current_select_ = select_query_;
 }

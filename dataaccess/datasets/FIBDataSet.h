@@ -135,6 +135,7 @@
 // The dataset, its cache and its fields are used from one thread.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -988,6 +989,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   // The statement of the first rows: SelectQuery, or SelectSortedQuery
   // while the dataset is sorted.
   TFIBQuery* LimitedFirstQuery() const { return limited_sorted_ ? select_sorted_query_ : select_query_; }
+  // The limited model's own statements, each null until it is made.
+  std::array<TFIBQuery**, 5> LimitedQuerySlots() {
+    return {&select_desc_query_, &select_part_query_, &select_part_desc_query_, &select_locate_, &select_sorted_query_};
+  }
   // Query takes the values of SelectQuery's parameters of the same names.
   void CopyMainParams(TFIBQuery* Query);
   // Opens Query (a partial statement) with its NEW_ parameters taken from

@@ -75,9 +75,9 @@ void TFIBCustomDataSet::PrepareForDesigner() {
 
 void TFIBCustomDataSet::CloseCursor() {
   TWideDataSet::CloseCursor();
-  for (TFIBQuery* q : {select_query_, select_desc_query_, select_part_query_, select_part_desc_query_, select_locate_,
-                       select_sorted_query_})
-    if (q != nullptr && q->Open()) q->Close();
+  if (select_query_ != nullptr && select_query_->Open()) select_query_->Close();
+  for (TFIBQuery** q : LimitedQuerySlots())
+    if (*q != nullptr && (*q)->Open()) (*q)->Close();
   if (IsDesigning()) UnPrepare();
 }
 

@@ -545,9 +545,7 @@ void TFIBCustomDataSet::SortLimited(const std::vector<TField*>& Fields, const st
   try {
     // A text the server refuses is found before the window moves.
     PrepareLimitedCacheQueries();
-    for (TFIBQuery* q : {select_sorted_query_, select_desc_query_, select_part_query_, select_part_desc_query_,
-                         select_locate_})
-      q->Prepare();
+    for (TFIBQuery** q : LimitedQuerySlots()) (*q)->Prepare();
   } catch (...) {
     // The former statements again, the window read anew where it was.
     limited_order_ = savedOrder;

@@ -692,6 +692,11 @@ TEST_F(LimitedCacheTest, DerivedTablesAreOrderedByTheirAlias) {
   ds->DoSort({"ID"}, {false});
   EXPECT_EQ(Text(ds, "SelectSortedQuery"), "select T.ID, T.A from (select ID, A from E) T order by T.ID desc, T.A \r\n");
   EXPECT_EQ(IdsForward(ds), Expected("select ID from E order by ID desc"));
+  // An internal statement freed from outside is forgotten, not used.
+  delete ds->FindComponent("SelectSortedQuery");
+  ds->Close();
+  ds->Open();
+  EXPECT_EQ(IdsForward(ds), expected);
 }
 
 TEST_F(LimitedCacheTest, JoinsWithoutAliasesNameTheTables) {
