@@ -17,26 +17,21 @@ using fibdataset_internal::TScreenCursorGuard;
 
 bool ExcludeDeniedUpdateKinds = false;
 
-bool fibdataset_internal::IsNoAction(TStrings* SQL) {
-  static constexpr std::string_view kNoAction = "No Action";
-  auto blank = [](char C) { return static_cast<unsigned char>(C) <= ' '; };
-  auto upper = [](char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; };
+fibdataset_internal::TSQLTextKind fibdataset_internal::SQLTextKind(TStrings* SQL) {
+  static const String kNoAction = "No Action";
   for (int i = 0; i < SQL->Count(); ++i) {
-    // The first line that is not blank, trimmed, in any ASCII case (no
-    // trimmed copy: this runs at every post).
     const String line = SQL->Strings(i);
-    size_t from = 0, to = line.size();
-    while (from < to && blank(line[from])) ++from;
-    while (to > from && blank(line[to - 1])) --to;
-    if (from == to) continue;
-    return to - from == kNoAction.size() &&
-           std::equal(kNoAction.begin(), kNoAction.end(), line.begin() + static_cast<std::ptrdiff_t>(from),
-                      [&](char A, char B) { return upper(A) == upper(B); });
+    int first, last;
+    TrimBounds(line, first, last);
+    if (first > last) continue;
+    const bool noAction = static_cast<size_t>(last - first + 1) == kNoAction.size() &&
+                          EqualStrings(line.substr(static_cast<size_t>(first - 1), kNoAction.size()), kNoAction, false);
+    return noAction ? TSQLTextKind::NoAction : TSQLTextKind::Statement;
   }
-  return false;
+  return TSQLTextKind::Empty;
 }
 
-using fibdataset_internal::IsNoAction;
+using fibdataset_internal::IsRunnableSQL;
 
 namespace {
 
@@ -74,7 +69,7 @@ void TFIBCustomDataSet::AutoCommitUpdateTransaction() {
 
 bool TFIBCustomDataSet::PrepareModifyingQuery(Integer Kind) {
   TFIBQuery* q = Kind == 0 ? update_query_ : Kind == 1 ? insert_query_ : Kind == 2 ? delete_query_ : refresh_query_;
-  if (q == nullptr || IsEmptyStrings(q->SQL()) || IsNoAction(q->SQL())) return false;
+  if (q == nullptr || !IsRunnableSQL(q->SQL())) return false;
   if (q->Prepared()) return true;
   TFIBTransaction* own = q->Transaction();
   TFIBTransaction* read = Transaction();
@@ -113,7 +108,7 @@ bool TFIBCustomDataSet::PrepareModifyingQuery(TFIBQuery* Query) {
                        : Query == refresh_query_ ? 3
                                                  : -1;
   if (kind >= 0) return PrepareModifyingQuery(kind);
-  if (IsEmptyStrings(Query->SQL()) || IsNoAction(Query->SQL())) return false;
+  if (!IsRunnableSQL(Query->SQL())) return false;
   if (!Query->Prepared()) Query->Prepare();
   return true;
 }
@@ -133,7 +128,7 @@ void TFIBCustomDataSet::ExecModifyingQuery(TFIBQuery* Query, TRecordBuffer Buffe
 void TFIBCustomDataSet::DoPostRecord(TUpdateKind Kind) {
   TRecordBuffer buffer = post_buffer_ != nullptr ? post_buffer_ : ActiveBuffer();
   ExecModifyingQuery(Kind == ukInsert ? insert_query_ : update_query_, buffer);
-  if (options_.Contains(poRefreshAfterPost) && !IsEmptyStrings(RefreshSQL()) && !IsNoAction(RefreshSQL()))
+  if (options_.Contains(poRefreshAfterPost) && IsRunnableSQL(RefreshSQL()))
     RefreshRecord(refresh_query_, buffer);
 }
 

@@ -9,9 +9,13 @@ class TStrings;
 
 namespace fibdataset_internal {
 
-// The first non-blank line of SQL is "No Action" (without case): the
-// statement is never executed.
-bool IsNoAction(TStrings* SQL);
+// What a statement text holds: nothing but blank lines, "No Action" (its
+// first non-blank line, without case: the statement is never executed), or
+// a statement to run.
+enum class TSQLTextKind { Empty, NoAction, Statement };
+TSQLTextKind SQLTextKind(TStrings* SQL);
+inline bool IsNoAction(TStrings* SQL) { return SQLTextKind(SQL) == TSQLTextKind::NoAction; }
+inline bool IsRunnableSQL(TStrings* SQL) { return SQLTextKind(SQL) == TSQLTextKind::Statement; }
 
 // Value * 10^Decimals rounded half away from zero, taken from the shortest
 // decimal form of Value (12.345 with 2 decimals gives 1235); false when it

@@ -15,6 +15,7 @@
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/StrUtil.h"
 #include "dataaccess/datasets/pFIBDataInfo.h"
+#include "dataaccess/datasets/FIBDataSet_Internal.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -355,8 +356,7 @@ void TpFIBDataSet::PrepareSeparateBlobUpdate() {
   update->SetDataSet(this);
   StoreGeneratedSQL(update, kOnlyBlobFields, kUpdate);
   // Active exactly while it has a statement to run.
-  TStrings* sql = update->SQL();
-  update->SetActive(sql->Count() > 0 && sql->Strings(0) != kNoAction);
+  update->SetActive(fibdataset_internal::IsRunnableSQL(update->SQL()));
 }
 
 void TpFIBDataSet::RegenerateModifyingSQL(TDataSetState State) {

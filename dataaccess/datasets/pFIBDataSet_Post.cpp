@@ -6,14 +6,8 @@
 #include "dataaccess/datasets/pFIBDataSet.h"
 
 using fibdataset_internal::IsNoAction;
+using fibdataset_internal::IsRunnableSQL;
 using fibdataset_internal::WithValue;
-
-namespace {
-
-// A statement text that runs: not empty, first line not "No Action".
-bool Runnable(TStrings* SQL) { return !IsEmptyStrings(SQL) && !IsNoAction(SQL); }
-
-}  // namespace
 
 // ===========================================================================
 // What the dataset may do
@@ -66,7 +60,7 @@ bool TpFIBDataSet::ExecForRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
 }
 
 bool TpFIBDataSet::ExecStatement(TFIBQuery* Query, const std::function<void()>& SetParams) {
-  if (!Runnable(Query->SQL())) return false;
+  if (!IsRunnableSQL(Query->SQL())) return false;
   AutoStartUpdateTransaction();
   SetParams();
   if (Query->Open()) Query->Close();
@@ -121,7 +115,7 @@ void TpFIBDataSet::DoPostRecord(TFIBQuery* Query, TRecordBuffer Buffer) {
   WriteRecordToCache(RecordNumberOf(Buffer), Buffer);
   if (!CachedUpdates()) AutoCommitUpdateTransaction();
   if (Options().Contains(poRefreshAfterPost) && CacheModelOptions()->CacheModelKind() == cmkStandard &&
-      Runnable(RefreshSQL())) {
+      IsRunnableSQL(RefreshSQL())) {
     DoBeforeRefresh();
     WithValue(refreshing_, true, [&] { RefreshRecord(RefreshQuery(), Buffer); });
     DoAfterRefresh();
