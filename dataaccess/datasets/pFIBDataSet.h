@@ -519,6 +519,8 @@ class TpFIBDataSet : public TFIBDataSet {
   // The record the fields read (its old version with UseOld); Temp owns a
   // copy when one was made.
   TRecordBuffer LiteralRecord(bool UseOld, std::unique_ptr<Byte[]>& Temp);
+  // FieldValueLiteral of Field's value in Record (null: NULL).
+  bool FieldLiteralFrom(TField* Field, const Byte* Record, String& Literal);
   // Cached status of record Number in the cache, and its change there.
   TCachedUpdateStatus StatusInCache(Integer Number);
   void SetStatusInCache(Integer Number, TCachedUpdateStatus Status);
@@ -535,11 +537,10 @@ class TpFIBDataSet : public TFIBDataSet {
   // Physical cache numbers of the records the last apply left pending,
   // sorted.
   std::vector<Integer> unapplied_;
-  // The batch: its lines (made on first use), statement count, length in
-  // bytes (each line and its line break), table contexts, the cache indexes
-  // of its records and the kind of its last statement.
+  // The batch: its lines (made on first use), length in bytes (each line
+  // and its line break), table contexts, the cache indexes of its records
+  // (one statement each) and the kind of its last statement.
   std::unique_ptr<TStringList> batch_;
-  Integer batch_count_ = 0;
   Integer batch_length_ = 0;
   Integer batch_contexts_ = 0;
   std::vector<Integer> batch_records_;

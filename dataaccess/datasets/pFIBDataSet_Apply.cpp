@@ -94,18 +94,6 @@ String ScaledLiteral(Int64 Value, SmallInt Scale) {
   return Scale < 0 ? ScaledInt64ToStr(-Scale, '.', Value) : std::to_string(Value);
 }
 
-String QuotedLiteral(std::string_view Text) {
-  String result;
-  result.reserve(Text.size() + 2);
-  result += '\'';
-  for (char c : Text) {
-    if (c == '\'') result += '\'';
-    result += c;
-  }
-  result += '\'';
-  return result;
-}
-
 String HexLiteral(const Byte* Data, size_t Length) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   String result = "X'";
@@ -152,7 +140,7 @@ void TpFIBDataSet::InternalApplyUpdates(bool KeepStatus) {
   };
   try {
     for (Integer n = 0; n < FetchedCount(); ++n) ApplyCachedRecord(n);
-    if (batch_count_ > 0) RunBatch();
+    if (!batch_records_.empty()) RunBatch();
     if (KeepStatus) updates_pending_ = !unapplied_.empty();
     if (!apply_skipped_) AutoCommitUpdateTransaction();
   } catch (...) {
@@ -183,18 +171,18 @@ void TpFIBDataSet::ApplyCachedRecord(Integer Index) {
               if (action == uaAbort) Abort();
             }
           }
-          while (action == uaRetry || action == uaApply) {
+          if (action == uaRetry || action == uaApply) {
             // A kind the dataset cannot write leaves the record as it is.
             if (!ApplyRecordStatement(Index, status)) {
               action = uaFail;
-              break;
-            }
-            ran = true;
-            action = uaApplied;
-            if (AfterUpdateRecord().Assigned()) {
-              bool resume = true;
-              AfterUpdateRecord()(this, kind, resume);
-              if (!resume) Abort();
+            } else {
+              ran = true;
+              action = uaApplied;
+              if (AfterUpdateRecord().Assigned()) {
+                bool resume = true;
+                AfterUpdateRecord()(this, kind, resume);
+                if (!resume) Abort();
+              }
             }
           }
           break;
@@ -265,7 +253,7 @@ bool TpFIBDataSet::AddRecordToBatch(Integer Index, TUpdateKind Kind) {
   const String text = *statement + ";";
   const Integer contexts = Kind == ukModify ? 2 : 1;
   if (!AddToBatch(text, contexts)) {
-    if (batch_count_ > 0) RunBatch();
+    if (!batch_records_.empty()) RunBatch();
     // Longer than any block: the record's own statement writes it.
     if (!AddToBatch(text, contexts)) {
       ClearBatch();
@@ -278,12 +266,12 @@ bool TpFIBDataSet::AddRecordToBatch(Integer Index, TUpdateKind Kind) {
 }
 
 bool TpFIBDataSet::AddToBatch(const String& Statement, Integer Contexts) {
-  if (batch_count_ >= kMaxBatchStatements || batch_contexts_ + Contexts > kMaxBatchContexts) return false;
+  if (static_cast<Integer>(batch_records_.size()) >= kMaxBatchStatements ||
+      batch_contexts_ + Contexts > kMaxBatchContexts)
+    return false;
   if (!batch_) batch_ = std::make_unique<TStringList>();
   if (batch_->Count() == 0) {
     batch_->Add(kBatchBegin);
-    batch_count_ = 0;
-    batch_contexts_ = 0;
     batch_length_ = static_cast<Integer>(std::char_traits<char>::length(kBatchBegin)) + 2;
   }
   const auto length = static_cast<Int64>(Statement.size());
@@ -291,7 +279,6 @@ bool TpFIBDataSet::AddToBatch(const String& Statement, Integer Contexts) {
   batch_->Add(Statement);
   batch_length_ += static_cast<Integer>(length) + 2;
   batch_contexts_ += Contexts;
-  ++batch_count_;
   return true;
 }
 
@@ -328,7 +315,6 @@ void TpFIBDataSet::RunBatch() {
 
 void TpFIBDataSet::ClearBatch() {
   if (batch_) batch_->Clear();
-  batch_count_ = 0;
   batch_length_ = 0;
   batch_contexts_ = 0;
   batch_records_.clear();
@@ -341,8 +327,14 @@ void TpFIBDataSet::MarkBatchRecords() {
 
 std::optional<String> TpFIBDataSet::BatchStatement(TUpdateKind Kind) {
   const Integer kind = Kind == ukModify ? 0 : Kind == ukInsert ? 1 : 2;
-  std::optional<String> text = GenerateLiteralSQL(
-      kind, [this](TField* Field, bool UseOld, String& Literal) { return FieldValueLiteral(Field, UseOld, Literal); });
+  // Each version of the record is read once for all its fields.
+  std::unique_ptr<Byte[]> temp[2];
+  std::optional<TRecordBuffer> record[2];
+  std::optional<String> text = GenerateLiteralSQL(kind, [&](TField* Field, bool UseOld, String& Literal) {
+    std::optional<TRecordBuffer>& version = record[UseOld ? 1 : 0];
+    if (!version) version = LiteralRecord(UseOld, temp[UseOld ? 1 : 0]);
+    return FieldLiteralFrom(Field, *version, Literal);
+  });
   // An empty text is a statement without a column only where the statement
   // can be written at all.
   if (text && text->empty()) {
@@ -369,17 +361,20 @@ TRecordBuffer TpFIBDataSet::LiteralRecord(bool UseOld, std::unique_ptr<Byte[]>& 
 }
 
 bool TpFIBDataSet::FieldValueLiteral(TField* Field, bool UseOld, String& Literal) {
+  std::unique_ptr<Byte[]> temp;
+  return FieldLiteralFrom(Field, LiteralRecord(UseOld, temp), Literal);
+}
+
+bool TpFIBDataSet::FieldLiteralFrom(TField* Field, const Byte* Record, String& Literal) {
   const Integer column = Field->FieldNo() - 1;
   if (Field->DataSet() != this || Field->FieldKind() != fkData || column < 0 || column >= FieldDescrList()->Count())
     return false;
-  std::unique_ptr<Byte[]> temp;
-  const Byte* record = LiteralRecord(UseOld, temp);
-  if (record == nullptr || record[kNullFlagsOffset + column] != 0) {
+  if (Record == nullptr || Record[kNullFlagsOffset + column] != 0) {
     Literal = "NULL";
     return true;
   }
   const TFIBFieldDescr* d = FieldDescrList()->Items(column);
-  const Byte* data = record + d->Offset;
+  const Byte* data = Record + d->Offset;
   switch (d->SQLType) {
     case SQL_SHORT:
       Literal = ScaledLiteral(Load<int16_t>(data), d->Scale);
@@ -444,7 +439,7 @@ bool TpFIBDataSet::FieldValueLiteral(TField* Field, bool UseOld, String& Literal
         return true;
       }
       if (text.find('\0') != std::string_view::npos) return false;
-      Literal = QuotedLiteral(text);
+      Literal = QuotedStr(String(text));
       return true;
     }
     default:
