@@ -16,8 +16,7 @@ TDataSetsContainer::~TDataSetsContainer() {
   if (tls_global_container == this) tls_global_container = nullptr;
   // The datasets no longer report through this container, so neither do they
   // through its masters.
-  if (master_ != nullptr)
-    for (TDataSet* ds : std::vector<TDataSet*>(data_sets_)) master_->RemoveDataSet(ds);
+  SetMasterContainer(nullptr);
 }
 
 void TDataSetsContainer::Notification(TComponent* AComponent, TOperation Operation) {

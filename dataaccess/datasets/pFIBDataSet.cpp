@@ -30,7 +30,7 @@ TpFIBDataSet::TpFIBDataSet(TComponent* AOwner)
 }
 
 TpFIBDataSet::~TpFIBDataSet() {
-  if (generator_used_) ReleaseGeneratorQuery();
+  ReleaseGeneratorQuery();
 }
 
 String TpFIBDataSet::About() const { return "6.9.740 Internal"; }

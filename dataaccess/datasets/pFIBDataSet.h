@@ -350,7 +350,6 @@ class TpFIBDataSet : public TFIBDataSet {
 
  private:
   TOnApplyDefaultValue on_apply_default_value_;
-  bool generator_used_ = false;
   String generator_sql_;  // the text of the generator statement last run
   std::vector<TFIBXSQLVAR*> linked_params_;  // per field; nullptr: none
   bool linked_params_valid_ = false;

@@ -51,10 +51,11 @@ void ApplyDefaultExpression(TpFIBDataSet* DataSet, TField* Field, TServerNow& Se
   const String& expression = Field->DefaultExpression();
   const String trimmed = FastTrim(expression);
   if (trimmed.empty()) return;
-  const String word = RemoveQuotes(FastUpperCase(trimmed));
   bool applied = false;
   DataSet->DoApplyDefaultValue(Field, applied);
-  if (applied || word == "NULL") return;
+  if (applied) return;
+  const String word = RemoveQuotes(FastUpperCase(trimmed));
+  if (word == "NULL") return;
 
   if (dynamic_cast<TDateTimeField*>(Field) != nullptr) {
     TDateTime value;
@@ -92,7 +93,6 @@ Int64 TpFIBDataSet::NextGeneratorValue() {
   if (db == nullptr) RaiseClientError(fceDatabaseNotAssigned, {CmpFullName(this)});
   TAutoUpdateOptions* options = AutoUpdateOptions();
   generator_sql_ = db->GeneratorSQL(options->GeneratorName(), options->GeneratorStep());
-  generator_used_ = true;
   return db->GeneratorValue(options->GeneratorName(), Transaction(), options->GeneratorStep());
 }
 
@@ -128,10 +128,7 @@ void TpFIBDataSet::DoOnNewRecord() {
 
   TServerNow serverNow(Database());
   TStrings* links = options->ParamsToFieldsLinks();
-  if (linked_params_.size() != static_cast<size_t>(FieldCount())) {
-    linked_params_.assign(static_cast<size_t>(FieldCount()), nullptr);
-    linked_params_valid_ = false;
-  }
+  if (linked_params_.size() != static_cast<size_t>(FieldCount())) ResetLinkedParams();
   for (int i = 0; i < FieldCount(); ++i) {
     TField* field = Fields()->Fields(i);
     if (field == key) continue;
