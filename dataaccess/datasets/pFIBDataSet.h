@@ -181,6 +181,8 @@ class TpFIBDataSet : public TFIBDataSet {
                                           Integer Kind, const TSQLValueForm& Form);
   // Table, alias and alias as written for TableName.
   TGenerationTable ResolveGenerationTable(const String& TableName);
+  // Its table alone, in identifier form.
+  String GenerationTableName(const String& TableName);
   // Field's table and the alias of its table are those of Table.
   bool FieldOfTable(TField* Field, const TGenerationTable& Table);
   // Field can be written to Table under FieldFilter: a data field of the
@@ -194,8 +196,12 @@ class TpFIBDataSet : public TFIBDataSet {
   // The filter of UpdateSQL and InsertSQL: no BLOB fields with
   // SeparateBlobUpdate.
   Integer ModifyingFieldFilter() const;
-  // Query's text generated for the options' table and keys.
-  void StoreGeneratedSQL(TFIBQuery* Query, Integer FieldFilter, Integer Kind);
+  // Query's text generated for the options' table and keys (every field
+  // with AllFields, whatever UpdateOnlyModifiedFields says).
+  void StoreGeneratedSQL(TFIBQuery* Query, Integer FieldFilter, Integer Kind, bool AllFields = false);
+  // GenerateSQL, every field with AllFields.
+  String GenerateParameterSQL(const String& TableName, const String& KeyFields, Integer FieldFilter, Integer Kind,
+                              bool AllFields);
   TpFIBUpdateObject* blob_update_object_ = nullptr;  // owned (component owner)
   // ----- end of generation
 

@@ -92,6 +92,8 @@ struct TpFIBDataSet::TSQLValueForm {
   // Parameters: "No Action" for an update or insert without a column, and
   // the key condition cached in the options.
   bool Parameters;
+  // Every field, whatever UpdateOnlyModifiedFields says.
+  bool AllFields = false;
 };
 
 // The table a statement is generated for.
@@ -133,17 +135,18 @@ String TpFIBDataSet::IdentifierForm(const String& Name, bool TableName) {
   return NameForm(db, Name, TableName && db != nullptr && db->UseUpperNames());
 }
 
+String TpFIBDataSet::GenerationTableName(const String& TableName) {
+  return IdentifierForm(PosAliasDelimiter(TableName) > 0 ? CutAlias(TableName) : TableName, true);
+}
+
 TpFIBDataSet::TGenerationTable TpFIBDataSet::ResolveGenerationTable(const String& TableName) {
   TGenerationTable result;
+  result.Table = GenerationTableName(TableName);
   String alias;
-  if (PosAliasDelimiter(TableName) > 0) {
-    result.Table = IdentifierForm(CutAlias(TableName), true);
+  if (PosAliasDelimiter(TableName) > 0)
     alias = result.WrittenAlias = ExtractAlias(TableName);
-  } else {
-    result.Table = IdentifierForm(TableName, true);
-    if (TableName == AutoUpdateOptions()->UpdateTableName())
-      alias = SelectAliasOf(Database(), SelectSQL()->Text(), result.Table);
-  }
+  else if (TableName == AutoUpdateOptions()->UpdateTableName())
+    alias = SelectAliasOf(Database(), SelectSQL()->Text(), result.Table);
   // The alias stands in the select text as SQL: unquoted, it is folded.
   result.Alias = alias.empty() ? result.Table : NameForm(Database(), alias, true);
   return result;
@@ -157,14 +160,9 @@ void TpFIBDataSet::GetUpdateTableAndAlias(String& Table, String& Alias) {
 
 void TpFIBDataSet::KeyFieldsToList(std::vector<TField*>& List, const String& KeyFields) {
   List.clear();
-  size_t start = 0;
-  while (start <= KeyFields.size()) {
-    size_t end = KeyFields.find(';', start);
-    if (end == String::npos) end = KeyFields.size();
-    const String name = Trim(KeyFields.substr(start, end - start));
-    if (TField* field = name.empty() ? nullptr : FindField(name)) List.push_back(field);
-    start = end + 1;
-  }
+  for (size_t pos = 0; pos < KeyFields.size();)
+    if (const String name = ExtractFieldName(KeyFields, pos); !name.empty())
+      if (TField* field = FindField(name)) List.push_back(field);
 }
 
 String TpFIBDataSet::FieldsOfTable(const String& TableName) {
@@ -217,7 +215,10 @@ std::optional<String> TpFIBDataSet::BuildModifyingSQL(const String& TableName, c
                                                       Integer FieldFilter, Integer Kind, const TSQLValueForm& Form) {
   if (TableName.empty() || Kind < kUpdate || Kind > kRefresh) return String();
   TAutoUpdateOptions* options = AutoUpdateOptions();
-  if (TDataSet::FieldCount() == 0 && options->UpdateOnlyModifiedFields()) return String();
+  // With only the modified fields an insert leaves its NULL fields to the
+  // server's defaults; one that leaves them all still makes the row.
+  const bool onlyModified = !Form.AllFields && options->UpdateOnlyModifiedFields();
+  if (TDataSet::FieldCount() == 0 && onlyModified) return String();
   TGenerationFields fields(this);
   TGenerationTable t = ResolveGenerationTable(TableName);
   t.Info = ListTableInfo()->GetTableInfo(Database(), t.Table, false, Transaction());
@@ -262,9 +263,6 @@ std::optional<String> TpFIBDataSet::BuildModifyingSQL(const String& TableName, c
       break;
   }
   String columns, values;
-  // With only the modified fields an insert leaves its NULL fields to the
-  // server's defaults; one that leaves them all still makes the row.
-  const bool onlyModified = options->UpdateOnlyModifiedFields();
   bool nullsLeftOut = false;
   for (int i = 0; i < TDataSet::FieldCount(); ++i) {
     TField* field = Fields()->Fields(i);
@@ -288,12 +286,17 @@ std::optional<String> TpFIBDataSet::BuildModifyingSQL(const String& TableName, c
 }
 
 String TpFIBDataSet::GenerateSQL(const String& TableName, const String& KeyFields, Integer FieldFilter, Integer Kind) {
+  return GenerateParameterSQL(TableName, KeyFields, FieldFilter, Kind, false);
+}
+
+String TpFIBDataSet::GenerateParameterSQL(const String& TableName, const String& KeyFields, Integer FieldFilter,
+                                          Integer Kind, bool AllFields) {
   const TSQLValueForm parameters{"     ",
                                  [this](TField* Field, bool UseOld, String& Text) {
                                    Text = "?" + IdentifierForm((UseOld ? "OLD_" : "NEW_") + Field->FieldName());
                                    return true;
                                  },
-                                 true};
+                                 true, AllFields};
   return BuildModifyingSQL(TableName, KeyFields, FieldFilter, Kind, parameters).value_or(String());
 }
 
@@ -310,15 +313,15 @@ Integer TpFIBDataSet::ModifyingFieldFilter() const {
   return AutoUpdateOptions()->SeparateBlobUpdate() ? kNoBlobFields : kAllFields;
 }
 
-void TpFIBDataSet::StoreGeneratedSQL(TFIBQuery* Query, Integer FieldFilter, Integer Kind) {
+void TpFIBDataSet::StoreGeneratedSQL(TFIBQuery* Query, Integer FieldFilter, Integer Kind, bool AllFields) {
   TAutoUpdateOptions* options = AutoUpdateOptions();
-  StoreSQL(Query, GenerateSQL(options->UpdateTableName(), options->KeyFields(), FieldFilter, Kind));
+  StoreSQL(Query, GenerateParameterSQL(options->UpdateTableName(), options->KeyFields(), FieldFilter, Kind, AllFields));
 }
 
 void TpFIBDataSet::FindKeyFields() {
   TAutoUpdateOptions* options = AutoUpdateOptions();
   if (!options->KeyFields().empty() || options->UpdateTableName().empty()) return;
-  String keys = PrimaryKeyFields(ResolveGenerationTable(options->UpdateTableName()).Table);
+  String keys = PrimaryKeyFields(GenerationTableName(options->UpdateTableName()));
   if (keys == kDeferredPrimaryKey) keys.clear();
   if (keys.empty()) keys = FieldsOfTable(options->UpdateTableName());
   if (!keys.empty()) options->SetKeyFields(keys);
@@ -392,12 +395,5 @@ void TpFIBDataSet::GenerateForProtectedEdit() {
   if (IsEmptyStrings(RefreshSQL())) StoreGeneratedSQL(RefreshQuery(), kAllFields, kRefresh);
   if (!IsEmptyStrings(UpdateSQL())) return;
   // Nothing is modified before the edit: the statement takes every field.
-  options->SetUpdateOnlyModifiedFields(false);
-  try {
-    StoreGeneratedSQL(UpdateQuery(), ModifyingFieldFilter(), kUpdate);
-  } catch (...) {
-    options->SetUpdateOnlyModifiedFields(onlyModified);
-    throw;
-  }
-  options->SetUpdateOnlyModifiedFields(onlyModified);
+  StoreGeneratedSQL(UpdateQuery(), ModifyingFieldFilter(), kUpdate, true);
 }
