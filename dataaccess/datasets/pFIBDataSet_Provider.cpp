@@ -43,29 +43,13 @@ TFieldType ProviderParamType(Integer Type, Integer Scale) {
   }
 }
 
-// Each "?" outside quotes and comments as ":Param<n>", n counting from 0 to
-// Count - 1.
-String NamePositionalParams(const String& SQL, int& Count) {
-  TSQLParser parser(SQL);
-  parser.ResetScan();
-  String result;
-  int copied = 1, number = 0;
-  const auto isMark = [&](int Pos, bool AtEnd) { return !AtEnd && SQL[static_cast<size_t>(Pos - 1)] == '?'; };
-  for (int at = parser.Scan(1, isMark); at != 0; at = parser.Scan(at + 1, isMark)) {
-    result += SQL.substr(static_cast<size_t>(copied - 1), static_cast<size_t>(at - copied));
-    result += ":Param" + IntToStr(number++);
-    copied = at + 1;
-  }
-  Count = number;
-  return result + SQL.substr(static_cast<size_t>(copied - 1));
-}
-
-// AParams' values into Query's parameters Param0 to Param<Count - 1>; NULL
-// where AParams has none (a cached statement keeps no value of a former
-// run).
-void AssignPositionalParams(TFIBQuery* Query, TParams* AParams, int Count) {
-  for (int i = 0; i < Count; ++i) {
-    TFIBXSQLVAR* param = Query->ParamByName("Param" + IntToStr(i));
+// AParams' values, in order, into Query's plain "?" markers (the query
+// names them "?1", "?2", ...); NULL where AParams has none (a cached
+// statement keeps no value of a former run).
+void AssignPositionalParams(TFIBQuery* Query, TParams* AParams) {
+  for (int i = 0;; ++i) {
+    TFIBXSQLVAR* param = Query->FindParam("?" + IntToStr(i + 1));
+    if (param == nullptr) return;
     if (AParams != nullptr && i < AParams->Count()) param->SetAsVariant(AParams->Items(i)->Value());
     else param->SetIsNull(true);
   }
@@ -233,14 +217,13 @@ void TpFIBDataSet::PSSetParams(TParams* AParams) {
 void TpFIBDataSet::PSExecute() { SelectQuery()->ExecQuery(); }
 
 Integer TpFIBDataSet::PSExecuteStatement(const String& ASQL, TParams* AParams, TDataSet** ResultSet) {
-  int marks = 0;
-  const String sql = NamePositionalParams(ASQL, marks);
+  const String& sql = ASQL;
   if (ResultSet != nullptr) {
     auto rows = std::make_unique<TpFIBDataSet>(nullptr);
     rows->SetDatabase(Database());
     rows->SetTransaction(Transaction());
     rows->SelectSQL()->SetText(sql);
-    AssignPositionalParams(rows->SelectQuery(), AParams, marks);
+    AssignPositionalParams(rows->SelectQuery(), AParams);
     rows->Open();
     Integer count;
     if (SelectType(rows->SelectQuery()->SQLType())) {
@@ -259,7 +242,7 @@ Integer TpFIBDataSet::PSExecuteStatement(const String& ASQL, TParams* AParams, T
   if (query == nullptr) RaiseClientError(fceDatabaseNotAssigned, {CmpFullName(this)});
   Integer count = 0;
   try {
-    AssignPositionalParams(query, AParams, marks);
+    AssignPositionalParams(query, AParams);
     query->ExecQuery();
     if (SelectType(query->SQLType())) {
       while (!query->AtEnd()) query->FetchNext();
