@@ -1227,6 +1227,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // A NOT NULL column of a table whose information the repository holds.
   bool NotNullTableColumn(Integer Column);
 
+
+ protected:
   // Per column: what the fetch and the field access need.
   struct TColumnLayout {
     SmallInt SQLType = 0;
@@ -1240,11 +1242,16 @@ class TFIBCustomDataSet : public TWideDataSet,
     Integer StringIndex = -1;
     Integer CharSetID = 0;
   };
-  std::vector<TColumnLayout> columns_;
+  // The layout of the select's column Column (0-based, within the layout).
+  const TColumnLayout& ColumnLayoutOf(Integer Column) const { return columns_[static_cast<size_t>(Column)]; }
+  Integer ColumnLayoutCount() const { return static_cast<Integer>(columns_.size()); }
   // The characters of a text column's value in a record: a stored-apart
   // string's length word, FullSize the declared length, else up to the
   // first zero byte.
   static const char* ColumnChars(const TColumnLayout& C, const Byte* Data, bool FullSize, size_t& Length);
+
+ private:
+  std::vector<TColumnLayout> columns_;
   // Column matches of the last other statement fetched from.
   const TFIBQuery* mapped_query_ = nullptr;
   Integer mapped_text_change_ = -1;

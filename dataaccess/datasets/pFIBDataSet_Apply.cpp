@@ -367,7 +367,8 @@ bool TpFIBDataSet::FieldValueLiteral(TField* Field, bool UseOld, String& Literal
 
 bool TpFIBDataSet::FieldLiteralFrom(TField* Field, const Byte* Record, String& Literal) {
   const Integer column = Field->FieldNo() - 1;
-  if (Field->DataSet() != this || Field->FieldKind() != fkData || column < 0 || column >= FieldDescrList()->Count())
+  if (Field->DataSet() != this || Field->FieldKind() != fkData || column < 0 || column >= FieldDescrList()->Count() ||
+      column >= ColumnLayoutCount())
     return false;
   if (Record == nullptr || Record[kNullFlagsOffset + column] != 0) {
     Literal = "NULL";
@@ -384,7 +385,7 @@ bool TpFIBDataSet::FieldLiteralFrom(TField* Field, const Byte* Record, String& L
       return true;
     case SQL_INT64:
       // Below 4 decimals without psSQLINT64ToBCD the record holds a double.
-      if (d->Scale < -4 && !PrepareOptions().Contains(psSQLINT64ToBCD)) {
+      if (ColumnLayoutOf(column).Int64AsDouble) {
         const double value = Load<double>(data);
         Int64 scaled;
         if (!DoubleToScaled(value, -d->Scale, scaled)) return DoubleLiteral(value, Literal);
@@ -421,18 +422,11 @@ bool TpFIBDataSet::FieldLiteralFrom(TField* Field, const Byte* Record, String& L
         Literal = HexLiteral(data, d->DataSize);
         return true;
       }
-      TFIBXSQLDA* columns = SelectQuery()->Fields();
-      const Integer charSet = column < columns->Count() ? columns->Vars(column)->SQLSubtype() & 0xFF : 0;
+      const TColumnLayout& layout = ColumnLayoutOf(column);
       // NONE and OCTETS text is bytes: written as bytes.
-      const bool binary = charSet == 0 || charSet == kOctetsCharSet;
-      const char* chars = reinterpret_cast<const char*>(data);
+      const bool binary = layout.CharSetID == 0 || layout.CharSetID == kOctetsCharSet;
       size_t length;
-      if (d->InCollection) {
-        length = static_cast<size_t>(std::clamp<Integer>(Load<Integer>(data), 0, d->DataSize));
-        chars += sizeof(Integer);
-      } else {
-        length = charSet == kOctetsCharSet ? d->DataSize : strnlen(chars, d->DataSize);
-      }
+      const char* chars = ColumnChars(layout, data, layout.CharSetID == kOctetsCharSet, length);
       const std::string_view text(chars, length);
       if (binary) {
         Literal = HexLiteral(reinterpret_cast<const Byte*>(chars), length);
