@@ -47,17 +47,16 @@ String FirstAssignedColumn(const String& UpdateText) {
   return Copy(UpdateText, start, pos - start);
 }
 
-// The update text's table (its first word, or its quoted name) is
-// Relation, a relation name as the server keeps it: quoted names as
-// written, others upper-cased.
-bool SameRelation(const String& TableText, const String& Relation) {
+// The update text's table (its first word, or its quoted name) as the
+// server keeps relation names: quoted names as written, others upper-cased;
+// "" when there is none.
+String RelationOfTableText(const String& TableText) {
   const String table = Trim(TableText);
   if (!table.empty() && table[0] == '"') {
     const int close = PosChFrom('"', table, 2);
-    return close > 0 && Copy(table, 2, close - 2) == Relation;
+    return close > 0 ? Copy(table, 2, close - 2) : String();
   }
-  const String word = ExtractWord(1, table, kTableWordDelimiters);
-  return !word.empty() && UpperCase(word) == Relation;
+  return UpperCase(ExtractWord(1, table, kTableWordDelimiters));
 }
 
 }  // namespace
@@ -88,9 +87,10 @@ String TpFIBDataSet::LockSQLText() {
   // The row is locked by assigning a column itself: nothing is written, so
   // a change another user committed since the fetch stays.
   String column;
-  for (int i = 0; i < TDataSet::FieldCount() && column.empty(); ++i) {
+  const String relation = RelationOfTableText(table);
+  for (int i = 0; i < TDataSet::FieldCount() && column.empty() && !relation.empty(); ++i) {
     TField* field = Fields()->Fields(i);
-    if (field->FieldKind() == fkData && SameRelation(table, GetFieldRelationName(field)))
+    if (field->FieldKind() == fkData && GetFieldRelationName(field) == relation)
       column = IdentifierForm(GetFieldSQLName(field));
   }
   if (column.empty() && !fromKeys) column = FirstAssignedColumn(UpdateSQL()->Text());
