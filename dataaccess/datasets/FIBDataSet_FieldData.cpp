@@ -89,6 +89,13 @@ bool BcdToScaled(const TBcd& Value, int Decimals, Int64& Result) {
   return RescaleInt64(digits, Decimals - scale, Result);
 }
 
+void WriteUtf8Column(std::string_view Utf8, void* Dest, size_t Size) {
+  std::memset(Dest, 0, Size);
+  size_t n = std::min(Utf8.size(), Size - 1);
+  while (n > 0 && n < Utf8.size() && (static_cast<unsigned char>(Utf8[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(Dest, Utf8.data(), n);
+}
+
 }  // namespace fibdataset_internal
 
 using fibdataset_internal::BcdToScaled;
@@ -426,11 +433,7 @@ void TFIBCustomDataSet::DataConvert(TField* Field, const void* Source, void* Des
       const auto size = static_cast<size_t>(std::max(Field->DataSize(), 1));
       if (ToNative) {
         // The record holds the text in UTF-8, cut to whole characters.
-        std::memset(Dest, 0, size);
-        const String text = WideToUtf8(*static_cast<const WideString*>(Source));
-        size_t n = std::min(text.size(), size - 1);
-        while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-        std::memcpy(Dest, text.data(), n);
+        fibdataset_internal::WriteUtf8Column(WideToUtf8(*static_cast<const WideString*>(Source)), Dest, size);
       } else {
         const auto* chars = static_cast<const char*>(Source);
         *static_cast<WideString*>(Dest) = Utf8ToWide(String(chars, strnlen(chars, size)));

@@ -263,9 +263,7 @@ void TFIBWideStringField::SetAsString(const String& Value) {
   // UTF-8 bytes cut to whole characters, zero-filled.
   const auto size = static_cast<size_t>(std::max(DataSize(), 1));
   String native(size, '\0');
-  size_t n = std::min(Value.size(), size - 1);
-  while (n > 0 && n < Value.size() && (static_cast<unsigned char>(Value[n]) & 0xC0) == 0x80) --n;
-  std::memcpy(native.data(), Value.data(), n);
+  fibdataset_internal::WriteUtf8Column(Value, native.data(), size);
   SetData(native.data());
 }
 

@@ -1,6 +1,9 @@
 // Helpers shared by the implementation files of the dataset unit.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 #include "platform/gui/Controls.h"
 #include "platform/rtl/FMTBcd.h"
 #include "platform/rtl/System.h"
@@ -16,6 +19,10 @@ enum class TSQLTextKind { Empty, NoAction, Statement };
 TSQLTextKind SQLTextKind(TStrings* SQL);
 inline bool IsNoAction(TStrings* SQL) { return SQLTextKind(SQL) == TSQLTextKind::NoAction; }
 inline bool IsRunnableSQL(TStrings* SQL) { return SQLTextKind(SQL) == TSQLTextKind::Statement; }
+
+// A wide text column's record form: Utf8's bytes cut to whole characters
+// below Size, the rest of the Size bytes at Dest zero.
+void WriteUtf8Column(std::string_view Utf8, void* Dest, size_t Size);
 
 // Value * 10^Decimals rounded half away from zero, taken from the shortest
 // decimal form of Value (12.345 with 2 decimals gives 1235); false when it
