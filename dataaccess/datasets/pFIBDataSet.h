@@ -219,6 +219,8 @@ class TpFIBDataSet : public TFIBDataSet {
   // Runs the active update objects of Kind whose ExecuteOrder is Order, in
   // list order, with parameters from Buffer.
   void ExecUpdateObjects(TUpdateKind Kind, TRecordBuffer Buffer, TFIBOrderExecUO Order);
+  // Run(object) for each of those objects.
+  void ForEachUpdateObject(TUpdateKind Kind, TFIBOrderExecUO Order, const std::function<void(TpFIBUpdateObject*)>& Run);
   // The update objects of one kind in list order.
   const std::vector<TpFIBUpdateObject*>& UpdateObjects(TUpdateKind Kind) const {
     return update_objects_[static_cast<int>(Kind)];

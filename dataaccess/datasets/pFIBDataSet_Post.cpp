@@ -71,11 +71,16 @@ bool TpFIBDataSet::ExecStatement(TFIBQuery* Query, const std::function<void()>& 
 }
 
 void TpFIBDataSet::ExecUpdateObjects(TUpdateKind Kind, TRecordBuffer Buffer, TFIBOrderExecUO Order) {
+  ForEachUpdateObject(Kind, Order, [&](TpFIBUpdateObject* Object) { ExecForRecord(Object, Buffer); });
+}
+
+void TpFIBDataSet::ForEachUpdateObject(TUpdateKind Kind, TFIBOrderExecUO Order,
+                                       const std::function<void(TpFIBUpdateObject*)>& Run) {
   const auto& list = update_objects_[static_cast<int>(Kind)];
   // By index: a handler of a failed object may change the list.
   for (size_t i = 0; i < list.size(); ++i) {
     TpFIBUpdateObject* object = list[i];
-    if (object->Active() && object->ExecuteOrder() == Order) ExecForRecord(object, Buffer);
+    if (object->Active() && object->ExecuteOrder() == Order) Run(object);
   }
 }
 

@@ -320,16 +320,11 @@ bool TpFIBDataSet::PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) {
   const auto run = [&](TFIBQuery* Query) {
     if (ExecStatement(Query, [&] { values.AssignTo(Query); })) ran = true;
   };
-  const auto runObjects = [&](TFIBOrderExecUO Order) {
-    const auto& list = UpdateObjects(UpdateKind);
-    for (size_t i = 0; i < list.size(); ++i)
-      if (list[i]->Active() && list[i]->ExecuteOrder() == Order) run(list[i]);
-  };
   // The BLOB columns are written after the row exists, as in a post.
   if (TpFIBUpdateObject* blobs = BlobUpdateObject(); blobs != nullptr && UpdateKind != ukDelete)
     blobs->SetKindUpdate(UpdateKind);
-  runObjects(oeBeforeDefault);
+  ForEachUpdateObject(UpdateKind, oeBeforeDefault, run);
   run(UpdateKind == ukInsert ? InsertQuery() : UpdateKind == ukDelete ? DeleteQuery() : UpdateQuery());
-  runObjects(oeAfterDefault);
+  ForEachUpdateObject(UpdateKind, oeAfterDefault, run);
   return ran;
 }
