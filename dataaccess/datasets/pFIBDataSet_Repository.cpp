@@ -122,15 +122,16 @@ void TpFIBDataSet::ApplyFieldRepository() {
   const bool connected = infos != nullptr && db != nullptr && db->Connected();
 
   const bool rewrite = AutoUpdateOptions()->AutoReWriteSqls();
+  const bool byOrigin =
+      prepare.Contains(pfSetReadOnlyFields) && (rewrite || !(CachedUpdates() && OnUpdateRecord().Assigned()));
+  // With byOrigin: the table whose fields stay writable.
   String updateTable, updateAlias;
-  if (rewrite) {
+  if (byOrigin && rewrite) {
     GetUpdateTableAndAlias(updateTable, updateAlias);
-  } else {
+  } else if (byOrigin) {
     TStrings* modifying = IsEmptyStrings(UpdateSQL()) ? InsertSQL() : UpdateSQL();
     updateTable = IdentifierForm(CutAlias(GetModifyTableName(modifying->Text())), true);
   }
-  const bool byOrigin =
-      prepare.Contains(pfSetReadOnlyFields) && (rewrite || !(CachedUpdates() && OnUpdateRecord().Assigned()));
 
   TFIBQuery* select = SelectQuery();
   for (int i = 0; i < TDataSet::FieldCount(); ++i) {
@@ -143,14 +144,11 @@ void TpFIBDataSet::ApplyFieldRepository() {
     const String relation = column != nullptr ? column->RelationName() : String();
     const String sourceColumn = column != nullptr ? GetFieldSQLName(field) : String();
     if (column != nullptr && byOrigin) {
-      bool readOnly;
-      if (rewrite) {
+      bool readOnly = IdentifierForm(relation, true) != updateTable;
+      if (!readOnly && rewrite && AutoUpdateOptions()->UpdateTableHasAlias()) {
         String alias = select->FieldRelationAlias(column->Index());
         if (alias.empty()) alias = relation;
-        readOnly = IdentifierForm(relation, true) != updateTable ||
-                   (AutoUpdateOptions()->UpdateTableHasAlias() && !EquelNames(alias, updateAlias));
-      } else {
-        readOnly = IdentifierForm(relation, true) != updateTable;
+        readOnly = !EquelNames(alias, updateAlias);
       }
       if (readOnly) field->SetReadOnly(true);
     }
