@@ -725,6 +725,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   static void SetCachedStatus(Byte* Buffer, TCachedUpdateStatus Value) {
     Buffer[kCachedStatusOffset] = static_cast<Byte>((Buffer[kCachedStatusOffset] & ~0x07) | Value);
   }
+  // Cached status of record Number in the cache, and its change there (the
+  // record's visibility is tested again).
+  TCachedUpdateStatus StatusInCache(Integer Number);
+  void SetStatusInCache(Integer Number, TCachedUpdateStatus Status);
   bool NeedUnicodeConvert() const;
 
   // ===== Other operations

@@ -247,7 +247,7 @@ void TFIBCustomDataSet::PostRecordToCache(TRecordBuffer Buffer, bool Inserting) 
   // the buffer).
   TCachedUpdateStatus oldStatus = CachedStatusOf(Buffer);
   if (!Inserting && number >= 0 && number < fetched_count_)
-    oldStatus = static_cast<TCachedUpdateStatus>(cache_->GetRecordPtr(CacheRecordNo(number))[0] & 0x07);
+    oldStatus = StatusInCache(number);
   if (!Inserting) {
     if (oldStatus == cusUnmodified || oldStatus == cusModified) SetCachedStatus(Buffer, cusModified);
     else if (oldStatus == cusUninserted || oldStatus == cusInserted) SetCachedStatus(Buffer, cusInserted);

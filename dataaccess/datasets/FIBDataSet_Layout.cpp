@@ -450,6 +450,17 @@ void TFIBCustomDataSet::ReadRecordFromCache(Integer RecordNumber, TRecordBuffer 
   else cache_->ReadRecord(record, Buffer + kCachedPartOffset);
 }
 
+TCachedUpdateStatus TFIBCustomDataSet::StatusInCache(Integer Number) {
+  // The stored image starts with the cached status byte.
+  return static_cast<TCachedUpdateStatus>(cache_->GetRecordPtr(CacheRecordNo(Number))[0] & 0x07);
+}
+
+void TFIBCustomDataSet::SetStatusInCache(Integer Number, TCachedUpdateStatus Status) {
+  Byte* image = cache_->GetRecordPtr(CacheRecordNo(Number));
+  image[0] = static_cast<Byte>((image[0] & ~0x07) | Status);
+  ForgetRecordVisibility(Number);
+}
+
 void TFIBCustomDataSet::WriteRecordToCache(Integer RecordNumber, TRecordBuffer Buffer) {
   if (RecordNumber < 0) return;
   if (!cache_) CheckDatasetOpen("write a record");

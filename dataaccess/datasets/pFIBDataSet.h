@@ -528,9 +528,6 @@ class TpFIBDataSet : public TFIBDataSet {
   TRecordBuffer LiteralRecord(bool UseOld, std::unique_ptr<Byte[]>& Temp);
   // FieldValueLiteral of Field's value in Record (null: NULL).
   bool FieldLiteralFrom(TField* Field, const Byte* Record, String& Literal);
-  // Cached status of record Number in the cache, and its change there.
-  TCachedUpdateStatus StatusInCache(Integer Number);
-  void SetStatusInCache(Integer Number, TCachedUpdateStatus Status);
   // Records the walk left pending (its physical number).
   void LeaveRecord(Integer Number);
 

@@ -445,17 +445,6 @@ bool TpFIBDataSet::FieldLiteralFrom(TField* Field, const Byte* Record, String& L
 // ===========================================================================
 // Statuses after the update transaction
 
-TCachedUpdateStatus TpFIBDataSet::StatusInCache(Integer Number) {
-  // The stored image starts with the cached status byte.
-  return static_cast<TCachedUpdateStatus>(RecordsCache()->GetRecordPtr(CacheRecordNo(Number))[0] & 0x07);
-}
-
-void TpFIBDataSet::SetStatusInCache(Integer Number, TCachedUpdateStatus Status) {
-  Byte* image = RecordsCache()->GetRecordPtr(CacheRecordNo(Number));
-  image[0] = static_cast<Byte>((image[0] & ~0x07) | Status);
-  ForgetRecordVisibility(Number);
-}
-
 void TpFIBDataSet::MarkAppliedRecords(bool CommitMode) {
   if (!Active() || RecordsCache() == nullptr) return;
   Integer left = 0;
