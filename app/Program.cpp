@@ -20,6 +20,8 @@
 #include "framework/B_PF.h"
 #include "framework/B_Time.h"
 #include "framework/Bstdctrl.h"
+#include "grid/datagrid/DbUtilsEh.h"
+#include "grid/toolkit/PropFilerEh.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/UnitInit.h"
 
@@ -58,10 +60,12 @@ constexpr const TUnit* kUses[] = {
     &unit_FIBDataSet,
     &unit_pFIBDataInfo,
     &unit_pFIBDataSet,
-    // Grid toolkit and data grid join here, then the in-house data layer;
-    // their initializations run in this order (their uses must agree):
+    // Grid toolkit and data grid, then the in-house data layer; their
+    // initializations run in this order (their uses must agree):
     // ToolCtrlsEh, DBCtrlsEh, PropFilerEh, DBGridEhImpExp, DbUtilsEh,
     // DBGridEhFindDlgs, DBGridEh, F_DBFind.
+    &unit_PropFilerEh,
+    &unit_DbUtilsEh,
     // The process viewer's main window.
     &unit_Unit1,
 };

@@ -104,6 +104,9 @@ class TCustomForm : public TWinControl {
   void SetKeyPreview(bool Value) { key_preview_ = Value; }
   TWinControl* ActiveControl() const { return active_control_; }
   void SetActiveControl(TWinControl* Value);
+  // Makes Value the active control without focusing it (the form focuses
+  // it when it is next shown or activated).
+  void AssignActiveControl(TWinControl* Value) { active_control_ = Value; }
   // Makes Control the active control and gives it the focus.
   void FocusControl(TWinControl* Control);
   // The focus chain of a control that got WM_SETFOCUS (above); false when a

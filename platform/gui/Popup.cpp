@@ -416,6 +416,9 @@ bool GetWindowPlacement(HWND Wnd, WINDOWPLACEMENT* Placement) {
     QRect r = kept.toRect();
     Placement->rcNormalPosition = Bounds(r.x(), r.y(), r.width(), r.height());
   } else if (form->WindowState() != wsNormal && w->isVisible() && !normal.isNull()) {
+    // The normal geometry is the client area's; a form's Left and Top are
+    // its frame's.
+    normal.translate(w->pos() - w->geometry().topLeft());
     Placement->rcNormalPosition = Bounds(normal.x(), normal.y(), normal.width(), normal.height());
   } else {
     Placement->rcNormalPosition = form->BoundsRect();

@@ -59,6 +59,8 @@ TEST(ProgramStart, UnitsStartAfterWhatTheyUseAndAfterTheApplicationAndStopInReve
     EXPECT_LT(position.at("Forms"), position.at(unit->Name())) << unit->Name();
   }
   EXPECT_TRUE(IsUnitInitialized(unit_Unit1));
+  // The grid library's units start in their fixed order.
+  EXPECT_LT(position.at("PropFilerEh"), position.at("DbUtilsEh"));
 
   // A unit starts after the units it uses (units that use each other in a
   // ring start in the order they are reached).
