@@ -7,6 +7,17 @@
 // values. Every value written into SQL text is a string literal with its
 // quotes doubled; parameter references are replaced only outside string
 // literals, quoted names and comments.
+//
+// Transactional delete and save: host forms delete and save through these
+// routines, which run the change in a transaction, catch every failure,
+// undo what was done and show a Russian text in the message window (type
+// error). A save (PostDataSet, and the full save of a delete) that finds
+// the server connection lost shows "Потеряна связь с SQL сервером.\r
+// Программа будет занрыта." and ends the program with exit code 4 through
+// the application object (Halt: the units' finalizations run).
+//
+// Save modes: 1 post (a delete or ApplyDataSet does the full save only
+// with PostWithCommit = 1), 2 post with apply and commit, 3 cancel.
 #pragma once
 
 #include "platform/db/DB.h"
@@ -59,3 +70,40 @@ bool DataSetHasFields(TDataSet* DataSet, const String& FieldNames);
 // for a null field, else its text as a string literal; a name without a
 // field stays. Otherwise Text as it is.
 String SubstituteFieldValues(TDataSource* DataSource, const String& Text);
+
+// ---------------------------------------------------------------------------
+// Transactional delete and save
+
+// With NativeError 0 the engine's ErrorCode (0x2601, 0x2604, 0x2606,
+// 0x3303), otherwise NativeError as a server SQL code (-803, -625, -530),
+// names one of the fixed Russian texts; any other value gives
+// "Native:<NativeError>  Code:<ErrorCode>".
+String DBErrorText(Word ErrorCode, Integer NativeError);
+
+// Deletes the current record, after the question "Вы уверены, что хотите
+// удалить данные?" with Confirm (any answer but "Да" returns false). The
+// transaction (a Firebird dataset's update transaction, an engine dataset's
+// SQL database) is started when it is not open and ended only when this call
+// started it: committed on success, rolled back on failure (a Firebird update
+// transaction of its own for good, the dataset's read transaction
+// retaining); one the caller had open stays open with the caller's work. Mode 2 (or 1 with
+// PostWithCommit = 1) also saves the dataset: cached updates are applied.
+// A delete that reached the server, or stays among the cached updates,
+// needs no further save in the light mode and succeeds. On failure the
+// deleted record comes back (UndoDelete of the dataset), the dataset's other
+// pending changes staying as they are, and the error is shown. False for a
+// nil, inactive or empty dataset and every other kind of dataset.
+bool DeleteRecordConfirmed(TDataSet* DataSet, bool Confirm, Byte Mode);
+// Mode 1: posts an edit (fields that are not read-only are not required
+// meanwhile, the server decides; their Required flags come back after),
+// applies pending cached updates and commits (a Firebird dataset's update
+// transaction CommitRetaining, an engine database's open transaction
+// Commit); true on success. A failure shows its message (with ShowErrors),
+// cancels the changes and returns false; the row keeps its place in the
+// visible window. Mode 3: cancels the edit, or every cached update; true
+// (errors of this mode are raised). Other modes and nullptr: false.
+bool PostDataSet(TDataSet* DataSet, Byte Mode, bool ShowErrors);
+// Mode 2, or 1 with PostWithCommit = 1: PostDataSet(DataSet, 1, true).
+// Otherwise an edit takes the controls' values into the record (nothing is
+// posted) and true; false in any other state and for nullptr.
+bool ApplyDataSet(TDataSet* DataSet, Byte Mode);
