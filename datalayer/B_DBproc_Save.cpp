@@ -2,13 +2,13 @@
 #include <vector>
 
 #include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/datasets/pFIBDataSet.h"
 #include "datalayer/B_DBproc.h"
 #include "framework/B_Dlg.h"
 #include "platform/db/DBTables.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/UnitInit.h"
-#include "dataaccess/datasets/pFIBDataSet.h"
 
 namespace {
 
