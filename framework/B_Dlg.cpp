@@ -57,6 +57,8 @@ constinit TConvertSQLText ConvertSQLText = &ConvertSQLTextNone;
 constinit TGetObjectDataSource GetObjectDataSource = &GetObjectDataSourceNil;
 constinit TRunEventActions RunEventActions = &RunEventActionsNone;
 constinit TFrameworkHook FrameworkHook = &FrameworkHookNil;
+constinit Byte PostWithCommit = kDefaultPostWithCommit;
+constinit Integer LookupOptions = kDefaultLookupOptions;
 
 namespace {
 
@@ -66,6 +68,8 @@ void InstallDefaults() {
   GetObjectDataSource = &GetObjectDataSourceNil;
   RunEventActions = &RunEventActionsNone;
   FrameworkHook = &FrameworkHookNil;
+  PostWithCommit = kDefaultPostWithCommit;
+  LookupOptions = kDefaultLookupOptions;
 }
 
 void InitB_Dlg() {

@@ -83,6 +83,16 @@ extern TGetObjectDataSource GetObjectDataSource;
 extern TRunEventActions RunEventActions;
 extern TFrameworkHook FrameworkHook;
 
+// Framework settings read by the data layer, installed with the defaults.
+// PostWithCommit (0 at start): 1 makes the light save after an edit
+// (ApplyDataSet in mode 1) a full save with apply and commit.
+// LookupOptions (5 at start): a bit set; bit value 2 makes lists take a row
+// on double click instead of single click.
+extern Byte PostWithCommit;
+extern Integer LookupOptions;
+inline constexpr Byte kDefaultPostWithCommit = 0;
+inline constexpr Integer kDefaultLookupOptions = 5;
+
 // The defaults: nullptr; Result := Text; nullptr; shows "Действия не
 // определены для данного события." as an error and returns 0; 0.
 TFIBDatabase* GetDefaultDatabaseNil(TObject* Owner);

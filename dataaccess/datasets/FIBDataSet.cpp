@@ -407,6 +407,8 @@ void TFIBCustomDataSet::UpdateTrBeforeEnd(TFIBTransaction* EndingTR, TTransactio
   before_end_update_tr_(EndingTR, Action, Force);
 }
 void TFIBCustomDataSet::UpdateTrAfterEnd(TFIBTransaction* EndingTR, TTransactionAction Action, bool Force) {
+  // A committed deletion is no longer undone.
+  if (Action == TACommit || Action == TACommitRetaining) last_deleted_ = {};
   DoAfterEndUpdateTransaction(EndingTR, Action, Force);
 }
 
@@ -467,6 +469,7 @@ void TFIBCustomDataSet::CancelUpdates() {
   DisableControls();
   try {
     if (State() == dsEdit || State() == dsInsert) Cancel();
+    last_deleted_ = {};
     if (updates_pending_ && cached_updates_ && cache_) {
       for (Integer n = 0; n < fetched_count_; ++n) {
         const Integer record = CacheRecordNo(n);
@@ -799,6 +802,7 @@ void TFIBCustomDataSet::InternalClose() {
   deleted_count_ = 0;
   changed_count_ = 0;
   updates_pending_ = false;
+  last_deleted_ = {};
   data_offset_ = strings_offset_ = blob_slots_offset_ = calc_offset_ = 0;
   record_size_ = image_size_ = blob_image_offset_ = cached_extent_ = 0;
   string_field_count_ = blob_count_ = 0;

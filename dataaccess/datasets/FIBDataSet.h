@@ -802,6 +802,16 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Records hidden as deleted, and inserts posted since the open.
   Integer DeletedCount() const { return deleted_count_; }
   Integer InsertedCount() const { return inserted_count_; }
+  // Brings back the record the last Delete hid, for a caller whose delete
+  // failed afterwards: a deletion kept in the cache (CachedUpdates) goes
+  // back to the status the record had, its other changes and every other
+  // record's staying pending; one that reached the server becomes an
+  // unmodified record again, for when its transaction was rolled back. The
+  // view is resynchronised. False (nothing changed) when there is none to
+  // undo: none since the open, the update transaction was committed since,
+  // the record no longer has the deletion's status, or the limited cache
+  // model dropped it.
+  bool UndoDelete();
   // Prepares modifying statement Kind (0 update, 1 insert, 2 delete, 3
   // refresh) when it has a text, is not prepared and its first line is not
   // "No Action"; false when it is not to be executed. Client error 22 when
@@ -1089,6 +1099,13 @@ class TFIBCustomDataSet : public TWideDataSet,
   Integer deleted_count_ = 0;
   Integer changed_count_ = 0;
   bool updates_pending_ = false;
+  // The record the last Delete hid (Number -1: none to undo) and its
+  // cached status before it.
+  struct TDeletedRecord {
+    Integer Number = -1;
+    TCachedUpdateStatus Before = cusUnmodified;
+  };
+  TDeletedRecord last_deleted_;
   Integer resync_skip_count_ = 0;
   Integer master_scroll_delay_ = 300;
   // Raised while the dataset moves itself (fetch-all, sort, record moves).

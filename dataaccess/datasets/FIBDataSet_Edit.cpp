@@ -312,8 +312,10 @@ void TFIBCustomDataSet::InternalDelete() {
   if (!CanDelete()) RaiseClientError(fceCannotDelete, {CmpFullName(this)});
   TRecordBuffer active = ActiveBuffer();
   const Integer number = RecordNumberOf(active);
+  last_deleted_ = {};
+  const TCachedUpdateStatus before = CachedStatusOf(active);
   if (cached_updates_) {
-    const TCachedUpdateStatus status = CachedStatusOf(active);
+    const TCachedUpdateStatus status = before;
     if (status == cusInserted) {
       SetCachedStatus(active, cusUninserted);
       --changed_count_;
@@ -333,6 +335,35 @@ void TFIBCustomDataSet::InternalDelete() {
     }
   }
   updates_pending_ = changed_count_ > 0;
+  last_deleted_ = {number, before};
+}
+
+bool TFIBCustomDataSet::UndoDelete() {
+  const TDeletedRecord deleted = last_deleted_;
+  last_deleted_ = {};
+  if (deleted.Number < 0 || !Active() || deleted.Number >= fetched_count_) return false;
+  const TCachedUpdateStatus now = StatusInCache(deleted.Number);
+  // Delete's counting, run backwards.
+  switch (now) {
+    case cusUninserted:
+      if (deleted.Before != cusInserted) return false;
+      ++changed_count_;
+      break;
+    case cusDeleted:
+      if (deleted.Before == cusUnmodified) --changed_count_;
+      else if (deleted.Before != cusModified) return false;
+      break;
+    case cusDeletedApplied:
+      if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) return false;
+      break;
+    default:
+      return false;
+  }
+  SetStatusInCache(deleted.Number, now == cusDeletedApplied ? cusUnmodified : deleted.Before);
+  --deleted_count_;
+  updates_pending_ = changed_count_ > 0;
+  Resync({});
+  return true;
 }
 
 void TFIBCustomDataSet::InternalDeleteRecord(TFIBQuery* Query, TRecordBuffer Buffer) {

@@ -263,6 +263,8 @@ void TDatabase::Commit() {
   CheckActive();
   connection_->Commit();
   in_transaction_ = false;
+  // A committed deletion is no longer undone.
+  for (TDBDataSet* ds : data_sets_) ds->last_deleted_.reset();
 }
 
 void TDatabase::Rollback() {
@@ -398,6 +400,7 @@ void TEngineDataSet::InternalClose() {
   }
   open_ = false;
   rows_.clear();
+  last_deleted_.reset();
   cursor_object_.reset();
   if (engine_open_) {
     engine_open_ = false;
@@ -468,6 +471,8 @@ void TEngineDataSet::InternalDelete() {
   int i = IndexOfId(IdOf(ActiveBuffer()));
   if (i < 0) DatabaseError(SRecordNotFound, this);
   TRow& row = rows_[static_cast<size_t>(i)];
+  last_deleted_.reset();
+  TDeletedRow deleted{i, row};
   if (cached_updates_ && row.Status != usInserted) {
     row.Status = usDeleted;
     row.Values = row.Original;
@@ -476,6 +481,26 @@ void TEngineDataSet::InternalDelete() {
     rows_.erase(rows_.begin() + i);
   }
   cursor_ = i;
+  last_deleted_ = std::move(deleted);
+}
+
+bool TEngineDataSet::UndoDelete() {
+  std::optional<TDeletedRow> deleted = std::move(last_deleted_);
+  last_deleted_.reset();
+  if (!deleted || !open_) return false;
+  int i = IndexOfId(deleted->Row.Id);
+  if (i >= 0) {
+    // Marked for cached updates.
+    if (rows_[static_cast<size_t>(i)].Status != usDeleted) return false;
+    rows_[static_cast<size_t>(i)] = std::move(deleted->Row);
+  } else {
+    // Removed: sent to the engine, or an insert never sent.
+    i = std::min(deleted->Index, static_cast<int>(rows_.size()));
+    rows_.insert(rows_.begin() + i, std::move(deleted->Row));
+  }
+  cursor_ = i;
+  Resync({});
+  return true;
 }
 
 TDBEngineRow* TEngineDataSet::ActiveValues() {
@@ -637,6 +662,7 @@ void TEngineDataSet::CancelUpdates() {
   CheckActive();
   if (!cached_updates_) DatabaseError(SNoCachedUpdates, this);
   Cancel();
+  last_deleted_.reset();
   Int64 current = IsEmpty() ? 0 : IdOf(ActiveBuffer());
   std::erase_if(rows_, [](const TRow& r) { return r.Status == usInserted; });
   for (TRow& row : rows_) {

@@ -41,6 +41,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/db/DB.h"
@@ -219,6 +220,14 @@ class TEngineDataSet : public TDataSet {
   void CommitUpdates();
   // Cancels an open edit and restores the rows as the engine gave them.
   void CancelUpdates();
+  // Brings back the row the last Delete removed, for a caller whose delete
+  // failed afterwards: a deletion kept for cached updates goes back to the
+  // row as it was (its changes and every other row's staying pending); one
+  // sent to the engine returns as the engine had it, for when the engine's
+  // transaction was rolled back. The view is resynchronised. False (nothing
+  // changed) when there is none to undo: none since the open, the
+  // database committed since, or the row is no longer deleted.
+  bool UndoDelete();
   TUpdateStatus UpdateStatus() override;
 
   bool GetFieldData(TField* Field, void* Buffer) override;
@@ -281,8 +290,16 @@ class TEngineDataSet : public TDataSet {
   void StoreNewRow(TRecordBuffer Buffer, int At);
   void DescribeColumns(IDBEngineCursor& Cursor);
 
+  friend class TDatabase;
+  // The row the last Delete removed or marked, as it was, and its index.
+  struct TDeletedRow {
+    int Index = 0;
+    TRow Row;
+  };
+
   std::unique_ptr<IDBEngineCursor> cursor_object_;
   std::vector<TRow> rows_;
+  std::optional<TDeletedRow> last_deleted_;
   Int64 next_id_ = 1;
   int cursor_ = -1;
   int column_count_ = 0;

@@ -358,6 +358,8 @@ TEST_F(MsgBoxTest, ReplaceableProceduresDefaultsAndReinstallation) {
   EXPECT_EQ(out, "select 1");
   EXPECT_EQ(GetObjectDataSource("OBJ"), nullptr);
   EXPECT_EQ(FrameworkHook(nullptr), 0);
+  EXPECT_EQ(PostWithCommit, 0);
+  EXPECT_EQ(LookupOptions, 5);
   int windows = 0;
   EXPECT_EQ(Run("", "", "", b_mtInfo, [](TFormMsg* f) { Key(f, Qt::Key_Escape); }), 1);  // warm up
   for (int i = 0; i < 2; ++i) {
@@ -378,6 +380,8 @@ TEST_F(MsgBoxTest, ReplaceableProceduresDefaultsAndReinstallation) {
   GetDefaultDatabase = &HostDatabase;
   ConvertSQLText = &HostConvert;
   RunEventActions = &HostActions;
+  PostWithCommit = 1;
+  LookupOptions = 2;
   ConvertSQLText("x", out);
   EXPECT_EQ(out, "/*host*/x");
   EXPECT_EQ(RunEventActions(), 7);
@@ -388,6 +392,8 @@ TEST_F(MsgBoxTest, ReplaceableProceduresDefaultsAndReinstallation) {
   EXPECT_EQ(GetObjectDataSource, &GetObjectDataSourceNil);
   EXPECT_EQ(RunEventActions, &RunEventActionsNone);
   EXPECT_EQ(FrameworkHook, &FrameworkHookNil);
+  EXPECT_EQ(PostWithCommit, 0);
+  EXPECT_EQ(LookupOptions, 5);
 }
 
 }  // namespace

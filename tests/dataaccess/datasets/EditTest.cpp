@@ -84,6 +84,13 @@ class EditTest : public dstest::TDataSetSuite<EditTest> {
     ds->Open();
     return ds;
   }
+  TEditDataSet* OpenCachedE() {
+    TEditDataSet* ds = OpenE();
+    ds->Close();
+    ds->SetCachedUpdates(true);
+    ds->Open();
+    return ds;
+  }
 
   // The rows of a query through a statement of its own, one text per row.
   std::vector<String> ServerRows(const String& SQL, TFIBTransaction* Transaction = nullptr) {
@@ -395,10 +402,7 @@ TEST_F(EditTest, InsertsAndDeletesKeepAFilteredViewRight) {
 }
 
 TEST_F(EditTest, CachedUpdatesKeepChangesAndOldVersions) {
-  TEditDataSet* ds = OpenE();
-  ds->Close();
-  ds->SetCachedUpdates(true);
-  ds->Open();
+  TEditDataSet* ds = OpenCachedE();
   ds->Edit();
   ds->FieldByName("NAME")->SetAsString("uno");
   ds->Post();
@@ -430,6 +434,56 @@ TEST_F(EditTest, CachedUpdatesKeepChangesAndOldVersions) {
   ds->CancelUpdates();
   EXPECT_FALSE(ds->UpdatesPending());
   EXPECT_EQ(Rows(ds), (std::vector<String>{"1|one|1.25|10", "2|two|2.5|20", "3|three|3.75|30"}));
+}
+
+TEST_F(EditTest, UndoDeleteBringsBackTheLastDeletedRecord) {
+  TEditDataSet* ds = OpenE();
+  EXPECT_FALSE(ds->UndoDelete()) << "nothing deleted";
+  // Deleted on the server, then rolled back: back in view, unmodified.
+  ds->Next();
+  ds->Delete();
+  tr_->RollbackRetaining();
+  EXPECT_TRUE(ds->UndoDelete());
+  EXPECT_FALSE(ds->UndoDelete()) << "once only";
+  EXPECT_EQ(ds->DeletedCount(), 0);
+  EXPECT_EQ(Rows(ds), (std::vector<String>{"1|one|1.25|10", "2|two|2.5|20", "3|three|3.75|30"}));
+  ASSERT_TRUE(ds->Locate("ID", 2, {}));
+  EXPECT_EQ(ds->UpdateStatus(), usUnmodified);
+  // A committed deletion stays.
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(7);
+  ds->Post();
+  tr_->CommitRetaining();
+  ds->Delete();
+  tr_->CommitRetaining();
+  EXPECT_FALSE(ds->UndoDelete());
+  EXPECT_EQ(ds->RecordCount(), 3);
+
+  // Cached: each record back to what it was, the other changes pending.
+  ds = OpenCachedE();
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("uno");
+  ds->Post();
+  ds->Delete();
+  EXPECT_TRUE(ds->UndoDelete());
+  ds->Last();
+  ds->Delete();
+  EXPECT_TRUE(ds->UndoDelete());
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(8);
+  ds->Post();
+  ds->Delete();
+  EXPECT_TRUE(ds->UndoDelete());
+  EXPECT_EQ(ds->ChangedCount(), 2);
+  EXPECT_EQ(Rows(ds), (std::vector<String>{"1|uno|1.25|10", "2|two|2.5|20", "3|three|3.75|30", "8|null|null|null"}));
+  ds->First();
+  EXPECT_EQ(ds->UpdateStatus(), usModified);
+  ds->Last();
+  EXPECT_EQ(ds->UpdateStatus(), usInserted);
+  ds->Delete();
+  ds->CancelUpdates();
+  EXPECT_FALSE(ds->UndoDelete()) << "cancelled with the rest";
+  EXPECT_EQ(ServerRows("select ID, NAME from E order by ID"), (std::vector<String>{"1|one", "2|two", "3|three"}));
 }
 
 TEST_F(EditTest, ParametersFromRecordsMasterAndSelect) {

@@ -255,6 +255,52 @@ TEST_F(EngineQuery, CancelUpdatesRestoresTheRowsOfTheEngine) {
   EXPECT_THROW(plain.ApplyUpdates(), EDatabaseError);
 }
 
+TEST_F(EngineQuery, UndoDeleteBringsBackTheLastDeletedRow) {
+  q_->Open();
+  EXPECT_FALSE(q_->UndoDelete()) << "nothing deleted";
+  // Sent to the engine, then rolled back: the row returns where it was.
+  q_->Database()->StartTransaction();
+  q_->Next();
+  q_->Delete();
+  q_->Database()->Rollback();
+  EXPECT_TRUE(q_->UndoDelete());
+  EXPECT_FALSE(q_->UndoDelete()) << "once only";
+  EXPECT_EQ(Names(), (std::vector<String>{"one", "two", "three"}));
+  EXPECT_EQ(Rows().size(), 3u);
+  // A committed deletion stays.
+  q_->Database()->StartTransaction();
+  q_->Last();
+  q_->Delete();
+  q_->Database()->Commit();
+  EXPECT_FALSE(q_->UndoDelete());
+  EXPECT_EQ(Names(), (std::vector<String>{"one", "two"}));
+  q_->Close();
+
+  // Cached: the row as it was, the other changes pending.
+  q_->SetCachedUpdates(true);
+  q_->Open();
+  q_->Edit();
+  F("NAME")->SetAsString("uno");
+  q_->Post();
+  q_->Delete();
+  EXPECT_TRUE(q_->UndoDelete());
+  q_->Append();
+  F("ID")->SetAsInteger(4);
+  F("NAME")->SetAsString("four");
+  q_->Post();
+  q_->Delete();
+  EXPECT_TRUE(q_->UndoDelete());
+  EXPECT_EQ(Names(), (std::vector<String>{"uno", "two", "four"}));
+  q_->First();
+  EXPECT_EQ(q_->UpdateStatus(), usModified);
+  q_->Last();
+  EXPECT_EQ(q_->UpdateStatus(), usInserted);
+  q_->Delete();
+  q_->CancelUpdates();
+  EXPECT_FALSE(q_->UndoDelete()) << "cancelled with the rest";
+  EXPECT_EQ(Names(), (std::vector<String>{"one", "two"}));
+}
+
 TEST_F(EngineQuery, DatabaseComponentTransactionsAndClosing) {
   TDatabase* db = new TDatabase(nullptr);
   db->SetDatabaseName("db");  // names match without case
