@@ -1245,6 +1245,10 @@ class TFIBCustomDataSet : public TWideDataSet,
     Integer ImageOffset = -1;  // in the cache's stored image; -1 for stored-apart strings
     Integer StringIndex = -1;
     Integer CharSetID = 0;
+    // TEXT in a UTF-8 character set: the declared length in characters (the
+    // server pads the value with blanks to bytes for the widest
+    // characters); 0 for every other column.
+    Integer CharLength = 0;
   };
   // The layout of the select's column Column (0-based, within the layout).
   const TColumnLayout& ColumnLayoutOf(Integer Column) const { return columns_[static_cast<size_t>(Column)]; }
