@@ -818,6 +818,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // poKeepSorting; in the limited model the order of its statements); false
   // without a sort description.
   bool SortKeyChanged(TRecordBuffer Buffer);
+  // The two records' values of the sort fields differ.
+  bool SortKeysDiffer(const Byte* Buffer, const Byte* Other);
   // Called after a post for a visible record whose sort key changed or that
   // was inserted: KeepSorting.
   virtual void KeepSortingAfterPost();
@@ -1265,6 +1267,12 @@ class TFIBCustomDataSet : public TWideDataSet,
   Integer mapped_text_change_ = -1;
   std::vector<Integer> column_map_;  // Query's column -> select column, -1: none
   void MapColumns(TFIBQuery* Query);
+  // Maps another statement's columns; client error 57 for a column of
+  // another type than the select's.
+  void CheckFetchColumns(TFIBQuery* Query);
+  // The changed-record and hidden-record counts (and UpdatesPending) after a
+  // record's cached status went from Before to After outside an edit.
+  void CountStatusChange(TCachedUpdateStatus Before, TCachedUpdateStatus After);
 
   // The stored image of a record (logical number) and a column's null flag
   // and characters in it (cut to the column; FullSize as ColumnChars).

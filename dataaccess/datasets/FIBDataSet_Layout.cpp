@@ -563,14 +563,30 @@ void TFIBCustomDataSet::MapColumns(TFIBQuery* Query) {
   mapped_text_change_ = Query->TextChangeCount();
 }
 
+void TFIBCustomDataSet::CheckFetchColumns(TFIBQuery* Query) {
+  MapColumns(Query);
+  const XSQLDA* area = Query->Fields()->AsXSQLDA();
+  const Integer count = area != nullptr ? std::min<Integer>(area->sqld, Query->Fields()->Count()) : 0;
+  for (Integer from = 0; from < count; ++from) {
+    const Integer column = column_map_[static_cast<size_t>(from)];
+    if (column < 0 || column >= static_cast<Integer>(columns_.size())) continue;
+    const XSQLVAR& v = area->sqlvar[from];
+    const TColumnLayout& c = columns_[static_cast<size_t>(column)];
+    const int type = v.sqltype & ~1;
+    if (type != c.SQLType || v.sqlscale != c.Scale || (!IsTextType(type) && v.sqllen != c.Width))
+      RaiseClientError(fceColumnTypesMismatch, {from, column});
+  }
+}
+
 void TFIBCustomDataSet::FetchRecordToCache(TFIBQuery* Query, Integer RecordNumber) {
   if (!cache_) CheckDatasetOpen("fetch a record");
+  const bool identity = Query == select_query_ || Query == current_select_;
+  // A row that does not fit leaves the record as it was.
+  if (!identity) CheckFetchColumns(Query);
   const Integer record = CacheRecordNo(RecordNumber);
   Byte* image = cache_->GetRecordForWrite(record);
   if (!(internal_flags_ & kKeepBlobStreams)) FreeRecordBlobStreams(image + blob_image_offset_);
   image[0] = 0;
-  const bool identity = Query == select_query_ || Query == current_select_;
-  if (!identity) MapColumns(Query);
   const XSQLDA* area = Query->Fields()->AsXSQLDA();
   const Integer count = area != nullptr ? std::min<Integer>(area->sqld, Query->Fields()->Count()) : 0;
   const Integer index = record - 1;
@@ -580,8 +596,6 @@ void TFIBCustomDataSet::FetchRecordToCache(TFIBQuery* Query, Integer RecordNumbe
     const XSQLVAR& v = area->sqlvar[from];
     const TColumnLayout& c = columns_[static_cast<size_t>(column)];
     const int type = v.sqltype & ~1;
-    if (!identity && (type != c.SQLType || v.sqlscale != c.Scale || (!IsTextType(type) && v.sqllen != c.Width)))
-      RaiseClientError(fceColumnTypesMismatch, {from, column});
     const bool isNull = (v.sqltype & 1) != 0 && v.sqlind != nullptr && *v.sqlind == -1;
     image[1 + column] = isNull ? 1 : 0;
     Byte* dst = c.StoredApart ? nullptr : image + c.ImageOffset;
@@ -657,7 +671,9 @@ void TFIBCustomDataSet::FetchRecordToCache(TFIBQuery* Query, Integer RecordNumbe
   if (after_fetch_record_.Assigned()) {
     bool stop = false;
     after_fetch_record_(Query, RecordNumber, stop);
-    if (stop) {
+    // Only a fetch of the select's rows has a fetch to stop; a record read
+    // again through another statement (a refresh) is already counted.
+    if (stop && identity) {
       ++fetched_count_;
       Abort();
     }

@@ -129,13 +129,12 @@ void TpFIBDataSet::InternalApplyUpdates(bool KeepStatus) {
     applying_index_ = -1;
     reported_error_ = nullptr;
     std::sort(unapplied_.begin(), unapplied_.end());
-    if (!KeepStatus) {
-      // What the statements applied no longer counts; what they left does.
-      changed_count_ = 0;
-      for (Integer n = 0; n < FetchedCount(); ++n)
-        if (IsPending(StatusInCache(n))) ++changed_count_;
-      updates_pending_ = changed_count_ > 0;
-    }
+    // What the statements applied no longer counts; what they left (or kept,
+    // until CommitUpdates) does.
+    changed_count_ = 0;
+    for (Integer n = 0; n < FetchedCount(); ++n)
+      if (IsPending(StatusInCache(n))) ++changed_count_;
+    if (!KeepStatus) updates_pending_ = changed_count_ > 0;
     if (Active()) Resync({});
   };
   try {
