@@ -1174,6 +1174,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   // cache is on).
   TFIBBlobStream* NewRecordBlobStream(TField* Field, TRecordBuffer Buffer);
   void TouchBlobStream(TFIBBlobStream* Stream);
+  // With cached updates, a stream not loaded (new, or emptied by the BLOB
+  // cache limit) loads now, connecting and starting its transaction for the
+  // load when they are not.
+  void LoadDetachedBlobStream(TFIBBlobStream* Stream);
 
  private:
   friend class TCacheModelOptions;
