@@ -339,6 +339,7 @@ Int64 TFIBDSBlobStream::Write(const void* Buffer, Int64 Count) {
   if (!client) data_set_->SetModified(true);
   if (auto* b = dynamic_cast<TBlobField*>(field_)) b->SetModified(true);
   if (inner_ == nullptr) return 0;
+  data_set_->LoadDetachedBlobStream(inner_);
   return inner_->Write(Buffer, Count);
 }
 

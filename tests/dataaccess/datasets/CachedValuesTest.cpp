@@ -1,6 +1,7 @@
 // Values that cached records carry: texts with line breaks applied record by
 // record and in EXECUTE BLOCK batches, and BLOBs read again after the
 // transaction they were fetched in ended.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,18 @@ TEST_F(CachedValuesTest, BlobsLeftByTheCacheLimitAreReadAgainAfterTheTransaction
       EXPECT_EQ(note->AsString(), "note " + ds->FieldByName("ID")->AsString());
   }
   EXPECT_FALSE(tr->Active());  // each load ended the transaction it started
+  // A stream still held when the limit lets its data go reads it again too.
+  ds->First();
+  std::unique_ptr<TStream> held(ds->CreateBlobStream(note, bmRead));
+  ds->Next();
+  note->AsString();
+  ds->Next();
+  note->AsString();
+  std::string text(static_cast<size_t>(held->Size()), '\0');
+  held->Seek(0, soBeginning);
+  EXPECT_EQ(held->Read(text.data(), static_cast<Int64>(text.size())), 6);
+  EXPECT_EQ(text, "note 1");
+  held.reset();
   // A change to one of them still reaches the server.
   ds->First();
   ds->Edit();
