@@ -21,6 +21,13 @@
 //                   in the 100 000 records; fewer calls, same unit);
 //   RotateIndex/N   the same moves as std::rotate on a plain vector of
 //                   32-bit entries (what a move should cost);
+//   LogOldVersions/Descending  one logged old version for each of the
+//                   100 000 records of the filled cache (cached updates), in
+//                   ascending record order (0, the baseline) or descending
+//                   order (1);
+//   CachedEditWalk/Backward  Edit, a field value and Post for each of the
+//                   100 000 records of a cached-updates dataset, walking
+//                   First..Next (0, the baseline) or Last..Prior (1);
 //   SortInteger     DoSort of 1 000 000 fetched records (table SORT_T) by one
 //                   INTEGER field, from the order they were fetched in;
 //   StableSortIntegerKeys  the floor: std::stable_sort of the same keys
@@ -282,6 +289,59 @@ void BM_RotateIndex(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(moves.size()));
 }
+
+// Logged old versions: the filled cache logs each record once per round,
+// the log cleared between rounds (untimed).
+void BM_LogOldVersions(benchmark::State& state) {
+  TDataSetBench& bench = Bench();
+  bench.Fill();  // the records in their fetched order
+  TRecordsCache* cache = bench.DataSet()->RecordsCache();
+  const bool descending = state.range(0) != 0;
+  cache->SetLogOldVersions(true);
+  for (auto _ : state) {
+    for (int i = 0; i < kRows; ++i) cache->LogOldVersion(descending ? kRows - i : i + 1);
+    state.PauseTiming();
+    if (cache->LogCount() != kRows) state.SkipWithError("wrong log count");
+    cache->ClearLog();
+    state.ResumeTiming();
+  }
+  cache->SetLogOldVersions(false);
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+
+// Cached edits of every record of ROWS_T in one walk; the dataset is opened
+// and fetched before each round and its updates cancelled after (untimed).
+void BM_CachedEditWalk(benchmark::State& state) {
+  const bool backward = state.range(0) != 0;
+  TFIBDataSet ds(nullptr);
+  ds.SetDatabase(Bench().Table().Database());
+  ds.SelectSQL()->SetText(kRowsSelect);
+  ds.UpdateSQL()->SetText("update ROWS_T set AMOUNT = ?AMOUNT where ID = ?OLD_ID");
+  ds.SetCachedUpdates(true);
+  int64_t edits = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ds.Open();
+    ds.FetchAll();
+    TField* amount = ds.FieldByName("AMOUNT");
+    state.ResumeTiming();
+    for (backward ? ds.Last() : ds.First(); !(backward ? ds.Bof() : ds.Eof()); backward ? ds.Prior() : ds.Next()) {
+      ds.Edit();
+      amount->SetAsFloat(0.5);
+      ds.Post();
+      ++edits;
+    }
+    state.PauseTiming();
+    if (ds.ChangedCount() != kRows) state.SkipWithError("wrong changed count");
+    ds.CancelUpdates();
+    ds.Close();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(edits);
+}
+
+BENCHMARK(BM_LogOldVersions)->ArgName("Descending")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CachedEditWalk)->ArgName("Backward")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------
 // Local sorting and locating

@@ -308,9 +308,7 @@ void TRecordsCache::CallerToImage(const Byte* Buffer, Byte* Image, Integer Row) 
 void TRecordsCache::ReadRecordEx(Integer RecordNo, void* Buffer, bool FromLog) {
   const Integer physical = PhysicalOrRaise(RecordNo, kCantRead);
   if (FromLog) {
-    auto [at, found] = FindLogEntry(physical);
-    if (found) {
-      const Integer slot = log_entries_[at].second;
+    if (const Integer slot = LogSlotOf(physical); slot != 0) {
       ImageToCaller(ImageOf(log_blocks_, slot, kCantReadLog), log_strings_.get(), slot - 1,
                     static_cast<Byte*>(Buffer));
       return;
@@ -378,13 +376,6 @@ void TRecordsCache::SetStringFromBuffer(Integer Column, Integer Index, bool Trim
 // ---------------------------------------------------------------------------
 // Old versions
 
-std::pair<size_t, bool> TRecordsCache::FindLogEntry(Integer Physical) const {
-  auto it = std::lower_bound(log_entries_.begin(), log_entries_.end(), Physical,
-                             [](const std::pair<Integer, Integer>& e, Integer key) { return e.first < key; });
-  const auto at = static_cast<size_t>(it - log_entries_.begin());
-  return {at, it != log_entries_.end() && it->first == Physical};
-}
-
 Byte* TRecordsCache::GetOldVersion(Integer RecordNo) {
   const Integer physical = PhysicalRecordNo(RecordNo);
   if (!log_old_versions_ && physical == work_physical_ && physical >= 1) return work_.get();
@@ -415,18 +406,17 @@ void TRecordsCache::SaveOldVersion(Integer RecordNo) {
 void TRecordsCache::LogOldVersion(Integer RecordNo) {
   const Integer physical = PhysicalOrRaise(RecordNo, kCantRead);
   const Byte* image = ImageOf(blocks_, physical, kCantRead);
-  auto [at, found] = FindLogEntry(physical);
-  Integer slot;
-  if (found) {
-    slot = log_entries_[at].second;
-  } else {
-    if (log_entries_.size() >= static_cast<size_t>(INT32_MAX)) RaiseError(kOutOfRange);
-    slot = static_cast<Integer>(log_entries_.size()) + 1;
+  Integer slot = LogSlotOf(physical);
+  if (slot == 0) {
+    if (log_count_ == INT32_MAX) RaiseError(kOutOfRange);
+    slot = log_count_ + 1;
     const auto needed = static_cast<size_t>((slot - 1) / records_per_block_) + 1;
     while (log_blocks_.size() < needed) log_blocks_.emplace_back(new Byte[static_cast<size_t>(block_size_)]());
     if (strings_ && !log_strings_) log_strings_ = std::make_unique<TCacheStringTable>(StringFieldCount());
     if (log_strings_) EnsureStringRows(*log_strings_, slot);
-    log_entries_.insert(log_entries_.begin() + static_cast<std::ptrdiff_t>(at), {physical, slot});
+    if (log_slots_.size() < static_cast<size_t>(physical)) log_slots_.resize(static_cast<size_t>(physical), 0);
+    log_slots_[static_cast<size_t>(physical - 1)] = slot;
+    log_count_ = slot;
   }
   std::memcpy(ImageOf(log_blocks_, slot, kCantReadLog), image, static_cast<size_t>(record_size_));
   if (strings_) {
@@ -439,7 +429,8 @@ void TRecordsCache::LogOldVersion(Integer RecordNo) {
 
 void TRecordsCache::ClearLog() {
   log_blocks_.clear();
-  log_entries_.clear();
+  log_slots_.clear();
+  log_count_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -497,7 +488,7 @@ void TRecordsCache::InsertRecord(Integer Position) {
 size_t TRecordsCache::MemoryUsed() const {
   size_t bytes = (blocks_.capacity() + log_blocks_.capacity()) * sizeof(void*) +
                  (blocks_.size() + log_blocks_.size()) * static_cast<size_t>(block_size_) +
-                 index_.capacity() * sizeof(Integer) + log_entries_.capacity() * sizeof(log_entries_[0]) +
+                 index_.capacity() * sizeof(Integer) + log_slots_.capacity() * sizeof(Integer) +
                  2 * static_cast<size_t>(buffer_size_);
   if (strings_) bytes += strings_->MemoryUsed();
   if (log_strings_) bytes += log_strings_->MemoryUsed();

@@ -45,7 +45,6 @@
 #include <memory>
 #include <span>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "platform/rtl/Exceptions.h"
@@ -127,7 +126,7 @@ class TRecordsCache : public TObject {
   // Appends a zero-filled block; the new count.
   Integer AddBlock();
   Integer LogBlockCount() const { return static_cast<Integer>(log_blocks_.size()); }
-  Integer LogCount() const { return static_cast<Integer>(log_entries_.size()); }
+  Integer LogCount() const { return log_count_; }
 
   // Offset and capacity of stored-apart string field I (1-based) in the
   // caller's layout; ignored for I outside 1..StringFieldCount. A layout
@@ -224,9 +223,11 @@ class TRecordsCache : public TObject {
   // Image <-> caller's layout.
   void ImageToCaller(const Byte* Image, TCacheStringTable* Strings, Integer Row, Byte* Buffer);
   void CallerToImage(const Byte* Buffer, Byte* Image, Integer Row);
-  // Log slot of a physical record: position of the entry (or where it goes)
-  // and whether it exists.
-  std::pair<size_t, bool> FindLogEntry(Integer Physical) const;
+  // Log slot of a physical record; 0 when it was not logged.
+  Integer LogSlotOf(Integer Physical) const {
+    const auto at = static_cast<size_t>(Physical - 1);
+    return at < log_slots_.size() ? log_slots_[at] : 0;
+  }
 
   Integer block_size_;
   Integer record_size_;
@@ -243,7 +244,10 @@ class TRecordsCache : public TObject {
   std::unique_ptr<TCacheStringTable> log_strings_;
   std::vector<std::unique_ptr<Byte[]>> blocks_;
   std::vector<std::unique_ptr<Byte[]>> log_blocks_;
-  std::vector<std::pair<Integer, Integer>> log_entries_;  // (physical record, slot), by record
+  // Log slot by physical record (entry p - 1; 0: not logged): one look-up
+  // or insertion per logged record in any order.
+  std::vector<Integer> log_slots_;
+  Integer log_count_ = 0;
   std::vector<Integer> string_offsets_;  // -1 until set
   std::vector<Integer> string_sizes_;
   Integer strings_start_ = 0;  // first string offset

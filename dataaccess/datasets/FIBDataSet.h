@@ -828,6 +828,8 @@ class TFIBCustomDataSet : public TWideDataSet,
   // poKeepSorting; in the limited model the order of its statements); false
   // without a sort description.
   bool SortKeyChanged(TRecordBuffer Buffer);
+  // The two records' values of the sort fields differ.
+  bool SortKeysDiffer(const Byte* Buffer, const Byte* Other);
   // Called after a post for a visible record whose sort key changed or that
   // was inserted: KeepSorting.
   virtual void KeepSortingAfterPost();
@@ -1189,6 +1191,10 @@ class TFIBCustomDataSet : public TWideDataSet,
   // cache is on).
   TFIBBlobStream* NewRecordBlobStream(TField* Field, TRecordBuffer Buffer);
   void TouchBlobStream(TFIBBlobStream* Stream);
+  // With cached updates, a stream not loaded (new, or emptied by the BLOB
+  // cache limit) loads now, connecting and starting its transaction for the
+  // load when they are not.
+  void LoadDetachedBlobStream(TFIBBlobStream* Stream);
 
  private:
   friend class TCacheModelOptions;
@@ -1262,6 +1268,10 @@ class TFIBCustomDataSet : public TWideDataSet,
     Integer ImageOffset = -1;  // in the cache's stored image; -1 for stored-apart strings
     Integer StringIndex = -1;
     Integer CharSetID = 0;
+    // TEXT in a UTF-8 character set: the declared length in characters (the
+    // server pads the value with blanks to bytes for the widest
+    // characters); 0 for every other column.
+    Integer CharLength = 0;
   };
   // The layout of the select's column Column (0-based, within the layout).
   const TColumnLayout& ColumnLayoutOf(Integer Column) const { return columns_[static_cast<size_t>(Column)]; }
@@ -1278,6 +1288,12 @@ class TFIBCustomDataSet : public TWideDataSet,
   Integer mapped_text_change_ = -1;
   std::vector<Integer> column_map_;  // Query's column -> select column, -1: none
   void MapColumns(TFIBQuery* Query);
+  // Maps another statement's columns; client error 57 for a column of
+  // another type than the select's.
+  void CheckFetchColumns(TFIBQuery* Query);
+  // The changed-record and hidden-record counts (and UpdatesPending) after a
+  // record's cached status went from Before to After outside an edit.
+  void CountStatusChange(TCachedUpdateStatus Before, TCachedUpdateStatus After);
 
   // The stored image of a record (logical number) and a column's null flag
   // and characters in it (cut to the column; FullSize as ColumnChars).

@@ -186,24 +186,8 @@ TStream* TFIBCustomDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode
       stream = NewRecordBlobStream(Field, buffer);
       if (client) stream->SetIsClientBlob(true);
       SetRecordBlobStream(buffer, slot, stream);
-      if (cached_updates_ && !client) {
-        // Loaded now: the record may outlive its transaction.
-        TFIBDatabase* db = Database();
-        TFIBTransaction* tr = Transaction();
-        const bool connecting = db != nullptr && !db->Connected();
-        if (connecting) db->Connect();
-        const bool started = tr != nullptr && !tr->Active();
-        if (started) tr->StartTransaction();
-        try {
-          stream->Seek(0, soBeginning);
-        } catch (...) {
-          if (started) tr->Rollback();
-          if (connecting) db->Close();
-          throw;
-        }
-        if (started) tr->Commit();
-        if (connecting) db->Close();
-      }
+      // Loaded now: the record may outlive its transaction.
+      LoadDetachedBlobStream(stream);
     }
     if (stream != nullptr && browse && !temporary) {
       const Integer number = RecordNumberOf(buffer);
@@ -213,6 +197,8 @@ TStream* TFIBCustomDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode
   if (stream != nullptr) {
     stream->SetUpdateTransaction(UpdateTransaction());
     TouchBlobStream(stream);
+    // The BLOB cache limit may have emptied it since it was loaded.
+    LoadDetachedBlobStream(stream);
   }
   auto* result = new TFIBDSBlobStream(this, Field, stream, Mode == bmWrite);
   if (stream != nullptr) {
@@ -225,6 +211,27 @@ TStream* TFIBCustomDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode
     }
   }
   return result;
+}
+
+void TFIBCustomDataSet::LoadDetachedBlobStream(TFIBBlobStream* Stream) {
+  if (!cached_updates_ || Stream->Loaded() || Stream->IsClientBlob()) return;
+  // The connection and the transaction it loads in are opened for the load
+  // when the cached records outlived them.
+  TFIBDatabase* db = Stream->Database();
+  TFIBTransaction* tr = Stream->Transaction();
+  const bool connecting = db != nullptr && !db->Connected();
+  if (connecting) db->Connect();
+  const bool started = tr != nullptr && !tr->Active();
+  if (started) tr->StartTransaction();
+  try {
+    Stream->Size();
+  } catch (...) {
+    if (started) tr->Rollback();
+    if (connecting) db->Close();
+    throw;
+  }
+  if (started) tr->Commit();
+  if (connecting) db->Close();
 }
 
 // ===========================================================================
@@ -300,18 +307,21 @@ TFIBDSBlobStream::~TFIBDSBlobStream() {
 
 Int64 TFIBDSBlobStream::Read(void* Buffer, Int64 Count) {
   if (inner_ == nullptr) return 0;
+  data_set_->LoadDetachedBlobStream(inner_);
   if (data_set_->State() == dsOldValue) return inner_->ReadOldValue(Buffer, Count);
   return inner_->Read(Buffer, Count);
 }
 
 Int64 TFIBDSBlobStream::Seek(Int64 Offset, TSeekOrigin Origin) {
   if (inner_ == nullptr) return 0;
+  data_set_->LoadDetachedBlobStream(inner_);
   if (data_set_->State() == dsOldValue) return inner_->SeekOld(Offset, Origin);
   return inner_->Seek(Offset, Origin);
 }
 
 Int64 TFIBDSBlobStream::Size() {
   if (inner_ == nullptr) return 0;
+  data_set_->LoadDetachedBlobStream(inner_);
   if (data_set_->State() == dsOldValue) return inner_->SeekOld(0, soEnd);
   return inner_->Size();
 }
@@ -329,6 +339,7 @@ Int64 TFIBDSBlobStream::Write(const void* Buffer, Int64 Count) {
   if (!client) data_set_->SetModified(true);
   if (auto* b = dynamic_cast<TBlobField*>(field_)) b->SetModified(true);
   if (inner_ == nullptr) return 0;
+  data_set_->LoadDetachedBlobStream(inner_);
   return inner_->Write(Buffer, Count);
 }
 

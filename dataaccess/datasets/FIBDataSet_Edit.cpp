@@ -157,28 +157,32 @@ void TFIBCustomDataSet::DropCacheSlot(Integer Number) {
 bool TFIBCustomDataSet::SortKeyChanged(TRecordBuffer Buffer) {
   // The limited model's rows follow the order its statements were built on.
   const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
-  const std::vector<TSortFieldInfo>& order = limited ? limited_order_ : order_info_;
-  if (order.empty()) return false;
+  if ((limited ? limited_order_ : order_info_).empty()) return false;
   if (!options_.Contains(poKeepSorting) && !limited) return false;
   const Integer number = RecordNumberOf(Buffer);
   if (!RecordHeld(number)) return true;
   std::unique_ptr<Byte[]> old(GetOldRecordBuffer(number));
-  for (const TSortFieldInfo& info : order) {
+  return SortKeysDiffer(Buffer, old.get());
+}
+
+bool TFIBCustomDataSet::SortKeysDiffer(const Byte* Buffer, const Byte* Other) {
+  const bool limited = cache_model_options_->CacheModelKind() == cmkLimitedBufferSize;
+  for (const TSortFieldInfo& info : limited ? limited_order_ : order_info_) {
     TField* field = FindField(info.FieldName);
     if (field == nullptr || field->FieldNo() < 1 || field->FieldNo() > static_cast<Integer>(columns_.size()))
       continue;
     const Integer column = field->FieldNo() - 1;
     const TColumnLayout& c = columns_[static_cast<size_t>(column)];
-    const bool nullNow = Buffer[kNullFlagsOffset + column] != 0, nullOld = old[kNullFlagsOffset + column] != 0;
+    const bool nullNow = Buffer[kNullFlagsOffset + column] != 0, nullOld = Other[kNullFlagsOffset + column] != 0;
     if (nullNow != nullOld) return true;
     if (nullNow) continue;
     if (c.StoredApart) {
       Integer a, b;
       std::memcpy(&a, Buffer + c.Offset, sizeof a);
-      std::memcpy(&b, old.get() + c.Offset, sizeof b);
-      if (a != b || std::memcmp(Buffer + c.Offset + 4, old.get() + c.Offset + 4, static_cast<size_t>(a)) != 0)
+      std::memcpy(&b, Other + c.Offset, sizeof b);
+      if (a != b || std::memcmp(Buffer + c.Offset + 4, Other + c.Offset + 4, static_cast<size_t>(a)) != 0)
         return true;
-    } else if (std::memcmp(Buffer + c.Offset, old.get() + c.Offset, static_cast<size_t>(c.Width)) != 0) {
+    } else if (std::memcmp(Buffer + c.Offset, Other + c.Offset, static_cast<size_t>(c.Width)) != 0) {
       return true;
     }
   }

@@ -105,12 +105,9 @@ using fibdataset_internal::ScaledToBcd;
 
 namespace {
 
-size_t TrimmedTextLength(const char* Text, size_t Length, bool BlanksOnly) {
-  while (Length > 0) {
-    const auto c = static_cast<unsigned char>(Text[Length - 1]);
-    if (BlanksOnly ? c != ' ' : c > ' ') break;
-    --Length;
-  }
+// Length of Text without its trailing blanks (what poTrimCharFields drops).
+size_t TrimmedTextLength(const char* Text, size_t Length) {
+  while (Length > 0 && Text[Length - 1] == ' ') --Length;
   return Length;
 }
 
@@ -249,7 +246,7 @@ bool TFIBCustomDataSet::ReadDataField(TField* Field, TRecordBuffer Record, void*
         RaiseClientError(fceFieldSizeTooSmall, {CmpFullName(this), Field->FieldName()});
       size_t length;
       const char* chars = ColumnChars(c, data, fullSize, length);
-      if (options_.Contains(poTrimCharFields) && !fullSize) length = TrimmedTextLength(chars, length, true);
+      if (options_.Contains(poTrimCharFields) && !fullSize) length = TrimmedTextLength(chars, length);
       if (Field->DataType() == ftGuid && State() == dsBlockRead) {
         TGUID guid;
         std::memcpy(&guid, chars, std::min(length, sizeof guid));
@@ -353,8 +350,9 @@ void TFIBCustomDataSet::WriteDataField(TField* Field, TRecordBuffer Record, cons
       case SQL_TEXT:
       case SQL_VARYING: {
         const auto* chars = static_cast<const char*>(Buffer);
+        // The option drops trailing blanks; line breaks and tabs are text.
         if (options_.Contains(poTrimCharFields) && c.CharSetID != kOctetsCharSet && Field->DataType() != ftGuid)
-          length = TrimmedTextLength(chars, length, false);
+          length = TrimmedTextLength(chars, length);
         Byte* target = data;
         if (c.StoredApart) {
           const auto stored = static_cast<Integer>(length);

@@ -24,6 +24,18 @@ constexpr const char kRecordTooLarge[] = "Incompatible Sizes";
 
 bool IsTextType(int Type) { return Type == SQL_TEXT || Type == SQL_VARYING; }
 
+// Character sets whose texts are UTF-8 (UNICODE_FSS, UTF8).
+bool IsUtf8CharSet(Integer CharSetID) { return CharSetID == 3 || CharSetID == 4; }
+
+// Bytes of the first Count UTF-8 characters of Text (all Length when fewer).
+size_t Utf8CharsPrefix(const char* Text, size_t Length, size_t Count) {
+  for (size_t i = 0; i < Length; ++i) {
+    if ((static_cast<unsigned char>(Text[i]) & 0xC0) == 0x80) continue;
+    if (Count-- == 0) return i;
+  }
+  return Length;
+}
+
 // Width of a column's value in the record by SQL type.
 Integer ValueWidth(int Type, Integer DeclaredLength) {
   switch (Type) {
@@ -332,6 +344,8 @@ void TFIBCustomDataSet::ComputeRecordLayout() {
     c.Nullable = (r->sqltype & 1) != 0;
     c.Width = ValueWidth(c.SQLType, r->sqllen);
     c.CharSetID = IsTextType(c.SQLType) ? (r->sqlsubtype & 0xFF) : 0;
+    if (c.SQLType == SQL_TEXT && IsUtf8CharSet(c.CharSetID) && Database() != nullptr)
+      c.CharLength = r->sqllen / std::max<Integer>(1, Database()->BytesPerCharacter(c.CharSetID));
     c.Int64AsDouble = c.SQLType == SQL_INT64 && c.Scale < -4 && !prepare_options_.Contains(psSQLINT64ToBCD);
     const bool guid = def != nullptr && def->DataType() == ftGuid;
     c.StoredApart = IsTextType(c.SQLType) && r->sqllen > kMaxInRecordString && !guid;
@@ -549,14 +563,30 @@ void TFIBCustomDataSet::MapColumns(TFIBQuery* Query) {
   mapped_text_change_ = Query->TextChangeCount();
 }
 
+void TFIBCustomDataSet::CheckFetchColumns(TFIBQuery* Query) {
+  MapColumns(Query);
+  const XSQLDA* area = Query->Fields()->AsXSQLDA();
+  const Integer count = area != nullptr ? std::min<Integer>(area->sqld, Query->Fields()->Count()) : 0;
+  for (Integer from = 0; from < count; ++from) {
+    const Integer column = column_map_[static_cast<size_t>(from)];
+    if (column < 0 || column >= static_cast<Integer>(columns_.size())) continue;
+    const XSQLVAR& v = area->sqlvar[from];
+    const TColumnLayout& c = columns_[static_cast<size_t>(column)];
+    const int type = v.sqltype & ~1;
+    if (type != c.SQLType || v.sqlscale != c.Scale || (!IsTextType(type) && v.sqllen != c.Width))
+      RaiseClientError(fceColumnTypesMismatch, {from, column});
+  }
+}
+
 void TFIBCustomDataSet::FetchRecordToCache(TFIBQuery* Query, Integer RecordNumber) {
   if (!cache_) CheckDatasetOpen("fetch a record");
+  const bool identity = Query == select_query_ || Query == current_select_;
+  // A row that does not fit leaves the record as it was.
+  if (!identity) CheckFetchColumns(Query);
   const Integer record = CacheRecordNo(RecordNumber);
   Byte* image = cache_->GetRecordForWrite(record);
   if (!(internal_flags_ & kKeepBlobStreams)) FreeRecordBlobStreams(image + blob_image_offset_);
   image[0] = 0;
-  const bool identity = Query == select_query_ || Query == current_select_;
-  if (!identity) MapColumns(Query);
   const XSQLDA* area = Query->Fields()->AsXSQLDA();
   const Integer count = area != nullptr ? std::min<Integer>(area->sqld, Query->Fields()->Count()) : 0;
   const Integer index = record - 1;
@@ -566,8 +596,6 @@ void TFIBCustomDataSet::FetchRecordToCache(TFIBQuery* Query, Integer RecordNumbe
     const XSQLVAR& v = area->sqlvar[from];
     const TColumnLayout& c = columns_[static_cast<size_t>(column)];
     const int type = v.sqltype & ~1;
-    if (!identity && (type != c.SQLType || v.sqlscale != c.Scale || (!IsTextType(type) && v.sqllen != c.Width)))
-      RaiseClientError(fceColumnTypesMismatch, {from, column});
     const bool isNull = (v.sqltype & 1) != 0 && v.sqlind != nullptr && *v.sqlind == -1;
     image[1 + column] = isNull ? 1 : 0;
     Byte* dst = c.StoredApart ? nullptr : image + c.ImageOffset;
@@ -604,12 +632,13 @@ void TFIBCustomDataSet::FetchRecordToCache(TFIBQuery* Query, Integer RecordNumbe
         }
         break;
       case SQL_TEXT: {
-        const auto length = static_cast<size_t>(std::max<ISC_SHORT>(v.sqllen, 0));
-        if (c.StoredApart && c.CharSetID == kOctetsCharSet) {
-          // Binary text keeps every byte, trailing blanks and zeros too.
+        // The value as the server pads it, every byte of it (poTrimCharFields
+        // drops the blanks when the value is read); a UTF-8 value keeps its
+        // declared number of characters.
+        auto length = static_cast<size_t>(std::max<ISC_SHORT>(v.sqllen, 0));
+        if (c.CharLength > 0) length = Utf8CharsPrefix(data, length, static_cast<size_t>(c.CharLength));
+        if (c.StoredApart) {
           cache_->SetStringFromBuffer(c.StringIndex, index, false, static_cast<Integer>(length), const_cast<char*>(data));
-        } else if (c.StoredApart) {
-          cache_->SetStringValue(c.StringIndex, index, std::string_view(data, length));
         } else {
           const size_t n = std::min(length, static_cast<size_t>(c.Width));
           std::memcpy(dst, data, n);
@@ -642,7 +671,9 @@ void TFIBCustomDataSet::FetchRecordToCache(TFIBQuery* Query, Integer RecordNumbe
   if (after_fetch_record_.Assigned()) {
     bool stop = false;
     after_fetch_record_(Query, RecordNumber, stop);
-    if (stop) {
+    // Only a fetch of the select's rows has a fetch to stop; a record read
+    // again through another statement (a refresh) is already counted.
+    if (stop && identity) {
       ++fetched_count_;
       Abort();
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/fib.h"
@@ -314,9 +315,19 @@ void TFIBCustomDataSet::UpdateRecordInCache(TFIBQuery* Query, TRecordBuffer Buff
   if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize)
     return UpdateLimitedRecord(Query, Buffer, KeepOldVersion);
   const Integer deleted = deleted_count_;
+  // The sort key before the refresh: a record whose key the server changed
+  // moves to its sorted place.
+  std::unique_ptr<Byte[]> before;
+  if (sorted_ && !order_info_.empty() && options_.Contains(poKeepSorting)) {
+    before.reset(AllocRecordBuffer());
+    std::memcpy(before.get(), Buffer, static_cast<size_t>(record_size_));
+  }
   // No row is an error unless poRefreshDeletedRecord took the record away.
-  if (!RefreshRecord(Query, Buffer) && deleted_count_ == deleted)
-    RaiseClientError(fceCannotRefreshRow, {CmpFullName(this)});
+  const bool found = RefreshRecord(Query, Buffer);
+  if (!found && deleted_count_ == deleted) RaiseClientError(fceCannotRefreshRow, {CmpFullName(this)});
   current_record_index_ = RecNo() - 1;
+  if (found && before && Buffer == GetActiveRecordBuffer() && SortKeysDiffer(Buffer, before.get()) &&
+      IsVisible(Buffer))
+    KeepSorting();
   if (!dsEditModes.Contains(State()) && detail_conditions_.Contains(dcForceMasterRefresh)) RefreshMasterDataSet();
 }

@@ -20,7 +20,23 @@ void SetScaled(TFIBXSQLVAR* Param, Int64 Value, int Scale) {
   else Param->SetAsScaled(Value, Scale);
 }
 
+// A change waiting to be applied.
+bool IsPendingStatus(TCachedUpdateStatus Status) {
+  return Status == cusModified || Status == cusInserted || Status == cusDeleted;
+}
+
+// A record the dataset does not show.
+bool IsHiddenStatus(TCachedUpdateStatus Status) {
+  return Status == cusDeleted || Status == cusUninserted || Status == cusDeletedApplied;
+}
+
 }  // namespace
+
+void TFIBCustomDataSet::CountStatusChange(TCachedUpdateStatus Before, TCachedUpdateStatus After) {
+  if (IsPendingStatus(Before) && !IsPendingStatus(After)) --changed_count_;
+  if (IsHiddenStatus(Before) && !IsHiddenStatus(After)) --deleted_count_;
+  updates_pending_ = changed_count_ > 0;
+}
 
 void TFIBCustomDataSet::SetQueryParams(TFIBQuery* Query, TRecordBuffer Buffer, bool LocateParams) {
   if (Buffer == nullptr) RaiseClientError(fceBufferNotSet);
@@ -183,8 +199,8 @@ bool TFIBCustomDataSet::RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer, bo
     }
     const Integer number = RecordNumberOf(Buffer);
     const bool standard = cache_model_options_->CacheModelKind() == cmkStandard;
-    if (!cached_updates_ && standard && number >= 0 && number < fetched_count_)
-      cache_->SaveOldVersion(CacheRecordNo(number));
+    const bool held = standard && number >= 0 && number < fetched_count_;
+    if (!cached_updates_ && held) cache_->SaveOldVersion(CacheRecordNo(number));
     if (!Query->Open() && Execute) {
       SetQueryParams(Query, Buffer);
       if (!Query->Prepared()) Query->Prepare();
@@ -196,15 +212,18 @@ bool TFIBCustomDataSet::RefreshRecord(TFIBQuery* Query, TRecordBuffer Buffer, bo
     if (Query->SQLType() == SQLExecProcedure) found = Query->Fields()->Count() > 0;
     else if (Query->GoToFirstRecordOnExecute()) found = !Query->AtEnd();
     else found = Query->Open() && Query->FetchNext() != nullptr;
+    const TCachedUpdateStatus before = held ? StatusInCache(number) : cusUnmodified;
     if (found) {
       FetchRecordToBuffer(Query, number, Buffer);
-    } else if (options_.Contains(poRefreshDeletedRecord) && standard && number >= 0 && number < fetched_count_) {
+    } else if (options_.Contains(poRefreshDeletedRecord) && held) {
       // Gone on the server: the record leaves the visible ones.
       SetCachedStatus(Buffer, cusDeletedApplied);
       WriteRecordToCache(number, Buffer);
-      ++deleted_count_;
+      if (!IsHiddenStatus(before)) ++deleted_count_;
       if (!refreshing_) DoAfterRefresh();
     }
+    // A cached change the server's row replaced no longer counts.
+    if (cached_updates_ && held) CountStatusChange(before, StatusInCache(number));
     if (Query->Open()) Query->Close();
     restore();
     return found;

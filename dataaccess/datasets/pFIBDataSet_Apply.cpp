@@ -129,13 +129,12 @@ void TpFIBDataSet::InternalApplyUpdates(bool KeepStatus) {
     applying_index_ = -1;
     reported_error_ = nullptr;
     std::sort(unapplied_.begin(), unapplied_.end());
-    if (!KeepStatus) {
-      // What the statements applied no longer counts; what they left does.
-      changed_count_ = 0;
-      for (Integer n = 0; n < FetchedCount(); ++n)
-        if (IsPending(StatusInCache(n))) ++changed_count_;
-      updates_pending_ = changed_count_ > 0;
-    }
+    // What the statements applied no longer counts; what they left (or kept,
+    // until CommitUpdates) does.
+    changed_count_ = 0;
+    for (Integer n = 0; n < FetchedCount(); ++n)
+      if (IsPending(StatusInCache(n))) ++changed_count_;
+    if (!KeepStatus) updates_pending_ = changed_count_ > 0;
     if (Active()) Resync({});
   };
   try {
@@ -285,16 +284,19 @@ bool TpFIBDataSet::AddToBatch(const String& Statement, Integer Contexts) {
 void TpFIBDataSet::RunBatch() {
   batch_->Add(kBatchEnd);
   TFIBQuery* query = UpdateQuery();
-  const String text = batch_->Text();
+  // The lines go over as they are: a text value's line breaks are part of
+  // its literal, not of the block's layout (splitting the text at them would
+  // turn each into CR LF).
+  TStringList own;
   for (;;) {
-    const String own = query->SQL()->Text();
+    own.Assign(query->SQL());
     try {
-      query->SQL()->SetText(text);
+      query->SQL()->Assign(batch_.get());
       ExecForRecord(query, apply_buffer_.get());
-      query->SQL()->SetText(own);
+      query->SQL()->Assign(&own);
       break;
     } catch (EFIBError& E) {
-      query->SQL()->SetText(own);
+      query->SQL()->Assign(&own);
       const TFIBUpdateAction action = UpdateErrorAction(E, batch_kind_);
       if (action == uaRetry) continue;
       if (action == uaSkip) apply_skipped_ = true;
@@ -305,7 +307,7 @@ void TpFIBDataSet::RunBatch() {
       }
       break;
     } catch (...) {
-      query->SQL()->SetText(own);
+      query->SQL()->Assign(&own);
       throw;
     }
   }

@@ -298,6 +298,33 @@ TEST(RecordsCacheTest, OldVersionsWithAndWithoutTheLog) {
   for (int i = 0; i < kBuffer; ++i) ASSERT_EQ(beyond[i], 1) << i;
 }
 
+TEST(RecordsCacheTest, LoggedVersionsInAnyOrderStayWithTheirRecords) {
+  constexpr int kCount = 150;  // three blocks
+  TTestCache cache;
+  for (int i = 1; i <= kCount; ++i) Store(cache, i, static_cast<Byte>(i), "v" + std::to_string(i), "");
+  cache.SetLogOldVersions(true);
+  // Descending, then every third record again in ascending order.
+  for (int i = kCount; i >= 1; --i) cache.LogOldVersion(i);
+  for (int i = 1; i <= kCount; i += 3) {
+    Store(cache, i, static_cast<Byte>(i), "w" + std::to_string(i), "");
+    cache.LogOldVersion(i);
+  }
+  EXPECT_EQ(cache.LogCount(), kCount);
+  EXPECT_EQ(cache.LogBlockCount(), (kCount + cache.RecordsPerBlock() - 1) / cache.RecordsPerBlock());
+  // The log follows the physical record, whatever the logical order.
+  cache.MoveRecord(0, kCount - 1);
+  for (int i = 1; i <= kCount; ++i) {
+    const int physical = i == kCount ? 1 : i + 1;
+    const std::string logged = ((physical - 1) % 3 == 0 ? "w" : "v") + std::to_string(physical);
+    EXPECT_EQ(Load(cache, i, true).TextAt(10), logged) << i;
+  }
+  cache.ClearLog();
+  cache.LogOldVersion(kCount);
+  EXPECT_EQ(cache.LogCount(), 1);
+  EXPECT_EQ(Load(cache, kCount, true).TextAt(10), "w1");
+  EXPECT_EQ(Load(cache, 1, true).TextAt(10), "v2");  // not logged since: the current version
+}
+
 TEST(RecordsCacheTest, SavedOldVersionFollowsItsRecordAcrossReordering) {
   TTestCache cache;
   for (int i = 1; i <= 3; ++i) Store(cache, i, static_cast<Byte>(i), "before" + std::to_string(i), "");

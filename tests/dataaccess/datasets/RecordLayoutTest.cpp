@@ -146,7 +146,7 @@ TEST_F(RecordLayoutTest, EveryTypeIsReadBackExactly) {
   EXPECT_EQ(b.Value<Byte>(BO), 1);
   EXPECT_EQ(b.Inside(V3), "\xD0\xB0\xD0\xB1\xD0\xB2");
   EXPECT_EQ(b.Apart(V20), "thirteen char");
-  EXPECT_EQ(b.Apart(C20), "ab");  // blank padding is not kept
+  EXPECT_EQ(b.Apart(C20), "ab" + std::string(18, ' '));  // padded to its 20 characters
   EXPECT_EQ(b.Apart(W12), "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
   EXPECT_EQ(b.Apart(W13), "\xD1\x82\xD1\x80\xD0\xB8\xD0\xBD\xD0\xB0\xD0\xB4\xD1\x86\xD0\xB0\xD1\x82\xD1\x8C" "ABC");
   EXPECT_EQ(b.Apart(O16), kOctets);  // binary text keeps every byte
@@ -190,7 +190,7 @@ TEST_F(RecordLayoutTest, NullsAndStringLengths) {
   ds->ReadRecordFromCache(2, b.Get(), false);  // empty strings are values, not NULL
   EXPECT_EQ(b.Inside(V3), "");
   EXPECT_EQ(b.Bytes(V3, 12), std::string(12, '\0'));
-  EXPECT_EQ(b.Apart(C20), "");
+  EXPECT_EQ(b.Apart(C20), std::string(20, ' '));
   EXPECT_EQ(b.Apart(W13), "");
   ds->ReadRecordFromCache(3, b.Get(), false);
   EXPECT_EQ(b.Apart(C20), "abcdefghijklmnopqrst");
