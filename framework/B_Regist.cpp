@@ -29,6 +29,17 @@ String PopupName(TComponent* Owner) {
 
 }  // namespace
 
+void TB_StorageNodeLink::Set(IB_StorageNode* Node) {
+  if (Node == node_) return;
+  if (node_ != nullptr) std::erase(node_->links_, this);
+  node_ = Node;
+  if (node_ != nullptr) node_->links_.push_back(this);
+}
+
+IB_StorageNode::~IB_StorageNode() {
+  for (TB_StorageNodeLink* link : links_) link->node_ = nullptr;
+}
+
 bool TB_Registry::ReadValue(const String& Name, TB_RegValueKind Kind, const Variant& Default, Variant& Value) {
   Value = Default;
   if (on_read_.Assigned()) {

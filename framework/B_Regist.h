@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/gui/Menus.h"
 #include "platform/os/Registry.h"
@@ -61,12 +62,35 @@ class TB_Registry : public TRegistry {
   TB_RegWriteValueEvent on_write_;
 };
 
+class IB_StorageNode;
+
+// A holder's reference to a storage node: it becomes nullptr when the node
+// is freed.
+class TB_StorageNodeLink {
+ public:
+  TB_StorageNodeLink() = default;
+  explicit TB_StorageNodeLink(IB_StorageNode* Node) { Set(Node); }
+  ~TB_StorageNodeLink() { Set(nullptr); }
+  TB_StorageNodeLink(const TB_StorageNodeLink&) = delete;
+  TB_StorageNodeLink& operator=(const TB_StorageNodeLink&) = delete;
+
+  IB_StorageNode* Get() const { return node_; }
+  void Set(IB_StorageNode* Node);
+
+ private:
+  friend class IB_StorageNode;
+  IB_StorageNode* node_ = nullptr;
+};
+
 // A storage node of histories. Implemented by the host (a form or frame, or
-// a TB_StorageNode it keeps); holders of a node that is a component keep
-// it valid through free notification (dynamic_cast to TComponent).
+// a TB_StorageNode it keeps); whoever holds a node keeps it in a
+// TB_StorageNodeLink, which the node's destructor clears.
 class IB_StorageNode {
  public:
-  virtual ~IB_StorageNode() = default;
+  IB_StorageNode() = default;
+  IB_StorageNode(const IB_StorageNode&) = delete;
+  IB_StorageNode& operator=(const IB_StorageNode&) = delete;
+  virtual ~IB_StorageNode();
   virtual String NodeName() const = 0;
   // True when the node keeps a registry of its own.
   virtual bool OwnRegistry() const = 0;
@@ -78,6 +102,10 @@ class IB_StorageNode {
   virtual Word HistoryCount() const = 0;
   // True when empty texts enter the history.
   virtual bool KeepEmptyValues() const = 0;
+
+ private:
+  friend class TB_StorageNodeLink;
+  std::vector<TB_StorageNodeLink*> links_;
 };
 
 // A plain storage node for hosts that need no node class of their own.
@@ -88,20 +116,21 @@ class TB_StorageNode : public IB_StorageNode {
 
   String NodeName() const override { return name_; }
   bool OwnRegistry() const override { return own_; }
-  IB_StorageNode* ParentNode() const override { return parent_; }
+  // nullptr once the parent is freed.
+  IB_StorageNode* ParentNode() const override { return parent_.Get(); }
   std::unique_ptr<TB_Registry>& NodeRegistry() override { return registry_; }
   Word HistoryCount() const override { return count_; }
   bool KeepEmptyValues() const override { return keep_empty_; }
 
   void SetNodeName(const String& Value) { name_ = Value; }
   void SetOwnRegistry(bool Value) { own_ = Value; }
-  void SetParentNode(IB_StorageNode* Value) { parent_ = Value; }
+  void SetParentNode(IB_StorageNode* Value) { parent_.Set(Value); }
   void SetHistoryCount(Word Value) { count_ = Value; }
   void SetKeepEmptyValues(bool Value) { keep_empty_ = Value; }
 
  private:
   String name_;
-  IB_StorageNode* parent_;
+  TB_StorageNodeLink parent_;
   bool own_;
   Word count_;
   bool keep_empty_ = false;

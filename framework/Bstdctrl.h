@@ -200,8 +200,9 @@ class TB_CustomMaskEdit : public TCustomMaskEdit {
   TB_DrawStyles DrawStyles() const { return draw_styles_; }
   void SetDrawStyles(TB_DrawStyles Value);
   TB_EditOptions Options() const { return options_; }
-  IB_StorageNode* HistoryNode() const { return history_node_; }
-  void SetHistoryNode(IB_StorageNode* Value) { history_node_ = Value; }
+  // nullptr once the node is freed.
+  IB_StorageNode* HistoryNode() const { return history_node_.Get(); }
+  void SetHistoryNode(IB_StorageNode* Value) { history_node_.Set(Value); }
   TB_BitBtn* HistoryButton() const { return history_button_; }
   // The last history popup (owned by the box), nullptr when none.
   TPopupMenu* HistoryPopup() const { return history_popup_; }
@@ -242,7 +243,7 @@ class TB_CustomMaskEdit : public TCustomMaskEdit {
   TB_EditOptions options_;
   TColor color_ = clWindow;
   TB_DrawStyles draw_styles_ = b_DefaultDrawStyles;
-  IB_StorageNode* history_node_ = nullptr;
+  TB_StorageNodeLink history_node_;
   TB_BitBtn* history_button_ = nullptr;
   TPopupMenu* history_popup_ = nullptr;
   bool mouse_over_ = false;
