@@ -158,7 +158,10 @@ void ReadHistoryItem(IB_StorageNode* Node, const String& Name, int Position, Str
 // Puts Text first in the history of Name: nothing for an empty Text (unless
 // the node keeps empty values) or a Text already among the entries; else the
 // entries from Position on move down one (the last falls out) and Text goes
-// to Position. Callers pass Position 0.
+// to Position, all in one write of the settings file. Callers pass Position
+// 0. A file that cannot be written raises nothing: the history stays in
+// memory, readable, and the first such failure (again after a save that
+// succeeded) goes to Application->HandleException.
 void AddHistoryItem(IB_StorageNode* Node, const String& Name, int Position, const String& Text);
 // A popup menu of the history of Name, owned by Owner: one item per entry up
 // to the first missing or empty one, captioned with the entry's field
