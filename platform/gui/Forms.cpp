@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -83,8 +82,12 @@ TComponent* FindGlobalForm(const String& Name) {
 // own: the form's window notes the raise all the same).
 void RaiseWindow(QWidget* w) {
   if (w == nullptr) return;
-  if (QGuiApplication::platformName() != "offscreen") w->raise();
-  else QCoreApplication::sendEvent(w, std::make_unique<QEvent>(QEvent::ZOrderChange).get());
+  if (QGuiApplication::platformName() != "offscreen") {
+    w->raise();
+    return;
+  }
+  QEvent raised(QEvent::ZOrderChange);
+  QCoreApplication::sendEvent(w, &raised);
 }
 
 // Counts the times a form's window came to the top of the window order.
@@ -92,9 +95,11 @@ uint64_t g_stacking = 0;
 
 // The window of a form: notes each time it comes to the top (shown, raised
 // or activated), the order the screen lists the forms in.
+// The widget may outlive its form for a while (its deletion is deferred).
 class FormWidget : public QWidget {
  public:
-  FormWidget(QWidget* parent, uint64_t* stacked) : QWidget(parent), stacked_(stacked) {}
+  FormWidget(QWidget* parent, TControl* form, uint64_t* stacked)
+      : QWidget(parent), form_(form), stacked_(stacked) {}
 
  protected:
   bool event(QEvent* e) override {
@@ -102,7 +107,7 @@ class FormWidget : public QWidget {
       case QEvent::Show:
       case QEvent::ZOrderChange:
       case QEvent::WindowActivate:
-        if (isWindow()) *stacked_ = ++g_stacking;
+        if (isWindow() && form_.Alive()) *stacked_ = ++g_stacking;
         break;
       default:
         break;
@@ -111,6 +116,7 @@ class FormWidget : public QWidget {
   }
 
  private:
+  TControlRef form_;
   uint64_t* stacked_;
 };
 
@@ -296,7 +302,7 @@ void TCustomForm::MouseWheelHandler(TMessage& Message) {
 }
 
 QWidget* TCustomForm::CreateWidget(QWidget* ParentWidget) {
-  auto* w = new FormWidget(ParentWidget, &stacked_);
+  auto* w = new FormWidget(ParentWidget, this, &stacked_);
   w->setFocusPolicy(Qt::NoFocus);
   return w;
 }

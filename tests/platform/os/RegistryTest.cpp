@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 #include "tests/support/ConfigHomeFixture.h"
@@ -221,6 +223,12 @@ TEST_F(Registry, AFailedWriteKeepsTheValueAndLeavesTheFile) {
     }
   }
   EXPECT_EQ(ReadSettingsFile(), before);
+
+  // Nothing is left beside the file by the failed writes.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(UserSettingsFileName()).parent_path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"registry.ini"});
 
   // The next write takes everything kept along.
   reg.WriteString("f", "6");
