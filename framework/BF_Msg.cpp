@@ -206,7 +206,9 @@ void TFormMsg::B_BitBtn1Click(TObject*) {
 }
 
 void TFormMsg::B_HiResTimer1Timer(TObject*) {
-  if (HandleAllocated() && Screen != nullptr && Screen->ActiveForm() != this && Visible() && Enabled())
+  // A window under a modal one counts as disabled: the topmost stays on top.
+  if (HandleAllocated() && Screen != nullptr && Screen->ActiveForm() != this && Visible() &&
+      IsWindowEnabled(Handle()))
     BringToFront();
 }
 

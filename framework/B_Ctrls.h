@@ -42,6 +42,33 @@ class TB_CustomControl : public TCustomControl {
   bool transparent_ = true;
 };
 
+// Publishes the drag properties and events of a class of controls (form
+// data may name them); with Dock also DragKind and the dock events of a
+// control that can be docked.
+template <class C>
+void PublishDrag(TClassBuilder<C>& Builder, bool Dock) {
+  Builder.Prop("DragCursor", &TControl::DragCursor, &TControl::SetDragCursor, crDrag)
+      .Prop("DragMode", &TControl::DragMode, &TControl::SetDragMode, dmManual)
+      .Event("OnDragDrop", &TControl::OnDragDrop, &TControl::SetOnDragDrop)
+      .Event("OnDragOver", &TControl::OnDragOver, &TControl::SetOnDragOver)
+      .Event("OnEndDrag", &TControl::OnEndDrag, &TControl::SetOnEndDrag)
+      .Event("OnStartDrag", &TControl::OnStartDrag, &TControl::SetOnStartDrag);
+  if (!Dock) return;
+  Builder.Prop("DragKind", &TControl::DragKind, &TControl::SetDragKind, dkDrag)
+      .Event("OnEndDock", &TControl::OnEndDock, &TControl::SetOnEndDock)
+      .Event("OnStartDock", &TControl::OnStartDock, &TControl::SetOnStartDock);
+}
+
+// Publishes DockSite and the events of a dock site.
+template <class C>
+void PublishDockSite(TClassBuilder<C>& Builder) {
+  Builder.Prop("DockSite", &TWinControl::DockSite, &TWinControl::SetDockSite, false)
+      .Event("OnDockDrop", &TWinControl::OnDockDrop, &TWinControl::SetOnDockDrop)
+      .Event("OnDockOver", &TWinControl::OnDockOver, &TWinControl::SetOnDockOver)
+      .Event("OnGetSiteInfo", &TWinControl::OnGetSiteInfo, &TWinControl::SetOnGetSiteInfo)
+      .Event("OnUnDock", &TWinControl::OnUnDock, &TWinControl::SetOnUnDock);
+}
+
 // Border styles of the framework's text boxes. A control whose styles hold
 // b_dsDefault after loading takes the framework's default styles.
 RTL_ENUM(TB_DrawStyle, b_dsDefault, b_dsSingle, b_dsSingleFocus, b_ds3D, b_ds3DFocus);

@@ -111,6 +111,26 @@ void TB_FrameControl::CreateParams(TCreateParams& Params) {
   Params.Style &= ~(WS_MINIMIZEBOX | WS_MAXIMIZEBOX | 0x3u);
 }
 
+void TB_FrameControl::SetAutoSize(bool Value) {
+  if (Value == auto_size_) return;
+  auto_size_ = Value;
+  AdjustSize();
+}
+
+void TB_FrameControl::Loaded() {
+  TScrollingWinControl::Loaded();
+  AdjustSize();
+}
+
+void TB_FrameControl::ControlsChanged() {
+  TScrollingWinControl::ControlsChanged();
+  AdjustSize();
+}
+
+void TB_FrameControl::AdjustSize() {
+  if (auto_size_ && !IsLoading() && !ComponentState().Contains(csDestroying)) SizeToChildren();
+}
+
 void TB_FrameControl::SetParent(TWinControl* AParent) {
   if (AParent != Parent() && Parent() == nullptr && WidgetAllocated()) DestroyWidget();
   TScrollingWinControl::SetParent(AParent);
@@ -231,8 +251,10 @@ namespace {
 void InitB_Form() {
   using F = TB_FrameControl;
   using S = TScrollingWinControl;
-  RegisterClass<F, S>("TB_FrameControl")
-      .Event("OnCreate", &F::OnCreate, &F::SetOnCreate)
+  auto frame = RegisterClass<F, S>("TB_FrameControl");
+  PublishDrag(frame, true);
+  PublishDockSite(frame);
+  frame.Event("OnCreate", &F::OnCreate, &F::SetOnCreate)
       .Event("OnDestroy", &F::OnDestroy, &F::SetOnDestroy)
       .Event("OnHide", &F::OnHide, &F::SetOnHide)
       .Event("OnShow", &F::OnShow, &F::SetOnShow)

@@ -45,9 +45,12 @@ class TB_FrameControl : public TScrollingWinControl {
   TB_BitmapPersistent* Bitmaps();
   void SetBitmaps(TB_BitmapPersistent* Value) { Bitmaps()->Assign(Value); }
   bool HasBitmaps() const { return bitmaps_ != nullptr; }
-  // Kept for form data: the frame does not size itself to its children.
+  // Sizes the frame to hold its visible children (the width unless aligned
+  // top or bottom, the height unless aligned left or right), again whenever
+  // they change; not while it is read from form data.
   bool AutoSize() const { return auto_size_; }
-  void SetAutoSize(bool Value) { auto_size_ = Value; }
+  void SetAutoSize(bool Value);
+  void Loaded() override;
 
   void SetParent(TWinControl* AParent) override;
   void SetVisible(bool Value) override;
@@ -70,10 +73,12 @@ class TB_FrameControl : public TScrollingWinControl {
   void VisibleChanged() override;
   virtual void WMFrameCommand(TMessage& Message);
   virtual void WMPaintBackground(TMessage& Message);
+  void ControlsChanged() override;
 
  private:
   void Init();
   void BitmapsChanged(TObject* Sender);
+  void AdjustSize();
 
   bool create_new_ = false;
   bool auto_size_ = false;

@@ -147,8 +147,8 @@ bool VarEquals(const Variant& A, const Variant& B) {
   bool arrayA = VarIsArray(a), arrayB = VarIsArray(b);
   if (!arrayA && !arrayB) return VarEqualsScalar(a, b);
   if (arrayA && arrayB) {
+    // Over the shorter array: one without elements equals every array.
     Integer n = std::min(ElementCount(a), ElementCount(b));
-    if (n <= 0) return false;
     for (Integer k = 0; k < n; ++k)
       if (!VarEquals(ElementAt(a, k), ElementAt(b, k))) return false;
     return true;

@@ -70,8 +70,9 @@ bool VarIsBlank(const Variant& V);
 bool VarEqualsScalar(const Variant& A, const Variant& B);
 // Blank values count as Null (two blanks are equal). Two arrays: their
 // elements in order from each array's own low bound, pairwise over the
-// shorter one (compared by VarEquals); an array against a scalar: its first
-// element. An array without elements equals nothing.
+// shorter one (compared by VarEquals), so an array without elements equals
+// every array; an array against a scalar: its first element (an array
+// without elements equals no scalar).
 bool VarEquals(const Variant& A, const Variant& B);
 
 // The arguments as text, without separators: integers in decimal, Booleans

@@ -1,6 +1,7 @@
 #include "framework/B_Regist.h"
 
 #include "framework/B_PF.h"
+#include "platform/gui/Forms.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -28,6 +29,17 @@ String PopupName(TComponent* Owner) {
 }
 
 }  // namespace
+
+void TB_StorageNodeLink::Set(IB_StorageNode* Node) {
+  if (Node == node_) return;
+  if (node_ != nullptr) std::erase(node_->links_, this);
+  node_ = Node;
+  if (node_ != nullptr) node_->links_.push_back(this);
+}
+
+IB_StorageNode::~IB_StorageNode() {
+  for (TB_StorageNodeLink* link : links_) link->node_ = nullptr;
+}
 
 bool TB_Registry::ReadValue(const String& Name, TB_RegValueKind Kind, const Variant& Default, Variant& Value) {
   Value = Default;
@@ -129,10 +141,32 @@ void AddHistoryItem(IB_StorageNode* Node, const String& Name, int Position, cons
     present[p] = ReadRegistryValue(registry, key, HistoryValueName(p, Name), String(), b_rkString, entries[p]);
     if (present[p] && VarToStr(entries[p]) == Text) return;
   }
-  for (int p = count - 2; p >= Position; --p) {
-    if (present[p]) WriteRegistryValue(registry, key, HistoryValueName(p + 1, Name), entries[p], b_rkString);
+  // One write of the settings file for the whole move. A file that cannot
+  // be written keeps the history in memory; the user's action goes on, and
+  // the failure is reported once until a save succeeds again.
+  static bool failure_reported = false;
+  if (registry == nullptr) return;
+  registry->BeginUpdate();
+  try {
+    try {
+      for (int p = count - 2; p >= Position; --p) {
+        if (present[p]) WriteRegistryValue(registry, key, HistoryValueName(p + 1, Name), entries[p], b_rkString);
+      }
+      WriteRegistryValue(registry, key, HistoryValueName(Position, Name), Text, b_rkString);
+    } catch (...) {
+      try {
+        registry->EndUpdate();
+      } catch (const ERegistryException&) {
+      }
+      throw;
+    }
+    registry->EndUpdate();
+    failure_reported = false;
+  } catch (const ERegistryException&) {
+    if (failure_reported) return;
+    failure_reported = true;
+    if (Application != nullptr) Application->HandleException(registry);
   }
-  WriteRegistryValue(registry, key, HistoryValueName(Position, Name), Text, b_rkString);
 }
 
 TPopupMenu* BuildHistoryPopup(IB_StorageNode* Node, TComponent* Owner, const String& Name, int FieldIndex,

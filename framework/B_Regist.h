@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/gui/Menus.h"
 #include "platform/os/Registry.h"
@@ -61,12 +62,35 @@ class TB_Registry : public TRegistry {
   TB_RegWriteValueEvent on_write_;
 };
 
+class IB_StorageNode;
+
+// A holder's reference to a storage node: it becomes nullptr when the node
+// is freed.
+class TB_StorageNodeLink {
+ public:
+  TB_StorageNodeLink() = default;
+  explicit TB_StorageNodeLink(IB_StorageNode* Node) { Set(Node); }
+  ~TB_StorageNodeLink() { Set(nullptr); }
+  TB_StorageNodeLink(const TB_StorageNodeLink&) = delete;
+  TB_StorageNodeLink& operator=(const TB_StorageNodeLink&) = delete;
+
+  IB_StorageNode* Get() const { return node_; }
+  void Set(IB_StorageNode* Node);
+
+ private:
+  friend class IB_StorageNode;
+  IB_StorageNode* node_ = nullptr;
+};
+
 // A storage node of histories. Implemented by the host (a form or frame, or
-// a TB_StorageNode it keeps); holders of a node that is a component keep
-// it valid through free notification (dynamic_cast to TComponent).
+// a TB_StorageNode it keeps); whoever holds a node keeps it in a
+// TB_StorageNodeLink, which the node's destructor clears.
 class IB_StorageNode {
  public:
-  virtual ~IB_StorageNode() = default;
+  IB_StorageNode() = default;
+  IB_StorageNode(const IB_StorageNode&) = delete;
+  IB_StorageNode& operator=(const IB_StorageNode&) = delete;
+  virtual ~IB_StorageNode();
   virtual String NodeName() const = 0;
   // True when the node keeps a registry of its own.
   virtual bool OwnRegistry() const = 0;
@@ -78,6 +102,10 @@ class IB_StorageNode {
   virtual Word HistoryCount() const = 0;
   // True when empty texts enter the history.
   virtual bool KeepEmptyValues() const = 0;
+
+ private:
+  friend class TB_StorageNodeLink;
+  std::vector<TB_StorageNodeLink*> links_;
 };
 
 // A plain storage node for hosts that need no node class of their own.
@@ -88,20 +116,21 @@ class TB_StorageNode : public IB_StorageNode {
 
   String NodeName() const override { return name_; }
   bool OwnRegistry() const override { return own_; }
-  IB_StorageNode* ParentNode() const override { return parent_; }
+  // nullptr once the parent is freed.
+  IB_StorageNode* ParentNode() const override { return parent_.Get(); }
   std::unique_ptr<TB_Registry>& NodeRegistry() override { return registry_; }
   Word HistoryCount() const override { return count_; }
   bool KeepEmptyValues() const override { return keep_empty_; }
 
   void SetNodeName(const String& Value) { name_ = Value; }
   void SetOwnRegistry(bool Value) { own_ = Value; }
-  void SetParentNode(IB_StorageNode* Value) { parent_ = Value; }
+  void SetParentNode(IB_StorageNode* Value) { parent_.Set(Value); }
   void SetHistoryCount(Word Value) { count_ = Value; }
   void SetKeepEmptyValues(bool Value) { keep_empty_ = Value; }
 
  private:
   String name_;
-  IB_StorageNode* parent_;
+  TB_StorageNodeLink parent_;
   bool own_;
   Word count_;
   bool keep_empty_ = false;
@@ -129,7 +158,10 @@ void ReadHistoryItem(IB_StorageNode* Node, const String& Name, int Position, Str
 // Puts Text first in the history of Name: nothing for an empty Text (unless
 // the node keeps empty values) or a Text already among the entries; else the
 // entries from Position on move down one (the last falls out) and Text goes
-// to Position. Callers pass Position 0.
+// to Position, all in one write of the settings file. Callers pass Position
+// 0. A file that cannot be written raises nothing: the history stays in
+// memory, readable, and the first such failure (again after a save that
+// succeeded) goes to Application->HandleException.
 void AddHistoryItem(IB_StorageNode* Node, const String& Name, int Position, const String& Text);
 // A popup menu of the history of Name, owned by Owner: one item per entry up
 // to the first missing or empty one, captioned with the entry's field

@@ -70,6 +70,7 @@ TB_CustomPanel::TB_CustomPanel(TComponent* AOwner)
   SetControlStyle({csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csOpaque, csDoubleClicks});
   SetBounds(0, 0, 185, 41);
   SetParentColor(true);
+  SetUseDockManager(true);
   text_->SetControl(this);
   text_->ParentFontChanged();
   frame_->SetControl(this);
@@ -83,8 +84,54 @@ TB_CustomPanel::~TB_CustomPanel() {
 }
 
 void TB_CustomPanel::GroupChanged(TObject* Sender) {
-  if (Sender == frame_.get()) Realign();
+  if (Sender == frame_.get()) {
+    Realign();
+    AdjustSize();
+  }
   Invalidate();
+}
+
+void TB_CustomPanel::SetAutoSize(bool Value) {
+  if (Value == auto_size_) return;
+  auto_size_ = Value;
+  AdjustSize();
+}
+
+void TB_CustomPanel::Loaded() {
+  TB_CustomControl::Loaded();
+  AdjustSize();
+}
+
+void TB_CustomPanel::ControlsChanged() {
+  TB_CustomControl::ControlsChanged();
+  AdjustSize();
+}
+
+void TB_CustomPanel::AdjustSize() {
+  if (auto_size_ && !docking_ && !IsLoading() && !ComponentState().Contains(csDestroying)) SizeToChildren();
+}
+
+void TB_CustomPanel::DockDrop(TDragDockObject* Source, int X, int Y) {
+  if (!auto_size_) {
+    TB_CustomControl::DockDrop(Source, X, Y);
+    return;
+  }
+  docking_ = true;
+  try {
+    const TRect r = Source->DockRect();
+    switch (Align()) {
+      case alLeft: SetWidth(r.Width()); break;
+      case alRight: SetBounds(Left() - (r.Width() - Width()), Top(), r.Width(), Height()); break;
+      case alTop: SetHeight(r.Height()); break;
+      case alBottom: SetBounds(Left(), Top() - (r.Height() - Height()), Width(), r.Height()); break;
+      default: break;
+    }
+    TB_CustomControl::DockDrop(Source, X, Y);
+  } catch (...) {
+    docking_ = false;
+    throw;
+  }
+  docking_ = false;
 }
 
 void TB_CustomPanel::FontChanged() {
@@ -309,19 +356,20 @@ void RegisterBstdctrlEdits();
 namespace {
 
 void InitBstdctrl() {
-  RegisterClass<TB_Image, TGraphicControl>("TB_Image")
-      .Prop("AutoSize", &TB_Image::AutoSize, &TB_Image::SetAutoSize, false)
-      .Object("Bitmaps", &TB_Image::Bitmaps);
+  auto image = RegisterClass<TB_Image, TGraphicControl>("TB_Image");
+  image.Prop("AutoSize", &TB_Image::AutoSize, &TB_Image::SetAutoSize, false).Object("Bitmaps", &TB_Image::Bitmaps);
+  PublishDrag(image, false);
   using P = TB_CustomPanel;
   RegisterClass<P, TB_CustomControl>("TB_CustomPanel");
-  RegisterClass<TB_Panel, P>("TB_Panel")
-      .Prop("AutoSize", &P::AutoSize, &P::SetAutoSize, false)
+  auto panel = RegisterClass<TB_Panel, P>("TB_Panel");
+  PublishDrag(panel, true);
+  PublishDockSite(panel);
+  panel.Prop("AutoSize", &P::AutoSize, &P::SetAutoSize, false)
       .Object("Frame", &P::Frame)
       .Object("Text", &P::TextGroup)
       .Prop("Color", &TControl::Color, &TControl::SetColor, clWindow)
       .Stored(&TControl::IsColorStored)
-      .Prop("UseDockManager", &P::UseDockManager, &P::SetUseDockManager, true)
-      .Prop("DockSite", &P::DockSite, &P::SetDockSite, false)
+      .Prop("UseDockManager", &TWinControl::UseDockManager, &TWinControl::SetUseDockManager, true)
       .Prop("FullRepaint", &P::FullRepaint, &P::SetFullRepaint, true)
       .Prop("Locked", &P::Locked, &P::SetLocked, false)
       .Prop("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true)

@@ -4,7 +4,8 @@
 //
 // The panel and the splitter paint their property groups over their client
 // area; being TB_CustomControl they take their background from the top-level
-// window while Transparent. The panel's children align inside its frame.
+// window while Transparent. The panel's children align inside its frame. A
+// panel is a dock site with a dock manager (Controls.h) once DockSite is set.
 //
 // Splitter: dragging with the left button resizes ControlResize across the
 // splitter (its width for b_oHorizontal, its height for b_oVertical). The
@@ -89,21 +90,27 @@ class TB_CustomPanel : public TB_CustomControl {
   void SetFullRepaint(bool Value) { full_repaint_ = Value; }
   bool Locked() const { return locked_; }
   void SetLocked(bool Value) { locked_ = Value; }
-  // Kept for form data: the platform has no docking and no auto-sizing
-  // containers.
+  // Sizes the panel to hold its visible children inside its frame (the
+  // width unless aligned top or bottom, the height unless aligned left or
+  // right), again whenever they change; not while it is read from form
+  // data, nor while a client docks.
   bool AutoSize() const { return auto_size_; }
-  void SetAutoSize(bool Value) { auto_size_ = Value; }
-  bool UseDockManager() const { return use_dock_manager_; }
-  void SetUseDockManager(bool Value) { use_dock_manager_ = Value; }
-  bool DockSite() const { return dock_site_; }
-  void SetDockSite(bool Value) { dock_site_ = Value; }
+  void SetAutoSize(bool Value);
+  void Loaded() override;
+  // A client docking into a panel with AutoSize: the panel takes the width
+  // (aligned left or right) or the height (aligned top or bottom) of the
+  // drop's DockRect first; aligned right it moves left by the width gained,
+  // aligned bottom up by the height gained.
+  void DockDrop(TDragDockObject* Source, int X, int Y) override;
 
  protected:
   void Paint() override;
   void AdjustClientRect(TRect& Rect) const override;
   void FontChanged() override;
   void Resize() override;
+  void ControlsChanged() override;
   void GroupChanged(TObject* Sender);
+  void AdjustSize();
 
  private:
   std::unique_ptr<TB_TextPersistent> text_;
@@ -111,8 +118,7 @@ class TB_CustomPanel : public TB_CustomControl {
   bool full_repaint_ = true;
   bool locked_ = false;
   bool auto_size_ = false;
-  bool use_dock_manager_ = true;
-  bool dock_site_ = false;
+  bool docking_ = false;
 };
 
 class TB_Panel : public TB_CustomPanel {
@@ -200,8 +206,9 @@ class TB_CustomMaskEdit : public TCustomMaskEdit {
   TB_DrawStyles DrawStyles() const { return draw_styles_; }
   void SetDrawStyles(TB_DrawStyles Value);
   TB_EditOptions Options() const { return options_; }
-  IB_StorageNode* HistoryNode() const { return history_node_; }
-  void SetHistoryNode(IB_StorageNode* Value) { history_node_ = Value; }
+  // nullptr once the node is freed.
+  IB_StorageNode* HistoryNode() const { return history_node_.Get(); }
+  void SetHistoryNode(IB_StorageNode* Value) { history_node_.Set(Value); }
   TB_BitBtn* HistoryButton() const { return history_button_; }
   // The last history popup (owned by the box), nullptr when none.
   TPopupMenu* HistoryPopup() const { return history_popup_; }
@@ -242,7 +249,7 @@ class TB_CustomMaskEdit : public TCustomMaskEdit {
   TB_EditOptions options_;
   TColor color_ = clWindow;
   TB_DrawStyles draw_styles_ = b_DefaultDrawStyles;
-  IB_StorageNode* history_node_ = nullptr;
+  TB_StorageNodeLink history_node_;
   TB_BitBtn* history_button_ = nullptr;
   TPopupMenu* history_popup_ = nullptr;
   bool mouse_over_ = false;

@@ -175,7 +175,7 @@ void TB_CustomMaskEdit::Notification(TComponent* AComponent, TOperation Operatio
 
 void TB_CustomMaskEdit::SaveHistory() {
   // A masked (password) text never goes to the settings file.
-  if (history_node_ != nullptr && PasswordChar() == 0) AddHistoryItem(history_node_, Name(), 0, Text());
+  if (HistoryNode() != nullptr && PasswordChar() == 0) AddHistoryItem(HistoryNode(), Name(), 0, Text());
 }
 
 void TB_CustomMaskEdit::Clear() { SetText(""); }
@@ -188,8 +188,8 @@ void TB_CustomMaskEdit::ShowHistory() {
     old->RemoveFreeNotification(this);
     delete old;
   }
-  if (history_node_ != nullptr) {
-    history_popup_ = BuildHistoryPopup(history_node_, this, Name(), 0, {this, &TB_CustomMaskEdit::OnHistoryClick});
+  if (HistoryNode() != nullptr) {
+    history_popup_ = BuildHistoryPopup(HistoryNode(), this, Name(), 0, {this, &TB_CustomMaskEdit::OnHistoryClick});
     if (history_popup_ != nullptr) history_popup_->FreeNotification(this);
   }
   if (history_popup_ == nullptr) return;
@@ -203,7 +203,7 @@ void TB_CustomMaskEdit::OnHistoryClick(TObject* Sender) {
   auto* item = dynamic_cast<TMenuItem*>(Sender);
   if (item == nullptr) return;
   String entry;
-  ReadHistoryItem(history_node_, Name(), item->Tag(), entry);
+  ReadHistoryItem(HistoryNode(), Name(), item->Tag(), entry);
   if (!entry.empty()) SetValue(GetListItem(entry, 0), true);
 }
 

@@ -283,6 +283,7 @@ TControl::TControl(TComponent* AOwner)
 
 TControl::~TControl() {
   ControlGone(this);
+  DockControlGone(this);
   DestroyWidget();
   if (parent_ != nullptr) parent_->RemoveControl(this);
   LiveControls().erase(this);
@@ -339,6 +340,7 @@ void TControl::SetBoundsInternal(int ALeft, int ATop, int AWidth, int AHeight, b
   if (!Aligning) {
     UpdateAnchorRules();
     if ((resized || moved) && align_ != alNone) RequestAlign();
+    if ((resized || moved) && parent_ != nullptr) parent_->ControlsChanged();
   }
 }
 
@@ -420,6 +422,7 @@ void TControl::SetVisible(bool Value) {
   visible_ = Value;
   VisibleChanged();
   if (align_ != alNone) RequestAlign();
+  if (parent_ != nullptr) parent_->ControlsChanged();
   Perform(CM_VISIBLECHANGED, Value ? 1 : 0, 0);
 }
 
@@ -584,6 +587,10 @@ void TControl::WndProc(TMessage& Message) {
         default:
           break;
       }
+    }
+    if (Message.Msg == WM_LBUTTONDOWN && drag_mode_ == dmAutomatic && !IsDesigning()) {
+      BeginAutoDrag(ClientToScreen({GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}));
+      return;
     }
     if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) control_state_.Include(csLButtonDown);
     else if (Message.Msg == WM_LBUTTONUP) control_state_.Exclude(csLButtonDown);
@@ -858,6 +865,7 @@ void TWinControl::InsertControl(TControl* AControl) {
   }
   AControl->UpdateAnchorRules();
   if (AControl->align_ != alNone) Realign();
+  ControlsChanged();
 }
 
 void TWinControl::RemoveControl(TControl* AControl) {
@@ -871,7 +879,9 @@ void TWinControl::RemoveControl(TControl* AControl) {
   tab_list_.erase(std::remove(tab_list_.begin(), tab_list_.end(), AControl), tab_list_.end());
   AControl->parent_ = nullptr;
   AControl->anchor_base_.valid = false;
+  DockClientRemoved(this, AControl);
   if (AControl->align_ != alNone) Realign();
+  ControlsChanged();
 }
 
 HWND TWinControl::Handle() {

@@ -219,7 +219,9 @@ using TCanResizeEvent = Event<void(TObject* Sender, int& NewWidth, int& NewHeigh
 
 RTL_ENUM(TBiDiMode, bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly);
 // Drag and drop (Controls_Drag.cpp). Thin: a drag moves no data and shows
-// no drag image; it runs between the controls of this program only.
+// no drag image; it runs between the controls of this program only. A left
+// press on a control whose DragMode is dmAutomatic begins a drag (once the
+// mouse moves SM_CXDRAG pixels) in place of the press's own handling.
 RTL_ENUM(TDragMode, dmManual, dmAutomatic);
 RTL_ENUM(TDragKind, dkDrag, dkDock);
 RTL_ENUM(TDragState, dsDragEnter, dsDragLeave, dsDragMove);
@@ -229,6 +231,15 @@ using TDragOverEvent =
 using TDragDropEvent = Event<void(TObject* Sender, TObject* Source, int X, int Y)>;
 using TEndDragEvent = Event<void(TObject* Sender, TObject* Target, int X, int Y)>;
 using TStartDragEvent = Event<void(TObject* Sender, TObject*& DragObject)>;
+// Docking (Controls_Dock.cpp; see TControl's docking members).
+class TDragDockObject;
+using TStartDockEvent = Event<void(TObject* Sender, TDragDockObject*& DragObject)>;
+using TDockOverEvent =
+    Event<void(TObject* Sender, TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDockDropEvent = Event<void(TObject* Sender, TDragDockObject* Source, int X, int Y)>;
+using TUnDockEvent = Event<void(TObject* Sender, TControl* Client, TWinControl* NewTarget, bool& Allow)>;
+using TGetSiteInfoEvent =
+    Event<void(TObject* Sender, TControl* DockClient, TRect& InfluenceRect, TPoint MousePos, bool& CanDock)>;
 // Input methods: imDisable turns the input method off for the control's
 // window; the other modes and the input-method name are kept only.
 RTL_ENUM(TImeMode, imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese,
@@ -441,6 +452,31 @@ class TControl : public TComponent {
   const TStartDragEvent& OnStartDrag() const { return on_start_drag_; }
   void SetOnStartDrag(TStartDragEvent Value) { on_start_drag_ = std::move(Value); }
 
+  // Docking (Controls_Dock.cpp). A control whose DragKind is dkDock drags as
+  // a dock drag: OnStartDock runs in place of OnStartDrag (a handler may
+  // give a TDragDockObject of its own), the dock rectangle shows where the
+  // control would go, and the release docks it into the site that accepts
+  // or, over no such site, floats it in a tool window of its own at the
+  // dock rectangle; OnEndDock then runs with the site (nullptr when it
+  // floats or when the drag was cancelled). Docking (ManualDock, or a drop)
+  // first asks the site the control leaves (OnUnDock): a refusal leaves it
+  // where it was. HostDockSite is the site the control is docked in.
+  TWinControl* HostDockSite() const { return host_dock_site_; }
+  // True while the control is docked in a floating tool window.
+  bool Floating() const;
+  // Docks into NewDockSite (nullptr: floats at the control's place) as a
+  // drop would: on the side ControlSide of a site with a dock manager (its
+  // first client fills it; alNone or alClient beside other clients: the
+  // right half), at the top-left corner of another site. DropControl is
+  // kept in the drop's object. False when refused.
+  bool ManualDock(TWinControl* NewDockSite, TControl* DropControl = nullptr, TAlign ControlSide = alNone);
+  // Floats the control in a tool window whose client area is ScreenPos.
+  bool ManualFloat(const TRect& ScreenPos);
+  const TStartDockEvent& OnStartDock() const { return on_start_dock_; }
+  void SetOnStartDock(TStartDockEvent Value) { on_start_dock_ = std::move(Value); }
+  const TEndDragEvent& OnEndDock() const { return on_end_dock_; }
+  void SetOnEndDock(TEndDragEvent Value) { on_end_dock_ = std::move(Value); }
+
   // Scaling by M/D (Controls_Scale.cpp): ChangeScale scales the bounds (the
   // right and bottom edges are scaled, so neighbours stay flush) and, unless
   // ParentFont, the font size; while loading only what ScalingFlags names,
@@ -603,6 +639,26 @@ class TControl : public TComponent {
   TStartDragEvent on_start_drag_;
   // A drag in progress takes the mouse messages (true: consumed).
   bool DragMessage(TMessage& Message);
+  // The pending drag starts (OnStartDrag, or OnStartDock for a dock drag).
+  void StartDrag();
+  // A press at At (screen) of a control with dmAutomatic: a drag waits for
+  // the mouse to move.
+  void BeginAutoDrag(TPoint At);
+  TWinControl* host_dock_site_ = nullptr;
+  // The size the control had before a dock manager sized it (floating
+  // gives it back).
+  int undock_width_ = 0, undock_height_ = 0;
+  TStartDockEvent on_start_dock_;
+  TEndDragEvent on_end_dock_;
+  // The last step of docking: into Site at Source's DockRect (aligned to
+  // its DropAlign when Site has a dock manager).
+  void Dock(TWinControl* Site, TDragDockObject* Source);
+  // Asks the host the control leaves for NewTarget (OnUnDock).
+  bool UndockFor(TWinControl* NewTarget);
+  TSize UndockedSize() const;
+  friend void DockDragMove(TDragDockObject* Source, TPoint Screen, TPoint Grab);
+  friend void DockDragEnd(TControl* Control, TDragDockObject* Source, bool Drop, TWinControl*& Target);
+  friend void DockClientRemoved(TWinControl* Site, TControl* Client);
 };
 
 class TWinControl : public TControl {
@@ -686,6 +742,35 @@ class TWinControl : public TControl {
 
   void Loaded() override;
 
+  // Docking (Controls_Dock.cpp; see TControl). A dock site (DockSite) takes
+  // dock drags of other controls: over it, GetSiteInfo (OnGetSiteInfo) gives
+  // the rectangle of the screen where it takes them (its window, 10 pixels
+  // more each way) and whether it takes this one, and DockOver (OnDockOver,
+  // accepting unless the handler says no) may change the drop's DockRect.
+  // Of the sites that take the control, those under the mouse come first,
+  // innermost first. The drop runs DockDrop: the control becomes the site's
+  // child and dock client, then OnDockDrop. With UseDockManager the site
+  // lays its clients out by alignment: the first takes the whole client
+  // area (alClient), each further one half of it on the side nearest the
+  // mouse (DropAlign); without, a client keeps its size where it was dropped.
+  bool DockSite() const { return dock_site_; }
+  void SetDockSite(bool Value);
+  bool UseDockManager() const { return use_dock_manager_; }
+  void SetUseDockManager(bool Value) { use_dock_manager_ = Value; }
+  int DockClientCount() const { return static_cast<int>(dock_clients_.size()); }
+  TControl* DockClients(int Index) const;
+  virtual void GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock);
+  virtual void DockOver(TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept);
+  virtual void DockDrop(TDragDockObject* Source, int X, int Y);
+  const TDockOverEvent& OnDockOver() const { return on_dock_over_; }
+  void SetOnDockOver(TDockOverEvent Value) { on_dock_over_ = std::move(Value); }
+  const TDockDropEvent& OnDockDrop() const { return on_dock_drop_; }
+  void SetOnDockDrop(TDockDropEvent Value) { on_dock_drop_ = std::move(Value); }
+  const TUnDockEvent& OnUnDock() const { return on_un_dock_; }
+  void SetOnUnDock(TUnDockEvent Value) { on_un_dock_ = std::move(Value); }
+  const TGetSiteInfoEvent& OnGetSiteInfo() const { return on_get_site_info_; }
+  void SetOnGetSiteInfo(TGetSiteInfoEvent Value) { on_get_site_info_ = std::move(Value); }
+
   // Key and focus virtuals, run by the default handlers of the key messages
   // and of CM_ENTER/CM_EXIT.
   virtual void KeyDown(Word& Key, TShiftState Shift);
@@ -720,6 +805,17 @@ class TWinControl : public TControl {
   void ApplyTabOrder();
   // Sends the message to each child until one answers not 0.
   void Broadcast(TMessage& Message);
+  // A child was inserted, removed, moved, resized (outside aligning), shown
+  // or hidden.
+  virtual void ControlsChanged() {}
+  // Sizes the control to hold its visible children (the box round them)
+  // within its client area as AdjustClientRect gives it: the width unless
+  // the control is aligned top, bottom or client, the height unless aligned
+  // left, right or client; the children not aligned move so that the box
+  // starts at the area's top-left corner. Nothing without visible children.
+  void SizeToChildren();
+  // OnUnDock for Client leaving for NewTarget; false refuses.
+  virtual bool DoUnDock(TWinControl* NewTarget, TControl* Client);
 
  private:
   friend class TControl;
@@ -748,6 +844,15 @@ class TWinControl : public TControl {
   TImeMode ime_mode_ = imDontCare;
   TImeName ime_name_;
   friend struct TNonClientAccess;
+  bool dock_site_ = false;
+  bool use_dock_manager_ = false;
+  bool sizing_to_children_ = false;
+  std::vector<TControl*> dock_clients_;
+  TDockOverEvent on_dock_over_;
+  TDockDropEvent on_dock_drop_;
+  TUnDockEvent on_un_dock_;
+  TGetSiteInfoEvent on_get_site_info_;
+  friend void DockClientRemoved(TWinControl* Site, TControl* Client);
 
   void ApplyCreateParams();
   // Asks WM_NCCALCSIZE for the client area and makes or updates the frame.
@@ -785,6 +890,35 @@ class TGraphicControl : public TControl {
 
  private:
   std::unique_ptr<TCanvas> canvas_;
+};
+
+// A dock drag's control and where it goes: DockRect (screen) is the
+// rectangle it takes when dropped, DropAlign its alignment in a site with a
+// dock manager, DragTarget the site that accepts it (nullptr: it floats when
+// dropped), DragPos the mouse on the screen.
+class TDragDockObject : public TObject {
+ public:
+  explicit TDragDockObject(TControl* AControl) : control_(AControl) {}
+  TControl* Control() const { return control_; }
+  TRect DockRect() const { return dock_rect_; }
+  void SetDockRect(const TRect& Value) { dock_rect_ = Value; }
+  TAlign DropAlign() const { return drop_align_; }
+  void SetDropAlign(TAlign Value) { drop_align_ = Value; }
+  TControl* DropOnControl() const { return drop_on_control_; }
+  void SetDropOnControl(TControl* Value) { drop_on_control_ = Value; }
+  TWinControl* DragTarget() const { return drag_target_; }
+  void SetDragTarget(TWinControl* Value) { drag_target_ = Value; }
+  TPoint DragPos() const { return drag_pos_; }
+  void SetDragPos(TPoint Value) { drag_pos_ = Value; }
+  bool Floating() const { return drag_target_ == nullptr; }
+
+ private:
+  TControl* control_;
+  TRect dock_rect_{};
+  TAlign drop_align_ = alNone;
+  TControl* drop_on_control_ = nullptr;
+  TWinControl* drag_target_ = nullptr;
+  TPoint drag_pos_{};
 };
 
 // A canvas that belongs to a control: the platform binds it while that

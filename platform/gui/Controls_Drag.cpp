@@ -2,6 +2,7 @@
 #include <QWidget>
 
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "platform/gui/Controls.h"
@@ -22,6 +23,12 @@ struct DragState {
   TControl* over = nullptr;  // under the mouse
   TControlRef over_ref{nullptr};
   TPoint last;  // screen
+  // A dock drag (DragKind dkDock): its object (the handler's, or owned
+  // here) and the mouse's place within the control at the start.
+  bool dock = false;
+  std::shared_ptr<TDragDockObject> own_dock;
+  TDragDockObject* dock_object = nullptr;
+  TPoint grab;
 };
 
 std::optional<DragState>& Drag() {
@@ -109,12 +116,37 @@ void TControl::BeginDrag(bool Immediate, int Threshold) {
   drag->source_ref = TControlRef(this);
   drag->start = drag->last = GetCursorPos();
   drag->threshold = Threshold < 0 ? GetSystemMetrics(SM_CXDRAG) : Threshold;
+  drag->dock = drag_kind_ == dkDock;
+  drag->grab = ScreenToClient(drag->start);
   SetMouseCapture(true);
-  if (Immediate) {
-    drag->started = true;
+  if (Immediate) StartDrag();
+}
+
+void TControl::BeginAutoDrag(TPoint At) {
+  BeginDrag(false);
+  auto& drag = Drag();
+  if (!drag || drag->source != this) return;
+  drag->start = drag->last = At;
+  drag->grab = ScreenToClient(At);
+}
+
+void TControl::StartDrag() {
+  auto& drag = Drag();
+  drag->started = true;
+  if (!drag->dock) {
     TObject* object = nullptr;
     on_start_drag_(this, object);
+    return;
   }
+  TDragDockObject* object = nullptr;
+  on_start_dock_(this, object);
+  if (!Drag() || Drag()->source != this) return;
+  if (object == nullptr) {
+    drag->own_dock = std::make_shared<TDragDockObject>(this);
+    object = drag->own_dock.get();
+  }
+  drag->dock_object = object;
+  DockDragMove(object, drag->last, drag->grab);
 }
 
 bool TControl::Dragging() const {
@@ -138,8 +170,16 @@ void TControl::EndDrag(bool Drop) {
   drag.reset();
   if (MouseCapture()) SetMouseCapture(false);
   if (!state.started) return;
-  TControl* target = Drop && state.target_ref.Alive() ? state.target : nullptr;
   TControlRef self(this);
+  if (state.dock) {
+    TWinControl* site = nullptr;
+    if (state.dock_object != nullptr) DockDragEnd(this, state.dock_object, Drop, site);
+    if (!self) return;
+    TPoint p = site != nullptr ? site->ScreenToClient(state.last) : TPoint{};
+    on_end_dock_(this, site, p.X, p.Y);
+    return;
+  }
+  TControl* target = Drop && state.target_ref.Alive() ? state.target : nullptr;
   if (target != nullptr) {
     TPoint p = target->ScreenToClient(state.last);
     target->DragDrop(this, p.X, p.Y);
@@ -159,12 +199,15 @@ bool TControl::DragMessage(TMessage& Message) {
         if (std::abs(screen.X - drag->start.X) < drag->threshold &&
             std::abs(screen.Y - drag->start.Y) < drag->threshold)
           return false;
-        drag->started = true;
-        TObject* object = nullptr;
-        on_start_drag_(this, object);
-        if (!Drag() || Drag()->source != this) return true;
+        drag->last = screen;
+        StartDrag();
+        if (!Drag() || Drag()->source != this || drag->dock) return true;
       }
       drag->last = screen;
+      if (drag->dock) {
+        if (drag->dock_object != nullptr) DockDragMove(drag->dock_object, screen, drag->grab);
+        return true;
+      }
       TControl* over = FindControl(WindowFromPoint(screen));
       if (drag->over != over && drag->over_ref.Alive()) {
         bool ignored = false;
@@ -186,8 +229,12 @@ bool TControl::DragMessage(TMessage& Message) {
     case WM_LBUTTONUP:
       if (!drag->started) {
         drag.reset();
+        if (MouseCapture()) SetMouseCapture(false);
         return false;  // a press without a drag: the release clicks as usual
       }
+      if (drag->dock && drag->dock_object != nullptr && screen != drag->last)
+        DockDragMove(drag->dock_object, screen, drag->grab);
+      if (!Drag() || Drag()->source != this) return true;
       drag->last = screen;
       EndDrag(true);
       return true;

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "platform/gui/GuiInternal.h"
 #include "platform/os/Resources.h"
@@ -76,10 +78,47 @@ TComponent* FindGlobalForm(const String& Name) {
   return nullptr;
 }
 
-// Raises a top-level window (the offscreen platform has no stacking).
+// Raises a top-level window (the offscreen platform has no stacking of its
+// own: the form's window notes the raise all the same).
 void RaiseWindow(QWidget* w) {
-  if (w != nullptr && QGuiApplication::platformName() != "offscreen") w->raise();
+  if (w == nullptr) return;
+  if (QGuiApplication::platformName() != "offscreen") {
+    w->raise();
+    return;
+  }
+  QEvent raised(QEvent::ZOrderChange);
+  QCoreApplication::sendEvent(w, &raised);
 }
+
+// Counts the times a form's window came to the top of the window order.
+uint64_t g_stacking = 0;
+
+// The window of a form: notes each time it comes to the top (shown, raised
+// or activated), the order the screen lists the forms in.
+// The widget may outlive its form for a while (its deletion is deferred).
+class FormWidget : public QWidget {
+ public:
+  FormWidget(QWidget* parent, TControl* form, uint64_t* stacked)
+      : QWidget(parent), form_(form), stacked_(stacked) {}
+
+ protected:
+  bool event(QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::Show:
+      case QEvent::ZOrderChange:
+      case QEvent::WindowActivate:
+        if (isWindow() && form_.Alive()) *stacked_ = ++g_stacking;
+        break;
+      default:
+        break;
+    }
+    return QWidget::event(e);
+  }
+
+ private:
+  TControlRef form_;
+  uint64_t* stacked_;
+};
 
 String ProgramTitle() {
   std::error_code ec;
@@ -263,7 +302,7 @@ void TCustomForm::MouseWheelHandler(TMessage& Message) {
 }
 
 QWidget* TCustomForm::CreateWidget(QWidget* ParentWidget) {
-  auto* w = new QWidget(ParentWidget);
+  auto* w = new FormWidget(ParentWidget, this, &stacked_);
   w->setFocusPolicy(Qt::NoFocus);
   return w;
 }
@@ -307,28 +346,34 @@ void TCustomForm::ApplyWindowFlags() {
   if (visible) w->show();
 }
 
-void TCustomForm::ApplyPosition() {
-  if (position_applied_) return;
-  position_applied_ = true;
+bool TCustomForm::CentredOrigin(TPoint& Origin) const {
   int sw = Screen != nullptr ? Screen->Width() : 1024, sh = Screen != nullptr ? Screen->Height() : 768;
   switch (position_) {
     case poScreenCenter:
     case poDesktopCenter:
-      SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
-      break;
+      Origin = {(sw - Width()) / 2, (sh - Height()) / 2};
+      return true;
     case poMainFormCenter:
     case poOwnerFormCenter: {
       TCustomForm* main = Application != nullptr ? Application->MainForm() : nullptr;
       if (main != nullptr && main != this)
-        SetBounds(main->Left() + (main->Width() - Width()) / 2, main->Top() + (main->Height() - Height()) / 2,
-                  Width(), Height());
+        Origin = {main->Left() + (main->Width() - Width()) / 2, main->Top() + (main->Height() - Height()) / 2};
       else
-        SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
-      break;
+        Origin = {(sw - Width()) / 2, (sh - Height()) / 2};
+      return true;
     }
     default:
-      break;
+      return false;
   }
+}
+
+bool TCustomForm::ApplyPosition() {
+  if (position_applied_) return false;
+  position_applied_ = true;
+  TPoint origin;
+  if (!CentredOrigin(origin)) return false;
+  SetBounds(origin.X, origin.Y, Width(), Height());
+  return true;
 }
 
 void TCustomForm::SetVisible(bool Value) { TWinControl::SetVisible(Value); }
@@ -336,7 +381,7 @@ void TCustomForm::SetVisible(bool Value) { TWinControl::SetVisible(Value); }
 void TCustomForm::VisibleChanged() {
   if (IsLoading()) return;  // a form read as visible shows once created
   if (Visible()) {
-    ApplyPosition();
+    const bool centred = ApplyPosition();
     HandleNeeded();
     if (Parent() == nullptr) {
       switch (window_state_) {
@@ -348,7 +393,13 @@ void TCustomForm::VisibleChanged() {
     } else {
       Widget()->show();
     }
+    const TRect placed = BoundsRect();  // where the window system put it
     OnShow()(this);
+    // A form that OnShow sized, and did not move, is centred at its size.
+    TPoint origin;
+    if (centred && Visible() && BoundsRect() != placed && Left() == placed.Left && Top() == placed.Top &&
+        CentredOrigin(origin))
+      SetBounds(origin.X, origin.Y, Width(), Height());
     if (active_control_ != nullptr && active_control_->CanFocus()) active_control_->SetFocus();
   } else {
     if (Widget() != nullptr) Widget()->hide();
@@ -444,6 +495,20 @@ TModalResult TCustomForm::ShowModal() {
   modal_ = true;
   modal_result_ = mrNone;
   Widget()->setWindowModality(Qt::ApplicationModal);
+  // The application's other windows are disabled meanwhile (their input is
+  // blocked by the modality; IsWindowEnabled tells), and enabled afterwards.
+  std::vector<std::pair<TCustomForm*, TControlRef>> disabled;
+  if (Screen != nullptr) {
+    for (TCustomForm* f : Screen->forms_) {
+      if (f == this || f->Parent() != nullptr || !f->Visible() || f->window_disabled_) continue;
+      f->window_disabled_ = true;
+      disabled.emplace_back(f, TControlRef(f));
+    }
+  }
+  auto enable = [&disabled] {
+    for (auto& [f, ref] : disabled)
+      if (ref) f->window_disabled_ = false;
+  };
   try {
     Show();
     for (;;) {
@@ -459,11 +524,13 @@ TModalResult TCustomForm::ShowModal() {
     }
   } catch (...) {
     modal_ = false;
+    enable();
     Hide();  // hidden first: Qt drops a window from its modal stack on hiding
     if (Widget() != nullptr) Widget()->setWindowModality(Qt::NonModal);
     throw;
   }
   modal_ = false;
+  enable();
   Hide();
   if (Widget() != nullptr) Widget()->setWindowModality(Qt::NonModal);
   return modal_result_;
@@ -635,6 +702,24 @@ int TScreen::Height() const {
   if (GuiApplicationExists() && QGuiApplication::primaryScreen() != nullptr)
     return QGuiApplication::primaryScreen()->geometry().height();
   return 768;
+}
+
+std::vector<TCustomForm*> TScreen::ZOrder() const {
+  std::vector<TCustomForm*> shown;
+  for (TCustomForm* f : forms_)
+    if (f->Parent() == nullptr && f->Showing()) shown.push_back(f);
+  std::stable_sort(shown.begin(), shown.end(), [](const TCustomForm* a, const TCustomForm* b) {
+    bool at = a->FormStyle() == fsStayOnTop, bt = b->FormStyle() == fsStayOnTop;
+    return at != bt ? at : a->stacked_ > b->stacked_;
+  });
+  return shown;
+}
+
+bool IsWindowEnabled(HWND Wnd) {
+  TWinControl* c = FindControl(Wnd);
+  if (c == nullptr || !c->Enabled()) return false;
+  auto* form = dynamic_cast<TCustomForm*>(c);
+  return form == nullptr || !form->window_disabled_;
 }
 
 void TScreen::AddForm(TCustomForm* Form) {

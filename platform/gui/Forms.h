@@ -12,9 +12,11 @@
 // frees it later (Release), caMinimize minimises it. Closing the main form
 // terminates the application. A modal form's Close sets ModalResult to
 // mrCancel; ShowModal runs a nested loop until ModalResult is not 0 and
-// returns it. Position poDesigned and the poDefault kinds keep Left/Top;
-// poScreenCenter/poDesktopCenter centre on the screen, poMainFormCenter/
-// poOwnerFormCenter over the main form, when the form is first shown.
+// returns it; meanwhile the application's other forms count as disabled
+// (IsWindowEnabled). Position poDesigned and the poDefault kinds keep
+// Left/Top; poScreenCenter/poDesktopCenter centre on the screen,
+// poMainFormCenter/poOwnerFormCenter over the main form, when the form is
+// first shown, at the size it has after its OnShow.
 //
 // Focus: the form keeps the control that has the focus within it. When a
 // control gets WM_SETFOCUS the form runs SetFocusedControl: the controls the
@@ -163,7 +165,11 @@ class TCustomForm : public TWinControl {
   void VisibleChanged() override;
 
  private:
-  void ApplyPosition();
+  // The origin Position gives at the form's size; false for the positions
+  // that keep Left and Top.
+  bool CentredOrigin(TPoint& Origin) const;
+  // On the first show: places the form by Position; true when it centred it.
+  bool ApplyPosition();
   void ApplyWindowFlags();
   void ApplySizeLimits();
 
@@ -178,6 +184,12 @@ class TCustomForm : public TWinControl {
   bool create_new_ = false;
   bool position_applied_ = false;
   bool modal_ = false;
+  // Disabled while another form is modal (IsWindowEnabled).
+  bool window_disabled_ = false;
+  // When the window last came to the top of the window order (TScreen::ZOrder).
+  uint64_t stacked_ = 0;
+  friend class TScreen;
+  friend bool IsWindowEnabled(HWND Wnd);
   bool destroy_done_ = false;
   TWinControl* active_control_ = nullptr;
   TWinControl* focused_control_ = nullptr;
@@ -199,6 +211,11 @@ class TForm : public TCustomForm {
 
 // The form a control lies on (nullptr when none).
 TCustomForm* GetParentForm(TControl* Control);
+
+// False for a window whose control is disabled, and for a form's window
+// while another form is shown modally (ShowModal disables the application's
+// other windows for its duration, as the windowing system's modal loop does).
+bool IsWindowEnabled(HWND Wnd);
 
 // Reads the form resources of Instance's class chain into it: the resource
 // of each class (named by the class name upper-cased, RT_RCDATA) from the
@@ -390,6 +407,10 @@ class TScreen : public TComponent {
   int FormCount() const { return static_cast<int>(forms_.size()); }
   TCustomForm* Forms(int Index) const;
   TCustomForm* ActiveForm() const;
+  // The top-level forms that show, topmost first: stay-on-top forms above
+  // the others, each group in the order this program last showed, raised
+  // or activated their windows (the window system's own order is not read).
+  std::vector<TCustomForm*> ZOrder() const;
   int Width() const;
   int Height() const;
   int PixelsPerInch() const { return 96; }

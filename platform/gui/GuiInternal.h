@@ -80,6 +80,19 @@ void DefaultInputHandler(TControl* Control, TMessage& Message);
 LRESULT NativeDlgCode(QWidget* Widget);
 // A control is going away: it loses the capture and the hot-tracking mark.
 void ControlGone(TControl* Control);
+// Docking (Controls_Dock.cpp): a control is being freed (it leaves the list
+// of dock sites); Client left Site's children (it stops being its dock
+// client; a floating tool window left empty goes).
+void DockControlGone(TControl* Control);
+void DockClientRemoved(TWinControl* Site, TControl* Client);
+// A dock drag of Source's control: the mouse is at Screen, Grab its place
+// within the control when the drag began. Finds the site that takes the
+// control (GetSiteInfo, DockOver with the drag states), sets Source's
+// DockRect, DropAlign and DragTarget, and shows the dock rectangle.
+void DockDragMove(TDragDockObject* Source, TPoint Screen, TPoint Grab);
+// Ends it: with Drop, docks the control into its target or floats it;
+// Target is the site it docked in (nullptr otherwise).
+void DockDragEnd(TControl* Control, TDragDockObject* Source, bool Drop, TWinControl*& Target);
 // The control whose input a widget carries (its own widget or a viewport).
 TControl* FindInputControl(QWidget* Widget);
 // Registers the extra input widgets of a control's widget (scroll-area

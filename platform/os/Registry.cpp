@@ -1,5 +1,6 @@
 #include "platform/os/Registry.h"
 
+#include <QLockFile>
 #include <QSettings>
 #include <QString>
 #include <QStringDecoder>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/rtl/SysUtils.h"
@@ -62,14 +64,6 @@ bool EnsureDirectory(const String& dir) {
   return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// Makes the file (owner-only) and its directories when missing.
-bool PrepareFile(const String& path) {
-  if (!EnsureDirectory(DirectoryOf(path))) return false;
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) return close(fd) == 0;
-  return errno == EEXIST;
-}
-
 // An existing file must be a readable regular file of UTF-8 text without
 // NUL bytes.
 bool FileBytesUsable(const String& path) {
@@ -94,48 +88,151 @@ bool FileBytesUsable(const String& path) {
   return !decoder.hasError();
 }
 
-// The verdict on a file as it was when judged. QSettings reports a malformed
-// file only to the first object that parses it (later ones share its cache),
-// so the verdict is kept until the file changes.
-struct Verdict {
-  dev_t dev;
-  ino_t ino;
-  off_t size;
-  timespec mtime;
-  bool usable;
-  bool Matches(const struct stat& st) const {
-    return dev == st.st_dev && ino == st.st_ino && size == st.st_size && mtime.tv_sec == st.st_mtim.tv_sec &&
-           mtime.tv_nsec == st.st_mtim.tv_nsec;
+// The file as it was when read: absent, or its identity, kind and age.
+struct FileStamp {
+  bool exists = false;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  mode_t mode = 0;
+  off_t size = 0;
+  timespec mtime{};
+  bool operator==(const FileStamp& o) const {
+    return exists == o.exists && dev == o.dev && ino == o.ino && mode == o.mode && size == o.size &&
+           mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
   }
 };
 
-std::mutex g_verdicts_lock;
-std::map<String, Verdict> g_verdicts;
-
-// The settings of the user's file, or nullptr when the file is unusable. A
-// missing file is usable (it reads as empty).
-std::unique_ptr<QSettings> OpenSettings() {
-  String path = UserSettingsFileName();
+// False when the file's state cannot be found out (other than its absence).
+bool StampOf(const String& path, FileStamp& stamp) {
   struct stat st{};
-  bool exists = stat(path.c_str(), &st) == 0;
-  if (!exists && errno != ENOENT) return nullptr;
-  std::lock_guard lock(g_verdicts_lock);
-  auto known = g_verdicts.find(path);
-  bool judged = exists && known != g_verdicts.end() && known->second.Matches(st);
-  if (judged && !known->second.usable) return nullptr;
-  bool usable = !exists || judged || (S_ISREG(st.st_mode) && FileBytesUsable(path));
-  auto settings = usable ? std::make_unique<QSettings>(ToQ(path), QSettings::IniFormat) : nullptr;
-  if (settings != nullptr && settings->status() != QSettings::NoError) settings.reset();
-  if (exists && !judged) g_verdicts[path] = Verdict{st.st_dev, st.st_ino, st.st_size, st.st_mtim, settings != nullptr};
-  return settings;
+  stamp = {};
+  if (stat(path.c_str(), &st) != 0) return errno == ENOENT;
+  stamp = {true, st.st_dev, st.st_ino, st.st_mode, st.st_size, st.st_mtim};
+  return true;
 }
 
-// The names below Group that QSettings lists (groups or keys).
-QStringList Children(QSettings& s, const QString& group, bool groups) {
-  if (!group.isEmpty()) s.beginGroup(group);
-  QStringList names = groups ? s.childGroups() : s.childKeys();
-  if (!group.isEmpty()) s.endGroup();
+// Full QSettings keys ("A/B/name") and their values.
+using KeyMap = std::map<QString, QVariant>;
+
+// One settings file as this process knows it: what the file held when it
+// was last read or written, and the values written since that have not
+// reached the file (a failed write keeps them here, readable, and the next
+// write of the file takes them along).
+struct Store {
+  bool read = false;
+  FileStamp stamp;
+  bool usable = true;  // false: a bad file, never written
+  KeyMap file;
+  KeyMap unsaved;
+};
+
+std::mutex g_stores_lock;
+std::map<String, Store> g_stores;
+
+// The store of the file at Path, read again when the file changed.
+Store& Refresh(const String& path) {
+  Store& s = g_stores[path];
+  FileStamp now;
+  bool known = StampOf(path, now);
+  if (s.read && known && now == s.stamp) return s;
+  s.read = known;
+  s.stamp = now;
+  s.file.clear();
+  s.usable = known && (!now.exists || (S_ISREG(now.mode) && FileBytesUsable(path)));
+  if (s.usable && now.exists) {
+    QSettings settings(ToQ(path), QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) s.usable = false;
+    else
+      for (const QString& key : settings.allKeys()) s.file[key] = settings.value(key);
+  }
+  return s;
+}
+
+// The value of a full key: an unsaved one first, then the file's.
+const QVariant* FindKey(const Store& s, const QString& key) {
+  if (auto it = s.unsaved.find(key); it != s.unsaved.end()) return &it->second;
+  if (auto it = s.file.find(key); it != s.file.end()) return &it->second;
+  return nullptr;
+}
+
+// The names right below Group (as stored): groups (names with levels below
+// them) or values.
+QStringList Children(const Store& s, const QString& group, bool groups) {
+  const QString prefix = group.isEmpty() ? QString() : group + '/';
+  QStringList names;
+  for (const KeyMap* keys : {&s.unsaved, &s.file}) {
+    for (auto it = keys->lower_bound(prefix); it != keys->end() && it->first.startsWith(prefix); ++it) {
+      QStringView rest = QStringView(it->first).mid(prefix.size());
+      qsizetype slash = rest.indexOf(u'/');
+      if (groups != (slash >= 0)) continue;
+      QString name = (groups ? rest.left(slash) : rest).toString();
+      if (!names.contains(name)) names << name;
+    }
+  }
   return names;
+}
+
+void SyncPath(const String& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// The file that writing Path replaces: the target of a symbolic link.
+String WriteTarget(const String& path) {
+  struct stat st{};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  String target = real;
+  std::free(real);
+  return target;
+}
+
+// Writes the file's keys with the unsaved values over them to a new
+// owner-only file beside it and puts that in its place: the file is whole
+// and unchanged on any failure. True when written (or nothing was unsaved).
+bool Flush(const String& path, const Store& s) {
+  if (s.unsaved.empty()) return true;
+  const String target = WriteTarget(path);
+  if (!EnsureDirectory(DirectoryOf(target))) return false;
+  if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) return false;
+  // The lock QSettings takes too, so that writers of the file take turns.
+  QLockFile lock(ToQ(target + ".lock"));
+  if (!lock.tryLock(5000)) return false;
+  Store& now = Refresh(path);  // another process may have written meanwhile
+  if (!now.usable) return false;
+  KeyMap all = now.file;
+  for (const auto& [key, value] : now.unsaved) all[key] = value;
+  String temp = target + ".XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return false;
+  close(fd);
+  bool ok;
+  {
+    QSettings out(ToQ(temp), QSettings::IniFormat);
+    for (const auto& [key, value] : all) out.setValue(key, value);
+    out.sync();
+    ok = out.status() == QSettings::NoError;
+  }
+  if (ok) {
+    SyncPath(temp);
+    ok = chmod(temp.c_str(), 0600) == 0 && rename(temp.c_str(), target.c_str()) == 0;
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    return false;
+  }
+  SyncPath(DirectoryOf(target));
+  now.file = std::move(all);
+  now.unsaved.clear();
+  now.read = StampOf(path, now.stamp);
+  return true;
+}
+
+[[noreturn]] void SetDataFailed(const String& name) {
+  throw ERegistryException(Format("Failed to set data for '%s'", {name}));
 }
 
 // The stored spelling of Name among Names (compared ignoring case).
@@ -164,7 +261,7 @@ bool ValidValueName(const String& name) { return ValidName(name, true); }
 QString Join(const QString& group, const QString& name) { return group.isEmpty() ? name : group + '/' + name; }
 
 // The full QSettings key of a value below Group, when it exists.
-std::optional<QString> FindValue(QSettings& s, const String& group, const String& name) {
+std::optional<QString> FindValue(const Store& s, const String& group, const String& name) {
   if (!ValidValueName(name)) return std::nullopt;
   QString g = ToQ(group);
   auto found = FindName(Children(s, g, false), ToQ(name));
@@ -197,6 +294,12 @@ String UserSettingsFileName() {
   return base + "/procview/registry.ini";
 }
 
+TRegistry::~TRegistry() {
+  if (update_depth_ == 0 || pending_path_.empty()) return;
+  std::lock_guard lock(g_stores_lock);
+  Flush(pending_path_, Refresh(pending_path_));  // as EndUpdate, without raising
+}
+
 bool TRegistry::OpenKey(const String& Key, bool CanCreate) {
   std::vector<String> names;
   if (!Key.starts_with('\\')) {
@@ -206,15 +309,16 @@ bool TRegistry::OpenKey(const String& Key, bool CanCreate) {
     if (!ValidName(part, false)) return false;
     names.push_back(part);
   }
-  auto s = OpenSettings();
-  if (s == nullptr) return false;
-  if (CanCreate && !PrepareFile(UserSettingsFileName())) return false;
+  const String path = UserSettingsFileName();
+  std::lock_guard lock(g_stores_lock);
+  Store& s = Refresh(path);
+  if (!s.usable) return false;
   QString group;
   bool exists = true;
   for (const String& name : names) {
     QString q = ToQ(name);
     if (exists) {
-      if (auto found = FindName(Children(*s, group, true), q)) {
+      if (auto found = FindName(Children(s, group, true), q)) {
         q = *found;
       } else {
         exists = false;
@@ -224,9 +328,11 @@ bool TRegistry::OpenKey(const String& Key, bool CanCreate) {
     group = Join(group, q);
   }
   if (!exists) {
-    s->setValue(Join(group, KeyMarker()), QString());
-    s->sync();
-    if (s->status() != QSettings::NoError) return false;
+    // The key exists from now on; a failed write of the file is raised by
+    // the next Write*, which tries again.
+    s.unsaved[Join(group, KeyMarker())] = QString();
+    if (update_depth_ > 0) Pending(path, Key);
+    else Flush(path, s);
   }
   group_ = FromQ(group);
   current_path_ = StringReplace(group_, "/", "\\", {rfReplaceAll});
@@ -239,16 +345,16 @@ void TRegistry::CloseKey() {
 }
 
 bool TRegistry::ValueExists(const String& Name) {
-  auto s = OpenSettings();
-  return s != nullptr && FindValue(*s, group_, Name).has_value();
+  std::lock_guard lock(g_stores_lock);
+  return FindValue(Refresh(UserSettingsFileName()), group_, Name).has_value();
 }
 
 bool TRegistry::ReadText(const String& Name, String& Text) const {
-  auto s = OpenSettings();
-  if (s == nullptr) return false;
-  auto key = FindValue(*s, group_, Name);
+  std::lock_guard lock(g_stores_lock);
+  const Store& s = Refresh(UserSettingsFileName());
+  auto key = FindValue(s, group_, Name);
   if (!key) return false;
-  QVariant v = s->value(*key);
+  const QVariant& v = *FindKey(s, *key);
   // An unquoted "a, b" written by hand reads as a list.
   Text = v.userType() == QMetaType::QStringList ? FromQ(v.toStringList().join(',')) : FromQ(v.toString());
   return true;
@@ -261,14 +367,31 @@ String TRegistry::ReadRequired(const String& Name) const {
 }
 
 void TRegistry::WriteText(const String& Name, const String& Text) {
-  auto s = ValidValueName(Name) ? OpenSettings() : nullptr;
-  if (s == nullptr || !PrepareFile(UserSettingsFileName()))
-    throw ERegistryException(Format("Failed to set data for '%s'", {Name}));
+  if (!ValidValueName(Name)) SetDataFailed(Name);
+  const String path = UserSettingsFileName();
+  std::lock_guard lock(g_stores_lock);
+  Store& s = Refresh(path);
+  if (!s.usable) SetDataFailed(Name);
   QString group = ToQ(group_);
-  auto found = FindName(Children(*s, group, false), ToQ(Name));
-  s->setValue(Join(group, found ? *found : ToQ(Name)), ToQ(Text));
-  s->sync();
-  if (s->status() != QSettings::NoError) throw ERegistryException(Format("Failed to set data for '%s'", {Name}));
+  auto found = FindName(Children(s, group, false), ToQ(Name));
+  s.unsaved[Join(group, found ? *found : ToQ(Name))] = ToQ(Text);
+  if (update_depth_ > 0) Pending(path, Name);
+  else if (!Flush(path, s)) SetDataFailed(Name);
+}
+
+void TRegistry::Pending(const String& Path, const String& Name) {
+  if (pending_path_.empty()) pending_name_ = Name;
+  pending_path_ = Path;
+}
+
+void TRegistry::BeginUpdate() { ++update_depth_; }
+
+void TRegistry::EndUpdate() {
+  if (update_depth_ == 0 || --update_depth_ > 0 || pending_path_.empty()) return;
+  const String path = std::exchange(pending_path_, String());
+  const String name = std::exchange(pending_name_, String());
+  std::lock_guard lock(g_stores_lock);
+  if (!Flush(path, Refresh(path))) SetDataFailed(name);
 }
 
 double TRegistry::ReadDouble(const String& Name) const {

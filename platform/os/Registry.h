@@ -2,11 +2,18 @@
 // and TRegistry, the key/value wrapper over it.
 //
 // Store: UserSettingsFileName() = $XDG_CONFIG_HOME/procview/registry.ini
-// ($HOME/.config when XDG_CONFIG_HOME is unset, empty or relative), written
-// through Qt's QSettings in INI format. The name is looked up afresh by every
-// OpenKey, so a changed environment takes effect on the next key opened.
-// Missing directories on the way to the file are created owner-only (0700),
-// the file itself owner-only (0600), when a key is opened for writing.
+// ($HOME/.config when XDG_CONFIG_HOME is unset, empty or relative), in Qt's
+// QSettings INI format. The name is looked up afresh by every call, so a
+// changed environment takes effect at once. The process keeps the file's
+// contents (read again whenever the file changed) and the values written
+// since that have not reached the file.
+//
+// Writing the file: its contents with the unwritten values over them go to
+// a new owner-only (0600) file beside it, which then replaces it (the target
+// of a symbolic link); missing directories on the way are made owner-only
+// (0700). A file that this user may not write, or any failure on the way,
+// leaves the file exactly as it was: the values written stay readable in
+// this process, and each later write of the file tries them again.
 //
 // Keys: paths of names separated by "\" ("Software\App\Form1"). A path that
 // starts with "\" is taken from the root, any other from the open key; empty
@@ -20,8 +27,10 @@
 // Reading converts the text to the kind asked for; a text that does not read
 // as that kind, or a missing value for any kind but string, raises
 // ERegistryException "Invalid data type for '<name>'". A missing string reads
-// as "". Each Write* goes to the file at once; a failed write raises
-// ERegistryException "Failed to set data for '<name>'".
+// as "". Each Write* writes the file at once (see BeginUpdate); when that
+// fails it raises ERegistryException "Failed to set data for '<name>'".
+// OpenKey(Key, true) makes a missing key at once: a failure to write it to
+// the file is raised by the next Write*.
 //
 // Bad files: a file that cannot be read, is not a regular file, holds NUL
 // bytes or text that is not UTF-8, or that QSettings reports as malformed is
@@ -35,9 +44,9 @@
 // "\x01", since QSettings stores no empty groups. Names may not hold control
 // characters, "/" may not appear in key names, nor "/" or "\" in value
 // names, and there is no unnamed default value (such names count as missing
-// values, and writing them raises). Other processes see each write once it
-// is synced (QSettings locks the file while writing). Use it from the main
-// thread.
+// values, and writing them raises). Other processes see each write once the
+// file is replaced (writers take turns through QSettings' lock file,
+// "registry.ini.lock"). Use it from the main thread.
 #pragma once
 
 #include "platform/rtl/Exceptions.h"
@@ -51,7 +60,8 @@ String UserSettingsFileName();
 class TRegistry : public TObject {
  public:
   TRegistry() = default;
-  ~TRegistry() override = default;
+  // Writes what an unended update left unwritten (failures are dropped).
+  ~TRegistry() override;
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
 
@@ -83,6 +93,14 @@ class TRegistry : public TObject {
   void WriteString(const String& Name, const String& Value);
   void WriteTime(const String& Name, TDateTime Value);
 
+  // Between BeginUpdate and the matching EndUpdate (they nest) this object's
+  // Write* and new keys change the settings in memory only, readable at
+  // once; the outermost EndUpdate writes the file once, and raises
+  // "Failed to set data for '<name>'" (the first value or key written) when
+  // that fails.
+  void BeginUpdate();
+  void EndUpdate();
+
  private:
   // The value's text; false when it is missing or the file is unusable.
   bool ReadText(const String& Name, String& Text) const;
@@ -91,6 +109,12 @@ class TRegistry : public TObject {
   String ReadRequired(const String& Name) const;
   double ReadDouble(const String& Name) const;
 
+  // Notes a change held back by an update.
+  void Pending(const String& Path, const String& Name);
+
   String current_path_;  // "A\B"
   String group_;         // the same path as a QSettings group, "A/B"
+  int update_depth_ = 0;
+  String pending_path_;  // the file an update holds changes of ("": none)
+  String pending_name_;
 };

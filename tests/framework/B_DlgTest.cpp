@@ -234,6 +234,70 @@ TEST_F(MsgBoxTest, NestedCallsEachHaveTheirWindow) {
   EXPECT_EQ(outer, 2);
 }
 
+TEST_F(MsgBoxTest, NestedWindowStaysAboveTheOuterOne) {
+  std::vector<String> order_inner;  // captions, topmost first
+  std::vector<TCustomForm*> order_after;
+  bool outer_enabled_inner = true, outer_enabled_after = false, inner_enabled = false;
+  Run("outer", "", "1;2;A;B", b_mtInfo, [&](TFormMsg* f) {
+    QTimer::singleShot(0, [&, f] {
+      TFormMsg* g = OtherMsg(f);
+      ASSERT_NE(g, nullptr);
+      g->Widget()->activateWindow();  // as the window system does
+      QApplication::processEvents();
+      ASSERT_EQ(Screen->ActiveForm(), g);
+      // Both windows' timers tick (a second passes): the outer one, under
+      // the modal inner one, counts as disabled and stays below.
+      for (int tick = 0; tick < 2; ++tick) {
+        f->B_HiResTimer1->OnTimer()(f->B_HiResTimer1);
+        g->B_HiResTimer1->OnTimer()(g->B_HiResTimer1);
+      }
+      for (TCustomForm* w : Screen->ZOrder()) order_inner.push_back(w->Caption());
+      outer_enabled_inner = IsWindowEnabled(f->Handle());
+      inner_enabled = IsWindowEnabled(g->Handle());
+      EXPECT_TRUE(f->Enabled());  // the property is the form's own
+      g->ButtonList()[0]->Press();
+    });
+    TFormMsg* outer = f;
+    MsgBox("inner", "", "1;1;X", b_mtError);
+    outer_enabled_after = IsWindowEnabled(outer->Handle());
+    outer->B_HiResTimer1->OnTimer()(outer->B_HiResTimer1);
+    order_after = Screen->ZOrder();
+    f->ButtonList()[1]->Press();
+  });
+  ASSERT_EQ(order_inner.size(), 2u);
+  EXPECT_EQ(order_inner, (std::vector<String>{"Ошибка \"Тест\"", "Информыция \"Тест\""}));  // the inner one on top
+  EXPECT_FALSE(outer_enabled_inner);
+  EXPECT_TRUE(inner_enabled);
+  EXPECT_TRUE(outer_enabled_after);
+  ASSERT_EQ(order_after.size(), 1u);
+  EXPECT_EQ(order_after[0], shown);
+}
+
+TEST_F(MsgBoxTest, WindowIsCentredAtTheSizeItShowsWith) {
+  struct Case {
+    const char* what;
+    String details, buttons;
+  };
+  String many = "1;1";
+  for (int i = 0; i < 4; ++i) many += ";Длинная надпись " + std::to_string(i);
+  const Case cases[] = {
+      {"lower without details", "", ""},
+      {"wider for its buttons", "x", many},
+      {"as designed", "x", ""},
+  };
+  for (const Case& c : cases) {
+    TRect bounds;
+    Run("m", c.details, c.buttons, b_mtInfo, [&bounds](TFormMsg* f) {
+      bounds = f->BoundsRect();
+      f->ButtonList()[0]->Press();
+    });
+    ASSERT_LE(bounds.Width(), Screen->Width()) << c.what;
+    // The offscreen window system may move a window by its frame.
+    EXPECT_NEAR(bounds.Left, (Screen->Width() - bounds.Width()) / 2, 2) << c.what;
+    EXPECT_NEAR(bounds.Top, (Screen->Height() - bounds.Height()) / 2, 2) << c.what;
+  }
+}
+
 TEST_F(MsgBoxTest, TimerRunsEverySecondWhileTheWindowShows) {
   Run("m", "", "", b_mtInfo, [](TFormMsg* f) {
     TB_HiResTimer* t = f->B_HiResTimer1;

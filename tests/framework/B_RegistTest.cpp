@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 #include <vector>
 
 #include "framework/B_PF.h"
+#include "platform/gui/Forms.h"
 #include "platform/rtl/UnitInit.h"
 #include "tests/support/ConfigHomeFixture.h"
 
@@ -13,7 +18,11 @@ namespace {
 
 class B_Regist : public ConfigHomeTest {
  protected:
-  static void SetUpTestSuite() { InitializeUnits({&unit_B_PF, &unit_Menus}); }
+  static void SetUpTestSuite() { InitializeUnits({&unit_B_PF, &unit_Menus, &unit_Forms}); }
+  void TearDown() override {
+    Application->SetOnException(nullptr);
+    ConfigHomeTest::TearDown();
+  }
 
   // The history of E1 as stored, position 0 first, up to the first gap.
   std::vector<String> History(IB_StorageNode* node, const String& name = "E1") {
@@ -74,6 +83,15 @@ TEST_F(B_Regist, NodesOwnOrBorrowTheirRegistry) {
   child.SetOwnRegistry(false);  // gives its own up
   EXPECT_EQ(GetNodeRegistry(&child), own);
   EXPECT_EQ(child.NodeRegistry(), nullptr);
+
+  // A freed parent is forgotten: the child heads its own chain.
+  auto parent = std::make_unique<TB_StorageNode>("Parent");
+  TB_StorageNode below("Below", parent.get(), false);
+  EXPECT_EQ(GetNodeKeyPath(&below), "Parent\\Below");
+  parent.reset();
+  EXPECT_EQ(below.ParentNode(), nullptr);
+  EXPECT_EQ(GetNodeKeyPath(&below), "Below");
+  EXPECT_EQ(GetNodeRegistry(&below), nullptr);
 
   // Without a registry there is no history, and adding is harmless.
   AddHistoryItem(&orphan, "E1", 0, "x");
@@ -239,4 +257,68 @@ TEST_F(B_Regist, PopupListsTheChosenFieldOfEachEntry) {
   ASSERT_NE(cut, nullptr);
   EXPECT_EQ(cut->Items()->Count(), 1);
   EXPECT_EQ(BuildHistoryPopup(&node, owner.get(), "Other", 0, onClick), nullptr);
+}
+
+TEST_F(B_Regist, UnwritableFileKeepsHistoriesInMemoryAndReportsOnce) {
+  TB_StorageNode node("Form1", nullptr, true, 5);
+  Fill(&node, {"a"});
+  const std::string before = ReadSettingsFile();
+  std::vector<String> reports;
+  Application->SetOnException([&](TObject*, Exception* e) { reports.push_back(e->Message()); });
+  {
+    UnwritableSettings unwritable;
+    AddHistoryItem(&node, "E1", 0, "b");  // raises nothing into the caller
+    AddHistoryItem(&node, "E1", 0, "c");
+    AddHistoryItem(&node, "Other", 0, "x");
+    EXPECT_EQ(History(&node), (Strings{"c", "b", "a"}));
+    TB_StorageNode again("Form1");  // every holder of the key reads them
+    EXPECT_EQ(History(&again), (Strings{"c", "b", "a"}));
+    EXPECT_EQ(History(&again, "Other"), Strings{"x"});
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].starts_with("Failed to set data for '")) << reports[0];
+  }
+  EXPECT_EQ(ReadSettingsFile(), before);
+
+  // Writable again, and wider than owner-only: the next save writes all the
+  // history kept, and the file becomes owner-only.
+  chmod(UserSettingsFileName().c_str(), 0644);
+  AddHistoryItem(&node, "E1", 0, "d");
+  const std::string after = ReadSettingsFile();
+  for (const char* line : {"0_E1=d", "1_E1=c", "2_E1=b", "3_E1=a", "0_Other=x"})
+    EXPECT_NE(after.find(line), std::string::npos) << line << " in " << after;
+  struct stat st{};
+  ASSERT_EQ(stat(UserSettingsFileName().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(reports.size(), 1u);
+
+  // After a save that succeeded, a new failure is reported again.
+  {
+    UnwritableSettings unwritable;
+    AddHistoryItem(&node, "E1", 0, "e");
+  }
+  EXPECT_EQ(reports.size(), 2u);
+  EXPECT_EQ(History(&node), (Strings{"e", "d", "c", "b", "a"}));
+}
+
+TEST_F(B_Regist, ASaveWritesTheFileOnce) {
+  TB_StorageNode node("Form1", nullptr, true, 8);
+  Fill(&node, {"b", "c", "d", "e"});
+  const String file = UserSettingsFileName();
+  const String dir = file.substr(0, file.rfind('/'));
+  int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_GE(inotify_add_watch(fd, dir.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+  AddHistoryItem(&node, "E1", 0, "a");  // four entries move down
+  int writes = 0;
+  alignas(inotify_event) char buffer[8192];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+    for (char* p = buffer; p < buffer + n;) {
+      auto* e = reinterpret_cast<inotify_event*>(p);
+      if (e->len > 0 && String(e->name) == "registry.ini") ++writes;
+      p += sizeof(inotify_event) + e->len;
+    }
+  }
+  close(fd);
+  EXPECT_EQ(writes, 1);
+  EXPECT_EQ(History(&node), (Strings{"a", "b", "c", "d", "e"}));
 }

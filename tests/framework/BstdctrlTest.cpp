@@ -350,6 +350,42 @@ TEST_F(Bstdctrl, EditBoxHistoryKeepsCountAndSkipsRepeats) {
   EXPECT_EQ(ReadSettingsFile().find("secret"), std::string::npos);
 }
 
+TEST_F(Bstdctrl, EditBoxForgetsAFreedHistoryNode) {
+  RegisterTestClasses();
+  auto* edit = Add<THistoryEdit>(10, 40, 150, 22);
+  edit->SetName("E1");
+  auto node = std::make_unique<TB_StorageNode>("Form1", nullptr, true, 5);
+  edit->SetHistoryNode(node.get());
+  edit->SetText("kept");
+  edit->SaveHistory();
+  ShowActive();
+  Focus(edit);
+  SendKey(edit->Widget(), Qt::Key_M, Qt::ControlModifier, "\x0d");
+  TPopupMenu* popup = edit->HistoryPopup();
+  ASSERT_NE(popup, nullptr);
+  popup->CloseMenu();
+
+  node.reset();
+  EXPECT_EQ(edit->HistoryNode(), nullptr);
+  // Every path that read the node: nothing happens, nothing is written.
+  edit->SetText("after");
+  edit->SaveHistory();
+  edit->SetText("");
+  popup->Items()->Items(0)->Click();  // the popup built before
+  EXPECT_EQ(edit->Text(), "");
+  Focus(edit);
+  SendKey(edit->Widget(), Qt::Key_M, Qt::ControlModifier, "\x0d");
+  edit->HistoryButton()->Click();
+  EXPECT_EQ(edit->HistoryPopup(), nullptr);
+  EXPECT_EQ(ReadSettingsFile().find("after"), std::string::npos);
+
+  // A box freed first leaves the node nothing to clear.
+  TB_StorageNode other("Form2");
+  auto* gone = Add<THistoryEdit>(10, 70, 150, 22);
+  gone->SetHistoryNode(&other);
+  delete gone;
+}
+
 TEST_F(Bstdctrl, EditBoxAlignsItsTextAndSavesNothingWithoutANode) {
   auto* edit = Add<TB_CustomMaskEdit>(10, 10, 150, 22);
   edit->SetName("E2");

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,4 +59,36 @@ class ConfigHomeTest : public ::testing::Test {
     else unsetenv(name);
   }
   std::optional<std::string> old_xdg_, old_home_;
+};
+
+// The settings file cannot be written while this lives: it is read-only for
+// a user, and for root (whom permissions do not stop) no file of the
+// process may grow, as on a full disk. Afterwards the file is owner-only.
+class UnwritableSettings {
+ public:
+  UnwritableSettings() {
+    if (geteuid() != 0) {
+      chmod(UserSettingsFileName().c_str(), 0400);
+      return;
+    }
+    old_signal_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old_limit_);
+    rlimit none = old_limit_;
+    none.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &none);
+  }
+  ~UnwritableSettings() {
+    if (geteuid() != 0) {
+      chmod(UserSettingsFileName().c_str(), 0600);
+      return;
+    }
+    setrlimit(RLIMIT_FSIZE, &old_limit_);
+    std::signal(SIGXFSZ, old_signal_);
+  }
+  UnwritableSettings(const UnwritableSettings&) = delete;
+  UnwritableSettings& operator=(const UnwritableSettings&) = delete;
+
+ private:
+  rlimit old_limit_{};
+  void (*old_signal_)(int) = nullptr;
 };

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 #include "tests/support/ConfigHomeFixture.h"
@@ -190,4 +192,55 @@ TEST_F(Registry, WriteFailureRaises) {
   } catch (const ERegistryException& e) {
     EXPECT_EQ(e.Message(), "Failed to set data for 'v'");
   }
+}
+
+TEST_F(Registry, AFailedWriteKeepsTheValueAndLeavesTheFile) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("K", true));
+  reg.WriteString("a", "1");
+  const std::string before = ReadSettingsFile();
+  {
+    UnwritableSettings unwritable;
+    EXPECT_THROW(reg.WriteString("b", "2"), ERegistryException);
+    ASSERT_TRUE(reg.OpenKey("\\New", true));  // made in memory
+    EXPECT_THROW(reg.WriteString("c", "3"), ERegistryException);
+    TRegistry other;
+    ASSERT_TRUE(other.OpenKey("K", false));
+    EXPECT_EQ(other.ReadString("b"), "2");
+    EXPECT_EQ(other.ReadString("a"), "1");
+    ASSERT_TRUE(other.OpenKey("\\new", false));
+    EXPECT_EQ(other.ReadString("C"), "3");
+    // An update raises once, at its end.
+    reg.BeginUpdate();
+    reg.WriteString("d", "4");
+    reg.WriteString("e", "5");
+    EXPECT_EQ(other.ReadString("e"), "5");
+    try {
+      reg.EndUpdate();
+      ADD_FAILURE() << "no exception";
+    } catch (const ERegistryException& e) {
+      EXPECT_EQ(e.Message(), "Failed to set data for 'd'");
+    }
+  }
+  EXPECT_EQ(ReadSettingsFile(), before);
+
+  // Nothing is left beside the file by the failed writes.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(UserSettingsFileName()).parent_path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"registry.ini"});
+
+  // The next write takes everything kept along.
+  reg.WriteString("f", "6");
+  const std::string after = ReadSettingsFile();
+  for (const char* text : {"[K]", "a=1", "b=2", "[New]", "c=3", "d=4", "e=5", "f=6"})
+    EXPECT_NE(after.find(text), std::string::npos) << text << " in " << after;
+
+  // Another process's change is read, and kept by the next write here.
+  WriteSettingsFile(after + "[Outside]\nv=7\n");
+  TRegistry outside;
+  ASSERT_TRUE(outside.OpenKey("Outside", false));
+  EXPECT_EQ(outside.ReadString("v"), "7");
+  reg.WriteString("g", "8");
+  EXPECT_NE(ReadSettingsFile().find("v=7"), std::string::npos);
 }
