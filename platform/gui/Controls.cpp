@@ -1186,6 +1186,11 @@ void TWinControl::Broadcast(TMessage& Message) {
 void TWinControl::CNKeyDown(TMessage& Message) {
   Message.Result = 1;
   TControlRef self(this);
+  // Menu shortcuts of this control's and its parents' popup menus first.
+  for (TControl* c = this; c != nullptr; c = c->Parent()) {
+    if (TPopupMenu* menu = c->PopupMenu(); menu != nullptr && menu->IsShortCut(Message)) return;
+    if (!self) return;
+  }
   if (Perform(CM_CHILDKEY, Message.WParam, reinterpret_cast<LPARAM>(this)) != 0 || !self) return;
   LRESULT mask = 0;
   switch (Message.WParam) {
