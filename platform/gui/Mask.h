@@ -10,8 +10,9 @@
 // Positions. The engine counts characters; the control's SelStart,
 // SelLength and the EM_ messages count bytes of the UTF-8 text (as Copy and
 // Length do), a byte offset inside a character meaning that character's
-// start. MaxLength counts bytes too (0: no limit) and limits what the user
-// types or pastes, not what code sets; with a mask the mask's places are the
+// start. MaxLength counts characters (0: no limit), so a limit taken from a
+// field's Size never halves Cyrillic text; it limits what the user types or
+// pastes, not what code sets; with a mask the mask's places are the
 // limit and MaxLength is kept for when the mask goes.
 //
 // Editing with a mask (the class library's masked edit):
@@ -164,7 +165,6 @@ class TEditEngine {
   void BlankRange(std::u32string& Text, int From, int To) const;
   void Assign(std::u32string Text);
   TEditResult Commit(std::u32string Text, int Caret, bool Typing);
-  int Bytes(const std::u32string& S) const;
 
   TEditMask mask_;
   std::u32string text_;
