@@ -1,4 +1,5 @@
 #include "platform/gui/Controls.h"
+#include "platform/gui/Cursors.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/ScrollBars.h"
 
@@ -258,6 +259,7 @@ TWinControl* FindControl(HWND Handle) {
 }
 
 TPoint GetCursorPos() {
+  if (TPoint event; PointerEventPos(event)) return event;
   QPoint p = QCursor::pos();
   return TPoint{p.x(), p.y()};
 }
@@ -514,10 +516,7 @@ void TControl::SetShowHint(bool Value) {
 
 void TControl::SetCursor(TCursor Value) {
   cursor_ = Value;
-  if (widget_ == nullptr) return;
-  int shape = CursorShape(Value);
-  if (shape < 0) widget_->unsetCursor();
-  else widget_->setCursor(static_cast<Qt::CursorShape>(shape));
+  if (widget_ != nullptr) ApplyControlCursor(widget_, Value);
 }
 
 void TControl::Click() {
@@ -1128,6 +1127,9 @@ void TWinControl::Dispatch(TMessage& Message) {
       return;
     case CM_CHILDKEY:
       if (parent_ != nullptr) parent_->Perform(Message);
+      return;
+    case WM_SETCURSOR:
+      DefaultSetCursorHandler(this, Message);
       return;
     case WM_COMMAND:
     case WM_HSCROLL:
