@@ -1131,6 +1131,9 @@ void TWinControl::Dispatch(TMessage& Message) {
     case WM_SETCURSOR:
       DefaultSetCursorHandler(this, Message);
       return;
+    case CM_RECREATEWND:
+      RecreateNow();
+      return;
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL:

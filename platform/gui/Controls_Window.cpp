@@ -2,6 +2,8 @@
 // paint path of self-drawn windowed controls.
 #include <QWidget>
 
+#include <algorithm>
+
 #include "platform/gui/Controls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
@@ -87,6 +89,38 @@ void TWinControl::ApplyCreateParams() {
   if (params.Style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
   WindowWidget()->setParent(owner->Widget(), flags);
   ApplyBounds();
+}
+
+void TWinControl::RecreateWnd() {
+  if (HandleAllocated()) Perform(CM_RECREATEWND, 0, 0);
+}
+
+void TWinControl::RecreateNow() {
+  if (!HandleAllocated() || dynamic_cast<TCustomForm*>(this) != nullptr) return;
+  TWinControl* focused = FindControl(GetFocus());
+  if (focused != nullptr && !ContainsControl(focused)) focused = nullptr;
+  TControlRef focus_alive(focused);
+  const bool window = Parent() == nullptr;
+  const bool shown = WindowWidget()->isVisible();
+  TControlState state = ControlState();
+  SetControlState(state + TControlState{csDestroyingHandle});
+  DestroyWidget();
+  SetControlState(state);
+  CreateHandle();
+  if (widget_ == nullptr) return;
+  if (window && shown) WindowWidget()->show();
+  // A new child widget lies above its siblings: back to its place.
+  if (!window) {
+    const auto& siblings = Parent()->controls_;
+    for (auto it = std::find(siblings.begin(), siblings.end(), this) + 1; it != siblings.end(); ++it) {
+      auto* win = dynamic_cast<TWinControl*>(*it);
+      if (QWidget* next = win != nullptr ? win->WindowWidget() : (*it)->Widget()) {
+        WindowWidget()->stackUnder(next);
+        break;
+      }
+    }
+  }
+  if (focused != nullptr && focus_alive && focused->Widget() != nullptr) focused->Widget()->setFocus();
 }
 
 void TWinControl::ScrollBy(int DeltaX, int DeltaY) {

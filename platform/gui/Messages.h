@@ -154,6 +154,8 @@ inline constexpr Cardinal CM_RELEASE = CM_BASE + 33;
 // A data-aware control answers with its data link (TDataLink*) in Result; 0
 // when it has none.
 inline constexpr Cardinal CM_GETDATALINK = CM_BASE + 45;
+// Makes the control's window anew (TWinControl::RecreateWnd).
+inline constexpr Cardinal CM_RECREATEWND = CM_BASE + 51;
 // WParam: the virtual key, LParam: the control it was pressed in; Result not
 // 0: handled (nothing else sees the key).
 inline constexpr Cardinal CM_CHILDKEY = CM_BASE + 46;
@@ -239,7 +241,10 @@ int16_t GetKeyState(int VirtKey);
 int16_t GetAsyncKeyState(int VirtKey);
 
 // Starts (or restarts with a new interval) timer IDEvent of the window;
-// returns IDEvent, or 0 for an unknown handle or IDEvent 0.
+// returns IDEvent, or 0 for an unknown handle or IDEvent 0. An interval
+// below USER_TIMER_MINIMUM (0 included) is USER_TIMER_MINIMUM: a computed
+// interval never makes a timer spin.
+inline constexpr Cardinal USER_TIMER_MINIMUM = 10;
 uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, Cardinal Elapse);
 bool KillTimer(HWND Wnd, uintptr_t IDEvent);
 

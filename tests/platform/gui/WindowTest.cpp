@@ -1,5 +1,7 @@
+#include <QLineEdit>
 #include <QWidget>
 
+#include "platform/gui/Popup.h"
 #include "tests/platform/gui/GuiFixture.h"
 
 namespace {
@@ -136,4 +138,91 @@ TEST_F(WindowTest, CreateParamsCanMakeAnOwnedWindow) {
   TOwned alone(nullptr);  // no owner: an ordinary top-level window
   alone.HandleNeeded();
   EXPECT_EQ(alone.Widget()->parentWidget(), nullptr);
+}
+
+namespace {
+
+// Counts its window descriptions; a drop-down (WS_POPUP tool window) while
+// popup is set, with a border that CreateParams decides.
+class TRecreated : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int described = 0;
+  bool popup = false;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override {
+    TCustomControl::CreateParams(Params);
+    ++described;
+    if (popup) {
+      Params.Style = WS_POPUP | WS_BORDER;
+      Params.ExStyle = WS_EX_TOOLWINDOW;
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(WindowTest, ARecreatedWindowKeepsItsChildrenTextAndFocus) {
+  std::unique_ptr<TForm> form(TForm::CreateNew(nullptr));
+  form->SetBounds(0, 0, 300, 200);
+  auto* panel = new TRecreated(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(10, 10, 200, 120);
+  panel->SetCaption("Панель");
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(panel);
+  edit->SetBounds(5, 5, 100, 24);
+  edit->SetText("Жук 😀");
+  auto* label = new TLabel(form.get());
+  label->SetParent(panel);
+  label->SetCaption("метка");
+  auto* above = new TEdit(form.get());  // overlaps the panel, above it
+  above->SetParent(form.get());
+  above->SetBounds(150, 100, 100, 24);
+  form->Show();
+  edit->SetFocus();
+  Application->ProcessMessages();
+  ASSERT_TRUE(edit->Focused());
+  HWND old_handle = panel->Handle();
+  QWidget* old_edit = edit->Widget();
+  int described = panel->described;
+
+  panel->RecreateWnd();
+  EXPECT_EQ(panel->described, described + 1);  // the description was asked again
+  EXPECT_NE(edit->Widget(), old_edit);
+  EXPECT_FALSE(IsWindow(old_handle));
+  EXPECT_TRUE(IsWindow(panel->Handle()));
+  ASSERT_EQ(panel->ControlCount(), 2);
+  EXPECT_EQ(edit->Parent(), panel);
+  EXPECT_EQ(edit->Widget()->parentWidget(), panel->Widget());
+  EXPECT_EQ(label->Widget()->parentWidget(), panel->Widget());
+  EXPECT_EQ(panel->Caption(), "Панель");
+  EXPECT_EQ(edit->Text(), "Жук 😀");
+  EXPECT_EQ(static_cast<QLineEdit*>(edit->Widget())->text(), QString::fromUtf8("Жук 😀"));
+  EXPECT_EQ(panel->BoundsRect(), Bounds(10, 10, 200, 120));
+  EXPECT_EQ(panel->Widget()->geometry(), QRect(10, 10, 200, 120));
+  EXPECT_TRUE(panel->Showing());
+  EXPECT_TRUE(panel->Widget()->isVisible());
+  EXPECT_TRUE(edit->Focused());
+  // Still below the sibling that lay above it.
+  QObjectList order = form->Widget()->children();
+  EXPECT_LT(order.indexOf(panel->Widget()), order.indexOf(above->Widget()));
+
+  // A window of its own takes its new description: now a drop-down, shown
+  // as it was.
+  std::unique_ptr<TRecreated> alone(new TRecreated(nullptr));
+  alone->SetBounds(40, 40, 80, 60);
+  alone->HandleNeeded();
+  alone->WindowWidget()->show();
+  EXPECT_FALSE(IsDropDownWindow(alone.get()));
+  alone->popup = true;
+  alone->RecreateWnd();
+  EXPECT_TRUE(IsDropDownWindow(alone.get()));
+  EXPECT_TRUE(alone->WindowWidget()->isVisible());
+  EXPECT_EQ(alone->ClientWidth(), 78);  // WS_BORDER: one pixel on each side
+
+  std::unique_ptr<TRecreated> none(new TRecreated(nullptr));
+  none->RecreateWnd();  // no window yet: nothing
+  EXPECT_FALSE(none->HandleAllocated());
 }
