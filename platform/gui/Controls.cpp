@@ -330,6 +330,16 @@ void TControl::SetBoundsInternal(int ALeft, int ATop, int AWidth, int AHeight, b
   }
   bool resized = AWidth != width_ || AHeight != height_;
   bool moved = ALeft != left_ || ATop != top_;
+  if (auto* win = dynamic_cast<TWinControl*>(this); (resized || moved) && win != nullptr && win->HandleAllocated()) {
+    // The window may change its new place and size before it takes them.
+    WINDOWPOS pos{win->Handle(), nullptr, ALeft, ATop, AWidth, AHeight,
+                  SWP_NOZORDER | SWP_NOACTIVATE | (resized ? 0u : SWP_NOSIZE) | (moved ? 0u : SWP_NOMOVE)};
+    Perform(WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if ((pos.flags & SWP_NOMOVE) == 0) ALeft = pos.x, ATop = pos.y;
+    if ((pos.flags & SWP_NOSIZE) == 0) AWidth = std::max(pos.cx, 0), AHeight = std::max(pos.cy, 0);
+    resized = AWidth != width_ || AHeight != height_;
+    moved = ALeft != left_ || ATop != top_;
+  }
   if (resized || moved) {
     left_ = ALeft;
     top_ = ATop;

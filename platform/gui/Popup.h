@@ -31,7 +31,12 @@
 // window's top-left corner. The default WM_NCPAINT draws those borders (a
 // clWindowFrame line, a sunken edge; a thick frame is left in clBtnFace).
 //
-// Bounds: WM_SIZE (SIZE_RESTORED, LParam: client width and height) and
+// Bounds: before a windowed control whose window exists takes a new place
+// or size (SetBounds and everything that goes through it), it gets
+// WM_WINDOWPOSCHANGING with LParam a WINDOWPOS holding the new values
+// (SWP_NOMOVE or SWP_NOSIZE for what stays); the handler may change x, y,
+// cx and cy (a drop-down keeping a minimum size), and the control takes
+// what it leaves. WM_SIZE (SIZE_RESTORED, LParam: client width and height) and
 // WM_MOVE (LParam: the client area's origin in parent coordinates) follow
 // every change of a windowed control's bounds while its window exists.
 //
@@ -52,6 +57,12 @@
 //    WS_EX_CLIENTEDGE, WS_THICKFRAME) and, with WS_CAPTION, the caption's
 //    height. SystemParametersInfo knows SPI_GETWORKAREA (the primary
 //    screen's available area).
+//  - Monitors: MonitorFromRect and MonitorFromPoint find the screen that a
+//    rectangle overlaps most (a point lies on); with MONITOR_DEFAULTTONEAREST
+//    a rectangle or point on no screen takes the nearest one,
+//    MONITOR_DEFAULTTOPRIMARY the primary one, MONITOR_DEFAULTTONULL none.
+//    GetMonitorInfo gives its rectangle and its work area (the available
+//    area, without panels and docks).
 #pragma once
 
 #include "platform/gui/Controls.h"
@@ -116,6 +127,23 @@ bool IsChild(HWND Parent, HWND Child);
 HDC GetWindowDC(HWND Wnd);
 bool AdjustWindowRectEx(TRect* Rect, uint32_t Style, bool Menu, uint32_t ExStyle);
 bool SystemParametersInfo(UINT Action, UINT Param, void* Value, UINT WinIni);
+
+struct HMONITOR__;
+using HMONITOR = HMONITOR__*;
+inline constexpr Cardinal MONITOR_DEFAULTTONULL = 0, MONITOR_DEFAULTTOPRIMARY = 1, MONITOR_DEFAULTTONEAREST = 2;
+inline constexpr Cardinal MONITORINFOF_PRIMARY = 1;
+struct MONITORINFO {
+  Cardinal cbSize = sizeof(MONITORINFO);
+  TRect rcMonitor;
+  TRect rcWork;
+  Cardinal dwFlags = 0;
+};
+HMONITOR MonitorFromRect(const TRect& Rect, Cardinal Flags);
+HMONITOR MonitorFromPoint(TPoint Point, Cardinal Flags);
+// False for an unknown monitor or a wrong cbSize.
+bool GetMonitorInfo(HMONITOR Monitor, MONITORINFO* Info);
+// The work area of the monitor nearest to Rect (screen coordinates).
+TRect WorkAreaNearest(const TRect& Rect);
 // The active top-level window of this program (nullptr when none is active).
 HWND GetActiveWindow();
 

@@ -226,3 +226,63 @@ TEST_F(WindowTest, ARecreatedWindowKeepsItsChildrenTextAndFocus) {
   none->RecreateWnd();  // no window yet: nothing
   EXPECT_FALSE(none->HandleAllocated());
 }
+
+namespace {
+
+// Keeps at least 20 x 15 through WM_WINDOWPOSCHANGING and logs the flags.
+class TMinSized : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  std::vector<UINT> flags;
+  void Dispatch(TMessage& Message) override {
+    if (Message.Msg == WM_WINDOWPOSCHANGING) {
+      auto* pos = reinterpret_cast<WINDOWPOS*>(Message.LParam);
+      flags.push_back(pos->flags & (SWP_NOSIZE | SWP_NOMOVE));
+      if ((pos->flags & SWP_NOSIZE) == 0) {
+        pos->cx = std::max(pos->cx, 20);
+        pos->cy = std::max(pos->cy, 15);
+      }
+    }
+    TCustomControl::Dispatch(Message);
+  }
+};
+
+}  // namespace
+
+TEST_F(WindowTest, AWindowMayChangeItsNewBoundsBeforeTakingThem) {
+  TMinSized c(nullptr);
+  c.SetBounds(0, 0, 5, 5);  // no window yet: nothing asked
+  EXPECT_EQ(c.Width(), 5);
+  EXPECT_TRUE(c.flags.empty());
+  c.HandleNeeded();
+  c.SetBounds(0, 0, 8, 30);
+  EXPECT_EQ(c.BoundsRect(), Bounds(0, 0, 20, 30));
+  c.SetBounds(4, 6, 20, 30);  // a move only
+  EXPECT_EQ(c.BoundsRect(), Bounds(4, 6, 20, 30));
+  c.SetWidth(100);
+  EXPECT_EQ(c.flags, (std::vector<UINT>{SWP_NOMOVE, SWP_NOSIZE, SWP_NOMOVE}));
+  c.SetBounds(4, 6, 100, 30);  // unchanged bounds ask nothing
+  EXPECT_EQ(c.flags.size(), 3u);
+}
+
+TEST_F(WindowTest, MonitorsAndTheWorkAreaNearARectangle) {
+  TRect work;
+  ASSERT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+  HMONITOR on = MonitorFromRect(Bounds(10, 10, 50, 50), MONITOR_DEFAULTTONULL);
+  ASSERT_NE(on, nullptr);
+  MONITORINFO info;
+  ASSERT_TRUE(GetMonitorInfo(on, &info));
+  EXPECT_EQ(info.rcWork, work);
+  EXPECT_EQ(info.dwFlags, MONITORINFOF_PRIMARY);
+  EXPECT_EQ(MonitorFromPoint(Point(10, 10), MONITOR_DEFAULTTONULL), on);
+  // Far off every screen: none, or the nearest.
+  TRect far = Bounds(100000, -100000, 10, 10);
+  EXPECT_EQ(MonitorFromRect(far, MONITOR_DEFAULTTONULL), nullptr);
+  EXPECT_EQ(MonitorFromRect(far, MONITOR_DEFAULTTONEAREST), on);
+  EXPECT_EQ(MonitorFromRect(far, MONITOR_DEFAULTTOPRIMARY), on);
+  EXPECT_EQ(WorkAreaNearest(far), work);
+  MONITORINFO bad;
+  bad.cbSize = 4;
+  EXPECT_FALSE(GetMonitorInfo(on, &bad));
+  EXPECT_FALSE(GetMonitorInfo(nullptr, &info));
+}
