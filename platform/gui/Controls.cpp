@@ -109,6 +109,13 @@ class ControlEvents : public QObject {
       case QEvent::Move:
         if (widget->isWindow()) control->WidgetMoved(widget->x(), widget->y());
         return false;
+      case QEvent::WindowActivate:
+      case QEvent::WindowDeactivate:
+        // A window of its own learns that it became (or stopped being) the
+        // active window.
+        if (auto* win = dynamic_cast<TWinControl*>(control); win != nullptr && win->Parent() == nullptr)
+          win->Perform(WM_ACTIVATE, event->type() == QEvent::WindowActivate ? WA_ACTIVE : WA_INACTIVE, 0);
+        return false;
       case QEvent::Close:
         if (!control->WidgetCloseRequested()) {
           event->ignore();

@@ -68,9 +68,20 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::ApplyCreateParams() {
   TCreateParams params;
   CreateParams(params);
+  TWinControl* owner = params.WndParent != nullptr ? FindControl(params.WndParent) : nullptr;
+  if (owner != nullptr && (owner == this || owner->Widget() == nullptr || owner->ContainsControl(this))) owner = nullptr;
   if (dynamic_cast<TCustomForm*>(this) == nullptr) {
-    bool drop_down = (params.Style & WS_POPUP) && (params.ExStyle & WS_EX_TOOLWINDOW) &&
-                     (params.Style & WS_CAPTION) != WS_CAPTION;
+    const bool tool_popup = (params.Style & WS_POPUP) && (params.ExStyle & WS_EX_TOOLWINDOW) &&
+                            (params.Style & WS_CAPTION) != WS_CAPTION;
+    if (tool_popup && (params.Style & WS_THICKFRAME)) {
+      // A sizable tool window: floating above its owner, activated when
+      // clicked, framed by its own non-client area.
+      WindowWidget()->setParent(owner != nullptr ? owner->WindowWidget() : nullptr,
+                                Qt::Tool | Qt::FramelessWindowHint);
+      ApplyBounds();
+      return;
+    }
+    bool drop_down = tool_popup;
     if (!drop_down) {
       LRESULT answer = Perform(WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(hwnd_), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
       drop_down = answer == MA_NOACTIVATE || answer == MA_NOACTIVATEANDEAT;
@@ -81,8 +92,7 @@ void TWinControl::ApplyCreateParams() {
       return;
     }
   }
-  TWinControl* owner = params.WndParent != nullptr ? FindControl(params.WndParent) : nullptr;
-  if (owner == nullptr || owner == this || owner->Widget() == nullptr || owner->ContainsControl(this)) return;
+  if (owner == nullptr) return;
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (params.Style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (params.Style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;

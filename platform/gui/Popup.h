@@ -1,9 +1,18 @@
 // Window management: drop-down windows that never take the focus, the
 // non-client area, window regions, placement, z-order and showing by handle.
 //
+// Activation. A windowed control without a parent (a form too) gets
+// WM_ACTIVATE when its window becomes the active window (WParam WA_ACTIVE)
+// and when it stops being it (WA_INACTIVE); LParam 0.
+//
+// Tool windows. A windowed control without a parent (not a form) whose
+// CreateParams have WS_POPUP, WS_EX_TOOLWINDOW and WS_THICKFRAME without
+// WS_CAPTION is a floating tool window: frameless (its non-client area draws
+// its border), above its owner (WndParent), and activated like any window.
+//
 // Drop-down windows. A windowed control without a parent (not a form) is a
 // drop-down when its CreateParams have WS_POPUP and WS_EX_TOOLWINDOW without
-// WS_CAPTION, or when it answers WM_MOUSEACTIVATE (asked once, when its
+// WS_CAPTION (and without WS_THICKFRAME), or when it answers WM_MOUSEACTIVATE (asked once, when its
 // window is made; WParam its own handle, LParam HTCLIENT | WM_LBUTTONDOWN
 // << 16) with MA_NOACTIVATE or MA_NOACTIVATEANDEAT. A drop-down is a
 // frameless window above all others that is never activated: showing it or
@@ -72,6 +81,7 @@ inline constexpr Cardinal WM_MOVE = 0x0003, WM_ACTIVATE = 0x0006, WM_MOUSEACTIVA
                           WM_WINDOWPOSCHANGING = 0x0046, WM_WINDOWPOSCHANGED = 0x0047, WM_NCCALCSIZE = 0x0083,
                           WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085;
 inline constexpr int SIZE_RESTORED = 0;
+inline constexpr WPARAM WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2;
 inline constexpr LRESULT MA_ACTIVATE = 1, MA_ACTIVATEANDEAT = 2, MA_NOACTIVATE = 3, MA_NOACTIVATEANDEAT = 4;
 inline constexpr LRESULT HTNOWHERE = 0, HTCLIENT = 1;
 inline constexpr uint32_t WS_EX_DLGMODALFRAME = 0x00000001, WS_EX_WINDOWEDGE = 0x00000100,

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -285,4 +286,47 @@ TEST_F(WindowTest, MonitorsAndTheWorkAreaNearARectangle) {
   bad.cbSize = 4;
   EXPECT_FALSE(GetMonitorInfo(on, &bad));
   EXPECT_FALSE(GetMonitorInfo(nullptr, &info));
+}
+
+namespace {
+
+// A sizable tool window (a search frame's style) that logs WM_ACTIVATE.
+class TToolFrame : public TScrollingWinControl {
+ public:
+  using TScrollingWinControl::TScrollingWinControl;
+  std::vector<WPARAM> activations;
+  void Dispatch(TMessage& Message) override {
+    if (Message.Msg == WM_ACTIVATE) activations.push_back(LOWORD(Message.WParam));
+    TScrollingWinControl::Dispatch(Message);
+  }
+
+ protected:
+  void CreateParams(TCreateParams& Params) override {
+    TScrollingWinControl::CreateParams(Params);
+    Params.Style = WS_POPUP | WS_BORDER | WS_THICKFRAME | WS_CLIPCHILDREN;
+    Params.ExStyle = WS_EX_TOOLWINDOW;
+  }
+};
+
+bool WaitActive(QWidget* w) {
+  w->activateWindow();
+  for (int i = 0; i < 500 && QApplication::activeWindow() != w; ++i) Application->ProcessMessages();
+  return QApplication::activeWindow() == w;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, AParentlessWindowLearnsItsActivation) {
+  std::unique_ptr<TForm> form(TForm::CreateNew(nullptr));
+  form->SetBounds(0, 0, 200, 100);
+  form->Show();
+  std::unique_ptr<TToolFrame> frame(new TToolFrame(nullptr));
+  frame->SetBounds(50, 50, 120, 90);
+  ShowWindow(frame->Handle(), SW_SHOW);
+  EXPECT_FALSE(IsDropDownWindow(frame.get()));
+  EXPECT_TRUE(frame->WindowWidget()->windowFlags() & Qt::Tool);
+  EXPECT_EQ(frame->ClientWidth(), 120 - 2 * GetSystemMetrics(SM_CXFRAME));
+  ASSERT_TRUE(WaitActive(frame->WindowWidget()));
+  ASSERT_TRUE(WaitActive(form->Widget()));
+  EXPECT_EQ(frame->activations, (std::vector<WPARAM>{WA_ACTIVE, WA_INACTIVE}));
 }
