@@ -12,7 +12,7 @@
 #include "platform/os/Resources.h"
 #include "tests/platform/gui/GuiFixture.h"
 
-void RegisterGridCursorResources();
+void RegisterGridResources();
 
 namespace {
 
@@ -112,7 +112,7 @@ TEST_F(CursorTest, PointerMessagesAskTheWindowUnderThePointerFirst) {
 }
 
 TEST_F(CursorTest, TheScreenKeepsARegistryOfCursors) {
-  RegisterGridCursorResources();
+  RegisterGridResources();
   EXPECT_EQ(Screen->Cursors(crHSplit), ScreenCursor(crHSplit));
   EXPECT_EQ(Screen->Cursors(crDefault), LoadCursor(nullptr, IDC_ARROW));
   EXPECT_EQ(Screen->Cursors(5), Screen->Cursors(crDefault));  // unknown: the default
