@@ -84,7 +84,9 @@
 //                          press for a control without csDoubleClicks)
 //   MouseButtonRelease     WM_LBUTTONUP ...
 //   MouseMove              WM_MOUSEMOVE (widgets track the mouse: moves
-//                          arrive with no button held too)
+//                          arrive with no button held too); before it and
+//                          before a press, WM_SETCURSOR to the windowed
+//                          control under the pointer (Cursors.h)
 //   Wheel                  WM_MOUSEWHEEL (vertical wheel)
 //   FocusOut, FocusIn      WM_KILLFOCUS (WParam: the window gaining the focus),
 //                          WM_SETFOCUS (WParam: the window that lost it)
