@@ -385,7 +385,12 @@ class TField : public TComponent {
   void SetDefaultExpression(const String& Value) { default_expression_ = Value; }
   const CharSet& ValidChars() const { return valid_chars_; }
   void SetValidChars(const CharSet& Value) { valid_chars_ = Value; }
-  virtual bool IsValidChar(char InputChar) { return valid_chars_.Contains(InputChar); }
+  // A typed character (UTF-16 unit, as KeyPress brings it): an ASCII one
+  // when ValidChars holds it; any other when ValidChars holds every byte from
+  // 128 up (text fields, so Cyrillic and both halves of a surrogate pair
+  // pass), never for number fields.
+  virtual bool IsValidChar(WideChar InputChar);
+  bool IsValidChar(char InputChar) { return IsValidChar(static_cast<WideChar>(static_cast<unsigned char>(InputChar))); }
   // A data field of a dataset that can be modified, not read-only.
   bool CanModify() { return GetCanModify(); }
   bool IsIndexField();

@@ -384,6 +384,12 @@ bool TField::GetCanModify() {
   return IsIndexField();
 }
 
+bool TField::IsValidChar(WideChar InputChar) {
+  if (InputChar < 128) return valid_chars_.Contains(static_cast<char>(InputChar));
+  static constexpr CharSet kHigh = CharSet::Range(128, 255);
+  return (kHigh - valid_chars_) == CharSet{};
+}
+
 bool TField::IsIndexField() { return data_set_ != nullptr && data_set_->GetIsIndexField(this); }
 
 // --- Value access

@@ -222,16 +222,24 @@ class TMonthCalendar : public TWinControl {
 
  protected:
   QWidget* CreateWidget(QWidget* ParentWidget) override;
+  // The window made: the automatic size once more (a descendant's hook
+  // runs by then).
+  void InitWidget() override;
   void FontChanged() override;
   void KeyDown(Word& Key, TShiftState Shift) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   // Sets Date from the user's input.
   void UserDate(TDateTime Value);
+  // With AutoSize, the size the calendar takes whenever what it shows
+  // changes: the base answers MinReqRect's size and true; a descendant may
+  // change the size (a border around it) or refuse (false: no change).
+  virtual bool CanAutoSize(int& NewWidth, int& NewHeight);
+  // Applies CanAutoSize when AutoSize is set.
+  void AdjustSize();
 
  private:
   struct Layout;
   Layout Measure() const;
-  void AdjustSize();
   // The first day shown (the grid's top-left).
   TDateTime FirstShown() const;
   int FirstDay() const;  // 0 Monday .. 6 Sunday

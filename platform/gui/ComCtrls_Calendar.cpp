@@ -80,10 +80,22 @@ TMonthCalendar::Layout TMonthCalendar::Measure() const {
 
 TRect TMonthCalendar::MinReqRect() const { return Measure().whole; }
 
+void TMonthCalendar::InitWidget() {
+  TWinControl::InitWidget();
+  AdjustSize();
+}
+
+bool TMonthCalendar::CanAutoSize(int& NewWidth, int& NewHeight) {
+  TRect r = MinReqRect();
+  NewWidth = r.Width();
+  NewHeight = r.Height();
+  return true;
+}
+
 void TMonthCalendar::AdjustSize() {
   if (!auto_size_) return;
-  TRect r = MinReqRect();
-  SetBounds(Left(), Top(), r.Width(), r.Height());
+  int w = Width(), h = Height();
+  if (CanAutoSize(w, h)) SetBounds(Left(), Top(), w, h);
 }
 
 void TMonthCalendar::FontChanged() {

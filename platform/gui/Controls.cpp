@@ -1,4 +1,5 @@
 #include "platform/gui/Controls.h"
+#include "platform/gui/Cursors.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/ScrollBars.h"
 
@@ -107,6 +108,13 @@ class ControlEvents : public QObject {
         return false;
       case QEvent::Move:
         if (widget->isWindow()) control->WidgetMoved(widget->x(), widget->y());
+        return false;
+      case QEvent::WindowActivate:
+      case QEvent::WindowDeactivate:
+        // A window of its own learns that it became (or stopped being) the
+        // active window.
+        if (auto* win = dynamic_cast<TWinControl*>(control); win != nullptr && win->Parent() == nullptr)
+          win->Perform(WM_ACTIVATE, event->type() == QEvent::WindowActivate ? WA_ACTIVE : WA_INACTIVE, 0);
         return false;
       case QEvent::Close:
         if (!control->WidgetCloseRequested()) {
@@ -258,6 +266,7 @@ TWinControl* FindControl(HWND Handle) {
 }
 
 TPoint GetCursorPos() {
+  if (TPoint event; PointerEventPos(event)) return event;
   QPoint p = QCursor::pos();
   return TPoint{p.x(), p.y()};
 }
@@ -329,6 +338,16 @@ void TControl::SetBoundsInternal(int ALeft, int ATop, int AWidth, int AHeight, b
   }
   bool resized = AWidth != width_ || AHeight != height_;
   bool moved = ALeft != left_ || ATop != top_;
+  if (auto* win = dynamic_cast<TWinControl*>(this); (resized || moved) && win != nullptr && win->HandleAllocated()) {
+    // The window may change its new place and size before it takes them.
+    WINDOWPOS pos{win->Handle(), nullptr, ALeft, ATop, AWidth, AHeight,
+                  SWP_NOZORDER | SWP_NOACTIVATE | (resized ? 0u : SWP_NOSIZE) | (moved ? 0u : SWP_NOMOVE)};
+    Perform(WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if ((pos.flags & SWP_NOMOVE) == 0) ALeft = pos.x, ATop = pos.y;
+    if ((pos.flags & SWP_NOSIZE) == 0) AWidth = std::max(pos.cx, 0), AHeight = std::max(pos.cy, 0);
+    resized = AWidth != width_ || AHeight != height_;
+    moved = ALeft != left_ || ATop != top_;
+  }
   if (resized || moved) {
     left_ = ALeft;
     top_ = ATop;
@@ -517,10 +536,7 @@ void TControl::SetShowHint(bool Value) {
 
 void TControl::SetCursor(TCursor Value) {
   cursor_ = Value;
-  if (widget_ == nullptr) return;
-  int shape = CursorShape(Value);
-  if (shape < 0) widget_->unsetCursor();
-  else widget_->setCursor(static_cast<Qt::CursorShape>(shape));
+  if (widget_ != nullptr) ApplyControlCursor(widget_, Value);
 }
 
 void TControl::Click() {
@@ -1139,6 +1155,12 @@ void TWinControl::Dispatch(TMessage& Message) {
     case CM_CHILDKEY:
       if (parent_ != nullptr) parent_->Perform(Message);
       return;
+    case WM_SETCURSOR:
+      DefaultSetCursorHandler(this, Message);
+      return;
+    case CM_RECREATEWND:
+      RecreateNow();
+      return;
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL:
@@ -1196,6 +1218,11 @@ void TWinControl::Broadcast(TMessage& Message) {
 void TWinControl::CNKeyDown(TMessage& Message) {
   Message.Result = 1;
   TControlRef self(this);
+  // Menu shortcuts of this control's and its parents' popup menus first.
+  for (TControl* c = this; c != nullptr; c = c->Parent()) {
+    if (TPopupMenu* menu = c->PopupMenu(); menu != nullptr && menu->IsShortCut(Message)) return;
+    if (!self) return;
+  }
   if (Perform(CM_CHILDKEY, Message.WParam, reinterpret_cast<LPARAM>(this)) != 0 || !self) return;
   LRESULT mask = 0;
   switch (Message.WParam) {

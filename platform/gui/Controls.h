@@ -34,6 +34,14 @@
 // draws. Qt does not fill these widgets itself, so what is not painted shows
 // the parent beneath.
 //
+// Re-creating a window: RecreateWnd (CM_RECREATEWND) makes a windowed
+// control's widget and its children's widgets anew from the controls'
+// properties, so that what CreateParams and the widget's kind decide (a
+// drop-down, a border, a multi-line edit) is applied again. The children,
+// the text, the bounds, the showing state and the keyboard focus (when it was
+// on the control or inside it) stay. Nothing happens without a window, and
+// forms are not re-created.
+//
 // Window creation: CreateParams describes a windowed control's window.
 // Only what Qt can express is applied, to a control without a parent whose
 // CreateParams name an owner (WndParent; forms keep their border styles):
@@ -76,7 +84,9 @@
 //                          press for a control without csDoubleClicks)
 //   MouseButtonRelease     WM_LBUTTONUP ...
 //   MouseMove              WM_MOUSEMOVE (widgets track the mouse: moves
-//                          arrive with no button held too)
+//                          arrive with no button held too); before it and
+//                          before a press, WM_SETCURSOR to the windowed
+//                          control under the pointer (Cursors.h)
 //   Wheel                  WM_MOUSEWHEEL (vertical wheel)
 //   FocusOut, FocusIn      WM_KILLFOCUS (WParam: the window gaining the focus),
 //                          WM_SETFOCUS (WParam: the window that lost it)
@@ -735,6 +745,10 @@ class TWinControl : public TControl {
   // ChangeScale on every child.
   void ScaleControls(int M, int D);
 
+  // Makes the window anew (see above): sends CM_RECREATEWND when the window
+  // exists.
+  void RecreateWnd();
+
   // Realigns the children (Align and Anchors) to the client area.
   void Realign();
   void DisableAlign() { ++align_lock_; }
@@ -855,6 +869,8 @@ class TWinControl : public TControl {
   friend void DockClientRemoved(TWinControl* Site, TControl* Client);
 
   void ApplyCreateParams();
+  // CM_RECREATEWND.
+  void RecreateNow();
   // Asks WM_NCCALCSIZE for the client area and makes or updates the frame.
   void UpdateNonClient();
 };

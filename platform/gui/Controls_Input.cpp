@@ -565,6 +565,23 @@ bool DeliverQueuedInput(const TMsg& msg, uint64_t stroke) {
 
 TControl* g_capture = nullptr;
 
+// The screen position of the pointer event being delivered (GetCursorPos).
+struct PointerAt {
+  bool active = false;
+  TPoint pos;
+} g_pointer;
+
+class PointerScope {
+ public:
+  explicit PointerScope(QPoint global) : saved_(g_pointer) { g_pointer = {true, {global.x(), global.y()}}; }
+  ~PointerScope() { g_pointer = saved_; }
+  PointerScope(const PointerScope&) = delete;
+  PointerScope& operator=(const PointerScope&) = delete;
+
+ private:
+  PointerAt saved_;
+};
+
 HWND WindowOf(TControl* c) {
   auto* win = dynamic_cast<TWinControl*>(c);
   if (win == nullptr && c != nullptr) win = c->Parent();
@@ -670,6 +687,7 @@ bool DeliverMouse(QWidget* widget, TControl* control, QMouseEvent* e) {
   if (msg == 0) return false;
   TakePointerEvent(e);
   QPoint global = e->globalPosition().toPoint();
+  PointerScope at(global);
   QPoint local = widget->mapTo(control->Widget(), e->position().toPoint());
   TControl* target;
   TPoint p{local.x(), local.y()};
@@ -685,6 +703,11 @@ bool DeliverMouse(QWidget* widget, TControl* control, QMouseEvent* e) {
     target = EnabledTarget(control);
     if (target == nullptr) return true;
     if (target != control) p = ToClient(target, global);
+    if (msg != WM_LBUTTONUP && msg != WM_RBUTTONUP && msg != WM_MBUTTONUP) {
+      TControlRef alive(target);
+      PointerCursorRound(target, widget, msg);
+      if (!alive) return true;
+    }
   }
   TMessage m{msg, MouseKeys(e->modifiers(), e->buttons()), MAKELPARAM(p.X, p.Y), 0};
   SendPointerMessage(target, control, m, e, widget);
@@ -696,6 +719,7 @@ bool DeliverWheel(QWidget* widget, TControl* control, QWheelEvent* e) {
   if (delta == 0) return false;
   TakePointerEvent(e);
   QPoint global = e->globalPosition().toPoint();
+  PointerScope at(global);
   TMessage m{WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(MouseKeys(e->modifiers(), e->buttons())), delta),
              MAKELPARAM(global.x(), global.y()), 0};
   TControl* target = EnabledTarget(control);
@@ -734,6 +758,12 @@ bool DeliverFocus(QWidget* widget, TControl* control, QFocusEvent* e) {
 // GUI-layer entry points
 
 void InitInput() { SetQueuedInputHandler(DeliverQueuedInput); }
+
+bool PointerEventPos(TPoint& Pos) {
+  if (!g_pointer.active) return false;
+  Pos = g_pointer.pos;
+  return true;
+}
 
 bool DeliverInputEvent(QWidget* Widget, TControl* Control, QEvent* Event) {
   switch (Event->type()) {

@@ -2,6 +2,8 @@
 // paint path of self-drawn windowed controls.
 #include <QWidget>
 
+#include <algorithm>
+
 #include "platform/gui/Controls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
@@ -66,9 +68,20 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::ApplyCreateParams() {
   TCreateParams params;
   CreateParams(params);
+  TWinControl* owner = params.WndParent != nullptr ? FindControl(params.WndParent) : nullptr;
+  if (owner != nullptr && (owner == this || owner->Widget() == nullptr || owner->ContainsControl(this))) owner = nullptr;
   if (dynamic_cast<TCustomForm*>(this) == nullptr) {
-    bool drop_down = (params.Style & WS_POPUP) && (params.ExStyle & WS_EX_TOOLWINDOW) &&
-                     (params.Style & WS_CAPTION) != WS_CAPTION;
+    const bool tool_popup = (params.Style & WS_POPUP) && (params.ExStyle & WS_EX_TOOLWINDOW) &&
+                            (params.Style & WS_CAPTION) != WS_CAPTION;
+    if (tool_popup && (params.Style & WS_THICKFRAME)) {
+      // A sizable tool window: floating above its owner, activated when
+      // clicked, framed by its own non-client area.
+      WindowWidget()->setParent(owner != nullptr ? owner->WindowWidget() : nullptr,
+                                Qt::Tool | Qt::FramelessWindowHint);
+      ApplyBounds();
+      return;
+    }
+    bool drop_down = tool_popup;
     if (!drop_down) {
       LRESULT answer = Perform(WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(hwnd_), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
       drop_down = answer == MA_NOACTIVATE || answer == MA_NOACTIVATEANDEAT;
@@ -79,14 +92,45 @@ void TWinControl::ApplyCreateParams() {
       return;
     }
   }
-  TWinControl* owner = params.WndParent != nullptr ? FindControl(params.WndParent) : nullptr;
-  if (owner == nullptr || owner == this || owner->Widget() == nullptr || owner->ContainsControl(this)) return;
+  if (owner == nullptr) return;
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (params.Style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (params.Style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
   if (params.Style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
   WindowWidget()->setParent(owner->Widget(), flags);
   ApplyBounds();
+}
+
+void TWinControl::RecreateWnd() {
+  if (HandleAllocated()) Perform(CM_RECREATEWND, 0, 0);
+}
+
+void TWinControl::RecreateNow() {
+  if (!HandleAllocated() || dynamic_cast<TCustomForm*>(this) != nullptr) return;
+  TWinControl* focused = FindControl(GetFocus());
+  if (focused != nullptr && !ContainsControl(focused)) focused = nullptr;
+  TControlRef focus_alive(focused);
+  const bool window = Parent() == nullptr;
+  const bool shown = WindowWidget()->isVisible();
+  TControlState state = ControlState();
+  SetControlState(state + TControlState{csDestroyingHandle});
+  DestroyWidget();
+  SetControlState(state);
+  CreateHandle();
+  if (widget_ == nullptr) return;
+  if (window && shown) WindowWidget()->show();
+  // A new child widget lies above its siblings: back to its place.
+  if (!window) {
+    const auto& siblings = Parent()->controls_;
+    for (auto it = std::find(siblings.begin(), siblings.end(), this) + 1; it != siblings.end(); ++it) {
+      auto* win = dynamic_cast<TWinControl*>(*it);
+      if (QWidget* next = win != nullptr ? win->WindowWidget() : (*it)->Widget()) {
+        WindowWidget()->stackUnder(next);
+        break;
+      }
+    }
+  }
+  if (focused != nullptr && focus_alive && focused->Widget() != nullptr) focused->Widget()->setFocus();
 }
 
 void TWinControl::ScrollBy(int DeltaX, int DeltaY) {

@@ -5,12 +5,15 @@
 #include <QCursor>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
+#include <QVariant>
 #include <QWidget>
 
 #include <map>
 #include <memory>
 #include <mutex>
 
+#include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/os/Resources.h"
 
@@ -82,7 +85,125 @@ HCURSOR Shared(int Shape) {
 
 HCURSOR g_current = nullptr;
 
+// A WM_SETCURSOR round in progress: the widget under the pointer, and
+// whether a handler set its cursor.
+struct CursorRound {
+  QPointer<QWidget> widget;
+  bool set = false;
+};
+CursorRound* g_round = nullptr;
+
+// Widget properties: a cursor set by SetCursor is showing, and the cursor
+// the widget had of its own before (an edit box's text cursor).
+constexpr const char* kOverride = "platformCursorOverride";
+constexpr const char* kNative = "platformNativeCursor";
+
+QCursor ToQCursor(HCURSOR c) {
+  if (c == nullptr) return QCursor(Qt::BlankCursor);
+  if (c->shape >= 0) return QCursor(static_cast<Qt::CursorShape>(c->shape));
+  return QCursor(QPixmap::fromImage(c->image), c->hot.X, c->hot.Y);
+}
+
+void ShowOn(QWidget* w, HCURSOR c) {
+  if (!w->property(kOverride).toBool()) {
+    w->setProperty(kOverride, true);
+    w->setProperty(kNative, w->testAttribute(Qt::WA_SetCursor) ? QVariant(w->cursor()) : QVariant());
+  }
+  w->setCursor(ToQCursor(c));
+}
+
+// Puts back what the widget showed before SetCursor: its control's Cursor
+// on the control's own widget, else its own cursor.
+void Restore(QWidget* w, TControl* control) {
+  if (!w->property(kOverride).toBool()) return;
+  w->setProperty(kOverride, false);
+  QVariant native = w->property(kNative);
+  if (control != nullptr && control->Widget() == w) ApplyControlCursor(w, control->Cursor());
+  else if (native.isValid()) w->setCursor(native.value<QCursor>());
+  else w->unsetCursor();
+}
+
 }  // namespace
+
+void ApplyControlCursor(QWidget* Widget, TCursor Cursor) {
+  int shape = CursorShape(Cursor);
+  if (shape >= 0) {
+    Widget->setCursor(static_cast<Qt::CursorShape>(shape));
+  } else if (Cursor != crDefault && Screen != nullptr) {
+    Widget->setCursor(ToQCursor(Screen->Cursors(Cursor)));
+  } else {
+    Widget->unsetCursor();
+  }
+}
+
+void PointerCursorRound(TControl* Control, QWidget* Widget, Cardinal MouseMessage) {
+  auto* win = dynamic_cast<TWinControl*>(Control);
+  if (win == nullptr) win = Control->Parent();
+  if (win == nullptr || !win->HandleAllocated()) return;
+  CursorRound round{Widget};
+  struct Scope {
+    CursorRound* outer = g_round;
+    explicit Scope(CursorRound* r) { g_round = r; }
+    ~Scope() { g_round = outer; }
+  } scope(&round);
+  TControlRef alive(Control);
+  win->Perform(WM_SETCURSOR, reinterpret_cast<WPARAM>(win->Handle()), MAKELPARAM(HTCLIENT, MouseMessage));
+  if (!round.set && round.widget != nullptr) Restore(round.widget, alive ? Control : nullptr);
+}
+
+void DefaultSetCursorHandler(TWinControl* Control, TMessage& Message) {
+  if (LOWORD(static_cast<uintptr_t>(Message.LParam)) == HTCLIENT && Control->HandleAllocated() &&
+      reinterpret_cast<HWND>(Message.WParam) == Control->Handle()) {
+    TCursor cursor = Screen != nullptr ? Screen->Cursor() : crDefault;
+    if (cursor == crDefault) {
+      // A graphic child under the pointer speaks for itself (the topmost).
+      TPoint p = Control->ScreenToClient(GetCursorPos());
+      TControl* at = Control;
+      for (int i = Control->ControlCount() - 1; i >= 0; --i) {
+        TControl* child = Control->Controls(i);
+        if (dynamic_cast<TWinControl*>(child) == nullptr && child->Visible() && child->BoundsRect().Contains(p)) {
+          at = child;
+          break;
+        }
+      }
+      cursor = at->Cursor();
+    }
+    if (cursor != crDefault) {
+      SetCursor(Screen != nullptr ? Screen->Cursors(cursor) : ScreenCursor(cursor));
+      Message.Result = 1;
+      return;
+    }
+  }
+  Message.Result = Control->Parent() != nullptr ? Control->Parent()->Perform(WM_SETCURSOR, Message.WParam, Message.LParam) : 0;
+}
+
+// ---------------------------------------------------------------------------
+// The screen's cursors
+
+HCURSOR TScreen::Cursors(int Index) const {
+  if (auto it = cursors_.map.find(Index); it != cursors_.map.end()) return it->second;
+  if (Index < crDefault && Index >= crSizeAll) return ScreenCursor(static_cast<TCursor>(Index));
+  return LoadCursor(nullptr, IDC_ARROW);
+}
+
+void TScreen::SetCursors(int Index, HCURSOR Handle) {
+  auto it = cursors_.map.find(Index);
+  if (it != cursors_.map.end()) {
+    if (it->second == Handle) return;
+    DestroyCursor(it->second);
+    cursors_.map.erase(it);
+  }
+  if (Handle != nullptr) cursors_.map[Index] = Handle;
+  if (!GuiApplicationExists()) return;
+  for (QWidget* w : QApplication::allWidgets()) {
+    TControl* c = FindControl(w);
+    if (c != nullptr && c->Widget() == w && c->Cursor() == Index) ApplyControlCursor(w, c->Cursor());
+  }
+}
+
+TScreen::TCursorRegistry::~TCursorRegistry() {
+  for (auto& [index, cursor] : map) DestroyCursor(cursor);
+}
 
 HCURSOR CreateCursorFromData(std::span<const uint8_t> d) {
   // Header: reserved 0, type 2 (cursor), image count; 16-byte entries.
@@ -165,12 +286,13 @@ uint32_t CursorPixel(HCURSOR Cursor, int X, int Y) {
 HCURSOR SetCursor(HCURSOR Cursor) {
   HCURSOR old = g_current;
   g_current = Cursor;
+  if (g_round != nullptr) {
+    g_round->set = true;
+    if (g_round->widget != nullptr) ShowOn(g_round->widget, Cursor);
+    return old;
+  }
   if (!GuiApplicationExists()) return old;
-  QWidget* w = QApplication::widgetAt(QCursor::pos());
-  if (w == nullptr) return old;
-  if (Cursor == nullptr) w->setCursor(Qt::BlankCursor);
-  else if (Cursor->shape >= 0) w->setCursor(static_cast<Qt::CursorShape>(Cursor->shape));
-  else w->setCursor(QCursor(QPixmap::fromImage(Cursor->image), Cursor->hot.X, Cursor->hot.Y));
+  if (QWidget* w = QApplication::widgetAt(QCursor::pos())) ShowOn(w, Cursor);
   return old;
 }
 

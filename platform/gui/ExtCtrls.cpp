@@ -126,6 +126,16 @@ void InitExtCtrls() {
   RegisterClass<TBevel, TGraphicControl>("TBevel")
       .Prop("Shape", &TBevel::Shape, &TBevel::SetShape, bsBox)
       .Prop("Style", &TBevel::Style, &TBevel::SetStyle, bsLowered);
+  RegisterClass<TCustomPanel, TCustomControl>("TCustomPanel");
+  RegisterClass<TPanel, TCustomPanel>("TPanel")
+      .Prop("Alignment", &TPanel::Alignment, &TPanel::SetAlignment, taCenter)
+      .Prop("BevelInner", &TPanel::BevelInner, &TPanel::SetBevelInner, bvNone)
+      .Prop("BevelOuter", &TPanel::BevelOuter, &TPanel::SetBevelOuter, bvRaised)
+      .Prop("BevelWidth", &TPanel::BevelWidth, &TPanel::SetBevelWidth, 1)
+      .Prop("BorderStyle", &TPanel::BorderStyle, &TPanel::SetBorderStyle, bsNone)
+      .Prop("BorderWidth", &TPanel::BorderWidth, &TPanel::SetBorderWidth, 0)
+      .Prop("Caption", &TPanel::Caption, &TPanel::SetCaption)
+      .Prop("FullRepaint", &TPanel::FullRepaint, &TPanel::SetFullRepaint, true);
   RegisterClass<TShape, TGraphicControl>("TShape")
       .Object("Brush", &TShape::Brush)
       .Object("Pen", &TShape::Pen)

@@ -17,6 +17,7 @@
 
 
 #include "platform/gui/Controls.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/Messages.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
@@ -93,6 +94,59 @@ class TShape : public TGraphicControl {
   TShapeType shape_ = stRectangle;
   std::unique_ptr<TPen> pen_;
   std::unique_ptr<TBrush> brush_;
+};
+
+RTL_ENUM(TBevelCut, bvNone, bvLowered, bvRaised, bvSpace);
+
+// A container that paints a frame and a caption. From the edge inwards:
+// BevelOuter (BevelWidth pixels; raised: highlight at the top and left,
+// shadow at the bottom and right; lowered the other way; bvSpace in Color),
+// BorderWidth pixels in Color, BevelInner; BorderStyle bsSingle adds a
+// one-pixel window-frame line outside all of them. Children align within
+// what is left (AdjustClientRect), where the caption is drawn on one line
+// by Alignment, centred vertically, in Font. csAcceptsControls; Color
+// clBtnFace, ParentColor off.
+class TCustomPanel : public TCustomControl {
+ public:
+  explicit TCustomPanel(TComponent* AOwner);
+
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  TBevelCut BevelInner() const { return bevel_inner_; }
+  void SetBevelInner(TBevelCut Value);
+  TBevelCut BevelOuter() const { return bevel_outer_; }
+  void SetBevelOuter(TBevelCut Value);
+  int BevelWidth() const { return bevel_width_; }
+  void SetBevelWidth(int Value);
+  int BorderWidth() const { return border_width_; }
+  void SetBorderWidth(int Value);
+  TBorderStyle BorderStyle() const { return border_style_; }
+  void SetBorderStyle(TBorderStyle Value);
+  // Kept for form data (the whole panel repaints on every change here).
+  bool FullRepaint() const { return full_repaint_; }
+  void SetFullRepaint(bool Value) { full_repaint_ = Value; }
+
+ protected:
+  void Paint() override;
+  void AdjustClientRect(TRect& Rect) const override;
+  void TextChanged() override;
+  void FontChanged() override;
+
+ private:
+  // The frame's total width on each side.
+  int FrameWidth() const;
+  void FrameChanged();
+
+  TAlignment alignment_ = taCenter;
+  TBevelCut bevel_inner_ = bvNone, bevel_outer_ = bvRaised;
+  int bevel_width_ = 1, border_width_ = 0;
+  TBorderStyle border_style_ = bsNone;
+  bool full_repaint_ = true;
+};
+
+class TPanel : public TCustomPanel {
+ public:
+  using TCustomPanel::TCustomPanel;
 };
 
 class TUnit;

@@ -50,6 +50,7 @@
 #pragma once
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -77,6 +78,8 @@ using TExceptionEvent = Event<void(TObject* Sender, Exception* E)>;
 
 struct THintInfo;
 class THintWindow;
+struct HCURSOR__;
+using HCURSOR = HCURSOR__*;
 using THintWindowClass = THintWindow* (*)(TComponent* AOwner);
 using TShowHintEvent = Event<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
 
@@ -404,6 +407,9 @@ class TScreen : public TComponent {
   // The cursor shown over every window (crDefault: each control's own).
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor Value);
+  // The registry of cursors by TCursor value (Cursors.h).
+  HCURSOR Cursors(int Index) const;
+  void SetCursors(int Index, HCURSOR Handle);
   int FormCount() const { return static_cast<int>(forms_.size()); }
   TCustomForm* Forms(int Index) const;
   TCustomForm* ActiveForm() const;
@@ -424,6 +430,14 @@ class TScreen : public TComponent {
   void RemoveForm(TCustomForm* Form);
 
   TCursor cursor_ = crDefault;
+  // The registered cursors, destroyed with the screen (Cursors.cpp).
+  struct TCursorRegistry {
+    std::map<int, HCURSOR> map;
+    TCursorRegistry() = default;
+    TCursorRegistry(const TCursorRegistry&) = delete;
+    TCursorRegistry& operator=(const TCursorRegistry&) = delete;
+    ~TCursorRegistry();
+  } cursors_;
   String default_ime_;
   std::vector<TCustomForm*> forms_;
 };

@@ -121,8 +121,10 @@ void TScrollingWinControl::DestroyWidget() {
 }
 
 TRect TScrollingWinControl::ClientRect() const {
-  int w = Width() - (vert_->shown_ ? vert_->ScrollBarSize() : 0);
-  int h = Height() - (horz_->shown_ ? horz_->ScrollBarSize() : 0);
+  // Within the non-client area (a window of its own with a border).
+  TRect r = TWinControl::ClientRect();
+  int w = r.Width() - (vert_->shown_ ? vert_->ScrollBarSize() : 0);
+  int h = r.Height() - (horz_->shown_ ? horz_->ScrollBarSize() : 0);
   return Rect(0, 0, std::max(w, 0), std::max(h, 0));
 }
 

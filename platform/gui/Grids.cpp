@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/gui/Cursors.h"
 #include "platform/gui/GDI.h"
 #include "platform/gui/Grids.h"
 #include "platform/gui/ScrollBars.h"
@@ -307,12 +308,12 @@ void TCustomGrid::SetOptions(TGridOptions Value) {
   if (Value == layout_.Options) return;
   layout_.Options = Value;
   if (!Value.Contains(goEditing)) HideEditor();
-  else if (Value.Contains(goAlwaysShowEditor)) editor_mode_ = true;
   if (Value.Contains(goRowSelect)) layout_.Anchor.X = layout_.Current.X;
   layout_.Clamp();
   Invalidate();
   UpdateScrollBars();
-  UpdateEdit();
+  if (Value.Contains(goEditing) && Value.Contains(goAlwaysShowEditor)) ShowEditor();
+  else UpdateEdit();
 }
 
 void TCustomGrid::SetScrollBars(TScrollStyle Value) {
@@ -535,9 +536,11 @@ void TCustomGrid::UpdateScrollBars() {
     TGridCoord max = layout_.MaxTopLeft();
     auto bar = [&](int which, bool wanted, int fixed, int maxFirst, int first, int visible) {
       if (!wanted) {
-        if (GetWindowLong(h, GWL_STYLE) & (which == SB_HORZ ? WS_HSCROLL : WS_VSCROLL)) ShowScrollBar(h, which, false);
+        if (drives_bar_[which]) ShowScrollBar(h, which, false);
+        drives_bar_[which] = false;
         return;
       }
+      drives_bar_[which] = true;
       SCROLLINFO si;
       si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
       int page = std::max(1, visible);
@@ -844,15 +847,7 @@ void TCustomGrid::MouseMove(TShiftState Shift, int X, int Y) {
       }
       break;
     }
-    default: {
-      TGridSizing s = CalcSizingState(X, Y);
-      if (widget_ != nullptr) {
-        if (s.State == gsColSizing) widget_->setCursor(Qt::SplitHCursor);
-        else if (s.State == gsRowSizing) widget_->setCursor(Qt::SplitVCursor);
-        else SetCursor(Cursor());
-      }
-      break;
-    }
+    default: break;
   }
   TCustomControl::MouseMove(Shift, X, Y);
 }
@@ -955,6 +950,21 @@ void TCustomGrid::Dispatch(TMessage& Message) {
     case WM_CANCELMODE:
     case CM_CANCELMODE:
       CancelMode();
+      break;
+    case WM_SETCURSOR:
+      // Over a sizing line (or while sizing) the split cursors.
+      if (LOWORD(static_cast<uintptr_t>(Message.LParam)) == HTCLIENT) {
+        TGridState state = grid_state_;
+        if (state == gsNormal) {
+          TPoint p = ScreenToClient(GetCursorPos());
+          state = CalcSizingState(p.X, p.Y).State;
+        }
+        if (state == gsColSizing || state == gsRowSizing) {
+          ::SetCursor(Screen->Cursors(state == gsColSizing ? crHSplit : crVSplit));
+          Message.Result = 1;
+          return;
+        }
+      }
       break;
     case WM_CHAR: {
       WideChar ch = static_cast<WideChar>(Message.WParam);

@@ -65,7 +65,8 @@
 // asked before every change the user makes.
 //
 // Scroll bars: the window's own bars (ScrollBars.h) as ScrollBars asks, each
-// shown only while there is something to scroll. UpdateScrollBars is the
+// shown only while there is something to scroll; a bar ScrollBars leaves out
+// is the descendant's to drive. UpdateScrollBars is the
 // one place that sets them from the layout: positions count scrollable
 // cells (0 = the first one at the left or top), the page is the visible
 // cells, the range ends where MaxTopLeft is reached. The bars' WM_HSCROLL
@@ -330,8 +331,11 @@ class TCustomGrid : public TCustomControl {
   bool EditorMode() const { return editor_mode_; }
   void SetEditorMode(bool Value);
   TInplaceEdit* InplaceEditor() const { return inplace_edit_; }
-  void ShowEditor();
-  void HideEditor();
+  // Enter and leave editor mode. The grid itself opens the editor through
+  // ShowEditor (F2, Enter, a typed character, a press on the current cell,
+  // the focus with goAlwaysShowEditor), so a descendant's override runs then.
+  virtual void ShowEditor();
+  virtual void HideEditor();
   // Moves the editor over the current cell (or hides it) after a change.
   void InvalidateEditor();
   // The editor's text to the grid (SetEditText).
@@ -399,8 +403,11 @@ class TCustomGrid : public TCustomControl {
   // the scrollable cells move (ScrollWindowEx) when they move along one axis
   // by less than the area shows, else the window is painted anew.
   void ScrollData(TGridCoord OldTopLeft);
-  // Sets the window's scroll bars from the layout.
-  void UpdateScrollBars();
+  // Sets the window's scroll bars that ScrollBars names from the layout. A
+  // bar ScrollBars leaves out is hidden only when this grid had shown it, so
+  // a descendant may drive that bar itself (a vertical bar of its own with
+  // ScrollBars ssHorizontal, shown through WS_VSCROLL or SetScrollInfo).
+  virtual void UpdateScrollBars();
   void CancelMode();
 
   TGridLayout layout_;
@@ -434,6 +441,7 @@ class TCustomGrid : public TCustomControl {
   TPoint move_start_;
   bool timer_running_ = false;
   bool updating_scroll_bars_ = false;
+  bool drives_bar_[2] = {false, false};  // SB_HORZ, SB_VERT shown by this grid
   TPoint last_mouse_;
 };
 

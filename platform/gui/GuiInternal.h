@@ -45,6 +45,15 @@ class TEventScope {
 void DisposeWidget(QWidget* Widget);
 // Qt cursor shape for a cursor, -1 for the default cursor.
 int CursorShape(TCursor Cursor);
+// Cursors (Cursors.cpp). Shows a control's Cursor property on its widget.
+void ApplyControlCursor(QWidget* Widget, TCursor Cursor);
+// Asks the windowed control under the pointer for the cursor (WM_SETCURSOR)
+// before a mouse message over Control's Widget.
+void PointerCursorRound(TControl* Control, QWidget* Widget, Cardinal MouseMessage);
+// The default WM_SETCURSOR of a windowed control.
+void DefaultSetCursorHandler(TWinControl* Control, TMessage& Message);
+// The screen position of the pointer event being delivered: false outside one.
+bool PointerEventPos(TPoint& Pos);
 // Registers TSizeConstraints, TControlScrollBar and TScrollingWinControl
 // (Forms unit start).
 void RegisterLayoutClasses();

@@ -8,6 +8,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <climits>
@@ -31,6 +34,8 @@ Word KeyOf(const QKeyEvent* e) {
   int k = e->key();
   if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<Word>('A' + (k - Qt::Key_A));
   switch (k) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK_RETURN;
     case Qt::Key_Left: return VK_LEFT;
     case Qt::Key_Right: return VK_RIGHT;
     case Qt::Key_Up: return VK_UP;
@@ -57,25 +62,33 @@ const char* TextParam(LPARAM p) { return p != 0 ? reinterpret_cast<const char*>(
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// The widget: shows the engine's text and selection; its own editing is off.
+// The widgets: show the engine's text and selection; their own editing is
+// off. A single-line box is a QLineEdit, a multi-line one a QPlainTextEdit.
 
-class TCustomMaskEdit::EditWidget : public QLineEdit {
+class TCustomMaskEdit::EditView {
  public:
-  EditWidget(QWidget* parent, TCustomMaskEdit* edit) : QLineEdit(parent), edit_(edit) {
-    setContextMenuPolicy(Qt::NoContextMenu);
-    setAcceptDrops(false);
-    setDragEnabled(false);
-    setMaxLength(INT_MAX);
-    connect(this, &QLineEdit::selectionChanged, [this] { FromWidget(); });
-    connect(this, &QLineEdit::cursorPositionChanged, [this](int, int) { FromWidget(); });
-  }
+  EditView(TCustomMaskEdit* edit, bool multiLine) : edit_(edit), multi_line_(multiLine) {}
+  virtual ~EditView() = default;
+  EditView(const EditView&) = delete;
+  EditView& operator=(const EditView&) = delete;
 
-  // Characters of the engine <-> UTF-16 units of the shown text.
+  // Shows the text with the selection from Anchor to Caret (shown units).
+  virtual void Show(const QString& Text, int Anchor, int Caret, bool Select) = 0;
+  virtual void SetFrame(bool Frame) = 0;
+  virtual void SetMargins(int Left, int Top, int Right, int Bottom) = 0;
+  // The shown unit where each shown line starts.
+  virtual std::vector<int> LineStartUnits() = 0;
+  // Moves the caret by the shown lines (multi-line boxes): false when the
+  // key is no such move.
+  virtual bool MoveCaret(Word, bool, bool) { return false; }
+
+  // Characters of the engine <-> UTF-16 units of the shown text (a
+  // multi-line box shows CR LF as one line break).
   int UnitsOf(int Pos) const {
     if (edit_->password_char_ != 0) return Pos;
     const std::u32string& t = edit_->engine_.Chars();
     int units = 0;
-    for (int i = 0; i < Pos && i < static_cast<int>(t.size()); ++i) units += t[static_cast<size_t>(i)] > 0xFFFF ? 2 : 1;
+    for (int i = 0; i < Pos && i < static_cast<int>(t.size()); ++i) units += Width(t, i);
     return units;
   }
   int CharOf(int Units) const {
@@ -83,55 +96,27 @@ class TCustomMaskEdit::EditWidget : public QLineEdit {
     const std::u32string& t = edit_->engine_.Chars();
     int i = 0;
     for (int units = 0; i < static_cast<int>(t.size()); ++i) {
-      units += t[static_cast<size_t>(i)] > 0xFFFF ? 2 : 1;
+      units += Width(t, i);
       if (units > Units) break;
     }
+    if (i > 0 && IsBreak(t, i - 1)) --i;  // never between CR and LF
     return i;
   }
 
  protected:
-  void keyPressEvent(QKeyEvent* e) override {
-    bool used = true;
-    Guard([&] { used = edit_->EditKey(KeyOf(e), ShiftOf(e->modifiers()), e->text().toStdU32String()); });
-    if (used) e->accept();
-    else e->ignore();
+  bool IsBreak(const std::u32string& t, int i) const {
+    return multi_line_ && t[static_cast<size_t>(i)] == U'\r' && i + 1 < static_cast<int>(t.size()) &&
+           t[static_cast<size_t>(i) + 1] == U'\n';
   }
-  void inputMethodEvent(QInputMethodEvent* e) override {
-    Guard([&] {
-      for (char32_t c : e->commitString().toStdU32String()) {
-        WideChar key = c <= 0xFFFF ? static_cast<WideChar>(c) : 0;
-        if (key != 0) {
-          edit_->KeyPress(key);
-          if (key != 0) edit_->TypeChar(key);
-        } else {
-          edit_->TypeChar(c);
-        }
-      }
-    });
-    e->accept();
+  int Width(const std::u32string& t, int i) const {
+    if (IsBreak(t, i)) return 0;
+    return t[static_cast<size_t>(i)] > 0xFFFF ? 2 : 1;
   }
-  // The widget's own focus handling may select or deselect: the engine's
-  // selection is shown again after it.
-  void focusInEvent(QFocusEvent* e) override {
-    Quiet([&] { QLineEdit::focusInEvent(e); });
-    Guard([&] { edit_->UpdateWidget(); });
+  // The widget's caret or selection changed (the mouse): to the engine.
+  void FromWidget(int Anchor, int Caret) {
+    if (edit_->updating_) return;
+    edit_->engine_.SetSel(CharOf(Anchor), CharOf(Caret), false);
   }
-  void focusOutEvent(QFocusEvent* e) override {
-    Quiet([&] { QLineEdit::focusOutEvent(e); });
-    Guard([&] { edit_->UpdateWidget(); });
-  }
-  // No middle-button (selection) paste.
-  void mousePressEvent(QMouseEvent* e) override {
-    if (e->button() == Qt::MiddleButton) return e->accept();
-    QLineEdit::mousePressEvent(e);
-  }
-  void mouseReleaseEvent(QMouseEvent* e) override {
-    if (e->button() == Qt::MiddleButton) return e->accept();
-    QLineEdit::mouseReleaseEvent(e);
-    Guard([&] { edit_->CheckCursor(); });
-  }
-
- private:
   template <class F>
   void Guard(F&& f) {
     TEventScope scope;
@@ -148,18 +133,177 @@ class TCustomMaskEdit::EditWidget : public QLineEdit {
     f();
     edit_->updating_ = saved;
   }
-  // The mouse moved the caret or the selection.
-  void FromWidget() {
-    if (edit_->updating_) return;
+
+  TCustomMaskEdit* edit_;
+  bool multi_line_;
+};
+
+namespace {
+
+// The input of both widgets: keys and composed text go to the control, the
+// widget's own focus handling is followed by the engine's selection, no
+// middle-button paste.
+template <class Base, class View>
+class InputWidget : public Base, public View {
+ public:
+  InputWidget(QWidget* parent, TCustomMaskEdit* edit, bool multiLine) : Base(parent), View(edit, multiLine) {
+    this->setContextMenuPolicy(Qt::NoContextMenu);
+    this->setAcceptDrops(false);
+  }
+
+ protected:
+  // The control's handling of a key (false: unused) and of a composed character.
+  virtual bool Key(QKeyEvent* e) = 0;
+  virtual void Composed(char32_t c) = 0;
+  virtual void Refresh() = 0;
+  virtual void Released() = 0;
+
+  void keyPressEvent(QKeyEvent* e) override {
+    bool used = true;
+    this->Guard([&] { used = Key(e); });
+    if (used) e->accept();
+    else e->ignore();
+  }
+  void inputMethodEvent(QInputMethodEvent* e) override {
+    this->Guard([&] {
+      for (char32_t c : e->commitString().toStdU32String()) Composed(c);
+    });
+    e->accept();
+  }
+  void focusInEvent(QFocusEvent* e) override {
+    this->Quiet([&] { Base::focusInEvent(e); });
+    this->Guard([&] { Refresh(); });
+  }
+  void focusOutEvent(QFocusEvent* e) override {
+    this->Quiet([&] { Base::focusOutEvent(e); });
+    this->Guard([&] { Refresh(); });
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::MiddleButton) return e->accept();
+    Base::mousePressEvent(e);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::MiddleButton) return e->accept();
+    Base::mouseReleaseEvent(e);
+    this->Guard([&] { Released(); });
+  }
+};
+
+}  // namespace
+
+// The hooks of InputWidget that reach the control's private members.
+class TCustomMaskEdit::EditWidget : public InputWidget<QLineEdit, EditView> {
+ public:
+  EditWidget(QWidget* parent, TCustomMaskEdit* edit) : InputWidget(parent, edit, false) {
+    setDragEnabled(false);
+    setMaxLength(INT_MAX);
+    connect(this, &QLineEdit::selectionChanged, [this] { Sync(); });
+    connect(this, &QLineEdit::cursorPositionChanged, [this](int, int) { Sync(); });
+  }
+
+  void Show(const QString& Text, int Anchor, int Caret, bool Select) override {
+    if (text() != Text) setText(Text);
+    if (Select && Anchor != Caret) setSelection(Anchor, Caret - Anchor);
+    else setCursorPosition(Caret);
+  }
+  void SetFrame(bool Frame) override { setFrame(Frame); }
+  void SetMargins(int Left, int Top, int Right, int Bottom) override { setTextMargins(Left, Top, Right, Bottom); }
+  std::vector<int> LineStartUnits() override { return {0}; }
+
+ protected:
+  bool Key(QKeyEvent* e) override { return edit_->EditKey(KeyOf(e), ShiftOf(e->modifiers()), e->text().toStdU32String()); }
+  void Composed(char32_t c) override { edit_->Composed(c); }
+  void Refresh() override { edit_->UpdateWidget(); }
+  void Released() override { edit_->CheckCursor(); }
+
+ private:
+  void Sync() {
     int caret = cursorPosition(), anchor = caret;
     if (hasSelectedText()) {
       int start = selectionStart(), end = start + static_cast<int>(selectedText().size());
       anchor = caret == start ? end : start;
     }
-    edit_->engine_.SetSel(CharOf(anchor), CharOf(caret), false);
+    FromWidget(anchor, caret);
+  }
+};
+
+class TCustomMaskEdit::MemoWidget : public InputWidget<QPlainTextEdit, EditView> {
+ public:
+  MemoWidget(QWidget* parent, TCustomMaskEdit* edit, Qt::Alignment align) : InputWidget(parent, edit, true) {
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTabChangesFocus(true);
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(align);
+    document()->setDefaultTextOption(option);
+    document()->setDocumentMargin(0);
+    connect(this, &QPlainTextEdit::selectionChanged, [this] { Sync(); });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, [this] { Sync(); });
   }
 
-  TCustomMaskEdit* edit_;
+  void Show(const QString& Text, int Anchor, int Caret, bool Select) override {
+    if (toPlainText() != Text) setPlainText(Text);
+    QTextCursor c = textCursor();
+    c.setPosition(Select ? Anchor : Caret);
+    c.setPosition(Caret, QTextCursor::KeepAnchor);
+    setTextCursor(c);
+  }
+  void SetFrame(bool Frame) override { setFrameStyle(Frame ? QFrame::StyledPanel | QFrame::Sunken : QFrame::NoFrame); }
+  void SetMargins(int Left, int Top, int Right, int Bottom) override { setViewportMargins(Left, Top, Right, Bottom); }
+  std::vector<int> LineStartUnits() override {
+    std::vector<int> starts;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+      QTextLayout* layout = b.layout();
+      if (layout == nullptr || layout->lineCount() == 0) {
+        starts.push_back(b.position());
+        continue;
+      }
+      for (int i = 0; i < layout->lineCount(); ++i) starts.push_back(b.position() + layout->lineAt(i).textStart());
+    }
+    if (starts.empty()) starts.push_back(0);
+    return starts;
+  }
+  bool MoveCaret(Word Key, bool Extend, bool Ctrl) override {
+    QTextCursor::MoveOperation op;
+    switch (Key) {
+      case VK_LEFT: op = Ctrl ? QTextCursor::PreviousWord : QTextCursor::Left; break;
+      case VK_RIGHT: op = Ctrl ? QTextCursor::NextWord : QTextCursor::Right; break;
+      case VK_UP: op = QTextCursor::Up; break;
+      case VK_DOWN: op = QTextCursor::Down; break;
+      case VK_HOME: op = Ctrl ? QTextCursor::Start : QTextCursor::StartOfLine; break;
+      case VK_END: op = Ctrl ? QTextCursor::End : QTextCursor::EndOfLine; break;
+      default: return false;
+    }
+    QTextCursor c = textCursor();
+    c.movePosition(op, Extend ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    setTextCursor(c);
+    Sync();
+    return true;
+  }
+
+ protected:
+  bool Key(QKeyEvent* e) override {
+    Word key = KeyOf(e);
+    TShiftState shift = ShiftOf(e->modifiers());
+    std::u32string chars = e->text().toStdU32String();
+    return edit_->MemoKey(key, shift, chars) || edit_->EditKey(key, shift, chars);
+  }
+  void Composed(char32_t c) override { edit_->Composed(c); }
+  void Refresh() override { edit_->UpdateWidget(); }
+  void Released() override {}
+  // The widget lays its text out again when it is resized.
+  void resizeEvent(QResizeEvent* e) override {
+    QPlainTextEdit::resizeEvent(e);
+    Guard([&] { edit_->UpdateWidget(); });
+  }
+
+ private:
+  void Sync() {
+    QTextCursor c = textCursor();
+    FromWidget(c.anchor(), c.position());
+  }
 };
 
 // ---------------------------------------------------------------------------
@@ -169,30 +313,64 @@ TCustomMaskEdit::TCustomMaskEdit(TComponent* AOwner) : TCustomEdit(AOwner) { Set
 
 TCustomMaskEdit::~TCustomMaskEdit() = default;
 
-QWidget* TCustomMaskEdit::CreateWidget(QWidget* ParentWidget) { return new EditWidget(ParentWidget, this); }
+void TCustomMaskEdit::CreateParams(TCreateParams& Params) {
+  TCustomEdit::CreateParams(Params);
+  Params.Style |= ES_AUTOHSCROLL;
+}
+
+QWidget* TCustomMaskEdit::CreateWidget(QWidget* ParentWidget) {
+  TCreateParams params;
+  CreateParams(params);
+  multi_line_ = (params.Style & ES_MULTILINE) && !(params.Style & ES_AUTOHSCROLL) && password_char_ == 0;
+  want_return_ = (params.Style & ES_WANTRETURN) != 0;
+  text_align_ = params.Style & (ES_CENTER | ES_RIGHT);
+  if (!multi_line_) return new EditWidget(ParentWidget, this);
+  Qt::Alignment align = text_align_ == ES_CENTER  ? Qt::AlignHCenter
+                        : text_align_ == ES_RIGHT ? Qt::AlignRight
+                                                  : Qt::AlignLeft;
+  return new MemoWidget(ParentWidget, this, align);
+}
+
+TCustomMaskEdit::EditView* TCustomMaskEdit::View() const { return dynamic_cast<EditView*>(Widget()); }
 
 void TCustomMaskEdit::InitWidget() {
   TCustomEdit::InitWidget();
-  if (auto* w = dynamic_cast<EditWidget*>(Widget())) w->setFrame(border_style_ != bsNone);
+  if (EditView* v = View()) v->SetFrame(border_style_ != bsNone);
   AdjustHeight();
   ApplyFormatRect();
   UpdateWidget();
 }
 
 void TCustomMaskEdit::UpdateWidget() {
-  auto* w = dynamic_cast<EditWidget*>(Widget());
-  if (w == nullptr) return;
+  EditView* v = View();
+  if (v == nullptr) return;
   bool saved = updating_;
   updating_ = true;
   const std::u32string& t = engine_.Chars();
-  QString shown = password_char_ != 0
-                      ? QString(static_cast<qsizetype>(t.size()), QChar(static_cast<unsigned char>(password_char_)))
-                      : QString::fromUcs4(t.data(), static_cast<qsizetype>(t.size()));
-  if (w->text() != shown) w->setText(shown);
-  int anchor = w->UnitsOf(engine_.Anchor()), caret = w->UnitsOf(engine_.Caret());
-  if (w->hasFocus() && anchor != caret) w->setSelection(anchor, caret - anchor);
-  else w->setCursorPosition(caret);
+  QString shown;
+  if (password_char_ != 0) {
+    shown = QString(static_cast<qsizetype>(t.size()), QChar(static_cast<unsigned char>(password_char_)));
+  } else {
+    shown = QString::fromUcs4(t.data(), static_cast<qsizetype>(t.size()));
+    if (multi_line_) shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  }
+  v->Show(shown, v->UnitsOf(engine_.Anchor()), v->UnitsOf(engine_.Caret()), Widget()->hasFocus());
   updating_ = saved;
+}
+
+std::vector<int> TCustomMaskEdit::LineStarts() const {
+  EditView* v = View();
+  if (v == nullptr) return {0};
+  std::vector<int> starts = v->LineStartUnits();
+  for (int& s : starts) s = v->CharOf(s);
+  return starts;
+}
+
+void TCustomMaskEdit::Composed(char32_t Ch) {
+  WideChar key = Ch <= 0xFFFF ? static_cast<WideChar>(Ch) : 0;
+  if (key == 0) return TypeChar(Ch);
+  KeyPress(key);
+  if (key != 0) TypeChar(key);
 }
 
 void TCustomMaskEdit::Loaded() {
@@ -228,7 +406,7 @@ void TCustomMaskEdit::SetAutoSize(bool Value) {
 
 void TCustomMaskEdit::SetBorderStyle(TBorderStyle Value) {
   border_style_ = Value == bsNone ? bsNone : bsSingle;
-  if (auto* w = dynamic_cast<EditWidget*>(Widget())) w->setFrame(border_style_ != bsNone);
+  if (EditView* v = View()) v->SetFrame(border_style_ != bsNone);
   AdjustHeight();
 }
 
@@ -249,11 +427,11 @@ TRect TCustomMaskEdit::FormatRect() const {
 }
 
 void TCustomMaskEdit::ApplyFormatRect() {
-  auto* w = dynamic_cast<EditWidget*>(Widget());
-  if (w == nullptr) return;
+  EditView* v = View();
+  if (v == nullptr) return;
   TRect r = FormatRect();
-  w->setTextMargins(std::max(r.Left, 0), std::max(r.Top, 0), std::max(ClientWidth() - r.Right, 0),
-                    std::max(ClientHeight() - r.Bottom, 0));
+  v->SetMargins(std::max(r.Left, 0), std::max(r.Top, 0), std::max(ClientWidth() - r.Right, 0),
+                std::max(ClientHeight() - r.Bottom, 0));
 }
 
 // ---------------------------------------------------------------------------
@@ -409,6 +587,33 @@ void TCustomMaskEdit::KeyPress(WideChar& Key) {
   TypeChar(ch);
 }
 
+void TCustomMaskEdit::SpanLineBreak(bool Backward) {
+  if (engine_.SelLength() > 0) return;
+  const std::u32string& t = engine_.Chars();
+  int p = engine_.Caret();
+  auto crlf = [&](int at) {
+    return at >= 0 && at + 1 < static_cast<int>(t.size()) && t[static_cast<size_t>(at)] == U'\r' &&
+           t[static_cast<size_t>(at) + 1] == U'\n';
+  };
+  if (Backward && crlf(p - 2)) engine_.SetSel(p, p - 2, false);
+  else if (!Backward && crlf(p)) engine_.SetSel(p, p + 2, false);
+}
+
+bool TCustomMaskEdit::MemoKey(Word Key, TShiftState Shift, const std::u32string& Chars) {
+  bool extend = Shift.Contains(ssShift), ctrl = Shift.Contains(ssCtrl), alt = Shift.Contains(ssAlt);
+  if (alt) return false;
+  if ((Key == VK_RETURN && (ctrl || want_return_)) || Chars == U"\n") {
+    if (CanEdit()) Edited(engine_.ReplaceSel(U"\r\n"));
+    return true;
+  }
+  if (Key == VK_BACK || (Key == VK_DELETE && !extend && !ctrl)) {
+    SpanLineBreak(Key == VK_BACK);
+    return false;  // the deletion itself as in a single line
+  }
+  EditView* v = View();
+  return v != nullptr && v->MoveCaret(Key, extend, ctrl);
+}
+
 bool TCustomMaskEdit::EditKey(Word Key, TShiftState Shift, const std::u32string& Chars) {
   bool extend = Shift.Contains(ssShift), ctrl = Shift.Contains(ssCtrl), alt = Shift.Contains(ssAlt);
   switch (Key) {
@@ -549,7 +754,7 @@ void TCustomMaskEdit::DefaultHandler(TMessage& Message) {
       return;
     case WM_PASTE: {
       if (!CanEdit()) return;
-      String text = FirstLine(ClipboardText());
+      String text = multi_line_ ? AdjustLineBreaks(ClipboardText()) : FirstLine(ClipboardText());
       if (!text.empty()) Edited(engine_.ReplaceSel(Utf8ToUtf32(text)));
       return;
     }
@@ -632,6 +837,27 @@ void TCustomMaskEdit::DefaultHandler(TMessage& Message) {
       UpdateWidget();
       Message.Result = 1;
       return;
+    case EM_GETLINECOUNT:
+      Message.Result = static_cast<LRESULT>(LineStarts().size());
+      return;
+    case EM_LINEFROMCHAR: {
+      auto offset = static_cast<intptr_t>(Message.WParam);
+      int pos = offset < 0 ? engine_.Caret() : engine_.CharPos(static_cast<int>(offset));
+      std::vector<int> starts = LineStarts();
+      auto it = std::upper_bound(starts.begin() + 1, starts.end(), pos);
+      Message.Result = static_cast<LRESULT>(it - starts.begin() - 1);
+      return;
+    }
+    case EM_LINEINDEX: {
+      std::vector<int> starts = LineStarts();
+      auto line = static_cast<intptr_t>(Message.WParam);
+      if (line < 0) {
+        Message.Result = Perform(EM_LINEINDEX, static_cast<WPARAM>(Perform(EM_LINEFROMCHAR, static_cast<WPARAM>(-1))));
+        return;
+      }
+      Message.Result = line < static_cast<intptr_t>(starts.size()) ? engine_.ByteOffset(starts[static_cast<size_t>(line)]) : -1;
+      return;
+    }
     default:
       TCustomEdit::DefaultHandler(Message);
   }

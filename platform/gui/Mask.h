@@ -10,8 +10,9 @@
 // Positions. The engine counts characters; the control's SelStart,
 // SelLength and the EM_ messages count bytes of the UTF-8 text (as Copy and
 // Length do), a byte offset inside a character meaning that character's
-// start. MaxLength counts bytes too (0: no limit) and limits what the user
-// types or pastes, not what code sets; with a mask the mask's places are the
+// start. MaxLength counts characters (0: no limit), so a limit taken from a
+// field's Size never halves Cyrillic text; it limits what the user types or
+// pastes, not what code sets; with a mask the mask's places are the
 // limit and MaxLength is kept for when the mask goes.
 //
 // Editing with a mask (the class library's masked edit):
@@ -66,6 +67,18 @@
 // rest. Both input paths (Qt events calling the virtuals, or window messages
 // whose default handlers call them) therefore behave alike.
 //
+// The window's kind follows CreateParams when the window is made (again by
+// RecreateWnd): the style ES_MULTILINE without ES_AUTOHSCROLL (and no
+// PasswordChar) makes a multi-line edit box whose lines wrap at words within
+// the formatting rectangle, its text aligned by ES_LEFT, ES_CENTER or
+// ES_RIGHT; anything else a single-line one (the base style is
+// ES_AUTOHSCROLL). A multi-line box keeps line breaks as CR LF: Ctrl+Enter
+// (character 10) and, with ES_WANTRETURN, Enter type one; Backspace and
+// Delete take a CR LF whole; the arrows, Home and End move by the lines as
+// shown (Ctrl+Home, Ctrl+End to the text's ends); pasting keeps the lines.
+// EM_GETLINECOUNT, EM_LINEFROMCHAR and EM_LINEINDEX answer the shown lines.
+// Masks are for single-line boxes.
+//
 // Display: PasswordChar shows that character for each one (and WM_COPY and
 // WM_CUT do nothing); the selection shows only while focused. The formatting
 // rectangle becomes the widget's text margins. Thin: AutoSize gives the
@@ -74,12 +87,18 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/MaskUtils.h"
 
 RTL_ENUM(TEditCharCase, ecNormal, ecUpperCase, ecLowerCase);
+
+// Edit-box window styles.
+inline constexpr uint32_t ES_LEFT = 0x0000, ES_CENTER = 0x0001, ES_RIGHT = 0x0002, ES_MULTILINE = 0x0004,
+                          ES_PASSWORD = 0x0020, ES_AUTOVSCROLL = 0x0040, ES_AUTOHSCROLL = 0x0080,
+                          ES_WANTRETURN = 0x1000;
 
 // Outcome of an editing operation.
 enum TEditResult {
@@ -164,7 +183,6 @@ class TEditEngine {
   void BlankRange(std::u32string& Text, int From, int To) const;
   void Assign(std::u32string Text);
   TEditResult Commit(std::u32string Text, int Caret, bool Typing);
-  int Bytes(const std::u32string& S) const;
 
   TEditMask mask_;
   std::u32string text_;
@@ -232,6 +250,8 @@ class TCustomMaskEdit : public TCustomEdit {
   // Restores the text of the last focus or code change when Modified.
   virtual void Reset();
   const TEditEngine& Engine() const { return engine_; }
+  // True while the window is a multi-line one (see above).
+  bool MultiLine() const { return multi_line_; }
 
   void KeyDown(Word& Key, TShiftState Shift) override;
   void KeyPress(WideChar& Key) override;
@@ -251,19 +271,32 @@ class TCustomMaskEdit : public TCustomEdit {
   void PlaceCursor(int Pos);
   QWidget* CreateWidget(QWidget* ParentWidget) override;
   void InitWidget() override;
+  // The base adds ES_AUTOHSCROLL.
+  void CreateParams(TCreateParams& Params) override;
   void ApplyOptions() override;
   void FontChanged() override;
   void Resize() override;
 
  private:
+  class EditView;
   class EditWidget;
+  class MemoWidget;
 
+  EditView* View() const;
   bool CanEdit();
+  // Multi-line keys: the caret moved by the shown lines, a line break typed.
+  bool MemoKey(Word Key, TShiftState Shift, const std::u32string& Chars);
+  // Widens the selection over a CR LF that Backspace (Delete) would split.
+  void SpanLineBreak(bool Backward);
+  // The shown lines: the first character of each.
+  std::vector<int> LineStarts() const;
   // The edit box's handling of a key that reached the widget: false when it
   // does not use it.
   bool EditKey(Word Key, TShiftState Shift, const std::u32string& Chars);
   // A character that reached the widget (typed).
   void TypeChar(char32_t Ch);
+  // A character the input method composed.
+  void Composed(char32_t Ch);
   void Edited(TEditResult Result);
   void NotifyChange();
   void UpdateWidget();
@@ -283,6 +316,9 @@ class TCustomMaskEdit : public TCustomEdit {
   bool change_reflected_ = false;
   std::optional<TRect> format_rect_;
   int margin_left_ = 0, margin_right_ = 0;
+  bool multi_line_ = false;
+  bool want_return_ = false;
+  uint32_t text_align_ = ES_LEFT;
 };
 
 class TMaskEdit : public TCustomMaskEdit {

@@ -28,12 +28,6 @@ int NextWord(const std::u32string& t, int pos) {
 // ---------------------------------------------------------------------------
 // Texts
 
-int TEditEngine::Bytes(const std::u32string& S) const {
-  int n = 0;
-  for (char32_t c : S) n += Utf8Size(c);
-  return n;
-}
-
 int TEditEngine::ByteOffset(int Pos) const {
   Pos = std::clamp(Pos, 0, Length());
   int n = 0;
@@ -212,7 +206,7 @@ TEditResult TEditEngine::TypeChar(char32_t Ch) {
   }
   std::u32string ins = CaseOf(std::u32string(1, Ch));
   std::u32string t = text_.substr(0, static_cast<size_t>(SelStart())) + ins + text_.substr(static_cast<size_t>(SelEnd()));
-  if (max_length_ > 0 && Bytes(t) > max_length_) return erRejected;
+  if (max_length_ > 0 && static_cast<int>(t.size()) > max_length_) return erRejected;
   return Commit(std::move(t), SelStart() + static_cast<int>(ins.size()), true);
 }
 
@@ -235,9 +229,8 @@ TEditResult TEditEngine::ReplaceSel(const std::u32string& Value) {
   std::u32string head = text_.substr(0, static_cast<size_t>(SelStart()));
   std::u32string tail = text_.substr(static_cast<size_t>(SelEnd()));
   if (max_length_ > 0) {
-    int room = max_length_ - Bytes(head) - Bytes(tail);
-    size_t fit = 0;
-    for (int used = 0; fit < ins.size() && used + Utf8Size(ins[fit]) <= room; ++fit) used += Utf8Size(ins[fit]);
+    int room = max_length_ - static_cast<int>(head.size() + tail.size());
+    size_t fit = std::min(ins.size(), static_cast<size_t>(std::max(room, 0)));
     if (fit == 0 && !ins.empty()) return erRejected;
     ins.resize(fit);
   }

@@ -1,6 +1,7 @@
 #include "platform/gui/Menus.h"
 
 #include <QAction>
+#include <QFont>
 #include <QMenu>
 #include <QPoint>
 
@@ -13,6 +14,32 @@
 namespace {
 
 QString ToQ(const String& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Names of the keys that are neither letters, digits nor function keys.
+struct KeyName {
+  Word key;
+  const char* name;
+};
+constexpr KeyName kKeyNames[] = {
+    {VK_BACK, "BkSp"},      {VK_TAB, "Tab"},       {VK_RETURN, "Enter"},   {VK_ESCAPE, "Esc"},
+    {VK_SPACE, "Space"},    {VK_PRIOR, "PgUp"},    {VK_NEXT, "PgDn"},      {VK_END, "End"},
+    {VK_HOME, "Home"},      {VK_LEFT, "Left"},     {VK_UP, "Up"},          {VK_RIGHT, "Right"},
+    {VK_DOWN, "Down"},      {VK_INSERT, "Ins"},    {VK_DELETE, "Del"},     {VK_MULTIPLY, "Num *"},
+    {VK_ADD, "Num +"},      {VK_SUBTRACT, "Num -"}, {VK_DECIMAL, "Num ."}, {VK_DIVIDE, "Num /"},
+    {VK_OEM_1, ";"},        {VK_OEM_PLUS, "="},    {VK_OEM_COMMA, ","},    {VK_OEM_MINUS, "-"},
+    {VK_OEM_PERIOD, "."},   {VK_OEM_2, "/"},       {VK_OEM_3, "`"},        {VK_OEM_4, "["},
+    {VK_OEM_5, "\\"},       {VK_OEM_6, "]"},       {VK_OEM_7, "'"},
+};
+
+String KeyText(Word key) {
+  if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return String(1, static_cast<char>(key));
+  if (key >= VK_F1 && key <= VK_F24) return "F" + std::to_string(key - VK_F1 + 1);
+  if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return "Num " + std::to_string(key - VK_NUMPAD0);
+  for (const KeyName& k : kKeyNames) {
+    if (k.key == key) return k.name;
+  }
+  return {};
+}
 
 // Fills Menu with the visible items below Parent; false when none is visible.
 bool FillMenu(QMenu* menu, TMenuItem* parent) {
@@ -28,8 +55,17 @@ bool FillMenu(QMenu* menu, TMenuItem* parent) {
       sub->setEnabled(item->Enabled());
       FillMenu(sub, item);
     } else {
-      QAction* action = menu->addAction(ToQ(item->Caption()));
+      // The text after a tab is the menu's shortcut column; the key itself
+      // reaches the item through IsShortCut, not through Qt.
+      String text = item->Caption();
+      if (String keys = ShortCutToText(item->ShortCut()); !keys.empty()) text += "\t" + keys;
+      QAction* action = menu->addAction(ToQ(text));
       action->setEnabled(item->Enabled());
+      if (item->Default()) {
+        QFont font = action->font();
+        font.setBold(true);
+        action->setFont(font);
+      }
       // The menu is rebuilt whenever items come or go, so Item outlives it.
       QObject::connect(action, &QAction::triggered, [item] {
         TEventScope scope;
@@ -47,6 +83,40 @@ bool FillMenu(QMenu* menu, TMenuItem* parent) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// Shortcuts
+
+TShortCut ShortCut(Word Key, TShiftState Shift) {
+  if (Key > 0xFF) return 0;
+  TShortCut result = Key;
+  if (Shift.Contains(ssShift)) result |= scShift;
+  if (Shift.Contains(ssCtrl)) result |= scCtrl;
+  if (Shift.Contains(ssAlt)) result |= scAlt;
+  return result;
+}
+
+void ShortCutToKey(TShortCut ShortCut, Word& Key, TShiftState& Shift) {
+  Key = ShortCut & 0xFF;
+  Shift = {};
+  if (ShortCut & scShift) Shift.Include(ssShift);
+  if (ShortCut & scCtrl) Shift.Include(ssCtrl);
+  if (ShortCut & scAlt) Shift.Include(ssAlt);
+}
+
+TShortCut ShortCutFromMessage(const TMessage& Message) {
+  return ShortCut(LOWORD(Message.WParam), KeyDataToShiftState(Message.LParam));
+}
+
+String ShortCutToText(TShortCut ShortCut) {
+  String key = KeyText(ShortCut & 0xFF);
+  if (key.empty()) return {};
+  String text;
+  if (ShortCut & scShift) text += "Shift+";
+  if (ShortCut & scCtrl) text += "Ctrl+";
+  if (ShortCut & scAlt) text += "Alt+";
+  return text + key;
+}
+
+// ---------------------------------------------------------------------------
 // TMenuItem
 
 TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
@@ -58,6 +128,23 @@ TMenuItem::~TMenuItem() {
 
 void TMenuItem::Click() {
   if (enabled_) on_click_(this);
+}
+
+void TMenuItem::SetDefault(bool Value) {
+  if (Value && parent_ != nullptr) {
+    for (TMenuItem* sibling : parent_->items_) sibling->default_ = false;
+  }
+  default_ = Value;
+}
+
+TMenuItem* TMenuItem::FindShortCut(TShortCut Value) const {
+  if (Value == 0) return nullptr;
+  for (TMenuItem* item : items_) {
+    if (!item->visible_ || !item->enabled_) continue;
+    if (item->short_cut_ == Value) return item;
+    if (TMenuItem* found = item->FindShortCut(Value)) return found;
+  }
+  return nullptr;
 }
 
 TMenuItem* TMenuItem::Items(int Index) const {
@@ -137,6 +224,13 @@ void TPopupMenu::CloseMenu() {
   DisposeWidget(menu);
 }
 
+bool TPopupMenu::IsShortCut(const TMessage& Message) {
+  TMenuItem* item = items_->FindShortCut(ShortCutFromMessage(Message));
+  if (item == nullptr) return false;
+  item->Click();
+  return true;
+}
+
 void TPopupMenu::Popup(int X, int Y) {
   popup_point_ = {X, Y};
   on_popup_(this);
@@ -160,6 +254,8 @@ namespace {
 void InitMenus() {
   RegisterClass<TMenuItem, TComponent>("TMenuItem")
       .Prop("Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
+      .Prop("Default", &TMenuItem::Default, &TMenuItem::SetDefault, false)
+      .Prop("ShortCut", &TMenuItem::ShortCut, &TMenuItem::SetShortCut, TShortCut{0})
       .Prop("Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled, true)
       .Prop("Visible", &TMenuItem::Visible, &TMenuItem::SetVisible, true)
       .Event("OnClick", &TMenuItem::OnClick, &TMenuItem::SetOnClick);

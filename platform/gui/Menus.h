@@ -13,13 +13,23 @@
 // (a QMenu) is made afresh by each Popup from the items as they are then;
 // adding or removing items closes a menu that is showing.
 //
-// Thin: no main menus, images, shortcuts, radio groups, owner drawing or
-// merging; menu items are not read nested from form resources.
+// Shortcuts: a TShortCut is a virtual key in the low byte with scShift,
+// scCtrl and scAlt above it (Alt+Down is scAlt + VK_DOWN, 32808). An item's
+// ShortCut shows beside its caption; a key pressed in a control runs the
+// shortcut's item of the popup menu of that control or of one of its parents
+// (TWinControl's CN_KEYDOWN asks IsShortCut up the parent chain before
+// anything else sees the key). The Default item of a menu shows in bold;
+// making an item the default clears the flag of its siblings.
+//
+// Thin: no main menus, images, radio groups, owner drawing or merging; menu
+// items are not read nested from form resources.
 #pragma once
 
 #include <memory>
 #include <vector>
 
+#include "platform/gui/Controls.h"
+#include "platform/gui/Messages.h"
 #include "platform/gui/Types.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Events.h"
@@ -27,6 +37,20 @@
 
 class QMenu;
 class TPopupMenu;
+
+using TShortCut = Word;
+inline constexpr TShortCut scNone = 0, scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
+
+// The shortcut of a virtual key (0..255) with Shift, Ctrl and Alt of Shift
+// (mouse buttons and ssDouble are ignored); 0 for a key above 255.
+TShortCut ShortCut(Word Key, TShiftState Shift);
+// Splits a shortcut into its key and its Shift, Ctrl and Alt.
+void ShortCutToKey(TShortCut ShortCut, Word& Key, TShiftState& Shift);
+// The shortcut of a key message (WM_KEYDOWN, WM_SYSKEYDOWN, CN_KEYDOWN ...):
+// its virtual key with the shift state of the moment (Alt from the key data).
+TShortCut ShortCutFromMessage(const TMessage& Message);
+// "Ctrl+Shift+F", "Alt+Down", "Del", "F2"; empty for 0 or a key without a name.
+String ShortCutToText(TShortCut ShortCut);
 
 class TMenuItem : public TComponent {
  public:
@@ -39,6 +63,11 @@ class TMenuItem : public TComponent {
   void SetEnabled(bool Value) { enabled_ = Value; }
   bool Visible() const { return visible_; }
   void SetVisible(bool Value) { visible_ = Value; }
+  TShortCut ShortCut() const { return short_cut_; }
+  void SetShortCut(TShortCut Value) { short_cut_ = Value; }
+  // The menu's default item (shown in bold); true clears the siblings' flag.
+  bool Default() const { return default_; }
+  void SetDefault(bool Value);
   const TNotifyEvent& OnClick() const { return on_click_; }
   void SetOnClick(TNotifyEvent Value) { on_click_ = std::move(Value); }
   // Runs OnClick (when enabled).
@@ -59,6 +88,10 @@ class TMenuItem : public TComponent {
   void Remove(TMenuItem* Item);
   // Frees every sub-item.
   void Clear();
+  // The first item below this one (depth first) whose ShortCut is Value and
+  // that is visible and enabled along with every item above it; nullptr
+  // when none.
+  TMenuItem* FindShortCut(TShortCut Value) const;
 
  private:
   friend class TPopupMenu;
@@ -67,6 +100,8 @@ class TMenuItem : public TComponent {
   String caption_;
   bool enabled_ = true;
   bool visible_ = true;
+  bool default_ = false;
+  TShortCut short_cut_ = 0;
   TNotifyEvent on_click_;
   std::vector<TMenuItem*> items_;
   TMenuItem* parent_ = nullptr;
@@ -99,6 +134,9 @@ class TPopupMenu : public TComponent {
   virtual void Popup(int X, int Y);
   // Closes the menu if it is showing.
   void CloseMenu();
+  // Runs the item whose shortcut the key message is (ShortCutFromMessage):
+  // true when one ran.
+  bool IsShortCut(const TMessage& Message);
 
   void Notification(TComponent* AComponent, TOperation Operation) override;
 

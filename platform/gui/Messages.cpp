@@ -380,7 +380,7 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, Cardinal Elapse) {
   if (w == nullptr || IDEvent == 0) return 0;
   KillTimer(Wnd, IDEvent);
   if (w->timers.empty()) w->service = CurrentTimerService();
-  uintptr_t sid = w->service->Start(std::max<Cardinal>(Elapse, 1), [Wnd, IDEvent] {
+  uintptr_t sid = w->service->Start(std::max<Cardinal>(Elapse, USER_TIMER_MINIMUM), [Wnd, IDEvent] {
     Window* target = Find(Wnd);
     if (target == nullptr || !target->timers.contains(IDEvent)) return;
     TMessage m{WM_TIMER, IDEvent, 0, 0};

@@ -154,6 +154,8 @@ inline constexpr Cardinal CM_RELEASE = CM_BASE + 33;
 // A data-aware control answers with its data link (TDataLink*) in Result; 0
 // when it has none.
 inline constexpr Cardinal CM_GETDATALINK = CM_BASE + 45;
+// Makes the control's window anew (TWinControl::RecreateWnd).
+inline constexpr Cardinal CM_RECREATEWND = CM_BASE + 51;
 // WParam: the virtual key, LParam: the control it was pressed in; Result not
 // 0: handled (nothing else sees the key).
 inline constexpr Cardinal CM_CHILDKEY = CM_BASE + 46;
@@ -239,7 +241,10 @@ int16_t GetKeyState(int VirtKey);
 int16_t GetAsyncKeyState(int VirtKey);
 
 // Starts (or restarts with a new interval) timer IDEvent of the window;
-// returns IDEvent, or 0 for an unknown handle or IDEvent 0.
+// returns IDEvent, or 0 for an unknown handle or IDEvent 0. An interval
+// below USER_TIMER_MINIMUM (0 included) is USER_TIMER_MINIMUM: a computed
+// interval never makes a timer spin.
+inline constexpr Cardinal USER_TIMER_MINIMUM = 10;
 uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, Cardinal Elapse);
 bool KillTimer(HWND Wnd, uintptr_t IDEvent);
 
@@ -307,6 +312,12 @@ class TManualTimerService : public TTimerService {
 //                     margins from the font), LParam: left | right << 16.
 //   EM_GETMARGINS     Result: left | right << 16.
 //   EM_SCROLLCARET    scrolls the caret into view. Result 1.
+//   EM_GETLINECOUNT   Result: the number of lines as shown (a word-wrapped
+//                     line counts once per screen line; at least 1).
+//   EM_LINEFROMCHAR   WParam: a byte offset (-1: the caret's); Result: the
+//                     0-based line that holds it.
+//   EM_LINEINDEX      WParam: a line (-1: the caret's); Result: the byte
+//                     offset of its first character, -1 past the last line.
 //   EM_GETMODIFY, EM_SETMODIFY (WParam), EM_CANUNDO, EM_EMPTYUNDOBUFFER.
 inline constexpr Cardinal WM_SETTEXT = 0x000C, WM_GETTEXT = 0x000D, WM_GETTEXTLENGTH = 0x000E;
 inline constexpr Cardinal WM_COMMAND = 0x0111;
@@ -316,7 +327,8 @@ inline constexpr Cardinal WM_CUT = 0x0300, WM_COPY = 0x0301, WM_PASTE = 0x0302, 
 inline constexpr Cardinal EM_GETSEL = 0x00B0, EM_SETSEL = 0x00B1, EM_GETRECT = 0x00B2, EM_SETRECT = 0x00B3,
                           EM_SETRECTNP = 0x00B4, EM_SCROLLCARET = 0x00B7, EM_GETMODIFY = 0x00B8,
                           EM_SETMODIFY = 0x00B9, EM_REPLACESEL = 0x00C2, EM_CANUNDO = 0x00C6,
-                          EM_EMPTYUNDOBUFFER = 0x00CD, EM_SETMARGINS = 0x00D3, EM_GETMARGINS = 0x00D4;
+                          EM_EMPTYUNDOBUFFER = 0x00CD, EM_SETMARGINS = 0x00D3, EM_GETMARGINS = 0x00D4,
+                          EM_GETLINECOUNT = 0x00BA, EM_LINEINDEX = 0x00BB, EM_LINEFROMCHAR = 0x00C9;
 inline constexpr WPARAM EC_LEFTMARGIN = 0x0001, EC_RIGHTMARGIN = 0x0002, EC_USEFONTINFO = 0xFFFF;
 // Edit-box notification: the text changed (by the user or by code).
 inline constexpr Word EN_CHANGE = 0x0300;

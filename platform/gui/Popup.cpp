@@ -393,6 +393,61 @@ bool SystemParametersInfo(UINT Action, UINT, void* Value, UINT) {
   return true;
 }
 
+namespace {
+
+TRect ToTRect(const QRect& r) { return Bounds(r.x(), r.y(), r.width(), r.height()); }
+
+// The screen a rectangle overlaps most, else (Nearest) the one at the least
+// distance from it.
+QScreen* ScreenOf(const TRect& R, Cardinal Flags) {
+  EnsureGuiApplication();
+  QScreen* best = nullptr;
+  int64_t best_area = 0, best_distance = INT64_MAX;
+  QScreen* nearest = nullptr;
+  for (QScreen* s : QGuiApplication::screens()) {
+    TRect g = ToTRect(s->geometry()), common;
+    if (IntersectRect(common, g, R) || (R.IsEmpty() && g.Contains(R.TopLeft()))) {
+      int64_t area = std::max<int64_t>(int64_t{common.Width()} * common.Height(), 1);
+      if (area > best_area) best = s, best_area = area;
+    }
+    int64_t dx = std::max({0, g.Left - R.Right, R.Left - g.Right});
+    int64_t dy = std::max({0, g.Top - R.Bottom, R.Top - g.Bottom});
+    if (dx * dx + dy * dy < best_distance) nearest = s, best_distance = dx * dx + dy * dy;
+  }
+  if (best != nullptr) return best;
+  if (Flags == MONITOR_DEFAULTTONEAREST) return nearest;
+  if (Flags == MONITOR_DEFAULTTOPRIMARY) return QGuiApplication::primaryScreen();
+  return nullptr;
+}
+
+}  // namespace
+
+HMONITOR MonitorFromRect(const TRect& Rect, Cardinal Flags) {
+  return reinterpret_cast<HMONITOR>(ScreenOf(Rect, Flags));
+}
+
+HMONITOR MonitorFromPoint(TPoint Point, Cardinal Flags) {
+  return MonitorFromRect(Bounds(Point.X, Point.Y, 0, 0), Flags);
+}
+
+bool GetMonitorInfo(HMONITOR Monitor, MONITORINFO* Info) {
+  if (Monitor == nullptr || Info == nullptr || Info->cbSize != sizeof(MONITORINFO)) return false;
+  auto* screen = reinterpret_cast<QScreen*>(Monitor);
+  if (!QGuiApplication::screens().contains(screen)) return false;
+  Info->rcMonitor = ToTRect(screen->geometry());
+  Info->rcWork = ToTRect(screen->availableGeometry());
+  Info->dwFlags = screen == QGuiApplication::primaryScreen() ? MONITORINFOF_PRIMARY : 0;
+  return true;
+}
+
+TRect WorkAreaNearest(const TRect& Rect) {
+  MONITORINFO info;
+  if (GetMonitorInfo(MonitorFromRect(Rect, MONITOR_DEFAULTTONEAREST), &info)) return info.rcWork;
+  TRect area;
+  SystemParametersInfo(SPI_GETWORKAREA, 0, &area, 0);
+  return area;
+}
+
 HWND GetActiveWindow() {
   if (!GuiApplicationExists()) return nullptr;
   return HandleOfWidget(QApplication::activeWindow());

@@ -1,9 +1,18 @@
 // Window management: drop-down windows that never take the focus, the
 // non-client area, window regions, placement, z-order and showing by handle.
 //
+// Activation. A windowed control without a parent (a form too) gets
+// WM_ACTIVATE when its window becomes the active window (WParam WA_ACTIVE)
+// and when it stops being it (WA_INACTIVE); LParam 0.
+//
+// Tool windows. A windowed control without a parent (not a form) whose
+// CreateParams have WS_POPUP, WS_EX_TOOLWINDOW and WS_THICKFRAME without
+// WS_CAPTION is a floating tool window: frameless (its non-client area draws
+// its border), above its owner (WndParent), and activated like any window.
+//
 // Drop-down windows. A windowed control without a parent (not a form) is a
 // drop-down when its CreateParams have WS_POPUP and WS_EX_TOOLWINDOW without
-// WS_CAPTION, or when it answers WM_MOUSEACTIVATE (asked once, when its
+// WS_CAPTION (and without WS_THICKFRAME), or when it answers WM_MOUSEACTIVATE (asked once, when its
 // window is made; WParam its own handle, LParam HTCLIENT | WM_LBUTTONDOWN
 // << 16) with MA_NOACTIVATE or MA_NOACTIVATEANDEAT. A drop-down is a
 // frameless window above all others that is never activated: showing it or
@@ -31,7 +40,12 @@
 // window's top-left corner. The default WM_NCPAINT draws those borders (a
 // clWindowFrame line, a sunken edge; a thick frame is left in clBtnFace).
 //
-// Bounds: WM_SIZE (SIZE_RESTORED, LParam: client width and height) and
+// Bounds: before a windowed control whose window exists takes a new place
+// or size (SetBounds and everything that goes through it), it gets
+// WM_WINDOWPOSCHANGING with LParam a WINDOWPOS holding the new values
+// (SWP_NOMOVE or SWP_NOSIZE for what stays); the handler may change x, y,
+// cx and cy (a drop-down keeping a minimum size), and the control takes
+// what it leaves. WM_SIZE (SIZE_RESTORED, LParam: client width and height) and
 // WM_MOVE (LParam: the client area's origin in parent coordinates) follow
 // every change of a windowed control's bounds while its window exists.
 //
@@ -52,6 +66,12 @@
 //    WS_EX_CLIENTEDGE, WS_THICKFRAME) and, with WS_CAPTION, the caption's
 //    height. SystemParametersInfo knows SPI_GETWORKAREA (the primary
 //    screen's available area).
+//  - Monitors: MonitorFromRect and MonitorFromPoint find the screen that a
+//    rectangle overlaps most (a point lies on); with MONITOR_DEFAULTTONEAREST
+//    a rectangle or point on no screen takes the nearest one,
+//    MONITOR_DEFAULTTOPRIMARY the primary one, MONITOR_DEFAULTTONULL none.
+//    GetMonitorInfo gives its rectangle and its work area (the available
+//    area, without panels and docks).
 #pragma once
 
 #include "platform/gui/Controls.h"
@@ -61,6 +81,7 @@ inline constexpr Cardinal WM_MOVE = 0x0003, WM_ACTIVATE = 0x0006, WM_MOUSEACTIVA
                           WM_WINDOWPOSCHANGING = 0x0046, WM_WINDOWPOSCHANGED = 0x0047, WM_NCCALCSIZE = 0x0083,
                           WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085;
 inline constexpr int SIZE_RESTORED = 0;
+inline constexpr WPARAM WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2;
 inline constexpr LRESULT MA_ACTIVATE = 1, MA_ACTIVATEANDEAT = 2, MA_NOACTIVATE = 3, MA_NOACTIVATEANDEAT = 4;
 inline constexpr LRESULT HTNOWHERE = 0, HTCLIENT = 1;
 inline constexpr uint32_t WS_EX_DLGMODALFRAME = 0x00000001, WS_EX_WINDOWEDGE = 0x00000100,
@@ -116,6 +137,23 @@ bool IsChild(HWND Parent, HWND Child);
 HDC GetWindowDC(HWND Wnd);
 bool AdjustWindowRectEx(TRect* Rect, uint32_t Style, bool Menu, uint32_t ExStyle);
 bool SystemParametersInfo(UINT Action, UINT Param, void* Value, UINT WinIni);
+
+struct HMONITOR__;
+using HMONITOR = HMONITOR__*;
+inline constexpr Cardinal MONITOR_DEFAULTTONULL = 0, MONITOR_DEFAULTTOPRIMARY = 1, MONITOR_DEFAULTTONEAREST = 2;
+inline constexpr Cardinal MONITORINFOF_PRIMARY = 1;
+struct MONITORINFO {
+  Cardinal cbSize = sizeof(MONITORINFO);
+  TRect rcMonitor;
+  TRect rcWork;
+  Cardinal dwFlags = 0;
+};
+HMONITOR MonitorFromRect(const TRect& Rect, Cardinal Flags);
+HMONITOR MonitorFromPoint(TPoint Point, Cardinal Flags);
+// False for an unknown monitor or a wrong cbSize.
+bool GetMonitorInfo(HMONITOR Monitor, MONITORINFO* Info);
+// The work area of the monitor nearest to Rect (screen coordinates).
+TRect WorkAreaNearest(const TRect& Rect);
 // The active top-level window of this program (nullptr when none is active).
 HWND GetActiveWindow();
 

@@ -72,6 +72,21 @@ TButtonControl::TButtonControl(TComponent* AOwner) : TWinControl(AOwner) {
   SetControlStyle({csSetCaption, csDoubleClicks});
 }
 
+void TButtonControl::DefaultHandler(TMessage& Message) {
+  switch (Message.Msg) {
+    case BM_SETCHECK:
+      check_ = Message.WParam;
+      Message.Result = 0;
+      return;
+    case BM_GETCHECK:
+      Message.Result = static_cast<LRESULT>(check_);
+      return;
+    default:
+      TWinControl::DefaultHandler(Message);
+      return;
+  }
+}
+
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) {
   SetBounds(0, 0, 75, 25);
   SetTabStop(true);

@@ -21,9 +21,26 @@
 #include "platform/gui/Controls.h"
 #include "platform/rtl/StringList.h"
 
+// Button messages of a button window: BM_SETCHECK (WParam the state, BST_),
+// BM_GETCHECK (Result the state). BN_CLICKED is the code a button window's
+// click sends its parent in WM_COMMAND.
+inline constexpr Cardinal BM_GETCHECK = 0x00F0, BM_SETCHECK = 0x00F1;
+inline constexpr WPARAM BST_UNCHECKED = 0, BST_CHECKED = 1, BST_INDETERMINATE = 2;
+inline constexpr Word BN_CLICKED = 0;
+
+// The base of buttons and check boxes. A descendant that keeps the plain
+// window (one that paints itself) gets a window that keeps the check state
+// of BM_SETCHECK for BM_GETCHECK and does nothing else: it never clicks by
+// itself and sends no BN_CLICKED. Such a control handles its own click: it
+// takes csClickEvents (a press and release of the left button on it runs
+// Click) and handles Space in its key handlers.
 class TButtonControl : public TWinControl {
  public:
   explicit TButtonControl(TComponent* AOwner);
+  void DefaultHandler(TMessage& Message) override;
+
+ private:
+  WPARAM check_ = BST_UNCHECKED;
 };
 
 class TButton : public TButtonControl {

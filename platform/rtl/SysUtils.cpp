@@ -73,6 +73,30 @@ size_t Utf8Prefix(const String& S, size_t Count) {
   return S.size();
 }
 
+String Utf8Truncate(const String& S, size_t Count) { return S.substr(0, Utf8Prefix(S, Count)); }
+
+String Utf8DeleteLastChar(const String& S) {
+  size_t end = S.size();
+  while (end > 0 && (static_cast<unsigned char>(S[end - 1]) & 0xC0) == 0x80) --end;
+  return S.substr(0, end > 0 ? end - 1 : 0);
+}
+
+bool IsTextChar(char32_t Ch) { return Ch >= 32 && Ch != 127 && !(Ch >= 128 && Ch < 160); }
+
+void Utf8AppendWideChar(String& S, WideChar Ch, WideChar& Pending) {
+  char32_t cp = Ch;
+  if (Ch >= 0xD800 && Ch < 0xDC00) {
+    Pending = Ch;
+    return;
+  }
+  if (Ch >= 0xDC00 && Ch < 0xE000) {
+    if (Pending == 0) return;
+    cp = 0x10000 + ((static_cast<char32_t>(Pending) - 0xD800) << 10) + (Ch - 0xDC00);
+  }
+  Pending = 0;
+  S += Utf32ToUtf8(std::u32string(1, cp));
+}
+
 String StringOfChar(char Ch, Integer Count) { return Count > 0 ? String(static_cast<size_t>(Count), Ch) : String(); }
 
 namespace {

@@ -121,11 +121,31 @@ Integer LastDelimiter(const String& Delimiters, const String& S);
 // True when S[Index] (1-based) is one of Delimiters.
 bool IsDelimiter(const String& Delimiters, const String& S, Integer Index);
 
+// Characters, not bytes. Text is UTF-8, and every limit, length and
+// character rule of the code above counts whole characters (code points):
+// an edit box's MaxLength, a wide-string field's Size, "at most N
+// characters", Backspace, incremental search. A rule written for a one-byte
+// code page as "a character from 32 to 255" means any character that is not
+// a control character (IsTextChar), so Cyrillic counts. Keys arrive as
+// UTF-16 units (WM_CHAR, KeyPress): a character beyond the 16-bit range
+// comes as a surrogate pair, which Utf8AppendWideChar joins.
+//
 // Characters of a UTF-8 text: its bytes that do not continue a sequence.
 size_t Utf8Length(const String& S);
 // Byte length of the first Count characters of S (all of S when shorter):
 // S.substr(0, Utf8Prefix(S, n)) never cuts a character in two.
 size_t Utf8Prefix(const String& S, size_t Count);
+// The first Count characters of S.
+String Utf8Truncate(const String& S, size_t Count);
+// S without its last character (Backspace); empty stays empty.
+String Utf8DeleteLastChar(const String& S);
+// True for a character that is text, not control: from 32 up, except 127
+// (DEL) and the C1 controls 128..159. Halves of a surrogate pair are text.
+bool IsTextChar(char32_t Ch);
+// Appends the typed UTF-16 unit Ch to S as UTF-8. A high surrogate waits in
+// Pending (which starts and ends as 0) until its low half comes; a lone half
+// is dropped.
+void Utf8AppendWideChar(String& S, WideChar Ch, WideChar& Pending);
 
 enum TTextLineBreakStyle { tlbsLF, tlbsCRLF };
 // Every CR, LF and CR LF becomes the given line break.

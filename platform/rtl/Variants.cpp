@@ -133,6 +133,13 @@ const void* Variant::DataPtr() const noexcept {
 
 Variant Null() { return VA::Make(varNull, 0); }
 Variant Unassigned() { return Variant(); }
+Variant VarAsError(Integer Code) { return VA::Make(varError, Code); }
+bool VarIsError(const Variant& V) { return V.VarType() == varError; }
+bool VarIsError(const Variant& V, Integer& Code) {
+  if (!VarIsError(V)) return false;
+  Code = static_cast<Integer>(VA::Int(V));
+  return true;
+}
 Variant VarFromDateTime(TDateTime DateTime) { return VA::MakeDate(DateTime); }
 
 namespace {
@@ -188,6 +195,7 @@ String VarTypeAsText(TVarType VarType) {
     case varCurrency: base = "Currency"; break;
     case varDate: base = "Date"; break;
     case varOleStr: base = "OleStr"; break;
+    case varError: base = "Error"; break;
     case varBoolean: base = "Boolean"; break;
     case varVariant: base = "Variant"; break;
     case varShortInt: base = "ShortInt"; break;

@@ -1,6 +1,7 @@
 // Variant: a value of one of the OLE variant types, and variant arrays.
 //
-// Types: the codes below; varString holds a UTF-8 String, varOleStr a
+// Types: the codes below; varString holds a UTF-8 String, varError an
+// error code (VarAsError: a failure reported as a value), varOleStr a
 // WideString, varDate a TDateTime (made with VarFromDateTime, since TDateTime
 // is a double), varCurrency a Currency. varByRef is declared for type tests
 // but never produced.
@@ -72,6 +73,7 @@ constexpr TVarType varDouble = 0x0005;
 constexpr TVarType varCurrency = 0x0006;
 constexpr TVarType varDate = 0x0007;
 constexpr TVarType varOleStr = 0x0008;
+constexpr TVarType varError = 0x000A;
 constexpr TVarType varBoolean = 0x000B;
 constexpr TVarType varVariant = 0x000C;
 constexpr TVarType varShortInt = 0x0010;
@@ -164,6 +166,12 @@ class Variant {
 // The Null and Unassigned (Empty) values.
 Variant Null();
 Variant Unassigned();
+// A value of the error kind holding Code; it converts to nothing (every
+// conversion raises EVariantTypeCastError) and compares with nothing.
+Variant VarAsError(Integer Code);
+bool VarIsError(const Variant& V);
+// True for the error kind, with its code.
+bool VarIsError(const Variant& V, Integer& Code);
 Variant VarFromDateTime(TDateTime DateTime);
 
 inline TVarType VarType(const Variant& V) { return V.VarType(); }

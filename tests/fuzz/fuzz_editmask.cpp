@@ -66,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       case 13: e.SetMaxLength(op >> 4); break;
       case 14: e.SetMask(Utf32ToUtf8(argument())); break;
       default:  // typing never takes a plain text over MaxLength
-        if (!e.IsMasked() && e.MaxLength() > 0 && e.ByteOffset(e.Length()) <= e.MaxLength()) {
+        if (!e.IsMasked() && e.MaxLength() > 0 && e.Length() <= e.MaxLength()) {
           e.TypeChar(U'ж');
-          Check(e.ByteOffset(e.Length()) <= e.MaxLength());
+          Check(e.Length() <= e.MaxLength());
         }
         break;
     }

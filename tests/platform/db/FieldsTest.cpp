@@ -249,6 +249,26 @@ TEST_F(FieldsTest, TextEventsValidationAndChange) {
   EXPECT_EQ(log[log.size() - 2], "null");
 }
 
+TEST_F(FieldsTest, TypedCharactersAreCheckedByTheFieldsValidChars) {
+  struct Case {
+    const char* field;
+    WideChar ch;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"S", u'a', true},   {"S", u'Ж', true},   {"S", 0xD83D, true},  // half of a 4-byte character
+      {"WS", u'я', true},  {"I", u'7', true},   {"I", u'-', true},
+      {"I", u'a', false},  {"I", u'Ж', false},  {"F", u'.', true},
+      {"F", 0x00B2, false},  // superscript two is no digit
+  };
+  for (const Case& c : cases) EXPECT_EQ(F(c.field)->IsValidChar(c.ch), c.valid) << c.field << " " << int(c.ch);
+  EXPECT_TRUE(F("I")->IsValidChar('5'));  // the byte form
+  TField* s = F("S");
+  s->SetValidChars(CharSet::Range('0', '9') + CharSet::Range(128, 255));
+  EXPECT_FALSE(s->IsValidChar(u'x'));
+  EXPECT_TRUE(s->IsValidChar(u'ё'));
+}
+
 TEST_F(FieldsTest, OldValuesAndModifiedState) {
   F("I")->SetAsInteger(1);
   ds_.Post();

@@ -191,3 +191,43 @@ TEST_F(ShapeTest, ShapesAreOutlinedWithThePenAndFilledWithTheBrush) {
 }
 
 }  // namespace
+
+namespace {
+
+// A button control that paints itself and toggles on its own click.
+class TOwnCheck : public TButtonControl {
+ public:
+  explicit TOwnCheck(TComponent* owner) : TButtonControl(owner) {
+    SetControlStyle(ControlStyle() + TControlStyle{csClickEvents});
+  }
+  int clicks = 0;
+  void Click() override {
+    ++clicks;
+    Perform(BM_SETCHECK, Perform(BM_GETCHECK) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+  }
+};
+
+}  // namespace
+
+TEST_F(ButtonsTest, APlainButtonWindowKeepsItsCheckAndLeavesTheClickToTheControl) {
+  auto* box = new TOwnCheck(form_);
+  box->SetBounds(10, 50, 97, 17);
+  box->SetParent(form_);
+  int commands = 0;
+  form_->SetWindowProc({form_, [&](TMessage& m) {
+                          if (m.Msg == WM_COMMAND) ++commands;
+                          form_->WndProc(m);
+                        }});
+  EXPECT_EQ(box->Perform(BM_GETCHECK), static_cast<LRESULT>(BST_UNCHECKED));
+  box->Perform(BM_SETCHECK, BST_INDETERMINATE);
+  EXPECT_EQ(box->Perform(BM_GETCHECK), static_cast<LRESULT>(BST_INDETERMINATE));
+  ClickAt(box);
+  EXPECT_EQ(box->clicks, 1);
+  EXPECT_EQ(box->Perform(BM_GETCHECK), static_cast<LRESULT>(BST_CHECKED));
+  // A press that ends outside is no click; nothing goes to the parent.
+  Mouse(box, QEvent::MouseButtonPress, QPoint(5, 5));
+  Mouse(box, QEvent::MouseButtonRelease, QPoint(200, 5));
+  EXPECT_EQ(box->clicks, 1);
+  EXPECT_EQ(commands, 0);
+  form_->SetWindowProc({});
+}

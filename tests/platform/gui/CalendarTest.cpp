@@ -84,6 +84,39 @@ TEST_F(CalendarTest, MinimumSizeAndAutoSize) {
   EXPECT_EQ(cal_->Width(), 50);
 }
 
+namespace {
+// Keeps a border of its own around the calendar, or refuses to size.
+class TBorderedCalendar : public TMonthCalendar {
+ public:
+  using TMonthCalendar::TMonthCalendar;
+  int border = 2;
+  bool refuse = false;
+
+ protected:
+  bool CanAutoSize(int& NewWidth, int& NewHeight) override {
+    if (refuse) return false;
+    bool ok = TMonthCalendar::CanAutoSize(NewWidth, NewHeight);
+    NewWidth += 2 * border;
+    NewHeight += 2 * border;
+    return ok;
+  }
+};
+}  // namespace
+
+TEST_F(CalendarTest, ADescendantHooksTheAutomaticSize) {
+  auto* cal = new TBorderedCalendar(form_);
+  cal->SetParent(form_);
+  TRect r = cal->MinReqRect();
+  EXPECT_EQ(cal->Width(), r.Width() + 4);
+  EXPECT_EQ(cal->Height(), r.Height() + 4);
+  cal->SetWeekNumbers(true);
+  EXPECT_EQ(cal->Width(), cal->MinReqRect().Width() + 4);
+  cal->refuse = true;
+  int before = cal->Width();
+  cal->SetWeekNumbers(false);
+  EXPECT_EQ(cal->Width(), before);
+}
+
 TEST_F(CalendarTest, HitTestNamesEveryPartAndTheDateUnderTheDays) {
   auto map = Map();
   for (Cardinal code : {MCHT_TITLEBTNPREV, MCHT_TITLEBTNNEXT, MCHT_TITLEMONTH, MCHT_TITLEYEAR, MCHT_TITLEBK,

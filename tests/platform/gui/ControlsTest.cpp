@@ -68,6 +68,13 @@ TEST_F(ControlsTest, WindowTimersTickEveryInterval) {
   EXPECT_FALSE(KillTimer(h, 3));
   clock_.Advance(1000);
   EXPECT_EQ(p->ticks.size(), 5u);
+  // Intervals below 10 ms (a computed 0 too) tick every 10 ms.
+  for (Cardinal elapse : {0u, 1u, 9u}) {
+    p->ticks.clear();
+    SetTimer(h, 5, elapse);
+    clock_.Advance(30);
+    EXPECT_EQ(p->ticks.size(), 3u) << elapse;
+  }
   EXPECT_EQ(SetTimer(nullptr, 1, 10), 0u);
   SetTimer(h, 4, 10);
   p.reset();  // freeing the window stops its timers

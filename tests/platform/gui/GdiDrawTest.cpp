@@ -9,7 +9,7 @@
 #include "platform/os/Resources.h"
 #include "tests/platform/gui/GuiFixture.h"
 
-void RegisterGridCursorResources();
+void RegisterGridResources();
 
 namespace {
 
@@ -662,11 +662,11 @@ TEST_F(GdiDrawTest, SystemMetricsAndColours) {
 }
 
 TEST_F(GdiDrawTest, CursorsFromResourcesKeepTheirHotSpots) {
-  RegisterGridCursorResources();
+  RegisterGridResources();
   struct Case {
     const char* name;
     TPoint hot;
-  } cases[] = {{"DOWNCUREH", {15, 24}}, {"RIGHTCUREH", {24, 16}}, {"LEFTCUREH", {7, 16}}};
+  } cases[] = {{"DOWNCUREH", {15, 19}}, {"RIGHTCUREH", {19, 16}}, {"LEFTCUREH", {0, 4}}};
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     HCURSOR c = LoadCursor(HInstance, k.name);
@@ -680,6 +680,31 @@ TEST_F(GdiDrawTest, CursorsFromResourcesKeepTheirHotSpots) {
     EXPECT_TRUE(DestroyCursor(c));
   }
   EXPECT_EQ(LoadCursor(HInstance, "NOSUCHCURSOR"), nullptr);
+  // The grid's bitmaps: their sizes, and the mask colour in the corner
+  // (white, $808000 for the white arrow, magenta for the sort markers).
+  struct Bitmap {
+    const char* name;
+    TSize size;
+    TColor mask;
+    TPixelFormat format;
+  } bitmaps[] = {
+      {"DBGARROWEH", {6, 11}, clWhite, pf1bit},      {"DBEDITEH", {6, 11}, clWhite, pf1bit},
+      {"DBINSERTEH", {6, 11}, clWhite, pf1bit},      {"DBMULTIDOTEH", {6, 11}, clWhite, pf1bit},
+      {"DBMULTIARROWEH", {6, 11}, clWhite, pf1bit},  {"DBGARROWEHW", {6, 11}, static_cast<TColor>(0x808000), pf4bit},
+      {"DBSMDOWNEH", {10, 9}, static_cast<TColor>(0xFF00FF), pf4bit},
+      {"DBSMUPEH", {10, 9}, static_cast<TColor>(0xFF00FF), pf4bit},
+  };
+  for (const Bitmap& b : bitmaps) {
+    SCOPED_TRACE(b.name);
+    TBitmap bmp;
+    bmp.LoadFromResourceName(HInstance, b.name);
+    EXPECT_EQ(TSize(bmp.Width(), bmp.Height()), b.size);
+    EXPECT_EQ(bmp.PixelFormat(), b.format);
+    EXPECT_EQ(bmp.Canvas()->Pixel(b.size.cx - 1, 0), b.mask);
+    TPaper paper(b.size.cx, b.size.cy, b.mask);
+    paper.Canvas()->Draw(0, 0, &bmp);
+    EXPECT_GT(paper.CountNot(Rect(0, 0, b.size.cx, b.size.cy), b.mask), 4);  // something is drawn
+  }
   // Damaged data is no cursor.
   std::span<const uint8_t> bytes = LoadResource("DOWNCUREH", RT_CURSOR);
   EXPECT_EQ(CreateCursorFromData(bytes.first(40)), nullptr);

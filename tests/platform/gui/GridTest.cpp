@@ -5,8 +5,10 @@
 #include <QImage>
 #include <QScreen>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -80,10 +82,11 @@ class GridTest : public GuiTest {
  protected:
   // A 10 x 30 grid of 64 x 24 cells (1-pixel lines) in 300 x 200 on a
   // shown, active form, holding the focus; scroll bars only when asked.
-  TTestGrid* Shown(TScrollStyle bars = ssNone) {
+  template <class Grid = TTestGrid>
+  Grid* Shown(TScrollStyle bars = ssNone) {
     form_.reset(Create<TForm>(nullptr));
     form_->SetBounds(0, 0, 400, 300);
-    auto* g = new TTestGrid(form_.get());
+    auto* g = new Grid(form_.get());
     g->SetParent(form_.get());
     g->SetBounds(0, 0, 300, 200);
     g->SetScrollBars(bars);
@@ -322,6 +325,31 @@ TEST_F(GridTest, MouseSizesColumnsAndRowsAndMovesColumns) {
   EXPECT_EQ(g->moves.size(), 1u);
 }
 
+TEST_F(GridTest, APointerOverASizingLineShowsTheSplitCursor) {
+  TTestGrid* g = Shown();
+  g->SetOptions(g->Options() + TGridOptions{goColSizing, goRowSizing});
+  g->SetCursor(crCross);
+  QWidget* w = g->Widget();
+  auto move = [&](int x, int y) {
+    QPoint p(x, y);
+    QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+    return w->cursor().shape();
+  };
+  // Column 1's line is at 129 in the title row, row 2's at 74 in the
+  // fixed column; elsewhere the grid's own Cursor.
+  EXPECT_EQ(move(131, 10), Qt::SplitHCursor);
+  EXPECT_EQ(move(100, 100), Qt::CrossCursor);
+  EXPECT_EQ(move(10, 74), Qt::SplitVCursor);
+  EXPECT_EQ(move(10, 60), Qt::CrossCursor);
+  // While sizing (the grid holds the mouse) the cursor stays.
+  EXPECT_EQ(move(131, 10), Qt::SplitHCursor);
+  Mouse(g, WM_LBUTTONDOWN, 131, 10);
+  EXPECT_EQ(move(200, 100), Qt::SplitHCursor);
+  Mouse(g, WM_LBUTTONUP, 200, 100, 0);
+  EXPECT_EQ(move(100, 100), Qt::CrossCursor);
+}
+
 TEST_F(GridTest, EditorShowsEditsAcceptsAndCancels) {
   TTestGrid* g = Shown();
   TGridOptions o = g->Options();
@@ -517,6 +545,75 @@ TEST_F(GridTest, WindowScrollBarsFollowAndMoveTheTopLeftCell) {
   g->SetRowCount(30);
   g->SetScrollBars(ssHorizontal);
   EXPECT_FALSE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
+}
+
+// A grid that drives its vertical bar itself (ScrollBars ssHorizontal) and
+// logs the editor's virtual operations.
+class TOwnBarGrid : public TTestGrid {
+ public:
+  using TTestGrid::TTestGrid;
+  std::vector<std::string> log;
+  void ShowEditor() override {
+    log.push_back("ShowEditor");
+    TTestGrid::ShowEditor();
+  }
+  void HideEditor() override {
+    log.push_back("HideEditor");
+    TTestGrid::HideEditor();
+  }
+  void SetOwnBar(int pos) {
+    SCROLLINFO si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    si.nMax = 4;
+    si.nPage = 0;
+    si.nPos = pos;
+    SetScrollInfo(Handle(), SB_VERT, si, true);
+  }
+
+ protected:
+  void UpdateScrollBars() override {
+    log.push_back("UpdateScrollBars");
+    TTestGrid::UpdateScrollBars();
+  }
+};
+
+TEST_F(GridTest, ADescendantKeepsItsOwnVerticalBarAndHooksTheEditor) {
+  auto* g = Shown<TOwnBarGrid>(ssHorizontal);
+  g->SetOptions(g->Options() + TGridOptions{goEditing});
+  HWND h = g->Handle();
+  g->SetOwnBar(2);
+  ASSERT_TRUE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
+
+  // The base grid updates its bars on every change of size, counts and
+  // position: its horizontal bar follows, the descendant's vertical stays.
+  g->log.clear();
+  g->SetRowCount(40);
+  g->SetColCount(12);
+  g->Perform(WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+  g->SetBounds(0, 0, 280, 180);
+  Key(g, Qt::Key_Down, Qt::ControlModifier);
+  EXPECT_NE(std::find(g->log.begin(), g->log.end(), "UpdateScrollBars"), g->log.end());
+  EXPECT_TRUE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
+  EXPECT_TRUE(GetWindowLong(h, GWL_STYLE) & WS_HSCROLL);
+  EXPECT_EQ(GetScrollPos(h, SB_HORZ), 1);
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  ASSERT_TRUE(GetScrollInfo(h, SB_VERT, si));
+  EXPECT_EQ(si.nMax, 4);
+  EXPECT_EQ(si.nPos, 2);
+  EXPECT_EQ(g->ClientHeight(), 180 - GetSystemMetrics(SM_CYHSCROLL));
+  EXPECT_EQ(g->ClientWidth(), 280 - GetSystemMetrics(SM_CXVSCROLL));
+
+  // Every way the base grid opens the editor runs the override.
+  g->log.clear();
+  Key(g, Qt::Key_F2);
+  Key(g, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
+  Type(g, "x");
+  EXPECT_EQ(g->log, (std::vector<std::string>{"ShowEditor", "HideEditor", "ShowEditor"}));
+  g->log.clear();
+  g->SetOptions(g->Options() + TGridOptions{goAlwaysShowEditor});
+  EXPECT_EQ(std::count(g->log.begin(), g->log.end(), "ShowEditor"), 1);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 
 #include "platform/gui/Mask.h"
 #include "platform/rtl/FormStream.h"
@@ -526,4 +528,100 @@ TEST_F(MaskEditTest, AutoSelectOnEnterAndAutoSize) {
   e->SetBorderStyle(bsSingle);
   measure.Font()->Assign(e->Font());
   EXPECT_EQ(e->Height(), measure.TextHeight("Wg") + 8);
+}
+
+namespace {
+
+// The word-wrapped edit box of a cell editor: multi-line while WordWrap is
+// set, its window made anew on a change.
+class TWrapEdit : public TMaskEdit {
+ public:
+  using TMaskEdit::TMaskEdit;
+  void SetWordWrap(bool Value) {
+    word_wrap = Value;
+    RecreateWnd();
+  }
+  bool word_wrap = false;
+  uint32_t align = ES_LEFT;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override {
+    TMaskEdit::CreateParams(Params);
+    Params.Style |= ES_MULTILINE | align;
+    if (word_wrap) Params.Style &= ~ES_AUTOHSCROLL;
+  }
+};
+
+int Lines(TWinControl* e) { return static_cast<int>(e->Perform(EM_GETLINECOUNT)); }
+int CaretLine(TWinControl* e) { return static_cast<int>(e->Perform(EM_LINEFROMCHAR, static_cast<WPARAM>(-1))); }
+
+}  // namespace
+
+TEST_F(MaskEditTest, AWordWrappedBoxKeepsLinesAndMovesByThem) {
+  auto* e = Focused<TWrapEdit>("");
+  e->SetBounds(0, 0, 90, 80);
+  e->SetText("Жук жужжит");
+  EXPECT_FALSE(e->MultiLine());  // ES_MULTILINE with ES_AUTOHSCROLL: one line
+  EXPECT_EQ(Lines(e), 1);
+  e->SetWordWrap(true);
+  ASSERT_TRUE(e->MultiLine());
+  ASSERT_NE(qobject_cast<QPlainTextEdit*>(e->Widget()), nullptr);
+  EXPECT_EQ(e->Text(), "Жук жужжит");  // the text went along
+  e->SetFocus();
+  ASSERT_TRUE(e->Focused());
+
+  // Ctrl+Enter types a CR LF; Backspace takes it whole.
+  e->SetText("one");
+  e->SelectAll();
+  Key(e, Qt::Key_End, Qt::ControlModifier);
+  Key(e, Qt::Key_Return, Qt::ControlModifier, "\n");
+  Type(e, "two");
+  Key(e, Qt::Key_Return, Qt::ControlModifier, "\n");
+  Type(e, "three");
+  EXPECT_EQ(e->Text(), "one\r\ntwo\r\nthree");
+  EXPECT_EQ(Lines(e), 3);
+  EXPECT_EQ(CaretLine(e), 2);
+  EXPECT_EQ(e->Perform(EM_LINEINDEX, 1), 5);  // bytes: "one\r\n"
+  EXPECT_EQ(e->Perform(EM_LINEINDEX, 3), -1);
+  // Plain Enter types nothing without ES_WANTRETURN.
+  Key(e, Qt::Key_Return, Qt::NoModifier, "\r");
+  EXPECT_EQ(Lines(e), 3);
+
+  // Up and Down move by the lines; Home and End within a line.
+  Key(e, Qt::Key_Up);
+  EXPECT_EQ(CaretLine(e), 1);
+  Key(e, Qt::Key_Home);
+  EXPECT_EQ(e->SelStart(), 5);
+  Key(e, Qt::Key_Backspace);  // the line break before "two"
+  EXPECT_EQ(e->Text(), "onetwo\r\nthree");
+  EXPECT_EQ(e->SelStart(), 3);
+  Key(e, Qt::Key_End);
+  Key(e, Qt::Key_Delete);  // the line break after "two"
+  EXPECT_EQ(e->Text(), "onetwothree");
+  Key(e, Qt::Key_Down);
+  EXPECT_EQ(CaretLine(e), 0);
+
+  // A long text wraps at the words within the width, Cyrillic whole.
+  e->SetText("Жук жужжит над жимолостью, жук жужжит ещё");
+  int wrapped = Lines(e);
+  EXPECT_GT(wrapped, 2);
+  std::vector<int> starts;
+  for (int i = 0; i < wrapped; ++i) starts.push_back(static_cast<int>(e->Perform(EM_LINEINDEX, i)));
+  const String text = e->Text();
+  for (int s : starts) {
+    ASSERT_LE(s, static_cast<int>(text.size()));
+    EXPECT_NE(static_cast<unsigned char>(text[static_cast<size_t>(s)]) & 0xC0, 0x80) << s;  // never inside a letter
+  }
+  e->SetBounds(0, 0, 400, 80);
+  EXPECT_LT(Lines(e), wrapped);
+
+  // The text's alignment comes from the style.
+  e->align = ES_CENTER;
+  e->RecreateWnd();
+  auto* memo = qobject_cast<QPlainTextEdit*>(e->Widget());
+  ASSERT_NE(memo, nullptr);
+  EXPECT_EQ(memo->document()->defaultTextOption().alignment(), Qt::AlignHCenter);
+  e->SetWordWrap(false);
+  EXPECT_NE(Line(e), nullptr);
+  EXPECT_EQ(e->Text(), "Жук жужжит над жимолостью, жук жужжит ещё");
 }

@@ -162,11 +162,12 @@ TEST(MaskEngineTest, TypingOverASelectionAndPasting) {
 
 TEST(MaskEngineTest, PlainEditingLimitsCaseAndWords) {
   TEditEngine e;
-  e.SetMaxLength(4);  // bytes
-  EXPECT_EQ(Type(e, "abжc"), 1);
-  EXPECT_EQ(e.EditText(), "abж");
+  e.SetMaxLength(4);  // characters, whatever their UTF-8 length
+  EXPECT_EQ(Type(e, "abжc"), 0);
+  EXPECT_EQ(Type(e, "d"), 1);
+  EXPECT_EQ(e.EditText(), "abжc");
   EXPECT_EQ(e.ReplaceSel(Utf8ToUtf32("x")), erRejected);
-  e.SetSel(3, 2);  // "ж", caret before it
+  e.SetSel(4, 2);  // "жc", caret before "ж"
   EXPECT_EQ(e.ReplaceSel(Utf8ToUtf32("xyz")), erChanged);  // cut to what fits
   EXPECT_EQ(e.EditText(), "abxy");
   EXPECT_EQ(Sel(e), "4+0");

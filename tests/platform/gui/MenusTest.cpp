@@ -1,6 +1,7 @@
 #include "platform/gui/Menus.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QApplication>
 #include <QMenu>
 
@@ -179,4 +180,108 @@ TEST_F(MenusTest, ARightClickPopsUpTheMenuOfTheControlOrOfAParent) {
   delete menu;  // the panel forgets it
   EXPECT_EQ(panel->PopupMenu(), nullptr);
   rightClick(panel, 1, 1);
+}
+
+TEST_F(MenusTest, ShortCutsPackTheKeyAndTheModifiers) {
+  struct Case {
+    Word key;
+    TShiftState shift;
+    TShortCut expected;
+    const char* text;
+  };
+  const Case cases[] = {
+      {'A', {}, 65, "A"},
+      {VK_DOWN, {ssAlt}, 32808, "Alt+Down"},
+      {VK_DELETE, {ssAlt}, 32814, "Alt+Del"},
+      {VK_RETURN, {ssShift, ssCtrl}, scShift | scCtrl | VK_RETURN, "Shift+Ctrl+Enter"},
+      {VK_OEM_7, {ssCtrl}, scCtrl | 222, "Ctrl+'"},
+      {'F', {ssCtrl, ssLeft, ssDouble}, scCtrl | 'F', "Ctrl+F"},  // mouse state is no part of it
+      {VK_F2, {}, VK_F2, "F2"},
+      {0xFF, {ssShift}, scShift | 0xFF, ""},  // no name
+      {0x100, {ssCtrl}, 0, ""},               // not a virtual key
+  };
+  for (const Case& c : cases) {
+    TShortCut sc = ShortCut(c.key, c.shift);
+    EXPECT_EQ(sc, c.expected) << c.text;
+    EXPECT_EQ(ShortCutToText(sc), c.text);
+    if (sc == 0) continue;
+    Word key = 0;
+    TShiftState shift{ssMiddle};
+    ShortCutToKey(sc, key, shift);
+    EXPECT_EQ(key, c.key);
+    EXPECT_EQ(shift, (c.shift * TShiftState{ssShift, ssCtrl, ssAlt})) << c.text;
+  }
+  // Alt comes from the key data of the message.
+  TMessage alt{WM_SYSKEYDOWN, VK_DOWN, LPARAM{1} << 29, 0};
+  EXPECT_EQ(ShortCutFromMessage(alt), 32808);
+}
+
+namespace {
+
+class TKeyLog : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  void KeyDown(Word& Key, TShiftState Shift) override {
+    keys.push_back(Key);
+    TCustomControl::KeyDown(Key, Shift);
+  }
+  std::vector<Word> keys;
+};
+
+void PressKey(QWidget* w, int key, Qt::KeyboardModifiers mods) {
+  QKeyEvent press(QEvent::KeyPress, key, mods);
+  QCoreApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, mods);
+  QCoreApplication::sendEvent(w, &release);
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &up);
+}
+
+}  // namespace
+
+TEST_F(MenusTest, AKeyRunsTheShortCutItemOfAPopupMenuUpTheParents) {
+  std::unique_ptr<TForm> form(new TForm(nullptr));
+  form->SetBounds(50, 60, 300, 200);
+  auto* box = new TKeyLog(form.get());
+  box->SetParent(form.get());
+  box->SetBounds(10, 10, 100, 50);
+  form->Show();
+  auto* menu = new TPopupMenu(form.get());
+  form->SetPopupMenu(menu);
+  std::vector<String> clicks;
+  TMenuItem* sub = AddItem(menu, "sub");
+  auto* find = new TMenuItem(menu);
+  find->SetCaption("find");
+  find->SetShortCut(ShortCut('F', {ssCtrl}));
+  find->SetOnClick([&](TObject*) { clicks.push_back("find"); });
+  sub->Add(find);
+  TMenuItem* hidden = AddItem(menu, "hidden", &clicks);
+  hidden->SetShortCut(ShortCut('H', {ssCtrl}));
+  hidden->SetVisible(false);
+
+  PressKey(box->Widget(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_EQ(clicks, (std::vector<String>{"find"}));
+  EXPECT_TRUE(box->keys.empty());  // the menu took the key
+  PressKey(box->Widget(), Qt::Key_H, Qt::ControlModifier);
+  sub->SetEnabled(false);  // a disabled sub-menu hides its items' shortcuts
+  PressKey(box->Widget(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_EQ(clicks.size(), 1u);
+  EXPECT_EQ(box->keys, (std::vector<Word>{'H', 'F'}));
+
+  // The default item is bold and unique among its siblings; the shortcut shows.
+  sub->SetEnabled(true);
+  TMenuItem* a = AddItem(menu, "a");
+  TMenuItem* b = AddItem(menu, "b");
+  a->SetDefault(true);
+  b->SetDefault(true);
+  EXPECT_FALSE(a->Default());
+  menu->Popup(10, 10);
+  Application->ProcessMessages();
+  ASSERT_NE(ShownMenu(), nullptr);
+  QList<QAction*> actions = ShownMenu()->actions();
+  ASSERT_EQ(actions.size(), 3);
+  EXPECT_FALSE(actions[1]->font().bold());
+  EXPECT_TRUE(actions[2]->font().bold());
+  EXPECT_EQ(actions[0]->menu()->actions()[0]->text(), "find\tCtrl+F");
+  menu->CloseMenu();
 }

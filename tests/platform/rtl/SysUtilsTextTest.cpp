@@ -43,6 +43,45 @@ TEST(SysUtilsText, Utf8CharactersAreCountedAndCutWhole) {
   EXPECT_EQ(Utf8Length(""), 0u);
   const size_t expected[] = {0, 1, 3, 6, 10, 11, 11};
   for (size_t n = 0; n < std::size(expected); ++n) EXPECT_EQ(Utf8Prefix(s, n), expected[n]) << n;
+
+  // A limit of N characters at the boundary, and Backspace, for ASCII,
+  // Cyrillic and a 4-byte character.
+  struct Case {
+    String text;
+    size_t limit;
+    String truncated, backspaced;
+  };
+  const Case cases[] = {
+      {"abc", 3, "abc", "ab"},        {"abc", 2, "ab", "ab"},
+      {"Жук", 3, "Жук", "Жу"},        {"Жук", 2, "Жу", "Жу"},
+      {"a😀", 2, "a😀", "a"},          {"a😀", 1, "a", "a"},
+      {"😀", 0, "", ""},               {"", 5, "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utf8Truncate(c.text, c.limit), c.truncated) << c.text << " " << c.limit;
+    EXPECT_EQ(Utf8DeleteLastChar(c.text), c.backspaced) << c.text;
+  }
+}
+
+TEST(SysUtilsText, TextCharactersAndTypedUnits) {
+  for (char32_t ch : {U' ', U'A', U'~', U'\u00A0', U'Ж', U'я', U'€', U'\U0001F600', char32_t{0xD83D}})
+    EXPECT_TRUE(IsTextChar(ch)) << static_cast<uint32_t>(ch);
+  for (char32_t ch : {char32_t{0}, char32_t{8}, char32_t{13}, char32_t{27}, char32_t{31}, char32_t{127},
+                      char32_t{0x85}, char32_t{0x9F}})
+    EXPECT_FALSE(IsTextChar(ch)) << static_cast<uint32_t>(ch);
+
+  // Units as WM_CHAR brings them: the surrogate pair of a 4-byte character
+  // joins; a lone half is dropped.
+  String text;
+  WideChar pending = 0;
+  for (WideChar ch : std::u16string(u"aЖ\U0001F600b")) Utf8AppendWideChar(text, ch, pending);
+  EXPECT_EQ(text, "aЖ😀b");
+  EXPECT_EQ(pending, 0);
+  Utf8AppendWideChar(text, 0xDC00, pending);  // low half alone
+  Utf8AppendWideChar(text, 0xD83D, pending);  // high half, then no low half
+  Utf8AppendWideChar(text, u'c', pending);
+  EXPECT_EQ(text, "aЖ😀bc");
+  EXPECT_EQ(Utf8Length(text), 5u);
 }
 
 TEST(SysUtilsText, TrimAndCase) {

@@ -189,10 +189,32 @@ TEST_F(VariantTest, ConversionErrors) {
        "EVariantOverflowError: Range check error while converting variant of type (Integer) into type (Byte)"},
       {[] { VarAsType(-1, varWord); },
        "EVariantOverflowError: Range check error while converting variant of type (Integer) into type (Word)"},
+      {[] { VarAsError(-1).AsDouble(); },
+       "EVariantTypeCastError: Could not convert variant of type (Error) into type (Double)"},
+      {[] { VarAsError(-1).AsString(); },
+       "EVariantTypeCastError: Could not convert variant of type (Error) into type (String)"},
+      {[] { VarToStr(VarAsError(-1)); },
+       "EVariantTypeCastError: Could not convert variant of type (Error) into type (String)"},
+      {[] { (void)(VarAsError(-1) == VarAsError(-1)); }, "EVariantInvalidOpError: Invalid variant operation"},
+      {[] { (void)(VarAsError(-1) == Variant(1)); }, "EVariantInvalidOpError: Invalid variant operation"},
       {[] { VarAsType(1, 0x99); }, "EVariantTypeCastError: Invalid variant type conversion"},
       {[] { VarAsType(1, varArray | varInteger); }, "EVariantTypeCastError: Invalid variant type conversion"},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorText(c.f), c.expected);
+}
+
+TEST_F(VariantTest, ErrorValuesKeepTheirCode) {
+  Variant e = VarAsError(-1);
+  EXPECT_EQ(e.VarType(), varError);
+  Integer code = 0;
+  EXPECT_TRUE(VarIsError(e, code));
+  EXPECT_EQ(code, -1);
+  Variant copy = e;
+  EXPECT_TRUE(VarIsError(copy));
+  EXPECT_FALSE(VarIsError(Null()));
+  EXPECT_FALSE(VarIsError(Variant(-1), code));
+  EXPECT_FALSE(VarIsNumeric(e));
+  EXPECT_FALSE(VarIsNull(e));
 }
 
 TEST_F(VariantTest, VarAsType) {
