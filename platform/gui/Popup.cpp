@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <climits>
 #include <map>
 
 #include "platform/gui/Forms.h"
@@ -390,6 +391,81 @@ bool SystemParametersInfo(UINT Action, UINT, void* Value, UINT) {
   QScreen* screen = QGuiApplication::primaryScreen();
   QRect a = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
   *static_cast<TRect*>(Value) = Bounds(a.x(), a.y(), a.width(), a.height());
+  return true;
+}
+
+namespace {
+
+// A monitor handle is the 1-based position of its screen in Qt's list; with
+// no screens handle 1 stands for the fallback 1024 x 768 screen.
+QList<QScreen*> Screens() {
+  EnsureGuiApplication();
+  return QGuiApplication::screens();
+}
+
+TRect ToRect(const QRect& R) { return Bounds(R.x(), R.y(), R.width(), R.height()); }
+
+HMONITOR MonitorHandle(qsizetype Index) { return reinterpret_cast<HMONITOR>(static_cast<intptr_t>(Index + 1)); }
+
+// Squared distance from a point to a rectangle (0 inside).
+int64_t DistanceSquared(const TRect& R, TPoint P) {
+  const int64_t dx = P.X < R.Left ? R.Left - P.X : (P.X >= R.Right ? P.X - R.Right + 1 : 0);
+  const int64_t dy = P.Y < R.Top ? R.Top - P.Y : (P.Y >= R.Bottom ? P.Y - R.Bottom + 1 : 0);
+  return dx * dx + dy * dy;
+}
+
+HMONITOR Primary(const QList<QScreen*>& Screens) {
+  const qsizetype i = Screens.indexOf(QGuiApplication::primaryScreen());
+  return MonitorHandle(i < 0 ? 0 : i);
+}
+
+}  // namespace
+
+HMONITOR MonitorFromRect(const TRect* Rect, DWORD Flags) {
+  if (Rect == nullptr) return nullptr;
+  const QList<QScreen*> screens = Screens();
+  if (screens.isEmpty()) return MonitorHandle(0);
+  // The screen overlapping most, else the nearest to the rectangle.
+  qsizetype best = -1;
+  int64_t bestArea = 0;
+  for (qsizetype i = 0; i < screens.size(); ++i) {
+    TRect common;
+    if (!IntersectRect(common, *Rect, ToRect(screens[i]->geometry()))) continue;
+    const int64_t area = static_cast<int64_t>(common.Width()) * common.Height();
+    if (area > bestArea) best = i, bestArea = area;
+  }
+  if (best >= 0) return MonitorHandle(best);
+  if (Flags == MONITOR_DEFAULTTONULL) return nullptr;
+  if (Flags == MONITOR_DEFAULTTOPRIMARY) return Primary(screens);
+  const TPoint centre{Rect->Left + Rect->Width() / 2, Rect->Top + Rect->Height() / 2};
+  int64_t bestDistance = INT64_MAX;
+  for (qsizetype i = 0; i < screens.size(); ++i) {
+    const int64_t d = DistanceSquared(ToRect(screens[i]->geometry()), centre);
+    if (d < bestDistance) best = i, bestDistance = d;
+  }
+  return MonitorHandle(best);
+}
+
+HMONITOR MonitorFromPoint(TPoint Point, DWORD Flags) {
+  const TRect r = Bounds(Point.X, Point.Y, 1, 1);
+  return MonitorFromRect(&r, Flags);
+}
+
+bool GetMonitorInfo(HMONITOR Monitor, MONITORINFO* Info) {
+  if (Info == nullptr || Info->cbSize != sizeof(MONITORINFO)) return false;
+  const QList<QScreen*> screens = Screens();
+  const intptr_t index = reinterpret_cast<intptr_t>(Monitor) - 1;
+  if (screens.isEmpty()) {
+    if (index != 0) return false;
+    Info->rcMonitor = Info->rcWork = Rect(0, 0, 1024, 768);
+    Info->dwFlags = MONITORINFOF_PRIMARY;
+    return true;
+  }
+  if (index < 0 || index >= screens.size()) return false;
+  QScreen* screen = screens[index];
+  Info->rcMonitor = ToRect(screen->geometry());
+  Info->rcWork = ToRect(screen->availableGeometry());
+  Info->dwFlags = screen == QGuiApplication::primaryScreen() ? MONITORINFOF_PRIMARY : 0;
   return true;
 }
 

@@ -52,6 +52,13 @@
 //    WS_EX_CLIENTEDGE, WS_THICKFRAME) and, with WS_CAPTION, the caption's
 //    height. SystemParametersInfo knows SPI_GETWORKAREA (the primary
 //    screen's available area).
+//  - Monitors: MonitorFromRect and MonitorFromPoint find the screen a
+//    rectangle or point lies on (MONITOR_DEFAULTTONEAREST: the one it
+//    overlaps most, else the nearest; MONITOR_DEFAULTTONULL: nullptr when it
+//    lies on none, MONITOR_DEFAULTTOPRIMARY: the primary screen then);
+//    GetMonitorInfo gives its bounds (rcMonitor) and work area (rcWork,
+//    the screen less panels and docks). Without screens there is one
+//    monitor of 1024 x 768.
 #pragma once
 
 #include "platform/gui/Controls.h"
@@ -79,6 +86,17 @@ inline constexpr int SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SH
                      SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_MINIMIZE = 6, SW_SHOWNA = 8, SW_RESTORE = 9;
 
 inline constexpr UINT SPI_GETWORKAREA = 0x0030;
+
+struct HMONITOR__;
+using HMONITOR = HMONITOR__*;
+inline constexpr DWORD MONITOR_DEFAULTTONULL = 0, MONITOR_DEFAULTTOPRIMARY = 1, MONITOR_DEFAULTTONEAREST = 2;
+inline constexpr DWORD MONITORINFOF_PRIMARY = 1;
+struct MONITORINFO {
+  DWORD cbSize = sizeof(MONITORINFO);
+  TRect rcMonitor;
+  TRect rcWork;
+  DWORD dwFlags = 0;
+};
 
 struct WINDOWPOS {
   HWND hwnd = nullptr;
@@ -116,6 +134,10 @@ bool IsChild(HWND Parent, HWND Child);
 HDC GetWindowDC(HWND Wnd);
 bool AdjustWindowRectEx(TRect* Rect, uint32_t Style, bool Menu, uint32_t ExStyle);
 bool SystemParametersInfo(UINT Action, UINT Param, void* Value, UINT WinIni);
+HMONITOR MonitorFromRect(const TRect* Rect, DWORD Flags);
+HMONITOR MonitorFromPoint(TPoint Point, DWORD Flags);
+// False for an unknown monitor or a wrong cbSize.
+bool GetMonitorInfo(HMONITOR Monitor, MONITORINFO* Info);
 // The active top-level window of this program (nullptr when none is active).
 HWND GetActiveWindow();
 
