@@ -534,7 +534,7 @@ class IMemTableDataFieldValueListEh {
 
 // The sorted distinct texts of one field over all records of a dataset,
 // read again when asked for after the dataset's data, properties or fields
-// changed. Reading keeps the dataset's position.
+// changed or it was opened or closed. Reading keeps the dataset's position.
 class TDatasetFieldValueListEh : public TObject, public IMemTableDataFieldValueListEh {
  public:
   TDatasetFieldValueListEh();
@@ -558,6 +558,7 @@ class TDatasetFieldValueListEh : public TObject, public IMemTableDataFieldValueL
   std::unique_ptr<TDataSource> data_source_;
   std::unique_ptr<TDataLinkEh> data_link_;
   bool needs_refresh_ = false;
+  bool dataset_active_ = false;
 };
 
 class TUnit;

@@ -279,11 +279,18 @@ void TDatasetFieldValueListEh::SetFieldName(const String& Value) {
 void TDatasetFieldValueListEh::SetDataSet(TDataSet* Value) {
   if (Value == data_source_->DataSet()) return;
   data_source_->SetDataSet(Value);
+  dataset_active_ = Value != nullptr && Value->Active();
   needs_refresh_ = true;
 }
 
+// A dataset that was opened or closed holds other records too.
 void TDatasetFieldValueListEh::DataEvent(TDataEvent Event, NativeInt) {
   if (Event == deDataSetChange || Event == dePropertyChange || Event == deFieldListChange) needs_refresh_ = true;
+  if (Event == deUpdateState) {
+    const bool active = DataSet() != nullptr && DataSet()->Active();
+    if (active != dataset_active_) needs_refresh_ = true;
+    dataset_active_ = active;
+  }
 }
 
 TStrings* TDatasetFieldValueListEh::GetValues() {
