@@ -8,6 +8,7 @@
 
 #include "grid/toolkit/GridLibVCL.h"
 #include "platform/rtl/Locale.h"
+#include "tests/grid/toolkit/DetailDataSet.h"
 #include "tests/grid/toolkit/ToolkitFixture.h"
 #include "tests/platform/db/DbFixture.h"
 
@@ -392,20 +393,8 @@ TEST_F(FieldListsTest, PlatformHelpersForwardToTheirCalls) {
   EXPECT_EQ(VarArrayHighBound(v, 1), 4);
 }
 
-// A dataset with a master data source published as "MasterSource".
-class TDetailMemDataSet : public TMemDataSet {
- public:
-  using TMemDataSet::TMemDataSet;
-  TDataSource* MasterSource() const { return master_; }
-  void SetMasterSource(TDataSource* Value) { master_ = Value; }
-
- private:
-  TDataSource* master_ = nullptr;
-};
-
 TEST_F(FieldListsTest, MasterDataSetComesFromAClassProperty) {
-  RegisterClass<TDetailMemDataSet, TDataSet>("TDetailMemDataSet")
-      .Prop("MasterSource", &TDetailMemDataSet::MasterSource, &TDetailMemDataSet::SetMasterSource);
+  TDetailMemDataSetClass registered;
   auto detail = std::make_unique<TDetailMemDataSet>(nullptr);
   TDataSource source(nullptr);
   source.SetDataSet(ds_.get());
@@ -416,7 +405,6 @@ TEST_F(FieldListsTest, MasterDataSetComesFromAClassProperty) {
   EXPECT_EQ(GetMasterDataSource(detail.get(), prop), ds_.get());
   EXPECT_EQ(GetMasterDataSource(detail.get(), nullptr), nullptr);
   EXPECT_EQ(GetMasterDataSource(detail.get(), GetPropInfo(detail.get(), "Name")), nullptr);
-  UnregisterClass("TDetailMemDataSet");
 }
 
 }  // namespace
