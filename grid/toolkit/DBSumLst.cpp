@@ -1,5 +1,6 @@
 #include "grid/toolkit/DBSumLst.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "grid/toolkit/GridLibVCL.h"
@@ -28,12 +29,75 @@ TField* SumField(TDataSet* DataSet, const TDBSum* Sum) {
   return Sum->FieldName().empty() ? nullptr : DataSet->FieldByName(Sum->FieldName());
 }
 
-// The field's value in ten-thousandths, 0 when null.
-Currency FieldValue(TField* Field) {
-  return Field->IsNull() ? Currency() : AddScaled(Currency(), Field->AsFloat());
-}
-
 }  // namespace
+
+// The relevant aggregates with the fields they read, made when the
+// dataset opens or the aggregates change and kept while its fields stay.
+// Read takes each distinct field once for the current record, however many
+// aggregates read it.
+class TDBSumListProducer::TSumReader {
+ public:
+  TSumReader(TDataSet* DataSet, TDBSumCollection* Sums) {
+    for (int i = 0; i < Sums->Count(); ++i) {
+      TDBSum* sum = Sums->Items(i);
+      if (!sum->Relevant()) continue;
+      TField* field = SumField(DataSet, sum);
+      int slot = -1;
+      if (field != nullptr) {
+        const auto same = [field](const TSlot& S) { return S.field == field; };
+        slot = static_cast<int>(std::find_if(slots_.begin(), slots_.end(), same) - slots_.begin());
+        if (slot == static_cast<int>(slots_.size())) slots_.push_back(TSlot{field, false, false, 0, Variant()});
+        if (sum->GroupOperation() != goCount) slots_[static_cast<size_t>(slot)].floats = true;
+      }
+      items_.push_back({sum, slot});
+    }
+  }
+
+  // A field whose value is added is read once, as its Value (the same
+  // number as its AsFloat); a field that is only counted, by IsNull.
+  void Read() {
+    for (TSlot& slot : slots_) {
+      if (!slot.floats) {
+        slot.null = slot.field->IsNull();
+        continue;
+      }
+      slot.variant = slot.field->Value();
+      slot.null = VarIsNull(slot.variant) || VarIsEmpty(slot.variant);
+      slot.value = slot.null ? 0.0 : slot.variant.AsDouble();
+    }
+  }
+
+  size_t Count() const { return items_.size(); }
+  TDBSum* Sum(size_t Item) const { return items_[Item].sum; }
+  // A count of every record reads no field: never null.
+  bool Null(size_t Item) const { return items_[Item].slot >= 0 && Slot(Item).null; }
+  double Value(size_t Item) const { return items_[Item].slot >= 0 ? Slot(Item).value : 0.0; }
+  // The value in ten-thousandths, 0 when null.
+  Currency Scaled(size_t Item) const { return Null(Item) ? Currency() : AddScaled(Currency(), Value(Item)); }
+  const Variant& VarValue(size_t Item) const { return Slot(Item).variant; }
+
+ private:
+  struct TSlot {
+    TField* field;
+    bool floats = false;  // some aggregate adds the field's value
+    bool null = false;
+    double value = 0;
+    Variant variant;
+  };
+  struct TItem {
+    TDBSum* sum;
+    int slot;  // in slots_, -1 for a count of every record
+  };
+  const TSlot& Slot(size_t Item) const { return slots_[static_cast<size_t>(items_[Item].slot)]; }
+
+  std::vector<TItem> items_;
+  std::vector<TSlot> slots_;
+};
+
+TDBSumListProducer::TSumReader& TDBSumListProducer::Reader() {
+  if (reader_ == nullptr) reader_ = std::make_unique<TSumReader>(dataset_, sums_.get());
+  return *reader_;
+}
 
 // ---------------------------------------------------------------------------
 // TDBSum, TDBSumCollection
@@ -171,11 +235,12 @@ void TDBSumListProducer::SetActive(bool Value) {
 
 void TDBSumListProducer::SetDataSet(TDataSet* Value) {
   if (Value != nullptr && Value == dataset_ && Value->IsDestroying()) {
-    ReturnEvents();
+    ReturnEvents();  // forgets the fields read too
     dataset_ = nullptr;
     return;
   }
   if (Value == dataset_) return;
+  reader_.reset();
   TDataSet* old = dataset_;
   if (OwnerBlocks()) {
     dataset_ = Value;
@@ -206,6 +271,7 @@ void TDBSumListProducer::SetVirtualRecords(bool Value) {
 }
 
 void TDBSumListProducer::CollectionChanged() {
+  reader_.reset();
   if (owner_ != nullptr && (owner_->IsLoading() || owner_->IsDestroying())) return;
   if (sums_ != nullptr) RecalcAll();
 }
@@ -226,6 +292,7 @@ void TDBSumListProducer::ClearSumValues() {
 
 void TDBSumListProducer::SetDataSetEvents() {
   if (dataset_ == nullptr || events_hooked_) return;
+  reader_.reset();
   master_prop_ = GetPropInfo(dataset_, "MasterSource");
   master_ = GetMasterDataSource(dataset_, master_prop_);
   if (master_ == dataset_) master_ = nullptr;
@@ -255,6 +322,7 @@ void TDBSumListProducer::SetDataSetEvents() {
 }
 
 void TDBSumListProducer::ReturnEvents() {
+  reader_.reset();
   if (!events_hooked_) return;
   if (dataset_ != nullptr) {
     dataset_->SetAfterCancel(saved_after_cancel_);
@@ -311,15 +379,8 @@ void TDBSumListProducer::FinishRecalc() {
 // Every record once, with the controls disabled (enabled again on every
 // path); the dataset ends on its first record.
 void TDBSumListProducer::Walk() {
-  struct TItem {
-    TDBSum* sum;
-    TField* field;
-  };
-  std::vector<TItem> items;
-  for (int i = 0; i < sums_->Count(); ++i) {
-    TDBSum* sum = sums_->Items(i);
-    if (sum->Relevant()) items.push_back({sum, SumField(dataset_, sum)});
-  }
+  reader_.reset();
+  TSumReader& reader = Reader();
   const bool virtualMode = VirtualMode();
   TDataSet* ds = dataset_;
   ds->DisableControls();
@@ -327,27 +388,25 @@ void TDBSumListProducer::Walk() {
     bookmarks_.clear();
     in_recalc_ = true;
     for (ds->First(); !ds->Eof(); ds->Next()) {
-      for (const TItem& item : items) {
-        TDBSum* sum = item.sum;
+      reader.Read();
+      for (size_t i = 0; i < reader.Count(); ++i) {
+        TDBSum* sum = reader.Sum(i);
+        if (reader.Null(i)) continue;
         switch (sum->GroupOperation()) {
-          case goSum:
-            if (!item.field->IsNull()) sum->SetSumValue(AddScaled(sum->SumValue(), item.field->AsFloat()));
-            break;
+          case goSum: sum->SetSumValue(AddScaled(sum->SumValue(), reader.Value(i))); break;
           case goAvg:
-            if (item.field->IsNull()) break;
             sum->SetAvgCount(sum->AvgCount() + 1);
-            sum->SetAvgSum(AddScaled(sum->AvgSum(), item.field->AsFloat()));
+            sum->SetAvgSum(AddScaled(sum->AvgSum(), reader.Value(i)));
             break;
-          case goCount:
-            if (item.field == nullptr || !item.field->IsNull()) sum->SetSumValue(sum->SumValue() + Currency::FromRaw(kOne));
-            break;
+          case goCount: sum->SetSumValue(sum->SumValue() + Currency::FromRaw(kOne)); break;
         }
       }
       if (virtualMode) bookmarks_.push_back(ds->GetBookmark());
     }
     ds->First();
-    for (const TItem& item : items) {
-      if (item.sum->GroupOperation() == goAvg) item.sum->SetSumValue(Average(item.sum->AvgSum(), item.sum->AvgCount()));
+    for (size_t i = 0; i < reader.Count(); ++i) {
+      TDBSum* sum = reader.Sum(i);
+      if (sum->GroupOperation() == goAvg) sum->SetSumValue(Average(sum->AvgSum(), sum->AvgCount()));
     }
   } catch (...) {
     ds->EnableControls();
@@ -361,11 +420,13 @@ void TDBSumListProducer::Walk() {
 // Handlers
 
 void TDBSumListProducer::AfterOpen(TDataSet* DataSet) {
+  reader_.reset();
   if (active_) RecalcAll();
   saved_after_open_(DataSet);
 }
 
 void TDBSumListProducer::AfterClose(TDataSet* DataSet) {
+  reader_.reset();
   if (active_) {
     ClearSumValues();
     sum_list_changed_(this);
@@ -375,23 +436,19 @@ void TDBSumListProducer::AfterClose(TDataSet* DataSet) {
   saved_after_close_(DataSet);
 }
 
-void TDBSumListProducer::ForRelevantSums(const std::function<void(TDBSum*, TField*)>& Each) {
-  for (int i = 0; i < sums_->Count(); ++i) {
-    TDBSum* sum = sums_->Items(i);
-    if (sum->Relevant()) Each(sum, SumField(dataset_, sum));
-  }
-}
-
 void TDBSumListProducer::AfterEdit(TDataSet* DataSet) {
   if (active_) {
-    ForRelevantSums([](TDBSum* Sum, TField* Field) {
-      if (Sum->GroupOperation() == goCount) {
-        Sum->SetOldValue(Currency::FromRaw(Field != nullptr && Field->IsNull() ? 0 : kOne));
+    TSumReader& reader = Reader();
+    reader.Read();
+    for (size_t i = 0; i < reader.Count(); ++i) {
+      TDBSum* sum = reader.Sum(i);
+      if (sum->GroupOperation() == goCount) {
+        sum->SetOldValue(Currency::FromRaw(reader.Null(i) ? 0 : kOne));
       } else {
-        Sum->SetOldValue(FieldValue(Field));
-        Sum->SetOldVarValue(Field->Value());
+        sum->SetOldValue(reader.Scaled(i));
+        sum->SetOldVarValue(reader.VarValue(i));
       }
-    });
+    }
   }
   saved_after_edit_(DataSet);
 }
@@ -399,10 +456,12 @@ void TDBSumListProducer::AfterEdit(TDataSet* DataSet) {
 // A new record had no value before: nothing of it is counted yet.
 void TDBSumListProducer::AfterInsert(TDataSet* DataSet) {
   if (active_) {
-    ForRelevantSums([](TDBSum* Sum, TField*) {
-      Sum->SetOldValue(Currency());
-      Sum->SetOldVarValue(Null());
-    });
+    for (int i = 0; i < sums_->Count(); ++i) {
+      TDBSum* sum = sums_->Items(i);
+      if (!sum->Relevant()) continue;
+      sum->SetOldValue(Currency());
+      sum->SetOldVarValue(Null());
+    }
     if (VirtualMode()) {
       const TBookmark b = dataset_->GetBookmark();
       if (!b.empty()) bookmarks_.push_back(b);
@@ -414,27 +473,26 @@ void TDBSumListProducer::AfterInsert(TDataSet* DataSet) {
 
 void TDBSumListProducer::AfterPost(TDataSet* DataSet) {
   if (active_) {
-    ForRelevantSums([](TDBSum* Sum, TField* Field) {
-      const bool null = Field != nullptr && Field->IsNull();
-      switch (Sum->GroupOperation()) {
-        case goSum:
-          Sum->SetSumValue(AddScaled(Sum->SumValue() - Sum->OldValue(), null ? 0.0 : Field->AsFloat()));
-          break;
+    TSumReader& reader = Reader();
+    reader.Read();
+    for (size_t i = 0; i < reader.Count(); ++i) {
+      TDBSum* sum = reader.Sum(i);
+      const bool null = reader.Null(i);
+      switch (sum->GroupOperation()) {
+        case goSum: sum->SetSumValue(AddScaled(sum->SumValue() - sum->OldValue(), reader.Value(i))); break;
         case goAvg:
           if (null) {
-            if (!VarIsNull(Sum->OldVarValue())) Sum->SetAvgCount(Sum->AvgCount() - 1);
-            Sum->SetAvgSum(Sum->AvgSum() - Sum->OldValue());
+            if (!VarIsNull(sum->OldVarValue())) sum->SetAvgCount(sum->AvgCount() - 1);
+            sum->SetAvgSum(sum->AvgSum() - sum->OldValue());
           } else {
-            if (VarIsNull(Sum->OldVarValue())) Sum->SetAvgCount(Sum->AvgCount() + 1);
-            Sum->SetAvgSum(AddScaled(Sum->AvgSum() - Sum->OldValue(), Field->AsFloat()));
+            if (VarIsNull(sum->OldVarValue())) sum->SetAvgCount(sum->AvgCount() + 1);
+            sum->SetAvgSum(AddScaled(sum->AvgSum() - sum->OldValue(), reader.Value(i)));
           }
-          Sum->SetSumValue(Average(Sum->AvgSum(), Sum->AvgCount()));
+          sum->SetSumValue(Average(sum->AvgSum(), sum->AvgCount()));
           break;
-        case goCount:
-          Sum->SetSumValue(Sum->SumValue() - Sum->OldValue() + Currency::FromRaw(null ? 0 : kOne));
-          break;
+        case goCount: sum->SetSumValue(sum->SumValue() - sum->OldValue() + Currency::FromRaw(null ? 0 : kOne)); break;
       }
-    });
+    }
     if (VirtualMode() && pending_insert_) InsertPendingBookmark();
     sum_list_changed_(this);
   }
@@ -465,20 +523,22 @@ void TDBSumListProducer::AfterCancel(TDataSet* DataSet) {
 void TDBSumListProducer::BeforeDelete(TDataSet* DataSet) {
   saved_before_delete_(DataSet);
   if (!active_) return;
-  ForRelevantSums([](TDBSum* Sum, TField* Field) {
-    const bool null = Field != nullptr && Field->IsNull();
-    switch (Sum->GroupOperation()) {
-      case goSum: Sum->SetSumValue(Sum->SumValue() - FieldValue(Field)); break;
+  TSumReader& reader = Reader();
+  reader.Read();
+  for (size_t i = 0; i < reader.Count(); ++i) {
+    TDBSum* sum = reader.Sum(i);
+    switch (sum->GroupOperation()) {
+      case goSum: sum->SetSumValue(sum->SumValue() - reader.Scaled(i)); break;
       case goAvg:
-        Sum->SetAvgSum(Sum->AvgSum() - FieldValue(Field));
-        if (!null) Sum->SetAvgCount(Sum->AvgCount() - 1);
-        Sum->SetSumValue(Average(Sum->AvgSum(), Sum->AvgCount()));
+        sum->SetAvgSum(sum->AvgSum() - reader.Scaled(i));
+        if (!reader.Null(i)) sum->SetAvgCount(sum->AvgCount() - 1);
+        sum->SetSumValue(Average(sum->AvgSum(), sum->AvgCount()));
         break;
       case goCount:
-        if (!null) Sum->SetSumValue(Sum->SumValue() - Currency::FromRaw(kOne));
+        if (!reader.Null(i)) sum->SetSumValue(sum->SumValue() - Currency::FromRaw(kOne));
         break;
     }
-  });
+  }
   if (VirtualMode()) {
     const int i = FindBookmarkIndex(dataset_->GetBookmark());
     if (i >= 0) bookmarks_.erase(bookmarks_.begin() + i);

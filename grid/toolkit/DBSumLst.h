@@ -11,8 +11,10 @@
 // settings or the sums change, or when asked (RecalcAll).
 //
 // Values are Currency (ten-thousandths): each step computes the new value
-// in extended precision from the old one and the field's AsFloat x 10000
-// and rounds it to the nearest, ties to even; a counted record adds 1.
+// in extended precision from the old one and the field's value as a float
+// (its Value, read once per record whatever number of aggregates read the
+// field) x 10000 and rounds it to the nearest, ties to even; a counted
+// record adds 1.
 //
 // For datasets that cannot number their records (IsSequenced false) the
 // producer can keep the bookmarks of all records in dataset order
@@ -24,7 +26,6 @@
 // and is let go, with the aggregates left as they are.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -180,8 +181,8 @@ class TDBSumListProducer : public TPersistent {
   void Follow(TDataSet* Old, TDataSet* New);
   // The dataset or master being freed.
   void ComponentRemoved(TComponent* Component);
-  // Each aggregate that counts, with the field it reads.
-  void ForRelevantSums(const std::function<void(TDBSum*, TField*)>& Each);
+  class TSumReader;
+  TSumReader& Reader();
   void Walk();
   void FinishRecalc();
   void InsertPendingBookmark();
@@ -190,6 +191,7 @@ class TDBSumListProducer : public TPersistent {
   TDataSet* dataset_ = nullptr;
   std::unique_ptr<TDBSumCollection> sums_;
   std::unique_ptr<TNotifier> notifier_;
+  std::unique_ptr<TSumReader> reader_;
   bool active_ = false;
   bool external_recalc_ = false;
   bool virtual_records_ = false;
