@@ -156,6 +156,26 @@ TEST_F(SumListTest, ValuesRoundToTenThousandthsTiesToEven) {
   EXPECT_EQ(sum_->SumValue(), Currency::FromRaw(3335));
 }
 
+TEST_F(SumListTest, FieldsAreLookedUpAgainAfterReopeningOrChangingASum) {
+  producer_->SetDataSet(ds_.get());
+  // Closing frees the dataset's fields; opening makes new ones.
+  ds_->Close();
+  ds_->Open();
+  Locate(1);
+  ds_->Edit();
+  ds_->FieldByName("AMOUNT")->SetAsFloat(2.25);
+  ds_->Post();
+  Expect(4.7501, 20, 4, 3, "after reopening");
+  sum_->SetFieldName("QTY");
+  EXPECT_EQ(sum_->SumValue(), Cur(60));
+  Locate(2);
+  ds_->Edit();
+  ds_->FieldByName("QTY")->SetAsInteger(40);
+  ds_->Post();
+  EXPECT_EQ(sum_->SumValue(), Cur(100));
+  EXPECT_EQ(avg_->SumValue(), Cur(25));
+}
+
 TEST_F(SumListTest, HandlersChainToTheOnesTheyReplacedAndComeBack) {
   Texts calls;
   const auto note = [&](const char* Name) {
