@@ -40,6 +40,19 @@ class TRowsTable {
   TFIBTransaction* Transaction() const { return file_.Transaction(); }
   const std::string& Path() const { return file_.Path(); }
 
+  // Makes EDIT_T (ID, AMOUNT numeric(15,2), NAME) with Rows rows, IDs from
+  // 0; the transaction is left started.
+  void MakeEditTable(int Rows) {
+    TFIBTransaction* tr = file_.Transaction();
+    Exec("create table EDIT_T (ID integer not null primary key, AMOUNT numeric(15,2), NAME varchar(100))");
+    tr->Commit();
+    tr->StartTransaction();
+    Exec("execute block as declare i integer = 0; begin while (i < " + std::to_string(Rows) +
+         ") do begin insert into EDIT_T values (:i, :i * 1.25, 'edited row ' || :i); i = i + 1; end end");
+    tr->Commit();
+    tr->StartTransaction();
+  }
+
  private:
   void Exec(const std::string& SQL) {
     auto q = std::make_unique<TFIBQuery>(nullptr);

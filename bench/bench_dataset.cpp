@@ -103,20 +103,7 @@ class TDataSetBench {
   // EDIT_T with kEditRows rows, made on first use.
   void MakeEditTable() {
     if (edit_table_) return;
-    TFIBTransaction* tr = table_.Transaction();
-    auto exec = [&](const std::string& SQL) {
-      TFIBQuery q(nullptr);
-      q.SetDatabase(table_.Database());
-      q.SQL()->SetText(SQL);
-      q.ExecQuery();
-    };
-    exec("create table EDIT_T (ID integer not null primary key, AMOUNT numeric(15,2), NAME varchar(100))");
-    tr->Commit();
-    tr->StartTransaction();
-    exec("execute block as declare i integer = 0; begin while (i < " + std::to_string(kEditRows) +
-         ") do begin insert into EDIT_T values (:i, :i * 1.25, 'edited row ' || :i); i = i + 1; end end");
-    tr->Commit();
-    tr->StartTransaction();
+    table_.MakeEditTable(kEditRows);
     edit_table_ = true;
   }
   static constexpr int kEditRows = 10000;

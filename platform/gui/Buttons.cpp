@@ -42,6 +42,12 @@ void TSpeedButton::SetFlat(bool Value) {
   Invalidate();
 }
 
+void TSpeedButton::SetTransparent(bool Value) {
+  if (Value == transparent_) return;
+  transparent_ = Value;
+  Invalidate();
+}
+
 void TSpeedButton::SetLayout(TButtonLayout Value) {
   layout_ = Value;
   Invalidate();
@@ -205,6 +211,11 @@ void TSpeedButton::Paint() {
   TRect r = ClientRect();
   bool pressed = state_ == bsDown || state_ == bsExclusive;
   HDC dc = c->Handle();
+  if (flat_ && !transparent_) {
+    c->Brush()->SetStyle(bsSolid);
+    c->Brush()->SetColor(Color());
+    c->FillRect(r);
+  }
   if (!flat_) {
     DrawEdge(dc, r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_MIDDLE);
   } else if (pressed) {
@@ -265,6 +276,7 @@ void InitButtons() {
       .Prop("GroupIndex", &TSpeedButton::GroupIndex, &TSpeedButton::SetGroupIndex, 0)
       .Prop("Down", &TSpeedButton::Down, &TSpeedButton::SetDown, false)
       .Prop("Flat", &TSpeedButton::Flat, &TSpeedButton::SetFlat, false)
+      .Prop("Transparent", &TSpeedButton::Transparent, &TSpeedButton::SetTransparent, true)
       .Object("Glyph", &TSpeedButton::Glyph)
       .Prop("Layout", &TSpeedButton::Layout, &TSpeedButton::SetLayout, blGlyphLeft)
       .Prop("Margin", &TSpeedButton::Margin, &TSpeedButton::SetMargin, -1)

@@ -19,7 +19,8 @@
 //
 // Not Flat: a raised 3-D face, sunken while pressed or down. Flat: no face
 // or frame over the parent except while the mouse is over it (a raised
-// inner edge) or it is pressed or down (a sunken outer edge).
+// inner edge) or it is pressed or down (a sunken outer edge). A flat button
+// that is not Transparent fills its face with its Color first.
 #pragma once
 
 #include <memory>
@@ -42,6 +43,8 @@ class TSpeedButton : public TGraphicControl {
   void SetDown(bool Value);
   bool Flat() const { return flat_; }
   void SetFlat(bool Value);
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool Value);
   int GroupIndex() const { return group_index_; }
   void SetGroupIndex(int Value);
   TBitmap* Glyph() const { return glyph_.get(); }
@@ -77,6 +80,7 @@ class TSpeedButton : public TGraphicControl {
   TRect GlyphSize() const;
 
   bool allow_all_up_ = false, down_ = false, flat_ = false, dragging_ = false, mouse_in_control_ = false;
+  bool transparent_ = true;
   int group_index_ = 0, num_glyphs_ = 1, margin_ = -1, spacing_ = 4;
   TButtonLayout layout_ = blGlyphLeft;
   std::unique_ptr<TBitmap> glyph_;

@@ -20,6 +20,10 @@
 #include "platform/db/DB.h"
 #include "platform/gui/Messages.h"
 
+// Where a drop-down list lines up with its editor: their left edges, their
+// right edges, or their centres.
+RTL_ENUM(TDropDownAlign, daLeft, daRight, daCenter);
+
 // The field of that name; raises EDatabaseError SFieldNotFound, prefixed
 // with the control's name, when there is none.
 TField* GetFieldProperty(TDataSet* DataSet, TComponent* Control, const String& FieldName);

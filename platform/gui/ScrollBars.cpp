@@ -485,6 +485,8 @@ bool InvalidateRect(HWND Wnd, const TRect* Rect, bool) {
   return true;
 }
 
+bool ValidateRect(HWND Wnd, const TRect*) { return WindowOf(Wnd) != nullptr; }
+
 bool UpdateWindow(HWND Wnd) {
   TWinControl* control = WindowOf(Wnd);
   if (control == nullptr) return false;

@@ -135,6 +135,11 @@ bool GetClientRect(HWND Wnd, TRect& Rect);
 // Schedules a repaint of the rectangle (nullptr: the whole client area);
 // Erase is implied (self-drawn controls erase before each paint).
 bool InvalidateRect(HWND Wnd, const TRect* Rect, bool Erase);
+// Takes the rectangle (nullptr: the whole client area) out of what waits to
+// be painted. Thin: Qt keeps its own pending updates, so what was already
+// scheduled is still painted (callers that validate and then invalidate the
+// whole window get the repaint they ask for); false for an unknown handle.
+bool ValidateRect(HWND Wnd, const TRect* Rect);
 // Paints what is waiting to be painted now.
 bool UpdateWindow(HWND Wnd);
 

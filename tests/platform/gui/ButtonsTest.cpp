@@ -153,6 +153,14 @@ TEST_F(ButtonsTest, FlatButtonsDrawAFrameOnlyWhenHotOrDown) {
   a->Perform(CM_MOUSELEAVE);
   a->SetDown(true);
   EXPECT_EQ(PixelAt(a, 0, 0), ColorToRGB(clBtnShadow));
+  // A flat button that is not transparent fills its face with its colour.
+  a->SetDown(false);
+  form_->SetColor(clWhite);
+  EXPECT_EQ(PixelAt(a, 5, 5), ColorToRGB(clWhite));
+  a->SetParentColor(false);
+  a->SetColor(clRed);
+  a->SetTransparent(false);
+  EXPECT_EQ(PixelAt(a, 5, 5), ColorToRGB(clRed));
 }
 
 using ShapeTest = ButtonsTest;

@@ -264,4 +264,28 @@ TEST(WindowMetrics, AdjustWindowRectAddsTheBordersOfTheStyles) {
   EXPECT_FALSE(SystemParametersInfo(0, 0, &work, 0));
 }
 
+TEST(WindowMetrics, MonitorOfARectangleGivesItsScreenAndWorkArea) {
+  TRect work;
+  ASSERT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+  MONITORINFO info;
+  // Inside the screen, partly off it, and far away from it: the one screen
+  // of the offscreen platform, with the primary screen's work area.
+  const TRect inside = Bounds(work.Left + 10, work.Top + 10, 50, 20);
+  const TRect across = Bounds(work.Right - 10, work.Top, 100, 20);
+  const TRect far = Bounds(work.Right + 5000, work.Bottom + 5000, 10, 10);
+  for (const TRect& r : {inside, across, far}) {
+    HMONITOR m = MonitorFromRect(r, MONITOR_DEFAULTTONEAREST);
+    ASSERT_NE(m, nullptr);
+    ASSERT_TRUE(GetMonitorInfo(m, &info));
+    EXPECT_EQ(info.rcWork, work);
+    EXPECT_EQ(info.dwFlags, MONITORINFOF_PRIMARY);
+  }
+  EXPECT_EQ(MonitorFromRect(far, MONITOR_DEFAULTTONULL), nullptr);
+  EXPECT_EQ(MonitorFromPoint(Point(work.Left + 1, work.Top + 1), MONITOR_DEFAULTTONULL),
+            MonitorFromRect(inside, MONITOR_DEFAULTTONULL));
+  EXPECT_FALSE(GetMonitorInfo(reinterpret_cast<HMONITOR>(intptr_t{99}), &info));
+  info.cbSize = 0;
+  EXPECT_FALSE(GetMonitorInfo(MonitorFromRect(inside, MONITOR_DEFAULTTONEAREST), &info));
+}
+
 }  // namespace
