@@ -28,13 +28,16 @@ TpDataSetInfoCollect* dataset_infos = nullptr;
 TpStoredProcCollect* sp_infos = nullptr;
 TpErrorMessagesCollect* error_messages = nullptr;
 
-// A name without its double quotes, trimmed.
+// A name without its double quotes, trimmed: a quoted identifier gives the
+// name it stands for ("A""B" gives A"B).
 String BareName(const String& Name) {
-  String name;
-  name.reserve(Name.size());
-  for (char c : Name)
-    if (c != '"') name.push_back(c);
-  return Trim(name);
+  const String name = Trim(Name);
+  if (IsQuotedIdentifier(name)) return Trim(UnquoteIdentifier(name));
+  String bare;
+  bare.reserve(name.size());
+  for (char c : name)
+    if (c != '"') bare.push_back(c);
+  return bare;
 }
 
 // Text inside a single-quoted SQL literal.
@@ -322,8 +325,7 @@ void UpgradeDataSetsInfo(TFIBTransaction* Transaction) {
 String PrimaryKeyFields(TFIBDatabase* Database, const String& TableName) {
   if (TableName.empty()) return String();
   if (Database == nullptr || !Database->Connected()) return kDeferredPrimaryKey;
-  String table = Trim(TableName);
-  if (table.size() >= 2 && table.front() == '"' && table.back() == '"') table = table.substr(1, table.size() - 2);
+  const String table = UnquoteIdentifier(Trim(TableName));
   const String sql = String("select i.rdb$field_name") + kCRLF +
                      "from    rdb$relation_constraints r, rdb$index_segments i" + kCRLF +
                      "where   r.rdb$relation_name=:TN and" + kCRLF + "r.rdb$constraint_type='PRIMARY KEY' and" +
