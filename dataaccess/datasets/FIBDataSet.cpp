@@ -107,7 +107,7 @@ void TFIBCustomDataSet::BeforeDestruction() {
 void TFIBCustomDataSet::Notification(TComponent* AComponent, TOperation Operation) {
   TWideDataSet::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
-  if (dynamic_cast<TField*>(AComponent) != nullptr) field_cache_.clear();
+  if (dynamic_cast<TField*>(AComponent) != nullptr) ForgetFieldLookups();
   for (TFIBQuery** q : {&delete_query_, &insert_query_, &refresh_query_, &update_query_, &select_query_})
     if (*q == AComponent) *q = nullptr;
   for (TFIBQuery** q : LimitedQuerySlots())
@@ -694,6 +694,11 @@ TField* TFIBCustomDataSet::FindFieldCached(const String& Name) {
   TField* field = FindField(name);
   if (field != nullptr) field_cache_.emplace(Name, field);
   return field;
+}
+
+void TFIBCustomDataSet::ForgetFieldLookups() {
+  field_cache_.clear();
+  if (filter_parser_) filter_parser_->ClearFieldCache();
 }
 
 TField* TFIBCustomDataSet::FieldByNameCached(const String& Name) {

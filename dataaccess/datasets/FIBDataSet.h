@@ -1316,6 +1316,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   TFIBQuery* current_select_ = nullptr;
   // FindFieldCached's answers by the name as asked.
   std::unordered_map<String, TField*> field_cache_;
+  // Forgets the fields found by name (here and in the filter parser): the
+  // field list changed, a field may be gone.
+  void ForgetFieldLookups();
   std::unique_ptr<TStringList> open_names_;
   std::unique_ptr<TFIBFieldDescrList> descr_list_;
   std::unique_ptr<TSQLs> sqls_;

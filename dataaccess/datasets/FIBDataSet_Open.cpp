@@ -310,6 +310,8 @@ String TFIBCustomDataSet::GetFieldOriginByRule(TField* Field) {
 
 void TFIBCustomDataSet::DataEvent(TDataEvent Event, NativeInt Info) {
   if (Event == deFieldChange) on_field_change_(reinterpret_cast<TField*>(Info));
+  // Fields were added, freed or moved to another dataset.
+  if (Event == deFieldListChange) ForgetFieldLookups();
   const bool change = Event == deDataSetChange;
   if (change) data_set_changing_ = true;
   try {
@@ -381,7 +383,7 @@ void TFIBCustomDataSet::DoAfterOpen() {
 }
 
 void TFIBCustomDataSet::DoBeforeClose() {
-  if (DefaultFields()) field_cache_.clear();
+  if (DefaultFields()) ForgetFieldLookups();
   TWideDataSet::DoBeforeClose();
 }
 
