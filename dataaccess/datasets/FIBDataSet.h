@@ -1245,6 +1245,8 @@ class TFIBCustomDataSet : public TWideDataSet,
     Integer ImageOffset = -1;  // in the cache's stored image; -1 for stored-apart strings
     Integer StringIndex = -1;
     Integer CharSetID = 0;
+    // The type of the value as stored: an INT64 held as a double is one.
+    SmallInt StoredType() const { return Int64AsDouble ? SmallInt{SQL_DOUBLE} : SQLType; }
   };
   // The layout of the select's column Column (0-based, within the layout).
   const TColumnLayout& ColumnLayoutOf(Integer Column) const { return columns_[static_cast<size_t>(Column)]; }
