@@ -427,6 +427,65 @@ TEST_F(LimitedCacheTest, WalkingWithAGridSizedBufferWindow) {
   source.SetDataSet(nullptr);
 }
 
+TEST_F(LimitedCacheTest, FilteredWalksSkipHiddenRowsAcrossRefills) {
+  struct Case {
+    const char* filter;
+    const char* order;
+    int buffers;  // records a grid keeps
+  };
+  const Case cases[] = {
+      {"A > 10", "ID", 1},
+      {"A > 10", "A desc, ID", 1},
+      {"A > 10", "ID", 30},
+      // A few hundred rows hidden between visible ones: more than a window.
+      {"A = 7", "ID", 1},
+      {"A = 7", "B, ID", 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.filter) + " order by " + c.order + ", " + std::to_string(c.buffers) + " buffers");
+    const std::vector<int> expected =
+        Expected(String("select ID from L where ") + c.filter + " order by " + c.order);
+    auto* ds = new TpFIBDataSet(form_);
+    ds->SetDatabase(db_);
+    ds->SelectSQL()->SetText(String("select ID, A, B from L order by ") + c.order);
+    ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+    ds->SetFilterText(c.filter);
+    ds->SetFiltered(true);
+    TDataSource source(nullptr);
+    source.SetDataSet(ds);
+    TDataLink grid;
+    grid.SetDataSource(&source);
+    grid.SetBufferCount(c.buffers);
+    ds->Open();
+    EXPECT_EQ(IdsForward(ds), expected);
+    EXPECT_EQ(IdsBackward(ds), expected);
+    ds->First();
+    const int middle = static_cast<int>(expected.size()) / 2;
+    EXPECT_EQ(ds->MoveBy(middle), middle);
+    EXPECT_TRUE(WalksAround(ds, expected, middle, 40));
+    source.SetDataSet(nullptr);
+    delete ds;
+  }
+  // A filter that reads a BLOB reads the record it tests.
+  auto* notes = new TpFIBDataSet(form_);
+  notes->SetDatabase(db_);
+  notes->SelectSQL()->SetText("select ID, NOTE from E order by ID");
+  notes->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+  std::vector<std::string> misread;
+  notes->SetOnFilterRecord({form_, [&](TDataSet* D, bool& Accept) {
+                              const String note = D->FieldByName("NOTE")->AsString();
+                              const String id = D->FieldByName("ID")->AsString();
+                              if (note != "note " + id) misread.push_back(id + ": " + note);
+                              Accept = D->FieldByName("ID")->AsInteger() % 3 != 0;
+                            }});
+  notes->SetFiltered(true);
+  notes->Open();
+  const std::vector<int> kept = Expected("select ID from E where mod(ID, 3) <> 0 order by ID");
+  EXPECT_EQ(IdsForward(notes), kept);
+  EXPECT_EQ(IdsBackward(notes), kept);
+  EXPECT_TRUE(misread.empty()) << misread.front();
+}
+
 TEST_F(LimitedCacheTest, LookupLeavesThePositionAndTheWindow) {
   const String sql = "select ID, A, B from L order by B, ID";
   const std::vector<int> expected = Expected(sql);
