@@ -852,6 +852,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Reopens the detail (an inactive one only with dcForceOpen).
   void RefreshDetail();
   void DoMasterScrollTimer(TObject* Sender);
+  // Carries out the refreshes still waiting for a master to stand still:
+  // the masters' own first, then this dataset's.
+  void RunPendingMasterRefresh();
   // While raised above 0 the master's moves are ignored.
   void DisableMasterRefresh() { ++master_refresh_disabled_; }
   void EnableMasterRefresh() { if (master_refresh_disabled_ > 0) --master_refresh_disabled_; }

@@ -8,6 +8,7 @@
 #include "dataaccess/core/fib.h"
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
+#include "platform/db/DBConsts.h"
 #include "platform/rtl/Streams.h"
 
 using fibdataset_internal::TScreenCursorGuard;
@@ -415,6 +416,9 @@ void TFIBCustomDataSet::EndScrollTimerTick(TObject* /*Sender*/) {
 }
 
 void TFIBCustomDataSet::DoBeforeEdit() {
+  RunPendingMasterRefresh();
+  // The refresh left nothing to edit.
+  if (IsEmpty()) Abort();
   if (!CanEdit()) Abort();
   TRecordBuffer active = ActiveBuffer();
   if (!cached_updates_ || CachedStatusOf(active) == cusUnmodified) SaveOldRecord(active);
@@ -434,6 +438,8 @@ void TFIBCustomDataSet::DoAfterInsert() {
 }
 
 void TFIBCustomDataSet::DoBeforeDelete() {
+  RunPendingMasterRefresh();
+  if (IsEmpty()) DatabaseError(SDataSetEmpty, this);
   if (!CanDelete()) Abort();
   TRecordBuffer active = ActiveBuffer();
   if (!cached_updates_ || CachedStatusOf(active) == cusUnmodified) SaveOldRecord(active);
