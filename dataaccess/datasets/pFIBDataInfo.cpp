@@ -200,17 +200,21 @@ Integer RepositoryVersionOf(TFIBDatabase* Database, const String& Table) {
   return VarIsNull(v) ? 0 : static_cast<Integer>(v.AsInt64());
 }
 
-// The default of a column from its DEFAULT source text.
-void ParseDefault(String Text, String& Value, bool& EmptyString) {
+// The default of a column from its DEFAULT source text: a quoted text as
+// the text it stands for (its doubled quotes single), anything else (USER,
+// NULL, a number) as written.
+void ParseDefault(String Text, String& Value, bool& EmptyString, bool& Quoted) {
   Value.clear();
-  EmptyString = false;
+  EmptyString = Quoted = false;
   Text = Trim(Text);
   if (Text.empty()) return;
   Text = Trim(Text.size() > 8 ? Text.substr(8) : String());
   const size_t quote = Text.find_first_of("'\"");
   if (quote != String::npos) {
-    Text = RemoveQuotes(Trim(Text.substr(quote)));
+    const char* literal = Text.c_str() + quote;
+    Text = AnsiExtractQuotedStr(literal, Text[quote]);
     EmptyString = Text.empty();
+    Quoted = true;
   }
   Value = Text;
 }
@@ -347,6 +351,7 @@ TpFIBFieldInfo::TpFIBFieldInfo(const TpFIBFieldInfo& Other)
       is_computed_(Other.is_computed_),
       default_value_(Other.default_value_),
       default_value_empty_string_(Other.default_value_empty_string_),
+      default_value_quoted_(Other.default_value_quoted_),
       can_be_key_(Other.can_be_key_),
       boolean_domain_(Other.boolean_domain_.load()),
       guid_domain_(Other.guid_domain_.load()),
@@ -422,7 +427,7 @@ class TpFIBTableLoader {
       f->is_computed_ = q->Fields(2)->SQLType() == SQL_BLOB && !q->Fields(2)->IsNull();
       String source = q->Fields(3)->IsNull() ? String() : Trim(ColumnText(q->Fields(3)));
       if (source.empty() && !q->Fields(4)->IsNull()) source = Trim(ColumnText(q->Fields(4)));
-      ParseDefault(source, f->default_value_, f->default_value_empty_string_);
+      ParseDefault(source, f->default_value_, f->default_value_empty_string_, f->default_value_quoted_);
       const Integer type = q->Fields(5)->AsInteger();
       f->can_be_key_ = type != 261 && type != 9;
     };
