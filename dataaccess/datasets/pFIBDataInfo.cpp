@@ -3,7 +3,10 @@
 #include "dataaccess/datasets/pFIBDataInfo.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
+#include <utility>
 
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/StdFuncs.h"
@@ -22,7 +25,12 @@ constexpr const char* kRepositoryTables[] = {"FIB$FIELDS_INFO", "FIB$DATASETS_IN
 
 // Process-wide state of the unit.
 TCriticalSection* repository_lock = nullptr;
-std::map<const TFIBDatabase*, String>* existence = nullptr;  // database -> "012" per table
+// Per attachment (database object and its handle) "012" per table; an
+// attachment's answers go when its database disconnects or is freed.
+using TAttachment = std::pair<const TFIBDatabase*, isc_db_handle>;
+std::map<TAttachment, String>* existence = nullptr;
+class TExistenceWatch;
+TExistenceWatch* existence_watch = nullptr;
 TpFIBTableInfoCollect* table_infos = nullptr;
 TpDataSetInfoCollect* dataset_infos = nullptr;
 TpStoredProcCollect* sp_infos = nullptr;
@@ -49,6 +57,42 @@ String QuotedLiteral(const String& Text) {
   }
   return out + "'";
 }
+
+// Drops the existence answers of an attachment (under the repository lock).
+void ForgetExistence(const TObject* Database) {
+  if (existence == nullptr) return;
+  for (auto it = existence->begin(); it != existence->end();) {
+    if (it->first.first == Database) it = existence->erase(it);
+    else ++it;
+  }
+}
+
+// Hooks each database that was asked about: its existence answers go when
+// it disconnects or is freed. The databases' callback lists forget this
+// object when it is freed (it is a component).
+class TExistenceWatch : public TComponent {
+ public:
+  TExistenceWatch() : TComponent(nullptr) {}
+  // Under the repository lock.
+  void Watch(TFIBDatabase* Database) {
+    if (!watched_.insert(Database).second) return;
+    Database->BeforeDisconnectEvents()->Add({this, &TExistenceWatch::Disconnecting});
+    Database->BeforeDestroyEvents()->Add({this, &TExistenceWatch::Destroying});
+  }
+
+ private:
+  void Disconnecting(TObject* Sender) {
+    TCriticalSectionGuard guard(*repository_lock);
+    ForgetExistence(Sender);
+  }
+  void Destroying(TObject* Sender) {
+    TCriticalSectionGuard guard(*repository_lock);
+    ForgetExistence(Sender);
+    watched_.erase(Sender);
+  }
+
+  std::set<const TObject*> watched_;
+};
 
 // Holds a write or read of a synchronizer for its lifetime.
 class TWriteLock {
@@ -262,10 +306,11 @@ bool RepositoryTableExists(TFIBDatabase* Database, Integer Kind) {
   if (Database == nullptr || Kind < rtFieldsInfo || Kind > rtErrorMessages || repository_lock == nullptr) return false;
   TCriticalSectionGuard guard(*repository_lock);
   const size_t at = static_cast<size_t>(Kind - 1);
+  const TAttachment attachment{Database, Database->Handle()};
   char state = '2';
   if (Database->IsDesigning()) {
     existence->clear();
-  } else if (auto it = existence->find(Database); it != existence->end()) {
+  } else if (auto it = existence->find(attachment); it != existence->end()) {
     state = it->second[at];
   }
   if (state != '2') return state == '1';
@@ -281,7 +326,8 @@ bool RepositoryTableExists(TFIBDatabase* Database, Integer Kind) {
   const bool exists = !p.q->AtEnd() && p.q->Fields(0)->AsInteger() >= 1;
   p.q->Close();
   p.tr->Commit();
-  String& entry = (*existence)[Database];
+  existence_watch->Watch(Database);
+  String& entry = (*existence)[attachment];
   if (entry.size() != 3) entry = "222";
   entry[at] = exists ? '1' : '0';
   return exists;
@@ -522,7 +568,7 @@ void TpFIBTableInfoCollect::DatabaseDestroying(TFIBDatabase* Database) {
   }
   if (repository_lock != nullptr) {
     TCriticalSectionGuard guard(*repository_lock);
-    existence->erase(Database);
+    ForgetExistence(Database);
   }
 }
 
@@ -836,7 +882,8 @@ namespace {
 
 void InitDataInfo() {
   repository_lock = new TCriticalSection();
-  existence = new std::map<const TFIBDatabase*, String>();
+  existence = new std::map<TAttachment, String>();
+  existence_watch = new TExistenceWatch();
   table_infos = new TpFIBTableInfoCollect(nullptr);
   dataset_infos = new TpDataSetInfoCollect();
   sp_infos = new TpStoredProcCollect();
@@ -852,6 +899,8 @@ void DoneDataInfo() {
   dataset_infos = nullptr;
   delete table_infos;
   table_infos = nullptr;
+  delete existence_watch;
+  existence_watch = nullptr;
   delete existence;
   existence = nullptr;
   delete repository_lock;
