@@ -23,6 +23,7 @@ using fibdataset_internal::SlotInteger;
 using fibdataset_internal::SlotNumber;
 using fibdataset_internal::TScreenCursorGuard;
 using fibdataset_internal::WithCounterRaised;
+using fibdataset_internal::kOrderByNotFound;
 using fibdataset_internal::WithValue;
 
 namespace {
@@ -646,7 +647,7 @@ void TFIBCustomDataSet::ReadOrderInfo() {
       if (field == nullptr) {
         order_info_.clear();
         // The limited model's conditions need every order field selected.
-        if (limited) RaiseClientError(fceLimitedCacheNotUsable, {CmpFullName(this)});
+        if (limited) RaiseClientErrorMsg(kOrderByNotFound, {CmpFullName(this)});
         return;
       }
       info.FieldName = field->FieldName();

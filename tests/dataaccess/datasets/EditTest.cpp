@@ -576,6 +576,26 @@ TEST_F(EditTest, APendingDetailRefreshRunsBeforeEditDeleteAndInsert) {
   }
 }
 
+TEST_F(EditTest, FullRefreshFindsTheRowAsTheServerHasItNow) {
+  tr_->TRParams()->SetText("read\nread_committed\nrec_version");
+  for (bool refreshable : {true, false}) {
+    SCOPED_TRACE(refreshable ? "refresh statement" : "no refresh statement");
+    TEditDataSet* ds = OpenE();
+    if (refreshable) ds->RefreshSQL()->SetText("select ID, NAME, N92, N152 from E where ID = ?OLD_ID");
+    ds->Next();
+    ds->Next();
+    // Another attachment changes the row; the key stays.
+    file_->Exec("update E set NAME = 'drei' where ID = 3");
+    ds->FullRefresh(true);
+    // Located by the row's values as the refresh statement reads them; without
+    // one, by the values held, which no row has any more.
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), refreshable ? 3 : 1);
+    file_->Exec("update E set NAME = 'three' where ID = 3");
+    tr_->Rollback();
+    delete ds;
+  }
+}
+
 TEST_F(EditTest, ArrayValuesAreWrittenAndReadBack) {
   TEditDataSet* ds = NewEdit("select ID, AR from A order by ID", "update A set AR = ?AR where ID = ?OLD_ID",
                              "insert into A (ID, AR) values (?ID, ?AR)", "");

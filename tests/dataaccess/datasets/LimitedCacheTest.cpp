@@ -161,13 +161,13 @@ TEST_F(LimitedCacheTest, OrderInformationIsRequiredAtOpen) {
   separate->SetAutoCommit(true);
   separate->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
   EXPECT_EQ(separate->CacheModelOptions()->CacheModelKind(), cmkLimitedBufferSize);
-  // An order field that is not selected (by name or by position): error 75
-  // at open, the dataset stays closed.
+  // An order field that is not selected: the ORDER BY cannot be read at
+  // open, the dataset stays closed.
   for (const char* sql : {"select ID from L order by A, ID", "select ID from L order by ID, A"}) {
     SCOPED_TRACE(sql);
     TCacheDataSet* ds = Limited(sql);
-    EXPECT_EQ(ClientError([&] { ds->Open(); }, &text), fceLimitedCacheNotUsable);
-    EXPECT_EQ(text.find("Lim" + IntToStr(named_) + ". Can't use limited cache. "), 0u) << text;
+    EXPECT_THROW(ds->Open(), EFIBClientError);
+    EXPECT_EQ(ErrorText([&] { ds->Open(); }), "Lim" + IntToStr(named_) + ":Can't find or parse ORDER BY statement.");
     EXPECT_FALSE(ds->Active());
     delete ds;
   }
@@ -697,6 +697,17 @@ TEST_F(LimitedCacheTest, SortingOrdersTheRowsOnTheServer) {
   const std::vector<int> sorted = Expected("select ID, A, B from L order by B desc, A, ID");
   EXPECT_EQ(IdsForward(ds), sorted);
   EXPECT_EQ(IdsBackward(ds), sorted);
+  // Monitor settings reach every statement of the model, the sorted one too.
+  ds->CSMonitorSupport()->SetEnabled(csmeEnabled);
+  ds->CSMonitorSupport()->SetIncludeDatasetDescription(false);
+  for (const char* name : {"SelectQuery", "SelectDescQuery", "SelectPartQuery", "SelectPartDescQuery", "SelectLocate",
+                           "SelectSortedQuery"}) {
+    SCOPED_TRACE(name);
+    auto* q = static_cast<TFIBQuery*>(ds->FindComponent(name));
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->CSMonitorSupport()->Enabled(), csmeEnabled);
+    EXPECT_FALSE(q->CSMonitorSupport()->IncludeDatasetDescription());
+  }
   // Bookmarks of before the sort, and Locate, in the new order.
   ds->GotoBookmark(mark);
   EXPECT_TRUE(WalksAround(ds, sorted, Position(sorted, 3001)));
