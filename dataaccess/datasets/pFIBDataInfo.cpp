@@ -76,16 +76,16 @@ class TExistenceWatch : public TComponent {
   // Under the repository lock.
   void Watch(TFIBDatabase* Database) {
     if (!watched_.insert(Database).second) return;
-    Database->BeforeDisconnectEvents()->Add({this, &TExistenceWatch::Disconnecting});
-    Database->BeforeDestroyEvents()->Add({this, &TExistenceWatch::Destroying});
+    Database->BeforeDisconnectEvents()->Add({this, &TExistenceWatch::DatabaseDisconnecting});
+    Database->BeforeDestroyEvents()->Add({this, &TExistenceWatch::DatabaseDestroying});
   }
 
  private:
-  void Disconnecting(TObject* Sender) {
+  void DatabaseDisconnecting(TObject* Sender) {
     TCriticalSectionGuard guard(*repository_lock);
     ForgetExistence(Sender);
   }
-  void Destroying(TObject* Sender) {
+  void DatabaseDestroying(TObject* Sender) {
     TCriticalSectionGuard guard(*repository_lock);
     ForgetExistence(Sender);
     watched_.erase(Sender);
