@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "dataaccess/core/FIBQuery.h"
+#include "dataaccess/core/StrUtil.h"
 #include "dataaccess/core/fib.h"
 
 namespace {
@@ -105,10 +106,12 @@ class TMarkerScanner {
     if (literal_ != '\0' && c == literal_) return ReadLiteral(i, M);
     size_t j = i + 1;
     if (j < n_ && s_[j] == '"') {
+      // A quoted name; a doubled quote stands for one quote of the name.
       size_t close = s_.find('"', j + 1);
+      while (close != String::npos && close + 1 < n_ && s_[close + 1] == '"') close = s_.find('"', close + 2);
       if (close == String::npos) ParseError(name_, "EOF in string detected");
       if (close == j + 1) return String::npos;
-      M.Name = s_.substr(j + 1, close - j - 1);
+      M.Name = UnquoteIdentifier(s_.substr(j, close - j + 1));
       M.Quoted = true;
       j = close + 1;
     } else {

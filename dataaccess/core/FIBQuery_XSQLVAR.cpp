@@ -906,7 +906,8 @@ void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
   }
   // Numbers for a TIMESTAMP or DATE are date-time values (bytes excepted).
   const bool number = vt == varSmallint || vt == varInteger || vt == varSingle || vt == varDouble ||
-                      vt == varCurrency || vt == varShortInt || vt == varWord || vt == varLongWord || vt == varInt64;
+                      vt == varCurrency || vt == varShortInt || vt == varWord || vt == varLongWord || vt == varInt64 ||
+                      vt == varFMTBcd;
   if (number && (declared == SQL_TIMESTAMP || declared == SQL_TYPE_DATE)) {
     AssignDeclaredDateTime(Value.AsDouble());
     return;
@@ -934,6 +935,9 @@ void TFIBXSQLVAR::SetAsVariant(const Variant& Value) {
       break;
     case varCurrency:
       SetAsCurrency(Value.AsCurrency());
+      break;
+    case varFMTBcd:
+      SetAsBcd(VarToBcd(Value));
       break;
     case varDate:
       AssignDeclaredDateTime(Value.AsDateTime());

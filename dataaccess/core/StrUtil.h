@@ -170,3 +170,10 @@ String FormatFieldName(const String& Prefix, const String& Name);
 // (NeedQuoteCI with CaseInsensitive, else NeedQuote) is quoted, any other is
 // upper-cased.
 String IdentifierForm(const String& Name, Integer Dialect, bool CaseInsensitive);
+// Quoted identifiers: Name between double quotes, the quotes inside
+// doubled ("A""B" for A"B); IsQuotedIdentifier tells whether a text is one;
+// UnquoteIdentifier gives the name a quoted identifier stands for (any other
+// text as it is).
+String QuoteIdentifier(const String& Name);
+bool IsQuotedIdentifier(const String& Name);
+String UnquoteIdentifier(const String& Name);

@@ -186,14 +186,45 @@ bool FindInRange(TStringList* List, const String& S, int First, int& Index, bool
 bool NeedQuote(const String& Name) { return NeedQuoteImpl(Name, false); }
 bool NeedQuoteCI(const String& Name) { return NeedQuoteImpl(Name, true); }
 
+bool IsQuotedIdentifier(const String& Name) {
+  if (Name.size() < 2 || Name.front() != '"' || Name.back() != '"') return false;
+  for (size_t i = 1; i + 1 < Name.size(); ++i) {
+    if (Name[i] != '"') continue;
+    if (i + 2 >= Name.size() || Name[i + 1] != '"') return false;
+    ++i;
+  }
+  return true;
+}
+
+String QuoteIdentifier(const String& Name) {
+  String quoted = "\"";
+  for (char c : Name) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+String UnquoteIdentifier(const String& Name) {
+  if (!IsQuotedIdentifier(Name)) return Name;
+  String name;
+  for (size_t i = 1; i + 1 < Name.size(); ++i) {
+    name += Name[i];
+    if (Name[i] == '"') ++i;
+  }
+  return name;
+}
+
 String IdentifierForm(const String& Name, Integer Dialect, bool CaseInsensitive) {
   if (Dialect == 1) return FastUpperCase(FastTrim(Name));
-  if (Name.empty() || Name[0] == '"') return Name;
-  if (CaseInsensitive ? NeedQuoteCI(Name) : NeedQuote(Name)) return "\"" + Name + "\"";
+  if (Name.empty() || IsQuotedIdentifier(Name)) return Name;
+  // A name that begins with a quote but is no quoted identifier is a name
+  // of its own: quoted, its quotes doubled.
+  if (Name[0] == '"' || (CaseInsensitive ? NeedQuoteCI(Name) : NeedQuote(Name))) return QuoteIdentifier(Name);
   return FastUpperCase(Name);
 }
 
 String FormatFieldName(const String& Prefix, const String& Name) {
-  auto quoted = [](const String& Part) { return NeedQuote(Part) ? "\"" + Part + "\"" : Part; };
+  auto quoted = [](const String& Part) { return NeedQuote(Part) ? QuoteIdentifier(Part) : Part; };
   return Prefix.empty() ? quoted(Name) : quoted(Prefix) + "." + quoted(Name);
 }

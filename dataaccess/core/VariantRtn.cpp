@@ -115,6 +115,11 @@ const void* VarDataPtr(const Variant& V) {
 }
 
 int CompareVariants(const Variant& V1, const Variant& V2) {
+  // Exact decimals on either side: the platform's exact comparison.
+  if (VarIsFMTBcd(V1) || VarIsFMTBcd(V2)) {
+    if (!(V1 != V2)) return 0;
+    return V1 > V2 ? 1 : -1;
+  }
   if (IsInteger(V1)) return CompareNumberWithVar(V1, V2);
   switch (V1.VarType()) {
     case varSingle: case varDouble: case varCurrency: case varDate:

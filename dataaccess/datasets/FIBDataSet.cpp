@@ -39,6 +39,7 @@ TScreenCursorGuard::~TScreenCursorGuard() {
 }  // namespace fibdataset_internal
 
 using fibdataset_internal::TScreenCursorGuard;
+using fibdataset_internal::WithValue;
 
 // ===========================================================================
 // TFIBDataLink
@@ -107,7 +108,7 @@ void TFIBCustomDataSet::BeforeDestruction() {
 void TFIBCustomDataSet::Notification(TComponent* AComponent, TOperation Operation) {
   TWideDataSet::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
-  if (dynamic_cast<TField*>(AComponent) != nullptr) field_cache_.clear();
+  if (dynamic_cast<TField*>(AComponent) != nullptr) ForgetFieldLookups();
   for (TFIBQuery** q : {&delete_query_, &insert_query_, &refresh_query_, &update_query_, &select_query_})
     if (*q == AComponent) *q = nullptr;
   for (TFIBQuery** q : LimitedQuerySlots())
@@ -182,15 +183,13 @@ void TFIBCustomDataSet::SetCSMonitorSupport(TCSMonitorSupport* Value) {
 }
 
 void TFIBCustomDataSet::CSMonitorSupportChanged() {
-  static constexpr const char* kNames[] = {"DeleteQuery",     "InsertQuery",         "RefreshQuery",
-                                           "UpdateQuery",     "SelectQuery",         "SelectDescQuery",
-                                           "SelectPartQuery", "SelectPartDescQuery", "SelectLocate"};
-  for (const char* name : kNames) {
-    auto* q = dynamic_cast<TFIBQuery*>(FindComponent(name));
-    if (q == nullptr) continue;
-    q->CSMonitorSupport()->SetEnabled(cs_monitor_support_->Enabled());
-    q->CSMonitorSupport()->SetIncludeDatasetDescription(cs_monitor_support_->IncludeDatasetDescription());
-  }
+  auto apply = [&](TFIBQuery* Query) {
+    if (Query == nullptr) return;
+    Query->CSMonitorSupport()->SetEnabled(cs_monitor_support_->Enabled());
+    Query->CSMonitorSupport()->SetIncludeDatasetDescription(cs_monitor_support_->IncludeDatasetDescription());
+  };
+  for (TFIBQuery* q : {delete_query_, insert_query_, refresh_query_, update_query_, select_query_}) apply(q);
+  for (TFIBQuery** q : LimitedQuerySlots()) apply(*q);
 }
 
 void TFIBCustomDataSet::SetOptions(TpFIBDsOptions Value) {
@@ -699,6 +698,11 @@ TField* TFIBCustomDataSet::FindFieldCached(const String& Name) {
   return field;
 }
 
+void TFIBCustomDataSet::ForgetFieldLookups() {
+  field_cache_.clear();
+  if (filter_parser_) filter_parser_->ClearFieldCache();
+}
+
 TField* TFIBCustomDataSet::FieldByNameCached(const String& Name) {
   TField* field = FindFieldCached(Name);
   if (field == nullptr) DatabaseErrorFmt(SFieldNotFound, {Name}, this);
@@ -745,8 +749,9 @@ void TFIBCustomDataSet::ReopenAndLocate(const String& KeyFieldNames) {
   String names = KeyFieldNames;
   Variant values;
   Integer recordNo = 0;
-  const bool had = fetched_count_ > 0 && Active() && !IsEmpty();
+  bool had = fetched_count_ > 0 && Active() && !IsEmpty();
   if (had) {
+    recordNo = RecNo();
     if (names.empty()) {
       for (int i = 0; i < FieldCount(); ++i) {
         TField* f = Fields()->Fields(i);
@@ -754,15 +759,18 @@ void TFIBCustomDataSet::ReopenAndLocate(const String& KeyFieldNames) {
         if (!names.empty()) names += ";";
         names += f->FieldName();
       }
+      // Every value is a key: they are read as the server has them now. A
+      // row the refresh statement no longer finds is not looked for.
+      if (!IsEmptyStrings(RefreshSQL()) && State() == dsBrowse)
+        WithValue(refreshing_, true, [&] { had = RefreshRecord(refresh_query_, ActiveBuffer()); });
     }
-    values = FieldValues(names);
-    recordNo = RecNo();
+    if (had) values = FieldValues(names);
   }
   DisableControls();
   try {
     Reopen(false);
+    if (recordNo > fetched_count_) FetchNext(recordNo - fetched_count_);
     if (had) {
-      if (recordNo > fetched_count_) FetchNext(recordNo - fetched_count_);
       LocateRecord(names, values, TExtLocateOptions{eloSyncCursor});
     }
   } catch (...) {

@@ -864,6 +864,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   // Reopens the detail (an inactive one only with dcForceOpen).
   void RefreshDetail();
   void DoMasterScrollTimer(TObject* Sender);
+  // Carries out the refreshes still waiting for a master to stand still:
+  // the masters' own first, then this dataset's.
+  void RunPendingMasterRefresh();
   // While raised above 0 the master's moves are ignored.
   void DisableMasterRefresh() { ++master_refresh_disabled_; }
   void EnableMasterRefresh() { if (master_refresh_disabled_ > 0) --master_refresh_disabled_; }
@@ -1272,6 +1275,8 @@ class TFIBCustomDataSet : public TWideDataSet,
     // server pads the value with blanks to bytes for the widest
     // characters); 0 for every other column.
     Integer CharLength = 0;
+    // The type of the value as stored: an INT64 held as a double is one.
+    SmallInt StoredType() const { return Int64AsDouble ? SmallInt{SQL_DOUBLE} : SQLType; }
   };
   // The layout of the select's column Column (0-based, within the layout).
   const TColumnLayout& ColumnLayoutOf(Integer Column) const { return columns_[static_cast<size_t>(Column)]; }
@@ -1349,6 +1354,9 @@ class TFIBCustomDataSet : public TWideDataSet,
   TFIBQuery* current_select_ = nullptr;
   // FindFieldCached's answers by the name as asked.
   std::unordered_map<String, TField*> field_cache_;
+  // Forgets the fields found by name (here and in the filter parser): the
+  // field list changed, a field may be gone.
+  void ForgetFieldLookups();
   std::unique_ptr<TStringList> open_names_;
   std::unique_ptr<TFIBFieldDescrList> descr_list_;
   std::unique_ptr<TSQLs> sqls_;

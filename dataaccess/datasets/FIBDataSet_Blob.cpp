@@ -145,11 +145,12 @@ TRecordBuffer TFIBCustomDataSet::BlobRecordBuffer(bool& Temporary) {
     return buffer;
   }
   if (State() == dsFilter) {
-    const Integer index = std::min(current_record_index_, fetched_count_ - 1);
-    if (index < 0) return nullptr;
+    // The record under test; a copy, so that its BLOB slots stay as they are.
+    TRecordBuffer tested = filter_buffer_ != nullptr ? filter_buffer_ : ActiveBuffer();
+    if (tested == nullptr) return nullptr;
     TRecordBuffer buffer = AllocRecordBuffer();
     Temporary = true;
-    ReadRecordFromCache(index, buffer, false);
+    std::memcpy(buffer, tested, static_cast<size_t>(record_size_));
     return buffer;
   }
   return GetActiveRecordBuffer();

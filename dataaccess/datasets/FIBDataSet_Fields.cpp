@@ -390,7 +390,8 @@ Variant TFIBBCDField::GetAsVariant() {
   if (Size() == 0) return Variant(static_cast<long long>(value));
   ::Currency c;
   if (Size() <= 4 && RescaleInt64(value, 4 - Size(), c.Value)) return Variant(c);
-  return Variant(static_cast<double>(value) / PowerOfTen(Size()));
+  // More places than a currency holds: an exact decimal.
+  return VarFMTBcdCreate(ScaledToBcd(value, Size()));
 }
 
 void TFIBBCDField::GetText(String& Text, bool DisplayText) {
@@ -492,6 +493,11 @@ void TFIBBCDField::SetVarValue(const Variant& Value) {
   }
   if (Value.VarType() == varInt64) {
     SetAsLargeInt(Value.AsInt64());
+    return;
+  }
+  // Exact values stay exact: currencies and decimals as BCD.
+  if (Value.VarType() == varCurrency || Value.VarType() == varFMTBcd) {
+    SetAsBCD(VarToBcd(Value));
     return;
   }
   Int64 scaled;

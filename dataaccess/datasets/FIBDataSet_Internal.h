@@ -20,6 +20,10 @@ TSQLTextKind SQLTextKind(TStrings* SQL);
 inline bool IsNoAction(TStrings* SQL) { return SQLTextKind(SQL) == TSQLTextKind::NoAction; }
 inline bool IsRunnableSQL(TStrings* SQL) { return SQLTextKind(SQL) == TSQLTextKind::Statement; }
 
+// The open of the limited model (and its reading of the ORDER BY) fails
+// with this text, the dataset's full name for %s.
+inline constexpr const char* kOrderByNotFound = "%s:Can't find or parse ORDER BY statement.";
+
 // A wide text column's record form: Utf8's bytes cut to whole characters
 // below Size, the rest of the Size bytes at Dest zero.
 void WriteUtf8Column(std::string_view Utf8, void* Dest, size_t Size);

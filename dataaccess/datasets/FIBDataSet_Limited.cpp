@@ -27,6 +27,7 @@
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
 
+using fibdataset_internal::kOrderByNotFound;
 using fibdataset_internal::WithValue;
 
 namespace {
@@ -116,7 +117,7 @@ void TFIBCustomDataSet::OpenLimitedCache() {
   ReadOrderInfo();
   for (const TSortFieldInfo& info : order_info_)
     if (info.FieldIndex < 0 || FindField(info.FieldName) == nullptr)
-      RaiseClientError(fceLimitedCacheNotUsable, {CmpFullName(this)});
+      RaiseClientErrorMsg(kOrderByNotFound, {CmpFullName(this)});
   limited_select_order_ = order_info_;
   limited_order_ = order_info_;
   limited_sorted_ = false;
@@ -137,7 +138,7 @@ void TFIBCustomDataSet::OpenLimitedCache() {
 }
 
 void TFIBCustomDataSet::PrepareLimitedCacheQueries() {
-  if (limited_order_.empty()) RaiseClientErrorMsg("%s:Can't find or parse ORDER BY statement.", {CmpFullName(this)});
+  if (limited_order_.empty()) RaiseClientErrorMsg(kOrderByNotFound, {CmpFullName(this)});
   String forward, backward;
   for (auto it = limited_order_.rbegin(); it != limited_order_.rend(); ++it) {
     if (FindField(it->FieldName) == nullptr) continue;

@@ -62,6 +62,8 @@ size_t TrimmedLength(std::string_view Text, bool BlanksOnly) {
   return n;
 }
 
+bool KeyToScaled(const Variant& V, int Decimals, Int64& Result);
+
 // A whole-numbered value of V (false: V has a fraction, so no integer
 // equals it). Texts that are not numbers raise.
 bool KeyToInt64(const Variant& V, Int64& Result) {
@@ -83,6 +85,8 @@ bool KeyToInt64(const Variant& V, Int64& Result) {
       Result = raw / 10000;
       return true;
     }
+    case varFMTBcd:
+      return KeyToScaled(V, 0, Result);
     case varString:
     case varOleStr: {
       const String text = Trim(V.AsString());
@@ -114,10 +118,12 @@ bool KeyToScaled(const Variant& V, int Decimals, Int64& Result) {
       return true;
     }
     case varString:
-    case varOleStr: {
+    case varOleStr:
+    case varFMTBcd: {
       Int64 digits;
       int scale;
-      if (!BcdToInt64(StrToBcd(Trim(V.AsString())), digits, scale)) return false;
+      const TBcd bcd = VarIsFMTBcd(V) ? VarToBcd(V) : StrToBcd(Trim(V.AsString()));
+      if (!BcdToInt64(bcd, digits, scale)) return false;
       // Trailing zeros beyond the column's places do not count.
       while (scale > Decimals && digits % 10 == 0) {
         digits /= 10;
@@ -361,7 +367,7 @@ bool TFIBCustomDataSet::RecordMatches(Integer Number, const std::vector<TLocateK
       case TLocateKey::kInt:
       case TLocateKey::kBool:
       case TLocateKey::kScaled: {
-        const Int64 v = SlotInteger(c.SQLType, data);
+        const Int64 v = SlotInteger(c.StoredType(), data);
         if (k.Kind == TLocateKey::kBool ? (v != 0) != (k.Int != 0) : v != k.Int) return false;
         break;
       }
@@ -369,7 +375,7 @@ bool TFIBCustomDataSet::RecordMatches(Integer Number, const std::vector<TLocateK
       case TLocateKey::kSingle:
       case TLocateKey::kStamp:
         // A FLOAT key was cut to single precision, as the column holds it.
-        if (SlotNumber(c.SQLType, c.Scale, data) != k.Float) return false;
+        if (SlotNumber(c.StoredType(), c.Scale, data) != k.Float) return false;
         break;
       default:
         return false;
@@ -402,12 +408,12 @@ int TFIBCustomDataSet::CompareRecordWithKeys(Integer Number, const std::vector<T
         case TLocateKey::kFloat:
         case TLocateKey::kSingle:
         case TLocateKey::kStamp: {
-          const double v = SlotNumber(c.SQLType, c.Scale, data);
+          const double v = SlotNumber(c.StoredType(), c.Scale, data);
           r = Sign(v, k.Float);
           break;
         }
         default: {
-          const Int64 v = SlotInteger(c.SQLType, data);
+          const Int64 v = SlotInteger(c.StoredType(), data);
           if (k.Kind == TLocateKey::kBool) r = Sign(Int64{v != 0}, Int64{k.Int != 0});
           else r = Sign(v, k.Int);
           break;

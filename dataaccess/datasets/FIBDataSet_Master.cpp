@@ -74,6 +74,14 @@ void TFIBCustomDataSet::DoMasterScrollTimer(TObject* /*Sender*/) {
   fibdataset_internal::WithValue(delayed_refresh_, true, [&] { RefreshDetail(); });
 }
 
+void TFIBCustomDataSet::RunPendingMasterRefresh() {
+  TDataSource* source = DataSource();
+  // SetDataSource refuses circular links: the chain of masters ends.
+  if (auto* master = source != nullptr ? dynamic_cast<TFIBCustomDataSet*>(source->DataSet()) : nullptr)
+    master->RunPendingMasterRefresh();
+  if (master_scroll_timer_ && master_scroll_timer_->Enabled()) DoMasterScrollTimer(this);
+}
+
 void TFIBCustomDataSet::RefreshDetail() {
   if (master_scroll_timer_) master_scroll_timer_->SetEnabled(false);
   DisableControls();

@@ -105,6 +105,13 @@ TGetResult TFIBCustomDataSet::GetStandardRecord(TRecordBuffer Buffer, TGetMode G
 
 TGetResult TFIBCustomDataSet::SkipInvisibleRecords(TRecordBuffer Buffer, TGetMode GetMode) {
   if (Buffer == nullptr) return grOK;
+  if (cache_model_options_->CacheModelKind() == cmkLimitedBufferSize) {
+    // Record by record through the window, which refills past its ends.
+    const TGetMode step = GetMode == gmPrior ? gmPrior : gmNext;
+    TGetResult result = grOK;
+    while (result == grOK && !IsVisible(Buffer)) result = GetLimitedRecord(Buffer, step);
+    return result;
+  }
   Integer& current = current_record_index_;
   while (!IsVisible(Buffer)) {
     if (GetMode == gmPrior) {

@@ -8,6 +8,7 @@
 #include "dataaccess/core/fib.h"
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/FIBDataSet_Internal.h"
+#include "platform/db/DBConsts.h"
 #include "platform/rtl/Streams.h"
 
 using fibdataset_internal::TScreenCursorGuard;
@@ -310,6 +311,8 @@ String TFIBCustomDataSet::GetFieldOriginByRule(TField* Field) {
 
 void TFIBCustomDataSet::DataEvent(TDataEvent Event, NativeInt Info) {
   if (Event == deFieldChange) on_field_change_(reinterpret_cast<TField*>(Info));
+  // Fields were added, freed or moved to another dataset.
+  if (Event == deFieldListChange) ForgetFieldLookups();
   const bool change = Event == deDataSetChange;
   if (change) data_set_changing_ = true;
   try {
@@ -381,7 +384,7 @@ void TFIBCustomDataSet::DoAfterOpen() {
 }
 
 void TFIBCustomDataSet::DoBeforeClose() {
-  if (DefaultFields()) field_cache_.clear();
+  if (DefaultFields()) ForgetFieldLookups();
   TWideDataSet::DoBeforeClose();
 }
 
@@ -413,6 +416,9 @@ void TFIBCustomDataSet::EndScrollTimerTick(TObject* /*Sender*/) {
 }
 
 void TFIBCustomDataSet::DoBeforeEdit() {
+  RunPendingMasterRefresh();
+  // The refresh left nothing to edit.
+  if (IsEmpty()) Abort();
   if (!CanEdit()) Abort();
   TRecordBuffer active = ActiveBuffer();
   if (!cached_updates_ || CachedStatusOf(active) == cusUnmodified) SaveOldRecord(active);
@@ -432,6 +438,8 @@ void TFIBCustomDataSet::DoAfterInsert() {
 }
 
 void TFIBCustomDataSet::DoBeforeDelete() {
+  RunPendingMasterRefresh();
+  if (IsEmpty()) DatabaseError(SDataSetEmpty, this);
   if (!CanDelete()) Abort();
   TRecordBuffer active = ActiveBuffer();
   if (!cached_updates_ || CachedStatusOf(active) == cusUnmodified) SaveOldRecord(active);

@@ -23,6 +23,7 @@ using fibdataset_internal::SlotInteger;
 using fibdataset_internal::SlotNumber;
 using fibdataset_internal::TScreenCursorGuard;
 using fibdataset_internal::WithCounterRaised;
+using fibdataset_internal::kOrderByNotFound;
 using fibdataset_internal::WithValue;
 
 namespace {
@@ -175,12 +176,12 @@ class TFIBCustomDataSet::TSortKeys {
       const Byte* data = image + l.ImageOffset;
       switch (c.Kind) {
         case kInt: {
-          const Int64 v = SlotInteger(l.SQLType, data);
+          const Int64 v = SlotInteger(l.StoredType(), data);
           c.Ints[Slot] = c.Boolean ? (v != 0) : v;
           break;
         }
         case kFloat:
-          c.Floats[Slot] = SlotNumber(l.SQLType, l.Scale, data);
+          c.Floats[Slot] = SlotNumber(l.StoredType(), l.Scale, data);
           break;
         case kText: {
           std::string_view v = ds_->ImageText(Number, image, c.Column, false);
@@ -220,7 +221,7 @@ class TFIBCustomDataSet::TSortKeys {
     for (size_t n = 0; n < slots_; ++n) {
       const Byte* image = ds_->CacheImage(static_cast<Integer>(n));
       const bool isNull = ImageNull(image, c.Column);
-      Int64 v = isNull ? 0 : SlotInteger(l.SQLType, image + l.ImageOffset);
+      Int64 v = isNull ? 0 : SlotInteger(l.StoredType(), image + l.ImageOffset);
       if (c.Boolean) v = v != 0;
       items.push_back(Rank(isNull, v, c.Asc) << 31 | n);
     }
@@ -291,6 +292,8 @@ class TFIBCustomDataSet::TSortKeys {
       case SQL_LONG:
       case SQL_INT64:
       case SQL_BOOLEAN:
+        // An INT64 of more than four places may be held as a double.
+        if (l.Int64AsDouble) return kFloat;
         // Scaled values keep one scale per column: their integers sort alike.
         C.Boolean = f->DataType() == ftBoolean;
         return kInt;
@@ -644,7 +647,7 @@ void TFIBCustomDataSet::ReadOrderInfo() {
       if (field == nullptr) {
         order_info_.clear();
         // The limited model's conditions need every order field selected.
-        if (limited) RaiseClientError(fceLimitedCacheNotUsable, {CmpFullName(this)});
+        if (limited) RaiseClientErrorMsg(kOrderByNotFound, {CmpFullName(this)});
         return;
       }
       info.FieldName = field->FieldName();

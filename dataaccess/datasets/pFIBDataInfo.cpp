@@ -3,7 +3,10 @@
 #include "dataaccess/datasets/pFIBDataInfo.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
+#include <utility>
 
 #include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/core/StdFuncs.h"
@@ -22,19 +25,27 @@ constexpr const char* kRepositoryTables[] = {"FIB$FIELDS_INFO", "FIB$DATASETS_IN
 
 // Process-wide state of the unit.
 TCriticalSection* repository_lock = nullptr;
-std::map<const TFIBDatabase*, String>* existence = nullptr;  // database -> "012" per table
+// Per attachment (database object and its handle) "012" per table; an
+// attachment's answers go when its database disconnects or is freed.
+using TAttachment = std::pair<const TFIBDatabase*, isc_db_handle>;
+std::map<TAttachment, String>* existence = nullptr;
+class TExistenceWatch;
+TExistenceWatch* existence_watch = nullptr;
 TpFIBTableInfoCollect* table_infos = nullptr;
 TpDataSetInfoCollect* dataset_infos = nullptr;
 TpStoredProcCollect* sp_infos = nullptr;
 TpErrorMessagesCollect* error_messages = nullptr;
 
-// A name without its double quotes, trimmed.
+// A name without its double quotes, trimmed: a quoted identifier gives the
+// name it stands for ("A""B" gives A"B).
 String BareName(const String& Name) {
-  String name;
-  name.reserve(Name.size());
-  for (char c : Name)
-    if (c != '"') name.push_back(c);
-  return Trim(name);
+  const String name = Trim(Name);
+  if (IsQuotedIdentifier(name)) return Trim(UnquoteIdentifier(name));
+  String bare;
+  bare.reserve(name.size());
+  for (char c : name)
+    if (c != '"') bare.push_back(c);
+  return bare;
 }
 
 // Text inside a single-quoted SQL literal.
@@ -46,6 +57,42 @@ String QuotedLiteral(const String& Text) {
   }
   return out + "'";
 }
+
+// Drops the existence answers of an attachment (under the repository lock).
+void ForgetExistence(const TObject* Database) {
+  if (existence == nullptr) return;
+  for (auto it = existence->begin(); it != existence->end();) {
+    if (it->first.first == Database) it = existence->erase(it);
+    else ++it;
+  }
+}
+
+// Hooks each database that was asked about: its existence answers go when
+// it disconnects or is freed. The databases' callback lists forget this
+// object when it is freed (it is a component).
+class TExistenceWatch : public TComponent {
+ public:
+  TExistenceWatch() : TComponent(nullptr) {}
+  // Under the repository lock.
+  void Watch(TFIBDatabase* Database) {
+    if (!watched_.insert(Database).second) return;
+    Database->BeforeDisconnectEvents()->Add({this, &TExistenceWatch::DatabaseDisconnecting});
+    Database->BeforeDestroyEvents()->Add({this, &TExistenceWatch::DatabaseDestroying});
+  }
+
+ private:
+  void DatabaseDisconnecting(TObject* Sender) {
+    TCriticalSectionGuard guard(*repository_lock);
+    ForgetExistence(Sender);
+  }
+  void DatabaseDestroying(TObject* Sender) {
+    TCriticalSectionGuard guard(*repository_lock);
+    ForgetExistence(Sender);
+    watched_.erase(Sender);
+  }
+
+  std::set<const TObject*> watched_;
+};
 
 // Holds a write or read of a synchronizer for its lifetime.
 class TWriteLock {
@@ -197,17 +244,21 @@ Integer RepositoryVersionOf(TFIBDatabase* Database, const String& Table) {
   return VarIsNull(v) ? 0 : static_cast<Integer>(v.AsInt64());
 }
 
-// The default of a column from its DEFAULT source text.
-void ParseDefault(String Text, String& Value, bool& EmptyString) {
+// The default of a column from its DEFAULT source text: a quoted text as
+// the text it stands for (its doubled quotes single), anything else (USER,
+// NULL, a number) as written.
+void ParseDefault(String Text, String& Value, bool& EmptyString, bool& Quoted) {
   Value.clear();
-  EmptyString = false;
+  EmptyString = Quoted = false;
   Text = Trim(Text);
   if (Text.empty()) return;
   Text = Trim(Text.size() > 8 ? Text.substr(8) : String());
   const size_t quote = Text.find_first_of("'\"");
   if (quote != String::npos) {
-    Text = RemoveQuotes(Trim(Text.substr(quote)));
+    const char* literal = Text.c_str() + quote;
+    Text = AnsiExtractQuotedStr(literal, Text[quote]);
     EmptyString = Text.empty();
+    Quoted = true;
   }
   Value = Text;
 }
@@ -255,10 +306,11 @@ bool RepositoryTableExists(TFIBDatabase* Database, Integer Kind) {
   if (Database == nullptr || Kind < rtFieldsInfo || Kind > rtErrorMessages || repository_lock == nullptr) return false;
   TCriticalSectionGuard guard(*repository_lock);
   const size_t at = static_cast<size_t>(Kind - 1);
+  const TAttachment attachment{Database, Database->Handle()};
   char state = '2';
   if (Database->IsDesigning()) {
     existence->clear();
-  } else if (auto it = existence->find(Database); it != existence->end()) {
+  } else if (auto it = existence->find(attachment); it != existence->end()) {
     state = it->second[at];
   }
   if (state != '2') return state == '1';
@@ -274,7 +326,8 @@ bool RepositoryTableExists(TFIBDatabase* Database, Integer Kind) {
   const bool exists = !p.q->AtEnd() && p.q->Fields(0)->AsInteger() >= 1;
   p.q->Close();
   p.tr->Commit();
-  String& entry = (*existence)[Database];
+  existence_watch->Watch(Database);
+  String& entry = (*existence)[attachment];
   if (entry.size() != 3) entry = "222";
   entry[at] = exists ? '1' : '0';
   return exists;
@@ -322,8 +375,7 @@ void UpgradeDataSetsInfo(TFIBTransaction* Transaction) {
 String PrimaryKeyFields(TFIBDatabase* Database, const String& TableName) {
   if (TableName.empty()) return String();
   if (Database == nullptr || !Database->Connected()) return kDeferredPrimaryKey;
-  String table = Trim(TableName);
-  if (table.size() >= 2 && table.front() == '"' && table.back() == '"') table = table.substr(1, table.size() - 2);
+  const String table = UnquoteIdentifier(Trim(TableName));
   const String sql = String("select i.rdb$field_name") + kCRLF +
                      "from    rdb$relation_constraints r, rdb$index_segments i" + kCRLF +
                      "where   r.rdb$relation_name=:TN and" + kCRLF + "r.rdb$constraint_type='PRIMARY KEY' and" +
@@ -345,6 +397,7 @@ TpFIBFieldInfo::TpFIBFieldInfo(const TpFIBFieldInfo& Other)
       is_computed_(Other.is_computed_),
       default_value_(Other.default_value_),
       default_value_empty_string_(Other.default_value_empty_string_),
+      default_value_quoted_(Other.default_value_quoted_),
       can_be_key_(Other.can_be_key_),
       boolean_domain_(Other.boolean_domain_.load()),
       guid_domain_(Other.guid_domain_.load()),
@@ -420,7 +473,7 @@ class TpFIBTableLoader {
       f->is_computed_ = q->Fields(2)->SQLType() == SQL_BLOB && !q->Fields(2)->IsNull();
       String source = q->Fields(3)->IsNull() ? String() : Trim(ColumnText(q->Fields(3)));
       if (source.empty() && !q->Fields(4)->IsNull()) source = Trim(ColumnText(q->Fields(4)));
-      ParseDefault(source, f->default_value_, f->default_value_empty_string_);
+      ParseDefault(source, f->default_value_, f->default_value_empty_string_, f->default_value_quoted_);
       const Integer type = q->Fields(5)->AsInteger();
       f->can_be_key_ = type != 261 && type != 9;
     };
@@ -515,7 +568,7 @@ void TpFIBTableInfoCollect::DatabaseDestroying(TFIBDatabase* Database) {
   }
   if (repository_lock != nullptr) {
     TCriticalSectionGuard guard(*repository_lock);
-    existence->erase(Database);
+    ForgetExistence(Database);
   }
 }
 
@@ -829,7 +882,8 @@ namespace {
 
 void InitDataInfo() {
   repository_lock = new TCriticalSection();
-  existence = new std::map<const TFIBDatabase*, String>();
+  existence = new std::map<TAttachment, String>();
+  existence_watch = new TExistenceWatch();
   table_infos = new TpFIBTableInfoCollect(nullptr);
   dataset_infos = new TpDataSetInfoCollect();
   sp_infos = new TpStoredProcCollect();
@@ -845,6 +899,8 @@ void DoneDataInfo() {
   dataset_infos = nullptr;
   delete table_infos;
   table_infos = nullptr;
+  delete existence_watch;
+  existence_watch = nullptr;
   delete existence;
   existence = nullptr;
   delete repository_lock;

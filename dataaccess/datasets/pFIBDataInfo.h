@@ -107,6 +107,9 @@ class TpFIBFieldInfo {
   const String& DefaultValue() const { return default_value_; }
   // The default is the empty text ('').
   bool DefaultValueEmptyString() const { return default_value_empty_string_; }
+  // The default is a quoted text (DefaultValue the text itself, its
+  // doubled quotes single), not a word such as USER or NULL.
+  bool DefaultValueQuoted() const { return default_value_quoted_; }
   // Not a BLOB (261) nor a QUAD (9) column.
   bool CanBeKey() const { return can_be_key_; }
   // Answered once each: the upper-cased domain name contains "BOOLEAN",
@@ -135,6 +138,7 @@ class TpFIBFieldInfo {
   bool is_computed_ = false;
   String default_value_;
   bool default_value_empty_string_ = false;
+  bool default_value_quoted_ = false;
   bool can_be_key_ = true;
   mutable std::atomic<signed char> boolean_domain_{-1};  // -1 not yet known
   mutable std::atomic<signed char> guid_domain_{-1};

@@ -74,8 +74,8 @@ void TpFIBDataSet::DoAfterClose() {
 }
 
 void TpFIBDataSet::DoBeforeInsert() {
-  // A detail refresh still waiting for the master to stop runs first.
-  if (TFIBTimer* timer = MasterScrollTimer(); timer != nullptr && timer->Enabled()) DoMasterScrollTimer(this);
+  // Detail refreshes still waiting for a master to stop run first.
+  RunPendingMasterRefresh();
   if (!CanInsert()) Abort();
   NotifyContainers(deBeforeInsert);
   TFIBDataSet::DoBeforeInsert();
@@ -87,6 +87,9 @@ void TpFIBDataSet::DoAfterInsert() {
 }
 
 void TpFIBDataSet::DoBeforeEdit() {
+  // Before the lock: it is taken on the record the edit will change.
+  RunPendingMasterRefresh();
+  if (IsEmpty()) Abort();
   if (!CanEdit()) Abort();
   if (Options().Contains(poProtectedEdit)) LockBeforeEdit();
   NotifyContainers(deBeforeEdit);

@@ -1,4 +1,6 @@
 // TpFIBDataSet: record locking and the server's record count.
+#include <vector>
+
 #include "dataaccess/core/SqlTxtRtns.h"
 #include "dataaccess/core/StdFuncs.h"
 #include "dataaccess/core/StrUtil.h"
@@ -70,13 +72,19 @@ String TpFIBDataSet::LockSQLText() {
   const bool fromKeys =
       IsEmptyStrings(UpdateSQL()) || (options->AutoReWriteSqls() && options->UpdateOnlyModifiedFields());
   if (fromKeys) {
-    if (!options->AutoReWriteSqls() || options->KeyFieldsList()->Count() == 0) throw Exception(kUpdateQueryEmpty);
-    table = options->UpdateTableName();
-    for (Integer i = 0; i < options->KeyFieldsList()->Count(); ++i) {
-      const String& key = options->KeyFieldsList()->Strings(i);
+    if (!options->AutoReWriteSqls()) throw Exception(kUpdateQueryEmpty);
+    // The table and the key fields' columns as the generated statements
+    // name them; the parameters are the fields.
+    const String& updateTable = options->UpdateTableName();
+    table = GenerationTableName(updateTable);
+    if (PosAliasDelimiter(updateTable) > 0) table += " " + ExtractAlias(updateTable);
+    std::vector<TField*> keys;
+    KeyFieldsToList(keys, options->KeyFields());
+    for (TField* key : keys) {
       if (!condition.empty()) condition += " and ";
-      condition += key + "=?" + key;
+      condition += IdentifierForm(GetFieldSQLName(key)) + "=?" + IdentifierForm(key->FieldName());
     }
+    if (table.empty() || condition.empty()) throw Exception(kUpdateQueryEmpty);
   } else {
     const String text = UpdateSQL()->Text();
     table = GetModifyTableName(text);

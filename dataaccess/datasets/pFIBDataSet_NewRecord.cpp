@@ -55,20 +55,24 @@ void ApplyDefaultExpression(TpFIBDataSet* DataSet, TField* Field, TServerNow& Se
   DataSet->DoApplyDefaultValue(Field, applied);
   if (applied) return;
   const String word = RemoveQuotes(FastUpperCase(trimmed));
+  const bool text = dynamic_cast<TFIBStringField*>(Field) != nullptr || dynamic_cast<TFIBWideStringField*>(Field) != nullptr;
+  // A quoted text is a text, whatever word it spells.
+  if (text && trimmed[0] == '\'') {
+    Field->SetAsString(AnsiDequotedStr(trimmed, '\''));
+    return;
+  }
   if (word == "NULL") return;
 
   if (dynamic_cast<TDateTimeField*>(Field) != nullptr) {
     TDateTime value;
     if (DefaultDateTime(word, ServerNow, value)) Field->SetAsDateTime(value);
     else Field->SetAsString(expression);
-  } else if (dynamic_cast<TFIBStringField*>(Field) != nullptr || dynamic_cast<TFIBWideStringField*>(Field) != nullptr) {
+  } else if (text) {
     TFIBDatabase* db = DataSet->Database();
     if (word == "USER" || word == "CURRENT_USER")
       Field->SetAsString(db != nullptr ? db->GetDPBParamValue(isc_dpb_user_name) : String());
     else if (word == "ROLE" || word == "CURRENT_ROLE")
       Field->SetAsString(db != nullptr ? db->GetDPBParamValue(isc_dpb_sql_role_name) : String());
-    else if (trimmed[0] == '\'')
-      Field->SetAsString(trimmed.size() >= 2 ? trimmed.substr(1, trimmed.size() - 2) : String());
     else Field->SetAsString(expression);
   } else {
     Field->SetAsString(expression);

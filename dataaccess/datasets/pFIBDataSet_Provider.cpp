@@ -66,7 +66,7 @@ class TDeltaValue {
     if (VarIsNull(Value) || VarIsEmpty(Value)) return;
     const TFieldType type = Field->DataType();
     if (type == ftBCD || type == ftFMTBcd) {
-      bcd_ = ToBcd(Value);
+      bcd_ = VarToBcd(Value);
       Int64 scaled;
       int scale;
       if (!BcdToInt64(bcd_, scaled, scale))
@@ -103,23 +103,6 @@ class TDeltaValue {
   }
 
  private:
-  static TBcd ToBcd(const Variant& Value) {
-    switch (VarType(Value)) {
-      case varCurrency: {
-        TBcd result;
-        CurrToBCD(Value.AsCurrency(), result);
-        return result;
-      }
-      case varSingle:
-      case varDouble:
-        return DoubleToBcd(Value.AsDouble());
-      case varString:
-      case varOleStr:
-        return StrToBcd(VarToStr(Value));
-      default:
-        return Int64ToBcd(Value.AsInt64());
-    }
-  }
 
   enum TKind { kNull, kPlain, kBcd, kGuid };
   Variant plain_;

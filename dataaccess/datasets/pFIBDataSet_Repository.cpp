@@ -64,8 +64,10 @@ String LocalDateTimeText(TField* Field, const String& Literal) {
 void ImportDefaultValue(TField* Field, const TpFIBFieldInfo& Info) {
   const String& value = Info.DefaultValue();
   SetDefaultValueEmptyStringOf(Field, Info.DefaultValueEmptyString());
-  if (dynamic_cast<TFIBStringField*>(Field) != nullptr) {
-    if (!value.empty()) Field->SetDefaultExpression("'" + value + "'");
+  // Text fields of either kind: a quoted text stays a quoted text, so that
+  // 'USER' is the text and USER the user's name.
+  if (dynamic_cast<TFIBStringField*>(Field) != nullptr || dynamic_cast<TFIBWideStringField*>(Field) != nullptr) {
+    if (!value.empty()) Field->SetDefaultExpression(Info.DefaultValueQuoted() ? QuotedStr(value) : value);
     return;
   }
   if (value.empty()) return;

@@ -1,9 +1,12 @@
 #include "platform/rtl/Variants.h"
 
+#include <algorithm>
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "platform/rtl/Locale.h"
@@ -38,6 +41,7 @@ struct TVariantAccess {
   static const String& Str(const Variant& v) { return v.str_; }
   static const WideString& Wide(const Variant& v) { return v.wstr_; }
   static const Variant::TArrayData& Array(const Variant& v) { return *v.arr_; }
+  static int Scale(const Variant& v) { return v.scale_; }
 
   // The array data of v, unshared so that it can be changed.
   static Variant::TArrayData& MutableArray(Variant& v) {
@@ -49,6 +53,11 @@ struct TVariantAccess {
     Variant v;
     v.vt_ = type;
     v.i64_ = raw;
+    return v;
+  }
+  static Variant MakeDecimal(int64_t digits, int scale) {
+    Variant v = Make(varFMTBcd, digits);
+    v.scale_ = static_cast<Byte>(scale);
     return v;
   }
   static Variant MakeDate(double d) {
@@ -74,6 +83,7 @@ void Variant::Destroy() noexcept {
   else if (vt_ == varOleStr) wstr_.~WideString();
   else if (vt_ & varArray) arr_.~shared_ptr();
   vt_ = varEmpty;
+  scale_ = 0;
   i64_ = 0;
 }
 
@@ -83,6 +93,7 @@ void Variant::CopyFrom(const Variant& other) {
   else if (other.vt_ & varArray) new (&arr_) std::shared_ptr<TArrayData>(other.arr_);
   else i64_ = other.i64_;
   vt_ = other.vt_;
+  scale_ = other.scale_;
 }
 
 void Variant::MoveFrom(Variant&& other) noexcept {
@@ -91,6 +102,7 @@ void Variant::MoveFrom(Variant&& other) noexcept {
   else if (other.vt_ & varArray) new (&arr_) std::shared_ptr<TArrayData>(std::move(other.arr_));
   else i64_ = other.i64_;
   vt_ = other.vt_;
+  scale_ = other.scale_;
   other.Destroy();
 }
 
@@ -178,7 +190,7 @@ bool VarIsArray(const Variant& V) { return (V.VarType() & varArray) != 0; }
 bool VarIsOrdinal(const Variant& V) { return IsIntegerType(V.VarType()) || V.VarType() == varBoolean; }
 bool VarIsFloat(const Variant& V) {
   TVarType t = V.VarType();
-  return t == varSingle || t == varDouble || t == varCurrency;
+  return t == varSingle || t == varDouble || t == varCurrency || t == varFMTBcd;
 }
 bool VarIsNumeric(const Variant& V) { return VarIsOrdinal(V) || VarIsFloat(V); }
 bool VarIsStr(const Variant& V) { return V.VarType() == varString || V.VarType() == varOleStr; }
@@ -204,11 +216,107 @@ String VarTypeAsText(TVarType VarType) {
     case varLongWord: base = "LongWord"; break;
     case varInt64: base = "Int64"; break;
     case varString: base = "String"; break;
+    case varFMTBcd: base = "FMTBcd"; break;
     default: base = "$" + IntToHex(static_cast<Integer>(VarType & varTypeMask), 4); break;
   }
   if (VarType & varArray) base = "Array " + base;
   if (VarType & varByRef) base = "Ref " + base;
   return base;
+}
+
+// ===========================================================================
+// Decimals
+
+namespace {
+
+constexpr int kMaxDecimalScale = 18;
+
+__int128 PowerOfTen128(int n) {
+  __int128 p = 1;
+  while (n-- > 0) p *= 10;
+  return p;
+}
+
+// A decimal of Digits * 10^-Scale without trailing zeros after the point;
+// false when it does not fit (18 places, 64-bit digits).
+bool NormalDecimal(__int128 Digits, int Scale, Variant& Result) {
+  while (Scale > 0 && Digits % 10 == 0) {
+    Digits /= 10;
+    --Scale;
+  }
+  if (Scale > kMaxDecimalScale || Digits < std::numeric_limits<int64_t>::min() ||
+      Digits > std::numeric_limits<int64_t>::max())
+    return false;
+  Result = TVariantAccess::MakeDecimal(static_cast<int64_t>(Digits), Scale);
+  return true;
+}
+
+// The decimal's digits with Separator before its last Scale ones.
+String DecimalText(int64_t Digits, int Scale, char Separator) {
+  const bool negative = Digits < 0;
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(Digits) : static_cast<uint64_t>(Digits);
+  String digits = std::to_string(magnitude);
+  if (Scale > 0) {
+    if (static_cast<int>(digits.size()) <= Scale) digits.insert(0, static_cast<size_t>(Scale + 1) - digits.size(), '0');
+    digits.insert(digits.size() - static_cast<size_t>(Scale), 1, Separator);
+  }
+  return negative ? "-" + digits : digits;
+}
+
+// Digits / 10^Scale rounded half to even.
+int64_t RoundDecimal(__int128 Digits, int Scale) {
+  if (Scale <= 0) return static_cast<int64_t>(Digits);
+  const __int128 unit = PowerOfTen128(Scale), half = unit / 2;
+  __int128 q = Digits / unit, r = Digits % unit;
+  if (r > half || (r == half && (q & 1))) ++q;
+  else if (r < -half || (r == -half && (q & 1))) --q;
+  return static_cast<int64_t>(q);
+}
+
+}  // namespace
+
+Variant VarFMTBcdCreate(const TBcd& Value) {
+  if (Value.Precision > MaxFMTBcdFractionSize) throw EBcdException("Invalid BCD value");
+  std::string digits;
+  for (int i = 0; i < Value.Precision; ++i) {
+    const int nibble = i % 2 == 0 ? Value.Fraction[i / 2] >> 4 : Value.Fraction[i / 2] & 0x0F;
+    if (nibble > 9) throw EBcdException("Invalid BCD value");
+    digits.push_back(static_cast<char>('0' + nibble));
+  }
+  // Zeros after the point and before the first digit do not count.
+  int scale = Value.SignSpecialPlaces & 0x3F;
+  while (scale > 0 && !digits.empty() && digits.back() == '0') {
+    digits.pop_back();
+    --scale;
+  }
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+  Variant result;
+  if (digits.size() > 19) throw EBcdOverflowException("BCD overflow");
+  __int128 value = 0;
+  for (char c : digits) value = value * 10 + (c - '0');
+  if ((Value.SignSpecialPlaces & 0x80) != 0) value = -value;
+  if (!NormalDecimal(value, scale, result)) throw EBcdOverflowException("BCD overflow");
+  return result;
+}
+
+TBcd VarToBcd(const Variant& V) {
+  switch (V.VarType()) {
+    case varFMTBcd:
+      return StrToBcd(DecimalText(TVariantAccess::Int(V), TVariantAccess::Scale(V), '.'));
+    case varCurrency: {
+      TBcd bcd;
+      if (!CurrToBCD(V.AsCurrency(), bcd)) throw EBcdOverflowException("BCD overflow");
+      return bcd;
+    }
+    case varSingle:
+    case varDouble:
+      return DoubleToBcd(V.AsDouble());
+    case varString:
+    case varOleStr:
+      return StrToBcd(V.AsString());
+    default:
+      return Int64ToBcd(V.AsInt64());
+  }
 }
 
 // ===========================================================================
@@ -244,6 +352,13 @@ double DoubleOf(const Variant& v, TVarType to) {
     case varSingle: return VA::Single(v);
     case varDouble: case varDate: return VA::Dbl(v);
     case varCurrency: return Currency::FromRaw(VA::Int(v)).ToDouble();
+    case varFMTBcd: {
+      // The nearest double to the decimal, not a quotient of two rounded ones.
+      const String text = DecimalText(VA::Int(v), VA::Scale(v), '.');
+      double d = 0;
+      std::from_chars(text.data(), text.data() + text.size(), d);
+      return d;
+    }
     case varBoolean: return VA::Bool(v) ? -1 : 0;
     case varString: case varOleStr: {
       double d;
@@ -262,6 +377,7 @@ int64_t Int64Of(const Variant& v, TVarType to) {
     case varWord: case varLongWord: case varInt64:
       return VA::Int(v);
     case varBoolean: return VA::Bool(v) ? -1 : 0;
+    case varFMTBcd: return RoundDecimal(VA::Int(v), VA::Scale(v));
     case varCurrency: {
       int64_t raw = VA::Int(v), q = raw / 10000, r = raw % 10000;
       if (r > 5000 || (r == 5000 && (q & 1))) ++q;
@@ -303,6 +419,7 @@ String VarTextOf(const Variant& v, const TFormatSettings& fs) {
     case varSingle: return FloatToStrF(VA::Single(v), ffGeneral, 7, 0, fs);
     case varDouble: return FloatToStr(VA::Dbl(v), fs);
     case varCurrency: return CurrToStr(Currency::FromRaw(VA::Int(v)), fs);
+    case varFMTBcd: return DecimalText(VA::Int(v), VA::Scale(v), fs.DecimalSeparator);
     case varDate: return DateTimeToStr(VA::Dbl(v), fs);
     case varBoolean: return VA::Bool(v) ? "True" : "False";
     default: CastError(v, varString);
@@ -326,6 +443,13 @@ double Variant::AsDouble() const { return DoubleOf(*this, varDouble); }
 Currency Variant::AsCurrency() const {
   switch (vt_) {
     case varCurrency: return Currency::FromRaw(i64_);
+    case varFMTBcd: {
+      if (scale_ > 4) return Currency::FromRaw(RoundDecimal(i64_, scale_ - 4));
+      int64_t raw;
+      if (__builtin_mul_overflow(i64_, static_cast<int64_t>(PowerOfTen128(4 - scale_)), &raw))
+        OverflowError(*this, varCurrency);
+      return Currency::FromRaw(raw);
+    }
     case varString: case varOleStr: {
       Currency c;
       if (TryStrToCurr(AsString(), c)) return c;
@@ -355,7 +479,7 @@ bool Variant::AsBoolean() const {
       CastError(*this, varBoolean);
     }
     case varSmallint: case varInteger: case varShortInt: case varByte:
-    case varWord: case varLongWord: case varInt64: case varCurrency:
+    case varWord: case varLongWord: case varInt64: case varCurrency: case varFMTBcd:
       return i64_ != 0;
     default:
       return DoubleOf(*this, varBoolean) != 0;
@@ -396,6 +520,7 @@ Variant VarAsType(const Variant& V, TVarType VarType) {
     case varSingle: return static_cast<float>(V.AsDouble());
     case varDouble: return V.AsDouble();
     case varCurrency: return V.AsCurrency();
+    case varFMTBcd: return VarFMTBcdCreate(VarToBcd(V));
     case varDate: return VarFromDateTime(V.AsDateTime());
     case varBoolean: return V.AsBoolean();
     case varString: return V.AsString();
@@ -416,7 +541,7 @@ TDateTime VarToDateTime(const Variant& V) { return V.AsDateTime(); }
 
 namespace {
 
-enum TKind { kEmpty, kInt, kFloat, kCurrency, kDate, kBool, kStr };
+enum TKind { kEmpty, kInt, kFloat, kCurrency, kDecimal, kDate, kBool, kStr };
 
 TKind KindOf(const Variant& v) {
   TVarType t = v.VarType();
@@ -425,6 +550,7 @@ TKind KindOf(const Variant& v) {
     case varEmpty: return kEmpty;
     case varSingle: case varDouble: return kFloat;
     case varCurrency: return kCurrency;
+    case varFMTBcd: return kDecimal;
     case varDate: return kDate;
     case varBoolean: return kBool;
     case varString: case varOleStr: return kStr;
@@ -457,6 +583,17 @@ TVariantRelationship CompareTexts(const Variant& a, const Variant& b) {
 // Converts text (or Empty) to a value of the other side's kind.
 Variant AsKind(const Variant& v, TKind kind) {
   switch (kind) {
+    case kDecimal: {
+      // Exactly, when the text is a decimal that fits one.
+      TBcd bcd;
+      if (VarIsStr(v) && TryStrToBcd(v.AsString(), bcd)) {
+        try {
+          return VarFMTBcdCreate(bcd);
+        } catch (const EBcdException&) {
+        }
+      }
+      return v.AsDouble();
+    }
     case kInt: case kFloat: case kCurrency: return v.AsDouble();
     case kDate: return v.AsDateTime();
     case kBool: return v.AsBoolean();
@@ -464,9 +601,34 @@ Variant AsKind(const Variant& v, TKind kind) {
   }
 }
 
+// An integer (Boolean), currency or decimal as digits of a scale; false for
+// other kinds.
+bool ExactNumber(const Variant& v, TKind k, __int128& Digits, int& Scale) {
+  switch (k) {
+    case kInt: case kBool: Digits = Int64Of(v, varInt64), Scale = 0; return true;
+    case kCurrency: Digits = VA::Int(v), Scale = 4; return true;
+    case kDecimal: Digits = VA::Int(v), Scale = VA::Scale(v); return true;
+    default: return false;
+  }
+}
+
+// Both to the larger scale (at most 18 apart: the products fit).
+void AlignScales(__int128& x, int& sx, __int128& y, int& sy) {
+  if (sx < sy) x *= PowerOfTen128(sy - sx), sx = sy;
+  else if (sy < sx) y *= PowerOfTen128(sx - sy), sy = sx;
+}
+
 TVariantRelationship CompareNumbers(const Variant& a, const Variant& b) {
   TKind ka = KindOf(a), kb = KindOf(b);
   if (ka == kBool && kb == kBool) return Order<int>(VA::Bool(a), VA::Bool(b));
+  if (ka == kDecimal || kb == kDecimal) {
+    __int128 x, y;
+    int sx, sy;
+    if (ExactNumber(a, ka, x, sx) && ExactNumber(b, kb, y, sy)) {
+      AlignScales(x, sx, y, sy);
+      return Order(x, y);
+    }
+  }
   if (ka == kBool) ka = kInt;
   if (kb == kBool) kb = kInt;
   if (ka == kInt && kb == kInt) return Order(Int64Of(a, varInt64), Int64Of(b, varInt64));
@@ -515,6 +677,18 @@ namespace {
 
 enum TOp { opAdd, opSub, opMul };
 
+// A decimal result of integers, currencies and decimals, when it is exact
+// and fits one.
+bool DecimalArith(const Variant& A, TKind KA, const Variant& B, TKind KB, TOp Op, Variant& Result) {
+  __int128 x, y;
+  int sx, sy;
+  if (!ExactNumber(A, KA == kEmpty ? kInt : KA, x, sx) || !ExactNumber(B, KB == kEmpty ? kInt : KB, y, sy))
+    return false;
+  if (Op == opMul) return NormalDecimal(x * y, sx + sy, Result);
+  AlignScales(x, sx, y, sy);
+  return NormalDecimal(Op == opAdd ? x + y : x - y, sx, Result);
+}
+
 Variant Arith(const Variant& A, const Variant& B, TOp op) {
   if (VarIsArray(A) || VarIsArray(B)) InvalidOp();
   if (VarIsNull(A) || VarIsNull(B)) return Null();
@@ -528,7 +702,10 @@ Variant Arith(const Variant& A, const Variant& B, TOp op) {
   Variant b = kb == kStr ? Variant(B.AsDouble()) : B;
   ka = KindOf(a), kb = KindOf(b);
   auto isInt = [](TKind k) { return k == kInt || k == kBool || k == kEmpty; };
-  if (isInt(ka) && isInt(kb)) {
+  if (ka == kDecimal || kb == kDecimal) {
+    Variant r;
+    if (DecimalArith(a, ka, b, kb, op, r)) return r;
+  } else if (isInt(ka) && isInt(kb)) {
     int64_t x = Int64Of(a, varInt64), y = Int64Of(b, varInt64), r;
     bool overflow = op == opAdd ? __builtin_add_overflow(x, y, &r)
                     : op == opSub ? __builtin_sub_overflow(x, y, &r)

@@ -3,8 +3,9 @@
 // Types: the codes below; varString holds a UTF-8 String, varError an
 // error code (VarAsError: a failure reported as a value), varOleStr a
 // WideString, varDate a TDateTime (made with VarFromDateTime, since TDateTime
-// is a double), varCurrency a Currency. varByRef is declared for type tests
-// but never produced.
+// is a double), varCurrency a Currency, varFMTBcd an exact decimal (made with
+// VarFMTBcdCreate: up to 18 digits, up to 18 of them after the point).
+// varByRef is declared for type tests but never produced.
 //
 // Conversions are member functions (AsInteger(), AsString() ...) plus the
 // free VarAsType/VarToStr family:
@@ -19,7 +20,8 @@
 //  - Text reads as a number with the format settings (StrToInt, then
 //    StrToFloat), as a date with StrToDateTime; dates give text through
 //    DateTimeToStr; floats through FloatToStr (Single: 7 digits), currency
-//    through CurrToStr.
+//    through CurrToStr, a decimal as its digits without trailing zeros
+//    after the decimal separator.
 //  - Arrays convert to no scalar type.
 // Failed conversions raise EVariantTypeCastError "Could not convert variant
 // of type (String) into type (Integer)", with the type names of VarTypeAsText.
@@ -33,15 +35,17 @@
 //    (AnsiCompareStr / WideCompareStr, case-sensitive).
 //  - Text against a number, date or Boolean: the text is converted to the
 //    other side's type (failing conversions raise); then numbers compare
-//    numerically (integers exactly, otherwise as doubles), dates as doubles,
-//    Booleans as -1/0 (two Booleans: False < True).
+//    numerically (integers, currencies and decimals exactly, otherwise as
+//    doubles), dates as doubles, Booleans as -1/0 (two Booleans: False <
+//    True).
 //  - Arrays cannot be compared: EVariantInvalidOpError.
 //
 // Arithmetic (+ - * /): Null in either operand gives Null; Empty acts as 0
 // (or "" for +); two texts under + concatenate; otherwise texts convert to
 // numbers. Integers stay integers (Integer, widening to Int64 and then to
-// Double on overflow), Currency with integers or Currency stays Currency,
-// anything with a float gives Double, a date plus or minus a number is a date
+// Double on overflow), Currency with integers or Currency stays Currency, a
+// decimal with integers, currencies or decimals stays a decimal while the
+// exact result fits one (else Double), anything with a float gives Double, a date plus or minus a number is a date
 // and a date minus a date a Double; "/" always gives Double and raises
 // EZeroDivide on a zero divisor.
 //
@@ -59,6 +63,7 @@
 #include <span>
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/FMTBcd.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/System.h"
 
@@ -82,6 +87,7 @@ constexpr TVarType varWord = 0x0012;
 constexpr TVarType varLongWord = 0x0013;
 constexpr TVarType varInt64 = 0x0014;
 constexpr TVarType varString = 0x0100;
+constexpr TVarType varFMTBcd = 0x0110;
 constexpr TVarType varTypeMask = 0x0FFF;
 constexpr TVarType varArray = 0x2000;
 constexpr TVarType varByRef = 0x4000;
@@ -152,6 +158,7 @@ class Variant {
   void MoveFrom(Variant&& other) noexcept;
 
   TVarType vt_;
+  Byte scale_ = 0;  // varFMTBcd: i64_ holds the value times 10^scale_
   union {
     int64_t i64_;  // every integer type, currency (raw) and the Boolean-as-integer
     float f32_;
@@ -162,6 +169,14 @@ class Variant {
     std::shared_ptr<TArrayData> arr_;
   };
 };
+
+// Exact decimals (varFMTBcd). VarFMTBcdCreate raises EBcdOverflowException
+// for a value of more than 18 digits or 18 places (trailing zeros after the
+// point do not count). VarToBcd gives any number or numeric text as a BCD:
+// integers, currencies and decimals exactly, floats by their shortest text.
+Variant VarFMTBcdCreate(const TBcd& Value);
+TBcd VarToBcd(const Variant& V);
+inline bool VarIsFMTBcd(const Variant& V) { return V.VarType() == varFMTBcd; }
 
 // The Null and Unassigned (Empty) values.
 Variant Null();
@@ -182,7 +197,7 @@ bool VarIsArray(const Variant& V);
 bool VarIsNumeric(const Variant& V);  // ordinal or float
 bool VarIsStr(const Variant& V);      // varString or varOleStr
 bool VarIsOrdinal(const Variant& V);  // integer types and Boolean
-bool VarIsFloat(const Variant& V);    // Single, Double, Currency
+bool VarIsFloat(const Variant& V);    // Single, Double, Currency, FMTBcd
 // "Integer", "String", "Null", "Array Variant" ...
 String VarTypeAsText(TVarType VarType);
 

@@ -59,6 +59,9 @@ TEST_F(SQLParamScan, MarkersOutsideStringsNamesAndComments) {
       {"select a from t where x = ? and y = ?", {"?1", "?2"}, "select a from t where x = ? and y = ?"},
       {"select a from t where x = ?X and y = ?", {"X", "?1"}, "select a from t where x = ? and y = ?"},
       {"update T set A = :\"Mixed Name\" where ID=:ID", {"Mixed Name", "ID"}, "update T set A = ?  where ID=?"},
+      // A doubled quote inside a quoted name is one quote of the name.
+      {"update T set \"A\"\"B\" = ?\"NEW_A\"\"B\" where ID=?ID", {"NEW_A\"B", "ID"},
+       "update T set \"A\"\"B\" = ?  where ID=?"},
       {"insert into T values (:A.B, :$X, :#Y, :Z%)", {"A.B", "$X", "#Y", "Z%"}, "insert into T values (?, ?, ?, ?)"},
       {"execute procedure P :A, :A", {"A", "A"}, "execute procedure P ?, ?"},
       {"execute block (x int = :x) returns (y int) as begin y = :x; suspend; end", {"x"},

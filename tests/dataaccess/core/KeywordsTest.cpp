@@ -76,6 +76,33 @@ TEST_F(Keywords, ServerTakesThePseudoColumnsAsFormatted) {
   }
 }
 
+TEST_F(Keywords, QuotesInsideNamesAreDoubled) {
+  struct Case {
+    const char* Name;
+    const char* Form;
+  };
+  const Case cases[] = {
+      {"A\"B", "\"A\"\"B\""},   {"\"A", "\"\"\"A\""},          {"\"Sum\"", "\"Sum\""},
+      {"\"A\"\"B\"", "\"A\"\"B\""}, {"\"A\"B\"", "\"\"\"A\"\"B\"\"\""}, {"Name", "\"Name\""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IdentifierForm(c.Name, 3, false), c.Form) << c.Name;
+    // A quoted identifier stands for the name it was made from.
+    EXPECT_EQ(UnquoteIdentifier(QuoteIdentifier(c.Name)), c.Name);
+  }
+  EXPECT_TRUE(IsQuotedIdentifier("\"A\"\"B\""));
+  EXPECT_FALSE(IsQuotedIdentifier("\"A\"B\""));
+  EXPECT_EQ(UnquoteIdentifier("\"A\"B\""), "\"A\"B\"");
+  EXPECT_EQ(FormatFieldName("Q\"T", "C\"D"), "\"Q\"\"T\".\"C\"\"D\"");
+  // The server takes them.
+  fbtest::TTempDatabase file;
+  file.Exec(std::vector<std::string>{"create table \"Q\"\"T\" (\"C\"\"D\" integer)",
+                                     "insert into \"Q\"\"T\" values (1)"});
+  EXPECT_EQ(file.QueryValue("select count(" + FormatFieldName("Q\"T", "C\"D") + ") from " +
+                            IdentifierForm("Q\"T", 3, false)),
+            "1");
+}
+
 TEST_F(Keywords, LookupsRunOnAnyThreadWithoutLock) {
   std::atomic<int> wrong{0};
   std::vector<std::thread> threads;

@@ -37,6 +37,18 @@ class TEditDataSet : public TFIBDataSet {
   }
 };
 
+// The library's timers run on a manual clock while it lives.
+class TManualFIBClock : public TManualTimerService {
+ public:
+  TManualFIBClock() : previous_(SetFIBTimerService(this)) {}
+  ~TManualFIBClock() override { SetFIBTimerService(previous_); }
+  TManualFIBClock(const TManualFIBClock&) = delete;
+  TManualFIBClock& operator=(const TManualFIBClock&) = delete;
+
+ private:
+  TTimerService* previous_;
+};
+
 class EditTest : public dstest::TDataSetSuite<EditTest> {
  public:
   static std::vector<std::string> Tables() {
@@ -48,6 +60,8 @@ class EditTest : public dstest::TDataSetSuite<EditTest> {
             "insert into M values (2)", "insert into M values (3)",
             "create table D (ID integer not null primary key, MID integer)", "insert into D values (10, 1)",
             "insert into D values (11, 1)", "insert into D values (20, 2)",
+            "create table DD (ID integer not null primary key, DID integer)", "insert into DD values (100, 10)",
+            "insert into DD values (200, 20)",
             "create table B (ID integer not null primary key, DATA blob sub_type 0, MEMO blob sub_type text)",
             "insert into B values (1, 'abc', 'first')", "insert into B values (2, null, null)",
             "insert into B values (3, 'x', 'third')",
@@ -519,12 +533,7 @@ TEST_F(EditTest, ParametersFromRecordsMasterAndSelect) {
 }
 
 TEST_F(EditTest, DetailFollowsItsMasterAtOnceOrAfterTheDelay) {
-  TManualTimerService clock;
-  TTimerService* previous = SetFIBTimerService(&clock);
-  struct TRestore {
-    TTimerService* Previous;
-    ~TRestore() { SetFIBTimerService(Previous); }
-  } restore{previous};
+  TManualFIBClock clock;
 
   TEditDataSet* master = NewEdit("select ID from M order by ID", "", "", "");
   auto* source = new TDataSource(form_);
@@ -568,6 +577,77 @@ TEST_F(EditTest, DetailFollowsItsMasterAtOnceOrAfterTheDelay) {
   EXPECT_EQ(Rows(detail), (std::vector<String>{"10", "11"}));
   master->Close();
   EXPECT_TRUE(detail->Active());
+}
+
+TEST_F(EditTest, APendingDetailRefreshRunsBeforeEditDeleteAndInsert) {
+  InitializeUnits({&unit_pFIBDataSet});
+  TManualFIBClock clock;
+  auto linked = [&](const String& Table, const String& Key, TDataSet* Master) {
+    auto* ds = new TpFIBDataSet(form_);
+    ds->SetDatabase(db_);
+    ds->SelectSQL()->SetText("select ID, " + Key + " from " + Table + " where " + Key + " = ?MAS_ID order by ID");
+    ds->UpdateSQL()->SetText("update " + Table + " set " + Key + " = ?" + Key + " where ID = ?OLD_ID");
+    ds->InsertSQL()->SetText("insert into " + Table + " (ID, " + Key + ") values (?ID, ?MAS_ID)");
+    ds->DeleteSQL()->SetText("delete from " + Table + " where ID = ?OLD_ID");
+    auto* source = new TDataSource(form_);
+    source->SetDataSet(Master);
+    ds->SetDataSource(source);
+    ds->SetDetailConditions({dcWaitEndMasterScroll});
+    return ds;
+  };
+  // M -> D -> DD, each detail waiting for its master to stand still. The
+  // master moves to 2; the operation on DD runs the waiting refreshes,
+  // masters first, and so works on DD's row of D's row 20.
+  for (const char* op : {"edit", "delete", "insert"}) {
+    SCOPED_TRACE(op);
+    TEditDataSet* master = NewEdit("select ID from M order by ID", "", "", "");
+    TpFIBDataSet* detail = linked("D", "MID", master);
+    TpFIBDataSet* sub = linked("DD", "DID", detail);
+    master->Open();
+    detail->Open();
+    sub->Open();
+    ASSERT_EQ(sub->FieldByName("ID")->AsInteger(), 100);
+    master->Next();
+    const std::string what = op;
+    if (what == "edit") {
+      sub->Edit();
+      EXPECT_EQ(sub->FieldByName("ID")->AsInteger(), 200);
+      sub->Cancel();
+    } else if (what == "delete") {
+      sub->Delete();
+      EXPECT_EQ(ServerRows("select ID from DD order by ID"), (std::vector<String>{"100"}));
+    } else {
+      sub->Insert();
+      sub->FieldByName("ID")->SetAsInteger(300);
+      sub->Post();
+      EXPECT_EQ(ServerRows("select DID from DD where ID = 300"), (std::vector<String>{"20"}));
+    }
+    EXPECT_EQ(detail->FieldByName("ID")->AsInteger(), 20);
+    tr_->Rollback();
+    delete sub;
+    delete detail;
+    delete master;
+  }
+}
+
+TEST_F(EditTest, FullRefreshFindsTheRowAsTheServerHasItNow) {
+  tr_->TRParams()->SetText("read\nread_committed\nrec_version");
+  for (bool refreshable : {true, false}) {
+    SCOPED_TRACE(refreshable ? "refresh statement" : "no refresh statement");
+    TEditDataSet* ds = OpenE();
+    if (refreshable) ds->RefreshSQL()->SetText("select ID, NAME, N92, N152 from E where ID = ?OLD_ID");
+    ds->Next();
+    ds->Next();
+    // Another attachment changes the row; the key stays.
+    file_->Exec("update E set NAME = 'drei' where ID = 3");
+    ds->FullRefresh(true);
+    // Located by the row's values as the refresh statement reads them; without
+    // one, by the values held, which no row has any more.
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), refreshable ? 3 : 1);
+    file_->Exec("update E set NAME = 'three' where ID = 3");
+    tr_->Rollback();
+    delete ds;
+  }
 }
 
 TEST_F(EditTest, ArrayValuesAreWrittenAndReadBack) {

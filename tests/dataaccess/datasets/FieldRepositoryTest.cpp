@@ -203,7 +203,7 @@ TEST_F(FieldRepositoryTest, ServerDefaults) {
                {"MADE", "TODAY"},
                {"FLAG", "True"},
                {"OFF_FLAG", "False"},
-               {"NAME", "nobody"},  // a wide string field takes the text as it is
+               {"NAME", "'nobody'"},  // a wide string field keeps the text quoted too
                {"ID", ""}};
   for (const TCase& c : cases) EXPECT_EQ(ds->FieldByName(c.Field)->DefaultExpression(), c.Default) << c.Field;
   // A wide field knows the empty-string default too.

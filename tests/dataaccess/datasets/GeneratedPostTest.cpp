@@ -81,6 +81,7 @@ class GeneratedPostTest : public dstest::TExtendedDataSetSuite<GeneratedPostTest
         "create table \"Kunden\" (\"Nr\" integer not null primary key, \"Name\" varchar(20), \"plz\" varchar(5))",
         "create table \"ORDER\" (\"VALUE\" integer not null primary key, \"SELECT\" varchar(10), \"FROM\" integer)",
         "create table \"Клиенты\" (\"Код\" integer not null primary key, \"Имя\" varchar(20))",
+        "create table \"Q\"\"T\" (\"K\"\"1\" integer not null primary key, \"V\"\"2\" varchar(10))",
         "create table DOCS (ID integer not null primary key, TITLE varchar(20), BODY blob sub_type 1, "
         "DATA blob sub_type 0)",
         "create table TYPES (ID integer not null primary key, AMOUNT numeric(15,2), BIG numeric(18,4), "
@@ -124,6 +125,7 @@ class GeneratedPostTest : public dstest::TExtendedDataSetSuite<GeneratedPostTest
                             "delete from \"Kunden\"",
                             "delete from \"ORDER\"",
                             "delete from \"Клиенты\"",
+                            "delete from \"Q\"\"T\"",
                             "delete from DOCS",
                             "delete from TYPES",
                             "delete from TKEYS",
@@ -146,6 +148,8 @@ class GeneratedPostTest : public dstest::TExtendedDataSetSuite<GeneratedPostTest
                             "insert into \"ORDER\" values (2, 'second', 20)",
                             "insert into \"Клиенты\" values (1, 'Иван')",
                             "insert into \"Клиенты\" values (2, 'Пётр')",
+                            "insert into \"Q\"\"T\" values (1, 'x')",
+                            "insert into \"Q\"\"T\" values (2, 'y')",
                             "insert into DOCS (ID, TITLE, BODY) values (1, 'doc', 'the body')",
                             "delete from LOG"})
       fbtest::ExecSQL(tr_, sql);
@@ -330,6 +334,17 @@ TEST_F(GeneratedPostTest, EditInsertAndDeleteReachTheServerForEveryKindOfTable) 
        {{"Код", "3"}, {"Имя", "Ёлка"}},
        {"Код", "6"},
        {"2|Пётр", "6|Ёлка"}},
+      {"double quotes inside names",
+       "select \"K\"\"1\", \"V\"\"2\" from \"Q\"\"T\" order by \"K\"\"1\"",
+       "Q\"T",
+       "",
+       "K\"1",
+       "select \"K\"\"1\", \"V\"\"2\" from \"Q\"\"T\" order by \"K\"\"1\"",
+       {"K\"1", "V\"2"},
+       {"V\"2", "a\"b"},
+       {{"K\"1", "3"}, {"V\"2", "c"}},
+       {"K\"1", "7"},
+       {"2|y", "7|c"}},
   };
   for (const TTableCase& c : cases) {
     for (bool onlyModified : {false, true}) {

@@ -161,13 +161,13 @@ TEST_F(LimitedCacheTest, OrderInformationIsRequiredAtOpen) {
   separate->SetAutoCommit(true);
   separate->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
   EXPECT_EQ(separate->CacheModelOptions()->CacheModelKind(), cmkLimitedBufferSize);
-  // An order field that is not selected (by name or by position): error 75
-  // at open, the dataset stays closed.
+  // An order field that is not selected: the ORDER BY cannot be read at
+  // open, the dataset stays closed.
   for (const char* sql : {"select ID from L order by A, ID", "select ID from L order by ID, A"}) {
     SCOPED_TRACE(sql);
     TCacheDataSet* ds = Limited(sql);
-    EXPECT_EQ(ClientError([&] { ds->Open(); }, &text), fceLimitedCacheNotUsable);
-    EXPECT_EQ(text.find("Lim" + IntToStr(named_) + ". Can't use limited cache. "), 0u) << text;
+    EXPECT_THROW(ds->Open(), EFIBClientError);
+    EXPECT_EQ(ErrorText([&] { ds->Open(); }), "Lim" + IntToStr(named_) + ":Can't find or parse ORDER BY statement.");
     EXPECT_FALSE(ds->Active());
     delete ds;
   }
@@ -427,6 +427,65 @@ TEST_F(LimitedCacheTest, WalkingWithAGridSizedBufferWindow) {
   source.SetDataSet(nullptr);
 }
 
+TEST_F(LimitedCacheTest, FilteredWalksSkipHiddenRowsAcrossRefills) {
+  struct Case {
+    const char* filter;
+    const char* order;
+    int buffers;  // records a grid keeps
+  };
+  const Case cases[] = {
+      {"A > 10", "ID", 1},
+      {"A > 10", "A desc, ID", 1},
+      {"A > 10", "ID", 30},
+      // A few hundred rows hidden between visible ones: more than a window.
+      {"A = 7", "ID", 1},
+      {"A = 7", "B, ID", 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.filter) + " order by " + c.order + ", " + std::to_string(c.buffers) + " buffers");
+    const std::vector<int> expected =
+        Expected(String("select ID from L where ") + c.filter + " order by " + c.order);
+    auto* ds = new TpFIBDataSet(form_);
+    ds->SetDatabase(db_);
+    ds->SelectSQL()->SetText(String("select ID, A, B from L order by ") + c.order);
+    ds->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+    ds->SetFilterText(c.filter);
+    ds->SetFiltered(true);
+    TDataSource source(nullptr);
+    source.SetDataSet(ds);
+    TDataLink grid;
+    grid.SetDataSource(&source);
+    grid.SetBufferCount(c.buffers);
+    ds->Open();
+    EXPECT_EQ(IdsForward(ds), expected);
+    EXPECT_EQ(IdsBackward(ds), expected);
+    ds->First();
+    const int middle = static_cast<int>(expected.size()) / 2;
+    EXPECT_EQ(ds->MoveBy(middle), middle);
+    EXPECT_TRUE(WalksAround(ds, expected, middle, 40));
+    source.SetDataSet(nullptr);
+    delete ds;
+  }
+  // A filter that reads a BLOB reads the record it tests.
+  auto* notes = new TpFIBDataSet(form_);
+  notes->SetDatabase(db_);
+  notes->SelectSQL()->SetText("select ID, NOTE from E order by ID");
+  notes->CacheModelOptions()->SetCacheModelKind(cmkLimitedBufferSize);
+  std::vector<std::string> misread;
+  notes->SetOnFilterRecord({form_, [&](TDataSet* D, bool& Accept) {
+                              const String note = D->FieldByName("NOTE")->AsString();
+                              const String id = D->FieldByName("ID")->AsString();
+                              if (note != "note " + id) misread.push_back(id + ": " + note);
+                              Accept = D->FieldByName("ID")->AsInteger() % 3 != 0;
+                            }});
+  notes->SetFiltered(true);
+  notes->Open();
+  const std::vector<int> kept = Expected("select ID from E where mod(ID, 3) <> 0 order by ID");
+  EXPECT_EQ(IdsForward(notes), kept);
+  EXPECT_EQ(IdsBackward(notes), kept);
+  EXPECT_TRUE(misread.empty()) << misread.front();
+}
+
 TEST_F(LimitedCacheTest, LookupLeavesThePositionAndTheWindow) {
   const String sql = "select ID, A, B from L order by B, ID";
   const std::vector<int> expected = Expected(sql);
@@ -638,6 +697,17 @@ TEST_F(LimitedCacheTest, SortingOrdersTheRowsOnTheServer) {
   const std::vector<int> sorted = Expected("select ID, A, B from L order by B desc, A, ID");
   EXPECT_EQ(IdsForward(ds), sorted);
   EXPECT_EQ(IdsBackward(ds), sorted);
+  // Monitor settings reach every statement of the model, the sorted one too.
+  ds->CSMonitorSupport()->SetEnabled(csmeEnabled);
+  ds->CSMonitorSupport()->SetIncludeDatasetDescription(false);
+  for (const char* name : {"SelectQuery", "SelectDescQuery", "SelectPartQuery", "SelectPartDescQuery", "SelectLocate",
+                           "SelectSortedQuery"}) {
+    SCOPED_TRACE(name);
+    auto* q = static_cast<TFIBQuery*>(ds->FindComponent(name));
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->CSMonitorSupport()->Enabled(), csmeEnabled);
+    EXPECT_FALSE(q->CSMonitorSupport()->IncludeDatasetDescription());
+  }
   // Bookmarks of before the sort, and Locate, in the new order.
   ds->GotoBookmark(mark);
   EXPECT_TRUE(WalksAround(ds, sorted, Position(sorted, 3001)));

@@ -30,7 +30,9 @@ String ErrorMessage(const std::function<void()>& Call) {
 class LockTest : public dstest::TDataSetSuite<LockTest> {
  public:
   static std::vector<std::string> Tables() {
-    return {"create table PEOPLE (ID integer not null primary key, NAME varchar(20), GRP integer)"};
+    return {"create table PEOPLE (ID integer not null primary key, NAME varchar(20), GRP integer)",
+            "create table \"Orders\" (\"Nr\" integer not null primary key, \"Name\" varchar(20))",
+            "insert into \"Orders\" values (1, 'one')", "insert into \"Orders\" values (2, 'two')"};
   }
 
  protected:
@@ -135,6 +137,47 @@ TEST_F(LockTest, LockStatementTexts) {
   bare->AutoUpdateOptions()->SetAutoReWriteSqls(true);
   bare->AutoUpdateOptions()->SetUpdateTableName("PEOPLE");
   EXPECT_EQ(ErrorMessage([&] { bare->LockRecord(false); }), "Unable to lock record. Update query is empty");
+}
+
+TEST_F(LockTest, KeyFieldLocksNameTheColumnsOfTheirFields) {
+  // Statements written per post: the lock names the key fields' columns
+  // and the update table as the generated statements name them.
+  struct TCase {
+    const char* Name;
+    const char* Select;
+    const char* Table;
+    const char* Keys;
+    const char* Hold;  // what the lock keeps the other attachment from
+  } cases[] = {
+      {"aliased key", "select ID as ORDER_ID, NAME, GRP from PEOPLE order by ID", "PEOPLE", "ORDER_ID",
+       "update PEOPLE set NAME = 'x' where ID = 1"},
+      {"mixed-case table", "select \"Nr\", \"Name\" from \"Orders\" order by \"Nr\"", "Orders", "Nr",
+       "update \"Orders\" set \"Name\" = 'x' where \"Nr\" = 1"},
+      {"aliased key of a mixed-case table", "select o.\"Nr\" as NUM, o.\"Name\" from \"Orders\" o order by 1",
+       "Orders", "NUM", "update \"Orders\" set \"Name\" = 'x' where \"Nr\" = 1"},
+  };
+  for (bool select : {false, true}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + (select ? ", select for lock" : ""));
+      TpFIBDataSet* ds = NewPeople(c.Select, "");
+      ds->RefreshSQL()->Clear();
+      if (select) ds->SetOptions(ds->Options() + TpFIBDsOptions{poUseSelectForLock});
+      TAutoUpdateOptions* o = ds->AutoUpdateOptions();
+      o->SetAutoReWriteSqls(true);
+      o->SetCanChangeSQLs(true);
+      o->SetUpdateOnlyModifiedFields(true);
+      o->SetUpdateTableName(c.Table);
+      o->SetKeyFields(c.Keys);
+      ds->Open();
+      EXPECT_NO_THROW(ds->Edit());
+      EXPECT_EQ(ds->State(), dsEdit);
+      EXPECT_THROW(OtherExec(c.Hold), EFIBError);
+      OtherRollback();
+      ds->Cancel();
+      db_->DefaultTransaction()->Rollback();
+      delete ds;
+    }
+  }
 }
 
 TEST_F(LockTest, EveryLockStatus) {

@@ -36,7 +36,10 @@ class NewRecordTest : public dstest::TExtendedDataSetSuite<NewRecordTest> {
             "create table D (ID integer not null primary key, MID integer, NAME varchar(20))",
             "insert into D values (1, 7, 'seven')",
             "create table DEF (ID integer not null primary key, D date, T time, TS timestamp, S varchar(31), "
-            "W varchar(31) character set win1251, N integer)"};
+            "W varchar(31) character set win1251, N integer)",
+            "create table SD (ID integer not null primary key, Q1 varchar(20) default 'it''s', "
+            "Q2 varchar(20) default 'USER', Q3 varchar(20) default 'NULL', Q4 varchar(20) default ' x ''y''', "
+            "K1 varchar(20) default USER, K2 varchar(20) default CURRENT_USER, K3 varchar(20) default NULL)"};
   }
 
  protected:
@@ -322,7 +325,10 @@ TEST_F(NewRecordTest, DefaultExpressions) {
       {"W", "current_user", kText, 0, "SYSDBA"},
       {"S", "ROLE", kText, 0, "R_TEST"},
       {"W", "CURRENT_ROLE", kText, 0, "R_TEST"},
-      {"S", "'NULL'", kNull},
+      // Quoted, the words are texts.
+      {"S", "'NULL'", kText, 0, "NULL"},
+      {"W", "'USER'", kText, 0, "USER"},
+      {"S", "'it''s'", kText, 0, "it's"},
       {"S", "   ", kNull},
       {"N", "42", kInteger},
   };
@@ -372,6 +378,34 @@ TEST_F(NewRecordTest, DefaultExpressions) {
       ds->Cancel();
       f->SetDefaultExpression("");
     }
+  }
+}
+
+TEST_F(NewRecordTest, ImportedServerDefaultsPostAsTheServerFillsThem) {
+  const char* columns[] = {"Q1", "Q2", "Q3", "Q4", "K1", "K2", "K3"};
+  // Plain string fields on WIN1251, wide ones on UTF8.
+  for (const char* charSet : {"WIN1251", "UTF8"}) {
+    SCOPED_TRACE(charSet);
+    // Row 1 as the server fills it by itself, row 2 through the dataset.
+    file_->Exec({"delete from SD", "insert into SD (ID) values (1)"});
+    TFIBDatabase* db = Connect(charSet);
+    TpFIBDataSet* ds = NewPDataSet("select ID, Q1, Q2, Q3, Q4, K1, K2, K3 from SD",
+                                   "insert into SD (ID, Q1, Q2, Q3, Q4, K1, K2, K3) "
+                                   "values (?ID, ?Q1, ?Q2, ?Q3, ?Q4, ?K1, ?K2, ?K3)",
+                                   db);
+    ds->SetPrepareOptions(ds->PrepareOptions() + TpPrepareOptions{pfImportDefaultValues});
+    ds->Open();
+    ds->Insert();
+    ds->FieldByName("ID")->SetAsInteger(2);
+    ds->Post();
+    db->DefaultTransaction()->Commit();
+    for (const char* c : columns) {
+      SCOPED_TRACE(c);
+      const std::string column(c);
+      EXPECT_EQ(file_->QueryValue("select coalesce(" + column + ", '<null>') from SD where ID = 2"),
+                file_->QueryValue("select coalesce(" + column + ", '<null>') from SD where ID = 1"));
+    }
+    delete ds;
   }
 }
 

@@ -90,6 +90,47 @@ TEST_F(RepositoryTest, ExistenceChecksFollowUseRepositories) {
   Exec("drop table FIB$ERROR_MESSAGES");
 }
 
+TEST_F(RepositoryTest, ExistenceAnswersBelongToTheAttachment) {
+  // A file without repository tables.
+  fbtest::TTempDatabase plain;
+  plain.Exec({"create table P (ID integer)", "insert into P values (1)"});
+  TFIBDatabase* db = fbtest::NewFIBDatabase(form_, file_->Path());
+  auto* tr = new TFIBTransaction(form_);
+  tr->SetDefaultDatabase(db);
+  db->SetDefaultTransaction(tr);
+  db->Connect();
+  EXPECT_TRUE(FieldsInfoTableExists(db));
+  EXPECT_TRUE(DataSetsInfoTableExists(db));
+  // The same object on the other file: asked again there.
+  db->Close();
+  db->SetDBName(plain.Path());
+  db->Connect();
+  EXPECT_FALSE(FieldsInfoTableExists(db));
+  EXPECT_FALSE(DataSetsInfoTableExists(db));
+  auto* ds = new TpFIBDataSet(form_);
+  ds->SetDatabase(db);
+  ds->SelectSQL()->SetText("select ID from P");
+  ds->SetPrepareOptions(ds->PrepareOptions() + TpPrepareOptions{psApplyRepositary});
+  EXPECT_NO_THROW(ds->Open());
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
+  ds->Close();
+  // And back.
+  db->Close();
+  db->SetDBName(file_->Path());
+  db->Connect();
+  EXPECT_TRUE(FieldsInfoTableExists(db));
+  // A table made while disconnected is seen after the reconnect.
+  EXPECT_FALSE(RepositoryTableExists(db, rtErrorMessages));
+  db->Close();
+  Exec("create table FIB$ERROR_MESSAGES (CONSTRAINT_NAME varchar(67) not null primary key, MESSAGE_STRING "
+       "varchar(1024), FIB$VERSION integer)");
+  db->Connect();
+  EXPECT_TRUE(RepositoryTableExists(db, rtErrorMessages));
+  db->Close();
+  Exec("drop table FIB$ERROR_MESSAGES");
+  delete ds;
+}
+
 TEST_F(RepositoryTest, ColumnInformationFromTheSystemTables) {
   std::shared_ptr<TpFIBTableInfo> table = ListTableInfo()->GetTableInfo(db_, " \"CLIENTS\" ", false);
   ASSERT_TRUE(table);

@@ -339,6 +339,56 @@ TEST_F(VariantTest, Arithmetic) {
   EXPECT_THROW(VarArrayOf({1}) + 1, EVariantInvalidOpError);
 }
 
+TEST_F(VariantTest, ExactDecimals) {
+  const Variant big = VarFMTBcdCreate(StrToBcd("123456789012.123456"));
+  const Variant small = VarFMTBcdCreate(StrToBcd("-0.250000"));
+  EXPECT_EQ(big.VarType(), varFMTBcd);
+  EXPECT_TRUE(VarIsFMTBcd(big) && VarIsNumeric(big) && VarIsFloat(big));
+  EXPECT_EQ(VarTypeAsText(varFMTBcd), "FMTBcd");
+  // Conversions: text exact and without trailing zeros, integers rounded
+  // half to even, a currency of four places, the nearest double.
+  EXPECT_EQ(VarToStr(big), "123456789012.123456");
+  EXPECT_EQ(VarToStr(small), "-0.25");
+  EXPECT_EQ(VarToStr(VarFMTBcdCreate(StrToBcd("-9223372036854775808"))), "-9223372036854775808");
+  EXPECT_EQ(BcdToStr(VarToBcd(big)), "123456789012.123456");
+  EXPECT_EQ(VarFMTBcdCreate(StrToBcd("2.5")).AsInt64(), 2);
+  EXPECT_EQ(VarFMTBcdCreate(StrToBcd("-3.5")).AsInteger(), -4);
+  EXPECT_EQ(big.AsCurrency().Value, 1234567890121235);
+  EXPECT_EQ(small.AsDouble(), -0.25);
+  EXPECT_EQ(big.AsDouble(), 123456789012.123456);
+  EXPECT_TRUE(big.AsBoolean());
+  EXPECT_EQ(VarAsType(String("1.10"), varFMTBcd).VarType(), varFMTBcd);
+  EXPECT_THROW(VarFMTBcdCreate(StrToBcd("12345678901234567890")), EBcdOverflowException);
+  EXPECT_THROW(VarFMTBcdCreate(StrToBcd("0.1234567890123456789")), EBcdOverflowException);
+  // Copies keep the places.
+  Variant copy = big;
+  Variant moved = std::move(copy);
+  EXPECT_EQ(VarToStr(moved), "123456789012.123456");
+  // Exact comparison with integers, currencies, decimals and texts; doubles
+  // as doubles.
+  struct Case {
+    Variant a, b;
+    TVariantRelationship rel;
+  };
+  const Case cases[] = {
+      {big, VarFMTBcdCreate(StrToBcd("123456789012.123457")), vrLessThan},
+      {big, String("123456789012.123456"), vrEqual},
+      {big, 123456789012.12346, vrEqual},  // as doubles
+      {small, Currency::FromRaw(-2500), vrEqual},
+      {VarFMTBcdCreate(StrToBcd("7")), 7, vrEqual},
+      {VarFMTBcdCreate(StrToBcd("9223372036854775807")), Int64{INT64_MAX - 1}, vrGreaterThan},
+      {small, Null(), vrNotEqual},
+  };
+  for (const Case& c : cases) EXPECT_EQ(VarCompareValue(c.a, c.b), c.rel) << VarToStr(c.a) << " ? " << VarToStr(c.b);
+  // Arithmetic stays exact while the result fits.
+  const Variant sum = big + small;
+  EXPECT_EQ(sum.VarType(), varFMTBcd);
+  EXPECT_EQ(VarToStr(sum), "123456789011.873456");
+  EXPECT_EQ(VarToStr(small * Currency::FromRaw(20000)), "-0.5");
+  EXPECT_EQ((big * big).VarType(), varDouble);
+  EXPECT_EQ((small + 0.5).VarType(), varDouble);
+}
+
 TEST_F(VariantTest, ArrayBoundsAndElements) {
   Variant a = VarArrayCreate({0, 4}, varInteger);
   EXPECT_EQ(VarType(a), varArray | varInteger);
