@@ -12,7 +12,7 @@ PACKAGES=(
   firebird3.0-server libfbclient2 firebird-dev firebird3.0-utils
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev ccache
   xvfb xauth fonts-dejavu-core
   "$@"
 )

@@ -352,7 +352,7 @@ class TCustomGrid : public TCustomControl {
   void MoveColumn(int FromIndex, int ToIndex);
   void MoveRow(int FromIndex, int ToIndex);
   // Scales the extents by M/D (a form's PixelsPerInch change).
-  virtual void ChangeScale(int M, int D);
+  void ChangeScale(int M, int D) override;
 
   void Dispatch(TMessage& Message) override;
 

@@ -577,7 +577,9 @@ TEST_F(FIBXSQLVARServer, ScaledNumbersKeepEveryDigit) {
   const std::pair<const char*, const char*> exact[] = {
       {"N96", "-1.234567"}, {"N96", "0.000001"}, {"N4", "-3276.8"}, {"D9", "2147483.647"}, {"N18", "0.01"},
   };
-  for (const auto& [column, text] : exact) {
+  for (const auto& row : exact) {
+    const char* column = row.first;
+    const char* text = row.second;
     TFIBXSQLVAR* v = RoundTrip(column, [&](TFIBXSQLVAR* p) { p->SetAsString(text); });
     EXPECT_EQ(BcdToStrDot(v->AsBcd()), text) << column;
     const TBcd back = v->AsBcd();
@@ -789,7 +791,9 @@ TEST_F(FIBXSQLVARServer, NullsStayNullOnEveryPath) {
   };
   for (const char* column :
        {"S", "I", "B", "N2", "D9", "F", "DB", "DT", "TM", "TS", "C10", "VU", "VW", "BO", "G", "BL"}) {
-    for (const auto& [how, set] : hows) {
+    for (const auto& row : hows) {
+      const auto& how = row.first;
+      const auto& set = row.second;
       for (int path = 0; path < 4; ++path) {
         prepare_first_ = (path & 1) != 0;
         literal_id_ = (path & 2) != 0;

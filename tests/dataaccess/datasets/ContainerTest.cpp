@@ -157,10 +157,13 @@ TEST_F(ContainerTest, MasterChainTopmostFirst) {
   // Field repository settings take the same road, the dataset's own handler
   // last.
   log.clear();
-  for (auto [c, tag] : {std::pair{global, "G"}, std::pair{c1, "C1"}, std::pair{c2, "C2"}})
+  for (auto entry : {std::pair{global, "G"}, std::pair{c1, "C1"}, std::pair{c2, "C2"}}) {
+    auto* c = entry.first;
+    const char* tag = entry.second;
     c->SetOnApplyFieldRepository({c, [&log, tag](TDataSet*, TField* F, TpFIBFieldInfo*) {
                                     log.push_back(std::string(tag) + ":" + F->FieldName());
                                   }});
+  }
   ds->SetOnApplyFieldRepository({form_, [&log](TDataSet*, TField* F, TpFIBFieldInfo*) {
                                    log.push_back("DS:" + F->FieldName());
                                  }});

@@ -673,7 +673,7 @@ TEST_F(GdiDrawTest, CursorsFromResourcesKeepTheirHotSpots) {
     ASSERT_NE(c, nullptr);
     ICONINFO info;
     ASSERT_TRUE(GetIconInfo(c, &info));
-    EXPECT_EQ(TPoint(static_cast<int>(info.xHotspot), static_cast<int>(info.yHotspot)), k.hot);
+    EXPECT_EQ((TPoint{static_cast<int>(info.xHotspot), static_cast<int>(info.yHotspot)}), k.hot);
     EXPECT_EQ(info.Size, (TSize{32, 32}));
     EXPECT_EQ(CursorPixel(c, k.hot.X, k.hot.Y), 0xFF000000u);  // the tip is black
     EXPECT_EQ(CursorPixel(c, 0, 0) >> 24, 0u);                // the corner is clear
@@ -698,7 +698,7 @@ TEST_F(GdiDrawTest, CursorsFromResourcesKeepTheirHotSpots) {
     SCOPED_TRACE(b.name);
     TBitmap bmp;
     bmp.LoadFromResourceName(HInstance, b.name);
-    EXPECT_EQ(TSize(bmp.Width(), bmp.Height()), b.size);
+    EXPECT_EQ((TSize{bmp.Width(), bmp.Height()}), b.size);
     EXPECT_EQ(bmp.PixelFormat(), b.format);
     EXPECT_EQ(bmp.Canvas()->Pixel(b.size.cx - 1, 0), b.mask);
     TPaper paper(b.size.cx, b.size.cy, b.mask);

@@ -529,7 +529,8 @@ TEST_F(VariantTest, ArrayValueSemantics) {
   Variant moved = std::move(copy);
   EXPECT_TRUE(VarIsArray(moved));
   copy = moved;
-  copy = copy;
+  const Variant& self = copy;
+  copy = self;
   EXPECT_EQ(VarArrayHighBound(copy, 1), 1);
 }
 
