@@ -19,6 +19,8 @@
 //  - Shared routines: default button width, variant equality, centred
 //    images, check-box metrics, dotted lines and tree elements.
 //  - TMRUListEh: the most-recently-used entries of an editor.
+//  - The size grip of drop-down windows (TSizeGripEh) and the popup list
+//    boxes (TPopupListboxEh, and TMRUListboxEh with a scroll bar of its own).
 //  - Field lists by ";"-separated names, TSpecRowEh (the special first row
 //    of drop-down lists), TDataLinkEh (a data link with a data-event
 //    callback) and TDatasetFieldValueListEh (the sorted distinct values of a
@@ -40,6 +42,7 @@
 #include "platform/gui/GDI.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/ScrollBars.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Collection.h"
 #include "platform/rtl/Interfaces.h"
@@ -559,6 +562,53 @@ class TDatasetFieldValueListEh : public TObject, public IMemTableDataFieldValueL
   std::unique_ptr<TDataLinkEh> data_link_;
   bool needs_refresh_ = false;
   bool dataset_active_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// The size grip and the popup list boxes
+
+// The corner control that resizes its parent (a drop-down window) by
+// dragging, within the work area of the parent's monitor. Corner: 0
+// top-left, 1 top-right, 2 bottom-right (the default), 3 bottom-left; a
+// triangular grip's window is clipped to the triangle at its corner.
+class TSizeGripEh : public TCustomControl {
+ public:
+  explicit TSizeGripEh(TComponent* AOwner);
+
+  int Corner() const { return corner_; }
+  // A new corner makes the window anew (region, position and cursor follow).
+  void SetCorner(int Value);
+  bool Triangular() const { return triangular_; }
+  void SetTriangular(bool Value);
+  // Shows or hides the grip's window only: Visible keeps its value.
+  void SetVisible(bool Value) override;
+  // Moves the window into its corner of the parent's client area.
+  void UpdatePosition();
+  // Follows the side a drop-down opened on (CM_DROPDOWNSIDEEH's codes): the
+  // grip goes to the corner away from the editor.
+  void ChangeCorner(int Side);
+  // Fires when a drag changed the parent's client size.
+  const TNotifyEvent& OnParentResized() const { return on_parent_resized_; }
+  void SetOnParentResized(TNotifyEvent Value) { on_parent_resized_ = std::move(Value); }
+
+  void Dispatch(TMessage& Message) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+
+ protected:
+  void InitWidget() override;
+  void Paint() override;
+
+ private:
+  void UpdateWindowRegion();
+  TCursor CornerCursor() const;
+
+  int corner_ = 2;
+  bool triangular_ = true;
+  bool positioning_ = false;
+  TPoint start_point_{}, last_point_{};
+  int start_width_ = 0, start_height_ = 0, start_client_width_ = 0, start_client_height_ = 0;
+  TNotifyEvent on_parent_resized_;
 };
 
 class TUnit;
