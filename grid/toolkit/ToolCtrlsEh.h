@@ -611,5 +611,104 @@ class TSizeGripEh : public TCustomControl {
   TNotifyEvent on_parent_resized_;
 };
 
+using TListGetImageIndexEventEh = Event<void(TObject* Sender, int ItemIndex, int& ImageIndex)>;
+
+// The owner-drawn drop-down list of the editors: a top-level window above
+// all others that never takes the focus (the editor keeps it and passes
+// keys on), with a size grip, an optional image per item, incremental
+// search by typing (restarting after a pause of more than 2000 ms of
+// GetTickCount), hot tracking under the mouse and a height of whole rows.
+class TPopupListboxEh : public TCustomListBox {
+ public:
+  explicit TPopupListboxEh(TComponent* AOwner);
+  ~TPopupListboxEh() override;
+
+  TSizeGripEh* SizeGrip() const { return size_grip_; }
+  TCustomImageList* Images() const { return images_; }
+  void SetImages(TCustomImageList* Value);
+  // Sender: the list box's Owner (the editor).
+  const TListGetImageIndexEventEh& OnGetImageIndex() const { return on_get_image_index_; }
+  void SetOnGetImageIndex(TListGetImageIndexEventEh Value) { on_get_image_index_ = std::move(Value); }
+  // The whole rows the height shows (set by SetBounds).
+  int RowCount() const { return row_count_; }
+  // Height := ItemHeight x max(1, Rows) + the border height.
+  void SetRowCount(int Rows);
+  // An external list shown in virtual owner-draw mode (not owned; Count
+  // says how many of its entries show); nullptr: the own Items.
+  TStrings* GetItemsList() const { return items_list_; }
+  void SetItemsList(TStrings* List);
+  // Set by every WM_SIZE; the editor reads it on close-up.
+  bool SizeGripResized() const { return size_grip_resized_; }
+  void SetSizeGripResized(bool Value) { size_grip_resized_ = Value; }
+  // The text typed for the incremental search.
+  const String& SearchText() const { return search_text_; }
+  // The non-client height of the window's styles plus twice the border.
+  int GetBorderHeight() const;
+  // The text height of the font.
+  int GetTextHeight() const;
+
+  // The height snaps down to whole rows (at least one).
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  bool CanFocus() const override;
+  void Dispatch(TMessage& Message) override;
+  void KeyPress(WideChar& Key) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // The raised two-pixel border (with Ctl3D only).
+  virtual void PaintBorder();
+  // OnData: entry Index of ItemsList when one is set, else Text unchanged.
+  virtual void GetItemText(TWinControl* Control, int Index, String& Text);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void InitWidget() override;
+  void DrawItem(int Index, TRect Rect, TOwnerDrawState State) override;
+
+ private:
+  void WindowStyles(uint32_t& Style, uint32_t& ExStyle) const;
+  void DrawItemWithImage(TMessage& Message);
+  bool RightToLeft() const { return BiDiMode() == bdRightToLeft; }
+
+  TSizeGripEh* size_grip_ = nullptr;
+  TCustomImageList* images_ = nullptr;
+  TListGetImageIndexEventEh on_get_image_index_;
+  int row_count_ = 0;
+  TStrings* items_list_ = nullptr;
+  int border_width_ = 2;
+  bool size_grip_resized_ = false;
+  String search_text_;
+  WideChar search_pending_ = 0;
+  Cardinal search_time_ = 0;
+  TPoint last_mouse_{-1, -1};
+};
+
+// The popup list box with a vertical scroll bar of its own beside the size
+// grip (the drop-down of the most-recently-used entries).
+class TMRUListboxEh : public TPopupListboxEh {
+ public:
+  explicit TMRUListboxEh(TComponent* AOwner);
+  ~TMRUListboxEh() override;
+
+  TScrollBar* ScrollBar() const { return scroll_bar_; }
+  void Dispatch(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+ private:
+  // The bar's window procedure: its scroll notifications scroll the list.
+  void ScrollBarWndProc(TMessage& Message);
+  void ResetScrollBarPosition();
+  void UpdateMRUScrollBar();
+
+  TScrollBar* scroll_bar_ = nullptr;
+  TWndMethod scroll_bar_proc_;
+  bool repositioning_ = false;
+};
+
 class TUnit;
 extern const TUnit unit_ToolCtrlsEh;

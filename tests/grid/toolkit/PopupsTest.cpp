@@ -2,13 +2,19 @@
 // through window messages on the offscreen screen.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTest>
+#include <QWindow>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/gui/Popup.h"
+#include "platform/rtl/SysUtils.h"
 #include "tests/grid/toolkit/ToolkitFixture.h"
+#include "tests/support/QtInput.h"
 
 namespace {
 
@@ -250,6 +256,362 @@ TEST_F(SizeGripTest, PaintsTheHatchTowardsItsCorner) {
     const TPoint far = corner == 2 ? Point(1, 1) : Point(w - 2, h - 2);
     EXPECT_EQ(ColorToRGB(paper.At(far.X, far.Y)), ColorToRGB(clBtnFace)) << corner;
   }
+}
+
+
+// ---------------------------------------------------------------------------
+// TPopupListboxEh and TMRUListboxEh
+
+Cardinal ticks = 0;
+Cardinal Ticks() { return ticks; }
+
+class PopupListTest : public ToolkitTest {
+ protected:
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    previous_ticks_ = SetTickCountSource(&Ticks);
+    ticks = 100000;
+    form_ = TForm::CreateNew(nullptr);
+    form_->SetBounds(100, 100, 300, 200);
+    edit_ = new TEdit(form_);
+    edit_->SetParent(form_);
+    form_->Show();
+    form_->Widget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_->Widget()));
+    edit_->SetFocus();
+    QCoreApplication::processEvents();
+    list_ = new TPopupListboxEh(edit_);
+    list_->SetItemHeight(16);
+    list_->SetBounds(120, 140, 150, 100);
+  }
+  void TearDown() override {
+    delete form_;
+    SetTickCountSource(previous_ticks_);
+    ToolkitTest::TearDown();
+  }
+  void Type(TWinControl* C, const WideString& Text) {
+    for (char16_t ch : Text) C->Perform(WM_CHAR, ch, 0);
+  }
+  void Fill(TCustomListBox* List, std::initializer_list<const char*> Items) {
+    List->Items()->Clear();
+    for (const char* s : Items) List->Items()->Add(s);
+  }
+
+  TTickCountSource previous_ticks_ = nullptr;
+  TForm* form_ = nullptr;
+  TEdit* edit_ = nullptr;
+  TPopupListboxEh* list_ = nullptr;
+};
+
+TEST_F(PopupListTest, HeightSnapsToWholeRowsWithinTheBorder) {
+  EXPECT_EQ(list_->GetBorderHeight(), 4);  // the raised border, 2 pixels each side
+  struct Case {
+    int height, rows;
+  };
+  const Case cases[] = {{4 + 16 * 3, 3}, {4 + 16 * 3 + 15, 3}, {19, 1}, {0, 1}, {4 + 16 * 7 + 1, 7}};
+  for (const Case& c : cases) {
+    list_->SetBounds(120, 140, 150, c.height);
+    EXPECT_EQ(list_->RowCount(), c.rows) << c.height;
+    EXPECT_EQ(list_->Height(), 4 + 16 * c.rows) << c.height;
+  }
+  list_->SetRowCount(5);
+  EXPECT_EQ(list_->Height(), 84);
+  EXPECT_EQ(list_->RowCount(), 5);
+  list_->SetRowCount(0);
+  EXPECT_EQ(list_->RowCount(), 1);
+  // The window's client area holds exactly the rows.
+  list_->SetRowCount(4);
+  list_->HandleNeeded();
+  EXPECT_EQ(list_->ClientHeight(), 64);
+  EXPECT_EQ(list_->ClientWidth(), 146);
+
+  // Without Ctl3D: a one-pixel border.
+  list_->SetCtl3D(false);
+  EXPECT_EQ(list_->GetBorderHeight(), 2);
+  list_->SetRowCount(4);
+  EXPECT_EQ(list_->Height(), 66);
+  EXPECT_EQ(list_->ClientHeight(), 64);
+  // The window keeps a minimum size.
+  list_->SetBounds(120, 140, 3, 3);
+  EXPECT_GE(list_->Width(), GetSystemMetrics(SM_CXVSCROLL));
+  EXPECT_GE(list_->Height(), GetSystemMetrics(SM_CYVSCROLL));
+  EXPECT_TRUE(list_->SizeGripResized());
+}
+
+TEST_F(PopupListTest, IsADropDownThatNeverTakesTheFocus) {
+  Fill(list_, {"one", "two", "three"});
+  list_->HandleNeeded();
+  ShowWindow(list_->Handle(), SW_SHOW);
+  EXPECT_TRUE(IsDropDownWindow(list_));
+  EXPECT_FALSE(list_->CanFocus());
+  EXPECT_FALSE(list_->TabStop());
+  EXPECT_EQ(list_->SizeGrip()->Parent(), list_);
+  EXPECT_EQ(list_->SizeGrip()->Owner(), list_);
+  const HWND edit = edit_->Handle();
+  ASSERT_EQ(GetFocus(), edit);
+  QTest::mouseClick(list_->WindowWidget()->windowHandle(), Qt::LeftButton, {}, QPoint(2 + 10, 2 + 20));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list_->ItemIndex(), 1);
+  EXPECT_TRUE(edit_->Focused());
+  EXPECT_EQ(GetFocus(), edit);
+  EXPECT_FALSE(list_->Focused());
+
+  // With a parent control (as the MRU list has) it is still a window of its
+  // own on the screen.
+  auto* mru = new TMRUListboxEh(edit_);
+  mru->SetCtl3D(false);
+  mru->SetParent(edit_);
+  mru->HandleNeeded();
+  EXPECT_TRUE(IsDropDownWindow(mru));
+  EXPECT_EQ(GetFocus(), edit);
+}
+
+TEST_F(PopupListTest, IncrementalSearchRestartsAfterAPause) {
+  Fill(list_, {"apple", "abc", "abd", "banana", "Борис", "борщ", "Вера"});
+  struct Step {
+    Cardinal after;  // ms since the previous character
+    const char16_t* typed;
+    const char* text;  // the search text afterwards
+    int selected;
+  };
+  const Step steps[] = {
+      {0, u"a", "a", 0},
+      {300, u"b", "ab", 1},
+      {2000, u"d", "abd", 2},  // 2000 ms is no pause yet
+      {2001, u"b", "b", 3},    // more is
+      {3000, u"\x0431\x043E", "бо", 4},  // without case: Борис
+      {10, u"\x0440\x0449", "борщ", 5},
+      {10, u"x", "борщx", 5},  // not found: the selection stays
+      {5000, u"\x0432", "в", 6},
+      {10, u"\x0008", "", 6},  // Backspace clears
+      {10, u"\x0431", "б", 4},
+      {10, u"\x001B", "", 4},  // Esc clears
+  };
+  for (const Step& s : steps) {
+    ticks += s.after;
+    Type(list_, s.typed);
+    EXPECT_EQ(list_->SearchText(), s.text) << s.text;
+    EXPECT_EQ(list_->ItemIndex(), s.selected) << s.text;
+  }
+  // At most 32 characters, counted as characters.
+  ticks += 3000;
+  Type(list_, WideString(40, u'\x0436'));
+  EXPECT_EQ(Utf8Length(list_->SearchText()), 32u);
+  EXPECT_EQ(list_->SearchText().size(), 64u);
+  // Wrapping of the tick count is no pause.
+  ticks = 0xFFFFFF00u;
+  Type(list_, u"a");
+  ticks += 0x200;
+  Type(list_, u"b");
+  EXPECT_EQ(list_->SearchText(), "ab");
+}
+
+TEST_F(PopupListTest, HotTrackingFollowsAMovingPointer) {
+  Fill(list_, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"});
+  list_->SetRowCount(4);
+  list_->HandleNeeded();
+  const auto move = [&](WPARAM Keys, int Y) { list_->Perform(WM_MOUSEMOVE, Keys, MAKELPARAM(20, Y)); };
+  move(0, 2 * 16 + 3);
+  EXPECT_EQ(list_->ItemIndex(), 2);
+  move(0, 3 * 16 + 1);
+  EXPECT_EQ(list_->ItemIndex(), 3);
+  // The list scrolls under a still pointer: no change.
+  list_->SetTopIndex(4);
+  move(0, 3 * 16 + 1);
+  EXPECT_EQ(list_->ItemIndex(), 3);
+  move(0, 1 * 16 + 1);
+  EXPECT_EQ(list_->ItemIndex(), 5);
+  // Not with a button held, not outside the items.
+  move(MK_LBUTTON, 0);
+  EXPECT_EQ(list_->ItemIndex(), 5);
+  list_->SetTopIndex(0);
+  Fill(list_, {"0", "1"});
+  list_->SetItemIndex(1);
+  move(0, 3 * 16 + 1);
+  EXPECT_EQ(list_->ItemIndex(), 1);
+
+  // The wheel scrolls by one row.
+  Fill(list_, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"});
+  list_->Perform(CM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  list_->Perform(CM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_EQ(list_->TopIndex(), 2);
+  list_->Perform(CM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+  EXPECT_EQ(list_->TopIndex(), 1);
+}
+
+TEST_F(PopupListTest, ShowsAnExternalListAndImagesPerItem) {
+  TStringList external;
+  for (const char* s : {"alpha", "beta", "gamma"}) external.Add(s);
+  list_->SetItemsList(&external);
+  EXPECT_EQ(list_->Style(), lbVirtualOwnerDraw);
+  EXPECT_EQ(list_->GetItemsList(), &external);
+  list_->SetCount(external.Count());
+  EXPECT_EQ(list_->ItemText(2), "gamma");
+  Type(list_, u"be");
+  EXPECT_EQ(list_->ItemIndex(), 1);
+
+  // Images: the editor is the Sender of OnGetImageIndex, the text starts
+  // after the image strip.
+  auto* images = new TImageList(form_, 10, 10);
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->SetSize(10, 10);
+  bmp->Canvas()->Brush()->SetColor(clRed);
+  bmp->Canvas()->FillRect(Rect(0, 0, 10, 10));
+  images->Add(bmp.get(), nullptr);
+  list_->SetImages(images);
+  std::vector<int> asked;
+  list_->SetOnGetImageIndex([&](TObject* Sender, int Index, int& ImageIndex) {
+    EXPECT_EQ(Sender, edit_);
+    asked.push_back(Index);
+    ImageIndex = 0;
+  });
+  list_->SetRowCount(3);
+  list_->HandleNeeded();
+  list_->SetItemIndex(-1);
+  TPaper paper(list_->ClientWidth(), list_->ClientHeight());
+  list_->PaintHandler(paper.Canvas()->Handle());
+  EXPECT_EQ(asked, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(paper.At(7, 8), clRed);  // the image, centred in its 14-pixel strip
+  const auto window = static_cast<TColor>(ColorToRGB(clWindow));
+  EXPECT_EQ(paper.Ink(window).Left, 2);
+  EXPECT_EQ(paper.CountNot(Rect(12, 0, 15, 48), window), 0);
+  EXPECT_GE(paper.CountNot(Rect(15, 0, paper.bitmap.Width(), 48), window), 1);
+
+  // The image list freed first: the list draws text only.
+  delete images;
+  EXPECT_EQ(list_->Images(), nullptr);
+  list_->PaintHandler(paper.Canvas()->Handle());
+  list_->SetItemsList(nullptr);
+  EXPECT_EQ(list_->Style(), lbOwnerDrawFixed);
+}
+
+TEST_F(PopupListTest, TheGripSitsAwayFromTheEditorAndSizesTheListInWholeRows) {
+  Fill(list_, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"});
+  list_->SetRowCount(4);
+  list_->HandleNeeded();
+  ShowWindow(list_->Handle(), SW_SHOW);
+  const TRect work = WorkArea();
+  // Opened above an editor at the bottom right, aligned at its right.
+  const TRect host = Rect(work.Right - 60, work.Bottom - 20, work.Right - 10, work.Bottom - 2);
+  const TPoint pos = AlignDropDownWindowRect(host, list_, daRight);
+  list_->SetBounds(pos.X, pos.Y, list_->Width(), list_->Height());
+  TSizeGripEh* g = list_->SizeGrip();
+  EXPECT_EQ(g->Corner(), 0);
+  EXPECT_EQ(g->Cursor(), crSizeNWSE);
+  EXPECT_EQ(Point(g->Left(), g->Top()), Point(0, 0));
+
+  // Dragging the grip up and left: whole rows, the bottom-right corner
+  // stays, never past the work area.
+  list_->SetSizeGripResized(false);
+  const TRect before = WindowRect(list_);
+  DragGrip(g, -50, -37);
+  TRect r = WindowRect(list_);
+  EXPECT_EQ(r.BottomRight(), before.BottomRight());
+  EXPECT_EQ(r.Width(), before.Width() + 50);
+  EXPECT_EQ(list_->ClientHeight() % 16, 0);
+  EXPECT_EQ(list_->RowCount(), 6);
+  EXPECT_TRUE(list_->SizeGripResized());
+  DragGrip(g, -work.Width() * 2, 0);
+  EXPECT_EQ(WindowRect(list_).Left, work.Left);
+  EXPECT_EQ(WindowRect(list_).Right, before.Right);
+}
+
+class MRUListboxTest : public PopupListTest {
+ protected:
+  void SetUp() override {
+    PopupListTest::SetUp();
+    mru_ = new TMRUListboxEh(edit_);
+    mru_->SetCtl3D(false);
+    mru_->SetItemHeight(16);
+    mru_->SetRowCount(4);
+    mru_->HandleNeeded();
+    ShowWindow(mru_->Handle(), SW_SHOW);
+  }
+  TScrollBar* Bar() { return mru_->ScrollBar(); }
+  TMRUListboxEh* mru_ = nullptr;
+};
+
+TEST_F(MRUListboxTest, TheDropDownFiltersAsTypedAndItsBarFollowsTheEntries) {
+  EXPECT_EQ(Bar()->Parent(), mru_);
+  EXPECT_EQ(Bar()->Kind(), sbVertical);
+  EXPECT_FALSE(Bar()->TabStop());
+  EXPECT_EQ(GetWindowLong(mru_->Handle(), GWL_STYLE) & WS_VSCROLL, 0);
+  TMRUListEh entries(edit_);
+  for (const char* s : {"Иванов", "Иваненко", "Ильин", "Ивашов", "Иваново", "Ивантеевка", "Петров"}) entries.Add(s);
+
+  struct Case {
+    const char* typed;
+    int count;
+    bool bar;
+  };
+  const Case cases[] = {{"и", 6, true}, {"ива", 5, true}, {"иван", 4, false}, {"Ивано", 2, false}, {"", 7, true}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(entries.FilterItemsTo(mru_->Items(), c.typed));
+    EXPECT_EQ(mru_->Count(), c.count) << c.typed;
+    EXPECT_EQ(Bar()->Visible(), c.bar) << c.typed;
+    // A bar beside a bottom-right grip: the grip is square and below it.
+    EXPECT_EQ(mru_->SizeGrip()->Triangular(), !c.bar) << c.typed;
+    if (!c.bar) continue;
+    EXPECT_EQ(Bar()->Max(), c.count - 1) << c.typed;
+    EXPECT_EQ(Bar()->PageSize(), 4) << c.typed;
+    EXPECT_EQ(Bar()->BoundsRect(), Rect(mru_->ClientWidth() - GetSystemMetrics(SM_CXVSCROLL), 0,
+                                        mru_->ClientWidth(), mru_->ClientHeight() - mru_->SizeGrip()->Height()))
+        << c.typed;
+  }
+  EXPECT_EQ(mru_->Items()->Strings(6), "Петров");
+
+  // The grip at the top right: the bar below it; at the left: full height.
+  mru_->Perform(CM_DROPDOWNSIDEEH, 2, 0);
+  ASSERT_EQ(mru_->SizeGrip()->Corner(), 1);
+  EXPECT_EQ(Bar()->Top(), mru_->SizeGrip()->Height());
+  EXPECT_EQ(Bar()->Height(), mru_->ClientHeight() - mru_->SizeGrip()->Height());
+  mru_->Perform(CM_DROPDOWNSIDEEH, 0, 0);
+  ASSERT_EQ(mru_->SizeGrip()->Corner(), 0);
+  EXPECT_EQ(Bar()->Top(), 0);
+  EXPECT_EQ(Bar()->Height(), mru_->ClientHeight());
+  EXPECT_TRUE(mru_->SizeGrip()->Triangular());
+  // Moved by anyone else, the bar goes back.
+  Bar()->SetBounds(0, 0, 5, 5);
+  EXPECT_EQ(Bar()->Left(), mru_->ClientWidth() - GetSystemMetrics(SM_CXVSCROLL));
+  EXPECT_EQ(Bar()->Height(), mru_->ClientHeight());
+}
+
+TEST_F(MRUListboxTest, TheBarScrollsTheListAndFollowsIt) {
+  Fill(mru_, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"});
+  ASSERT_TRUE(Bar()->Visible());
+  // The bar's notifications (reflected by the list box) scroll the list.
+  mru_->Perform(WM_VSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(Bar()->Handle()));
+  EXPECT_EQ(mru_->TopIndex(), 1);
+  mru_->Perform(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 5), reinterpret_cast<LPARAM>(Bar()->Handle()));
+  EXPECT_EQ(mru_->TopIndex(), 5);
+  EXPECT_EQ(Bar()->Position(), 5);
+  // Keys and the wheel move the list; the thumb follows.
+  mru_->Perform(WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(mru_->TopIndex(), 0);
+  EXPECT_EQ(Bar()->Position(), 0);
+  mru_->Perform(CM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_EQ(mru_->TopIndex(), 1);
+  EXPECT_EQ(Bar()->Position(), 1);
+}
+
+TEST_F(MRUListboxTest, PartsAndOwnersGoInAnyOrder) {
+  // The bar freed first: the list box goes on without it.
+  delete mru_->ScrollBar();
+  EXPECT_EQ(mru_->ScrollBar(), nullptr);
+  Fill(mru_, {"0", "1", "2", "3", "4", "5"});
+  mru_->SetRowCount(2);
+  // The grip freed first.
+  delete list_->SizeGrip();
+  EXPECT_EQ(list_->SizeGrip(), nullptr);
+  list_->SetRowCount(2);
+  list_->Perform(CM_DROPDOWNSIDEEH, 2, 0);
+  // A list box freed before its owner, and one freed with it.
+  delete mru_;
+  EXPECT_EQ(edit_->ComponentCount(), 1);
+  auto* other = new TMRUListboxEh(edit_);
+  other->HandleNeeded();
+  delete edit_;
+  edit_ = nullptr;
 }
 
 }  // namespace
