@@ -4,6 +4,25 @@
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/gui/Popup.h"
 
+namespace {
+
+// One axis of a grip's drag. A grip at the near edge (left, top) moves that
+// edge while the far one stays: the size grows by Grow, up to Room (from
+// the far edge to the work area's near edge).
+int NearEdgeSize(int StartSize, int Grow, int Room) { return std::max(0, std::min(StartSize + Grow, Room)); }
+
+// A grip at the far edge (right, bottom) moves that edge: the client size
+// grows by Grow, less what would pass the work area's far edge WorkFar
+// (the window's far edge at client size Client being FarEdge).
+int FarEdgeClientSize(int StartClient, int Grow, int Client, int FarEdge, int WorkFar) {
+  int size = StartClient + Grow;
+  const int edge = FarEdge + size - Client;
+  if (edge > WorkFar) size -= edge - WorkFar;
+  return std::max(0, size);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // TSizeGripEh
 
@@ -136,29 +155,21 @@ void TSizeGripEh::MouseMove(TShiftState Shift, int X, int Y) {
   const int clientWidth = parent->ClientWidth(), clientHeight = parent->ClientHeight();
 
   if (corner_ == 0 || corner_ == 3) {
-    // The left edge moves, the right edge stays.
-    const int width = std::max(0, std::min(start_width_ + start_point_.X - p.X, window.Right - work.Left));
     const int old = parent->Width();
-    parent->SetWidth(width);
+    parent->SetWidth(NearEdgeSize(start_width_, start_point_.X - p.X, window.Right - work.Left));
     parent->SetLeft(parent->Left() - (parent->Width() - old));
   } else {
-    int client = start_client_width_ + p.X - start_point_.X;
-    const int right = window.Right + client - clientWidth;
-    if (right > work.Right) client -= right - work.Right;
-    parent->SetClientWidth(std::max(0, client));
+    parent->SetClientWidth(
+        FarEdgeClientSize(start_client_width_, p.X - start_point_.X, clientWidth, window.Right, work.Right));
   }
   GetWindowRect(parent->Handle(), &window);
   if (corner_ == 0 || corner_ == 1) {
-    // The top edge moves, the bottom edge stays.
-    const int height = std::max(0, std::min(start_height_ + start_point_.Y - p.Y, window.Bottom - work.Top));
     const int old = parent->Height();
-    parent->SetHeight(height);
+    parent->SetHeight(NearEdgeSize(start_height_, start_point_.Y - p.Y, window.Bottom - work.Top));
     parent->SetTop(parent->Top() - (parent->Height() - old));
   } else {
-    int client = start_client_height_ + p.Y - start_point_.Y;
-    const int bottom = window.Bottom + client - parent->ClientHeight();
-    if (bottom > work.Bottom) client -= bottom - work.Bottom;
-    parent->SetClientHeight(std::max(0, client));
+    parent->SetClientHeight(FarEdgeClientSize(start_client_height_, p.Y - start_point_.Y, parent->ClientHeight(),
+                                              window.Bottom, work.Bottom));
   }
 
   last_point_ = p;
