@@ -63,6 +63,9 @@ using TButtonDownEventEh = Event<void(TObject* Sender, bool TopButton, bool& Aut
 // Message to a drop-down window telling it which side of its editor it
 // opened on (WParam as above).
 inline constexpr Cardinal CM_DROPDOWNSIDEEH = WM_USER + 100;
+// Closes a drop-down calendar or calculator without accepting (posted or
+// sent to its window).
+inline constexpr Cardinal CM_CLOSEUPCANCELEH = WM_USER + 101;
 
 class TEditButtonControlEh;
 

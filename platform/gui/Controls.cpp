@@ -468,6 +468,12 @@ void TControl::SetColor(TColor Value) {
   ColorChanged();
 }
 
+void TControl::SetCtl3D(bool Value) {
+  if (Value == ctl3d_) return;
+  ctl3d_ = Value;
+  Perform(CM_CTL3DCHANGED);
+}
+
 void TControl::SetParentColor(bool Value) {
   if (Value == parent_color_) return;
   parent_color_ = Value;

@@ -142,6 +142,8 @@ inline constexpr Cardinal CM_VISIBLECHANGED = CM_BASE + 11;
 inline constexpr Cardinal CM_ENABLEDCHANGED = CM_BASE + 12;
 inline constexpr Cardinal CM_COLORCHANGED = CM_BASE + 13;
 inline constexpr Cardinal CM_FONTCHANGED = CM_BASE + 14;
+// Sent to a control whose Ctl3D changed.
+inline constexpr Cardinal CM_CTL3DCHANGED = CM_BASE + 16;
 inline constexpr Cardinal CM_TEXTCHANGED = CM_BASE + 18;
 inline constexpr Cardinal CM_MOUSEENTER = CM_BASE + 19;
 inline constexpr Cardinal CM_MOUSELEAVE = CM_BASE + 20;

@@ -83,12 +83,7 @@ class PopupTest : public GuiTest {
     edit_->SetParent(form_);
     edit_->SetBounds(10, 10, 120, 21);
     edit_->SetOnExit([this](TObject*) { log_.push_back("edit exit"); });
-    form_->Show();
-    form_->Widget()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form_->Widget()));
-    edit_->SetFocus();
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(edit_->Focused());
+    ASSERT_TRUE(ShowWithFocusIn(form_, edit_));
   }
   void TearDown() override {
     delete form_;
