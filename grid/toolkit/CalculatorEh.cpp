@@ -399,22 +399,15 @@ bool TPopupCalculatorEh::CanAutoSize(int& NewWidth, int& NewHeight) {
   return true;
 }
 
-bool TPopupCalculatorEh::CloseOwner(bool Accept) {
-  IPopupOwnerEh* owner = Supports<IPopupOwnerEh>(Owner());
-  if (owner == nullptr) return false;
-  owner->CloseUp(Accept);
-  return true;
-}
-
 void TPopupCalculatorEh::ProcessKey(char Key) {
   // The owner may hide the popup: nothing here runs after the close-up.
-  if ((Key == '=' || Key == '\r') && GetResultOk() && CloseOwner(true)) return;
+  if ((Key == '=' || Key == '\r') && GetResultOk() && CloseUpPopupOwnerEh(this, true)) return;
   TCalculatorEh::ProcessKey(Key);
 }
 
 void TPopupCalculatorEh::KeyDown(Word& Key, TShiftState Shift) {
   TCalculatorEh::KeyDown(Key, Shift);
-  if (Key == VK_ESCAPE && CloseOwner(false)) Key = 0;
+  if (Key == VK_ESCAPE && CloseUpPopupOwnerEh(this, false)) Key = 0;
 }
 
 void TPopupCalculatorEh::WndProc(TMessage& Message) {
@@ -431,7 +424,8 @@ void TPopupCalculatorEh::WndProc(TMessage& Message) {
       }
       break;
     case CM_CLOSEUPCANCELEH:
-      CloseOwner(false);
+      // A hidden calculator has been closed already.
+      if (HandleAllocated() && IsWindowVisible(Handle())) CloseUpPopupOwnerEh(this, false);
       return;
     default:
       break;

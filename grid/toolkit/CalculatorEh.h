@@ -182,9 +182,6 @@ class TPopupCalculatorEh : public TCalculatorEh, public IPopupCalculatorEh {
   virtual void PaintBorder();
 
  private:
-  // CloseUp(Accept) on the owner's IPopupOwnerEh; false when it has none.
-  bool CloseOwner(bool Accept);
-
   int border_width_ = 2;
   bool flat_ = false;
 };

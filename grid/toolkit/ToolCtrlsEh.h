@@ -18,6 +18,8 @@
 //    it (Supports<IPopupOwnerEh>(Owner()) then CloseUp(Accept)).
 //  - Shared routines: default button width, variant equality, centred
 //    images, check-box metrics, dotted lines and tree elements.
+//  - TPopupMonthCalendarEh: the month calendar as a drop-down that hands
+//    the picked date to its owner.
 //  - TMRUListEh: the most-recently-used entries of an editor.
 //  - Field lists by ";"-separated names, TSpecRowEh (the special first row
 //    of drop-down lists), TDataLinkEh (a data link with a data-event
@@ -34,6 +36,7 @@
 
 #include "platform/db/DB.h"
 #include "platform/gui/Buttons.h"
+#include "platform/gui/ComCtrls.h"
 #include "platform/gui/Controls.h"
 #include "platform/gui/DBCtrls.h"
 #include "platform/gui/ExtCtrls.h"
@@ -562,6 +565,49 @@ class TDatasetFieldValueListEh : public TObject, public IMemTableDataFieldValueL
   std::unique_ptr<TDataLinkEh> data_link_;
   bool needs_refresh_ = false;
   bool dataset_active_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// The drop-down month calendar
+
+// How a drop-down closes itself: CloseUp(Accept) on its Owner's
+// IPopupOwnerEh; false (nothing done) when the owner does not support it.
+bool CloseUpPopupOwnerEh(TComponent* Popup, bool Accept);
+
+// A month calendar in a drop-down tool window of its own, with a raised
+// border (Ctl3D) or a one-pixel frame. It never takes the focus: the editor
+// that owns it keeps it and forwards its keys. It closes itself through its
+// Owner's IPopupOwnerEh: CloseUp(true) on Enter and on a release over a day
+// (also a greyed day of a neighbouring month), the calendar's background, a
+// week number, the today line or the month's name; CloseUp(false) on Esc, a
+// press outside it, CM_CLOSEUPCANCELEH, and when the focus moves from the
+// editor to another window (WM_KILLFOCUS, which posts CM_CLOSEUPCANCELEH so
+// that the click that moved the focus ends first). The owner then takes its
+// Date. The title's arrows only change the month. Without an owner that
+// supports the interface nothing closes it. The wheel moves the date a day.
+class TPopupMonthCalendarEh : public TMonthCalendar {
+ public:
+  explicit TPopupMonthCalendarEh(TComponent* AOwner);
+  ~TPopupMonthCalendarEh() override;
+
+  // 2 with Ctl3D, else 0.
+  int BorderWidth() const { return border_width_; }
+
+  void WndProc(TMessage& Message) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  bool CanAutoSize(int& NewWidth, int& NewHeight) override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // The raised border in the non-client area (Ctl3D only).
+  virtual void PaintBorder();
+
+ private:
+  int border_width_ = 2;
 };
 
 class TUnit;

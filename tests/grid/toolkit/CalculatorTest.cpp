@@ -60,11 +60,6 @@ void Type(QWidget* W, char C) {
   SendKey(W, upper, {}, QString(QChar(C)));
 }
 
-// A real click at a point of a shown window (the widget under it takes it).
-void ClickAt(QWidget* Window, TPoint Screen) {
-  QTest::mouseClick(Window->windowHandle(), Qt::LeftButton, {}, Window->mapFromGlobal(QPoint(Screen.X, Screen.Y)));
-}
-
 // Clicks the middle of a key button through the window it lies in.
 void ClickKey(TCalculatorEh* Calc, QWidget* Window, char Key) {
   TSpeedButtonEh* b = KeyOf(Calc, Key);
@@ -390,25 +385,12 @@ TEST_F(CalculatorTest, PixelsPerInchTakesOnlyPlausibleValues) {
 namespace {
 
 // An edit box that owns a drop-down calculator, as the grid's editor does.
-class TCalcEdit : public TEdit, public IPopupOwnerEh {
+class TCalcEdit : public TPopupOwnerEdit<TPopupCalculatorEh> {
  public:
-  using TEdit::TEdit;
-  void CloseUp(bool Accept) override {
-    closes.push_back(Accept);
-    values.push_back(popup->GetValue());
-    SetWindowPos(popup->Handle(), nullptr, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
-    popup->SetVisible(false);
-  }
+  using TPopupOwnerEdit::TPopupOwnerEdit;
   void DropDown(const Variant& Value) {
-    if (popup == nullptr) {
-      popup = Create<TPopupCalculatorEh>(this);  // a window of its own: no parent
-      popup->SetVisible(false);
-    }
-    popup->SetValue(Value);
-    TPoint p = AlignDropDownWindow(this, popup, daLeft);
-    SetWindowPos(popup->Handle(), HWND_TOP, p.X, p.Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    popup->SetVisible(true);
+    Popup()->SetValue(Value);
+    ShowPopup();
   }
   // What the editor forwards of a key typed into it.
   void Forward(char C) {
@@ -418,9 +400,10 @@ class TCalcEdit : public TEdit, public IPopupOwnerEh {
     if (popup->Visible()) SendMessage(h, WM_CHAR, static_cast<unsigned char>(C), 0);
   }
 
-  TPopupCalculatorEh* popup = nullptr;
-  std::vector<bool> closes;
   std::vector<Variant> values;
+
+ protected:
+  void Taken(bool) override { values.push_back(popup->GetValue()); }
 };
 
 class PopupCalculatorTest : public CalculatorTest {
