@@ -384,12 +384,7 @@ TPopupCalculatorEh::TPopupCalculatorEh(TComponent* AOwner) : TCalculatorEh(AOwne
 
 void TPopupCalculatorEh::CreateParams(TCreateParams& Params) {
   TCalculatorEh::CreateParams(Params);
-  // A window of its own, with or without a parent control.
-  Params.Style &= ~(WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
-  Params.Style |= WS_POPUP;
-  if (!Ctl3D()) Params.Style |= WS_BORDER;
-  Params.ExStyle = WS_EX_TOOLWINDOW;
-  Params.WindowClass.style |= CS_SAVEBITS;
+  PopupCreateParamsEh(Params, Ctl3D());
 }
 
 bool TPopupCalculatorEh::CanAutoSize(int& NewWidth, int& NewHeight) {
@@ -411,34 +406,15 @@ void TPopupCalculatorEh::KeyDown(Word& Key, TShiftState Shift) {
 }
 
 void TPopupCalculatorEh::WndProc(TMessage& Message) {
-  switch (Message.Msg) {
-    case WM_MOUSEACTIVATE:
-      Message.Result = MA_NOACTIVATE;
-      return;
-    case CM_WANTSPECIALKEY:
-      // Enter and Esc are keys of the calculator: they close it through
-      // ProcessKey and KeyDown, once.
-      if (Message.WParam == VK_RETURN || Message.WParam == VK_ESCAPE) {
-        Message.Result = 1;
-        return;
-      }
-      break;
-    case CM_CLOSEUPCANCELEH:
-      // A hidden calculator has been closed already.
-      if (HandleAllocated() && IsWindowVisible(Handle())) CloseUpPopupOwnerEh(this, false);
-      return;
-    default:
-      break;
+  if (Message.Msg == WM_MOUSEACTIVATE) {
+    Message.Result = MA_NOACTIVATE;
+    return;
   }
+  // Enter and Esc close it through ProcessKey and KeyDown.
+  if (PopupCloseMessageEh(this, Message)) return;
   TCalculatorEh::WndProc(Message);
+  PopupFrameMessageEh(Message, border_width_);
   switch (Message.Msg) {
-    case WM_GETDLGCODE:
-      Message.Result |= DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS;
-      break;
-    case WM_NCCALCSIZE:
-      if (Message.LParam != 0)
-        InflateRect(reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0], -border_width_, -border_width_);
-      break;
     case WM_NCPAINT:
       PaintBorder();
       break;

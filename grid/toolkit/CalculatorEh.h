@@ -22,12 +22,13 @@
 //
 // TPopupCalculatorEh is the drop-down form: a tool window that never takes
 // the focus and never activates. It is owned by the editor it drops from and
-// has no parent control (a window of its own). It hands its value back through its Owner's
-// IPopupOwnerEh: Enter or "=" while the Ok key reads "Ok" closes it with
-// CloseUp(true) (while it reads "=" the key computes), Esc (key down) and
-// CM_CLOSEUPCANCELEH close it with CloseUp(false). Its owner forwards the
-// keys typed into the editor (WM_KEYDOWN and WM_CHAR) to its window and
-// reaches the value through IPopupCalculatorEh.
+// has no parent control (a window of its own). It hands its value back
+// through its Owner's IPopupOwnerEh: Enter or "=" while the Ok key reads
+// "Ok" closes it with CloseUp(true) (while it reads "=" the key computes),
+// Esc (key down) and CM_CLOSEUPCANCELEH (while it shows) close it with
+// CloseUp(false). Its owner forwards the keys typed into the editor
+// (WM_KEYDOWN and WM_CHAR) to its window and reaches the value through
+// IPopupCalculatorEh.
 #pragma once
 
 #include "grid/toolkit/ToolCtrlsEh.h"

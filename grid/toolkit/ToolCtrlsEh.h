@@ -573,6 +573,20 @@ class TDatasetFieldValueListEh : public TObject, public IMemTableDataFieldValueL
 // How a drop-down closes itself: CloseUp(Accept) on its Owner's
 // IPopupOwnerEh; false (nothing done) when the owner does not support it.
 bool CloseUpPopupOwnerEh(TComponent* Popup, bool Accept);
+// The window of a drop-down calendar or calculator: a tool window of its
+// own (WS_POPUP, exactly WS_EX_TOOLWINDOW, CS_SAVEBITS), with a one-pixel
+// frame when it has no 3D border.
+void PopupCreateParamsEh(TCreateParams& Params, bool Ctl3D);
+// After the inherited handling of Message by such a drop-down: WM_GETDLGCODE
+// also wants arrows, Tab and all keys; WM_NCCALCSIZE takes BorderWidth off
+// every side of the client area.
+void PopupFrameMessageEh(TMessage& Message, int BorderWidth);
+// Before the inherited handling: CM_WANTSPECIALKEY claims Enter and Esc
+// when the owner supports IPopupOwnerEh (the key then closes the drop-down
+// once, through its key handling); CM_CLOSEUPCANCELEH closes it without
+// accepting while it shows (a hidden one has been closed already). True
+// when Message is handled.
+bool PopupCloseMessageEh(TWinControl* Popup, TMessage& Message);
 
 // A month calendar in a drop-down tool window of its own, with a raised
 // border (Ctl3D) or a one-pixel frame. It never takes the focus: the editor

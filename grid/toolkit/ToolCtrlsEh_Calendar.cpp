@@ -25,6 +25,35 @@ bool CloseUpPopupOwnerEh(TComponent* Popup, bool Accept) {
   return true;
 }
 
+void PopupCreateParamsEh(TCreateParams& Params, bool Ctl3D) {
+  Params.Style &= ~(WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+  Params.Style |= WS_POPUP;
+  if (!Ctl3D) Params.Style |= WS_BORDER;
+  Params.ExStyle = WS_EX_TOOLWINDOW;
+  Params.WindowClass.style |= CS_SAVEBITS;
+}
+
+void PopupFrameMessageEh(TMessage& Message, int BorderWidth) {
+  if (Message.Msg == WM_GETDLGCODE) Message.Result |= DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS;
+  if (Message.Msg == WM_NCCALCSIZE && Message.LParam != 0)
+    InflateRect(reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0], -BorderWidth, -BorderWidth);
+}
+
+bool PopupCloseMessageEh(TWinControl* Popup, TMessage& Message) {
+  switch (Message.Msg) {
+    case CM_WANTSPECIALKEY:
+      if ((Message.WParam != VK_RETURN && Message.WParam != VK_ESCAPE) || !Supports<IPopupOwnerEh>(Popup->Owner()))
+        return false;
+      Message.Result = 1;
+      return true;
+    case CM_CLOSEUPCANCELEH:
+      if (Popup->HandleAllocated() && IsWindowVisible(Popup->Handle())) CloseUpPopupOwnerEh(Popup, false);
+      return true;
+    default:
+      return false;
+  }
+}
+
 TPopupMonthCalendarEh::TPopupMonthCalendarEh(TComponent* AOwner) : TMonthCalendar(AOwner) {
   SetControlStyle(ControlStyle() + TControlStyle{csReplicatable});
   SetCtl3D(true);
@@ -39,11 +68,7 @@ TPopupMonthCalendarEh::~TPopupMonthCalendarEh() { WatchFocusForDropDown(this, fa
 
 void TPopupMonthCalendarEh::CreateParams(TCreateParams& Params) {
   TMonthCalendar::CreateParams(Params);
-  Params.Style &= ~(WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
-  Params.Style |= WS_POPUP;
-  if (!Ctl3D()) Params.Style |= WS_BORDER;
-  Params.ExStyle = WS_EX_TOOLWINDOW;
-  Params.WindowClass.style |= CS_SAVEBITS;
+  PopupCreateParamsEh(Params, Ctl3D());
 }
 
 bool TPopupMonthCalendarEh::CanAutoSize(int& NewWidth, int& NewHeight) {
@@ -89,30 +114,10 @@ bool TPopupMonthCalendarEh::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
 }
 
 void TPopupMonthCalendarEh::WndProc(TMessage& Message) {
-  switch (Message.Msg) {
-    case CM_WANTSPECIALKEY:
-      // Enter and Esc close the calendar through KeyDown, once per key.
-      if ((Message.WParam == VK_RETURN || Message.WParam == VK_ESCAPE) && Supports<IPopupOwnerEh>(Owner())) {
-        Message.Result = 1;
-        return;
-      }
-      break;
-    case CM_CLOSEUPCANCELEH:
-      // A hidden calendar has been closed already (the owner saw the focus go).
-      if (HandleAllocated() && IsWindowVisible(Handle())) CloseUpPopupOwnerEh(this, false);
-      return;
-    default:
-      break;
-  }
+  if (PopupCloseMessageEh(this, Message)) return;
   TMonthCalendar::WndProc(Message);
+  PopupFrameMessageEh(Message, border_width_);
   switch (Message.Msg) {
-    case WM_GETDLGCODE:
-      Message.Result |= DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS;
-      break;
-    case WM_NCCALCSIZE:
-      if (Message.LParam != 0)
-        InflateRect(reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0], -border_width_, -border_width_);
-      break;
     case WM_NCPAINT:
       PaintBorder();
       break;

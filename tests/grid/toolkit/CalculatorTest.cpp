@@ -133,6 +133,7 @@ TEST_F(CalculatorTest, KeySequencesFromTheKeyboardAndTheKeyButtons) {
       {"9S", "3", "Ok"},
       {"4IS", "Error", "Ok"},
       {"4I", "-4", "Ok"},
+      {"0I5", "5", "Ok"},
       {"1234567890123456", "123456789012345", "Ok"},
       {"123456789012345I6", "-123456789012345", "Ok"},
       {"0001", "1", "Ok"},
@@ -485,6 +486,10 @@ TEST_F(PopupCalculatorTest, ForwardedKeysEnterAndEscape) {
   edit_->DropDown(Variant(5));
   PostMessage(edit_->popup->Handle(), CM_CLOSEUPCANCELEH, 0, 0);
   EXPECT_TRUE(edit_->closes.empty());
+  Application->ProcessMessages();
+  EXPECT_EQ(edit_->closes, (std::vector<bool>{false}));
+  // A late one, after the close-up, does nothing.
+  PostMessage(edit_->popup->Handle(), CM_CLOSEUPCANCELEH, 0, 0);
   Application->ProcessMessages();
   EXPECT_EQ(edit_->closes, (std::vector<bool>{false}));
 }
