@@ -18,6 +18,8 @@
 //    it (Supports<IPopupOwnerEh>(Owner()) then CloseUp(Accept)).
 //  - Shared routines: default button width, variant equality, centred
 //    images, check-box metrics, dotted lines and tree elements.
+//  - TPopupMonthCalendarEh: the month calendar as a drop-down that hands
+//    the picked date to its owner.
 //  - TMRUListEh: the most-recently-used entries of an editor.
 //  - The size grip of drop-down windows (TSizeGripEh) and the popup list
 //    boxes (TPopupListboxEh, and TMRUListboxEh with a scroll bar of its own).
@@ -36,6 +38,7 @@
 
 #include "platform/db/DB.h"
 #include "platform/gui/Buttons.h"
+#include "platform/gui/ComCtrls.h"
 #include "platform/gui/Controls.h"
 #include "platform/gui/DBCtrls.h"
 #include "platform/gui/ExtCtrls.h"
@@ -66,6 +69,9 @@ using TButtonDownEventEh = Event<void(TObject* Sender, bool TopButton, bool& Aut
 // Message to a drop-down window telling it which side of its editor it
 // opened on (WParam as above).
 inline constexpr Cardinal CM_DROPDOWNSIDEEH = WM_USER + 100;
+// Closes a drop-down calendar or calculator without accepting (posted or
+// sent to its window).
+inline constexpr Cardinal CM_CLOSEUPCANCELEH = WM_USER + 101;
 
 class TEditButtonControlEh;
 
@@ -708,6 +714,63 @@ class TMRUListboxEh : public TPopupListboxEh {
   TScrollBar* scroll_bar_ = nullptr;
   TWndMethod scroll_bar_proc_;
   bool repositioning_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// The drop-down month calendar
+
+// How a drop-down closes itself: CloseUp(Accept) on its Owner's
+// IPopupOwnerEh; false (nothing done) when the owner does not support it.
+bool CloseUpPopupOwnerEh(TComponent* Popup, bool Accept);
+// The window of a drop-down calendar or calculator: a tool window of its
+// own (WS_POPUP, exactly WS_EX_TOOLWINDOW, CS_SAVEBITS), with a one-pixel
+// frame when it has no 3D border.
+void PopupCreateParamsEh(TCreateParams& Params, bool Ctl3D);
+// After the inherited handling of Message by such a drop-down: WM_GETDLGCODE
+// also wants arrows, Tab and all keys; WM_NCCALCSIZE takes BorderWidth off
+// every side of the client area.
+void PopupFrameMessageEh(TMessage& Message, int BorderWidth);
+// Before the inherited handling: CM_WANTSPECIALKEY claims Enter and Esc
+// when the owner supports IPopupOwnerEh (the key then closes the drop-down
+// once, through its key handling); CM_CLOSEUPCANCELEH closes it without
+// accepting while it shows (a hidden one has been closed already). True
+// when Message is handled.
+bool PopupCloseMessageEh(TWinControl* Popup, TMessage& Message);
+
+// A month calendar in a drop-down tool window of its own, with a raised
+// border (Ctl3D) or a one-pixel frame. It never takes the focus: the editor
+// that owns it keeps it and forwards its keys. It closes itself through its
+// Owner's IPopupOwnerEh: CloseUp(true) on Enter and on a release over a day
+// (also a greyed day of a neighbouring month), the calendar's background, a
+// week number, the today line or the month's name; CloseUp(false) on Esc, a
+// press outside it, CM_CLOSEUPCANCELEH, and when the focus moves from the
+// editor to another window (WM_KILLFOCUS, which posts CM_CLOSEUPCANCELEH so
+// that the click that moved the focus ends first). The owner then takes its
+// Date. The title's arrows only change the month. Without an owner that
+// supports the interface nothing closes it. The wheel moves the date a day.
+class TPopupMonthCalendarEh : public TMonthCalendar {
+ public:
+  explicit TPopupMonthCalendarEh(TComponent* AOwner);
+  ~TPopupMonthCalendarEh() override;
+
+  // 2 with Ctl3D, else 0.
+  int BorderWidth() const { return border_width_; }
+
+  void WndProc(TMessage& Message) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  bool CanAutoSize(int& NewWidth, int& NewHeight) override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // The raised border in the non-client area (Ctl3D only).
+  virtual void PaintBorder();
+
+ private:
+  int border_width_ = 2;
 };
 
 class TUnit;

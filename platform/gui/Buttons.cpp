@@ -273,6 +273,7 @@ namespace {
 void InitButtons() {
   RegisterClass<TSpeedButton, TGraphicControl>("TSpeedButton")
       .Prop("AllowAllUp", &TSpeedButton::AllowAllUp, &TSpeedButton::SetAllowAllUp, false)
+      .Prop("Caption", &TControl::Caption, &TControl::SetCaption)
       .Prop("GroupIndex", &TSpeedButton::GroupIndex, &TSpeedButton::SetGroupIndex, 0)
       .Prop("Down", &TSpeedButton::Down, &TSpeedButton::SetDown, false)
       .Prop("Flat", &TSpeedButton::Flat, &TSpeedButton::SetFlat, false)

@@ -468,6 +468,12 @@ void TControl::SetColor(TColor Value) {
   ColorChanged();
 }
 
+void TControl::SetCtl3D(bool Value) {
+  if (Value == ctl3d_) return;
+  ctl3d_ = Value;
+  Perform(CM_CTL3DCHANGED);
+}
+
 void TControl::SetParentColor(bool Value) {
   if (Value == parent_color_) return;
   parent_color_ = Value;
@@ -745,12 +751,6 @@ void TControl::CancelModes(TControl* Sender) {
   for (TControl* c = this; c != nullptr; c = c->parent_) {
     if (auto* form = dynamic_cast<TCustomForm*>(c)) form->SendCancelMode(Sender);
   }
-}
-
-void TControl::SetCtl3D(bool Value) {
-  if (Value == ctl3d_) return;
-  ctl3d_ = Value;
-  Perform(CM_CTL3DCHANGED, 0, 0);
 }
 
 bool TControl::MouseCapture() const { return GetCaptureControl() == this; }

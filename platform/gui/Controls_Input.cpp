@@ -748,7 +748,9 @@ bool DeliverFocus(QWidget* widget, TControl* control, QFocusEvent* e) {
   }
   TMessage m{msg, reinterpret_cast<WPARAM>(other), 0, 0};
   bool handedOn = false;
+  HWND lost = win->Handle();
   Deliver(win, m, Origin::kHandOn, e, widget, &handedOn);
+  if (msg == WM_KILLFOCUS) DropDownFocusMoved(lost, IsWindow(other) ? other : nullptr);
   return true;
 }
 

@@ -114,6 +114,9 @@ void ForgetInputWidgets(QWidget* Widget);
 void DefaultNonClientHandler(TWinControl* Control, TMessage& Message);
 // Makes a top-level widget a drop-down window (Popup.h).
 void MakeDropDownWidget(QWidget* Widget);
+// The keyboard focus moved from Lost to Gained (nullptr: none of ours): the
+// drop-downs that watch the focus hear of it (WatchFocusForDropDown).
+void DropDownFocusMoved(HWND Lost, HWND Gained);
 
 // Checks that a control has not been freed since the reference was taken
 // (event handlers may free the control that raised them).

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
@@ -187,6 +188,37 @@ void MakeDropDownWidget(QWidget* Widget) {
 bool IsDropDownWindow(TWinControl* Control) {
   QWidget* w = Control != nullptr ? Control->WindowWidget() : nullptr;
   return w != nullptr && w->isWindow() && w->property(kDropDown).toBool();
+}
+
+namespace {
+
+struct TFocusWatcher {
+  TWinControl* control;
+  TControlRef alive;
+};
+
+std::vector<TFocusWatcher>& FocusWatchers() {
+  static std::vector<TFocusWatcher> watchers;
+  return watchers;
+}
+
+}  // namespace
+
+void WatchFocusForDropDown(TWinControl* Control, bool Watch) {
+  auto& watchers = FocusWatchers();
+  std::erase_if(watchers, [Control](const TFocusWatcher& w) { return w.control == Control || !w.alive; });
+  if (Watch && Control != nullptr) watchers.push_back({Control, TControlRef(Control)});
+}
+
+void DropDownFocusMoved(HWND Lost, HWND Gained) {
+  const std::vector<TFocusWatcher> watchers = FocusWatchers();  // a handler may change the list
+  auto inside = [](HWND Window, HWND Other) { return Other != nullptr && (Other == Window || IsChild(Window, Other)); };
+  for (const TFocusWatcher& w : watchers) {
+    if (!w.alive || !w.control->HandleAllocated()) continue;
+    HWND own = w.control->Handle();
+    if (!IsWindowVisible(own) || inside(own, Lost) || inside(own, Gained)) continue;
+    w.control->Perform(WM_KILLFOCUS, reinterpret_cast<WPARAM>(Gained), 0);
+  }
 }
 
 void DefaultNonClientHandler(TWinControl* Control, TMessage& Message) {

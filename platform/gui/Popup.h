@@ -175,3 +175,12 @@ bool SetWindowPlacement(HWND Wnd, const WINDOWPLACEMENT* Placement);
 
 // True when the control's window is a drop-down (see above).
 bool IsDropDownWindow(TWinControl* Control);
+
+// A drop-down never holds the keyboard focus: the window it dropped from
+// keeps it. One that closes when the focus goes elsewhere asks to stand in
+// for that window: while its window shows, it gets WM_KILLFOCUS (WParam: the
+// window gaining the focus, nullptr when the focus leaves the program's
+// windows) whenever the focus moves out of a window of the program that does
+// not lie in it, to a window that does not lie in it either. Watching ends
+// with Watch false or when the control is freed.
+void WatchFocusForDropDown(TWinControl* Control, bool Watch);

@@ -2,7 +2,14 @@
 // own, and a manual timer clock (GuiTest).
 #pragma once
 
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+#include <vector>
+
 #include "grid/toolkit/ToolCtrlsEh.h"
+#include "platform/gui/Popup.h"
 #include "tests/platform/gui/GuiFixture.h"
 
 class ToolkitTest : public GuiTest {
@@ -11,4 +18,44 @@ class ToolkitTest : public GuiTest {
     GuiTest::SetUpTestSuite();
     InitializeUnits({&unit_ToolCtrlsEh});
   }
+};
+
+// A real click at a point of a shown window (the widget under it takes it).
+inline void ClickAt(QWidget* Window, TPoint Screen) {
+  QTest::mouseClick(Window->windowHandle(), Qt::LeftButton, {}, Window->mapFromGlobal(QPoint(Screen.X, Screen.Y)));
+}
+
+// An edit box that owns a drop-down of class TPopup, as the grid's editor
+// does: the popup is made on first use as a window of its own, shown under
+// the edit without activation, and hidden again by CloseUp, which keeps the
+// accept flags it got (Taken sees the popup before it hides).
+template <class TPopup>
+class TPopupOwnerEdit : public TEdit, public IPopupOwnerEh {
+ public:
+  using TEdit::TEdit;
+  void CloseUp(bool Accept) override {
+    closes.push_back(Accept);
+    Taken(Accept);
+    SetWindowPos(popup->Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    popup->SetVisible(false);
+  }
+  TPopup* Popup() {
+    if (popup == nullptr) {
+      popup = Create<TPopup>(this);
+      popup->SetVisible(false);
+    }
+    return popup;
+  }
+  void ShowPopup() {
+    TPoint p = AlignDropDownWindow(this, Popup(), daLeft);
+    SetWindowPos(popup->Handle(), HWND_TOP, p.X, p.Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    popup->SetVisible(true);
+  }
+
+  TPopup* popup = nullptr;
+  std::vector<bool> closes;
+
+ protected:
+  virtual void Taken(bool) {}
 };

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QWidget>
+#include <QtWidgets/qtestsupport_widgets.h>
+
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
@@ -11,6 +15,17 @@
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/UnitInit.h"
 #include "tests/support/Paper.h"
+
+// Shows Form as the active window with the keyboard focus in Control; false
+// when the form does not become active or the control does not get the focus.
+inline bool ShowWithFocusIn(TForm* Form, TWinControl* Control) {
+  Form->Show();
+  Form->Widget()->activateWindow();
+  if (!QTest::qWaitForWindowActive(Form->Widget())) return false;
+  Control->SetFocus();
+  QCoreApplication::processEvents();
+  return Control->Focused();
+}
 
 class GuiTest : public ::testing::Test {
  protected:

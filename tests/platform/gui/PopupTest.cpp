@@ -66,6 +66,19 @@ class TDropDown : public TCustomControl {
   Log* log_;
 };
 
+// A drop-down that records the focus changes it hears of as WM_KILLFOCUS.
+class TFocusWatchingDropDown : public TDropDown {
+ public:
+  using TDropDown::TDropDown;
+  std::vector<HWND> gained;
+
+ protected:
+  void WndProc(TMessage& m) override {
+    if (m.Msg == WM_KILLFOCUS) gained.push_back(reinterpret_cast<HWND>(m.WParam));
+    TDropDown::WndProc(m);
+  }
+};
+
 QImage Grab(QWidget* w) { return w->grab().toImage(); }
 
 QRgb SysRgb(int index) {
@@ -83,12 +96,7 @@ class PopupTest : public GuiTest {
     edit_->SetParent(form_);
     edit_->SetBounds(10, 10, 120, 21);
     edit_->SetOnExit([this](TObject*) { log_.push_back("edit exit"); });
-    form_->Show();
-    form_->Widget()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form_->Widget()));
-    edit_->SetFocus();
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(edit_->Focused());
+    ASSERT_TRUE(ShowWithFocusIn(form_, edit_));
   }
   void TearDown() override {
     delete form_;
@@ -289,3 +297,34 @@ TEST(WindowMetrics, MonitorOfARectangleGivesItsScreenAndWorkArea) {
 }
 
 }  // namespace
+
+TEST_F(PopupTest, WatchingDropDownHearsTheFocusLeaveWhileItShows) {
+  auto* other = new TEdit(form_);
+  other->SetParent(form_);
+  other->SetBounds(10, 100, 120, 21);
+  auto* popup = new TFocusWatchingDropDown(edit_, &log_);
+  WatchFocusForDropDown(popup, true);
+  auto show = [&](bool Show) {
+    SetWindowPos(popup->Handle(), HWND_TOP, 200, 200, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | (Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+  };
+  show(true);
+  other->SetFocus();
+  edit_->SetFocus();
+  EXPECT_EQ(popup->gained, (std::vector<HWND>{other->Handle(), edit_->Handle()}));
+  EXPECT_TRUE(edit_->Focused());
+
+  // Hidden, or no longer watching: nothing.
+  show(false);
+  other->SetFocus();
+  show(true);
+  WatchFocusForDropDown(popup, false);
+  edit_->SetFocus();
+  EXPECT_EQ(popup->gained.size(), 2u);
+
+  // Freed while watching: the next focus change goes on without it.
+  WatchFocusForDropDown(popup, true);
+  delete popup;
+  other->SetFocus();
+  EXPECT_TRUE(other->Focused());
+}
