@@ -1,0 +1,379 @@
+// The data-aware edit box on an in-memory dataset and on a shown form: its
+// own value, field binding, MaxLength from the field, the required mark,
+// the main button's drop-down, keys, hosting in a holder and lifetimes.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "grid/toolkit/DBCtrlsEh.h"
+#include "tests/grid/toolkit/ToolkitFixture.h"
+#include "tests/support/MemDataSet.h"
+#include "tests/support/QtInput.h"
+
+namespace {
+
+// A holder that records what its editor hands it and may swallow keys.
+class TRecordingHolder : public TWinControl, public IInplaceEditHolderEh {
+ public:
+  using TWinControl::TWinControl;
+  bool InplaceEditCanModify(TControl*) override { return can_modify; }
+  void GetMouseDownInfo(TPoint& Pos, int32_t& Time) override {
+    Pos = {};
+    Time = 0;
+  }
+  void InplaceEditWndProc(TControl*, TMessage& Message) override {
+    messages.push_back(Message.Msg);
+    if (Message.Msg == swallow_msg) Message.Result = 1;
+  }
+  void InplaceEditKeyDown(TControl*, Word& Key, TShiftState) override {
+    log.push_back("down " + std::to_string(Key));
+    if (Key == swallow_key) Key = 0;
+  }
+  void InplaceEditKeyPress(TControl*, WideChar& Key) override {
+    log.push_back("press " + std::to_string(Key));
+    if (Key == swallow_char) Key = 0;
+  }
+  void InplaceEditKeyUp(TControl*, Word& Key, TShiftState) override { log.push_back("up " + std::to_string(Key)); }
+
+  std::vector<Cardinal> messages;
+  std::vector<std::string> log;
+  bool can_modify = true;
+  Cardinal swallow_msg = 0;
+  Word swallow_key = 0;
+  WideChar swallow_char = 0;
+};
+
+class DBEditEhTest : public ToolkitTest {
+ protected:
+  static void SetUpTestSuite() {
+    ToolkitTest::SetUpTestSuite();
+    InitializeUnits({&unit_DBCtrlsEh});
+  }
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    form_.reset(Create<TForm>(nullptr));
+    form_->SetBounds(0, 0, 300, 150);
+    ds_ = new TMemDataSet(form_.get());
+    ds_->FieldDefs()->Add("ID", ftInteger);
+    ds_->FieldDefs()->Add("NAME", ftString, 20);
+    ds_->FieldDefs()->Add("CODE", ftString, 10);
+    ds_->Open();
+    ds_->AppendRows({{1, "one", "A"}, {2, "two", "B"}});
+    ds_->First();
+    src_ = new TDataSource(form_.get());
+    src_->SetDataSet(ds_);
+    edit_ = new TDBEditEh(form_.get());
+    edit_->SetParent(form_.get());
+    edit_->SetBounds(10, 10, 150, 24);
+    other_ = new TDBEditEh(form_.get());
+    other_->SetParent(form_.get());
+    other_->SetTop(60);
+  }
+  void TearDown() override {
+    form_.reset();
+    ToolkitTest::TearDown();
+  }
+  void ShowAndFocus(TWinControl* c) {
+    form_->Show();
+    form_->Widget()->activateWindow();
+    for (int i = 0; i < 500 && QApplication::activeWindow() != form_->Widget(); ++i) Application->ProcessMessages();
+    c->SetFocus();
+    ASSERT_TRUE(c->Focused());
+  }
+  static void Key(TWinControl* c, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(c->Widget(), &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QApplication::sendEvent(c->Widget(), &release);
+  }
+  static void Type(TWinControl* c, const QString& text) {
+    for (QChar ch : text) {
+      const int key = ch.isLetter() && ch.toLatin1() != 0 ? Qt::Key_A + (ch.toUpper().toLatin1() - 'A') : Qt::Key_unknown;
+      Key(c, key, Qt::NoModifier, QString(ch));
+    }
+  }
+  void Bind(const String& Field) {
+    edit_->SetDataSourceProp(src_);
+    edit_->SetDataFieldProp(Field);
+  }
+
+  std::unique_ptr<TForm> form_;
+  TMemDataSet* ds_ = nullptr;
+  TDataSource* src_ = nullptr;
+  TDBEditEh* edit_ = nullptr;
+  TDBEditEh* other_ = nullptr;
+};
+
+TEST_F(DBEditEhTest, WithoutSourceOrFieldTheEditorKeepsItsOwnValue) {
+  EXPECT_TRUE(edit_->DataIndependent());
+  EXPECT_TRUE(VarIsNull(edit_->DataLink()->Value()));
+  EXPECT_FALSE(edit_->IsTextStored());
+  ShowAndFocus(edit_);
+  Type(edit_, "abc");
+  EXPECT_EQ(edit_->Text(), "abc");
+  EXPECT_TRUE(edit_->DataLink()->Editing());
+  other_->SetFocus();  // leaving writes the value into the link
+  EXPECT_EQ(edit_->DataLink()->Value().VarType(), varString);
+  EXPECT_EQ(edit_->DataLink()->Value().AsString(), "abc");
+  EXPECT_TRUE(edit_->IsTextStored());
+
+  edit_->SetValue(Variant(int32_t{42}));
+  EXPECT_EQ(edit_->Text(), "42");
+  EXPECT_EQ(edit_->DataLink()->Value().AsString(), "42");
+  // An array shows as no text.
+  edit_->DataLink()->SetValue(VarArrayOf({Variant(1), Variant(2)}));
+  EXPECT_EQ(edit_->Text(), "");
+}
+
+TEST_F(DBEditEhTest, AFieldNameWithoutSourceLeavesOwnModeAndSettingTextTouchesNoDataset) {
+  edit_->SetDataFieldProp("NAME");
+  EXPECT_FALSE(edit_->DataIndependent());
+  EXPECT_FALSE(edit_->DataLink()->Active());
+  EXPECT_FALSE(edit_->ButtonEnabled());
+  edit_->SetText("solo");
+  EXPECT_EQ(edit_->Text(), "solo");
+  edit_->SetValue(Variant("other"));
+  EXPECT_EQ(edit_->Text(), "other");
+  EXPECT_EQ(ds_->State(), dsBrowse);
+  // Back to no field: its own value again, Null at the change of mode.
+  edit_->SetDataFieldProp("");
+  EXPECT_TRUE(edit_->DataIndependent());
+  EXPECT_TRUE(VarIsNull(edit_->DataLink()->Value()));
+}
+
+TEST_F(DBEditEhTest, LinkedEditorShowsTheFieldAndWritesThroughTheDataset) {
+  Bind("NAME");
+  EXPECT_TRUE(edit_->ButtonEnabled());
+  EXPECT_EQ(edit_->Text(), "one");
+  ds_->Next();
+  EXPECT_EQ(edit_->Text(), "two");
+  edit_->SetText("zwei");
+  EXPECT_EQ(ds_->State(), dsEdit);
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "zwei");
+  ds_->Post();
+  EXPECT_EQ(ds_->RowValue(1, 1).AsString(), "zwei");
+}
+
+TEST_F(DBEditEhTest, MaxLengthFollowsTheFieldSizeUnlessTheUserSetAnother) {
+  Bind("NAME");
+  EXPECT_EQ(edit_->MaxLength(), 20);
+  edit_->SetDataFieldProp("CODE");
+  EXPECT_EQ(edit_->MaxLength(), 10);
+  edit_->SetMaxLength(5);
+  edit_->SetDataFieldProp("NAME");
+  EXPECT_EQ(edit_->MaxLength(), 5);
+}
+
+TEST_F(DBEditEhTest, TypingEditsTheDatasetAndEscapeRestoresTheField) {
+  Bind("NAME");
+  ShowAndFocus(edit_);
+  EXPECT_EQ(ds_->State(), dsBrowse);
+  Key(edit_, Qt::Key_End);
+  Type(edit_, "X");
+  EXPECT_EQ(ds_->State(), dsEdit);
+  EXPECT_EQ(edit_->Text(), "oneX");
+  Key(edit_, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
+  EXPECT_EQ(edit_->Text(), "one");
+  Type(edit_, "Y");
+  other_->SetFocus();
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "Y");
+}
+
+TEST_F(DBEditEhTest, LineFeedNeverReachesTheBoxEnterAndTabOnlyWhenWanted) {
+  edit_->SetWordWrap(true);
+  ShowAndFocus(edit_);
+  Type(edit_, "a");
+  Key(edit_, Qt::Key_Return, Qt::ControlModifier, QString(QChar(10)));
+  Key(edit_, Qt::Key_Return, Qt::NoModifier, QString(QChar(13)));
+  EXPECT_EQ(edit_->Text(), "a");
+  EXPECT_EQ(edit_->Perform(WM_GETDLGCODE) & DLGC_WANTALLKEYS, 0);
+  edit_->SetWantReturns(true);
+  edit_->SetWantTabs(true);
+  EXPECT_NE(edit_->Perform(WM_GETDLGCODE) & DLGC_WANTALLKEYS, 0);
+  EXPECT_NE(edit_->Perform(WM_GETDLGCODE) & DLGC_WANTTAB, 0);
+  Key(edit_, Qt::Key_Return, Qt::ControlModifier, QString(QChar(10)));
+  EXPECT_EQ(edit_->Text(), "a");
+}
+
+// The mark is a red dotted line one pixel above the bottom of the text area.
+TEST_F(DBEditEhTest, RequiredEmptyFieldIsMarkedInInsertStateOnly) {
+  ds_->FieldByName("NAME")->SetRequired(true);
+  Bind("NAME");
+  edit_->SetHighlightRequired(true);
+  form_->Show();
+  auto redPixels = [&] {
+    TPaper paper(edit_->Width(), edit_->Height());
+    edit_->PaintTo(paper.Canvas(), 0, 0);
+    int n = 0;
+    for (int y = edit_->Height() - 4; y < edit_->Height(); ++y)
+      for (int x = 0; x < edit_->Width(); ++x)
+        if (paper.At(x, y) == static_cast<TColor>(255)) ++n;
+    return n;
+  };
+  EXPECT_FALSE(edit_->DrawRequiredState());
+  EXPECT_EQ(redPixels(), 0);
+  ds_->Insert();
+  EXPECT_TRUE(edit_->DrawRequiredState());
+  EXPECT_GT(redPixels(), 10);
+  ds_->Cancel();
+  ds_->Edit();
+  ds_->FieldByName("NAME")->Clear();
+  EXPECT_FALSE(edit_->DrawRequiredState());
+  EXPECT_EQ(redPixels(), 0);
+  ds_->Cancel();
+  // The handler decides last.
+  ds_->Insert();
+  edit_->SetOnCheckDrawRequiredState([](TObject*, bool& Draw) { Draw = false; });
+  EXPECT_FALSE(edit_->DrawRequiredState());
+}
+
+TEST_F(DBEditEhTest, MainButtonPressOpensAndOnlyALaterClickCloses) {
+  Bind("NAME");
+  ShowAndFocus(edit_);
+  ASSERT_EQ(edit_->ButtonControlCount(), 1);
+  TEditButtonControlEh* b = edit_->ButtonControl(0);
+  ASSERT_TRUE(b->Visible());
+  EXPECT_EQ(b->Left() + b->Width(), edit_->ClientWidth());
+  int clicks = 0;
+  edit_->SetOnButtonClick([&](TObject*, bool&) { ++clicks; });
+  const QPoint p(b->Width() / 2, b->Height() / 2);
+  Press(b->Widget(), p);
+  EXPECT_TRUE(edit_->DroppedDown());
+  Release(b->Widget(), p);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(edit_->DroppedDown());  // the opening press's click keeps it open
+  Press(b->Widget(), p);
+  Release(b->Widget(), p);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_FALSE(edit_->DroppedDown());
+  // A handler that handles the press keeps it closed.
+  edit_->SetOnButtonDown([](TObject*, bool, bool&, bool& Handled) { Handled = true; });
+  Press(b->Widget(), p);
+  Release(b->Widget(), p);
+  EXPECT_FALSE(edit_->DroppedDown());
+}
+
+TEST_F(DBEditEhTest, ButtonRowLaysOutItemsRightOfTheMainButton) {
+  TEditButtonEh* extra = edit_->EditButtons()->Add();
+  extra->SetWidth(12);
+  TEditButtonEh* hidden = edit_->EditButtons()->Add();
+  hidden->SetVisible(false);
+  edit_->SetFlat(true);
+  form_->Show();
+  ASSERT_EQ(edit_->ButtonControlCount(), 3);
+  EXPECT_EQ(edit_->ButtonControl(2)->Width(), 0);
+  EXPECT_EQ(edit_->ButtonDivider(2)->Width(), 0);
+  EXPECT_EQ(edit_->ButtonControl(1)->Width(), 12);
+  EXPECT_EQ(edit_->ButtonControl(1)->Left() + 12, edit_->ClientWidth());
+  EXPECT_EQ(edit_->ButtonDivider(1)->Width(), 1);
+  EXPECT_LT(edit_->ButtonControl(0)->Left(), edit_->ButtonControl(1)->Left());
+  EXPECT_EQ(edit_->ButtonsWidth(), 12 + 1 + DefaultEditButtonWidth() + 1);
+  EXPECT_EQ(edit_->GetEditRect().Right, edit_->ClientWidth() - edit_->ButtonsWidth());
+  // A shortcut operates its button: press and click.
+  int downs = 0, clicks = 0;
+  extra->SetShortCut(ShortCut(VK_F4, {}));
+  extra->SetOnDown([&](TObject*, bool, bool&, bool&) { ++downs; });
+  extra->SetOnClick([&](TObject*, bool&) { ++clicks; });
+  Word key = VK_F4;
+  edit_->KeyDown(key, {});
+  EXPECT_EQ(key, 0);
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(DBEditEhTest, AutoSizeHeightFollowsFontAndFlatness) {
+  TPaper paper(1, 1);
+  paper.Canvas()->Font()->Assign(edit_->Font());
+  TEXTMETRIC tm{};
+  ASSERT_TRUE(GetTextMetrics(paper.Canvas()->Handle(), &tm));
+  const int cy = GetSystemMetrics(SM_CYBORDER);
+  form_->Show();
+  EXPECT_EQ(edit_->Height(), tm.tmHeight + 8 * cy);
+  edit_->SetFlat(true);
+  EXPECT_EQ(edit_->Height(), tm.tmHeight + 6 * cy);
+}
+
+TEST_F(DBEditEhTest, HostedEditorPassesKeysAndMessagesToItsHolderFirst) {
+  auto* holder = new TRecordingHolder(form_.get());
+  holder->SetParent(form_.get());
+  edit_->SetInplaceEditHolder(holder);
+  EXPECT_EQ(edit_->InplaceEditHolder(), holder);
+  ShowAndFocus(edit_);
+  holder->messages.clear();
+  holder->swallow_char = 'b';
+  Type(edit_, "abc");
+  EXPECT_EQ(edit_->Text(), "ac");
+  EXPECT_NE(std::find(holder->messages.begin(), holder->messages.end(), WM_KEYDOWN), holder->messages.end());
+  EXPECT_NE(std::find(holder->messages.begin(), holder->messages.end(), WM_CHAR), holder->messages.end());
+  ASSERT_GE(holder->log.size(), 3u);
+  EXPECT_EQ(holder->log[0], "down " + std::to_string('A'));
+  EXPECT_EQ(holder->log[1], "press " + std::to_string('a'));
+  // A message the holder answers stops there.
+  holder->swallow_msg = WM_CHAR;
+  Type(edit_, "d");
+  EXPECT_EQ(edit_->Text(), "ac");
+  holder->swallow_msg = 0;
+  // A holder that refuses changes makes the box read-only.
+  holder->can_modify = false;
+  edit_->UpdateControlReadOnly();
+  EXPECT_TRUE(edit_->TCustomEdit::ReadOnly());
+  // Hosting without the interface is refused; nil leaves hosted mode.
+  auto* plain = new TPanel(form_.get());
+  EXPECT_THROW(edit_->SetInplaceEditHolder(plain), Exception);
+  EXPECT_EQ(edit_->InplaceEditHolder(), holder);
+  edit_->SetInplaceEditHolder(nullptr);
+  holder->log.clear();
+  Type(edit_, "e");
+  EXPECT_TRUE(holder->log.empty());
+}
+
+TEST_F(DBEditEhTest, HolderFreedFirstLeavesHostedMode) {
+  auto* holder = new TRecordingHolder(form_.get());
+  holder->SetParent(form_.get());
+  edit_->SetInplaceEditHolder(holder);
+  delete holder;
+  EXPECT_EQ(edit_->InplaceEditHolder(), nullptr);
+  form_->Show();
+  edit_->Perform(WM_CHAR, 'x');
+}
+
+TEST_F(DBEditEhTest, FreedPartnersAreForgotten) {
+  Bind("NAME");
+  auto* images = new TImageList(form_.get());
+  edit_->EditImage()->SetImages(images);
+  edit_->EditImage()->SetVisible(true);
+  auto* menu = new TPopupMenu(form_.get());
+  menu->FreeNotification(edit_);
+  edit_->EditButton()->SetDropdownMenu(menu);
+  form_->Show();
+  EXPECT_EQ(edit_->ImageWidth(), images->Width() + 4);
+  EXPECT_EQ(edit_->GetEditRect().Left, images->Width() + 4);
+  delete images;
+  EXPECT_EQ(edit_->EditImage()->Images(), nullptr);
+  delete menu;
+  EXPECT_EQ(edit_->EditButton()->DropdownMenu(), nullptr);
+  delete src_;
+  EXPECT_EQ(edit_->DataSource(), nullptr);
+  EXPECT_FALSE(edit_->DataLink()->Active());
+  // The editor goes first now; the dataset lives on.
+  delete edit_;
+  edit_ = nullptr;
+  ds_->Next();
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "two");
+}
+
+TEST_F(DBEditEhTest, ImageIndexFollowsANumericValue) {
+  auto* images = new TImageList(form_.get());
+  edit_->EditImage()->SetImages(images);
+  edit_->EditImage()->SetVisible(true);
+  edit_->SetText("3");
+  EXPECT_EQ(edit_->EditImage()->ImageIndex(), -1);  // a text is no number
+  edit_->SetOnGetImageIndex([](TObject* Sender, int& Index) {
+    Index = static_cast<int>(static_cast<TCustomDBEditEh*>(Sender)->Text().size());
+  });
+  EXPECT_EQ(edit_->EditImage()->ImageIndex(), 1);
+  edit_->SetText("four");
+  EXPECT_EQ(edit_->EditImage()->ImageIndex(), 4);
+}
+
+}  // namespace
