@@ -19,6 +19,8 @@
 //  - Shared routines: default button width, variant equality, centred
 //    images, check-box metrics, dotted lines and tree elements.
 //  - TMRUListEh: the most-recently-used entries of an editor.
+//  - The size grip of drop-down windows (TSizeGripEh) and the popup list
+//    boxes (TPopupListboxEh, and TMRUListboxEh with a scroll bar of its own).
 //  - Field lists by ";"-separated names, TSpecRowEh (the special first row
 //    of drop-down lists), TDataLinkEh (a data link with a data-event
 //    callback) and TDatasetFieldValueListEh (the sorted distinct values of a
@@ -40,6 +42,7 @@
 #include "platform/gui/GDI.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/ScrollBars.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Collection.h"
 #include "platform/rtl/Interfaces.h"
@@ -559,6 +562,152 @@ class TDatasetFieldValueListEh : public TObject, public IMemTableDataFieldValueL
   std::unique_ptr<TDataLinkEh> data_link_;
   bool needs_refresh_ = false;
   bool dataset_active_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// The size grip and the popup list boxes
+
+// The corner control that resizes its parent (a drop-down window) by
+// dragging, within the work area of the parent's monitor. Corner: 0
+// top-left, 1 top-right, 2 bottom-right (the default), 3 bottom-left; a
+// triangular grip's window is clipped to the triangle at its corner.
+class TSizeGripEh : public TCustomControl {
+ public:
+  explicit TSizeGripEh(TComponent* AOwner);
+
+  int Corner() const { return corner_; }
+  // A new corner makes the window anew (region, position and cursor follow).
+  void SetCorner(int Value);
+  bool Triangular() const { return triangular_; }
+  void SetTriangular(bool Value);
+  // Shows or hides the grip's window only: Visible keeps its value.
+  void SetVisible(bool Value) override;
+  // Moves the window into its corner of the parent's client area.
+  void UpdatePosition();
+  // Follows the side a drop-down opened on (CM_DROPDOWNSIDEEH's codes): the
+  // grip goes to the corner away from the editor.
+  void ChangeCorner(int Side);
+  // Fires when a drag changed the parent's client size.
+  const TNotifyEvent& OnParentResized() const { return on_parent_resized_; }
+  void SetOnParentResized(TNotifyEvent Value) { on_parent_resized_ = std::move(Value); }
+
+  void Dispatch(TMessage& Message) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+
+ protected:
+  void InitWidget() override;
+  void Paint() override;
+
+ private:
+  void UpdateWindowRegion();
+  TCursor CornerCursor() const;
+
+  int corner_ = 2;
+  bool triangular_ = true;
+  bool positioning_ = false;
+  TPoint start_point_{}, last_point_{};
+  int start_width_ = 0, start_height_ = 0, start_client_width_ = 0, start_client_height_ = 0;
+  TNotifyEvent on_parent_resized_;
+};
+
+using TListGetImageIndexEventEh = Event<void(TObject* Sender, int ItemIndex, int& ImageIndex)>;
+
+// The owner-drawn drop-down list of the editors: a top-level window above
+// all others that never takes the focus (the editor keeps it and passes
+// keys on), with a size grip, an optional image per item, incremental
+// search by typing (restarting after a pause of more than 2000 ms of
+// GetTickCount), hot tracking under the mouse and a height of whole rows.
+class TPopupListboxEh : public TCustomListBox {
+ public:
+  explicit TPopupListboxEh(TComponent* AOwner);
+  ~TPopupListboxEh() override;
+
+  TSizeGripEh* SizeGrip() const { return size_grip_; }
+  TCustomImageList* Images() const { return images_; }
+  void SetImages(TCustomImageList* Value);
+  // Sender: the list box's Owner (the editor).
+  const TListGetImageIndexEventEh& OnGetImageIndex() const { return on_get_image_index_; }
+  void SetOnGetImageIndex(TListGetImageIndexEventEh Value) { on_get_image_index_ = std::move(Value); }
+  // The whole rows the height shows (set by SetBounds).
+  int RowCount() const { return row_count_; }
+  // Height := ItemHeight x max(1, Rows) + the border height.
+  void SetRowCount(int Rows);
+  // An external list shown in virtual owner-draw mode (not owned; Count
+  // says how many of its entries show); nullptr: the own Items.
+  TStrings* GetItemsList() const { return items_list_; }
+  void SetItemsList(TStrings* List);
+  // Set by every WM_SIZE; the editor reads it on close-up.
+  bool SizeGripResized() const { return size_grip_resized_; }
+  void SetSizeGripResized(bool Value) { size_grip_resized_ = Value; }
+  // The text typed for the incremental search.
+  const String& SearchText() const { return search_text_; }
+  // The non-client height of the window's styles plus twice the border.
+  int GetBorderHeight() const;
+  // The text height of the font.
+  int GetTextHeight() const;
+
+  // The height snaps down to whole rows (at least one).
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  bool CanFocus() const override;
+  void Dispatch(TMessage& Message) override;
+  void KeyPress(WideChar& Key) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // The raised two-pixel border (with Ctl3D only).
+  virtual void PaintBorder();
+  // OnData: entry Index of ItemsList when one is set, else Text unchanged.
+  virtual void GetItemText(TWinControl* Control, int Index, String& Text);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void InitWidget() override;
+  void DrawItem(int Index, TRect Rect, TOwnerDrawState State) override;
+
+ private:
+  void WindowStyles(uint32_t& Style, uint32_t& ExStyle) const;
+  void DrawItemWithImage(TMessage& Message);
+  bool RightToLeft() const { return BiDiMode() == bdRightToLeft; }
+
+  TSizeGripEh* size_grip_ = nullptr;
+  TCustomImageList* images_ = nullptr;
+  TListGetImageIndexEventEh on_get_image_index_;
+  int row_count_ = 0;
+  TStrings* items_list_ = nullptr;
+  int border_width_ = 2;
+  bool size_grip_resized_ = false;
+  String search_text_;
+  WideChar search_pending_ = 0;
+  Cardinal search_time_ = 0;
+  TPoint last_mouse_{-1, -1};
+};
+
+// The popup list box with a vertical scroll bar of its own beside the size
+// grip (the drop-down of the most-recently-used entries).
+class TMRUListboxEh : public TPopupListboxEh {
+ public:
+  explicit TMRUListboxEh(TComponent* AOwner);
+  ~TMRUListboxEh() override;
+
+  TScrollBar* ScrollBar() const { return scroll_bar_; }
+  void Dispatch(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+ private:
+  // The bar's window procedure: its scroll notifications scroll the list.
+  void ScrollBarWndProc(TMessage& Message);
+  void ResetScrollBarPosition();
+  void UpdateMRUScrollBar();
+
+  TScrollBar* scroll_bar_ = nullptr;
+  TWndMethod scroll_bar_proc_;
+  bool repositioning_ = false;
 };
 
 class TUnit;

@@ -747,6 +747,12 @@ void TControl::CancelModes(TControl* Sender) {
   }
 }
 
+void TControl::SetCtl3D(bool Value) {
+  if (Value == ctl3d_) return;
+  ctl3d_ = Value;
+  Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
 bool TControl::MouseCapture() const { return GetCaptureControl() == this; }
 
 void TControl::SetMouseCapture(bool Value) {

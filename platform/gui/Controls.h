@@ -364,7 +364,8 @@ class TControl : public TComponent {
   bool ParentBiDiMode() const { return parent_bidi_mode_; }
   void SetParentBiDiMode(bool Value) { parent_bidi_mode_ = Value; }
   bool Ctl3D() const { return ctl3d_; }
-  void SetCtl3D(bool Value) { ctl3d_ = Value; }
+  // A change sends CM_CTL3DCHANGED.
+  void SetCtl3D(bool Value);
   bool ParentCtl3D() const { return parent_ctl3d_; }
   void SetParentCtl3D(bool Value) { parent_ctl3d_ = Value; }
   bool ParentShowHint() const { return parent_show_hint_; }

@@ -142,6 +142,8 @@ inline constexpr Cardinal CM_VISIBLECHANGED = CM_BASE + 11;
 inline constexpr Cardinal CM_ENABLEDCHANGED = CM_BASE + 12;
 inline constexpr Cardinal CM_COLORCHANGED = CM_BASE + 13;
 inline constexpr Cardinal CM_FONTCHANGED = CM_BASE + 14;
+// Sent to a control after its Ctl3D changed.
+inline constexpr Cardinal CM_CTL3DCHANGED = CM_BASE + 16;
 inline constexpr Cardinal CM_TEXTCHANGED = CM_BASE + 18;
 inline constexpr Cardinal CM_MOUSEENTER = CM_BASE + 19;
 inline constexpr Cardinal CM_MOUSELEAVE = CM_BASE + 20;
@@ -156,6 +158,9 @@ inline constexpr Cardinal CM_RELEASE = CM_BASE + 33;
 inline constexpr Cardinal CM_GETDATALINK = CM_BASE + 45;
 // Makes the control's window anew (TWinControl::RecreateWnd).
 inline constexpr Cardinal CM_RECREATEWND = CM_BASE + 51;
+// Sent to a control after its content changed (a list box: its entries or
+// their count); LParam: the control.
+inline constexpr Cardinal CM_CHANGED = CM_BASE + 55;
 // WParam: the virtual key, LParam: the control it was pressed in; Result not
 // 0: handled (nothing else sees the key).
 inline constexpr Cardinal CM_CHILDKEY = CM_BASE + 46;

@@ -250,6 +250,8 @@ extern const TUnit unit_StdCtrls;
 // focus rectangle round the focused row. The rows below the last are filled
 // with Color.
 //
+// A change of the entries or of their count sends the list box CM_CHANGED.
+//
 // Input: a left press selects the row under it (OnClick); the arrows,
 // Page Up/Down, Home and End move ItemIndex and scroll it into view.
 // WM_GETDLGCODE: arrows and characters.

@@ -86,6 +86,7 @@ void TCustomListBox::ItemsChanged(TObject*) {
   SetTopIndex(top_index_);
   UpdateScrollBar();
   Invalidate();
+  Perform(CM_CHANGED, 0, reinterpret_cast<LPARAM>(this));
 }
 
 int TCustomListBox::VisibleRows() const { return std::max(1, ClientHeight() / ItemHeight()); }

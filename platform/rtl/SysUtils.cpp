@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -442,7 +443,14 @@ TGUID StringToGUID(const String& S) {
   return g;
 }
 
+namespace {
+std::atomic<TTickCountSource> tick_count_source{nullptr};
+}  // namespace
+
+TTickCountSource SetTickCountSource(TTickCountSource Source) { return tick_count_source.exchange(Source); }
+
 Cardinal GetTickCount() {
+  if (TTickCountSource source = tick_count_source.load()) return source();
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
   return static_cast<Cardinal>(ms.count());
 }

@@ -378,8 +378,14 @@ String GUIDToString(const TGUID& Guid);
 // Error: "'%s' is not a valid GUID value".
 TGUID StringToGUID(const String& S);
 
-// Milliseconds of a monotonic clock, wrapping at 2^32.
+// Milliseconds of a monotonic clock, wrapping at 2^32 (or of the source
+// installed below).
 Cardinal GetTickCount();
+// Replaces the clock behind GetTickCount (nullptr: the monotonic clock) and
+// returns the previous source; tests install one they move by hand. The
+// source may be called from any thread.
+using TTickCountSource = Cardinal (*)();
+TTickCountSource SetTickCountSource(TTickCountSource Source);
 void Sleep(Cardinal Milliseconds);
 
 // ===========================================================================

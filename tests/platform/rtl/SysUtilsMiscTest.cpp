@@ -43,6 +43,23 @@ TEST(SysUtilsMisc, TickCount) {
   EXPECT_LT(elapsed, 5000u);
 }
 
+namespace {
+Cardinal fixed_ticks = 0;
+Cardinal FixedTicks() { return fixed_ticks; }
+}  // namespace
+
+TEST(SysUtilsMisc, TickCountSourceReplacesTheClockUntilRemoved) {
+  fixed_ticks = 0xFFFFFFF0u;
+  EXPECT_EQ(SetTickCountSource(&FixedTicks), nullptr);
+  EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u);
+  fixed_ticks += 0x20;  // wraps
+  EXPECT_EQ(GetTickCount(), 0x10u);
+  EXPECT_EQ(SetTickCountSource(nullptr), &FixedTicks);
+  const Cardinal t1 = GetTickCount();
+  Sleep(5);
+  EXPECT_GE(GetTickCount() - t1, 5u);
+}
+
 TEST(SysUtilsMisc, FileNameParts) {
   struct Case {
     const char* name;
