@@ -376,6 +376,7 @@ void TCustomDBEditEh::Notification(TComponent* AComponent, TOperation Operation)
       for (int i = 0; i < edit_buttons_->Count(); ++i)
         if (edit_buttons_->Items(i)->DropdownMenu() == menu) edit_buttons_->Items(i)->SetDropdownMenu(nullptr);
   }
+  if (AComponent == mru_list_box_) mru_list_box_ = nullptr;
   // The pair controls go with the editor's children, before the editor.
   std::erase_if(pairs_, [&](const ButtonPair& P) { return P.Button == AComponent || P.Divider == AComponent; });
   if (holder_ == AComponent) {
@@ -704,9 +705,7 @@ void TCustomDBEditEh::WndProc(TMessage& Message) {
       if (time != 0 && IsDoubleClickCandidate(pos, here, GetMessageTime() - time)) Message.Msg = WM_LBUTTONDBLCLK;
     }
   }
-  if (dropped_down_ || mru_list_->DroppedDown()) {
-    if (MRUListMessage(Message)) return;
-  }
+  if (mru_list_->DroppedDown() && MRUListMessage(Message)) return;
   text_changed_ = false;
   TCustomMaskEdit::WndProc(Message);
   if (text_changed_) {

@@ -263,6 +263,9 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
   int ImageWidth() const { return image_width_; }
   // Whether the mark under an empty required field shows.
   bool DrawRequiredState();
+  // The most-recently-used drop-down (nullptr until first needed).
+  TMRUListboxEh* MRUListBox() const { return mru_list_box_; }
+  TMRUListboxEh* GetMRUListBox();
 
   // IPopupOwnerEh, and the editor's close-up (base: releases the main
   // button).
@@ -305,6 +308,7 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
   virtual TEditButtonControlEh* CreateEditButtonControl();
   virtual std::unique_ptr<TEditButtonsEh> CreateEditButtons();
   virtual std::unique_ptr<TEditImageEh> CreateEditImage();
+  virtual TMRUListboxEh* CreateMRUListBox();
   virtual bool DataIndependent() { return data_link_->DataIndependent(); }
   virtual TAlignment DefaultAlignment();
   virtual String DefaultEditMask();
@@ -375,6 +379,9 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
   std::unique_ptr<TEditImageEh> edit_image_;
   std::unique_ptr<TMRUListEh> mru_list_;
   std::unique_ptr<TControlCanvas> canvas_;
+  TMRUListboxEh* mru_list_box_ = nullptr;
+  // Text set by the MRU list itself opens no drop-down.
+  bool mru_setting_text_ = false;
   struct ButtonPair {
     TShape* Divider = nullptr;
     TEditButtonControlEh* Button = nullptr;

@@ -88,7 +88,10 @@ class DBEditEhTest : public ToolkitTest {
   }
   static void Type(TWinControl* c, const QString& text) {
     for (QChar ch : text) {
-      const int key = ch.isLetter() && ch.toLatin1() != 0 ? Qt::Key_A + (ch.toUpper().toLatin1() - 'A') : Qt::Key_unknown;
+      // A letter of another script comes on a Latin letter's key.
+      const int key = !ch.isLetter()         ? static_cast<int>(ch.unicode())
+                      : ch.toLatin1() != 0 ? Qt::Key_A + (ch.toUpper().toLatin1() - 'A')
+                                           : Qt::Key_A;
       Key(c, key, Qt::NoModifier, QString(ch));
     }
   }
@@ -374,6 +377,74 @@ TEST_F(DBEditEhTest, ImageIndexFollowsANumericValue) {
   EXPECT_EQ(edit_->EditImage()->ImageIndex(), 1);
   edit_->SetText("four");
   EXPECT_EQ(edit_->EditImage()->ImageIndex(), 4);
+}
+
+TEST_F(DBEditEhTest, TypedTextDropsTheRecentEntriesAndTheListHandsOneBack) {
+  edit_->MRUList()->SetActive(true);
+  for (const char* e : {"Иванов", "Ильин", "Иваново", "Петров"}) edit_->MRUList()->Add(e);
+  ShowAndFocus(edit_);
+  Type(edit_, "И");
+  ASSERT_NE(edit_->MRUListBox(), nullptr);
+  TMRUListboxEh* list = edit_->MRUListBox();
+  EXPECT_TRUE(edit_->MRUList()->DroppedDown());
+  EXPECT_TRUE(list->Visible());
+  EXPECT_EQ(list->Items()->Count(), 3);
+  Type(edit_, "в");
+  EXPECT_EQ(list->Items()->Count(), 2);
+  EXPECT_TRUE(edit_->Focused());  // the list never takes the focus
+  // Characters that share codes with the list's keys still reach the text.
+  Type(edit_, "(&");
+  EXPECT_EQ(edit_->Text(), "Ив(&");
+  EXPECT_FALSE(edit_->MRUList()->DroppedDown());  // nothing matches now
+  Key(edit_, Qt::Key_Backspace, Qt::NoModifier, QString(QChar(8)));
+  Key(edit_, Qt::Key_Backspace, Qt::NoModifier, QString(QChar(8)));
+  ASSERT_TRUE(edit_->MRUList()->DroppedDown());
+  Key(edit_, Qt::Key_Down);
+  EXPECT_EQ(list->ItemIndex(), 0);
+  Key(edit_, Qt::Key_Down);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  Key(edit_, Qt::Key_Return, Qt::NoModifier, QString(QChar(13)));
+  EXPECT_FALSE(edit_->MRUList()->DroppedDown());
+  EXPECT_FALSE(list->Visible());
+  EXPECT_EQ(edit_->Text(), list->Items()->Strings(1));
+  // Escape closes without taking; an emptied text closes as well.
+  edit_->SelectAll();
+  Type(edit_, "П");
+  ASSERT_TRUE(edit_->MRUList()->DroppedDown());
+  Key(edit_, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
+  EXPECT_FALSE(edit_->MRUList()->DroppedDown());
+  EXPECT_EQ(edit_->Text(), "П");
+  Type(edit_, "е");
+  ASSERT_TRUE(edit_->MRUList()->DroppedDown());
+  edit_->SelectAll();
+  Key(edit_, Qt::Key_Backspace, Qt::NoModifier, QString(QChar(8)));
+  EXPECT_FALSE(edit_->MRUList()->DroppedDown());
+  // Leaving adds what was typed as the most recent entry; the button's
+  // drop-down closes the list first.
+  Type(edit_, "Сидоров");
+  other_->SetFocus();
+  EXPECT_FALSE(edit_->MRUList()->DroppedDown());
+  EXPECT_EQ(edit_->MRUList()->Items()->Strings(edit_->MRUList()->Items()->Count() - 1), "Сидоров");
+  edit_->SetFocus();
+  edit_->SelectAll();
+  Type(edit_, "С");
+  ASSERT_TRUE(edit_->MRUList()->DroppedDown());
+  edit_->ButtonDown(false);
+  EXPECT_TRUE(edit_->DroppedDown());
+  EXPECT_FALSE(edit_->MRUList()->DroppedDown());
+}
+
+TEST_F(DBEditEhTest, ListBoxFreedBeforeTheEditorIsForgotten) {
+  edit_->MRUList()->SetActive(true);
+  edit_->MRUList()->Add("abc");
+  ShowAndFocus(edit_);
+  Type(edit_, "a");
+  ASSERT_NE(edit_->MRUListBox(), nullptr);
+  delete edit_->MRUListBox();
+  EXPECT_EQ(edit_->MRUListBox(), nullptr);
+  edit_->MRUList()->SetDroppedDown(false);
+  Type(edit_, "b");
+  EXPECT_NE(edit_->MRUListBox(), nullptr);
 }
 
 }  // namespace
