@@ -261,6 +261,8 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
   TShape* ButtonDivider(int Index) const { return pairs_.at(static_cast<size_t>(Index)).Divider; }
   int ButtonsWidth() const { return buttons_width_; }
   int ImageWidth() const { return image_width_; }
+  // Whether the edit box paints its text itself (else the editor draws it).
+  bool EditPaints() override;
   // Whether the mark under an empty required field shows.
   bool DrawRequiredState();
   // The most-recently-used drop-down (nullptr until first needed).
@@ -351,7 +353,6 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
   void InitWidget() override;
   void Resize() override;
   void FontChanged() override;
-  bool EditPaints() override;
   bool EditCanModify() override;
   void Change() override;
 

@@ -447,4 +447,83 @@ TEST_F(DBEditEhTest, ListBoxFreedBeforeTheEditorIsForgotten) {
   EXPECT_NE(edit_->MRUListBox(), nullptr);
 }
 
+// Right-aligned text is drawn by the editor while it is not focused; the
+// focused edit box shows it at the left.
+TEST_F(DBEditEhTest, RightAlignedTextMovesLeftWhileFocused) {
+  edit_->SetAlignment(taRightJustify);
+  edit_->SetText("WWW");
+  form_->Show();
+  auto firstInk = [&] {
+    TPaper paper(edit_->Width(), edit_->Height());
+    edit_->PaintTo(paper.Canvas(), 0, 0);
+    const TRect r = edit_->GetEditRect();
+    for (int x = r.Left + 3; x < r.Right - 3; ++x)
+      for (int y = 4; y < edit_->Height() - 4; ++y)
+        if (paper.At(x, y) == clBlack) return x;
+    return -1;
+  };
+  EXPECT_FALSE(edit_->EditPaints());
+  const int unfocused = firstInk();
+  EXPECT_GT(unfocused, edit_->GetEditRect().Width() / 2);
+  ShowAndFocus(edit_);
+  edit_->SetSelLength(0);
+  EXPECT_TRUE(edit_->EditPaints());
+  const int focused = firstInk();
+  EXPECT_GE(focused, 0);
+  EXPECT_LT(focused, edit_->GetEditRect().Width() / 4);
+}
+
+TEST_F(DBEditEhTest, LeavingKeepsTheFocusWhenTheValueIsRefused) {
+  std::vector<String> errors;
+  Application->SetOnException([&](TObject*, Exception* E) { errors.push_back(E->Message()); });
+  edit_->SetOnUpdateData([](TObject*, bool&) { throw Exception("refused"); });
+  ShowAndFocus(edit_);
+  Type(edit_, "abc");
+  try {
+    other_->SetFocus();
+  } catch (const Exception& e) {
+    errors.push_back(e.Message());
+  }
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], "refused");
+  EXPECT_TRUE(edit_->Focused());
+  EXPECT_TRUE(edit_->EditFocused());
+  EXPECT_EQ(edit_->SelLength(), 3);
+}
+
+TEST_F(DBEditEhTest, SeveralFieldsTakeAnArrayOrNullTogether) {
+  TFieldDataLinkEh link;
+  link.SetMultipleFields(true);
+  link.SetDataSource(src_);
+  link.SetFieldName("ID;NAME");
+  ASSERT_EQ(link.FieldsCount(), 2);
+  EXPECT_FALSE(link.DataIndependent());
+  ds_->Edit();
+  link.SetValue(VarArrayOf({Variant(7), Variant("seven")}));
+  EXPECT_EQ(ds_->FieldByName("ID")->AsInteger(), 7);
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "seven");
+  link.SetValue(Null());
+  EXPECT_TRUE(ds_->FieldByName("ID")->IsNull());
+  EXPECT_TRUE(ds_->FieldByName("NAME")->IsNull());
+  ds_->Cancel();
+  EXPECT_THROW(link.SetFieldName("ID;NOPE"), EDatabaseError);
+}
+
+TEST_F(DBEditEhTest, HostedEditorIsPlacedAndHiddenByItsHolder) {
+  auto* holder = new TRecordingHolder(form_.get());
+  holder->SetParent(form_.get());
+  holder->SetBounds(0, 0, 200, 100);
+  holder->SetTabStop(true);
+  edit_->SetParent(holder);
+  edit_->SetInplaceEditHolder(holder);
+  form_->Show();
+  edit_->SetEditorBounds(Rect(5, 6, 105, 26));
+  EXPECT_EQ(edit_->BoundsRect(), Rect(5, 6, 105, 26));
+  EXPECT_TRUE(edit_->Visible());
+  ShowAndFocus(edit_);
+  edit_->SetEditorBounds(Rect(0, 0, 0, 0));
+  EXPECT_FALSE(edit_->Visible());
+  EXPECT_TRUE(holder->Focused());
+}
+
 }  // namespace
