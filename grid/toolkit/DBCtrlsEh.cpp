@@ -187,6 +187,20 @@ void TFieldDataLinkEh::FocusControl(TFieldRef Field) {
   control->SetFocus();
 }
 
+bool TFieldDataLinkEh::ExecuteAction(TBasicAction* Action) {
+  TDataSource* ds = DataSource();
+  if (Action == nullptr || ds == nullptr || !Action->HandlesTarget(ds)) return false;
+  Action->ExecuteTarget(ds);
+  return true;
+}
+
+bool TFieldDataLinkEh::UpdateAction(TBasicAction* Action) {
+  TDataSource* ds = DataSource();
+  if (Action == nullptr || ds == nullptr || !Action->HandlesTarget(ds)) return false;
+  Action->UpdateTarget(ds);
+  return true;
+}
+
 void TFieldDataLinkEh::SetText(const String& Text) {
   if (data_independent_) {
     value_ = Variant(Text);
@@ -628,19 +642,11 @@ void TCustomDBEditEh::KeyUp(Word& Key, TShiftState Shift) {
 }
 
 bool TCustomDBEditEh::ExecuteAction(TBasicAction* Action) {
-  if (TCustomMaskEdit::ExecuteAction(Action)) return true;
-  TDataSource* ds = data_link_->DataSource();
-  if (Action == nullptr || ds == nullptr || !Action->HandlesTarget(ds)) return false;
-  Action->ExecuteTarget(ds);
-  return true;
+  return TCustomMaskEdit::ExecuteAction(Action) || data_link_->ExecuteAction(Action);
 }
 
 bool TCustomDBEditEh::UpdateAction(TBasicAction* Action) {
-  if (TCustomMaskEdit::UpdateAction(Action)) return true;
-  TDataSource* ds = data_link_->DataSource();
-  if (Action == nullptr || ds == nullptr || !Action->HandlesTarget(ds)) return false;
-  Action->UpdateTarget(ds);
-  return true;
+  return TCustomMaskEdit::UpdateAction(Action) || data_link_->UpdateAction(Action);
 }
 
 // ---------------------------------------------------------------------------
@@ -831,6 +837,21 @@ void InitDBCtrlsEh() {
       .Prop("Text", &TCustomDBEditEh::Text, &TCustomDBEditEh::SetText)
       .Stored(&TCustomDBEditEh::IsTextStored)
       .Prop("WordWrap", &TCustomDBEditEh::WordWrap, &TCustomDBEditEh::SetWordWrap, false);
+  RegisterClass<TCustomDBCheckBoxEh, TButtonControl>("TCustomDBCheckBoxEh");
+  RegisterClass<TDBCheckBoxEh, TCustomDBCheckBoxEh>("TDBCheckBoxEh")
+      .Prop("Alignment", &TCustomDBCheckBoxEh::Alignment, &TCustomDBCheckBoxEh::SetAlignment, taRightJustify)
+      .Prop("AllowGrayed", &TCustomDBCheckBoxEh::AllowGrayed, &TCustomDBCheckBoxEh::SetAllowGrayed, false)
+      .Prop("AlwaysShowBorder", &TCustomDBCheckBoxEh::AlwaysShowBorder, &TCustomDBCheckBoxEh::SetAlwaysShowBorder,
+            false)
+      .Prop("Checked", &TCustomDBCheckBoxEh::Checked, &TCustomDBCheckBoxEh::SetChecked, false)
+      .Prop("DataField", &TCustomDBCheckBoxEh::DataField, &TCustomDBCheckBoxEh::SetDataField)
+      .Prop("DataSource", &TCustomDBCheckBoxEh::DataSource, &TCustomDBCheckBoxEh::SetDataSource)
+      .Prop("Flat", &TCustomDBCheckBoxEh::Flat, &TCustomDBCheckBoxEh::SetFlat, false)
+      .Prop("ReadOnly", &TCustomDBCheckBoxEh::ReadOnly, &TCustomDBCheckBoxEh::SetReadOnly, false)
+      .Prop("State", &TCustomDBCheckBoxEh::State, &TCustomDBCheckBoxEh::SetState)
+      .Stored(&TCustomDBCheckBoxEh::IsStateStored)
+      .Prop("ValueChecked", &TCustomDBCheckBoxEh::ValueChecked, &TCustomDBCheckBoxEh::SetValueChecked)
+      .Prop("ValueUnchecked", &TCustomDBCheckBoxEh::ValueUnchecked, &TCustomDBCheckBoxEh::SetValueUnchecked);
 }
 
 constexpr const TUnit* kUses[] = {&unit_ToolCtrlsEh, &unit_Mask};

@@ -26,6 +26,7 @@
 #include "platform/gui/Graphics.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Mask.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Interfaces.h"
 #include "platform/rtl/Variants.h"
 
@@ -149,6 +150,10 @@ class TFieldDataLinkEh : public TDataLink {
   void SetOnUpdateData(TNotifyEvent Value) { on_update_data_ = std::move(Value); }
   const TNotifyEvent& OnActiveChange() const { return on_active_change_; }
   void SetOnActiveChange(TNotifyEvent Value) { on_active_change_ = std::move(Value); }
+
+  // An action that handles the data source runs on it; false otherwise.
+  bool ExecuteAction(TBasicAction* Action);
+  bool UpdateAction(TBasicAction* Action);
 
   void DataEvent(TDataEvent Event, NativeInt Info) override;
   // Runs the update step (the data-independent one too).
@@ -425,6 +430,105 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
 class TDBEditEh : public TCustomDBEditEh {
  public:
   explicit TDBEditEh(TComponent* AOwner) : TCustomDBEditEh(AOwner) {}
+};
+
+// A data-aware check box that draws itself. ValueChecked and ValueUnchecked
+// are ";"-separated lists of the field texts that mean checked and
+// unchecked (compared without case); the first entry is what it writes. A
+// null field, or a text in neither list, shows grayed.
+class TCustomDBCheckBoxEh : public TButtonControl {
+ public:
+  explicit TCustomDBCheckBoxEh(TComponent* AOwner);
+  ~TCustomDBCheckBoxEh() override;
+
+  TCheckBoxState State() const { return state_; }
+  // A linked box edits its dataset first; one that names a field but has
+  // no data source only takes the state.
+  void SetState(TCheckBoxState Value);
+  bool Checked() const { return state_ == cbChecked; }
+  void SetChecked(bool Value) { SetState(Value ? cbChecked : cbUnchecked); }
+  const String& ValueChecked() const { return value_checked_; }
+  void SetValueChecked(const String& Value);
+  const String& ValueUnchecked() const { return value_unchecked_; }
+  void SetValueUnchecked(const String& Value);
+  bool AllowGrayed() const { return allow_grayed_; }
+  void SetAllowGrayed(bool Value) { allow_grayed_ = Value; }
+  // taRightJustify: the box at the left, the caption to its right.
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  bool AlwaysShowBorder() const { return always_show_border_; }
+  void SetAlwaysShowBorder(bool Value);
+  bool Flat() const { return flat_; }
+  void SetFlat(bool Value);
+  bool ReadOnly() const { return data_link_->ReadOnly(); }
+  void SetReadOnly(bool Value) { data_link_->SetReadOnly(Value); }
+  String DataField() const { return data_link_->FieldName(); }
+  void SetDataField(const String& Value) { data_link_->SetFieldName(Value); }
+  TDataSource* DataSource() const { return data_link_->DataSource(); }
+  void SetDataSource(TDataSource* Value);
+  TField* Field() const { return data_link_->Field(); }
+  TFieldDataLinkEh* DataLink() const { return data_link_.get(); }
+  const TUpdateDataEventEh& OnUpdateData() const { return on_update_data_; }
+  void SetOnUpdateData(TUpdateDataEventEh Value) { on_update_data_ = std::move(Value); }
+  // State is stored only for a data-independent box that is not unchecked.
+  bool IsStateStored() const { return data_link_->DataIndependent() && state_ != cbUnchecked; }
+  bool Modified() const { return modified_; }
+
+  // Toggles (through Toggle) and notifies CM_CHANGED; OnClick fires from the
+  // change of State.
+  void Click() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Dispatch(TMessage& Message) override;
+  void PaintWindow(HDC DC) override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void KeyUp(Word& Key, TShiftState Shift) override;
+  void KeyPress(WideChar& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void DoExit() override;
+  bool ExecuteAction(TBasicAction* Action) override;
+  bool UpdateAction(TBasicAction* Action) override;
+
+  virtual void Paint();
+  virtual bool DataIndependent() { return data_link_->DataIndependent(); }
+  virtual void DrawCaption(TRect Rect, bool AFocused);
+  virtual void DrawCheck(TRect Rect, TCheckBoxState AState, bool APressed, bool AHot);
+  virtual void PaintBoxAndCaption(TCheckBoxState AState, bool AFocused, bool APressed, bool AHot);
+  virtual void InternalSetState(TCheckBoxState Value);
+  virtual void UpdateDataValue();
+  virtual void Toggle();
+  virtual void UpdateData(TObject* Sender);
+  // The state the field's (or the own) value means.
+  TCheckBoxState GetFieldState();
+
+ protected:
+  QWidget* CreateWidget(QWidget* ParentWidget) override;
+  void InitWidget() override;
+
+ private:
+  void DataChange(TObject* Sender);
+
+  std::unique_ptr<TFieldDataLinkEh> data_link_;
+  std::unique_ptr<TControlCanvas> canvas_;
+  TCheckBoxState state_ = cbUnchecked;
+  String value_checked_ = "True";
+  String value_unchecked_ = "False";
+  bool allow_grayed_ = false;
+  TAlignment alignment_ = taRightJustify;
+  bool always_show_border_ = false;
+  bool flat_ = false;
+  TUpdateDataEventEh on_update_data_;
+  bool in_update_data_ = false;
+  bool modified_ = false;
+  bool mouse_in_control_ = false;
+  bool mouse_down_ = false;
+  bool space_pressed_ = false;
+  bool clicks_disabled_ = false;
+};
+
+class TDBCheckBoxEh : public TCustomDBCheckBoxEh {
+ public:
+  explicit TDBCheckBoxEh(TComponent* AOwner) : TCustomDBCheckBoxEh(AOwner) {}
 };
 
 class TUnit;
