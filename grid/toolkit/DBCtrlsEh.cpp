@@ -688,10 +688,6 @@ void TCustomDBEditEh::SetEditorBounds(const TRect& R) {
   if (holder_ != nullptr && holder_->Focused()) SetFocus();
 }
 
-bool TCustomDBEditEh::Showing() const { return TCustomMaskEdit::Showing(); }
-
-void TCustomDBEditEh::SetVisible(bool Value) { TCustomMaskEdit::SetVisible(Value); }
-
 // ---------------------------------------------------------------------------
 // Messages
 

@@ -291,8 +291,6 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
 
   void SetAutoSize(bool Value) override;
   void SetFocus() override;
-  bool Showing() const override;
-  void SetVisible(bool Value) override;
   void Reset() override;
   void Loaded() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;

@@ -526,4 +526,25 @@ TEST_F(DBEditEhTest, HostedEditorIsPlacedAndHiddenByItsHolder) {
   EXPECT_TRUE(holder->Focused());
 }
 
+TEST_F(DBEditEhTest, FlatBorderIsActiveWhenFocusedHoveredOrAlwaysShown) {
+  edit_->SetFlat(true);
+  form_->Show();
+  EXPECT_FALSE(edit_->BorderActive());
+  EXPECT_FALSE(edit_->ButtonControl(0)->Active());
+  EXPECT_EQ(edit_->ButtonDivider(0)->Pen()->Color(), edit_->Color());
+  edit_->Perform(CM_MOUSEENTER);
+  EXPECT_TRUE(edit_->BorderActive());
+  EXPECT_TRUE(edit_->ButtonControl(0)->Active());
+  EXPECT_EQ(edit_->ButtonDivider(0)->Pen()->Color(), clBtnFace);
+  edit_->Perform(CM_MOUSELEAVE);
+  EXPECT_FALSE(edit_->BorderActive());
+  edit_->SetAlwaysShowBorder(true);
+  EXPECT_TRUE(edit_->BorderActive());
+  edit_->SetAlwaysShowBorder(false);
+  ShowAndFocus(edit_);
+  EXPECT_TRUE(edit_->BorderActive());
+  other_->SetFocus();
+  EXPECT_FALSE(edit_->BorderActive());
+}
+
 }  // namespace
