@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -215,6 +216,9 @@ class TCustomMaskEdit::EditWidget : public InputWidget<QLineEdit, EditView> {
   void Composed(char32_t c) override { edit_->Composed(c); }
   void Refresh() override { edit_->UpdateWidget(); }
   void Released() override { edit_->CheckCursor(); }
+  void paintEvent(QPaintEvent* e) override {
+    edit_->PaintEvent(this, QPoint(0, 0), [&] { QLineEdit::paintEvent(e); });
+  }
 
  private:
   void Sync() {
@@ -293,6 +297,10 @@ class TCustomMaskEdit::MemoWidget : public InputWidget<QPlainTextEdit, EditView>
   void Composed(char32_t c) override { edit_->Composed(c); }
   void Refresh() override { edit_->UpdateWidget(); }
   void Released() override {}
+  // Paints the viewport (the formatting rectangle), in the window's coordinates.
+  void paintEvent(QPaintEvent* e) override {
+    edit_->PaintEvent(viewport(), viewport()->pos(), [&] { QPlainTextEdit::paintEvent(e); });
+  }
   // The widget lays its text out again when it is resized.
   void resizeEvent(QResizeEvent* e) override {
     QPlainTextEdit::resizeEvent(e);
@@ -356,6 +364,26 @@ void TCustomMaskEdit::UpdateWidget() {
   }
   v->Show(shown, v->UnitsOf(engine_.Anchor()), v->UnitsOf(engine_.Caret()), Widget()->hasFocus());
   updating_ = saved;
+}
+
+void TCustomMaskEdit::PaintEvent(QWidget* Target, QPoint Origin, const std::function<void()>& Native) {
+  bool own = true;
+  try {
+    own = EditPaints();
+  } catch (...) {
+    HandleEventException(this);
+  }
+  if (own) Native();
+  QPainter painter(Target);
+  painter.translate(-Origin);
+  HDC dc = CreatePainterDC(&painter);
+  try {
+    if (!own) EraseBackground(dc);
+    PaintWindow(dc);
+  } catch (...) {
+    HandleEventException(this);
+  }
+  DeletePainterDC(dc);
 }
 
 std::vector<int> TCustomMaskEdit::LineStarts() const {

@@ -81,17 +81,24 @@
 //
 // Display: PasswordChar shows that character for each one (and WM_COPY and
 // WM_CUT do nothing); the selection shows only while focused. The formatting
-// rectangle becomes the widget's text margins. Thin: AutoSize gives the
+// rectangle becomes the widget's text margins. Painting: when EditPaints()
+// answers true the edit box paints itself, else its client area is filled
+// with Color; either way PaintWindow then draws over it with a device context
+// in client coordinates (the default draws nothing). Thin: AutoSize gives the
 // height of the font plus 8 pixels for a single border; no context menu.
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/MaskUtils.h"
+
+class QPoint;
+class QWidget;
 
 RTL_ENUM(TEditCharCase, ecNormal, ecUpperCase, ecLowerCase);
 
@@ -273,6 +280,8 @@ class TCustomMaskEdit : public TCustomEdit {
   void InitWidget() override;
   // The base adds ES_AUTOHSCROLL.
   void CreateParams(TCreateParams& Params) override;
+  // Whether the edit box's own painting runs (see above).
+  virtual bool EditPaints() { return true; }
   void ApplyOptions() override;
   void FontChanged() override;
   void Resize() override;
@@ -283,6 +292,9 @@ class TCustomMaskEdit : public TCustomEdit {
   class MemoWidget;
 
   EditView* View() const;
+  // A paint event of the widget Target, whose origin lies at Origin of the
+  // client area: Native is the widget's own painting.
+  void PaintEvent(QWidget* Target, QPoint Origin, const std::function<void()>& Native);
   bool CanEdit();
   // Multi-line keys: the caret moved by the shown lines, a line break typed.
   bool MemoKey(Word Key, TShiftState Shift, const std::u32string& Chars);

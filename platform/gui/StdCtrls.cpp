@@ -33,20 +33,6 @@ void Guarded(TObject* sender, F&& f) {
   }
 }
 
-// True when Ch is the accelerator of Caption: the character after a single
-// "&", compared without case.
-bool IsAccel(WPARAM Ch, const String& Caption) {
-  QString text = ToQ(Caption);
-  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] != QChar('&')) continue;
-    if (text[i + 1] == QChar('&')) {
-      ++i;
-      continue;
-    }
-    return text[i + 1].toUpper() == QChar(static_cast<char16_t>(Ch)).toUpper();
-  }
-  return false;
-}
 
 // CR LF, CR and LF become "\n".
 String NormalizeBreaks(const String& s) {
@@ -64,6 +50,19 @@ String NormalizeBreaks(const String& s) {
 }
 
 }  // namespace
+
+bool IsAccel(WPARAM Ch, const String& Caption) {
+  QString text = ToQ(Caption);
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != QChar('&')) continue;
+    if (text[i + 1] == QChar('&')) {
+      ++i;
+      continue;
+    }
+    return text[i + 1].toUpper() == QChar(static_cast<char16_t>(Ch)).toUpper();
+  }
+  return false;
+}
 
 // ---------------------------------------------------------------------------
 // TButton

@@ -28,6 +28,10 @@ inline constexpr Cardinal BM_GETCHECK = 0x00F0, BM_SETCHECK = 0x00F1;
 inline constexpr WPARAM BST_UNCHECKED = 0, BST_CHECKED = 1, BST_INDETERMINATE = 2;
 inline constexpr Word BN_CLICKED = 0;
 
+// True when Ch is the accelerator of Caption: the character after a single
+// "&", compared without case.
+bool IsAccel(WPARAM Ch, const String& Caption);
+
 // The base of buttons and check boxes. A descendant that keeps the plain
 // window (one that paints itself) gets a window that keeps the check state
 // of BM_SETCHECK for BM_GETCHECK and does nothing else: it never clicks by

@@ -2,6 +2,8 @@
 // own, and a manual timer clock (GuiTest).
 #pragma once
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -11,6 +13,24 @@
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/gui/Popup.h"
 #include "tests/platform/gui/GuiFixture.h"
+
+// Shows Form, waits until it is the active window and focuses Control.
+inline void ShowAndFocus(TForm* Form, TWinControl* Control) {
+  Form->Show();
+  Form->Widget()->activateWindow();
+  for (int i = 0; i < 500 && QApplication::activeWindow() != Form->Widget(); ++i) Application->ProcessMessages();
+  Control->SetFocus();
+  ASSERT_TRUE(Control->Focused());
+}
+
+// A key press and release on the control's widget, as Qt delivers them.
+inline void KeyStroke(TWinControl* Control, int Key, Qt::KeyboardModifiers Mods = Qt::NoModifier,
+                      const QString& Text = {}) {
+  QKeyEvent press(QEvent::KeyPress, Key, Mods, Text);
+  QApplication::sendEvent(Control->Widget(), &press);
+  QKeyEvent release(QEvent::KeyRelease, Key, Mods, Text);
+  QApplication::sendEvent(Control->Widget(), &release);
+}
 
 class ToolkitTest : public GuiTest {
  protected:

@@ -625,3 +625,48 @@ TEST_F(MaskEditTest, AWordWrappedBoxKeepsLinesAndMovesByThem) {
   EXPECT_NE(Line(e), nullptr);
   EXPECT_EQ(e->Text(), "Жук жужжит над жимолостью, жук жужжит ещё");
 }
+
+namespace {
+
+// An edit box that draws a mark over its window and may paint the text itself.
+class TOverlayEdit : public TMaskEdit {
+ public:
+  using TMaskEdit::TMaskEdit;
+  bool own = true;
+  int paints = 0;
+  void PaintWindow(HDC DC) override {
+    ++paints;
+    TCanvas c;
+    c.SetHandle(DC);
+    c.Brush()->SetColor(clRed);
+    c.FillRect(Rect(2, 2, 6, 6));
+    c.SetHandle(nullptr);
+  }
+
+ protected:
+  bool EditPaints() override { return own; }
+};
+
+TEST_F(MaskEditTest, PaintWindowDrawsOverTheBoxOrInsteadOfItsText) {
+  form_.reset(Create<TForm>(nullptr));
+  auto* e = new TOverlayEdit(form_.get());
+  e->SetParent(form_.get());
+  e->SetBounds(0, 0, 120, 24);
+  e->SetColor(clWhite);
+  e->SetText("WWWWWWWW");
+  form_->Show();
+  auto paint = [&](TPaper& paper) { e->PaintTo(paper.Canvas(), 0, 0); };
+  TPaper own(120, 24, clBlue);
+  paint(own);
+  EXPECT_GT(e->paints, 0);
+  EXPECT_EQ(own.At(3, 3), clRed);
+  const int textPixels = own.CountNot(Rect(8, 4, 100, 20), clWhite);
+  EXPECT_GT(textPixels, 0);
+  e->own = false;  // the edit box's text is not drawn; the area is filled with Color
+  TPaper bare(120, 24, clBlue);
+  paint(bare);
+  EXPECT_EQ(bare.At(3, 3), clRed);
+  EXPECT_EQ(bare.CountNot(Rect(8, 4, 100, 20), clWhite), 0);
+}
+
+}  // namespace
