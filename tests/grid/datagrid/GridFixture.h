@@ -1,0 +1,52 @@
+// Shared set-up of the data grid's tests: the GUI and grid units, a form,
+// and an in-memory dataset (ID, NAME, AMOUNT, FLAG, CODE) behind a data
+// source.
+#pragma once
+
+#include <memory>
+
+#include "grid/datagrid/DBGridEh.h"
+#include "tests/platform/gui/GuiFixture.h"
+#include "tests/support/MemDataSet.h"
+
+class GridTestBase : public GuiTest {
+ protected:
+  static void SetUpTestSuite() {
+    GuiTest::SetUpTestSuite();
+    InitializeUnits({&unit_DBGridEh});
+  }
+  void SetUp() override {
+    GuiTest::SetUp();
+    form_ = TForm::CreateNew(nullptr);
+    form_->SetBounds(50, 50, 500, 300);
+    ds_ = new TMemDataSet(form_);
+    ds_->FieldDefs()->Add("ID", ftInteger);
+    ds_->FieldDefs()->Add("NAME", ftString, 20);
+    ds_->FieldDefs()->Add("AMOUNT", ftFloat);
+    ds_->FieldDefs()->Add("FLAG", ftBoolean);
+    ds_->FieldDefs()->Add("CODE", ftString, 5);
+    src_ = new TDataSource(form_);
+    src_->SetDataSet(ds_);
+  }
+  void TearDown() override {
+    delete form_;
+    GuiTest::TearDown();
+  }
+  void OpenRows() {
+    ds_->Open();
+    ds_->AppendRows({{1, "one", 10.5, true, "Y"}, {2, "two", 20.25, false, "n"}, {3, "three", Null(), Null(), "x"}});
+    ds_->First();
+  }
+  // A grid on the form (owned by it).
+  TCustomDBGridEh* NewGrid(bool WithSource = true) {
+    auto* g = new TCustomDBGridEh(form_);
+    g->SetBounds(0, 0, 400, 200);
+    g->SetParent(form_);
+    if (WithSource) g->SetDataSource(src_);
+    return g;
+  }
+
+  TForm* form_ = nullptr;
+  TMemDataSet* ds_ = nullptr;
+  TDataSource* src_ = nullptr;
+};
