@@ -38,7 +38,7 @@ bool TGridDataLinkEh::AddMapping(const String& FieldName) {
   }
   if (field != nullptr) {
     field_map_[static_cast<size_t>(field_count_)] = field->Index();
-    field->FreeNotification(grid_);
+    if (grid_ != nullptr) field->FreeNotification(grid_);
   } else {
     field_map_[static_cast<size_t>(field_count_)] = -1;
   }
@@ -77,21 +77,25 @@ void TGridDataLinkEh::Reset() {
 }
 
 void TGridDataLinkEh::ActiveChanged() {
-  grid_->LinkActive(Active());
+  if (grid_ != nullptr) grid_->LinkActive(Active());
   modified_ = false;
 }
 
 void TGridDataLinkEh::DataSetChanged() {
-  grid_->DataChanged();
+  if (grid_ != nullptr) grid_->DataChanged();
   modified_ = false;
 }
 
-void TGridDataLinkEh::DataSetScrolled(int Distance) { grid_->Scroll(Distance); }
+void TGridDataLinkEh::DataSetScrolled(int Distance) {
+  if (grid_ != nullptr) grid_->Scroll(Distance);
+}
 
-void TGridDataLinkEh::EditingChanged() { grid_->EditingChanged(); }
+void TGridDataLinkEh::EditingChanged() {
+  if (grid_ != nullptr) grid_->EditingChanged();
+}
 
 void TGridDataLinkEh::FocusControl(TFieldRef FieldRef) {
-  if (FieldRef == nullptr || *FieldRef == nullptr) return;
+  if (grid_ == nullptr || FieldRef == nullptr || *FieldRef == nullptr) return;
   TField* field = *FieldRef;
   grid_->SetSelectedField(field);
   if (grid_->SelectedField() == field && grid_->AcquireFocus()) {
@@ -101,6 +105,7 @@ void TGridDataLinkEh::FocusControl(TFieldRef FieldRef) {
 }
 
 void TGridDataLinkEh::LayoutChanged() {
+  if (grid_ == nullptr) return TDataLink::LayoutChanged();
   const bool saved = grid_->LayoutFromDataSet();
   grid_->SetLayoutFromDataSet(true);
   try {
@@ -114,7 +119,7 @@ void TGridDataLinkEh::LayoutChanged() {
 }
 
 void TGridDataLinkEh::RecordChanged(TField* Field) {
-  grid_->RecordChanged(Field);
+  if (grid_ != nullptr) grid_->RecordChanged(Field);
   modified_ = false;
 }
 
@@ -122,7 +127,7 @@ void TGridDataLinkEh::UpdateData() {
   if (in_update_data_) return;
   in_update_data_ = true;
   try {
-    if (modified_) grid_->UpdateData();
+    if (modified_ && grid_ != nullptr) grid_->UpdateData();
     modified_ = false;
   } catch (...) {
     in_update_data_ = false;
