@@ -584,8 +584,12 @@ void TCustomDBGridEh::UpdateRowCount() {
   const int fixed = title_offset_;
   int data_rows = 1;
   if (data_link_->Active()) {
-    const int visible = std::max(1, VisibleRowCount());
-    data_link_->SetBufferCount(visible);
+    // The records that fit below the title rows and above the footers.
+    const int line = TCustomGrid::Options().Contains(goHorzLine) ? GridLineWidth() : 0;
+    const int row = std::max(1, DefaultRowHeight() + line);
+    int avail = ClientHeight() - footer_row_count_ * row;
+    for (int i = 0; i < fixed; ++i) avail -= (i < RowCount() ? RowHeights(i) : DefaultRowHeight()) + line;
+    data_link_->SetBufferCount(std::max(1, avail / row));
     data_rows = std::max(1, data_link_->RecordCount());
   }
   SetRowCount(fixed + data_rows + footer_row_count_);

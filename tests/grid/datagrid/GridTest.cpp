@@ -247,38 +247,6 @@ TEST_F(GridTest, TheFieldMapGrowsAndAnswersNilOutside) {
   link.SetDataSource(nullptr);
 }
 
-// Records what the data link tells the grid.
-class TRecordingGrid : public TCustomDBGridEh {
- public:
-  using TCustomDBGridEh::TCustomDBGridEh;
-  std::vector<String> calls;
-  std::function<void()> on_update_data;
-  void LinkActive(bool Value) override {
-    calls.push_back(Value ? "LinkActive(1)" : "LinkActive(0)");
-    TCustomDBGridEh::LinkActive(Value);
-  }
-  void DataChanged() override {
-    calls.push_back("DataChanged");
-    TCustomDBGridEh::DataChanged();
-  }
-  void Scroll(int Distance) override {
-    calls.push_back("Scroll(" + IntToStr(Distance) + ")");
-    TCustomDBGridEh::Scroll(Distance);
-  }
-  void EditingChanged() override {
-    calls.push_back("EditingChanged");
-    TCustomDBGridEh::EditingChanged();
-  }
-  void RecordChanged(TField* Field) override {
-    calls.push_back("RecordChanged(" + (Field ? Field->FieldName() : String("nil")) + ")");
-    TCustomDBGridEh::RecordChanged(Field);
-  }
-  void UpdateData() override {
-    calls.push_back("UpdateData");
-    if (on_update_data) on_update_data();
-  }
-};
-
 TEST_F(GridTest, UpdateDataRunsOnceAndResetUndoesThenCancels) {
   OpenRows();
   auto* g = new TRecordingGrid(form_);
