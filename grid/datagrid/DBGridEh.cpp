@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "grid/datagrid/DBGridEh.h"
+#include "grid/datagrid/DBGridEh_Internal.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GDI.h"
 #include "platform/rtl/FormStream.h"
@@ -306,15 +307,19 @@ void TCustomDBGridEh::SetVTitleMargin(int Value) {
   LayoutChanged();
 }
 
-void TCustomDBGridEh::SetTitleImages(TCustomImageList* Value) {
-  if (title_images_ == Value) return;
-  if (title_images_ != nullptr) title_images_->UnRegisterChanges(title_image_link_.get());
-  title_images_ = Value;
-  if (title_images_ != nullptr) {
-    title_images_->RegisterChanges(title_image_link_.get());
-    title_images_->FreeNotification(this);
+bool RelinkImageListEh(TCustomImageList*& Field, TCustomImageList* Value, TChangeLink* Link, TComponent* Notified) {
+  if (Field == Value) return false;
+  if (Field != nullptr) Field->UnRegisterChanges(Link);
+  Field = Value;
+  if (Value != nullptr) {
+    Value->RegisterChanges(Link);
+    if (Notified != nullptr) Value->FreeNotification(Notified);
   }
-  LayoutChanged();
+  return true;
+}
+
+void TCustomDBGridEh::SetTitleImages(TCustomImageList* Value) {
+  if (RelinkImageListEh(title_images_, Value, title_image_link_.get(), this)) LayoutChanged();
 }
 
 void TCustomDBGridEh::TitleFontChanged(TObject*) { LayoutChanged(); }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "grid/datagrid/DBGridEh.h"
+#include "grid/datagrid/DBGridEh_Internal.h"
 #include "platform/gui/GDI.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/FormStream.h"
@@ -610,14 +611,7 @@ void TColumnEh::SetHideDuplicates(bool Value) {
 }
 
 void TColumnEh::SetImageList(TCustomImageList* Value) {
-  if (image_list_ == Value) return;
-  if (image_list_ != nullptr) image_list_->UnRegisterChanges(image_link_.get());
-  image_list_ = Value;
-  if (image_list_ != nullptr) {
-    image_list_->RegisterChanges(image_link_.get());
-    if (TCustomDBGridEh* g = Grid()) image_list_->FreeNotification(g);
-  }
-  Changed(false);
+  if (RelinkImageListEh(image_list_, Value, image_link_.get(), Grid())) Changed(false);
 }
 
 TImeMode TColumnEh::ImeMode() const {
