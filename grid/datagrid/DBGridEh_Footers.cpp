@@ -336,7 +336,10 @@ TDBGridEhSumList::TDBGridEhSumList(TCustomDBGridEh* Grid) : TDBSumListProducer(G
 
 void TDBGridEhSumList::SetDataSetEvents() {
   if (grid_ != nullptr && grid_->IsDesigning()) {
-    design_hooked_ = true;  // the dataset's event properties stay as they are
+    // The dataset's event properties stay as they are.
+    if (DataSet() == nullptr || EventsHooked()) return;
+    design_hooked_ = true;
+    SetEventsHooked(true);
     return;
   }
   TDBSumListProducer::SetDataSetEvents();
@@ -345,6 +348,7 @@ void TDBGridEhSumList::SetDataSetEvents() {
 void TDBGridEhSumList::ReturnEvents() {
   if (design_hooked_) {
     design_hooked_ = false;
+    SetEventsHooked(false);
     return;
   }
   TDBSumListProducer::ReturnEvents();

@@ -126,6 +126,17 @@ TEST_F(FootersTest, ADesignedGridLeavesTheDatasetsEventsAlone) {
     c->Footer()->SetValueType(fvtSum);
     EXPECT_EQ(static_cast<bool>(ds_->AfterPost()), !designing);
     EXPECT_EQ(static_cast<bool>(ds_->AfterOpen()), !designing);
+    // The designer's footers are recalculated with the data.
+    g->SetParent(form_);
+    g->Handle();
+    ds_->Edit();
+    ds_->FieldByName("AMOUNT")->SetAsFloat(1);
+    ds_->Post();
+    if (designing) g->DataChanged();
+    EXPECT_EQ(c->Footer()->SumItem()->SumValue().ToDouble(), 21.25);
+    ds_->Edit();
+    ds_->FieldByName("AMOUNT")->SetAsFloat(10.5);
+    ds_->Post();
     delete g;
     EXPECT_FALSE(ds_->AfterPost());
   }
