@@ -307,6 +307,15 @@ void TCustomDBGridEh::SetVTitleMargin(int Value) {
   LayoutChanged();
 }
 
+void MeasureFontTextEh(TFont* Font, const String& Text, TSize& Extent, TEXTMETRIC& Metrics) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(Font->Handle()));
+  GetTextExtentPoint32(dc, Text, static_cast<int>(Text.size()), &Extent);
+  GetTextMetrics(dc, &Metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+}
+
 bool RelinkImageListEh(TCustomImageList*& Field, TCustomImageList* Value, TChangeLink* Link, TComponent* Notified) {
   if (Field == Value) return false;
   if (Field != nullptr) Field->UnRegisterChanges(Link);
@@ -550,14 +559,9 @@ void TCustomDBGridEh::InternalLayout() {
   title_offset_ = (TitlesVisible() ? 1 : 0) + (IsFilterRowVisible() ? 1 : 0);
   // Data row height from the grid font.
   {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(Font()->Handle()));
     TSize sz;
-    GetTextExtentPoint32(dc, "Wg", 2, &sz);
     TEXTMETRIC tm;
-    GetTextMetrics(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    MeasureFontTextEh(Font(), "Wg", sz, tm);
     int m = (flat_ ? 1 : 3) + (options_.Contains(dgRowLines) ? GridLineWidth() : 0);
     const int row0 = RowCount() > 0 ? RowHeights(0) : DefaultRowHeight();
     if (row_height_ < 1 && row_lines_ < 1) SetDefaultRowHeight(sz.cy + m);

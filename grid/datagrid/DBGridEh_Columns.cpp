@@ -31,14 +31,9 @@ bool IsIntegerKind(TFieldType T) {
 
 // Width of "0" and the overhang of Font, measured on a screen context.
 void MeasureZero(TFont* Font, int& ZeroWidth, int& Overhang, int& AveWidth) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(Font->Handle()));
   TSize sz;
-  GetTextExtentPoint32(dc, "0", 1, &sz);
   TEXTMETRIC tm;
-  GetTextMetrics(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  MeasureFontTextEh(Font, "0", sz, tm);
   ZeroWidth = sz.cx > 0 ? sz.cx : 1;
   Overhang = tm.tmOverhang;
   AveWidth = tm.tmAveCharWidth;
