@@ -20,6 +20,7 @@
 #include "framework/B_PF.h"
 #include "framework/B_Time.h"
 #include "framework/Bstdctrl.h"
+#include "grid/datagrid/DBGridEh.h"
 #include "grid/datagrid/DbUtilsEh.h"
 #include "grid/toolkit/PropFilerEh.h"
 #include "platform/gui/Forms.h"
@@ -66,6 +67,7 @@ constexpr const TUnit* kUses[] = {
     // DBGridEhFindDlgs, DBGridEh, F_DBFind.
     &unit_PropFilerEh,
     &unit_DbUtilsEh,
+    &unit_DBGridEh,
     // The process viewer's main window.
     &unit_Unit1,
 };

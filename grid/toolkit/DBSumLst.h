@@ -171,6 +171,9 @@ class TDBSumListProducer : public TPersistent {
   virtual void ReturnEvents();
   // The owner is loading, or designed without DesignTimeWork.
   bool OwnerBlocks() const;
+  // For a descendant that hooks in its own way: marks the dataset's
+  // handlers as taken over (or given back) without touching them.
+  void SetEventsHooked(bool Value) { events_hooked_ = Value; }
 
  private:
   class TNotifier;

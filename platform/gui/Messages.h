@@ -75,6 +75,8 @@ inline constexpr Cardinal WM_PAINT = 0x000F;
 inline constexpr Cardinal WM_CLOSE = 0x0010;
 inline constexpr Cardinal WM_QUIT = 0x0012;
 inline constexpr Cardinal WM_ERASEBKGND = 0x0014;
+// Sent by code that changes the system colours (the platform sends none itself).
+inline constexpr Cardinal WM_SYSCOLORCHANGE = 0x0015;
 inline constexpr Cardinal WM_CANCELMODE = 0x001F;
 // Result: DLGC_ flags of the keys the window handles itself.
 inline constexpr Cardinal WM_GETDLGCODE = 0x0087;

@@ -11,6 +11,7 @@
 
 #include "app/Program.h"
 #include "app/Unit1.h"
+#include "grid/datagrid/DBGridEh.h"
 #include "dataaccess/core/FIBDBLoginDlg.h"
 #include "dataaccess/core/FIBDatabase.h"
 #include "dataaccess/core/FIBQuery.h"
@@ -61,6 +62,9 @@ TEST(ProgramStart, UnitsStartAfterWhatTheyUseAndAfterTheApplicationAndStopInReve
   EXPECT_TRUE(IsUnitInitialized(unit_Unit1));
   // The grid library's units start in their fixed order.
   EXPECT_LT(position.at("PropFilerEh"), position.at("DbUtilsEh"));
+  EXPECT_LT(position.at("DbUtilsEh"), position.at("DBGridEh"));
+  EXPECT_NE(DBGridEhDefaultStyle(), nullptr);
+  EXPECT_EQ(DBGridEhIndicators()->Count(), 7);
 
   // A unit starts after the units it uses (units that use each other in a
   // ring start in the order they are reached).
@@ -81,6 +85,8 @@ TEST(ProgramStart, UnitsStartAfterWhatTheyUseAndAfterTheApplicationAndStopInReve
   std::reverse(stopped.begin(), stopped.end());
   EXPECT_EQ(stopped, started);
   EXPECT_TRUE(InitializedUnitNames().empty());
+  EXPECT_EQ(DBGridEhDefaultStyle(), nullptr);
+  EXPECT_EQ(DBGridEhIndicators(), nullptr);
 }
 
 }  // namespace

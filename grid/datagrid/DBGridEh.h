@@ -1,0 +1,1415 @@
+// DBGridEh: the data-aware grid.
+//
+//  - TCustomDBGridEh: a TCustomGrid that shows the records of a data source
+//    as rows and a collection of TColumnEh as columns, behind an indicator
+//    column and title rows. Layout runs under two locks: BeginUpdate /
+//    EndUpdate and AcquireLayoutLock / EndLayout; only the outermost
+//    EndLayout lays out. A layout asked for while the update lock is held
+//    (LayoutChanged, or the deferred-layout message WM_USER+100 arriving
+//    then) is remembered and runs once at the outermost EndUpdate; the
+//    message handler never changes a counter it did not raise and never
+//    posts itself again.
+//  - Columns (TColumnEh / TDBGridColumnEh) bind a field by name. Most look
+//    settings are assigned values: a bit in the column's assigned set says
+//    it was written; until then the getter answers the field's, the grid's
+//    or the grid's ColumnDefValues setting. Columns, titles and footers are
+//    streamed (TDBGridColumnsEh::SaveToStream / LoadFromStream, and the
+//    grid's defined property "Columns") with only the assigned values.
+//  - Footers (TColumnFooterEh) keep a sum item in the grid's SumList
+//    (TDBGridEhSumList, a TDBSumListProducer) while their ValueType is an
+//    aggregate.
+//  - TGridDataLinkEh turns each dataset notification into one grid call and
+//    keeps the field map (data column -> field index).
+//  - TDBGridEhStyle decides the colours of highlighted cells; one default
+//    style serves every grid that has none of its own.
+//  - TColumnDropDownBoxEh: the settings of a column's drop-down lookup grid,
+//    forwarded to that grid through IColumnDropDownBoxOwnerEh. The grid
+//    itself comes from a factory that the lookup-grid unit registers
+//    (SetColumnDropDownGridFactoryEh); without one the forwarded settings
+//    are inert.
+//
+// Several owned objects (selection, bookmark list, header tree, filter row
+// settings, scroll-bar settings, cell parameters) hold here only the data
+// that construction, streaming and the defaults need.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "grid/toolkit/DBCtrlsEh.h"
+#include "grid/toolkit/DBSumLst.h"
+#include "grid/toolkit/ToolCtrlsEh.h"
+#include "platform/db/DB.h"
+#include "platform/gui/Grids.h"
+#include "platform/gui/ImgList.h"
+#include "platform/gui/Menus.h"
+#include "platform/rtl/Collection.h"
+#include "platform/rtl/Interfaces.h"
+#include "platform/rtl/StringList.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/UnitInit.h"
+
+class TCustomDBGridEh;
+class TColumnEh;
+class TDBGridColumnsEh;
+class TColumnDefValuesEh;
+class TGridDataLinkEh;
+class TDBGridEhStyle;
+
+// ---------------------------------------------------------------------------
+// Enumerations and sets
+
+RTL_ENUM(TDBGridOption, dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines,
+         dgRowLines, dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgMultiSelect);
+using TDBGridOptions = Set<TDBGridOption>;
+RTL_ENUM(TDBGridEhOption, dghFixed3D, dghFrozen3D, dghFooter3D, dghData3D, dghResizeWholeRightPart,
+         dghHighlightFocus, dghClearSelection, dghFitRowHeightToText, dghAutoSortMarking, dghMultiSortMarking,
+         dghEnterAsTab, dghTraceColSizing, dghIncSearch, dghPreferIncSearch, dghRowHighlight,
+         dghDblClickOptimizeColWidth, dghDialogFind);
+using TDBGridEhOptions = Set<TDBGridEhOption>;
+RTL_ENUM(TDBGridEhAllowedOperation, alopInsertEh, alopUpdateEh, alopDeleteEh, alopAppendEh);
+using TDBGridEhAllowedOperations = Set<TDBGridEhAllowedOperation>;
+RTL_ENUM(TDBGridEhSelectionType, gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll);
+using TDBGridEhAllowedSelections = Set<TDBGridEhSelectionType>;
+RTL_ENUM(TDBGridEhEditAction, geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSelectAllEh);
+using TDBGridEhEditActions = Set<TDBGridEhEditAction>;
+RTL_ENUM(TColumnButtonStyleEh, cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown);
+RTL_ENUM(TTextOrientationEh, tohHorizontal, tohVertical);
+RTL_ENUM(TSortMarkerEh, smNoneEh, smDownEh, smUpEh);
+RTL_ENUM(TColumnCellKindEh, cckPlain, cckCheckBoxes, cckLookup, cckPickList, cckKeyPickList, cckKeyImageList);
+RTL_ENUM(TFooterValueType, fvtNon, fvtSum, fvtAvg, fvtCount, fvtFieldValue, fvtStaticText);
+RTL_ENUM(TDBLookupGridEhOption, dlgColumnResizeEh, dlgColLinesEh, dlgRowLinesEh, dlgAutoSortMarkingEh,
+         dlgMultiSortMarkingEh);
+using TDBLookupGridEhOptions = Set<TDBLookupGridEhOption>;
+
+// Defaults of a new grid.
+inline constexpr TDBGridOptions kDefaultDBGridOptions{dgEditing,  dgTitles, dgIndicator,     dgColumnResize, dgColLines,
+                                                       dgRowLines, dgTabs,   dgConfirmDelete, dgCancelOnExit};
+inline constexpr TDBGridEhOptions kDefaultDBGridEhOptions{dghFixed3D, dghHighlightFocus, dghClearSelection,
+                                                           dghDialogFind};
+
+// The grid's deferred-layout message to its own window.
+inline constexpr Cardinal WM_DEFERLAYOUTEH = WM_USER + 100;
+
+// The base grid options that a value of Options (with RowSizingAllowed)
+// gives, and the value itself as the grid stores it (dgRowSelect takes out
+// dgEditing and dgAlwaysShowEditor).
+TGridOptions DBGridOptionsToGridOptions(TDBGridOptions Value, bool RowSizingAllowed);
+TDBGridOptions NormalizeDBGridOptions(TDBGridOptions Value);
+
+// ---------------------------------------------------------------------------
+// Events
+
+using TDBGridEhClickEvent = Event<void(TColumnEh* Column)>;
+using TCheckTitleEhBtnEvent = Event<void(TObject* Sender, int ACol, TColumnEh* Column, bool& Enabled)>;
+using TMovedEvent = Event<void(TObject* Sender, int FromIndex, int ToIndex)>;
+using TDrawColumnEhCellEvent =
+    Event<void(TObject* Sender, const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State)>;
+using TDrawDataCellEvent = Event<void(TObject* Sender, const TRect& Rect, TField* Field, TGridDrawState State)>;
+using TDrawFooterCellEvent =
+    Event<void(TObject* Sender, int DataCol, int Row, TColumnEh* Column, const TRect& Rect, TGridDrawState State)>;
+using TGetBtnEhParamsEvent = Event<void(TObject* Sender, TColumnEh* Column, TFont* AFont, TColor& Background,
+                                        TSortMarkerEh& SortMarker, bool IsDown)>;
+using TGetCellEhParamsEvent =
+    Event<void(TObject* Sender, TColumnEh* Column, TFont* AFont, TColor& Background, TGridDrawState State)>;
+using TGetFooterParamsEvent =
+    Event<void(TObject* Sender, int DataCol, int Row, TColumnEh* Column, TFont* AFont, TColor& Background,
+               TAlignment& Alignment, TGridDrawState State, String& Text)>;
+using TTitleEhClickEvent = Event<void(TObject* Sender, int ACol, TColumnEh* Column)>;
+
+class TColCellParamsEh;
+using TOnColumnCheckDrawRequiredStateEventEh = Event<void(TObject* Sender, const String& Text, bool& DrawState)>;
+using TGetColCellParamsEventEh = Event<void(TObject* Sender, bool EditMode, TColCellParamsEh* Params)>;
+using TNotInListEventEh = Event<void(TObject* Sender, const String& NewText, bool& RecheckInList)>;
+using TColCellUpdateDataEventEh =
+    Event<void(TObject* Sender, String& Text, Variant& Value, bool& UseText, bool& Handled)>;
+
+// ---------------------------------------------------------------------------
+// Data parts of objects whose behaviour comes with later units
+
+// The bookmarks of the selected records.
+class TBookmarkListEh : public TObject {
+ public:
+  explicit TBookmarkListEh(TCustomDBGridEh* Grid) : grid_(Grid) {}
+  int Count() const { return static_cast<int>(items_.size()); }
+  void Clear() { items_.clear(); }
+  bool Contains(const TBookmark& Bookmark) const;
+  TCustomDBGridEh* Grid() const { return grid_; }
+
+ private:
+  TCustomDBGridEh* grid_;
+  std::vector<TBookmark> items_;
+};
+
+// A node of the multi-level title tree (children owned).
+class THeadTreeNode : public TObject {
+ public:
+  THeadTreeNode(const String& Text, int Height, int Width) : text_(Text), height_(Height), width_(Width) {}
+  ~THeadTreeNode() override;
+  const String& Text() const { return text_; }
+  int Height() const { return height_; }
+  int Width() const { return width_; }
+  THeadTreeNode* Child() const { return child_; }
+
+ private:
+  String text_;
+  int height_, width_;
+  THeadTreeNode* child_ = nullptr;
+  THeadTreeNode* next_ = nullptr;
+};
+
+// The grid's one multi-cell selection.
+class TDBGridEhSelection : public TObject {
+ public:
+  explicit TDBGridEhSelection(TCustomDBGridEh* Grid) : grid_(Grid) {}
+  TDBGridEhSelectionType SelectionType() const { return type_; }
+  void Clear() { type_ = gstNon; }
+  TCustomDBGridEh* Grid() const { return grid_; }
+
+ private:
+  TCustomDBGridEh* grid_;
+  TDBGridEhSelectionType type_ = gstNon;
+};
+
+// The per-cell parameters filled for painting and the cell events.
+class TColCellParamsEh : public TObject {
+ public:
+  TColCellParamsEh();
+  ~TColCellParamsEh() override;
+  TGridDrawState State;
+  std::unique_ptr<TFont> Font;
+  TAlignment Alignment = taLeftJustify;
+  TColor Background = clWindow;
+  String Text;
+  int ImageIndex = -1;
+  TCheckBoxState CheckboxState = cbUnchecked;
+  bool ReadOnly = false;
+};
+
+// The filter-row settings of a grid.
+class TSTDBGridEhFilter : public TPersistent {
+ public:
+  explicit TSTDBGridEhFilter(TCustomDBGridEh* Grid) : grid_(Grid) {}
+  TPersistent* GetOwner() override;
+  bool Visible() const { return visible_; }
+  void SetVisible(bool Value);
+  void BeginUpdate() { ++update_count_; }
+  void EndUpdate() {
+    if (update_count_ > 0) --update_count_;
+  }
+  int UpdateCount() const { return update_count_; }
+
+ private:
+  TCustomDBGridEh* grid_;
+  bool visible_ = false;
+  int update_count_ = 0;
+};
+
+// The filter of one column.
+class TSTColumnFilterEh : public TPersistent {
+ public:
+  explicit TSTColumnFilterEh(TColumnEh* Column) : column_(Column) {}
+  TPersistent* GetOwner() override;
+  void Assign(TPersistent* Source) override;
+
+ private:
+  TColumnEh* column_;
+};
+
+// The grid's scroll-bar settings.
+class TDBGridEhScrollBar : public TPersistent {
+ public:
+  TDBGridEhScrollBar(TCustomDBGridEh* Grid, bool Vertical) : grid_(Grid), vertical_(Vertical) {}
+  TPersistent* GetOwner() override;
+  bool Vertical() const { return vertical_; }
+  bool Visible() const { return visible_; }
+  void SetVisible(bool Value);
+  bool Tracking() const { return tracking_; }
+  void SetTracking(bool Value) { tracking_ = Value; }
+
+ private:
+  TCustomDBGridEh* grid_;
+  bool vertical_;
+  bool visible_ = true;
+  bool tracking_ = false;
+};
+class TVertDBGridEhScrollBar : public TDBGridEhScrollBar {
+ public:
+  explicit TVertDBGridEhScrollBar(TCustomDBGridEh* Grid) : TDBGridEhScrollBar(Grid, true) {}
+};
+
+// A list of columns (not owned).
+class TColumnsEhList : public TObject {
+ public:
+  int Count() const { return static_cast<int>(items_.size()); }
+  TColumnEh* Items(int Index) const { return items_.at(static_cast<size_t>(Index)); }
+  void SetItems(int Index, TColumnEh* Value) { items_.at(static_cast<size_t>(Index)) = Value; }
+  void Add(TColumnEh* Column) { items_.push_back(Column); }
+  int IndexOf(const TColumnEh* Column) const;
+  void Remove(const TColumnEh* Column);
+  void Insert(int Index, TColumnEh* Column);
+  void Clear() { items_.clear(); }
+
+ private:
+  std::vector<TColumnEh*> items_;
+};
+
+// ---------------------------------------------------------------------------
+// Footers and column default values
+
+class TColumnFooterEh : public TCollectionItem {
+ public:
+  // An item of a column's Footers.
+  explicit TColumnFooterEh(TCollection* Collection);
+  // The column's single Footer, in no collection.
+  static TColumnFooterEh* CreateApart(TColumnEh* Column);
+  ~TColumnFooterEh() override;
+  void Assign(TPersistent* Source) override;
+
+  TColumnEh* Column() const { return column_; }
+  TAlignment Alignment() const;
+  void SetAlignment(TAlignment Value);
+  TColor Color() const;
+  void SetColor(TColor Value);
+  const String& DisplayFormat() const { return display_format_; }
+  void SetDisplayFormat(const String& Value);
+  bool EndEllipsis() const { return end_ellipsis_; }
+  void SetEndEllipsis(bool Value);
+  const String& FieldName() const { return field_name_; }
+  void SetFieldName(const String& Value);
+  TFont* Font() const;
+  void SetFont(TFont* Value) { font_->Assign(Value); }
+  bool ToolTips() const;
+  void SetToolTips(bool Value);
+  const String& Value() const { return value_; }
+  void SetValue(const String& Value);
+  TFooterValueType ValueType() const { return value_type_; }
+  void SetValueType(TFooterValueType Value);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool Value);
+
+  virtual void RestoreDefaults();
+  // The sum item of the grid's SumList (nullptr when none).
+  TDBSum* SumItem() const { return sum_item_; }
+  // Brings the sum item in step with ValueType and the field names.
+  void EnsureSumValue();
+  TFont* DefaultFont() const;
+
+  enum : uint32_t { aveAlignment = 1u << 0, aveFont = 1u << 1, aveColor = 1u << 2, aveToolTips = 1u << 3 };
+  uint32_t AssignedValues() const { return assigned_; }
+  bool IsAlignmentStored() const;
+  bool IsColorStored() const;
+  bool IsFontStored() const { return (assigned_ & aveFont) != 0; }
+  bool IsToolTipsStored() const { return (assigned_ & aveToolTips) != 0 && tool_tips_; }
+
+ private:
+  explicit TColumnFooterEh(TColumnEh* Column);
+  void Init();
+  void FontChanged(TObject* Sender);
+  void ReportChange();
+  void FreeSumItem();
+  TCustomDBGridEh* Grid() const;
+
+  TColumnEh* column_ = nullptr;
+  uint32_t assigned_ = 0;
+  TAlignment alignment_ = taLeftJustify;
+  TColor color_ = clWindow;
+  String display_format_;
+  bool end_ellipsis_ = false;
+  String field_name_;
+  std::unique_ptr<TFont> font_;
+  bool tool_tips_ = false;
+  String value_;
+  TFooterValueType value_type_ = fvtNon;
+  bool word_wrap_ = false;
+  TDBSum* sum_item_ = nullptr;
+  bool font_refreshing_ = false;
+};
+
+class TColumnFootersEh : public TCollection {
+ public:
+  explicit TColumnFootersEh(TColumnEh* Column);
+  TColumnFooterEh* Items(int Index) const { return static_cast<TColumnFooterEh*>(TCollection::Items(Index)); }
+  TColumnFooterEh* Add() { return static_cast<TColumnFooterEh*>(TCollection::Add()); }
+  TColumnEh* Column() const { return column_; }
+  TPersistent* GetOwner() override;
+
+ private:
+  TColumnEh* column_;
+};
+
+class TColumnTitleDefValuesEh : public TPersistent {
+ public:
+  explicit TColumnTitleDefValuesEh(TColumnDefValuesEh* Owner) : owner_(Owner) {}
+  void Assign(TPersistent* Source) override;
+  TPersistent* GetOwner() override;
+
+  TAlignment Alignment() const;
+  void SetAlignment(TAlignment Value);
+  TColor Color() const;
+  void SetColor(TColor Value);
+  bool EndEllipsis() const { return end_ellipsis_; }
+  void SetEndEllipsis(bool Value);
+  TTextOrientationEh Orientation() const { return orientation_; }
+  void SetOrientation(TTextOrientationEh Value);
+  bool TitleButton() const { return title_button_; }
+  void SetTitleButton(bool Value) { title_button_ = Value; }
+  bool ToolTips() const { return tool_tips_; }
+  void SetToolTips(bool Value) { tool_tips_ = Value; }
+
+  enum : uint32_t { tdvColor = 1u << 0, tdvAlignment = 1u << 1 };
+  uint32_t AssignedValues() const { return assigned_; }
+  bool IsAlignmentStored() const;
+  bool IsColorStored() const;
+
+ private:
+  TCustomDBGridEh* Grid() const;
+  TColumnDefValuesEh* owner_;
+  uint32_t assigned_ = 0;
+  TAlignment alignment_ = taLeftJustify;
+  TColor color_ = clBtnFace;
+  bool end_ellipsis_ = false;
+  TTextOrientationEh orientation_ = tohHorizontal;
+  bool title_button_ = false;
+  bool tool_tips_ = false;
+};
+
+class TColumnFooterDefValuesEh : public TPersistent {
+ public:
+  explicit TColumnFooterDefValuesEh(TColumnDefValuesEh* Owner) : owner_(Owner) {}
+  void Assign(TPersistent* Source) override;
+  TPersistent* GetOwner() override;
+  bool ToolTips() const { return tool_tips_; }
+  void SetToolTips(bool Value) { tool_tips_ = Value; }
+
+ private:
+  TColumnDefValuesEh* owner_;
+  bool tool_tips_ = false;
+};
+
+class TColumnDefValuesEh : public TPersistent {
+ public:
+  explicit TColumnDefValuesEh(TCustomDBGridEh* Grid);
+  ~TColumnDefValuesEh() override;
+  void Assign(TPersistent* Source) override;
+  TPersistent* GetOwner() override;
+  TCustomDBGridEh* Grid() const { return grid_; }
+
+  bool AlwaysShowEditButton() const { return always_show_edit_button_; }
+  void SetAlwaysShowEditButton(bool Value);
+  bool AutoDropDown() const { return auto_drop_down_; }
+  void SetAutoDropDown(bool Value) { auto_drop_down_ = Value; }
+  bool DblClickNextVal() const { return dbl_click_next_val_; }
+  void SetDblClickNextVal(bool Value) { dbl_click_next_val_ = Value; }
+  bool DropDownShowTitles() const { return drop_down_show_titles_; }
+  void SetDropDownShowTitles(bool Value) { drop_down_show_titles_ = Value; }
+  bool DropDownSizing() const { return drop_down_sizing_; }
+  void SetDropDownSizing(bool Value) { drop_down_sizing_ = Value; }
+  bool EndEllipsis() const { return end_ellipsis_; }
+  void SetEndEllipsis(bool Value);
+  TColumnFooterDefValuesEh* Footer() const { return footer_.get(); }
+  void SetFooter(TColumnFooterDefValuesEh* Value) { footer_->Assign(Value); }
+  bool HighlightRequired() const { return highlight_required_; }
+  void SetHighlightRequired(bool Value);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout Value);
+  TColumnTitleDefValuesEh* Title() const { return title_.get(); }
+  void SetTitle(TColumnTitleDefValuesEh* Value) { title_->Assign(Value); }
+  bool ToolTips() const { return tool_tips_; }
+  void SetToolTips(bool Value) { tool_tips_ = Value; }
+
+ private:
+  void Repaint();
+  TCustomDBGridEh* grid_;
+  bool always_show_edit_button_ = false;
+  bool auto_drop_down_ = false;
+  bool dbl_click_next_val_ = false;
+  bool drop_down_show_titles_ = false;
+  bool drop_down_sizing_ = false;
+  bool end_ellipsis_ = false;
+  std::unique_ptr<TColumnFooterDefValuesEh> footer_;
+  bool highlight_required_ = false;
+  TTextLayout layout_ = tlTop;
+  std::unique_ptr<TColumnTitleDefValuesEh> title_;
+  bool tool_tips_ = false;
+};
+
+// The published form of a grid's column default values.
+class TDBGridEhColumnDefValuesEh : public TColumnDefValuesEh {
+ public:
+  using TColumnDefValuesEh::TColumnDefValuesEh;
+};
+
+// The grid's footer aggregates.
+class TDBGridEhSumList : public TDBSumListProducer {
+ public:
+  explicit TDBGridEhSumList(TCustomDBGridEh* Grid);
+  TCustomDBGridEh* Grid() const { return grid_; }
+
+ protected:
+  // While the grid is designed the dataset's events are only marked hooked.
+  void SetDataSetEvents() override;
+  void ReturnEvents() override;
+
+ private:
+  TCustomDBGridEh* grid_;
+  bool design_hooked_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Columns and titles
+
+class TColumnTitleEh : public TPersistent {
+ public:
+  explicit TColumnTitleEh(TColumnEh* Column);
+  ~TColumnTitleEh() override;
+  void Assign(TPersistent* Source) override;
+  TPersistent* GetOwner() override;
+  TColumnEh* Column() const { return column_; }
+
+  TAlignment Alignment() const;
+  void SetAlignment(TAlignment Value);
+  String Caption() const;
+  virtual void SetCaption(const String& Value);
+  TColor Color() const;
+  void SetColor(TColor Value);
+  bool EndEllipsis() const;
+  void SetEndEllipsis(bool Value);
+  TTextOrientationEh Orientation() const;
+  void SetOrientation(TTextOrientationEh Value);
+  bool TitleButton() const;
+  void SetTitleButton(bool Value);
+  bool ToolTips() const;
+  void SetToolTips(bool Value);
+  TFont* Font() const;
+  void SetFont(TFont* Value) { font_->Assign(Value); }
+  const String& Hint() const { return hint_; }
+  void SetHint(const String& Value) { hint_ = Value; }
+  int ImageIndex() const { return image_index_; }
+  void SetImageIndex(int Value);
+  int SortIndex() const { return sort_index_; }
+  void SetSortIndex(int Value);
+  TSortMarkerEh SortMarker() const { return sort_marker_; }
+  void SetSortMarker(TSortMarkerEh Value);
+
+  virtual void RestoreDefaults();
+  void ToggleSortMarker(bool Multi);
+  int GetSortMarkerWidth() const;
+  TFont* DefaultFont() const;
+
+  bool IsAlignmentStored() const;
+  bool IsCaptionStored() const;
+  bool IsColorStored() const;
+  bool IsEndEllipsisStored() const;
+  bool IsOrientationStored() const;
+  bool IsTitleButtonStored() const;
+  bool IsToolTipsStored() const;
+  bool IsFontStored() const;
+
+ private:
+  friend class TColumnEh;
+  void FontChanged(TObject* Sender);
+  void RefreshDefaultFont() const;
+  void Changed(bool AllItems);
+  TCustomDBGridEh* Grid() const;
+  void SetSortIndexDirect(int Value) { sort_index_ = Value; }
+
+  TColumnEh* column_;
+  TAlignment alignment_ = taLeftJustify;
+  String caption_;
+  TColor color_ = clBtnFace;
+  bool end_ellipsis_ = false;
+  TTextOrientationEh orientation_ = tohHorizontal;
+  bool title_button_ = false;
+  bool tool_tips_ = false;
+  std::unique_ptr<TFont> font_;
+  String hint_;
+  int image_index_ = -1;
+  int sort_index_ = 0;
+  TSortMarkerEh sort_marker_ = smNoneEh;
+  mutable bool font_refreshing_ = false;
+};
+
+class TColumnDropDownBoxEh;
+
+// What a column offers its drop-down box settings.
+class IColumnDropDownBoxOwnerEh {
+ public:
+  // {2A1F4552-15C3-4359-ADAB-F2F6719FAA97}
+  static constexpr TGUID IID{0x2A1F4552, 0x15C3, 0x4359, {0xAD, 0xAB, 0xF2, 0xF6, 0x71, 0x9F, 0xAA, 0x97}};
+  virtual void ListSourceChanged(TDataSource* Source) = 0;
+  virtual TCustomDBGridEh* GetLookupGrid() = 0;
+  virtual TDBLookupGridEhOptions GetOptions() = 0;
+  virtual void SetOptions(TDBLookupGridEhOptions Value) = 0;
+
+ protected:
+  ~IColumnDropDownBoxOwnerEh() = default;
+};
+
+// How a column's drop-down lookup grid is made and how its options are read
+// and written; registered by the lookup-grid unit.
+struct TColumnDropDownGridFactoryEh {
+  TCustomDBGridEh* (*Create)(TColumnEh* Column) = nullptr;
+  TDBLookupGridEhOptions (*GetOptions)(TCustomDBGridEh* Grid) = nullptr;
+  void (*SetOptions)(TCustomDBGridEh* Grid, TDBLookupGridEhOptions Value) = nullptr;
+};
+void SetColumnDropDownGridFactoryEh(const TColumnDropDownGridFactoryEh& Factory);
+const TColumnDropDownGridFactoryEh& ColumnDropDownGridFactoryEh();
+
+class TColumnDropDownBoxEh : public TPersistent {
+ public:
+  explicit TColumnDropDownBoxEh(TPersistent* Owner);
+  ~TColumnDropDownBoxEh() override;
+  void Assign(TPersistent* Source) override;
+  TPersistent* GetOwner() override { return owner_; }
+
+  bool AutoFitColWidths() const { return auto_fit_col_widths_; }
+  void SetAutoFitColWidths(bool Value) { auto_fit_col_widths_ = Value; }
+  TColumnDefValuesEh* ColumnDefValues() const;
+  void SetColumnDefValues(TColumnDefValuesEh* Value);
+  TDBGridColumnsEh* Columns() const;
+  void SetColumns(TDBGridColumnsEh* Value);
+  bool IsColumnsStored() const;
+  TDataSource* ListSource() const { return list_source_; }
+  void SetListSource(TDataSource* Value);
+  TDBLookupGridEhOptions Options() const;
+  void SetOptions(TDBLookupGridEhOptions Value);
+  bool UseMultiTitle() const { return use_multi_title_; }
+  void SetUseMultiTitle(bool Value) { use_multi_title_ = Value; }
+  TSpecRowEh* SpecRow() const { return spec_row_.get(); }
+
+  // Unpublished drop-down settings (copied by Assign).
+  bool AutoDrop = false;
+  bool Sizable = false;
+  int Rows = 7;
+  bool ShowTitles = false;
+  bool Flag2 = false;
+  int Width = 0;
+
+ private:
+  IColumnDropDownBoxOwnerEh* OwnerIntf() const;
+  TPersistent* owner_;
+  bool auto_fit_col_widths_ = true;
+  TDataSource* list_source_ = nullptr;
+  bool use_multi_title_ = false;
+  std::unique_ptr<TSpecRowEh> spec_row_;
+};
+
+class TColumnEh : public TCollectionItem, public IColumnDropDownBoxOwnerEh {
+ public:
+  explicit TColumnEh(TCollection* Collection);
+  ~TColumnEh() override;
+  void AfterConstruction() override;
+  void BeforeDestruction() override;
+  void Assign(TPersistent* Source) override;
+  void SetIndex(int Value) override;
+
+  // The grid of the collection (nullptr outside a TDBGridColumnsEh).
+  TCustomDBGridEh* Grid() const;
+
+  // Assigned-value bits.
+  enum : uint32_t {
+    cvColor = 1u << 0, cvWidth = 1u << 1, cvFont = 1u << 2, cvAlignment = 1u << 3, cvReadOnly = 1u << 4,
+    cvTitleColor = 1u << 5, cvTitleCaption = 1u << 6, cvTitleAlignment = 1u << 7, cvTitleFont = 1u << 8,
+    cvTitleButton = 1u << 9, cvTitleEndEllipsis = 1u << 10, cvTitleToolTips = 1u << 11,
+    cvTitleOrientation = 1u << 12, cvImeMode = 1u << 13, cvImeName = 1u << 14, cvWordWrap = 1u << 15,
+    cvLookupDisplayFields = 1u << 16, cvCheckboxes = 1u << 17, cvAlwaysShowEditButton = 1u << 18,
+    cvEndEllipsis = 1u << 19, cvAutoDropDown = 1u << 20, cvDblClickNextVal = 1u << 21, cvToolTips = 1u << 22,
+    cvDropDownSizing = 1u << 23, cvDropDownShowTitles = 1u << 24, cvLayout = 1u << 25,
+    cvHighlightRequired = 1u << 26,
+  };
+  static constexpr uint32_t kTitleBits = 0x1FE0;
+  uint32_t AssignedValues() const { return assigned_; }
+
+  // Published properties.
+  TAlignment Alignment() const;
+  virtual void SetAlignment(TAlignment Value);
+  bool AlwaysShowEditButton() const;
+  void SetAlwaysShowEditButton(bool Value);
+  bool AutoDropDown() const;
+  void SetAutoDropDown(bool Value);
+  bool AutoFitColWidth() const { return auto_fit_col_width_; }
+  virtual void SetAutoFitColWidth(bool Value);
+  TColumnButtonStyleEh ButtonStyle() const { return button_style_; }
+  void SetButtonStyle(TColumnButtonStyleEh Value);
+  bool Checkboxes() const;
+  void SetCheckboxes(bool Value);
+  TColor Color() const;
+  void SetColor(TColor Value);
+  bool DblClickNextVal() const;
+  void SetDblClickNextVal(bool Value);
+  const String& DisplayFormat() const { return display_format_; }
+  void SetDisplayFormat(const String& Value);
+  TColumnDropDownBoxEh* DropDownBox() const { return drop_down_box_.get(); }
+  void SetDropDownBox(TColumnDropDownBoxEh* Value) { drop_down_box_->Assign(Value); }
+  Cardinal DropDownRows() const { return drop_down_rows_; }
+  void SetDropDownRows(Cardinal Value) { drop_down_rows_ = Value; }
+  bool DropDownShowTitles() const;
+  void SetDropDownShowTitles(bool Value);
+  bool DropDownSizing() const;
+  void SetDropDownSizing(bool Value);
+  TSpecRowEh* DropDownSpecRow() const { return spec_row_.get(); }
+  void SetDropDownSpecRow(TSpecRowEh* Value) { spec_row_->Assign(Value); }
+  int DropDownWidth() const { return drop_down_width_; }
+  void SetDropDownWidth(int Value) { drop_down_width_ = Value; }
+  TEditButtonsEh* EditButtons() const { return edit_buttons_.get(); }
+  void SetEditButtons(TEditButtonsEh* Value) { edit_buttons_->Assign(Value); }
+  const String& EditMask() const { return edit_mask_; }
+  void SetEditMask(const String& Value) { edit_mask_ = Value; }
+  bool EndEllipsis() const;
+  void SetEndEllipsis(bool Value);
+  const String& FieldName() const { return field_name_; }
+  void SetFieldName(const String& Value);
+  TFont* Font() const;
+  void SetFont(TFont* Value) { font_->Assign(Value); }
+  TColumnFooterEh* Footer() const { return footer_.get(); }
+  void SetFooter(TColumnFooterEh* Value) { footer_->Assign(Value); }
+  TColumnFootersEh* Footers() const { return footers_.get(); }
+  void SetFooters(TColumnFootersEh* Value) { footers_->Assign(Value); }
+  // The footer of footer row Index.
+  TColumnFooterEh* UsedFooter(int Index) const;
+  bool HideDuplicates() const { return hide_duplicates_; }
+  virtual void SetHideDuplicates(bool Value);
+  bool HighlightRequired() const;
+  virtual void SetHighlightRequired(bool Value);
+  TCustomImageList* ImageList() const { return image_list_; }
+  void SetImageList(TCustomImageList* Value);
+  TImeMode ImeMode() const;
+  virtual void SetImeMode(TImeMode Value);
+  TImeName ImeName() const;
+  virtual void SetImeName(const TImeName& Value);
+  double Increment() const { return increment_; }
+  void SetIncrement(double Value) { increment_ = Value; }
+  TStrings* KeyList() const;
+  void SetKeyList(TStrings* Value) { KeyList()->Assign(Value); }
+  TTextLayout Layout() const;
+  void SetLayout(TTextLayout Value);
+  String LookupDisplayFields() const;
+  virtual void SetLookupDisplayFields(const String& Value);
+  int MaxWidth() const { return max_width_; }
+  void SetMaxWidth(int Value);
+  int MinWidth() const { return min_width_; }
+  void SetMinWidth(int Value);
+  TMRUListEh* MRUList() const { return mru_list_.get(); }
+  void SetMRUList(TMRUListEh* Value) { mru_list_->Assign(Value); }
+  int NotInKeyListIndex() const { return not_in_key_list_index_; }
+  void SetNotInKeyListIndex(int Value);
+  TStrings* PickList() const;
+  void SetPickList(TStrings* Value) { PickList()->Assign(Value); }
+  TPopupMenu* PopupMenu() const { return popup_menu_; }
+  void SetPopupMenu(TPopupMenu* Value);
+  bool ReadOnly() const;
+  virtual void SetReadOnly(bool Value);
+  bool ShowImageAndText() const { return show_image_and_text_; }
+  void SetShowImageAndText(bool Value);
+  TSTColumnFilterEh* STFilter() const { return st_filter_.get(); }
+  int Tag() const { return tag_; }
+  void SetTag(int Value) { tag_ = Value; }
+  TColumnTitleEh* Title() const { return title_.get(); }
+  void SetTitle(TColumnTitleEh* Value) { title_->Assign(Value); }
+  bool ToolTips() const;
+  void SetToolTips(bool Value);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool Value);
+  int Width() const;
+  virtual void SetWidth(int Value);
+  bool WordWrap() const;
+  virtual void SetWordWrap(bool Value);
+
+  // Events.
+  const TOnColumnCheckDrawRequiredStateEventEh& OnCheckDrawRequiredState() const { return on_check_draw_required_; }
+  void SetOnCheckDrawRequiredState(TOnColumnCheckDrawRequiredStateEventEh V) { on_check_draw_required_ = std::move(V); }
+  const TButtonClickEventEh& OnEditButtonClick() const { return on_edit_button_click_; }
+  void SetOnEditButtonClick(TButtonClickEventEh V) { on_edit_button_click_ = std::move(V); }
+  const TButtonDownEventEh& OnEditButtonDown() const { return on_edit_button_down_; }
+  void SetOnEditButtonDown(TButtonDownEventEh V) { on_edit_button_down_ = std::move(V); }
+  const TGetColCellParamsEventEh& OnGetCellParams() const { return on_get_cell_params_; }
+  void SetOnGetCellParams(TGetColCellParamsEventEh V) { on_get_cell_params_ = std::move(V); }
+  const TNotInListEventEh& OnNotInList() const { return on_not_in_list_; }
+  void SetOnNotInList(TNotInListEventEh V) { on_not_in_list_ = std::move(V); }
+  const TColCellUpdateDataEventEh& OnUpdateData() const { return on_update_data_; }
+  void SetOnUpdateData(TColCellUpdateDataEventEh V) { on_update_data_ = std::move(V); }
+
+  // The bound field (bound lazily by FieldName).
+  TField* Field() const;
+  virtual void SetField(TField* Value);
+  virtual bool IsDefaultColumn() const { return !stored_; }
+  // Width the auto-fit layout distributes.
+  int FittedWidth() const { return fitted_width_; }
+  void SetFittedWidth(int Value) { fitted_width_ = Value; }
+  int DefaultWidth() const;
+  TColumnCellKindEh GetColumnType() const;
+  String GetDisplayText() const;
+  int GetKeyIndex() const;
+  TCheckBoxState GetCheckboxState() const;
+  void SetCheckboxState(TCheckBoxState Value);
+  void UpdateData(const String& Text, const Variant& Value, bool UseText);
+  // The next-value gesture: a positive Step moves forward, a negative one
+  // backward.
+  void SetNextFieldValue(double Step);
+  // Whether the column's value may be changed now (puts the grid's link
+  // into edit state when it may).
+  bool CanModify(bool TryEdit);
+  TDataSet* GetLookupDataSet() const;
+  virtual void RestoreDefaults();
+  virtual void GetColCellParams(bool EditMode, TColCellParamsEh* Params);
+  TFont* DefaultFont() const;
+
+  // IColumnDropDownBoxOwnerEh.
+  void ListSourceChanged(TDataSource* Source) override;
+  TCustomDBGridEh* GetLookupGrid() override;
+  TDBLookupGridEhOptions GetOptions() override;
+  void SetOptions(TDBLookupGridEhOptions Value) override;
+  // The drop-down lookup grid when one was made.
+  TCustomDBGridEh* DropDownGrid() const { return drop_down_grid_; }
+
+  // Stored-conditions of the assigned values.
+  bool IsAlignmentStored() const;
+  bool IsAlwaysShowEditButtonStored() const;
+  bool IsAutoDropDownStored() const;
+  bool IsCheckboxesStored() const { return (assigned_ & cvCheckboxes) != 0; }
+  bool IsColorStored() const;
+  bool IsDblClickNextValStored() const;
+  bool IsDropDownShowTitlesStored() const;
+  bool IsDropDownSizingStored() const;
+  bool IsEndEllipsisStored() const;
+  bool IsFontStored() const { return (assigned_ & cvFont) != 0; }
+  bool IsHighlightRequiredStored() const;
+  bool IsImeModeStored() const;
+  bool IsImeNameStored() const;
+  bool IsIncrementStored() const { return increment_ != 1.0; }
+  bool IsKeyListStored() const { return key_list_ && key_list_->Count() > 0; }
+  bool IsLayoutStored() const;
+  bool IsLookupDisplayFieldsStored() const;
+  bool IsPickListStored() const { return pick_list_ && pick_list_->Count() > 0; }
+  bool IsReadOnlyStored() const;
+  bool IsToolTipsStored() const;
+  bool IsWidthStored() const;
+  bool IsWordWrapStored() const;
+
+ protected:
+  String GetDisplayName() const override;
+  virtual TEditButtonsEh* CreateEditButtons();
+  virtual TColumnFooterEh* CreateFooter();
+  virtual TColumnFootersEh* CreateFooters();
+  virtual TSTColumnFilterEh* CreateSTFilter();
+  virtual TColumnTitleEh* CreateTitle();
+  virtual void SpecRowChanged(TObject* Sender);
+
+ private:
+  friend class TColumnTitleEh;
+  friend class TColumnFooterEh;
+  friend class TDBGridColumnsEh;
+  friend class TCustomDBGridEh;
+  void FontChanged(TObject* Sender);
+  void RefreshDefaultFont() const;
+  void EnsureSumValues();
+  void SetStored(bool Value) { stored_ = Value; }
+  void ForgetField() { field_ = nullptr; }
+  bool FieldCanModify() const;
+  TGridDataLinkEh* DataLink() const;
+  template <class T>
+  void SetAssigned(uint32_t Bit, T& Member, const T& Value, bool Report);
+
+  uint32_t assigned_ = 0;
+  mutable TField* field_ = nullptr;
+  bool stored_ = true;
+  int fitted_width_ = 0;
+
+  TAlignment alignment_ = taLeftJustify;
+  bool always_show_edit_button_ = false;
+  bool auto_drop_down_ = false;
+  bool auto_fit_col_width_ = true;
+  TColumnButtonStyleEh button_style_ = cbsAuto;
+  bool checkboxes_ = false;
+  TColor color_ = clWindow;
+  bool dbl_click_next_val_ = false;
+  String display_format_;
+  Cardinal drop_down_rows_ = 7;
+  bool drop_down_show_titles_ = false;
+  bool drop_down_sizing_ = false;
+  int drop_down_width_ = 0;
+  String edit_mask_;
+  bool end_ellipsis_ = false;
+  String field_name_;
+  bool hide_duplicates_ = false;
+  bool highlight_required_ = false;
+  TCustomImageList* image_list_ = nullptr;
+  TImeMode ime_mode_ = imDontCare;
+  TImeName ime_name_;
+  double increment_ = 1.0;
+  TTextLayout layout_ = tlTop;
+  String lookup_display_fields_;
+  int max_width_ = 0, min_width_ = 0;
+  int not_in_key_list_index_ = -1;
+  TPopupMenu* popup_menu_ = nullptr;
+  bool read_only_ = false;
+  bool show_image_and_text_ = false;
+  int tag_ = 0;
+  bool tool_tips_ = false;
+  bool visible_ = true;
+  int width_ = 0;
+  bool word_wrap_ = false;
+
+  std::unique_ptr<TFont> font_;
+  mutable bool font_refreshing_ = false;
+  std::unique_ptr<TColumnTitleEh> title_;
+  std::unique_ptr<TColumnFooterEh> footer_;
+  std::unique_ptr<TColumnFootersEh> footers_;
+  std::unique_ptr<TEditButtonsEh> edit_buttons_;
+  std::unique_ptr<TSpecRowEh> spec_row_;
+  std::unique_ptr<TColumnDropDownBoxEh> drop_down_box_;
+  std::unique_ptr<TMRUListEh> mru_list_;
+  std::unique_ptr<TSTColumnFilterEh> st_filter_;
+  std::unique_ptr<TChangeLink> image_link_;
+  mutable std::unique_ptr<TStringList> key_list_, pick_list_;
+  TCustomDBGridEh* drop_down_grid_ = nullptr;
+  bool layout_begun_ = false;
+
+  TOnColumnCheckDrawRequiredStateEventEh on_check_draw_required_;
+  TButtonClickEventEh on_edit_button_click_;
+  TButtonDownEventEh on_edit_button_down_;
+  TGetColCellParamsEventEh on_get_cell_params_;
+  TNotInListEventEh on_not_in_list_;
+  TColCellUpdateDataEventEh on_update_data_;
+};
+
+// The published column class.
+class TDBGridColumnEh : public TColumnEh {
+ public:
+  using TColumnEh::TColumnEh;
+};
+
+RTL_ENUM(TDBGridColumnsState, csDefault, csCustomized);
+
+class TDBGridColumnsEh : public TCollection {
+ public:
+  TDBGridColumnsEh(TCustomDBGridEh* Grid, TCollectionItemClass ItemClass);
+  TColumnEh* Items(int Index) const { return static_cast<TColumnEh*>(TCollection::Items(Index)); }
+  // A stored column.
+  TColumnEh* Add() { return static_cast<TColumnEh*>(TCollection::Add()); }
+  // A default column (built from a field).
+  TColumnEh* AddDefault();
+  TCustomDBGridEh* Grid() const { return grid_; }
+  TPersistent* GetOwner() override;
+  TDBGridColumnsState State() const;
+  void SetState(TDBGridColumnsState Value);
+  void SaveToStream(TStream* Stream);
+  void LoadFromStream(TStream* Stream);
+  // Item-by-item equality of the stored values.
+  bool Equals(TDBGridColumnsEh* Other);
+  int UpdateCount() const { return TCollection::UpdateCount(); }
+
+ protected:
+  void Update(TCollectionItem* Item) override;
+
+ private:
+  TCustomDBGridEh* grid_;
+};
+
+// Writes and reads a column collection as a component.
+class TColumnsWrapper : public TComponent {
+ public:
+  explicit TColumnsWrapper(TComponent* AOwner) : TComponent(AOwner) {}
+  TDBGridColumnsEh* Columns() const { return columns_; }
+  void SetColumns(TDBGridColumnsEh* Value) { columns_ = Value; }
+
+ private:
+  TDBGridColumnsEh* columns_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// The data link
+
+class TGridDataLinkEh : public TDataLink {
+ public:
+  explicit TGridDataLinkEh(TCustomDBGridEh* AGrid);
+  ~TGridDataLinkEh() override;
+
+  static constexpr int kMaxMapSize = 0x0FFFFFFF;
+  bool AddMapping(const String& FieldName);
+  void ClearMapping();
+  // The mapped field of data column I (nullptr out of range or unmapped).
+  TField* Fields(int I) const;
+  int FieldCount() const { return field_count_; }
+  int MapCapacity() const { return map_capacity_; }
+  int MapEntry(int I) const { return field_map_.at(static_cast<size_t>(I)); }
+  bool DefaultFields() const;
+  bool SparseMap() const { return sparse_map_; }
+  void SetSparseMap(bool Value) { sparse_map_ = Value; }
+  bool IsModified() const { return modified_; }
+  void Modified() { modified_ = true; }
+  void Reset();
+  bool InUpdateData() const { return in_update_data_; }
+  TCustomDBGridEh* Grid() const { return grid_; }
+
+  // Test reach to the link's notifications.
+  void UpdateDataNow() { UpdateData(); }
+
+ protected:
+  void ActiveChanged() override;
+  void DataSetChanged() override;
+  void DataSetScrolled(int Distance) override;
+  void EditingChanged() override;
+  void FocusControl(TFieldRef Field) override;
+  void LayoutChanged() override;
+  void RecordChanged(TField* Field) override;
+  void UpdateData() override;
+
+ private:
+  TCustomDBGridEh* grid_;
+  int field_count_ = 0;
+  std::vector<int> field_map_;
+  int map_capacity_ = 0;
+  bool in_update_data_ = false;
+  bool modified_ = false;
+  bool sparse_map_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// The grid
+
+class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
+ public:
+  explicit TCustomDBGridEh(TComponent* AOwner);
+  ~TCustomDBGridEh() override;
+  void AfterConstruction() override;
+  void BeforeDestruction() override;
+
+  // Owned objects.
+  TColumnDefValuesEh* ColumnDefValues() const { return column_def_values_.get(); }
+  void SetColumnDefValues(TColumnDefValuesEh* Value) { column_def_values_->Assign(Value); }
+  TDBGridColumnsEh* Columns() const { return columns_.get(); }
+  void SetColumns(TDBGridColumnsEh* Value) { columns_->Assign(Value); }
+  TColumnsEhList* VisibleColumns() const { return visible_columns_.get(); }
+  TColumnsEhList* SortMarkedColumns() const { return sort_marked_columns_.get(); }
+  TGridDataLinkEh* DataLink() const { return data_link_.get(); }
+  TFont* TitleFont() const { return title_font_.get(); }
+  void SetTitleFont(TFont* Value) { title_font_->Assign(Value); }
+  TFont* FooterFont() const { return footer_font_.get(); }
+  void SetFooterFont(TFont* Value) { footer_font_->Assign(Value); }
+  TBookmarkListEh* SelectedRows() const { return selected_rows_.get(); }
+  THeadTreeNode* HeadTree() const { return head_tree_.get(); }
+  TDBGridEhSumList* SumList() const { return sum_list_.get(); }
+  void SetSumList(TDBGridEhSumList* Value) { sum_list_->Assign(Value); }
+  TDBGridEhScrollBar* HorzScrollBar() const { return horz_scroll_bar_.get(); }
+  TDBGridEhScrollBar* VertScrollBar() const { return vert_scroll_bar_.get(); }
+  TDBGridEhSelection* Selection() const { return selection_.get(); }
+  TColCellParamsEh* CellParams() const { return cell_params_.get(); }
+  TSTDBGridEhFilter* STFilter() const { return st_filter_.get(); }
+
+  // Properties.
+  TDBGridEhAllowedOperations AllowedOperations() const { return allowed_operations_; }
+  void SetAllowedOperations(TDBGridEhAllowedOperations Value) { allowed_operations_ = Value; }
+  TDBGridEhAllowedSelections AllowedSelections() const { return allowed_selections_; }
+  void SetAllowedSelections(TDBGridEhAllowedSelections Value) { allowed_selections_ = Value; }
+  bool AutoFitColWidths() const { return auto_fit_col_widths_; }
+  void SetAutoFitColWidths(bool Value);
+  bool DrawMemoText() const { return draw_memo_text_; }
+  void SetDrawMemoText(bool Value);
+  TDBGridEhEditActions EditActions() const { return edit_actions_; }
+  void SetEditActions(TDBGridEhEditActions Value) { edit_actions_ = Value; }
+  bool Flat() const { return flat_; }
+  void SetFlat(bool Value);
+  TColor FooterColor() const { return footer_color_; }
+  void SetFooterColor(TColor Value);
+  int FooterRowCount() const { return footer_row_count_; }
+  void SetFooterRowCount(int Value);
+  int FrozenCols() const { return frozen_cols_; }
+  void SetFrozenCols(int Value);
+  int MinAutoFitWidth() const { return min_auto_fit_width_; }
+  void SetMinAutoFitWidth(int Value);
+  TDBGridOptions Options() const { return options_; }
+  void SetOptions(TDBGridOptions Value);
+  TDBGridEhOptions OptionsEh() const { return options_eh_; }
+  void SetOptionsEh(TDBGridEhOptions Value);
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool Value) { read_only_ = Value; }
+  int RowHeight() const { return row_height_; }
+  void SetRowHeight(int Value);
+  int RowLines() const { return row_lines_; }
+  void SetRowLines(int Value);
+  bool RowSizingAllowed() const { return row_sizing_allowed_; }
+  void SetRowSizingAllowed(bool Value);
+  bool SortLocal() const { return sort_local_; }
+  void SetSortLocal(bool Value) { sort_local_ = Value; }
+  int TitleHeight() const { return title_height_; }
+  void SetTitleHeight(int Value);
+  int TitleLines() const { return title_lines_; }
+  void SetTitleLines(int Value);
+  TCustomImageList* TitleImages() const { return title_images_; }
+  void SetTitleImages(TCustomImageList* Value);
+  bool UseMultiTitle() const { return use_multi_title_; }
+  void SetUseMultiTitle(bool Value);
+  int VTitleMargin() const { return v_title_margin_; }
+  void SetVTitleMargin(int Value);
+  int TitlePadding() const { return title_padding_; }
+  TDataSource* DataSource() const;
+  void SetDataSource(TDataSource* Value);
+  TDBGridEhStyle* Style() const { return style_; }
+  void SetStyle(TDBGridEhStyle* Value);
+  int EditButtonWidth() const { return edit_button_width_; }
+  int EditButtonHeight() const { return edit_button_height_; }
+  bool AcquireFocusAllowed() const { return acquire_focus_; }
+  void SetAcquireFocusAllowed(bool Value) { acquire_focus_ = Value; }
+
+  int IndicatorOffset() const { return indicator_offset_; }
+  int TitleOffset() const { return title_offset_; }
+  int SelectedIndex() const;
+  void SetSelectedIndex(int Value);
+  TColumnEh* SelectedColumn() const;
+  TField* SelectedField() const;
+  void SetSelectedField(TField* Value);
+  int FieldCount() const;
+  int RawToDataColumn(int ACol) const { return ACol - indicator_offset_; }
+  int DataToRawColumn(int ACol) const { return ACol + indicator_offset_; }
+  // Whether the layout writes column widths back to fields' DisplayWidth.
+  bool LayoutFromDataSet() const { return layout_from_dataset_; }
+  bool InLayout() const { return in_layout_; }
+  bool ColumnWidthWriteBack() const { return width_write_back_; }
+  bool IncSearching() const { return inc_searching_; }
+
+  // Locks.
+  void BeginUpdate();
+  void EndUpdate();
+  int UpdateLock() const { return update_lock_; }
+  int LayoutLock() const { return layout_lock_; }
+  bool AcquireLayoutLock();
+  void BeginLayout();
+  void EndLayout();
+  void CancelLayout();
+  // Posts the deferred-layout message unless one is already waiting.
+  void DeferLayout();
+  // Layouts run so far (internal layouts).
+  int LayoutCount() const { return layout_count_; }
+
+  // Events.
+  const TNotifyEvent& OnApplyFilter() const { return on_apply_filter_; }
+  void SetOnApplyFilter(TNotifyEvent V) { on_apply_filter_ = std::move(V); }
+  const TDBGridEhClickEvent& OnCellClick() const { return on_cell_click_; }
+  void SetOnCellClick(TDBGridEhClickEvent V) { on_cell_click_ = std::move(V); }
+  const TCheckTitleEhBtnEvent& OnCheckButton() const { return on_check_button_; }
+  void SetOnCheckButton(TCheckTitleEhBtnEvent V) { on_check_button_ = std::move(V); }
+  const TNotifyEvent& OnColEnter() const { return on_col_enter_; }
+  void SetOnColEnter(TNotifyEvent V) { on_col_enter_ = std::move(V); }
+  const TNotifyEvent& OnColExit() const { return on_col_exit_; }
+  void SetOnColExit(TNotifyEvent V) { on_col_exit_ = std::move(V); }
+  const TNotifyEvent& OnColWidthsChanged() const { return on_col_widths_changed_; }
+  void SetOnColWidthsChanged(TNotifyEvent V) { on_col_widths_changed_ = std::move(V); }
+  const TNotifyEvent& OnSortMarkingChanged() const { return on_sort_marking_changed_; }
+  void SetOnSortMarkingChanged(TNotifyEvent V) { on_sort_marking_changed_ = std::move(V); }
+  const TNotifyEvent& OnSumListRecalcAll() const { return on_sum_list_recalc_all_; }
+  void SetOnSumListRecalcAll(TNotifyEvent V) { on_sum_list_recalc_all_ = std::move(V); }
+  const TNotifyEvent& OnSumListAfterRecalcAll() const { return on_sum_list_after_recalc_all_; }
+  void SetOnSumListAfterRecalcAll(TNotifyEvent V) { on_sum_list_after_recalc_all_ = std::move(V); }
+  const TMovedEvent& OnColumnMoved() const { return on_column_moved_; }
+  void SetOnColumnMoved(TMovedEvent V) { on_column_moved_ = std::move(V); }
+  const TDrawColumnEhCellEvent& OnDrawColumnCell() const { return on_draw_column_cell_; }
+  void SetOnDrawColumnCell(TDrawColumnEhCellEvent V) { on_draw_column_cell_ = std::move(V); }
+  const TDrawDataCellEvent& OnDrawDataCell() const { return on_draw_data_cell_; }
+  void SetOnDrawDataCell(TDrawDataCellEvent V) { on_draw_data_cell_ = std::move(V); }
+  const TDrawFooterCellEvent& OnDrawFooterCell() const { return on_draw_footer_cell_; }
+  void SetOnDrawFooterCell(TDrawFooterCellEvent V) { on_draw_footer_cell_ = std::move(V); }
+  const TNotifyEvent& OnEditButtonClick() const { return on_edit_button_click_; }
+  void SetOnEditButtonClick(TNotifyEvent V) { on_edit_button_click_ = std::move(V); }
+  const TGetBtnEhParamsEvent& OnGetBtnParams() const { return on_get_btn_params_; }
+  void SetOnGetBtnParams(TGetBtnEhParamsEvent V) { on_get_btn_params_ = std::move(V); }
+  const TGetCellEhParamsEvent& OnGetCellParams() const { return on_get_cell_params_; }
+  void SetOnGetCellParams(TGetCellEhParamsEvent V) { on_get_cell_params_ = std::move(V); }
+  const TGetFooterParamsEvent& OnGetFooterParams() const { return on_get_footer_params_; }
+  void SetOnGetFooterParams(TGetFooterParamsEvent V) { on_get_footer_params_ = std::move(V); }
+  const TTitleEhClickEvent& OnTitleBtnClick() const { return on_title_btn_click_; }
+  void SetOnTitleBtnClick(TTitleEhClickEvent V) { on_title_btn_click_ = std::move(V); }
+  const TDBGridEhClickEvent& OnTitleClick() const { return on_title_click_; }
+  void SetOnTitleClick(TDBGridEhClickEvent V) { on_title_click_ = std::move(V); }
+
+  // Virtual operations (in their design order).
+  virtual bool AcquireFocus();
+  virtual bool IsRowSelectFocused();
+  virtual bool IsAlwaysShowEditor();
+  virtual bool CellHas3DFrame(int ACol, int ARow);
+  virtual bool IsCellSelected(int DataCol, int DataRow, const TBookmark& Bookmark);
+  virtual void MemTableCellClick(TColumnEh* /*Column*/) {}
+  virtual bool IsFilterRowVisible() const { return st_filter_ && st_filter_->Visible(); }
+  virtual bool TitlesVisible() const { return options_.Contains(dgTitles); }
+  virtual void GetHighlightColors(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State,
+                                  TColor& Background, TFont* AFont);
+  virtual bool IsCellHighlighted(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State);
+  virtual bool IsGridOrEditorFocused();
+  virtual void DataChanged();
+  virtual void DefineFieldMap();
+  virtual void UpdateAfterResize();
+  virtual void PaintFlatBorder() {}
+  virtual void DrawDataCellBackground(const TRect& /*Rect*/) {}
+  virtual void DrawTitleCell(int /*ACol*/, int /*ARow*/, const TRect& /*Rect*/, TGridDrawState /*State*/) {}
+  virtual void GetDatasetFieldList(TList* List);
+  virtual void LayoutChanged();
+  virtual void LinkActive(bool Value);
+  virtual void Scroll(int Distance);
+  virtual void InvalidateSelection() { Invalidate(); }
+  virtual void SetColumnAttributes();
+  void ShowEditor() override;
+  virtual void TimedAutoScroll() {}
+  virtual void UpdateActive();
+  virtual void UpdateHorzScrollBar() {}
+  virtual void UpdateRowCount();
+  virtual void UpdateScrollBar() {}
+  virtual void CreateFilterEditor() {}
+  virtual bool CanEditFilter() { return filter_editing_ && selection_->SelectionType() == gstNon; }
+  virtual void StoreFilterText() {}
+  virtual void UpdateFilterEdit() {}
+  virtual String GetFooterValue(int Row, TColumnEh* Column);
+  virtual bool GetFindDialogFlag() { return true; }
+  virtual void DefaultApplyFilter() {}
+  virtual void DefaultApplySorting() {}
+  // The dataset's editing state changed (the indicator of the current row).
+  virtual void EditingChanged();
+  // A record's values changed (Field nil: the whole record).
+  virtual void RecordChanged(TField* Field);
+  // Writes the edited text of the current cell to its field.
+  virtual void UpdateData();
+
+  // Event raisers.
+  virtual void CellClick(TColumnEh* Column);
+  virtual void ColEnter();
+  virtual void ColExit();
+  virtual void SortMarkingChanged();
+  virtual void TitleClick(TColumnEh* Column);
+  virtual void EditButtonClick();
+
+  bool CanEditShow() override;
+  bool CanEditAcceptKey(WideChar Key) override;
+  bool CanEditModify() override;
+  void ColWidthsChanged() override;
+  void ColumnMoved(int FromIndex, int ToIndex) override;
+
+  // IInplaceEditHolderEh.
+  bool InplaceEditCanModify(TControl* Editor) override;
+  void GetMouseDownInfo(TPoint& Pos, int32_t& Time) override;
+  void InplaceEditWndProc(TControl* Editor, TMessage& Message) override;
+  void InplaceEditKeyDown(TControl* Editor, Word& Key, TShiftState Shift) override;
+  void InplaceEditKeyPress(TControl* Editor, WideChar& Key) override;
+  void InplaceEditKeyUp(TControl* Editor, Word& Key, TShiftState Shift) override;
+
+  void Loaded() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Dispatch(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+
+  // The footer rows (the last FooterRowCount grid rows) repaint.
+  void InvalidateFooter();
+  // Repaints one data column (grid column DataCol + indicator).
+  void InvalidateColumn(int DataCol) { InvalidateCol(DataToRawColumn(DataCol)); }
+  // Repaints the grid (the window only).
+  void RepaintGrid() { Invalidate(); }
+
+  // Column streaming of the "Columns" defined property.
+  void ReadColumns(TReader& Reader);
+  void WriteColumns(TWriter& Writer);
+  bool StoreColumns() const;
+
+  // The style is going: take the default one (or none).
+  void DetachStyle(TDBGridEhStyle* Style);
+
+  // Pointer to the dataset's in-memory-table interface (never offered here).
+  void* MemTableIntf() const { return nullptr; }
+
+ protected:
+  virtual TColumnDefValuesEh* CreateColumnDefValues();
+  virtual TDBGridColumnsEh* CreateColumns();
+  virtual TDBGridEhScrollBar* CreateScrollBar(bool Vertical);
+  virtual void InternalLayout();
+  void Resize() override;
+  void InitWidget() override;
+  void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+
+ private:
+  friend class TGridDataLinkEh;
+  friend class TColumnEh;
+  friend class TDBGridColumnsEh;
+  void TitleFontChanged(TObject* Sender);
+  void FooterFontChanged(TObject* Sender);
+  void TitleImageListChanged(TObject* Sender);
+  void SumListChanged(TObject* Sender);
+  void SumListRecalcAll(TObject* Sender);
+  void SumListAfterRecalcAll(TObject* Sender);
+  void WMDeferLayout(TMessage& Message);
+  void RemoveDeferLayoutMessage();
+  void RebuildColumns();
+  void RefreshVisibleColumns();
+  void ApplyBaseOptions();
+  void SetLayoutFromDataSet(bool Value) { layout_from_dataset_ = Value; }
+
+  std::unique_ptr<TColumnDefValuesEh> column_def_values_;
+  std::unique_ptr<TDBGridColumnsEh> columns_;
+  std::unique_ptr<TColumnsEhList> visible_columns_;
+  std::unique_ptr<TGridDataLinkEh> data_link_;
+  std::unique_ptr<TFont> title_font_;
+  std::unique_ptr<TBookmarkListEh> selected_rows_;
+  std::unique_ptr<THeadTreeNode> head_tree_;
+  std::unique_ptr<TDBGridEhSumList> sum_list_;
+  std::unique_ptr<TDBGridEhScrollBar> horz_scroll_bar_, vert_scroll_bar_;
+  std::unique_ptr<TColumnsEhList> sort_marked_columns_;
+  std::unique_ptr<TDBGridEhSelection> selection_;
+  std::unique_ptr<TFont> footer_font_;
+  std::unique_ptr<TColCellParamsEh> cell_params_;
+  std::unique_ptr<TSTDBGridEhFilter> st_filter_;
+  std::unique_ptr<TChangeLink> title_image_link_;
+  TDBGridEhStyle* style_ = nullptr;
+
+  TDBGridEhAllowedOperations allowed_operations_;
+  TDBGridEhAllowedSelections allowed_selections_;
+  bool auto_fit_col_widths_ = false;
+  bool draw_memo_text_ = false;
+  TDBGridEhEditActions edit_actions_;
+  bool flat_ = false;
+  TColor footer_color_ = clWindow;
+  int footer_row_count_ = 0;
+  int frozen_cols_ = 0;
+  int min_auto_fit_width_ = 0;
+  TDBGridOptions options_;
+  TDBGridEhOptions options_eh_;
+  bool read_only_ = false;
+  int row_height_ = 0, row_lines_ = 0;
+  bool row_sizing_allowed_ = false;
+  bool sort_local_ = false;
+  int title_height_ = 0, title_lines_ = 0;
+  TCustomImageList* title_images_ = nullptr;
+  bool use_multi_title_ = false;
+  int v_title_margin_ = 10;
+  int title_padding_ = 4;
+  int edit_button_width_ = 0, edit_button_height_ = 0;
+
+  uint8_t update_lock_ = 0;
+  uint8_t layout_lock_ = 0;
+  bool layout_pending_ = false;
+  int layout_count_ = 0;
+  int indicator_offset_ = 1;
+  int title_offset_ = 1;
+  bool acquire_focus_ = true;
+  bool filter_editing_ = false;
+  bool pending_size_ = false;
+  bool inc_searching_ = false;
+  bool in_data_changed_ = false;
+  bool in_layout_ = false;
+  bool layout_from_dataset_ = false;
+  bool width_write_back_ = true;
+  int pressed_title_col_ = -1;
+  bool drawing_bitmap_ref_ = false;
+
+  TNotifyEvent on_apply_filter_;
+  TDBGridEhClickEvent on_cell_click_;
+  TCheckTitleEhBtnEvent on_check_button_;
+  TNotifyEvent on_col_enter_, on_col_exit_, on_col_widths_changed_, on_sort_marking_changed_,
+      on_sum_list_recalc_all_, on_sum_list_after_recalc_all_;
+  TMovedEvent on_column_moved_;
+  TDrawColumnEhCellEvent on_draw_column_cell_;
+  TDrawDataCellEvent on_draw_data_cell_;
+  TDrawFooterCellEvent on_draw_footer_cell_;
+  TNotifyEvent on_edit_button_click_;
+  TGetBtnEhParamsEvent on_get_btn_params_;
+  TGetCellEhParamsEvent on_get_cell_params_;
+  TGetFooterParamsEvent on_get_footer_params_;
+  TTitleEhClickEvent on_title_btn_click_;
+  TDBGridEhClickEvent on_title_click_;
+};
+
+// ---------------------------------------------------------------------------
+// Style and routines
+
+class TDBGridEhStyle : public TPersistent {
+ public:
+  TDBGridEhStyle();
+  ~TDBGridEhStyle() override;
+
+  bool BlendSelection() const { return blend_selection_; }
+  void SetBlendSelection(bool Value) { blend_selection_ = Value; }
+  int NumColors() const { return num_colors_; }
+  void SetNumColors(int Value) { num_colors_ = Value; }
+  HWND Handle() const { return handle_; }
+  bool ApplyFilterOnCloseUp() const { return apply_filter_on_close_up_; }
+  void SetApplyFilterOnCloseUp(bool Value) { apply_filter_on_close_up_ = Value; }
+  bool DrawFocusFrame() const { return draw_focus_frame_; }
+  void SetDrawFocusFrame(bool Value) { draw_focus_frame_ = Value; }
+
+  void AddGrid(TCustomDBGridEh* Grid);
+  void RemoveGrid(TCustomDBGridEh* Grid);
+  bool HasGrid(TCustomDBGridEh* Grid) const;
+  int GridCount() const { return static_cast<int>(grids_.size()); }
+
+  virtual bool GetDataCellHighlight(TCustomDBGridEh* Grid, int ACol, int ARow, int DataCol, int DataRow,
+                                    TGridDrawState AState, TColor& Background, TFont* AFont);
+  virtual bool GetFixedCellHighlight(TCustomDBGridEh* Grid, int ACol, int ARow, int DataCol, int DataRow,
+                                     bool Highlight, int HorzAreaKind, int VertAreaKind, TColor& Background,
+                                     TFont* AFont);
+  virtual void WndProc(TMessage& Message);
+  virtual void ReadNumColors();
+
+ private:
+  std::vector<TCustomDBGridEh*> grids_;
+  bool blend_selection_ = true;
+  int num_colors_ = -1;
+  HWND handle_ = nullptr;
+  bool apply_filter_on_close_up_ = false;
+  bool draw_focus_frame_ = true;
+};
+
+// The global default style (nullptr outside the unit's life).
+TDBGridEhStyle* DBGridEhDefaultStyle();
+TColor BlendColor(TColor Color, TColor Target, bool Darken);
+
+[[noreturn]] void RaiseGridError(const String& Msg);
+void KillMessage(HWND Wnd, Cardinal Msg);
+inline int IntMax(int A, int B) { return A > B ? A : B; }
+inline int IntMin(int A, int B) { return A < B ? A : B; }
+inline int IntIfThen(bool Cond, int A, int B) { return Cond ? A : B; }
+inline TRect MakeRect(int Left, int Top, int Right, int Bottom) { return TRect(Left, Top, Right, Bottom); }
+void InvalidateGridRow(TCustomGrid* Grid, int ARow);
+void SwapRectSize(TRect& R);
+inline bool PointInRectEh(int X, int Y, const TRect& R) {
+  return X >= R.Left && X <= R.Right && Y >= R.Top && Y <= R.Bottom;
+}
+bool CellTextExceeds(TControl* Control, int XMargin, int YMargin, const String& Text, const TRect& R,
+                     bool WordWrap, int& TextWidth, int& TextHeight);
+int GetTextWidthEh(TCanvas* Canvas, const String& Text);
+int GetFontTextHeight(TCanvas* Canvas, TFont* Font);
+bool FieldsCanModify(const std::vector<TField*>& FieldList);
+int FindListItem(TStrings* Items, const String& S, TLocateOptions Options);
+
+// ---------------------------------------------------------------------------
+// Unit-wide objects
+
+// The indicator images (7 after initialization) and the sort markers (2).
+TCustomImageList* DBGridEhIndicators();
+TCustomImageList* DBGridEhSortMarkerImages();
+// Builds both lists (run by the initialization).
+void LoadGridImagesEh();
+// Adds the indicator arrow composed on the incremental-search background as
+// the seventh indicator image (replacing one that is there).
+void AddComposedArrowEh();
+TFont* DBGridEhSortIndexFont();
+// The unit's cursors (crDownCurEh, crRightCurEh, crLeftCurEh in Screen).
+inline constexpr TCursor crDownCurEh = static_cast<TCursor>(101);
+inline constexpr TCursor crRightCurEh = static_cast<TCursor>(102);
+inline constexpr TCursor crLeftCurEh = static_cast<TCursor>(103);
+// The shortcuts of the unit.
+struct TDBGridEhShortCuts {
+  TShortCut FindDialog = 0;
+  TShortCut CtrlEnter = 0;
+  TShortCut ShiftCtrlEnter = 0;
+  TShortCut CtrlQuote = 0;
+  TShortCut Find = 0;
+};
+const TDBGridEhShortCuts& DBGridEhShortCuts();
+extern int DBGridEhInplaceSearchTimeOut;
+extern TColor DBGridEhInplaceSearchColor;
+extern TColor DBGridEhInplaceSearchTextColor;
+// The shared cell parameters used while painting.
+TColCellParamsEh* DBGridEhPaintCellParams();
+// Grids alive (the shared drawing bitmap exists while above 0).
+int DBGridEhDrawBitmapRefCount();
+TBitmap* DBGridEhDrawBitmap();
+
+void RegisterDBGridEhResources();
+extern const TUnit unit_DBGridEh;
