@@ -669,6 +669,8 @@ class TCustomDBComboBoxEh : public TCustomDBEditEh {
   void HandPressToList(TControl* From, TShiftState Shift, int X, int Y);
   // Shows Text without re-synchronising ItemIndex from it.
   void SetItemText(const String& Text);
+  // Shows item Index raw (no mask).
+  void ShowItem(int Index);
   void SelectCompletion(size_t TypedChars);
 
   std::unique_ptr<TStringList> items_;

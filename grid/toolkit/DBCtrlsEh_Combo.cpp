@@ -151,18 +151,19 @@ void TCustomDBComboBoxEh::SetItemIndexInternal(int Index) {
   data_link_->SetModified();
   UpdateImageIndex();
   if (list_visible_ && popup_listbox_ != nullptr) popup_listbox_->SetItemIndex(item_index_);
-  if (item_index_ >= 0) {
-    setting_item_ = true;
-    try {
-      SetEditText(items_->Strings(item_index_));
-    } catch (...) {
-      setting_item_ = false;
-      throw;
-    }
+  if (item_index_ >= 0) ShowItem(item_index_);
+  else SetItemText(String());
+}
+
+void TCustomDBComboBoxEh::ShowItem(int Index) {
+  setting_item_ = true;
+  try {
+    SetEditText(items_->Strings(Index));
+  } catch (...) {
     setting_item_ = false;
-  } else {
-    SetItemText(String());
+    throw;
   }
+  setting_item_ = false;
 }
 
 void TCustomDBComboBoxEh::FillItemsIfEmpty() {
@@ -218,6 +219,8 @@ Variant TCustomDBComboBoxEh::GetVariantValue() {
 
 void TCustomDBComboBoxEh::UpdateDataLinkValue() {
   if (DataIndependent() && !key_mode_) data_link_->SetText(EditText());
+  // No key is a null field, not an empty text.
+  else if (key_mode_ && VarIsNull(key_value_)) data_link_->SetValue(Null());
   else data_link_->SetText(ValueToText(Value()));
 }
 
@@ -309,6 +312,8 @@ bool TCustomDBComboBoxEh::LocateItem(const String& Str, bool Partial) {
     if (!hit) continue;
     const bool changed = i != item_index_;
     SetItemIndexInternal(i);
+    // Typed in another case: the item shows as it is written.
+    if (Text() != item) ShowItem(i);
     SelectCompletion(typed.size());
     return changed;
   }
@@ -460,9 +465,10 @@ void TCustomDBComboBoxEh::ListMouseUp(TObject*, TMouseButton Button, TShiftState
 
 void TCustomDBComboBoxEh::DropDown() {
   if (list_visible_) return;
+  // Made first: a list class that fails leaves the combo as it was.
+  if (popup_listbox_ == nullptr) popup_listbox_ = CreatePopupListbox();
   TCustomDBEditEh::DropDown();
   on_drop_down_(this);
-  if (popup_listbox_ == nullptr) popup_listbox_ = CreatePopupListbox();
   TPopupListboxEh* list = popup_listbox_;
   FillItemsIfEmpty();
   TCustomImageList* images = Images();
@@ -623,10 +629,13 @@ void TCustomDBComboBoxEh::WndProc(TMessage& Message) {
     Message.Result = 1;
     return;
   }
-  const bool isChar = Message.Msg == WM_CHAR;
+  if (Message.Msg != WM_CHAR || key_mode_) {
+    TCustomDBEditEh::WndProc(Message);
+    return;
+  }
   search_after_char_ = false;
   TCustomDBEditEh::WndProc(Message);
-  if (!isChar || !search_after_char_ || key_mode_) return;
+  if (!search_after_char_) return;
   search_after_char_ = false;
   const String text = Text();
   if (Message.WParam != kBackspace && SelLength() == 0 && SelStart() == static_cast<int>(text.size())) {
