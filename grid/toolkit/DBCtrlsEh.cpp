@@ -224,7 +224,9 @@ void TFieldDataLinkEh::SetValue(const Variant& Value) {
     if (VarEqualsEh(Value, Null())) {
       for (TField* f : fields_) f->SetValue(Null());
     } else {
-      for (size_t i = 0; i < fields_.size(); ++i) fields_[i]->SetValue(VarArrayGet(Value, {static_cast<Integer>(i)}));
+      const Integer low = VarArrayLowBound(Value, 1);
+      for (size_t i = 0; i < fields_.size(); ++i)
+        fields_[i]->SetValue(VarArrayGet(Value, {low + static_cast<Integer>(i)}));
     }
   } else if (TField* f = Field()) {
     f->SetValue(Value);
