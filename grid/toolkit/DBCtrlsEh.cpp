@@ -449,24 +449,22 @@ void TCustomDBEditEh::InternalSetValue(const Variant& AValue) { InternalSetText(
 
 // A linked editor edits its dataset first; one that names a field but has
 // no data source has no dataset to edit and only takes the value.
-void TCustomDBEditEh::SetText(const String& Value) {
+void TCustomDBEditEh::SetByCode(const std::function<void()>& Apply) {
   if (IsDesigning() && !DataIndependent()) return;
   if (!DataIndependent()) {
     TDataSource* ds = data_link_->DataSource();
     if (ds != nullptr && ds->DataSet() != nullptr) ds->DataSet()->Edit();
   }
-  InternalSetText(Value);
+  Apply();
   if (!in_update_data_) UpdateData(this);
 }
 
+void TCustomDBEditEh::SetText(const String& Value) {
+  SetByCode([&] { InternalSetText(Value); });
+}
+
 void TCustomDBEditEh::SetVarValue(const Variant& Value) {
-  if (IsDesigning() && !DataIndependent()) return;
-  if (!DataIndependent()) {
-    TDataSource* ds = data_link_->DataSource();
-    if (ds != nullptr && ds->DataSet() != nullptr) ds->DataSet()->Edit();
-  }
-  InternalSetValue(Value);
-  if (!in_update_data_) UpdateData(this);
+  SetByCode([&] { InternalSetValue(Value); });
 }
 
 void TCustomDBEditEh::UpdateData(TObject*) {

@@ -15,6 +15,7 @@
 // image settings.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -360,6 +361,12 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
   bool EditCanModify() override;
   void Change() override;
 
+  // Runs Apply as a change by code: a linked editor edits its dataset first
+  // (at design time it changes nothing), and the value is written back.
+  void SetByCode(const std::function<void()>& Apply);
+  // Whether a press or a cancel-mode sender is this editor, List or a
+  // child of either.
+  bool IsOwnControl(TControl* Sender, TWinControl* List);
   // The text of a stored value (arrays and values that do not convert: "").
   static String ValueToText(const Variant& V);
   // Lays out the button row, refreshes the buttons and the text area.
@@ -660,6 +667,8 @@ class TCustomDBComboBoxEh : public TCustomDBEditEh {
   void ItemsChanged(TObject* Sender);
   void KeyItemsChanged(TObject* Sender);
   void Step(bool Up);
+  // The wheel steps when nothing else took it (no shift keys).
+  bool WheelStep(bool Up, TShiftState Shift);
   void ListMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void ListGetImageIndex(TObject* Sender, int Index, int& ImageIndex);
   // A message goes to the open list: true when it took it.

@@ -77,13 +77,7 @@ void TCustomDBComboBoxEh::SetOnGetItemImageIndex(TListGetImageIndexEventEh Value
 }
 
 void TCustomDBComboBoxEh::SetItemIndex(int Value) {
-  if (IsDesigning() && !DataIndependent()) return;
-  if (!DataIndependent()) {
-    TDataSource* ds = data_link_->DataSource();
-    if (ds != nullptr && ds->DataSet() != nullptr) ds->DataSet()->Edit();
-  }
-  SetItemIndexInternal(Value);
-  if (!in_update_data_) UpdateData(this);
+  SetByCode([&] { SetItemIndexInternal(Value); });
 }
 
 void TCustomDBComboBoxEh::Notification(TComponent* AComponent, TOperation Operation) {
@@ -405,20 +399,19 @@ void TCustomDBComboBoxEh::KeyDown(Word& Key, TShiftState Shift) {
   }
 }
 
-bool TCustomDBComboBoxEh::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
-  if (TCustomDBEditEh::DoMouseWheelDown(Shift, MousePos)) return true;
+bool TCustomDBComboBoxEh::WheelStep(bool Up, TShiftState Shift) {
   if (Shift.Contains(ssShift) || Shift.Contains(ssCtrl) || Shift.Contains(ssAlt) || read_only_) return false;
   if (!data_link_->Edit()) return false;
-  Step(false);
+  Step(Up);
   return true;
 }
 
+bool TCustomDBComboBoxEh::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+  return TCustomDBEditEh::DoMouseWheelDown(Shift, MousePos) || WheelStep(false, Shift);
+}
+
 bool TCustomDBComboBoxEh::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
-  if (TCustomDBEditEh::DoMouseWheelUp(Shift, MousePos)) return true;
-  if (Shift.Contains(ssShift) || Shift.Contains(ssCtrl) || Shift.Contains(ssAlt) || read_only_) return false;
-  if (!data_link_->Edit()) return false;
-  Step(true);
-  return true;
+  return TCustomDBEditEh::DoMouseWheelUp(Shift, MousePos) || WheelStep(true, Shift);
 }
 
 void TCustomDBComboBoxEh::ButtonDown(bool LowerHalf) {
@@ -565,10 +558,7 @@ bool TCustomDBComboBoxEh::ListMessage(TMessage& Message) {
       if (!list->HandleAllocated() || reinterpret_cast<HWND>(Message.WParam) != list->Handle()) CloseUp(false);
       return false;
     case CM_CANCELMODE: {
-      auto* sender = reinterpret_cast<TControl*>(Message.LParam);
-      const bool own = sender == this || sender == list ||
-                       (sender != nullptr && (ContainsControl(sender) || list->ContainsControl(sender)));
-      if (!own) CloseUp(false);
+      if (!IsOwnControl(reinterpret_cast<TControl*>(Message.LParam), list)) CloseUp(false);
       return false;
     }
     default:
