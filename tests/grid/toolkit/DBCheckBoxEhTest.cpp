@@ -47,13 +47,7 @@ class DBCheckBoxEhTest : public ToolkitTest {
     box_->SetDataSource(src_);
     box_->SetDataField(Field);
   }
-  void ShowAndFocus(TWinControl* c) {
-    form_->Show();
-    form_->Widget()->activateWindow();
-    for (int i = 0; i < 500 && QApplication::activeWindow() != form_->Widget(); ++i) Application->ProcessMessages();
-    c->SetFocus();
-    ASSERT_TRUE(c->Focused());
-  }
+  void ShowAndFocus(TWinControl* c) { ShowAndFocusIn(form_.get(), c); }
 
   std::unique_ptr<TForm> form_;
   TMemDataSet* ds_ = nullptr;

@@ -3,16 +3,13 @@
 // reads it back.
 #include <QApplication>
 
-#include "dataaccess/datasets/pFIBDataSet.h"
-#include "grid/toolkit/DBCtrlsEh.h"
-#include "platform/gui/Forms.h"
-#include "platform/gui/StdCtrls.h"
+#include "tests/grid/toolkit/FIBFormFixture.h"
+#include "tests/grid/toolkit/ToolkitFixture.h"
 #include "tests/support/QtInput.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
 
 namespace {
 
-class DBComboBoxEhFirebirdTest : public fbtest::TFIBSuiteTest<DBComboBoxEhFirebirdTest> {
+class DBComboBoxEhFirebirdTest : public TFIBFormTest<DBComboBoxEhFirebirdTest> {
  public:
   static std::vector<std::string> Tables() {
     return {"create table COMBO_T (ID integer not null primary key, COLOUR varchar(1))",
@@ -20,26 +17,8 @@ class DBComboBoxEhFirebirdTest : public fbtest::TFIBSuiteTest<DBComboBoxEhFirebi
   }
 
  protected:
-  static void SetUpTestSuite() {
-    TFIBSuiteTest::SetUpTestSuite();
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_pFIBDataSet, &unit_DBCtrlsEh});
-    Application->Initialize();
-  }
   void SetUp() override {
-    form_.reset(Create<TForm>(nullptr));
-    form_->SetBounds(0, 0, 300, 120);
-    db_ = fbtest::NewFIBDatabase(form_.get(), file_->Path());
-    auto* tr = new TFIBTransaction(form_.get());
-    tr->SetDefaultDatabase(db_);
-    db_->SetDefaultTransaction(tr);
-    db_->Connect();
-    ds_ = new TpFIBDataSet(form_.get());
-    ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText("select ID, COLOUR from COMBO_T order by ID");
-    ds_->UpdateSQL()->SetText("update COMBO_T set COLOUR = ?COLOUR where ID = ?OLD_ID");
-    ds_->SetAutoCommit(true);
-    src_ = new TDataSource(form_.get());
-    src_->SetDataSet(ds_);
+    OpenForm("select ID, COLOUR from COMBO_T order by ID", "update COMBO_T set COLOUR = ?COLOUR where ID = ?OLD_ID");
     combo_ = new TDBComboBoxEh(form_.get());
     combo_->SetParent(form_.get());
     combo_->SetWidth(200);
@@ -49,15 +28,7 @@ class DBComboBoxEhFirebirdTest : public fbtest::TFIBSuiteTest<DBComboBoxEhFirebi
     other_->SetParent(form_.get());
     other_->SetTop(50);
   }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    form_.reset();
-  }
 
-  std::unique_ptr<TForm> form_;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
   TDBComboBoxEh* combo_ = nullptr;
   TDBEditEh* other_ = nullptr;
 };
@@ -70,11 +41,7 @@ TEST_F(DBComboBoxEhFirebirdTest, ShowsTheItemOfTheStoredKeyAndPostsTheChosenKey)
   ds_->Next();
   EXPECT_EQ(combo_->Text(), "Red");
 
-  form_->Show();
-  form_->Widget()->activateWindow();
-  for (int i = 0; i < 500 && QApplication::activeWindow() != form_->Widget(); ++i) Application->ProcessMessages();
-  combo_->SetFocus();
-  ASSERT_TRUE(combo_->Focused());
+  ShowAndFocusIn(form_.get(), combo_);
   // Chosen from the drop-down list: Down to Green, Enter.
   combo_->DropDown();
   SendKey(combo_->Widget(), Qt::Key_Down);

@@ -16,17 +16,15 @@ class TMarkedListboxEh : public TPopupListboxEh {
   using TPopupListboxEh::TPopupListboxEh;
 };
 
-class DBComboBoxEhTest : public ToolkitTest {
+class DBComboBoxEhTest : public ToolkitFormTest {
  protected:
   static void SetUpTestSuite() {
-    ToolkitTest::SetUpTestSuite();
+    ToolkitFormTest::SetUpTestSuite();
     InitializeUnits({&unit_DBCtrlsEh});
     RegisterClass<TMarkedListboxEh, TCustomListBox>("TMarkedListboxEh");
   }
   void SetUp() override {
-    ToolkitTest::SetUp();
-    form_.reset(Create<TForm>(nullptr));
-    form_->SetBounds(0, 0, 300, 200);
+    ToolkitFormTest::SetUp();
     ds_ = new TMemDataSet(form_.get());
     ds_->FieldDefs()->Add("ID", ftInteger);
     ds_->FieldDefs()->Add("CODE", ftString, 10);
@@ -42,10 +40,6 @@ class DBComboBoxEhTest : public ToolkitTest {
     other_->SetParent(form_.get());
     other_->SetTop(120);
   }
-  void TearDown() override {
-    form_.reset();
-    ToolkitTest::TearDown();
-  }
   void Colours(bool Keys) {
     combo_->Items()->SetText("Red\nGreen\nBlue");
     if (Keys) combo_->KeyItems()->SetText("R\nG\nB");
@@ -53,13 +47,6 @@ class DBComboBoxEhTest : public ToolkitTest {
   void Bind() {
     combo_->SetDataSourceProp(src_);
     combo_->SetDataFieldProp("CODE");
-  }
-  void ShowAndFocus(TWinControl* c) {
-    form_->Show();
-    form_->Widget()->activateWindow();
-    for (int i = 0; i < 500 && QApplication::activeWindow() != form_->Widget(); ++i) Application->ProcessMessages();
-    c->SetFocus();
-    ASSERT_TRUE(c->Focused());
   }
   static void Key(TWinControl* c, int key, const QString& text = {}) { SendKey(c->Widget(), key, {}, text); }
   static void Type(TWinControl* c, const QString& text) {
@@ -70,7 +57,6 @@ class DBComboBoxEhTest : public ToolkitTest {
   }
   void Backspace() { Key(combo_, Qt::Key_Backspace, QString(QChar(8))); }
 
-  std::unique_ptr<TForm> form_;
   TMemDataSet* ds_ = nullptr;
   TDataSource* src_ = nullptr;
   TDBComboBoxEh* combo_ = nullptr;

@@ -73,13 +73,7 @@ class DBEditEhTest : public ToolkitTest {
     form_.reset();
     ToolkitTest::TearDown();
   }
-  void ShowAndFocus(TWinControl* c) {
-    form_->Show();
-    form_->Widget()->activateWindow();
-    for (int i = 0; i < 500 && QApplication::activeWindow() != form_->Widget(); ++i) Application->ProcessMessages();
-    c->SetFocus();
-    ASSERT_TRUE(c->Focused());
-  }
+  void ShowAndFocus(TWinControl* c) { ShowAndFocusIn(form_.get(), c); }
   static void Key(TWinControl* c, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
     QKeyEvent press(QEvent::KeyPress, key, mods, text);
     QApplication::sendEvent(c->Widget(), &press);
