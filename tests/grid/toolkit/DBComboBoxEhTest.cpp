@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "grid/toolkit/DBCtrlsEh.h"
+#include "platform/gui/Clipbrd.h"
 #include "tests/grid/toolkit/ToolkitFixture.h"
 #include "tests/support/MemDataSet.h"
 #include "tests/support/QtInput.h"
@@ -363,6 +364,29 @@ TEST_F(DBComboBoxEhTest, ListClassIsUsedAndFreedPartnersAreForgotten) {
   delete combo_;
   combo_ = nullptr;
   form_->Repaint();
+}
+
+TEST_F(DBComboBoxEhTest, KeyModePressOnTheTextDropsTheListAndPasteSearches) {
+  Colours(true);
+  Bind();
+  ShowAndFocus(combo_);
+  const QPoint text(10, combo_->ClientHeight() / 2);
+  Press(combo_->Widget(), text);
+  Release(combo_->Widget(), text);
+  EXPECT_TRUE(combo_->ListVisible());
+  EXPECT_TRUE(combo_->Focused());
+  // A later press on the text closes it and chooses nothing.
+  Press(combo_->Widget(), text);
+  Release(combo_->Widget(), text);
+  EXPECT_FALSE(combo_->ListVisible());
+  EXPECT_EQ(combo_->Text(), "Green");
+
+  Clipboard()->SetAsText("bl");
+  combo_->SelectAll();
+  combo_->Perform(WM_PASTE);
+  EXPECT_EQ(combo_->Text(), "Blue");
+  EXPECT_EQ(combo_->SelText(), "ue");
+  EXPECT_EQ(combo_->Value(), Variant("B"));
 }
 
 }  // namespace
