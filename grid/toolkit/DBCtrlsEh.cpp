@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "grid/toolkit/DBCtrlsEh_Internal.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/Popup.h"
@@ -133,6 +134,11 @@ bool TFieldDataLinkEh::Edit() {
     on_editing_change_(this);
   }
   return editing_;
+}
+
+void TFieldDataLinkEh::EditDataSet() {
+  if (data_independent_ || DataSet() == nullptr) return;
+  DataSet()->Edit();
 }
 
 void TFieldDataLinkEh::SetEditing(bool Value) {
@@ -451,10 +457,7 @@ void TCustomDBEditEh::InternalSetValue(const Variant& AValue) { InternalSetText(
 // no data source has no dataset to edit and only takes the value.
 void TCustomDBEditEh::SetByCode(const std::function<void()>& Apply) {
   if (IsDesigning() && !DataIndependent()) return;
-  if (!DataIndependent()) {
-    TDataSource* ds = data_link_->DataSource();
-    if (ds != nullptr && ds->DataSet() != nullptr) ds->DataSet()->Edit();
-  }
+  data_link_->EditDataSet();
   Apply();
   if (!in_update_data_) UpdateData(this);
 }
@@ -470,14 +473,7 @@ void TCustomDBEditEh::SetVarValue(const Variant& Value) {
 void TCustomDBEditEh::UpdateData(TObject*) {
   if (focused_) ValidateEdit();
   bool handled = false;
-  in_update_data_ = true;
-  try {
-    on_update_data_(this, handled);
-  } catch (...) {
-    in_update_data_ = false;
-    throw;
-  }
-  in_update_data_ = false;
+  WithFlagSet(in_update_data_, [&] { on_update_data_(this, handled); });
   if (!handled) UpdateDataLinkValue();
   SetModified(false);
   if (mru_list_->AutoAdd() && mru_list_->Active() && Showing()) mru_list_->Add(Text());

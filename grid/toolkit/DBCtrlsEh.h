@@ -137,6 +137,9 @@ class TFieldDataLinkEh : public TDataLink {
   void SetModified() { modified_ = true; }
   // Starts editing (the dataset's edit state when linked); returns Editing.
   bool Edit();
+  // Puts the linked dataset in edit state as a control's value setter
+  // does; nothing in own mode or without a dataset.
+  void EditDataSet();
   // Shows the value again (record changed, no field).
   void Reset() { RecordChanged(nullptr); }
   void SetText(const String& Text);

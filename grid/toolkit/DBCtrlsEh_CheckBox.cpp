@@ -1,5 +1,6 @@
 // TCustomDBCheckBoxEh: the self-drawn data-aware check box.
 #include "grid/toolkit/DBCtrlsEh.h"
+#include "grid/toolkit/DBCtrlsEh_Internal.h"
 #include "platform/gui/GDI.h"
 #include "platform/rtl/Locale.h"
 #include "platform/rtl/StringList.h"
@@ -106,10 +107,7 @@ void TCustomDBCheckBoxEh::InternalSetState(TCheckBoxState Value) {
 
 void TCustomDBCheckBoxEh::SetState(TCheckBoxState Value) {
   if (IsDesigning() && !DataIndependent()) return;
-  if (!DataIndependent()) {
-    TDataSource* ds = data_link_->DataSource();
-    if (ds != nullptr && ds->DataSet() != nullptr) ds->DataSet()->Edit();
-  }
+  data_link_->EditDataSet();
   InternalSetState(Value);
   if (!in_update_data_) UpdateData(this);
 }
@@ -128,14 +126,7 @@ void TCustomDBCheckBoxEh::UpdateDataValue() {
 
 void TCustomDBCheckBoxEh::UpdateData(TObject*) {
   bool handled = false;
-  in_update_data_ = true;
-  try {
-    on_update_data_(this, handled);
-  } catch (...) {
-    in_update_data_ = false;
-    throw;
-  }
-  in_update_data_ = false;
+  WithFlagSet(in_update_data_, [&] { on_update_data_(this, handled); });
   if (!handled) UpdateDataValue();
 }
 
@@ -256,14 +247,9 @@ void TCustomDBCheckBoxEh::Dispatch(TMessage& Message) {
     case WM_LBUTTONDBLCLK:
       // The press that focuses the box clicks only once it has the focus.
       if (!IsDesigning() && !Focused()) {
-        clicks_disabled_ = true;
-        try {
+        WithFlagSet(clicks_disabled_, [&] {
           if (CanFocus()) SetFocus();
-        } catch (...) {
-          clicks_disabled_ = false;
-          throw;
-        }
-        clicks_disabled_ = false;
+        });
         if (!Focused()) return;
       }
       TButtonControl::Dispatch(Message);

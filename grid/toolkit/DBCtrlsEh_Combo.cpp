@@ -122,14 +122,7 @@ void TCustomDBComboBoxEh::SyncItemIndexFromText() {
 }
 
 void TCustomDBComboBoxEh::SetItemText(const String& Text) {
-  setting_item_ = true;
-  try {
-    TCustomDBEditEh::InternalSetText(Text);
-  } catch (...) {
-    setting_item_ = false;
-    throw;
-  }
-  setting_item_ = false;
+  WithFlagSet(setting_item_, [&] { TCustomDBEditEh::InternalSetText(Text); });
 }
 
 void TCustomDBComboBoxEh::SetItemIndexInternal(int Index) {
@@ -150,14 +143,7 @@ void TCustomDBComboBoxEh::SetItemIndexInternal(int Index) {
 }
 
 void TCustomDBComboBoxEh::ShowItem(int Index) {
-  setting_item_ = true;
-  try {
-    SetEditText(items_->Strings(Index));
-  } catch (...) {
-    setting_item_ = false;
-    throw;
-  }
-  setting_item_ = false;
+  WithFlagSet(setting_item_, [&] { SetEditText(items_->Strings(Index)); });
 }
 
 void TCustomDBComboBoxEh::FillItemsIfEmpty() {

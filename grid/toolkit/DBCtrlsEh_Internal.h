@@ -33,3 +33,16 @@ TClassBuilder<T>& PublishDBEditEhProps(TClassBuilder<T>& B) {
 
 // The combo box's classes and properties (run by the unit's initialization).
 void RegisterDBComboBoxEhClasses();
+
+// Runs Body with Flag set and clears it afterwards, also when Body throws.
+template <class F>
+void WithFlagSet(bool& Flag, F&& Body) {
+  Flag = true;
+  try {
+    Body();
+  } catch (...) {
+    Flag = false;
+    throw;
+  }
+  Flag = false;
+}

@@ -1,5 +1,6 @@
 // TCustomDBEditEh: the most-recently-used drop-down.
 #include "grid/toolkit/DBCtrlsEh.h"
+#include "grid/toolkit/DBCtrlsEh_Internal.h"
 #include "platform/gui/Popup.h"
 
 TMRUListboxEh* TCustomDBEditEh::CreateMRUListBox() {
@@ -91,14 +92,7 @@ void TCustomDBEditEh::MRUListCloseUp(TObject*, bool Accept) {
   if (!Accept || read_only_ || !data_link_->Edit()) return;
   const int index = list->ItemIndex();
   if (index >= 0 && index < list->Items()->Count()) {
-    mru_setting_text_ = true;
-    try {
-      InternalSetText(list->Items()->Strings(index));
-    } catch (...) {
-      mru_setting_text_ = false;
-      throw;
-    }
-    mru_setting_text_ = false;
+    WithFlagSet(mru_setting_text_, [&] { InternalSetText(list->Items()->Strings(index)); });
   }
   if (Focused()) SelectAll();
 }

@@ -4,31 +4,20 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "grid/toolkit/DBCtrlsEh.h"
-#include "tests/grid/toolkit/ToolkitFixture.h"
-#include "tests/support/MemDataSet.h"
+#include "tests/grid/toolkit/DBCtrlsFixture.h"
 #include "tests/support/QtInput.h"
 
 namespace {
 
-class DBCheckBoxEhTest : public ToolkitTest {
+class DBCheckBoxEhTest : public DBCtrlsTest {
  protected:
-  static void SetUpTestSuite() {
-    ToolkitTest::SetUpTestSuite();
-    InitializeUnits({&unit_DBCtrlsEh});
-  }
   void SetUp() override {
-    ToolkitTest::SetUp();
-    form_.reset(Create<TForm>(nullptr));
-    form_->SetBounds(0, 0, 300, 150);
-    ds_ = new TMemDataSet(form_.get());
+    DBCtrlsTest::SetUp();
     ds_->FieldDefs()->Add("FLAG", ftString, 5);
     ds_->FieldDefs()->Add("OK", ftBoolean);
     ds_->Open();
     ds_->AppendRows({{"yes", true}, {"maybe", false}, {Null(), Null()}, {"n", true}});
     ds_->First();
-    src_ = new TDataSource(form_.get());
-    src_->SetDataSet(ds_);
     box_ = new TDBCheckBoxEh(form_.get());
     box_->SetParent(form_.get());
     box_->SetCaption("&Flag");
@@ -37,21 +26,12 @@ class DBCheckBoxEhTest : public ToolkitTest {
     other_->SetParent(form_.get());
     other_->SetTop(60);
   }
-  void TearDown() override {
-    form_.reset();
-    ToolkitTest::TearDown();
-  }
   void Bind(const String& Field) {
     box_->SetValueChecked("Y;Yes");
     box_->SetValueUnchecked("N;No");
     box_->SetDataSource(src_);
     box_->SetDataField(Field);
   }
-  void ShowAndFocus(TWinControl* c) { ShowAndFocusIn(form_.get(), c); }
-
-  std::unique_ptr<TForm> form_;
-  TMemDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
   TDBCheckBoxEh* box_ = nullptr;
   TDBCheckBoxEh* other_ = nullptr;
 };

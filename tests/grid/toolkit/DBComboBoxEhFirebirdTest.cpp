@@ -41,7 +41,7 @@ TEST_F(DBComboBoxEhFirebirdTest, ShowsTheItemOfTheStoredKeyAndPostsTheChosenKey)
   ds_->Next();
   EXPECT_EQ(combo_->Text(), "Red");
 
-  ShowAndFocusIn(form_.get(), combo_);
+  ShowAndFocus(form_.get(), combo_);
   // Chosen from the drop-down list: Down to Green, Enter.
   combo_->DropDown();
   SendKey(combo_->Widget(), Qt::Key_Down);

@@ -6,8 +6,7 @@
 
 #include "grid/toolkit/DBCtrlsEh.h"
 #include "platform/gui/Clipbrd.h"
-#include "tests/grid/toolkit/ToolkitFixture.h"
-#include "tests/support/MemDataSet.h"
+#include "tests/grid/toolkit/DBCtrlsFixture.h"
 #include "tests/support/QtInput.h"
 
 namespace {
@@ -17,23 +16,19 @@ class TMarkedListboxEh : public TPopupListboxEh {
   using TPopupListboxEh::TPopupListboxEh;
 };
 
-class DBComboBoxEhTest : public ToolkitFormTest {
+class DBComboBoxEhTest : public DBCtrlsTest {
  protected:
   static void SetUpTestSuite() {
-    ToolkitFormTest::SetUpTestSuite();
-    InitializeUnits({&unit_DBCtrlsEh});
+    DBCtrlsTest::SetUpTestSuite();
     RegisterClass<TMarkedListboxEh, TCustomListBox>("TMarkedListboxEh");
   }
   void SetUp() override {
-    ToolkitFormTest::SetUp();
-    ds_ = new TMemDataSet(form_.get());
+    DBCtrlsTest::SetUp();
     ds_->FieldDefs()->Add("ID", ftInteger);
     ds_->FieldDefs()->Add("CODE", ftString, 10);
     ds_->Open();
     ds_->AppendRows({{1, "G"}, {2, "X"}});
     ds_->First();
-    src_ = new TDataSource(form_.get());
-    src_->SetDataSet(ds_);
     combo_ = new TDBComboBoxEh(form_.get());
     combo_->SetParent(form_.get());
     combo_->SetBounds(10, 10, 150, 24);
@@ -58,8 +53,6 @@ class DBComboBoxEhTest : public ToolkitFormTest {
   }
   void Backspace() { Key(combo_, Qt::Key_Backspace, QString(QChar(8))); }
 
-  TMemDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
   TDBComboBoxEh* combo_ = nullptr;
   TDBEditEh* other_ = nullptr;
 };

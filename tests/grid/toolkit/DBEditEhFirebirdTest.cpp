@@ -40,17 +40,12 @@ TEST_F(DBEditEhFirebirdTest, TwentyCyrillicLettersFitAVarchar20AndArePosted) {
   EXPECT_EQ(edit_->MaxLength(), 20);
   EXPECT_EQ(edit_->Text(), "first");
 
-  ShowAndFocusIn(form_.get(), edit_);
+  ShowAndFocus(form_.get(), edit_);
   edit_->SelectAll();
   const QString letters = QString::fromUtf8("АБВГДЕЖЗИЙКЛМНОПРСТУФ");  // 21 letters
   // Each on the key of a Latin letter, as a Cyrillic layout gives it.
   for (int i = 0; i < letters.size(); ++i) {
-    const QString ch(letters[i]);
-    const int key = Qt::Key_A + i % 26;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, ch);
-    QApplication::sendEvent(edit_->Widget(), &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, ch);
-    QApplication::sendEvent(edit_->Widget(), &release);
+    KeyStroke(edit_, Qt::Key_A + i % 26, Qt::NoModifier, QString(letters[i]));
   }
   const String expected = "АБВГДЕЖЗИЙКЛМНОПРСТУ";  // the 21st does not fit
   EXPECT_EQ(edit_->Text(), expected);

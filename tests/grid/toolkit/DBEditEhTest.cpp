@@ -5,9 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "grid/toolkit/DBCtrlsEh.h"
-#include "tests/grid/toolkit/ToolkitFixture.h"
-#include "tests/support/MemDataSet.h"
+#include "tests/grid/toolkit/DBCtrlsFixture.h"
 #include "tests/support/QtInput.h"
 
 namespace {
@@ -43,25 +41,16 @@ class TRecordingHolder : public TWinControl, public IInplaceEditHolderEh {
   WideChar swallow_char = 0;
 };
 
-class DBEditEhTest : public ToolkitTest {
+class DBEditEhTest : public DBCtrlsTest {
  protected:
-  static void SetUpTestSuite() {
-    ToolkitTest::SetUpTestSuite();
-    InitializeUnits({&unit_DBCtrlsEh});
-  }
   void SetUp() override {
-    ToolkitTest::SetUp();
-    form_.reset(Create<TForm>(nullptr));
-    form_->SetBounds(0, 0, 300, 150);
-    ds_ = new TMemDataSet(form_.get());
+    DBCtrlsTest::SetUp();
     ds_->FieldDefs()->Add("ID", ftInteger);
     ds_->FieldDefs()->Add("NAME", ftString, 20);
     ds_->FieldDefs()->Add("CODE", ftString, 10);
     ds_->Open();
     ds_->AppendRows({{1, "one", "A"}, {2, "two", "B"}});
     ds_->First();
-    src_ = new TDataSource(form_.get());
-    src_->SetDataSet(ds_);
     edit_ = new TDBEditEh(form_.get());
     edit_->SetParent(form_.get());
     edit_->SetBounds(10, 10, 150, 24);
@@ -69,16 +58,8 @@ class DBEditEhTest : public ToolkitTest {
     other_->SetParent(form_.get());
     other_->SetTop(60);
   }
-  void TearDown() override {
-    form_.reset();
-    ToolkitTest::TearDown();
-  }
-  void ShowAndFocus(TWinControl* c) { ShowAndFocusIn(form_.get(), c); }
   static void Key(TWinControl* c, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(c->Widget(), &press);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QApplication::sendEvent(c->Widget(), &release);
+    KeyStroke(c, key, mods, text);
   }
   static void Type(TWinControl* c, const QString& text) {
     for (QChar ch : text) {
@@ -94,9 +75,6 @@ class DBEditEhTest : public ToolkitTest {
     edit_->SetDataFieldProp(Field);
   }
 
-  std::unique_ptr<TForm> form_;
-  TMemDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
   TDBEditEh* edit_ = nullptr;
   TDBEditEh* other_ = nullptr;
 };
