@@ -382,4 +382,21 @@ TEST_F(DBComboBoxEhTest, KeyModePressOnTheTextDropsTheListAndPasteSearches) {
   EXPECT_EQ(combo_->Value(), Variant("B"));
 }
 
+TEST_F(DBComboBoxEhTest, APressDraggedFromTheMainButtonOntoTheListChoosesThere) {
+  Colours(false);
+  ShowAndFocus(combo_);
+  TEditButtonControlEh* b = combo_->ButtonControl(0);
+  Press(b->Widget(), QPoint(2, 2));
+  TPopupListboxEh* list = combo_->PopupListbox();
+  ASSERT_TRUE(combo_->ListVisible());
+  // The second row, in the button's coordinates.
+  const QPoint onList(5, list->ItemHeight() + list->ItemHeight() / 2);
+  const QPoint there = b->Widget()->mapFromGlobal(list->Widget()->mapToGlobal(onList));
+  MoveHeld(b->Widget(), there);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  Release(list->Widget(), onList);
+  EXPECT_FALSE(combo_->ListVisible());
+  EXPECT_EQ(combo_->Text(), "Green");
+}
+
 }  // namespace
