@@ -1,4 +1,5 @@
 #include "grid/toolkit/DBCtrlsEh.h"
+#include "grid/toolkit/DBCtrlsEh_Internal.h"
 
 #include <cmath>
 
@@ -454,18 +455,19 @@ void TCustomDBEditEh::InternalSetValue(const Variant& AValue) { InternalSetText(
 
 // A linked editor edits its dataset first; one that names a field but has
 // no data source has no dataset to edit and only takes the value.
-void TCustomDBEditEh::SetText(const String& Value) {
+void TCustomDBEditEh::SetByCode(const std::function<void()>& Apply) {
   if (IsDesigning() && !DataIndependent()) return;
   data_link_->EditDataSet();
-  InternalSetText(Value);
+  Apply();
   if (!in_update_data_) UpdateData(this);
 }
 
+void TCustomDBEditEh::SetText(const String& Value) {
+  SetByCode([&] { InternalSetText(Value); });
+}
+
 void TCustomDBEditEh::SetVarValue(const Variant& Value) {
-  if (IsDesigning() && !DataIndependent()) return;
-  data_link_->EditDataSet();
-  InternalSetValue(Value);
-  if (!in_update_data_) UpdateData(this);
+  SetByCode([&] { InternalSetValue(Value); });
 }
 
 void TCustomDBEditEh::UpdateData(TObject*) {
@@ -806,28 +808,9 @@ void InitDBCtrlsEh() {
       .Prop("Visible", &TEditImageEh::Visible, &TEditImageEh::SetVisible, false)
       .Prop("Width", &TEditImageEh::Width, &TEditImageEh::SetWidth, 0);
   RegisterClass<TCustomDBEditEh, TCustomMaskEdit>("TCustomDBEditEh");
-  RegisterClass<TDBEditEh, TCustomDBEditEh>("TDBEditEh")
-      .Prop("Alignment", &TCustomDBEditEh::Alignment, &TCustomDBEditEh::SetAlignment)
-      .Stored(&TCustomDBEditEh::IsAlignmentStored)
-      .Prop("AlwaysShowBorder", &TCustomDBEditEh::AlwaysShowBorder, &TCustomDBEditEh::SetAlwaysShowBorder, false)
-      .Prop("AutoSelect", &TCustomMaskEdit::AutoSelect, &TCustomMaskEdit::SetAutoSelect, true)
-      .Prop("AutoSize", &TCustomMaskEdit::AutoSize, &TCustomDBEditEh::SetAutoSize, true)
-      .Prop("CharCase", &TCustomMaskEdit::CharCase, &TCustomMaskEdit::SetCharCase, ecNormal)
-      .Prop("DataField", &TCustomDBEditEh::DataField, &TCustomDBEditEh::SetDataFieldProp)
-      .Prop("DataSource", &TCustomDBEditEh::DataSource, &TCustomDBEditEh::SetDataSourceProp)
-      .Object("EditButton", &TCustomDBEditEh::EditButton)
-      .Object("EditButtons", &TCustomDBEditEh::EditButtons)
-      .Object("EditImage", &TCustomDBEditEh::EditImage)
-      .Prop("EditMask", &TCustomDBEditEh::EditMask, &TCustomDBEditEh::SetEditMask)
-      .Stored(&TCustomDBEditEh::IsEditMaskStored)
-      .Prop("Flat", &TCustomDBEditEh::Flat, &TCustomDBEditEh::SetFlat, false)
-      .Prop("HighlightRequired", &TCustomDBEditEh::HighlightRequired, &TCustomDBEditEh::SetHighlightRequired, false)
-      .Prop("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0)
-      .Object("MRUList", &TCustomDBEditEh::MRUList)
-      .Prop("ReadOnly", &TCustomDBEditEh::ReadOnly, &TCustomDBEditEh::SetReadOnly, false)
-      .Prop("Text", &TCustomDBEditEh::Text, &TCustomDBEditEh::SetText)
-      .Stored(&TCustomDBEditEh::IsTextStored)
-      .Prop("WordWrap", &TCustomDBEditEh::WordWrap, &TCustomDBEditEh::SetWordWrap, false);
+  auto edit = RegisterClass<TDBEditEh, TCustomDBEditEh>("TDBEditEh");
+  PublishDBEditEhProps(edit);
+  RegisterDBComboBoxEhClasses();
   RegisterClass<TCustomDBCheckBoxEh, TButtonControl>("TCustomDBCheckBoxEh");
   RegisterClass<TDBCheckBoxEh, TCustomDBCheckBoxEh>("TDBCheckBoxEh")
       .Prop("Alignment", &TCustomDBCheckBoxEh::Alignment, &TCustomDBCheckBoxEh::SetAlignment, taRightJustify)

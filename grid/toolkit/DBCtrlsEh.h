@@ -15,6 +15,7 @@
 // image settings.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "platform/gui/Mask.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Interfaces.h"
+#include "platform/rtl/TypInfo.h"
 #include "platform/rtl/Variants.h"
 
 // The hosting grid's side.
@@ -362,6 +364,12 @@ class TCustomDBEditEh : public TCustomMaskEdit, public IPopupOwnerEh, public IIn
   bool EditCanModify() override;
   void Change() override;
 
+  // Runs Apply as a change by code: a linked editor edits its dataset first
+  // (at design time it changes nothing), and the value is written back.
+  void SetByCode(const std::function<void()>& Apply);
+  // Whether a press or a cancel-mode sender is this editor, List or a
+  // child of either.
+  bool IsOwnControl(TControl* Sender, TWinControl* List);
   // The text of a stored value (arrays and values that do not convert: "").
   static String ValueToText(const Variant& V);
   // Lays out the button row, refreshes the buttons and the text area.
@@ -530,6 +538,182 @@ class TCustomDBCheckBoxEh : public TButtonControl {
 class TDBCheckBoxEh : public TCustomDBCheckBoxEh {
  public:
   explicit TDBCheckBoxEh(TComponent* AOwner) : TCustomDBCheckBoxEh(AOwner) {}
+};
+
+// ---------------------------------------------------------------------------
+// The combo box
+//
+// TCustomDBComboBoxEh is the edit box with a list of Items in a popup list
+// box. With KeyItems (key mode) the value is the key of the chosen item
+// while the text shows the item; the text then changes only by choosing.
+// Typing searches the items by their beginning (whole characters, without
+// case, under the user's locale) and completes the text.
+
+// The drop-down settings of a combo box. Width -1: as wide as the widest
+// item; 0: as wide as the editor.
+class TDropDownBoxEh : public TPersistent {
+ public:
+  void Assign(TPersistent* Source) override;
+
+  TDropDownAlign Align() const { return align_; }
+  void SetAlign(TDropDownAlign Value) { align_ = Value; }
+  bool AutoDrop() const { return auto_drop_; }
+  void SetAutoDrop(bool Value) { auto_drop_ = Value; }
+  int Rows() const { return rows_; }
+  void SetRows(int Value) { rows_ = Value; }
+  bool Sizable() const { return sizable_; }
+  void SetSizable(bool Value) { sizable_ = Value; }
+  int Width() const { return width_; }
+  void SetWidth(int Value) { width_ = Value; }
+
+ private:
+  TDropDownAlign align_ = daLeft;
+  bool auto_drop_ = false;
+  int rows_ = 7;
+  bool sizable_ = false;
+  int width_ = 0;
+};
+
+using TCloseUpEventEh = Event<void(TObject* Sender, bool Accept)>;
+using TAcceptEventEh = Event<void(TObject* Sender, bool& Accept)>;
+using TNotInListEventEh = Event<void(TObject* Sender, String NewText, bool& RecheckInList)>;
+
+class TCustomDBComboBoxEh : public TCustomDBEditEh {
+ public:
+  explicit TCustomDBComboBoxEh(TComponent* AOwner);
+  ~TCustomDBComboBoxEh() override;
+
+  TStrings* Items() const { return items_.get(); }
+  void SetItems(TStrings* Value) { items_->Assign(Value); }
+  TStrings* KeyItems() const { return key_items_.get(); }
+  void SetKeyItems(TStrings* Value) { key_items_->Assign(Value); }
+  TDropDownBoxEh* DropDownBox() const { return drop_down_box_.get(); }
+  void SetDropDownBox(TDropDownBoxEh* Value) { drop_down_box_->Assign(Value); }
+  TCustomImageList* Images() const { return EditImage()->Images(); }
+  void SetImages(TCustomImageList* Value);
+  int ItemIndex() const { return item_index_; }
+  // A linked combo edits its dataset first, then writes the item back.
+  void SetItemIndex(int Value);
+  // Items in use: with keys, only those that have one.
+  int ItemCount() const { return item_count_; }
+  bool KeyMode() const { return key_mode_; }
+  // The class of the drop-down list (a TPopupListboxEh descendant);
+  // nullptr: TPopupListboxEh.
+  const TClassInfo* PopupListboxClass() const { return popup_listbox_class_; }
+  void SetPopupListboxClass(const TClassInfo* Value) { popup_listbox_class_ = Value; }
+  // The drop-down list (nullptr until first dropped).
+  TPopupListboxEh* PopupListbox() const { return popup_listbox_; }
+  bool ListVisible() const { return list_visible_; }
+  int ItemImageIndex() const { return item_image_index_; }
+
+  const TCloseUpEventEh& OnCloseUp() const { return on_close_up_; }
+  void SetOnCloseUp(TCloseUpEventEh Value) { on_close_up_ = std::move(Value); }
+  const TNotifyEvent& OnDropDown() const { return on_drop_down_; }
+  void SetOnDropDown(TNotifyEvent Value) { on_drop_down_ = std::move(Value); }
+  const TListGetImageIndexEventEh& OnGetItemImageIndex() const { return on_get_item_image_index_; }
+  void SetOnGetItemImageIndex(TListGetImageIndexEventEh Value);
+  const TNotInListEventEh& OnNotInList() const { return on_not_in_list_; }
+  void SetOnNotInList(TNotInListEventEh Value) { on_not_in_list_ = std::move(Value); }
+  // Hooks of a hosting grid.
+  const TAcceptEventEh& OnBeforeCloseUp() const { return on_before_close_up_; }
+  void SetOnBeforeCloseUp(TAcceptEventEh Value) { on_before_close_up_ = std::move(Value); }
+  const TNotifyEvent& OnFillItems() const { return on_fill_items_; }
+  void SetOnFillItems(TNotifyEvent Value) { on_fill_items_ = std::move(Value); }
+
+  // Key mode: the value becomes Null.
+  void Clear() override;
+  void CloseUp(bool Accept) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void WndProc(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void KeyPress(WideChar& Key) override;
+  void Click() override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+
+  TAlignment DefaultAlignment() override;
+  int DefaultImageIndex() override { return item_image_index_; }
+  String GetDisplayTextForPaint() override;
+  Variant GetVariantValue() override;
+  bool IsValidChar(WideChar InputChar) override;
+  void ButtonDown(bool LowerHalf) override;
+  void DataChanged() override;
+  void DropDown() override;
+  void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) override;
+  void InternalSetText(const String& AText) override;
+  void InternalSetValue(const Variant& AValue) override;
+  void UpdateDataLinkValue() override;
+  void ResetMaxLength() override;
+  void UpdateControlReadOnly() override;
+  void UpdateImageIndex() override;
+  void UpdateData(TObject* Sender) override;
+
+  // The combo's own virtual operations.
+  // The first item equal to Str (or beginning with it when Partial) becomes
+  // current with its completed tail selected; true when ItemIndex changed.
+  virtual bool LocateItem(const String& Str, bool Partial);
+  // Incremental search of one typed piece (a Backspace grows the backward
+  // selection by one character).
+  virtual bool SearchTyped(const String& Str);
+  virtual void FillItemsIfEmpty();
+
+ protected:
+  void Change() override;
+  virtual TPopupListboxEh* CreatePopupListbox();
+  // Makes item Index current (out of range: none).
+  void SetItemIndexInternal(int Index);
+  // ItemIndex from the edit text.
+  void SyncItemIndexFromText();
+  void ItemsChanged(TObject* Sender);
+  void KeyItemsChanged(TObject* Sender);
+  void Step(bool Up);
+  // The wheel steps when nothing else took it (no shift keys).
+  bool WheelStep(bool Up, TShiftState Shift);
+  void ListMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ListGetImageIndex(TObject* Sender, int Index, int& ImageIndex);
+  // A message goes to the open list: true when it took it.
+  bool ListMessage(TMessage& Message);
+  // A press dragged from the text or the main button onto the open list
+  // goes to the list.
+  void HandPressToList(TControl* From, TShiftState Shift, int X, int Y);
+  // Shows Text without re-synchronising ItemIndex from it.
+  void SetItemText(const String& Text);
+  // Shows item Index raw (no mask).
+  void ShowItem(int Index);
+  void SelectCompletion(size_t TypedChars);
+
+  std::unique_ptr<TStringList> items_;
+  std::unique_ptr<TStringList> key_items_;
+  std::unique_ptr<TDropDownBoxEh> drop_down_box_;
+  TPopupListboxEh* popup_listbox_ = nullptr;
+  const TClassInfo* popup_listbox_class_ = nullptr;
+  Variant key_value_ = Null();
+  int item_index_ = -1;
+  int item_count_ = 0;
+  int item_image_index_ = -1;
+  bool key_mode_ = false;
+  bool list_visible_ = false;
+  bool opened_by_press_ = false;
+  // A typed character the editor took: the search runs after it is typed.
+  bool search_after_char_ = false;
+  WideChar pending_char_ = 0;
+  // The text is being set to an item's: ItemIndex already follows.
+  bool setting_item_ = false;
+  TCloseUpEventEh on_close_up_;
+  TNotifyEvent on_drop_down_;
+  TListGetImageIndexEventEh on_get_item_image_index_;
+  TNotInListEventEh on_not_in_list_;
+  TAcceptEventEh on_before_close_up_;
+  TNotifyEvent on_fill_items_;
+};
+
+// The combo box with its properties published.
+class TDBComboBoxEh : public TCustomDBComboBoxEh {
+ public:
+  explicit TDBComboBoxEh(TComponent* AOwner) : TCustomDBComboBoxEh(AOwner) {}
 };
 
 class TUnit;

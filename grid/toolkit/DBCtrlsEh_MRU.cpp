@@ -101,6 +101,11 @@ void TCustomDBEditEh::MRUListBoxMouseUp(TObject*, TMouseButton, TShiftState, int
   if (mru_list_box_ != nullptr && mru_list_box_->ClientRect().Contains(TPoint{X, Y})) mru_list_->CloseUp(true);
 }
 
+bool TCustomDBEditEh::IsOwnControl(TControl* Sender, TWinControl* List) {
+  return Sender == this || Sender == List ||
+         (Sender != nullptr && (ContainsControl(Sender) || List->ContainsControl(Sender)));
+}
+
 // While the list is dropped the editor keeps the focus and passes the list's
 // keys on. Only key presses move the list: characters always reach the text.
 bool TCustomDBEditEh::MRUListMessage(TMessage& Message) {
@@ -142,10 +147,7 @@ bool TCustomDBEditEh::MRUListMessage(TMessage& Message) {
         mru_list_->CloseUp(false);
       return false;
     case CM_CANCELMODE: {
-      auto* sender = reinterpret_cast<TControl*>(Message.LParam);
-      const bool own = sender == this || sender == list ||
-                       (sender != nullptr && (ContainsControl(sender) || list->ContainsControl(sender)));
-      if (!own) mru_list_->CloseUp(false);
+      if (!IsOwnControl(reinterpret_cast<TControl*>(Message.LParam), list)) mru_list_->CloseUp(false);
       return false;
     }
     default:

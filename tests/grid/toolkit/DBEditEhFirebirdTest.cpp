@@ -5,16 +5,12 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "dataaccess/datasets/pFIBDataSet.h"
-#include "grid/toolkit/DBCtrlsEh.h"
-#include "platform/gui/Forms.h"
-#include "platform/gui/StdCtrls.h"
+#include "tests/grid/toolkit/FIBFormFixture.h"
 #include "tests/grid/toolkit/ToolkitFixture.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
 
 namespace {
 
-class DBEditEhFirebirdTest : public fbtest::TFIBSuiteTest<DBEditEhFirebirdTest> {
+class DBEditEhFirebirdTest : public TFIBFormTest<DBEditEhFirebirdTest> {
  public:
   static std::vector<std::string> Tables() {
     return {"create table EDIT_T (ID integer not null primary key, NAME varchar(20))",
@@ -22,26 +18,8 @@ class DBEditEhFirebirdTest : public fbtest::TFIBSuiteTest<DBEditEhFirebirdTest> 
   }
 
  protected:
-  static void SetUpTestSuite() {
-    TFIBSuiteTest::SetUpTestSuite();
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_pFIBDataSet, &unit_DBCtrlsEh});
-    Application->Initialize();
-  }
   void SetUp() override {
-    form_.reset(Create<TForm>(nullptr));
-    form_->SetBounds(0, 0, 300, 120);
-    db_ = fbtest::NewFIBDatabase(form_.get(), file_->Path());
-    auto* tr = new TFIBTransaction(form_.get());
-    tr->SetDefaultDatabase(db_);
-    db_->SetDefaultTransaction(tr);
-    db_->Connect();
-    ds_ = new TpFIBDataSet(form_.get());
-    ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText("select ID, NAME from EDIT_T where ID = 1");
-    ds_->UpdateSQL()->SetText("update EDIT_T set NAME = ?NAME where ID = ?OLD_ID");
-    ds_->SetAutoCommit(true);
-    src_ = new TDataSource(form_.get());
-    src_->SetDataSet(ds_);
+    OpenForm("select ID, NAME from EDIT_T where ID = 1", "update EDIT_T set NAME = ?NAME where ID = ?OLD_ID");
     edit_ = new TDBEditEh(form_.get());
     edit_->SetParent(form_.get());
     edit_->SetWidth(250);
@@ -49,15 +27,7 @@ class DBEditEhFirebirdTest : public fbtest::TFIBSuiteTest<DBEditEhFirebirdTest> 
     other_->SetParent(form_.get());
     other_->SetTop(50);
   }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    form_.reset();
-  }
 
-  std::unique_ptr<TForm> form_;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
   TDBEditEh* edit_ = nullptr;
   TDBEditEh* other_ = nullptr;
 };
