@@ -121,7 +121,6 @@ using TTitleEhClickEvent = Event<void(TObject* Sender, int ACol, TColumnEh* Colu
 class TColCellParamsEh;
 using TOnColumnCheckDrawRequiredStateEventEh = Event<void(TObject* Sender, const String& Text, bool& DrawState)>;
 using TGetColCellParamsEventEh = Event<void(TObject* Sender, bool EditMode, TColCellParamsEh* Params)>;
-using TNotInListEventEh = Event<void(TObject* Sender, const String& NewText, bool& RecheckInList)>;
 using TColCellUpdateDataEventEh =
     Event<void(TObject* Sender, String& Text, Variant& Value, bool& UseText, bool& Handled)>;
 

@@ -576,7 +576,7 @@ class TDropDownBoxEh : public TPersistent {
 
 using TCloseUpEventEh = Event<void(TObject* Sender, bool Accept)>;
 using TAcceptEventEh = Event<void(TObject* Sender, bool& Accept)>;
-using TNotInListEventEh = Event<void(TObject* Sender, String NewText, bool& RecheckInList)>;
+using TNotInListEventEh = Event<void(TObject* Sender, const String& NewText, bool& RecheckInList)>;
 
 class TCustomDBComboBoxEh : public TCustomDBEditEh {
  public:

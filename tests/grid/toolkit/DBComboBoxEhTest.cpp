@@ -264,7 +264,7 @@ TEST_F(DBComboBoxEhTest, DropDownAndCloseUpEventsAndTheBeforeCloseUpHook) {
 TEST_F(DBComboBoxEhTest, TextNotInTheListFiresOnNotInList) {
   Colours(false);
   std::vector<String> seen;
-  combo_->SetOnNotInList([&](TObject*, String NewText, bool& Recheck) {
+  combo_->SetOnNotInList([&](TObject*, const String& NewText, bool& Recheck) {
     seen.push_back(NewText);
     EXPECT_FALSE(Recheck);
     combo_->Items()->Add(NewText);
