@@ -475,7 +475,7 @@ void TCustomDBGridEh::DefaultHandler(TMessage& Message) {
   if (menu == nullptr || !menu->AutoPopup()) return;
   CancelMode();
   menu->SetPopupComponent(this);
-  const TPoint p = ClientToScreen(TPoint(x, y));
+  const TPoint p = ClientToScreen(TPoint{x, y});
   menu->Popup(p.X, p.Y);
   Message.Result = 1;
 }

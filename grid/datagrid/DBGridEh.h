@@ -1363,7 +1363,7 @@ void KillMessage(HWND Wnd, Cardinal Msg);
 inline int IntMax(int A, int B) { return A > B ? A : B; }
 inline int IntMin(int A, int B) { return A < B ? A : B; }
 inline int IntIfThen(bool Cond, int A, int B) { return Cond ? A : B; }
-inline TRect MakeRect(int Left, int Top, int Right, int Bottom) { return TRect(Left, Top, Right, Bottom); }
+inline TRect MakeRect(int Left, int Top, int Right, int Bottom) { return TRect{Left, Top, Right, Bottom}; }
 void InvalidateGridRow(TCustomGrid* Grid, int ARow);
 void SwapRectSize(TRect& R);
 inline bool PointInRectEh(int X, int Y, const TRect& R) {

@@ -297,7 +297,7 @@ namespace {
 TSize MeasureText(TFont* Font, const String& Text, int BoxWidth, bool WordWrap) {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = Font != nullptr ? SelectObject(dc, reinterpret_cast<HGDIOBJ>(Font->Handle())) : nullptr;
-  TRect r(0, 0, std::max(1, BoxWidth), 0);
+  TRect r{0, 0, std::max(1, BoxWidth), 0};
   UINT flags = DT_CALCRECT | DT_NOPREFIX;
   if (WordWrap) flags |= DT_WORDBREAK;
   DrawText(dc, Text, -1, &r, flags);

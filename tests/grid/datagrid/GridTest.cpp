@@ -399,15 +399,15 @@ TEST_F(GridTest, Routines) {
   EXPECT_EQ(FindListItem(&items, "аБВ", {loCaseInsensitive}), 1);
   EXPECT_EQ(FindListItem(&items, "аб", {loPartialKey}), 1);
   EXPECT_EQ(FindListItem(&items, "x", {loPartialKey}), -1);
-  TRect r(10, 20, 40, 30);
+  TRect r{10, 20, 40, 30};
   SwapRectSize(r);
-  EXPECT_EQ(r, TRect(10, 20, 20, 50));
+  EXPECT_EQ(r, (TRect{10, 20, 20, 50}));
   EXPECT_TRUE(PointInRectEh(10, 50, r));
   EXPECT_FALSE(PointInRectEh(21, 50, r));
   int w = 0, h = 0;
-  EXPECT_TRUE(CellTextExceeds(form_, 5, 0, "wide text", TRect(0, 0, 3, 20), false, w, h));
+  EXPECT_TRUE(CellTextExceeds(form_, 5, 0, "wide text", TRect{0, 0, 3, 20}, false, w, h));
   EXPECT_GT(w, 1);
-  EXPECT_FALSE(CellTextExceeds(form_, 0, 0, "a", TRect(0, 0, 200, 40), false, w, h));
+  EXPECT_FALSE(CellTextExceeds(form_, 0, 0, "a", TRect{0, 0, 200, 40}, false, w, h));
   EXPECT_THROW(RaiseGridError("x"), EInvalidGridOperation);
   EXPECT_TRUE(FieldsCanModify({}));
 }
