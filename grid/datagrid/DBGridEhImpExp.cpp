@@ -311,16 +311,18 @@ void TDBGridEhExportAsRTF::ExportToStream(TStream* AStream, bool IsExportAll) {
 
 void TDBGridEhExportAsRTF::WriteSuffix() { Put("}"); }
 
-void TDBGridEhExportAsRTF::WriteRowStart(const std::vector<TColor>& Backgrounds) {
+void TDBGridEhExportAsRTF::WriteRowStart(const std::vector<TCellDef>& Cells) {
   Put("\\trowd\\trgaph40\r\n");
   const int ppi = std::max(1, GetDeviceCaps(DBGridEh()->Canvas()->Handle(), LOGPIXELSX));
   int right = 0;
   for (int i = 0; i < ExpCols()->Count(); ++i) {
-    for (const char* border : {"\\clbrdrl", "\\clbrdrt", "\\clbrdrb", "\\clbrdrr"})
-      Put(String(border) + "\\brdrs\\brdrcf0\r\n");
+    const TCellDef& cell = Cells[static_cast<size_t>(i)];
+    const std::pair<unsigned, const char*> borders[] = {
+        {bdLeft, "\\clbrdrl"}, {bdTop, "\\clbrdrt"}, {bdBottom, "\\clbrdrb"}, {bdRight, "\\clbrdrr"}};
+    for (const auto& [bit, name] : borders)
+      if ((cell.Borders & bit) != 0) Put(String(name) + "\\brdrs\\brdrcf0\r\n");
     right += static_cast<int>(static_cast<double>(ExpCols()->Items(i)->Width()) / ppi * 1440);
-    Put("\\clshdng10000\\clcfpat" + IntToStr(ColorIndex(Backgrounds[static_cast<size_t>(i)])) + "\\cellx" +
-        Twips(right) + "\r\n");
+    Put("\\clshdng10000\\clcfpat" + IntToStr(ColorIndex(cell.Background)) + "\\cellx" + Twips(right) + "\r\n");
   }
   Put("{\\trrh0\r\n");
 }
@@ -343,9 +345,10 @@ void TDBGridEhExportAsRTF::WriteCell(TFont* AFont, TColor Background, TAlignment
 }
 
 void TDBGridEhExportAsRTF::WriteTitle(TColumnsEhList* Columns) {
-  std::vector<TColor> backgrounds;
-  for (int i = 0; i < Columns->Count(); ++i) backgrounds.push_back(Columns->Items(i)->Title()->Color());
-  WriteRowStart(backgrounds);
+  if (DBGridEh()->UseMultiTitle()) return WriteMultiTitle(Columns);
+  std::vector<TCellDef> cells;
+  for (int i = 0; i < Columns->Count(); ++i) cells.push_back({Columns->Items(i)->Title()->Color()});
+  WriteRowStart(cells);
   for (int i = 0; i < Columns->Count(); ++i) {
     TColumnTitleEh* t = Columns->Items(i)->Title();
     WriteCell(t->Font(), t->Color(), t->Alignment(), t->Caption());
@@ -353,16 +356,98 @@ void TDBGridEhExportAsRTF::WriteTitle(TColumnsEhList* Columns) {
   Put("\\pard\\intbl\\row}\r\n");
 }
 
+void TDBGridEhExportAsRTF::WriteMultiTitle(TColumnsEhList* Columns) {
+  std::vector<String> captions;
+  for (int i = 0; i < Columns->Count(); ++i) captions.push_back(Columns->Items(i)->Title()->Caption());
+  const TTitleExpArr arr = BuildTitleExpArr(captions);
+  const int levels = static_cast<int>(arr.size());
+  for (int level = 0; level < levels; ++level) {
+    const bool leaf_row = level == levels - 1;
+    std::vector<TCellDef> cells;
+    for (int i = 0; i < Columns->Count(); ++i) {
+      const TTitleExpCell& c = arr[static_cast<size_t>(level)][static_cast<size_t>(i)];
+      unsigned b = 0;
+      if (c.Left == i) b |= bdLeft;
+      if (c.Right == i) b |= bdRight;
+      if (c.Top == level) b |= bdTop;
+      if (c.Bottom == level) b |= bdBottom;
+      cells.push_back({leaf_row ? Columns->Items(i)->Title()->Color() : DBGridEh()->FixedColor(), b});
+    }
+    WriteRowStart(cells);
+    for (int i = 0; i < Columns->Count(); ++i) {
+      const TTitleExpCell& c = arr[static_cast<size_t>(level)][static_cast<size_t>(i)];
+      TColumnTitleEh* t = Columns->Items(i)->Title();
+      // A node's text goes in the first column of its area, on its bottom level.
+      const String text = c.Left == i && c.Bottom == level ? c.Text : String();
+      if (leaf_row)
+        WriteCell(t->Font(), t->Color(), t->Alignment(), text);
+      else
+        WriteCell(t->Font(), DBGridEh()->FixedColor(), taCenter, text);
+    }
+    Put("\\pard\\intbl\\row}\r\n");
+  }
+}
+
+TTitleExpArr BuildTitleExpArr(const std::vector<String>& Captions) {
+  std::vector<std::vector<String>> parts;
+  size_t levels = 1;
+  for (const String& caption : Captions) {
+    std::vector<String> p;
+    size_t from = 0;
+    for (size_t bar; (bar = caption.find('|', from)) != String::npos; from = bar + 1)
+      p.push_back(caption.substr(from, bar - from));
+    p.push_back(caption.substr(from));
+    levels = std::max(levels, p.size());
+    parts.push_back(std::move(p));
+  }
+  const int cols = static_cast<int>(Captions.size());
+  const int lv = static_cast<int>(levels);
+  TTitleExpArr arr(levels, std::vector<TTitleExpCell>(Captions.size()));
+  // Whether column i sits under the same upper node as column i-1 at a level.
+  auto joined = [&](int i, int level) {
+    if (i == 0) return false;
+    const auto& a = parts[static_cast<size_t>(i - 1)];
+    const auto& b = parts[static_cast<size_t>(i)];
+    if (static_cast<int>(a.size()) - 1 <= level || static_cast<int>(b.size()) - 1 <= level) return false;
+    for (int k = 0; k <= level; ++k)
+      if (a[static_cast<size_t>(k)] != b[static_cast<size_t>(k)]) return false;
+    return true;
+  };
+  int node = 0;
+  for (int level = 0; level < lv; ++level)
+    for (int i = 0; i < cols;) {
+      const auto& p = parts[static_cast<size_t>(i)];
+      const int leaf_top = static_cast<int>(p.size()) - 1;
+      if (level >= leaf_top) {  // the column's own leaf, stretched down
+        if (level == leaf_top) {
+          ++node;
+          for (int l = leaf_top; l < lv; ++l)
+            arr[static_cast<size_t>(l)][static_cast<size_t>(i)] = {p.back(), node, i, i, leaf_top, lv - 1};
+        }
+        ++i;
+        continue;
+      }
+      int j = i;
+      while (j + 1 < cols && joined(j + 1, level)) ++j;
+      ++node;
+      for (int k = i; k <= j; ++k)
+        arr[static_cast<size_t>(level)][static_cast<size_t>(k)] = {p[static_cast<size_t>(level)], node, i, j, level,
+                                                                   level};
+      i = j + 1;
+    }
+  return arr;
+}
+
 void TDBGridEhExportAsRTF::WriteRecord(TColumnsEhList* Columns) {
   // The row's shading needs each cell's background after the grid's event.
-  std::vector<TColor> backgrounds;
+  std::vector<TCellDef> backgrounds;
   TFont font;
   for (int i = 0; i < Columns->Count(); ++i) {
     TColumnEh* c = Columns->Items(i);
     TColor bg = c->Color();
     font.Assign(c->Font());
     if (DBGridEh()->OnGetCellParams()) DBGridEh()->OnGetCellParams()(DBGridEh(), c, &font, bg, TGridDrawState());
-    backgrounds.push_back(bg);
+    backgrounds.push_back({bg});
   }
   WriteRowStart(backgrounds);
   TDBGridEhExport::WriteRecord(Columns);
@@ -374,7 +459,7 @@ void TDBGridEhExportAsRTF::WriteDataCell(TColumnEh* /*Column*/, TColCellParamsEh
 }
 
 void TDBGridEhExportAsRTF::WriteFooter(TColumnsEhList* Columns, int FooterNo) {
-  std::vector<TColor> backgrounds;
+  std::vector<TCellDef> backgrounds;
   TFont font;
   for (int i = 0; i < Columns->Count(); ++i) {
     TColumnEh* c = Columns->Items(i);
@@ -385,7 +470,7 @@ void TDBGridEhExportAsRTF::WriteFooter(TColumnsEhList* Columns, int FooterNo) {
     font.Assign(f->Font());
     if (DBGridEh()->OnGetFooterParams())
       DBGridEh()->OnGetFooterParams()(DBGridEh(), i, FooterNo, c, &font, bg, al, TGridDrawState(), text);
-    backgrounds.push_back(bg);
+    backgrounds.push_back({bg});
   }
   WriteRowStart(backgrounds);
   TDBGridEhExport::WriteFooter(Columns, FooterNo);

@@ -108,12 +108,31 @@ class TDBGridEhExportAsRTF : public TDBGridEhExport {
  private:
   int ColorIndex(TColor Color);
   int FontIndex(const String& Name);
-  void WriteRowStart(const std::vector<TColor>& Backgrounds);
+  // Cell borders of a row definition.
+  enum : unsigned { bdLeft = 1, bdTop = 2, bdBottom = 4, bdRight = 8, bdAll = 15 };
+  struct TCellDef {
+    TColor Background;
+    unsigned Borders = bdAll;
+  };
+  void WriteRowStart(const std::vector<TCellDef>& Cells);
+  void WriteMultiTitle(TColumnsEhList* Columns);
   void WriteCell(TFont* AFont, TColor Background, TAlignment Alignment, const String& Text);
 
   std::unique_ptr<TStringList> color_table_;
   std::unique_ptr<TStringList> font_table_;
 };
+
+// The multi-level titles of exported columns laid out as levels x columns:
+// each cell names the title node covering it (the node's text, its first and
+// last column and level). Built from the "|"-separated captions; a column with
+// fewer levels has its leaf stretched down to the bottom level.
+struct TTitleExpCell {
+  String Text;
+  int Node = 0;  // the same number over the area of one node
+  int Left = 0, Right = 0, Top = 0, Bottom = 0;
+};
+using TTitleExpArr = std::vector<std::vector<TTitleExpCell>>;  // [level][column]
+TTitleExpArr BuildTitleExpArr(const std::vector<String>& Captions);
 
 class TDBGridEhExportAsVCLDBIF : public TDBGridEhExport {
  public:

@@ -158,6 +158,48 @@ TEST_F(ExportTest, RtfGolden) {
             "}");
 }
 
+TEST(TitleExpArr, NodesCoverTheirColumnsAndLevels) {
+  const TTitleExpArr a = BuildTitleExpArr({"Sum|Qty", "Sum|Price", "Name", "Other|Qty"});
+  ASSERT_EQ(a.size(), 2u);
+  auto area = [](const TTitleExpCell& c) {
+    return c.Text + " " + IntToStr(c.Left) + IntToStr(c.Right) + IntToStr(c.Top) + IntToStr(c.Bottom);
+  };
+  const char* expected[2][4] = {{"Sum 0100", "Sum 0100", "Name 2201", "Other 3300"},
+                                {"Qty 0011", "Price 1111", "Name 2201", "Qty 3311"}};
+  for (int l = 0; l < 2; ++l)
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(area(a[l][i]), expected[l][i]) << l << "," << i;
+  EXPECT_EQ(a[0][0].Node, a[0][1].Node);
+  EXPECT_EQ(a[0][2].Node, a[1][2].Node);
+  EXPECT_NE(a[1][0].Node, a[1][3].Node);  // same text, different parents
+}
+
+TEST_F(ExportTest, RtfMultiLevelTitles) {
+  grid_->Columns()->Items(0)->Title()->SetCaption("Sum|Qty");
+  grid_->Columns()->Items(1)->Title()->SetCaption("Sum|Price");
+  grid_->Columns()->Items(2)->Title()->SetCaption("Name");
+  grid_->SetUseMultiTitle(true);
+  grid_->SetFixedColor(static_cast<TColor>(0x0000FF));
+  for (int i = 0; i < 3; ++i) grid_->Columns()->Items(i)->Title()->SetColor(static_cast<TColor>(0x00FF00));
+  const String rtf = Export<TDBGridEhExportAsRTF>();
+  const String b = "\\brdrs\\brdrcf0\r\n";
+  // Upper row: "Sum" spans two columns with no border between them; the
+  // leaf "Name" reaches down, so its cell has no bottom border.
+  const String upper = "\\trowd\\trgaph40\r\n"
+                       "\\clbrdrl" + b + "\\clbrdrt" + b + "\\clbrdrb" + b + "\\clshdng10000\\clcfpat3\\cellx1440\r\n"
+                       "\\clbrdrt" + b + "\\clbrdrb" + b + "\\clbrdrr" + b + "\\clshdng10000\\clcfpat3\\cellx2880\r\n"
+                       "\\clbrdrl" + b + "\\clbrdrt" + b + "\\clbrdrr" + b + "\\clshdng10000\\clcfpat3\\cellx4320\r\n"
+                       "{\\trrh0\r\n";
+  const size_t at = rtf.find(upper);
+  ASSERT_NE(at, String::npos) << rtf;
+  const size_t cells = at + upper.size();
+  EXPECT_EQ(rtf.find("\\qc", cells), cells + 12);
+  EXPECT_NE(rtf.find("\\cb3 Sum\\cell}\r\n\\pard\\intbl{\\qc", cells), String::npos);
+  const String leaf = "\\clbrdrl" + b + "\\clbrdrb" + b + "\\clbrdrr" + b + "\\clshdng10000\\clcfpat4\\cellx4320";
+  EXPECT_NE(rtf.find(leaf, cells), String::npos);
+  EXPECT_NE(rtf.find("\\cb4 Qty\\cell}"), String::npos);
+  EXPECT_NE(rtf.find("\\cb4 Name\\cell}"), String::npos);
+}
+
 // Every non-ASCII character as its UTF-16 code units, signed.
 TEST(RtfEscapeText, UnicodeEscapes) {
   const struct {
