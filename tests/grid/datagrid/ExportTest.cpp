@@ -79,6 +79,32 @@ TEST_F(ExportTest, TextAndCsvGoldens) {
             "\"3\";\"Итого\";\"12.75\"");
 }
 
+// The cell and footer events reach the exported texts and colours; a sum is
+// formatted by its field.
+TEST_F(ExportTest, EventsAndFooterFormats) {
+  AddRows();
+  AddFooters();
+  static_cast<TFloatField*>(ds_->FieldByName("AMOUNT"))->SetDisplayFormat("0.000");
+  grid_->SetOnGetFooterParams([](TObject*, int DataCol, int, TColumnEh*, TFont*, TColor& Background, TAlignment&,
+                                 TGridDrawState, String& Text) {
+    if (DataCol == 0) Text = "n=" + Text;
+    Background = static_cast<TColor>(0x000080);
+  });
+  grid_->SetOnGetCellParams([this](TObject*, TColumnEh*, TFont*, TColor& Background, TGridDrawState) {
+    if (ds_->FieldByName("ID")->AsInteger() == 2) Background = static_cast<TColor>(0x008000);
+  });
+  grid_->Columns()->Items(1)->SetOnGetCellParams([](TObject*, bool, TColCellParamsEh* P) {
+    if (P->Text.empty()) P->Text = "-";
+  });
+  EXPECT_EQ(Export<TDBGridEhExportAsText>(),
+            "ID\tNAME\tAMOUNT\r\n1\ta\"b\t10.500\r\n2\tТест\tx\t\r\n3\t-\t2.250\r\nn=3\tИтого\t12.750");
+  const String rtf = Export<TDBGridEhExportAsRTF>();
+  // Colours 3 and 4: the second row's cells, then the footer's.
+  EXPECT_NE(rtf.find("\\red0\\green128\\blue0;\\red128\\green0\\blue0;}"), String::npos) << rtf;
+  EXPECT_NE(rtf.find("\\clcfpat3\\cellx1440\r\n"), String::npos);
+  EXPECT_NE(rtf.find("\\cb4 n=3\\cell}"), String::npos);
+}
+
 TEST_F(ExportTest, EmptyDatasetAndNoSelection) {
   AddFooters();
   // Everything of an empty dataset: titles and footers over no rows.
