@@ -33,8 +33,6 @@ class TExportGuard {
   TBookmark bookmark_;
 };
 
-String Twips(int Value) { return IntToStr(Value); }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -322,7 +320,7 @@ void TDBGridEhExportAsRTF::WriteRowStart(const std::vector<TCellDef>& Cells) {
     for (const auto& [bit, name] : borders)
       if ((cell.Borders & bit) != 0) Put(String(name) + "\\brdrs\\brdrcf0\r\n");
     right += static_cast<int>(static_cast<double>(ExpCols()->Items(i)->Width()) / ppi * 1440);
-    Put("\\clshdng10000\\clcfpat" + IntToStr(ColorIndex(cell.Background)) + "\\cellx" + Twips(right) + "\r\n");
+    Put("\\clshdng10000\\clcfpat" + IntToStr(ColorIndex(cell.Background)) + "\\cellx" + IntToStr(right) + "\r\n");
   }
   Put("{\\trrh0\r\n");
 }
@@ -496,10 +494,6 @@ void PutInt32(TStream* S, int32_t V) {
 void PutByte(TStream* S, Byte V) { S->WriteBuffer(&V, 1); }
 
 }  // namespace
-
-void TDBGridEhExportAsVCLDBIF::ExportToStream(TStream* AStream, bool IsExportAll) {
-  TDBGridEhExport::ExportToStream(AStream, IsExportAll);
-}
 
 void TDBGridEhExportAsVCLDBIF::WritePrefix() {
   Put("VCLDBIF");

@@ -135,9 +135,6 @@ using TTitleExpArr = std::vector<std::vector<TTitleExpCell>>;  // [level][column
 TTitleExpArr BuildTitleExpArr(const std::vector<String>& Captions);
 
 class TDBGridEhExportAsVCLDBIF : public TDBGridEhExport {
- public:
-  void ExportToStream(TStream* AStream, bool IsExportAll) override;
-
  protected:
   void WritePrefix() override;
   void WriteSuffix() override;
