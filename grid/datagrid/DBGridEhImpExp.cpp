@@ -1,0 +1,561 @@
+#include "grid/datagrid/DBGridEhImpExp.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/gui/GDI.h"
+#include "platform/rtl/SysUtils.h"
+
+char DBGridEhImpExpCsvSeparator = ';';
+
+namespace {
+
+// Restores the record and the controls however the export ends.
+class TExportGuard {
+ public:
+  explicit TExportGuard(TDataSet* DataSet) : ds_(DataSet) {
+    ds_->DisableControls();
+    bookmark_ = ds_->GetBookmark();
+  }
+  ~TExportGuard() {
+    try {
+      if (!bookmark_.empty() && ds_->BookmarkValid(bookmark_)) ds_->GotoBookmark(bookmark_);
+    } catch (...) {
+    }
+    ds_->EnableControls();
+  }
+  TExportGuard(const TExportGuard&) = delete;
+  TExportGuard& operator=(const TExportGuard&) = delete;
+
+ private:
+  TDataSet* ds_;
+  TBookmark bookmark_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TDBGridEhExport
+
+TDBGridEhExport::TDBGridEhExport()
+    : cell_params_(std::make_unique<TColCellParamsEh>()), exp_cols_(std::make_unique<TColumnsEhList>()) {}
+
+TDBGridEhExport::~TDBGridEhExport() = default;
+
+void TDBGridEhExport::Put(const String& Text) {
+  if (!Text.empty()) stream_->WriteBuffer(Text.data(), static_cast<Int64>(Text.size()));
+}
+
+void TDBGridEhExport::PutBytes(const void* Data, size_t Count) {
+  if (Count > 0) stream_->WriteBuffer(Data, static_cast<Int64>(Count));
+}
+
+void TDBGridEhExport::ExportToFile(const String& FileName, bool IsExportAll) {
+  TFileStream file(FileName, fmCreate);
+  ExportToStream(&file, IsExportAll);
+}
+
+void TDBGridEhExport::ExportToStream(TStream* AStream, bool IsExportAll) {
+  stream_ = AStream;
+  const TDBGridEhSelectionType kind = IsExportAll ? gstAll : grid_->Selection()->SelectionType();
+  // The selection gives no records, rectangle or columns to walk yet: only
+  // "everything" is exported.
+  if (kind != gstAll) return;
+  TDataSet* ds = grid_->DataLink()->DataSet();
+  if (ds == nullptr || !ds->Active()) return;
+  {
+    TExportGuard guard(ds);
+    exp_cols_->Clear();
+    TColumnsEhList* visible = grid_->VisibleColumns();
+    for (int i = 0; i < visible->Count(); ++i) exp_cols_->Add(visible->Items(i));
+    footer_values_.assign(static_cast<size_t>(std::max(0, grid_->FooterRowCount())),
+                          std::vector<Currency>(static_cast<size_t>(exp_cols_->Count())));
+    WritePrefix();
+    if (grid_->Options().Contains(dgTitles)) WriteTitle(exp_cols_.get());
+    ds->First();
+    while (!ds->Eof()) {
+      WriteRecord(exp_cols_.get());
+      CalcFooterValues();
+      ds->Next();
+    }
+    for (int r = 0; r < grid_->FooterRowCount(); ++r) WriteFooter(exp_cols_.get(), r);
+  }
+  WriteSuffix();
+}
+
+void TDBGridEhExport::WriteRecord(TColumnsEhList* Columns) {
+  TColCellParamsEh* p = cell_params_.get();
+  for (int i = 0; i < Columns->Count(); ++i) {
+    TColumnEh* c = Columns->Items(i);
+    p->Font->Assign(c->Font());
+    p->Background = c->Color();
+    p->Alignment = c->Alignment();
+    p->ImageIndex = c->GetKeyIndex();
+    p->Text = c->GetDisplayText();
+    p->CheckboxState = c->GetCheckboxState();
+    p->ReadOnly = c->ReadOnly();
+    p->State = TGridDrawState();
+    if (grid_->OnGetCellParams()) grid_->OnGetCellParams()(grid_, c, p->Font.get(), p->Background, p->State);
+    if (c->OnGetCellParams()) c->OnGetCellParams()(c, false, p);
+    WriteDataCell(c, p);
+  }
+}
+
+void TDBGridEhExport::WriteFooter(TColumnsEhList* Columns, int FooterNo) {
+  TFont font;
+  for (int i = 0; i < Columns->Count(); ++i) {
+    TColumnEh* c = Columns->Items(i);
+    TColumnFooterEh* f = c->UsedFooter(FooterNo);
+    font.Assign(f->Font());
+    TColor background = f->Color();
+    TAlignment alignment = f->Alignment();
+    String text = (f->ValueType() == fvtSum || f->ValueType() == fvtCount) ? FooterValueText(FooterNo, i)
+                                                                            : grid_->GetFooterValue(FooterNo, c);
+    if (grid_->OnGetFooterParams())
+      grid_->OnGetFooterParams()(grid_, i, FooterNo, c, &font, background, alignment, TGridDrawState(), text);
+    WriteFooterCell(i, FooterNo, c, &font, background, alignment, text);
+  }
+}
+
+TField* TDBGridEhExport::FooterField(TColumnEh* Column, TColumnFooterEh* Footer) const {
+  TDataSet* ds = grid_->DataLink()->DataSet();
+  if (ds == nullptr) return nullptr;
+  return ds->FindField(Footer->FieldName().empty() ? Column->FieldName() : Footer->FieldName());
+}
+
+void TDBGridEhExport::CalcFooterValues() {
+  for (int r = 0; r < static_cast<int>(footer_values_.size()); ++r)
+    for (int i = 0; i < exp_cols_->Count(); ++i) {
+      TColumnEh* c = exp_cols_->Items(i);
+      TColumnFooterEh* f = c->UsedFooter(r);
+      TField* field = FooterField(c, f);
+      if (field == nullptr) continue;
+      Currency& acc = footer_values_[static_cast<size_t>(r)][static_cast<size_t>(i)];
+      if (f->ValueType() == fvtSum) {
+        if (!field->IsNull()) acc.Value = std::llrint(static_cast<double>(acc.Value) + field->AsFloat() * 10000.0);
+      } else if (f->ValueType() == fvtCount) {
+        acc.Value += 10000;
+      }
+    }
+}
+
+String TDBGridEhExport::FooterValueText(int Row, int Col) {
+  TColumnEh* c = exp_cols_->Items(Col);
+  TColumnFooterEh* f = c->UsedFooter(Row);
+  const Currency v = footer_values_[static_cast<size_t>(Row)][static_cast<size_t>(Col)];
+  if (f->ValueType() == fvtCount) return FloatToStr(v.ToDouble());
+  TField* field = FooterField(c, f);
+  if (field == nullptr) return String();
+  if (auto* bcd = dynamic_cast<TBCDField*>(field)) {
+    if (!bcd->DisplayFormat().empty()) return FormatCurr(bcd->DisplayFormat(), v);
+    if (bcd->Currency()) return CurrToStrF(v, ffCurrency, FormatSettings.CurrencyDecimals);
+    return CurrToStrF(v, ffGeneral, 0);
+  }
+  if (auto* fl = dynamic_cast<TFloatField*>(field)) {
+    if (!fl->DisplayFormat().empty()) return FormatFloat(fl->DisplayFormat(), v.ToDouble());
+    if (fl->Currency()) return FloatToStrF(v.ToDouble(), ffCurrency, fl->Precision(), FormatSettings.CurrencyDecimals);
+    return FloatToStrF(v.ToDouble(), ffGeneral, fl->Precision(), 0);
+  }
+  if (auto* in = dynamic_cast<TIntegerField*>(field)) {
+    if (!in->DisplayFormat().empty()) return FormatFloat(in->DisplayFormat(), v.ToDouble());
+    return IntToStr(static_cast<int64_t>(v.Value / 10000));
+  }
+  return String();
+}
+
+// ---------------------------------------------------------------------------
+// Text and CSV
+
+void TDBGridEhExportAsText::ExportToStream(TStream* AStream, bool IsExportAll) {
+  first_rec_ = true;
+  TDBGridEhExport::ExportToStream(AStream, IsExportAll);
+}
+
+void TDBGridEhExportAsText::CheckFirstRec() {
+  if (first_rec_)
+    first_rec_ = false;
+  else
+    Put("\r\n");
+  first_cell_ = true;
+}
+
+void TDBGridEhExportAsText::CheckFirstCell() {
+  if (first_cell_)
+    first_cell_ = false;
+  else
+    Put(String(1, separator_));
+}
+
+void TDBGridEhExportAsText::WriteTitle(TColumnsEhList* Columns) {
+  CheckFirstRec();
+  for (int i = 0; i < Columns->Count(); ++i) {
+    CheckFirstCell();
+    Put(CellText(Columns->Items(i)->Title()->Caption()));
+  }
+}
+
+void TDBGridEhExportAsText::WriteRecord(TColumnsEhList* Columns) {
+  CheckFirstRec();
+  TDBGridEhExport::WriteRecord(Columns);
+}
+
+void TDBGridEhExportAsText::WriteDataCell(TColumnEh* /*Column*/, TColCellParamsEh* Params) {
+  CheckFirstCell();
+  Put(CellText(Params->Text));
+}
+
+void TDBGridEhExportAsText::WriteFooter(TColumnsEhList* Columns, int FooterNo) {
+  CheckFirstRec();
+  TDBGridEhExport::WriteFooter(Columns, FooterNo);
+}
+
+void TDBGridEhExportAsText::WriteFooterCell(int, int, TColumnEh*, TFont*, TColor, TAlignment, const String& Text) {
+  CheckFirstCell();
+  Put(CellText(Text));
+}
+
+TDBGridEhExportAsCSV::TDBGridEhExportAsCSV() { separator_ = DBGridEhImpExpCsvSeparator; }
+
+String TDBGridEhExportAsCSV::CellText(const String& Text) {
+  String s = "\"";
+  for (char ch : Text) {
+    if (ch == '"') s += '"';
+    s += ch;
+  }
+  s += '"';
+  return s;
+}
+
+// ---------------------------------------------------------------------------
+// RTF
+
+String RtfEscapeText(const String& Text) {
+  String out;
+  const auto* p = reinterpret_cast<const unsigned char*>(Text.data());
+  const size_t n = Text.size();
+  auto unit = [&out](uint32_t u) { out += "\\u" + IntToStr(static_cast<int>(static_cast<int16_t>(u))) + "?"; };
+  for (size_t i = 0; i < n;) {
+    const unsigned char b = p[i];
+    if (b < 0x80) {
+      if (b == '\\' || b == '{' || b == '}') out += '\\';
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    int len = b >= 0xF0 && b < 0xF8 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+    uint32_t cp = len == 4 ? b & 0x07u : len == 3 ? b & 0x0Fu : b & 0x1Fu;
+    bool ok = len > 0 && i + static_cast<size_t>(len) <= n;
+    for (int k = 1; ok && k < len; ++k) {
+      if ((p[i + static_cast<size_t>(k)] & 0xC0) != 0x80) ok = false;
+      else cp = (cp << 6) | (p[i + static_cast<size_t>(k)] & 0x3Fu);
+    }
+    if (!ok || cp > 0x10FFFF) {  // a stray byte: the replacement character
+      unit(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      unit(0xD800 + (cp >> 10));
+      unit(0xDC00 + (cp & 0x3FF));
+    } else {
+      unit(cp);
+    }
+    i += static_cast<size_t>(len);
+  }
+  return out;
+}
+
+TDBGridEhExportAsRTF::TDBGridEhExportAsRTF()
+    : color_table_(std::make_unique<TStringList>()), font_table_(std::make_unique<TStringList>()) {}
+
+TDBGridEhExportAsRTF::~TDBGridEhExportAsRTF() = default;
+
+int TDBGridEhExportAsRTF::ColorIndex(TColor Color) {
+  const int32_t rgb = ColorToRGB(Color);
+  char key[16];
+  std::snprintf(key, sizeof key, "%3d%3d%3d", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+  int i = color_table_->IndexOf(key);
+  return i >= 0 ? i : color_table_->Add(key);
+}
+
+int TDBGridEhExportAsRTF::FontIndex(const String& Name) {
+  int i = font_table_->IndexOf(Name);
+  return i >= 0 ? i : font_table_->Add(Name);
+}
+
+void TDBGridEhExportAsRTF::ExportToStream(TStream* AStream, bool IsExportAll) {
+  color_table_->Clear();
+  font_table_->Clear();
+  ColorIndex(clBlack);
+  ColorIndex(clWhite);
+  ColorIndex(clBtnFace);
+  TMemoryStream body;
+  TDBGridEhExport::ExportToStream(&body, IsExportAll);
+  String head = "{\\rtf0\\ansi\r\n{\\colortbl";
+  for (int i = 0; i < color_table_->Count(); ++i) {
+    const String& key = color_table_->Strings(i);
+    head += "\\red" + IntToStr(StrToInt(Trim(key.substr(0, 3)))) + "\\green" +
+            IntToStr(StrToInt(Trim(key.substr(3, 3)))) + "\\blue" + IntToStr(StrToInt(Trim(key.substr(6, 3)))) + ";";
+  }
+  head += "}\r\n{\\fonttbl";
+  for (int i = 0; i < font_table_->Count(); ++i) head += "\\f" + IntToStr(i) + "\\fnil " + font_table_->Strings(i) + ";";
+  head += "}\r\n";
+  AStream->WriteBuffer(head.data(), static_cast<Int64>(head.size()));
+  body.SetPosition(0);
+  if (body.Size() > 0) AStream->CopyFrom(&body, body.Size());
+}
+
+void TDBGridEhExportAsRTF::WriteSuffix() { Put("}"); }
+
+void TDBGridEhExportAsRTF::WriteRowStart(const std::vector<TCellDef>& Cells) {
+  Put("\\trowd\\trgaph40\r\n");
+  const int ppi = std::max(1, GetDeviceCaps(DBGridEh()->Canvas()->Handle(), LOGPIXELSX));
+  int right = 0;
+  for (int i = 0; i < ExpCols()->Count(); ++i) {
+    const TCellDef& cell = Cells[static_cast<size_t>(i)];
+    const std::pair<unsigned, const char*> borders[] = {
+        {bdLeft, "\\clbrdrl"}, {bdTop, "\\clbrdrt"}, {bdBottom, "\\clbrdrb"}, {bdRight, "\\clbrdrr"}};
+    for (const auto& [bit, name] : borders)
+      if ((cell.Borders & bit) != 0) Put(String(name) + "\\brdrs\\brdrcf0\r\n");
+    right += static_cast<int>(static_cast<double>(ExpCols()->Items(i)->Width()) / ppi * 1440);
+    Put("\\clshdng10000\\clcfpat" + IntToStr(ColorIndex(cell.Background)) + "\\cellx" + IntToStr(right) + "\r\n");
+  }
+  Put("{\\trrh0\r\n");
+}
+
+void TDBGridEhExportAsRTF::WriteCell(TFont* AFont, TColor Background, TAlignment Alignment, const String& Text) {
+  const char* spacing = DBGridEh()->Flat() ? "12" : "24";
+  String s = "\\pard\\intbl{";
+  s += Alignment == taRightJustify ? "\\qr" : Alignment == taCenter ? "\\qc" : "\\ql";
+  s += String("\\sb") + spacing + "\\sa" + spacing;
+  s += "\\fs" + IntToStr(AFont->Size() * 2);
+  const TFontStyles st = AFont->Style();
+  if (st.Contains(fsBold)) s += "\\b";
+  if (st.Contains(fsItalic)) s += "\\i";
+  if (st.Contains(fsStrikeOut)) s += "\\strike";
+  if (st.Contains(fsUnderline)) s += "\\ul";
+  s += "\\f" + IntToStr(FontIndex(AFont->Name())) + "\\cf" + IntToStr(ColorIndex(AFont->Color())) + "\\cb" +
+       IntToStr(ColorIndex(Background)) + " ";
+  s += RtfEscapeText(Text) + "\\cell}\r\n";
+  Put(s);
+}
+
+void TDBGridEhExportAsRTF::WriteTitle(TColumnsEhList* Columns) {
+  if (DBGridEh()->UseMultiTitle()) return WriteMultiTitle(Columns);
+  std::vector<TCellDef> cells;
+  for (int i = 0; i < Columns->Count(); ++i) cells.push_back({Columns->Items(i)->Title()->Color()});
+  WriteRowStart(cells);
+  for (int i = 0; i < Columns->Count(); ++i) {
+    TColumnTitleEh* t = Columns->Items(i)->Title();
+    WriteCell(t->Font(), t->Color(), t->Alignment(), t->Caption());
+  }
+  Put("\\pard\\intbl\\row}\r\n");
+}
+
+void TDBGridEhExportAsRTF::WriteMultiTitle(TColumnsEhList* Columns) {
+  std::vector<String> captions;
+  for (int i = 0; i < Columns->Count(); ++i) captions.push_back(Columns->Items(i)->Title()->Caption());
+  const TTitleExpArr arr = BuildTitleExpArr(captions);
+  const int levels = static_cast<int>(arr.size());
+  for (int level = 0; level < levels; ++level) {
+    const bool leaf_row = level == levels - 1;
+    std::vector<TCellDef> cells;
+    for (int i = 0; i < Columns->Count(); ++i) {
+      const TTitleExpCell& c = arr[static_cast<size_t>(level)][static_cast<size_t>(i)];
+      unsigned b = 0;
+      if (c.Left == i) b |= bdLeft;
+      if (c.Right == i) b |= bdRight;
+      if (c.Top == level) b |= bdTop;
+      if (c.Bottom == level) b |= bdBottom;
+      cells.push_back({leaf_row ? Columns->Items(i)->Title()->Color() : DBGridEh()->FixedColor(), b});
+    }
+    WriteRowStart(cells);
+    for (int i = 0; i < Columns->Count(); ++i) {
+      const TTitleExpCell& c = arr[static_cast<size_t>(level)][static_cast<size_t>(i)];
+      TColumnTitleEh* t = Columns->Items(i)->Title();
+      // A node's text goes in the first column of its area, on its bottom level.
+      const String text = c.Left == i && c.Bottom == level ? c.Text : String();
+      if (leaf_row)
+        WriteCell(t->Font(), t->Color(), t->Alignment(), text);
+      else
+        WriteCell(t->Font(), DBGridEh()->FixedColor(), taCenter, text);
+    }
+    Put("\\pard\\intbl\\row}\r\n");
+  }
+}
+
+TTitleExpArr BuildTitleExpArr(const std::vector<String>& Captions) {
+  std::vector<std::vector<String>> parts;
+  size_t levels = 1;
+  for (const String& caption : Captions) {
+    std::vector<String> p;
+    size_t from = 0;
+    for (size_t bar; (bar = caption.find('|', from)) != String::npos; from = bar + 1)
+      p.push_back(caption.substr(from, bar - from));
+    p.push_back(caption.substr(from));
+    levels = std::max(levels, p.size());
+    parts.push_back(std::move(p));
+  }
+  const int cols = static_cast<int>(Captions.size());
+  const int lv = static_cast<int>(levels);
+  TTitleExpArr arr(levels, std::vector<TTitleExpCell>(Captions.size()));
+  // Whether column i sits under the same upper node as column i-1 at a level.
+  auto joined = [&](int i, int level) {
+    if (i == 0) return false;
+    const auto& a = parts[static_cast<size_t>(i - 1)];
+    const auto& b = parts[static_cast<size_t>(i)];
+    if (static_cast<int>(a.size()) - 1 <= level || static_cast<int>(b.size()) - 1 <= level) return false;
+    for (int k = 0; k <= level; ++k)
+      if (a[static_cast<size_t>(k)] != b[static_cast<size_t>(k)]) return false;
+    return true;
+  };
+  int node = 0;
+  for (int level = 0; level < lv; ++level)
+    for (int i = 0; i < cols;) {
+      const auto& p = parts[static_cast<size_t>(i)];
+      const int leaf_top = static_cast<int>(p.size()) - 1;
+      if (level >= leaf_top) {  // the column's own leaf, stretched down
+        if (level == leaf_top) {
+          ++node;
+          for (int l = leaf_top; l < lv; ++l)
+            arr[static_cast<size_t>(l)][static_cast<size_t>(i)] = {p.back(), node, i, i, leaf_top, lv - 1};
+        }
+        ++i;
+        continue;
+      }
+      int j = i;
+      while (j + 1 < cols && joined(j + 1, level)) ++j;
+      ++node;
+      for (int k = i; k <= j; ++k)
+        arr[static_cast<size_t>(level)][static_cast<size_t>(k)] = {p[static_cast<size_t>(level)], node, i, j, level,
+                                                                   level};
+      i = j + 1;
+    }
+  return arr;
+}
+
+void TDBGridEhExportAsRTF::WriteRecord(TColumnsEhList* Columns) {
+  // The row's shading needs each cell's background after the grid's event.
+  std::vector<TCellDef> backgrounds;
+  TFont font;
+  for (int i = 0; i < Columns->Count(); ++i) {
+    TColumnEh* c = Columns->Items(i);
+    TColor bg = c->Color();
+    font.Assign(c->Font());
+    if (DBGridEh()->OnGetCellParams()) DBGridEh()->OnGetCellParams()(DBGridEh(), c, &font, bg, TGridDrawState());
+    backgrounds.push_back({bg});
+  }
+  WriteRowStart(backgrounds);
+  TDBGridEhExport::WriteRecord(Columns);
+  Put("\\pard\\intbl\\row}\r\n");
+}
+
+void TDBGridEhExportAsRTF::WriteDataCell(TColumnEh* /*Column*/, TColCellParamsEh* Params) {
+  WriteCell(Params->Font.get(), Params->Background, Params->Alignment, Params->Text);
+}
+
+void TDBGridEhExportAsRTF::WriteFooter(TColumnsEhList* Columns, int FooterNo) {
+  std::vector<TCellDef> backgrounds;
+  TFont font;
+  for (int i = 0; i < Columns->Count(); ++i) {
+    TColumnEh* c = Columns->Items(i);
+    TColumnFooterEh* f = c->UsedFooter(FooterNo);
+    TColor bg = f->Color();
+    TAlignment al = f->Alignment();
+    String text;
+    font.Assign(f->Font());
+    if (DBGridEh()->OnGetFooterParams())
+      DBGridEh()->OnGetFooterParams()(DBGridEh(), i, FooterNo, c, &font, bg, al, TGridDrawState(), text);
+    backgrounds.push_back({bg});
+  }
+  WriteRowStart(backgrounds);
+  TDBGridEhExport::WriteFooter(Columns, FooterNo);
+  Put("\\pard\\intbl\\row}\r\n");
+}
+
+void TDBGridEhExportAsRTF::WriteFooterCell(int, int, TColumnEh*, TFont* AFont, TColor Background,
+                                           TAlignment Alignment, const String& Text) {
+  WriteCell(AFont, Background, Alignment, Text);
+}
+
+// ---------------------------------------------------------------------------
+// VCLDBIF
+
+namespace {
+
+void PutInt32(TStream* S, int32_t V) {
+  Byte b[4] = {static_cast<Byte>(V), static_cast<Byte>(V >> 8), static_cast<Byte>(V >> 16),
+               static_cast<Byte>(V >> 24)};
+  S->WriteBuffer(b, 4);
+}
+
+void PutByte(TStream* S, Byte V) { S->WriteBuffer(&V, 1); }
+
+}  // namespace
+
+void TDBGridEhExportAsVCLDBIF::WritePrefix() {
+  Put("VCLDBIF");
+  PutByte(Stream(), 1);
+  PutInt32(Stream(), ExpCols()->Count());
+  for (int i = 0; i < ExpCols()->Count(); ++i) {
+    PutByte(Stream(), ExpCols()->Items(i)->Visible() ? 1 : 0);
+    PutByte(Stream(), 0);
+  }
+}
+
+void TDBGridEhExportAsVCLDBIF::WriteSuffix() { PutByte(Stream(), 0); }
+
+void TDBGridEhExportAsVCLDBIF::WriteDataCell(TColumnEh* Column, TColCellParamsEh* /*Params*/) {
+  TField* f = Column->Field();
+  if (f != nullptr && f->Lookup() && f->DataSet() != nullptr) f = f->DataSet()->FindField(f->KeyFields());
+  if (f == nullptr) return PutByte(Stream(), 1);
+  switch (f->DataType()) {
+    case ftUnknown: case ftCursor: case ftADT: case ftArray: case ftReference: case ftDataSet: case ftVariant:
+    case ftInterface: case ftIDispatch:
+      return PutByte(Stream(), 1);
+    default: break;
+  }
+  if (f->IsNull()) return PutByte(Stream(), 2);
+  switch (f->DataType()) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+      PutByte(Stream(), 3);
+      PutInt32(Stream(), f->AsInteger());
+      return;
+    case ftFloat: case ftCurrency: case ftBCD: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
+    case ftFMTBcd: {
+      PutByte(Stream(), 4);
+      const double d = f->AsFloat();
+      uint64_t bits;
+      std::memcpy(&bits, &d, 8);
+      Byte b[8];
+      for (int k = 0; k < 8; ++k) b[k] = static_cast<Byte>(bits >> (8 * k));
+      PutBytes(b, 8);
+      return;
+    }
+    case ftString: case ftBoolean: case ftMemo: case ftFixedChar: case ftLargeint: case ftOraClob: case ftGuid:
+    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftFmtMemo: case ftParadoxOle:
+    case ftDBaseOle: case ftTypedBinary: case ftWideString: case ftOraBlob: {
+      const bool text = f->DataType() == ftString || f->DataType() == ftBoolean || f->DataType() == ftMemo ||
+                        f->DataType() == ftFixedChar || f->DataType() == ftLargeint ||
+                        f->DataType() == ftOraClob || f->DataType() == ftGuid;
+      PutByte(Stream(), text ? 5 : 6);
+      const String s = f->AsString();
+      PutInt32(Stream(), static_cast<int32_t>(s.size()));
+      Put(s);
+      return;
+    }
+    default:
+      return PutByte(Stream(), 1);
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+void DBGridEhExportToStream(TDBGridEhExportClass ExportClass, TCustomDBGridEh* Grid, TStream* Stream,
+                            bool IsExportAll) {
+  std::unique_ptr<TDBGridEhExport> exporter = ExportClass();
+  exporter->SetDBGridEh(Grid);
+  exporter->ExportToStream(Stream, IsExportAll);
+}
