@@ -1240,6 +1240,9 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void InvalidateSelectionPixels(const TRect& R);
   // Whether a selection kind may start now.
   virtual bool CanSelectType(TDBGridEhSelectionType Value);
+  // Moves the record pointer by Distance (to the end with ToEnd), extending
+  // the rectangle or the record selection when Select holds.
+  void SelectingMoveBy(bool Select, int Distance, bool BookmarkMode, bool ToEnd);
   virtual void SetColumnAttributes();
   void ShowEditor() override;
   virtual void TimedAutoScroll() {}
@@ -1392,6 +1395,10 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   bool width_write_back_ = true;
   int pressed_title_col_ = -1;
   bool drawing_bitmap_ref_ = false;
+  // The record selection gesture of SelectingMoveBy.
+  bool select_gesture_ = false;
+  bool select_anchor_was_selected_ = false;
+  TBookmark select_anchor_;
 
   TNotifyEvent on_apply_filter_;
   TDBGridEhClickEvent on_cell_click_;

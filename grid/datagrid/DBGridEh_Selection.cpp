@@ -506,3 +506,67 @@ void TCustomDBGridEh::UpdateEditors() {
   if (!HandleAllocated()) return;
   if (selection_ && selection_->SelectionType() != gstNon && options_eh_.Contains(dghClearSelection)) HideEditor();
 }
+
+void TCustomDBGridEh::SelectingMoveBy(bool Select, int Distance, bool BookmarkMode, bool ToEnd) {
+  TDataSet* ds = ActiveDataSet(this);
+  if (ds == nullptr) return;
+  if (!BookmarkMode && !options_.Contains(dgRowSelect)) {
+    select_gesture_ = false;
+    BeginUpdate();
+    try {
+      const bool selecting = Select && CanSelectType(gstRectangle);
+      if (selecting && selection_->SelectionType() != gstRectangle)
+        selection_->Rect()->Select(SelectedIndex(), ds->GetBookmark(), false);
+      if (ToEnd) {
+        if (Distance < 0) ds->First();
+        else ds->Last();
+      } else {
+        ds->MoveBy(Distance);
+      }
+      if (selecting) selection_->Rect()->Select(SelectedIndex(), ds->GetBookmark(), true);
+    } catch (...) {
+      EndUpdate();
+      throw;
+    }
+    EndUpdate();
+    if (layout_lock_ == 0) Update();
+    return;
+  }
+  const bool selecting = Select && CanSelectType(gstRecordBookmarks);
+  const bool toggle = GetKeyState(VK_CONTROL) < 0 || !options_eh_.Contains(dghClearSelection);
+  const bool multi = options_.Contains(dgMultiSelect);
+  const int step = Distance < 0 ? -1 : 1;
+  BeginUpdate();
+  try {
+    for (int n = 0; ToEnd || n < (Distance < 0 ? -Distance : Distance); ++n) {
+      bool select_reached = false;
+      if (multi) {
+        if (!selecting) {
+          selection_->Clear();
+          select_gesture_ = false;
+        } else {
+          if (!select_gesture_) {
+            select_anchor_ = ds->GetBookmark();
+            select_anchor_was_selected_ = selected_rows_->CurrentRowSelected();
+            selected_rows_->SetCurrentRowSelected(toggle ? !select_anchor_was_selected_ : true);
+            select_gesture_ = true;
+          }
+          const int c = DataSetCompareBookmarks(ds, ds->GetBookmark(), select_anchor_);
+          if ((step > 0 && c < 0) || (step < 0 && c > 0)) {
+            // Back towards the anchor: the record left returns.
+            selected_rows_->SetCurrentRowSelected(toggle ? select_anchor_was_selected_ : false);
+          } else {
+            select_reached = true;
+          }
+        }
+      }
+      if (ds->MoveBy(step) == 0) break;
+      if (select_reached) selected_rows_->SetCurrentRowSelected(toggle ? !select_anchor_was_selected_ : true);
+    }
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+  if (layout_lock_ == 0) Update();
+}

@@ -246,4 +246,59 @@ TEST_F(SelectionTest, MultiLineLayoutAndVerticalExtent) {
   DeleteObject(h);
 }
 
+TEST_F(SelectionTest, SelectingMoveExtendsAndShrinks) {
+  grid_->SetOptions(grid_->Options() + TDBGridOptions{dgMultiSelect});
+  grid_->SetAllowedSelections(TDBGridEhAllowedSelections{gstRecordBookmarks, gstRectangle});
+  TBookmarkListEh* rows = grid_->SelectedRows();
+  struct Step {
+    bool select;
+    int distance;
+    bool to_end;
+    std::vector<int> selected;
+  } steps[] = {
+      {true, 1, false, {0, 1}},     // first step: anchor and the record reached
+      {true, 1, false, {0, 1, 2}},  // growing
+      {true, -1, false, {0, 1}},    // back towards the anchor
+      {true, -1, false, {0}},
+      {true, 5, true, {0, 1, 2}},   // to the end, stopping at EOF
+      {false, -1, false, {}},       // a plain move clears
+  };
+  for (const Step& st : steps) {
+    grid_->SelectingMoveBy(st.select, st.distance, true, st.to_end);
+    std::vector<int> got;
+    for (int i = 0; i < 3; ++i)
+      if (rows->IndexOf(bm_[static_cast<size_t>(i)]) >= 0) got.push_back(i);
+    EXPECT_EQ(got, st.selected);
+  }
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
+
+  // Rectangle mode: anchored at the current cell, the shift cell follows.
+  ds_->First();
+  grid_->SelectingMoveBy(true, 2, false, false);
+  ASSERT_EQ(grid_->Selection()->SelectionType(), gstRectangle);
+  EXPECT_EQ(grid_->Selection()->Rect()->TopRow(), bm_[0]);
+  EXPECT_EQ(grid_->Selection()->Rect()->BottomRow(), bm_[2]);
+  grid_->SelectingMoveBy(true, -2, false, false);  // back onto the anchor: no rectangle
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
+  // Not allowed: the dataset only moves.
+  grid_->SetAllowedSelections(TDBGridEhAllowedSelections{});
+  grid_->SelectingMoveBy(true, 1, false, false);
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
+  EXPECT_EQ(ds_->GetBookmark(), bm_[1]);
+}
+
+TEST_F(SelectionTest, DataSetFreedUnderASelectionThenGrid) {
+  grid_->Selection()->Rect()->Select(0, bm_[0], false);
+  grid_->Selection()->Rect()->Select(2, bm_[2], true);
+  TBookmarkListEh* rows = grid_->SelectedRows();
+  delete ds_;
+  ds_ = nullptr;
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
+  EXPECT_FALSE(rows->Linked());
+  EXPECT_EQ(grid_->Selection()->SelectionToGridRect(), (TRect{-1, -1, -1, -1}));
+  grid_->Selection()->Columns()->Select(grid_->Columns()->Items(0), false);
+  delete grid_;  // with a column selection alive
+  grid_ = nullptr;
+}
+
 }  // namespace
