@@ -30,6 +30,26 @@ void WalkBuffer(TGridDataLinkEh* Link, F&& Each) {
   }
 }
 
+// The first buffered row not before Top and the last not after Bottom
+// (-1 when there is none).
+void BufferRowsBetween(TGridDataLinkEh* Link, const TBookmark& Top, const TBookmark& Bottom, int& TopRow,
+                       int& BottomRow) {
+  TDataSet* ds = Link->DataSet();
+  TopRow = BottomRow = -1;
+  WalkBuffer(Link, [&](int Row, const TBookmark& B) {
+    if (TopRow < 0 && DataSetCompareBookmarks(ds, B, Top) >= 0) TopRow = Row;
+    if (DataSetCompareBookmarks(ds, B, Bottom) <= 0) BottomRow = Row;
+    return true;
+  });
+}
+
+// Holds the grid's update lock for a scope.
+struct TUpdateLockEh {
+  TCustomDBGridEh* grid;
+  explicit TUpdateLockEh(TCustomDBGridEh* Grid) : grid(Grid) { grid->BeginUpdate(); }
+  ~TUpdateLockEh() { grid->EndUpdate(); }
+};
+
 const TRect kNoRect{-1, -1, -1, -1};
 
 }  // namespace
@@ -205,11 +225,7 @@ TRect TDBGridEhSelectionRect::VisiblePixels(int Col1, const TBookmark& Row1, int
   TBookmark top = Row1, bottom = Row2;
   if (DataSetCompareBookmarks(ds, top, bottom) > 0) std::swap(top, bottom);
   int top_row = -1, bottom_row = -1;
-  WalkBuffer(link, [&](int Row, const TBookmark& B) {
-    if (top_row < 0 && DataSetCompareBookmarks(ds, B, top) >= 0) top_row = Row;
-    if (DataSetCompareBookmarks(ds, B, bottom) <= 0) bottom_row = Row;
-    return true;
-  });
+  BufferRowsBetween(link, top, bottom, top_row, bottom_row);
   // The part before or beyond the buffer is cut at its edges; a rectangle
   // wholly outside the buffer shows nothing.
   if (top_row < 0 || bottom_row < 0 || top_row > bottom_row) return TRect{};
@@ -286,11 +302,7 @@ TRect TDBGridEhSelectionRect::SelectionToGridRect() {
   if (ds == nullptr || anchor_col_ < 0) return kNoRect;
   const TBookmark top = TopRow(), bottom = BottomRow();
   int top_row = -1, bottom_row = -1;
-  WalkBuffer(grid_->DataLink(), [&](int Row, const TBookmark& B) {
-    if (top_row < 0 && DataSetCompareBookmarks(ds, B, top) >= 0) top_row = Row;
-    if (DataSetCompareBookmarks(ds, B, bottom) <= 0) bottom_row = Row;
-    return true;
-  });
+  BufferRowsBetween(grid_->DataLink(), top, bottom, top_row, bottom_row);
   if (top_row < 0 || bottom_row < 0) return kNoRect;
   return TRect{grid_->DataToRawColumn(LeftCol()), grid_->TitleOffset() + top_row, grid_->DataToRawColumn(RightCol()),
                grid_->TitleOffset() + bottom_row};
@@ -512,8 +524,8 @@ void TCustomDBGridEh::SelectingMoveBy(bool Select, int Distance, bool BookmarkMo
   if (ds == nullptr) return;
   if (!BookmarkMode && !options_.Contains(dgRowSelect)) {
     select_gesture_ = false;
-    BeginUpdate();
-    try {
+    {
+      TUpdateLockEh lock(this);
       const bool selecting = Select && CanSelectType(gstRectangle);
       if (selecting && selection_->SelectionType() != gstRectangle)
         selection_->Rect()->Select(SelectedIndex(), ds->GetBookmark(), false);
@@ -524,11 +536,7 @@ void TCustomDBGridEh::SelectingMoveBy(bool Select, int Distance, bool BookmarkMo
         ds->MoveBy(Distance);
       }
       if (selecting) selection_->Rect()->Select(SelectedIndex(), ds->GetBookmark(), true);
-    } catch (...) {
-      EndUpdate();
-      throw;
     }
-    EndUpdate();
     if (layout_lock_ == 0) Update();
     return;
   }
@@ -536,8 +544,8 @@ void TCustomDBGridEh::SelectingMoveBy(bool Select, int Distance, bool BookmarkMo
   const bool toggle = GetKeyState(VK_CONTROL) < 0 || !options_eh_.Contains(dghClearSelection);
   const bool multi = options_.Contains(dgMultiSelect);
   const int step = Distance < 0 ? -1 : 1;
-  BeginUpdate();
-  try {
+  {
+    TUpdateLockEh lock(this);
     for (int n = 0; ToEnd || n < (Distance < 0 ? -Distance : Distance); ++n) {
       bool select_reached = false;
       if (multi) {
@@ -563,10 +571,6 @@ void TCustomDBGridEh::SelectingMoveBy(bool Select, int Distance, bool BookmarkMo
       if (ds->MoveBy(step) == 0) break;
       if (select_reached) selected_rows_->SetCurrentRowSelected(toggle ? !select_anchor_was_selected_ : true);
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
   }
-  EndUpdate();
   if (layout_lock_ == 0) Update();
 }
