@@ -1091,7 +1091,8 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   TDBGridEhAllowedOperations AllowedOperations() const { return allowed_operations_; }
   void SetAllowedOperations(TDBGridEhAllowedOperations Value) { allowed_operations_ = Value; }
   TDBGridEhAllowedSelections AllowedSelections() const { return allowed_selections_; }
-  void SetAllowedSelections(TDBGridEhAllowedSelections Value) { allowed_selections_ = Value; }
+  // A current selection of a kind no longer allowed is cleared.
+  void SetAllowedSelections(TDBGridEhAllowedSelections Value);
   bool AutoFitColWidths() const { return auto_fit_col_widths_; }
   void SetAutoFitColWidths(bool Value);
   bool DrawMemoText() const { return draw_memo_text_; }

@@ -508,6 +508,12 @@ void TCustomDBGridEh::InvalidateSelectionPixels(const TRect& R) {
   if (HandleAllocated()) InvalidateRect(Handle(), &R, false);
 }
 
+void TCustomDBGridEh::SetAllowedSelections(TDBGridEhAllowedSelections Value) {
+  allowed_selections_ = Value;
+  if (selection_ && selection_->SelectionType() != gstNon && !Value.Contains(selection_->SelectionType()))
+    selection_->Clear();
+}
+
 bool TCustomDBGridEh::CanSelectType(TDBGridEhSelectionType Value) {
   if (!options_.Contains(dgMultiSelect) || !allowed_selections_.Contains(Value)) return false;
   if ((Value == gstRectangle || Value == gstColumns) && options_.Contains(dgRowSelect)) return false;

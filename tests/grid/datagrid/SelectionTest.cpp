@@ -280,11 +280,17 @@ TEST_F(SelectionTest, SelectingMoveExtendsAndShrinks) {
   EXPECT_EQ(grid_->Selection()->Rect()->BottomRow(), bm_[2]);
   grid_->SelectingMoveBy(true, -2, false, false);  // back onto the anchor: no rectangle
   EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
+  grid_->SelectingMoveBy(true, 1, false, false);
+  ASSERT_EQ(grid_->Selection()->SelectionType(), gstRectangle);
+  // A kind no longer allowed is cleared; one still allowed stays.
+  grid_->SetAllowedSelections(TDBGridEhAllowedSelections{gstRectangle});
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstRectangle);
   // Not allowed: the dataset only moves.
   grid_->SetAllowedSelections(TDBGridEhAllowedSelections{});
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
   grid_->SelectingMoveBy(true, 1, false, false);
   EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
-  EXPECT_EQ(ds_->GetBookmark(), bm_[1]);
+  EXPECT_EQ(ds_->GetBookmark(), bm_[2]);
 }
 
 TEST_F(SelectionTest, DataSetFreedUnderASelectionThenGrid) {
