@@ -34,10 +34,6 @@ TDBGridOptions NormalizeDBGridOptions(TDBGridOptions Value) {
 // ---------------------------------------------------------------------------
 // Data parts of the later units
 
-bool TBookmarkListEh::Contains(const TBookmark& Bookmark) const {
-  return std::find(items_.begin(), items_.end(), Bookmark) != items_.end();
-}
-
 THeadTreeNode::~THeadTreeNode() {
   for (THeadTreeNode* c = child_; c != nullptr;) {
     THeadTreeNode* next = c->next_;
@@ -689,8 +685,7 @@ void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation)
 
 void TCustomDBGridEh::LinkActive(bool Value) {
   if (!Value) HideEditor();
-  selected_rows_->Clear();
-  selection_->Clear();
+  selection_->LinkActive(Value);
   sum_list_->SetDataSet(Value ? data_link_->DataSet() : nullptr);
   sum_list_->SetActive(Value);
   if (!Value)
@@ -806,9 +801,8 @@ bool TCustomDBGridEh::CellHas3DFrame(int ACol, int ARow) {
 bool TCustomDBGridEh::IsCellSelected(int DataCol, int /*DataRow*/, const TBookmark& Bookmark) {
   switch (selection_->SelectionType()) {
     case gstAll: return true;
-    case gstRecordBookmarks: return selected_rows_->Contains(Bookmark);
-    case gstColumns: return DataCol >= 0 && DataCol < columns_->Count() && false;
-    default: return false;
+    case gstNon: return false;
+    default: return selection_->DataCellSelected(DataCol, Bookmark);
   }
 }
 

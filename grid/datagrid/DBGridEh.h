@@ -127,18 +127,42 @@ using TColCellUpdateDataEventEh =
 // ---------------------------------------------------------------------------
 // Data parts of objects whose behaviour comes with later units
 
-// The bookmarks of the selected records.
+// The bookmarks of the selected records, kept in the dataset's order so that
+// a lookup is a binary search; the last lookup is cached until the list
+// changes.
 class TBookmarkListEh : public TObject {
  public:
-  explicit TBookmarkListEh(TCustomDBGridEh* Grid) : grid_(Grid) {}
-  int Count() const { return static_cast<int>(items_.size()); }
-  void Clear() { items_.clear(); }
-  bool Contains(const TBookmark& Bookmark) const;
+  explicit TBookmarkListEh(TCustomDBGridEh* Grid);
+  ~TBookmarkListEh() override;
+  int Count() const { return list_->Count(); }
+  TBookmark Items(int Index) const { return list_->Strings(Index); }
+  // Where Bookmark is (true) or would be inserted.
+  bool Find(const TBookmark& Bookmark, int& Index);
+  int IndexOf(const TBookmark& Bookmark);
+  bool Contains(const TBookmark& Bookmark) { return IndexOf(Bookmark) >= 0; }
+  bool CurrentRowSelected();
+  void SetCurrentRowSelected(bool Value);
+  void Clear();
+  // Deletes the selected records from the dataset, last first.
+  void Delete();
+  void LinkActive(bool Value);
+  bool Linked() const { return linked_; }
+  // Grid rectangle of the visible selected rows; (-1,-1,-1,-1) without any.
+  TRect SelectionRect();
+  int Compare(const TBookmark& Bookmark1, const TBookmark& Bookmark2);
   TCustomDBGridEh* Grid() const { return grid_; }
+  // Whether the last lookup is still cached (for tests of the cache).
+  bool CacheValid() const { return cache_index_ >= 0; }
 
  private:
+  TBookmark CurrentBookmark();
+  void ListChanged(TObject* Sender);
   TCustomDBGridEh* grid_;
-  std::vector<TBookmark> items_;
+  std::unique_ptr<TStringList> list_;
+  TBookmark cache_;
+  bool cache_find_ = false;
+  int cache_index_ = -1;
+  bool linked_ = false;
 };
 
 // A node of the multi-level title tree (children owned).
@@ -156,19 +180,6 @@ class THeadTreeNode : public TObject {
   int height_, width_;
   THeadTreeNode* child_ = nullptr;
   THeadTreeNode* next_ = nullptr;
-};
-
-// The grid's one multi-cell selection.
-class TDBGridEhSelection : public TObject {
- public:
-  explicit TDBGridEhSelection(TCustomDBGridEh* Grid) : grid_(Grid) {}
-  TDBGridEhSelectionType SelectionType() const { return type_; }
-  void Clear() { type_ = gstNon; }
-  TCustomDBGridEh* Grid() const { return grid_; }
-
- private:
-  TCustomDBGridEh* grid_;
-  TDBGridEhSelectionType type_ = gstNon;
 };
 
 // The per-cell parameters filled for painting and the cell events.
@@ -252,6 +263,84 @@ class TColumnsEhList : public TObject {
 
  private:
   std::vector<TColumnEh*> items_;
+};
+
+// ---------------------------------------------------------------------------
+// The selection
+
+// A rectangle of cells between an anchor and a shift cell (data column and
+// record bookmark), both inclusive, in dataset order.
+class TDBGridEhSelectionRect : public TObject {
+ public:
+  explicit TDBGridEhSelectionRect(TCustomDBGridEh* Grid) : grid_(Grid) {}
+  void Select(int DataCol, const TBookmark& Bookmark, bool AddSel);
+  void Clear();
+  bool DataCellSelected(int DataCol, const TBookmark& Bookmark);
+  TBookmark TopRow();
+  TBookmark BottomRow();
+  int LeftCol();
+  int RightCol();
+  TRect SelectionToGridRect();
+  int AnchorCol() const { return anchor_col_; }
+  const TBookmark& AnchorRow() const { return anchor_row_; }
+  int ShiftCol() const { return shift_col_; }
+  const TBookmark& ShiftRow() const { return shift_row_; }
+
+ private:
+  TDataSet* CheckDataSet(const char* Where);
+  // Pixels of the visible part of a rectangle (empty when none shows).
+  TRect VisiblePixels(int Col1, const TBookmark& Row1, int Col2, const TBookmark& Row2);
+  TCustomDBGridEh* grid_;
+  int anchor_col_ = -1, shift_col_ = -1;
+  TBookmark anchor_row_, shift_row_;
+};
+
+// Selected columns (not owned) kept sorted by Index.
+class TDBGridEhSelectionCols : public TColumnsEhList {
+ public:
+  explicit TDBGridEhSelectionCols(TCustomDBGridEh* Grid);
+  ~TDBGridEhSelectionCols() override;
+  void Clear();
+  void Add(TColumnEh* Column);
+  void Select(TColumnEh* Column, bool AddSel);
+  void InvertSelect(TColumnEh* Column);
+  void SelectShift(TColumnEh* Column);
+  void Refresh();
+  TRect SelectionToGridRect();
+  TColumnEh* Anchor() const { return anchor_; }
+  TColumnEh* ShiftCol() const { return shift_col_; }
+
+ private:
+  TCustomDBGridEh* grid_;
+  TColumnEh* anchor_ = nullptr;
+  TColumnEh* shift_col_ = nullptr;
+  // Columns the current Shift extension changed.
+  std::unique_ptr<TColumnsEhList> shift_changed_;
+};
+
+// The grid's one multi-cell selection.
+class TDBGridEhSelection : public TObject {
+ public:
+  explicit TDBGridEhSelection(TCustomDBGridEh* Grid);
+  ~TDBGridEhSelection() override;
+  TDBGridEhSelectionType SelectionType() const { return type_; }
+  void SetSelectionType(TDBGridEhSelectionType Value);
+  void Clear();
+  void SelectAll();
+  void LinkActive(bool Active);
+  void UpdateState();
+  bool DataCellSelected(int DataCol, const TBookmark& Bookmark);
+  TRect SelectionToGridRect();
+  TBookmarkListEh* Rows() const;
+  TDBGridEhSelectionRect* Rect() const { return rect_.get(); }
+  TDBGridEhSelectionCols* Columns() const { return columns_.get(); }
+  TCustomDBGridEh* Grid() const { return grid_; }
+
+ private:
+  TCustomDBGridEh* grid_;
+  TDBGridEhSelectionType type_ = gstNon;
+  std::unique_ptr<TDBGridEhSelectionCols> columns_;
+  std::unique_ptr<TDBGridEhSelectionRect> rect_;
 };
 
 // ---------------------------------------------------------------------------
@@ -1002,7 +1091,8 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   TDBGridEhAllowedOperations AllowedOperations() const { return allowed_operations_; }
   void SetAllowedOperations(TDBGridEhAllowedOperations Value) { allowed_operations_ = Value; }
   TDBGridEhAllowedSelections AllowedSelections() const { return allowed_selections_; }
-  void SetAllowedSelections(TDBGridEhAllowedSelections Value) { allowed_selections_ = Value; }
+  // A current selection of a kind no longer allowed is cleared.
+  void SetAllowedSelections(TDBGridEhAllowedSelections Value);
   bool AutoFitColWidths() const { return auto_fit_col_widths_; }
   void SetAutoFitColWidths(bool Value);
   bool DrawMemoText() const { return draw_memo_text_; }
@@ -1147,9 +1237,19 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void LinkActive(bool Value);
   virtual void Scroll(int Distance);
   virtual void InvalidateSelection() { Invalidate(); }
+  // Repaints a pixel rectangle of the window (the selection's changed parts).
+  virtual void InvalidateSelectionPixels(const TRect& R);
+  // Whether a selection kind may start now.
+  virtual bool CanSelectType(TDBGridEhSelectionType Value);
+  // Moves the record pointer by Distance (to the end with ToEnd), extending
+  // the rectangle or the record selection when Select holds.
+  void SelectingMoveBy(bool Select, int Distance, bool BookmarkMode, bool ToEnd);
   virtual void SetColumnAttributes();
   void ShowEditor() override;
   virtual void TimedAutoScroll() {}
+  // The editors follow the selection state (the in-place editor hides while
+  // a selection exists).
+  virtual void UpdateEditors();
   virtual void UpdateActive();
   virtual void UpdateHorzScrollBar() {}
   virtual void UpdateRowCount();
@@ -1296,6 +1396,10 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   bool width_write_back_ = true;
   int pressed_title_col_ = -1;
   bool drawing_bitmap_ref_ = false;
+  // The record selection gesture of SelectingMoveBy.
+  bool select_gesture_ = false;
+  bool select_anchor_was_selected_ = false;
+  TBookmark select_anchor_;
 
   TNotifyEvent on_apply_filter_;
   TDBGridEhClickEvent on_cell_click_;
@@ -1374,6 +1478,32 @@ bool CellTextExceeds(TControl* Control, int XMargin, int YMargin, const String& 
 int GetTextWidthEh(TCanvas* Canvas, const String& Text);
 int GetFontTextHeight(TCanvas* Canvas, TFont* Font);
 bool FieldsCanModify(const std::vector<TField*>& FieldList);
+
+// Text routines of the grid painting.
+String EllipsisText(const String& Text, TCanvas* Canvas, int MaxWidth);
+struct TDrawMultiLineTextParamsEh {
+  TRect Rect;
+  String Text;
+  TAlignment Alignment = taLeftJustify;
+  TTextLayout Layout = tlTop;
+  bool WordWrap = true;
+  bool EndEllipsis = false;
+  bool RightToLeft = false;
+  int HorzMargin = 0;
+  int VertMargin = 0;
+};
+void DrawMultiLineText(TCanvas* Canvas, const TDrawMultiLineTextParamsEh& Params);
+void WriteCellText(TCanvas* Canvas, const TRect& ARect, bool FillRect, int DX, int DY, const String& Text,
+                   TAlignment Alignment, TTextLayout Layout, bool MultiLine, bool EndEllipsis, int LeftMarg,
+                   int RightMarg, bool RightToLeft = false);
+HFONT CreateVerticalFont(TFont* Font);
+int WriteVerticalText(TCanvas* Canvas, const TRect& ARect, bool FillRect, int DX, int DY, const String& Text,
+                      TAlignment Alignment, TTextLayout Layout, bool EndEllipsis, bool CalcOnly);
+inline void SwapInts(int& A, int& B) {
+  const int t = A;
+  A = B;
+  B = t;
+}
 int FindListItem(TStrings* Items, const String& S, TLocateOptions Options);
 
 // ---------------------------------------------------------------------------

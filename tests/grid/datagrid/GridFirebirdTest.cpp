@@ -137,4 +137,25 @@ TEST_F(GridFirebirdTest, FootersSumTheOpenedDataset) {
   EXPECT_EQ(c->Field(), nullptr);
 }
 
+TEST_F(GridFirebirdTest, SelectedRowsDeleteExactlyThoseRecords) {
+  ds_->DeleteSQL()->SetText("delete from GRID_T where ID = ?OLD_ID");
+  grid_->SetOptions(grid_->Options() + TDBGridOptions{dgMultiSelect});
+  ds_->Open();
+  TBookmarkListEh* rows = grid_->SelectedRows();
+  for (int id : {20, 5, 12}) {
+    ds_->First();
+    ds_->MoveBy(id - 1);
+    ASSERT_EQ(ds_->FieldByName("ID")->AsInteger(), id);
+    rows->SetCurrentRowSelected(true);
+  }
+  ASSERT_EQ(rows->Count(), 3);
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstRecordBookmarks);
+  rows->Delete();
+  EXPECT_EQ(rows->Count(), 0);
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
+  EXPECT_EQ(file_->QueryValue("select count(*) from GRID_T"), "27");
+  EXPECT_EQ(file_->QueryValue("select count(*) from GRID_T where ID in (5, 12, 20)"), "0");
+  EXPECT_EQ(file_->QueryValue("select count(*) from GRID_T where ID in (4, 6, 11, 13, 19, 21)"), "6");
+}
+
 }  // namespace
