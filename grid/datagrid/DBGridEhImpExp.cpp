@@ -1,9 +1,11 @@
 #include "grid/datagrid/DBGridEhImpExp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "grid/toolkit/GridLibVCL.h"
 #include "platform/gui/GDI.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -58,26 +60,57 @@ void TDBGridEhExport::ExportToFile(const String& FileName, bool IsExportAll) {
 
 void TDBGridEhExport::ExportToStream(TStream* AStream, bool IsExportAll) {
   stream_ = AStream;
-  const TDBGridEhSelectionType kind = IsExportAll ? gstAll : grid_->Selection()->SelectionType();
-  // The selection gives no records, rectangle or columns to walk yet: only
-  // "everything" is exported.
-  if (kind != gstAll) return;
+  TDBGridEhSelection* selection = grid_->Selection();
+  const TDBGridEhSelectionType kind = IsExportAll ? gstAll : selection->SelectionType();
+  if (kind == gstNon) return;
   TDataSet* ds = grid_->DataLink()->DataSet();
   if (ds == nullptr || !ds->Active()) return;
   {
     TExportGuard guard(ds);
+    // The columns: the selected ones, the rectangle's span of the visible
+    // ones, or every visible one.
     exp_cols_->Clear();
     TColumnsEhList* visible = grid_->VisibleColumns();
-    for (int i = 0; i < visible->Count(); ++i) exp_cols_->Add(visible->Items(i));
+    if (kind == gstColumns) {
+      TDBGridEhSelectionCols* cols = selection->Columns();
+      for (int i = 0; i < cols->Count(); ++i) exp_cols_->Add(cols->Items(i));
+    } else {
+      int first = 0, last = visible->Count() - 1;
+      if (kind == gstRectangle) {
+        first = std::max(first, selection->Rect()->LeftCol());
+        last = std::min(last, selection->Rect()->RightCol());
+      }
+      for (int i = first; i <= last; ++i) exp_cols_->Add(visible->Items(i));
+    }
     footer_values_.assign(static_cast<size_t>(std::max(0, grid_->FooterRowCount())),
                           std::vector<Currency>(static_cast<size_t>(exp_cols_->Count())));
     WritePrefix();
     if (grid_->Options().Contains(dgTitles)) WriteTitle(exp_cols_.get());
-    ds->First();
-    while (!ds->Eof()) {
+    auto row = [&] {
       WriteRecord(exp_cols_.get());
       CalcFooterValues();
-      ds->Next();
+    };
+    if (kind == gstRecordBookmarks) {
+      TBookmarkListEh* rows = selection->Rows();
+      for (int i = 0; i < rows->Count(); ++i) {
+        ds->GotoBookmark(rows->Items(i));
+        row();
+      }
+    } else if (kind == gstRectangle) {
+      // From the top row until the bottom row or the end of the dataset.
+      const TBookmark bottom = selection->Rect()->BottomRow();
+      ds->GotoBookmark(selection->Rect()->TopRow());
+      while (!ds->Eof()) {
+        row();
+        if (DataSetCompareBookmarks(ds, ds->GetBookmark(), bottom) == 0) break;
+        ds->Next();
+      }
+    } else {
+      ds->First();
+      while (!ds->Eof()) {
+        row();
+        ds->Next();
+      }
     }
     for (int r = 0; r < grid_->FooterRowCount(); ++r) WriteFooter(exp_cols_.get(), r);
   }

@@ -1,5 +1,5 @@
 // Grid export: the four formats byte for byte over a small dataset with
-// NULLs, quotes, tabs, Cyrillic text and footers; what an export without a
+// NULLs, quotes, tabs, Cyrillic text and footers; selections; what an export without a
 // selection writes; the record and the controls after an export that fails.
 #include <gtest/gtest.h>
 
@@ -268,3 +268,47 @@ TEST_F(ExportTest, ExportToFile) {
 }
 
 }  // namespace
+
+// A selection exports its rows and columns: selected records in dataset
+// order, a rectangle's span of rows and columns, selected columns over every
+// record; the footers sum what was written and the current record stays.
+TEST_F(ExportTest, SelectionsExportTheirRowsAndColumns) {
+  AddRows();
+  AddFooters();
+  std::vector<TBookmark> bm;
+  for (ds_->First(); !ds_->Eof(); ds_->Next()) bm.push_back(ds_->GetBookmark());
+
+  TBookmarkListEh* rows = grid_->SelectedRows();
+  ds_->GotoBookmark(bm[2]);
+  rows->SetCurrentRowSelected(true);
+  ds_->GotoBookmark(bm[0]);
+  rows->SetCurrentRowSelected(true);
+  ds_->GotoBookmark(bm[1]);
+  ASSERT_EQ(grid_->Selection()->SelectionType(), gstRecordBookmarks);
+  EXPECT_EQ(Export<TDBGridEhExportAsText>(false),
+            "ID\tNAME\tAMOUNT\r\n"
+            "1\ta\"b\t10.5\r\n"
+            "3\t\t2.25\r\n"
+            "2\tИтого\t12.75");
+  EXPECT_EQ(ds_->FieldByName("ID")->AsInteger(), 2);
+
+  grid_->Selection()->Rect()->Select(2, bm[1], false);
+  grid_->Selection()->Rect()->Select(1, bm[2], true);
+  ASSERT_EQ(grid_->Selection()->SelectionType(), gstRectangle);
+  EXPECT_EQ(Export<TDBGridEhExportAsText>(false),
+            "NAME\tAMOUNT\r\n"
+            "Тест\tx\t\r\n"
+            "\t2.25\r\n"
+            "Итого\t2.25");
+
+  grid_->Selection()->Columns()->Select(grid_->Columns()->Items(2), false);
+  grid_->Selection()->Columns()->Select(grid_->Columns()->Items(0), true);
+  ASSERT_EQ(grid_->Selection()->SelectionType(), gstColumns);
+  EXPECT_EQ(Export<TDBGridEhExportAsText>(false),
+            "ID\tAMOUNT\r\n"
+            "1\t10.5\r\n"
+            "2\t\r\n"
+            "3\t2.25\r\n"
+            "3\t12.75");
+  EXPECT_EQ(ds_->FieldByName("ID")->AsInteger(), 2);
+}
