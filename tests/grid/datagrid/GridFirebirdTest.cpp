@@ -30,11 +30,7 @@ class GridFirebirdTest : public fbtest::TFIBSuiteTest<GridFirebirdTest> {
     InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
     form_ = TForm::CreateNew(nullptr);
     form_->SetBounds(50, 50, 500, 300);
-    db_ = fbtest::NewFIBDatabase(form_, file_->Path());
-    auto* tr = new TFIBTransaction(form_);
-    tr->SetDefaultDatabase(db_);
-    db_->SetDefaultTransaction(tr);
-    db_->Connect();
+    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
     ds_ = new TpFIBDataSet(form_);
     ds_->SetDatabase(db_);
     ds_->SelectSQL()->SetText("select ID, NAME, AMOUNT from GRID_T order by ID");

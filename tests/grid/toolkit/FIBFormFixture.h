@@ -22,11 +22,7 @@ class TFIBFormTest : public fbtest::TFIBSuiteTest<Derived> {
   void OpenForm(const char* SelectSQL, const char* UpdateSQL) {
     form_.reset(Create<TForm>(nullptr));
     form_->SetBounds(0, 0, 300, 120);
-    db_ = fbtest::NewFIBDatabase(form_.get(), this->file_->Path());
-    auto* tr = new TFIBTransaction(form_.get());
-    tr->SetDefaultDatabase(db_);
-    db_->SetDefaultTransaction(tr);
-    db_->Connect();
+    db_ = fbtest::ConnectFIBDatabase(form_.get(), this->file_->Path());
     ds_ = new TpFIBDataSet(form_.get());
     ds_->SetDatabase(db_);
     ds_->SelectSQL()->SetText(SelectSQL);

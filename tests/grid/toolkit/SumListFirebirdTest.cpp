@@ -34,11 +34,7 @@ class SumListFirebirdTest : public fbtest::TFIBSuiteTest<SumListFirebirdTest> {
   void SetUp() override {
     InitializeUnits({&unit_pFIBDataSet, &unit_DBSumLst});
     form_ = new TComponent(nullptr);
-    db_ = fbtest::NewFIBDatabase(form_, file_->Path());
-    auto* tr = new TFIBTransaction(form_);
-    tr->SetDefaultDatabase(db_);
-    db_->SetDefaultTransaction(tr);
-    db_->Connect();
+    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
     ds_ = new TpFIBDataSet(form_);
     ds_->SetDatabase(db_);
     ds_->SelectSQL()->SetText("select ID, AMOUNT, QTY, PRICE, TXT from SUMS_T order by ID");

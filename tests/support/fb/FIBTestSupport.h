@@ -52,6 +52,16 @@ inline TFIBDatabase* NewFIBDatabase(TComponent* Owner, const std::string& Path,
   return db;
 }
 
+// NewFIBDatabase with a default transaction of its own, connected.
+inline TFIBDatabase* ConnectFIBDatabase(TComponent* Owner, const std::string& Path) {
+  TFIBDatabase* db = NewFIBDatabase(Owner, Path);
+  auto* tr = new TFIBTransaction(Owner);
+  tr->SetDefaultDatabase(db);
+  db->SetDefaultTransaction(tr);
+  db->Connect();
+  return db;
+}
+
 // Executes one statement in the transaction through the database's binding;
 // a server error raises from the transaction.
 inline void ExecSQL(TFIBTransaction* Transaction, const String& SQL, TFIBDatabase* Database = nullptr) {
