@@ -1314,6 +1314,22 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // Pointer to the dataset's in-memory-table interface (never offered here).
   void* MemTableIntf() const { return nullptr; }
 
+  // ==== public: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+
+  // ==== public: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+
+  // ==== public: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
+
+  // ==== public: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+
+  // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+
+  // ==== public: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+
+  // ==== public: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
+
+  // ==== public: Lookup grids and descendants (DBLookupGridsEh.cpp) ====
+
  protected:
   virtual TColumnDefValuesEh* CreateColumnDefValues();
   virtual TDBGridColumnsEh* CreateColumns();
@@ -1322,6 +1338,22 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void Resize() override;
   void InitWidget() override;
   void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+
+  // ==== protected: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+
+  // ==== protected: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+
+  // ==== protected: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
+
+  // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+
+  // ==== protected: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+
+  // ==== protected: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+
+  // ==== protected: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
+
+  // ==== protected: Lookup grids and descendants (DBLookupGridsEh.cpp) ====
 
  private:
   friend class TGridDataLinkEh;
@@ -1416,7 +1448,43 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   TGetFooterParamsEvent on_get_footer_params_;
   TTitleEhClickEvent on_title_btn_click_;
   TDBGridEhClickEvent on_title_click_;
+
+  // ==== private: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+
+  // ==== private: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+
+  // ==== private: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
+
+  // ==== private: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+
+  // ==== private: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+
+  // ==== private: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+
+  // ==== private: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
+
+  // ==== private: Lookup grids and descendants (DBLookupGridsEh.cpp) ====
+
 };
+
+// ---------------------------------------------------------------------------
+// Classes and routines by area
+
+// ==== Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+
+// ==== Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+
+// ==== Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
+
+// ==== Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+
+// ==== Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+
+// ==== Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+
+// ==== Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
+
+// ==== Lookup grids and descendants (DBLookupGridsEh.cpp) ====
 
 // ---------------------------------------------------------------------------
 // Style and routines
