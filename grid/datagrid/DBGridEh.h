@@ -1624,6 +1624,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEh {
   void HidePopup(TWinControl* Popup);
   void DataListTakeKey(const Variant& Key);
   String DataListText() const;
+  void SetListText(const String& Value);
 
   std::unique_ptr<TControlCanvas> canvas_;
   TWinControl* active_list_ = nullptr;

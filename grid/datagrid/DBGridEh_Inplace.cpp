@@ -646,8 +646,10 @@ void TDBGridInplaceEdit::KeyDown(Word& Key, TShiftState Shift) {
   // 3. Backspace in a lookup or key-list column.
   if (Key == VK_BACK && listed) {
     if (!c->OnNotInList()) {
-      Key = VK_LEFT;
-      TInplaceEdit::KeyDown(Key, Shift);
+      // The caret moves back one character instead of deleting.
+      const int start = std::max(0, SelStart());
+      const String before = Text().substr(0, static_cast<size_t>(start));
+      SetSelStart(SelLength() != 0 ? start : static_cast<int>(Utf8DeleteLastChar(before).size()));
       Key = 0;
       return;
     }
@@ -724,7 +726,8 @@ void TDBGridInplaceEdit::KeyUp(Word& Key, TShiftState Shift) {
 
 void TDBGridInplaceEdit::KeyPress(WideChar& Key) {
   String s;
-  Utf8AppendWideChar(s, Key, pending_surrogate_);
+  if (Key < 32) s = String(1, static_cast<char>(Key));
+  else Utf8AppendWideChar(s, Key, pending_surrogate_);
   if (s.empty() && pending_surrogate_ != 0) return;  // the character's second half follows
   if (!s.empty() && CompleteTypedText(s)) {
     Key = 0;
@@ -788,12 +791,12 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       if (to_list) {
         active_list_->Perform(WM_KEYDOWN, Message.WParam, Message.LParam);
         if (edit_kind_ == ekLookupList && active_list_ == data_list_) {
-          SetText(DataListText());
+          SetListText(DataListText());
           SelectAll();
         } else if (edit_kind_ == ekPickList && pick_list_box_ != nullptr) {
           const int i = pick_list_box_->ItemIndex();
           if (i >= 0 && i < pick_list_box_->Items()->Count() && pick_list_box_->Items()->Strings(i) != Text()) {
-            SetText(pick_list_box_->Items()->Strings(i));
+            SetListText(pick_list_box_->Items()->Strings(i));
             SelectAll();
           }
         }

@@ -129,6 +129,22 @@ String TDBGridInplaceEdit::DataListText() const {
   return r != nullptr ? r->Text() : Text();
 }
 
+// The text an open list shows while it is browsed: the grid's edit text
+// keeps the cell's value until the list is accepted.
+void TDBGridInplaceEdit::SetListText(const String& Value) {
+  TCustomDBGridEh* g = Grid();
+  if (g == nullptr) return SetText(Value);
+  const bool saved = g->writing_edit_text_;
+  g->writing_edit_text_ = true;
+  try {
+    SetText(Value);
+  } catch (...) {
+    g->writing_edit_text_ = saved;
+    throw;
+  }
+  g->writing_edit_text_ = saved;
+}
+
 void TDBGridInplaceEdit::DropDown() {
   if (list_visible_ || active_list_ == nullptr) return;
   TCustomDBGridEh* g = Grid();
@@ -245,7 +261,7 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
   Invalidate();
   if (g == nullptr || c == nullptr) return;
   if (!Accept) {
-    if (list == data_list_ || list == pick_list_box_) SetText(g->EditText());
+    if (list == data_list_ || list == pick_list_box_) SetListText(g->EditText());
     return;
   }
   if (list == data_list_) {
@@ -278,6 +294,7 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
       if (t == varSmallint || t == varInteger || t == varSingle || t == varDouble || t == varCurrency) {
         SetText(FloatToStr(v.AsDouble()));
         g->edit_text_ = Text();
+        if (g->DataLink()->Editing()) g->DataLink()->Modified();
         SelectAll();
       }
     }
@@ -287,6 +304,7 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
       text = pick_list_box_->Items()->Strings(pick_list_box_->ItemIndex());
     SetText(text);
     g->edit_text_ = text;
+    if (g->DataLink()->Editing()) g->DataLink()->Modified();
     UpdateImageIndex();
   }
 }
@@ -393,6 +411,7 @@ void TDBGridInplaceEdit::CloseMRUList(bool Accept) {
   if (i >= 0 && i < list->Items()->Count()) {
     SetText(list->Items()->Strings(i));
     g->edit_text_ = Text();
+    g->DataLink()->Modified();
   }
   if (Focused()) SelectAll();
 }
