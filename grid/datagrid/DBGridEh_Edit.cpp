@@ -126,10 +126,8 @@ void TCustomDBGridEh::SetEditText(int ACol, int ARow, const String& Value) {
   // The editor hands its text back as it leaves its cell.
   if ((ACol != Col() || ARow != Row()) && data_link_->Active() && data_link_->IsModified()) {
     const int dc = RawToDataColumn(ACol);
-    if (dc >= 0 && dc < columns_->Count()) {
-      WriteEditText(columns_->Items(dc), Value);
-      data_link_->Reset();
-    }
+    // Writing the field reports the record changed, which clears the mark.
+    if (dc >= 0 && dc < columns_->Count()) WriteEditText(columns_->Items(dc), Value);
   }
 }
 

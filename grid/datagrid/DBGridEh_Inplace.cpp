@@ -182,8 +182,7 @@ void TDBGridInplaceEdit::UpdateContents() {
   } else {
     cell_read_only_ = false;
   }
-  SetWordWrap(c != nullptr && c->WordWrap() && g->RowHeight() > 0 && g->RowLines() != 1 &&
-              g->DefaultRowHeight() > GetFontTextHeight(g->Canvas(), Font()) + 3);
+  SetWordWrap(c != nullptr && c->WordWrap() && g->DefaultRowHeight() >= 2 * GetFontTextHeight(nullptr, Font()));
   SetText(String());
   SetEditMask(g->GetEditMask(g->Col(), g->Row()));
   SetText(p->Text);
