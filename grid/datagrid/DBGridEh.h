@@ -1645,6 +1645,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEh {
   TPopupMonthCalendarEh* calendar_ = nullptr;
   bool cell_read_only_ = false;
   bool text_changed_ = false;
+  bool mru_setting_text_ = false;
   bool word_wrap_ = false;
   int image_index_ = -1;
   WideChar pending_surrogate_ = 0;

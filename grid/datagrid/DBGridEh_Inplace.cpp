@@ -760,6 +760,17 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
     if (mru_list_ != nullptr && mru_list_->DroppedDown() && to != mru_list_box_) CloseMRUList(false);
     return TInplaceEdit::WndProc(Message);
   }
+  if (msg == CM_CANCELMODE) {
+    // A press elsewhere closes the open lists without taking them.
+    auto* sender = reinterpret_cast<TControl*>(Message.LParam);
+    auto own = [&](TWinControl* Popup) {
+      return sender == this || (sender != nullptr && ContainsControl(sender)) ||
+             (Popup != nullptr && (sender == Popup || Popup->ContainsControl(sender)));
+    };
+    if (list_visible_ && !own(active_list_)) CloseUp(false);
+    if (mru_list_ != nullptr && mru_list_->DroppedDown() && !own(mru_list_box_)) CloseMRUList(false);
+    return TInplaceEdit::WndProc(Message);
+  }
   if (msg != WM_KEYDOWN && msg != WM_SYSKEYDOWN && msg != WM_CHAR) return TInplaceEdit::WndProc(Message);
   TColumnEh* c = GetColumn();
   Word key = static_cast<Word>(Message.WParam);

@@ -363,7 +363,7 @@ void TDBGridInplaceEdit::FilterMRUItem(const String& ItemText, bool& Accept) {
 }
 
 void TDBGridInplaceEdit::DropDownMRUList() {
-  if (mru_list_ == nullptr) return;
+  if (mru_list_ == nullptr || mru_setting_text_) return;
   const String empty = IsMasked() ? FormatMaskText(EditMask(), String()) : String();
   if (Text() == empty) {
     if (mru_list_->DroppedDown()) CloseMRUList(false);
@@ -409,7 +409,16 @@ void TDBGridInplaceEdit::CloseMRUList(bool Accept) {
   if (!g->DataLink()->Editing()) return;
   const int i = list->ItemIndex();
   if (i >= 0 && i < list->Items()->Count()) {
-    SetText(list->Items()->Strings(i));
+    // The list's own text opens no list again.
+    mru_setting_text_ = true;
+    try {
+      SetText(list->Items()->Strings(i));
+    } catch (...) {
+      mru_setting_text_ = false;
+      throw;
+    }
+    mru_setting_text_ = false;
+    text_changed_ = false;
     g->edit_text_ = Text();
     g->DataLink()->Modified();
   }

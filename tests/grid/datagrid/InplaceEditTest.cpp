@@ -384,6 +384,39 @@ TEST_F(InplaceEditTest, MainButtonPressOpensAndTheNextClickCloses) {
   EXPECT_FALSE(b->AlwaysDown());
 }
 
+TEST_F(InplaceEditTest, MruListDropsWithMatchingEntriesAndEnterTakesOne) {
+  OpenRows();
+  TCustomDBGridEh* g = EditGrid(1);
+  TColumnEh* name = g->Columns()->Items(1);
+  name->MRUList()->SetActive(true);
+  name->MRUList()->Items()->SetText("Пётр\nПавел\nИван");
+  g->HideEditor();
+  g->ShowEditor();
+  TDBGridInplaceEdit* e = Editor(g);
+  form_->Show();
+  e->SelectAll();
+  Type(e, "п");
+  ASSERT_TRUE(name->MRUList()->DroppedDown());
+  ASSERT_NE(e->MRUListBox(), nullptr);
+  EXPECT_EQ(e->MRUListBox()->Items()->Count(), 2);
+  Type(e, "а");
+  EXPECT_EQ(e->MRUListBox()->Items()->Count(), 1);
+  e->MRUListBox()->SetItemIndex(0);
+  Type(e, "\r");
+  EXPECT_FALSE(name->MRUList()->DroppedDown());
+  EXPECT_EQ(e->Text(), "Павел");
+  ds_->Post();
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "Павел");
+  // A press on another control closes an open list without taking it.
+  e->SelectAll();
+  Type(e, "и");
+  ASSERT_TRUE(name->MRUList()->DroppedDown());
+  e->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(form_));
+  EXPECT_FALSE(name->MRUList()->DroppedDown());
+  EXPECT_EQ(e->Text(), "и");
+  ds_->Cancel();
+}
+
 // A stand-in for the lookup engineer's popup grid: a grid that closes
 // itself through its parent's IPopupOwnerEh.
 class FakePopupGrid : public TCustomDBGridEh {
