@@ -4,13 +4,11 @@
 // pick list, and type-ahead over a lookup dataset that is left alone.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QKeyEvent>
-
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/rtl/Locale.h"
+#include "tests/grid/datagrid/EditorInput.h"
 #include "tests/grid/datagrid/GridFixture.h"
 #include "tests/support/fb/FIBSuiteFixture.h"
 
@@ -78,15 +76,6 @@ class InplaceEditFirebirdTest : public fbtest::TFIBSuiteTest<InplaceEditFirebird
     EXPECT_NE(e, nullptr);
     return e;
   }
-  static void Key(TWinControl* c, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(c->Widget(), &press);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QApplication::sendEvent(c->Widget(), &release);
-  }
-  static void Type(TWinControl* c, const String& Utf8) {
-    for (char16_t ch : Utf8ToWide(Utf8)) c->Perform(WM_CHAR, ch, 0);
-  }
   std::string Server(const std::string& Column, int Id) const {
     return file_->QueryValue("select " + Column + " from EDIT_T where ID = " + std::to_string(Id));
   }
@@ -103,25 +92,25 @@ TEST_F(InplaceEditFirebirdTest, TypedTextReachesServerOnPostAndEscapeRestores) {
   TDBGridInplaceEdit* e = EditCell(g, "NAME");
   EXPECT_EQ(e->Text(), "first");
   e->SelectAll();
-  Type(e, "новое");
+  TypeChars(e, "новое");
   EXPECT_EQ(g->EditText(), "новое");
   EXPECT_EQ(ds_->State(), dsEdit);
   EXPECT_EQ(Server("NAME", 1), "first") << "nothing is written while typing";
   // Tab to the next column hands the typed text to the field.
-  Key(e, Qt::Key_Tab, Qt::NoModifier, "\t");
+  SendKey(e, Qt::Key_Tab, Qt::NoModifier, "\t");
   EXPECT_EQ(g->SelectedField(), ds_->FieldByName("QTY"));
   EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "новое");
   e->SelectAll();
-  Type(e, "42");
+  TypeChars(e, "42");
   // Moving to the next record posts both.
   ds_->Next();
   EXPECT_EQ(Server("NAME", 1), "новое");
   EXPECT_EQ(Server("QTY", 1), "42");
   // Escape puts the cell's text back; the record posts unchanged.
   e->SelectAll();
-  Type(e, "99");
+  TypeChars(e, "99");
   EXPECT_EQ(e->Text(), "99");
-  Key(e, Qt::Key_Escape);
+  SendKey(e, Qt::Key_Escape);
   EXPECT_EQ(e->Text(), "20");
   ds_->Prior();
   EXPECT_EQ(Server("QTY", 2), "20");
@@ -132,7 +121,7 @@ TEST_F(InplaceEditFirebirdTest, RefusedValueRaisesTheFieldErrorAndKeepsTheEdit) 
   TCustomDBGridEh* g = NewGrid();
   TDBGridInplaceEdit* e = EditCell(g, "QTY");
   e->SelectAll();
-  Type(e, "1x");
+  TypeChars(e, "1x");
   EXPECT_EQ(e->Text(), "1") << "a letter is no integer character";
   // Pasted text is not filtered: the field refuses it when it is written.
   Clipboard()->SetAsText("7b");
@@ -143,7 +132,7 @@ TEST_F(InplaceEditFirebirdTest, RefusedValueRaisesTheFieldErrorAndKeepsTheEdit) 
   EXPECT_EQ(e->Text(), "17b");
   EXPECT_EQ(Server("QTY", 1), "10");
   e->SelectAll();
-  Type(e, "5");
+  TypeChars(e, "5");
   ds_->Post();
   EXPECT_EQ(Server("QTY", 1), "5");
 }
@@ -156,7 +145,7 @@ TEST_F(InplaceEditFirebirdTest, TwentyCyrillicLettersFitVarchar20AndMemoEditsCrL
   EXPECT_EQ(e->MaxLength(), 20);
   e->SelectAll();
   const String twenty = "абвгдеёжзийклмнопрст";
-  Type(e, twenty + "уф");
+  TypeChars(e, twenty + "уф");
   EXPECT_EQ(e->Text(), twenty);
   ds_->Post();
   EXPECT_EQ(Server("NAME", 1), twenty);
@@ -170,7 +159,7 @@ TEST_F(InplaceEditFirebirdTest, TwentyCyrillicLettersFitVarchar20AndMemoEditsCrL
   EXPECT_TRUE(e->MultiLine());
   EXPECT_EQ(e->Text(), "line");
   e->SetSelStart(static_cast<int>(e->Text().size()));
-  Type(e, "\nnext");  // Ctrl+Enter's line feed types a line break
+  TypeChars(e, "\nnext");  // Ctrl+Enter's line feed types a line break
   EXPECT_EQ(g->EditText(), "line\r\nnext");
   ds_->Post();
   EXPECT_EQ(Server("NOTE", 1), "line\r\nnext");
@@ -212,11 +201,11 @@ TEST_F(InplaceEditFirebirdTest, PickListChoiceIsWritten) {
   kind->PickList()->SetText("a\nb\nc");
   TDBGridInplaceEdit* e = EditCell(g, "KIND");
   ASSERT_EQ(e->EditKind(), ekPickList);
-  Key(e, Qt::Key_Down, Qt::AltModifier);
+  SendKey(e, Qt::Key_Down, Qt::AltModifier);
   ASSERT_TRUE(e->ListVisible());
-  Key(e, Qt::Key_Down);
-  Key(e, Qt::Key_Down);
-  Key(e, Qt::Key_Return, Qt::NoModifier, "\r");
+  SendKey(e, Qt::Key_Down);
+  SendKey(e, Qt::Key_Down);
+  SendKey(e, Qt::Key_Return, Qt::NoModifier, "\r");
   EXPECT_EQ(e->Text(), "c");
   ds_->Next();
   EXPECT_EQ(Server("KIND", 1), "c");
@@ -256,12 +245,12 @@ TEST_F(InplaceEditFirebirdTest, LookupTypeAheadLeavesTheLookupDataSetAlone) {
   TDBGridInplaceEdit* e = EditCell(g, "REF_NAME");
   ASSERT_EQ(e->EditKind(), ekLookupList);
   e->SelectAll();
-  Type(e, "бе");
+  TypeChars(e, "бе");
   EXPECT_EQ(e->Text(), "Берлин");
   EXPECT_EQ(e->SelText(), "рлин");
   EXPECT_EQ(look->FieldByName("LID")->AsInteger(), 1) << "the lookup's cursor stays";
   e->SelectAll();
-  Type(e, "ми");
+  TypeChars(e, "ми");
   EXPECT_EQ(e->Text(), "Минск");
   ds_->Next();
   EXPECT_EQ(Server("REF", 1), "2");

@@ -4,11 +4,9 @@
 // mark and the drop-downs.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QKeyEvent>
-
 #include "grid/toolkit/CalculatorEh.h"
 #include "platform/rtl/Locale.h"
+#include "tests/grid/datagrid/EditorInput.h"
 #include "tests/grid/datagrid/GridFixture.h"
 
 namespace {
@@ -19,17 +17,6 @@ class InplaceEditTest : public GridTestBase {
     GridTestBase::SetUpTestSuite();
     InitializeUnits({&unit_CalculatorEh});
   }
-  static void Key(TWinControl* c, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(c->Widget(), &press);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QApplication::sendEvent(c->Widget(), &release);
-  }
-  // Types UTF-8 text one character at a time (as the window's characters).
-  static void Type(TWinControl* c, const String& Utf8) {
-    for (char16_t ch : Utf8ToWide(Utf8)) c->Perform(WM_CHAR, ch, 0);
-  }
-
   // A grid showing its editor always, on the current cell of column Col.
   TCustomDBGridEh* EditGrid(int Col = 0) {
     TCustomDBGridEh* g = NewGrid();
@@ -134,7 +121,7 @@ TEST_F(InplaceEditTest, TypeAheadCompletesFromPickListAndSwallowsUnlistedKeyList
   TDBGridInplaceEdit* e = Editor(g);
   ASSERT_EQ(e->EditKind(), ekPickList);
   e->SelectAll();
-  Type(e, "яг");
+  TypeChars(e, "яг");
   EXPECT_EQ(e->Text(), "Ягода");
   EXPECT_EQ(e->SelText(), "ода") << "the completed tail is selected, by whole characters";
   EXPECT_EQ(g->EditText(), "Ягода");
@@ -142,7 +129,7 @@ TEST_F(InplaceEditTest, TypeAheadCompletesFromPickListAndSwallowsUnlistedKeyList
   EXPECT_TRUE(g->DataLink()->IsModified());
   // An unmatched character in a plain pick-list column is typed as it is.
   e->SelectAll();
-  Type(e, "z");
+  TypeChars(e, "z");
   EXPECT_EQ(e->Text(), "z");
 
   // In a key-list column it is swallowed; Backspace too.
@@ -153,11 +140,11 @@ TEST_F(InplaceEditTest, TypeAheadCompletesFromPickListAndSwallowsUnlistedKeyList
   g->SetSelectedIndex(4);
   e->SelectAll();
   EXPECT_EQ(e->Text(), "Yes");
-  Type(e, "q");
+  TypeChars(e, "q");
   EXPECT_EQ(e->Text(), "Yes");
-  Type(e, "m");
+  TypeChars(e, "m");
   EXPECT_EQ(e->Text(), "Maybe");
-  Key(e, Qt::Key_Backspace, Qt::NoModifier, "\b");
+  SendKey(e, Qt::Key_Backspace, Qt::NoModifier, "\b");
   EXPECT_EQ(e->Text(), "Maybe");
   // Posting writes the key of the chosen item.
   ds_->Post();
@@ -202,31 +189,31 @@ TEST_F(InplaceEditTest, LookupColumnCompletesSpecRowAndLeavesLookupDataSetAlone)
   TDBGridInplaceEdit* e = Editor(g);
   ASSERT_EQ(e->EditKind(), ekLookupList);
   e->SelectAll();
-  Type(e, "бе");
+  TypeChars(e, "бе");
   EXPECT_EQ(e->Text(), "Бета");
   EXPECT_EQ(e->SelText(), "та");
   EXPECT_TRUE(VarEqualsEh(g->LookupKeyValue(), Variant(3)));
   EXPECT_EQ(names_->FieldByName("NID")->AsInteger(), 1);
   // No match without OnNotInList: nothing changes.
-  Type(e, "q");
+  TypeChars(e, "q");
   EXPECT_EQ(e->Text(), "Бета");
   // Backspace without OnNotInList only moves the caret back.
   e->SetSelStart(static_cast<int>(e->Text().size()));
-  Key(e, Qt::Key_Backspace, Qt::NoModifier, "\b");
+  SendKey(e, Qt::Key_Backspace, Qt::NoModifier, "\b");
   EXPECT_EQ(e->Text(), "Бета");
   EXPECT_EQ(e->SelStart(), static_cast<int>(String("Бет").size()));
   // Delete with a part selected does nothing; with all selected it clears.
   e->SetSelStart(0);
   e->SetSelLength(2);
-  Key(e, Qt::Key_Delete);
+  SendKey(e, Qt::Key_Delete);
   EXPECT_EQ(e->Text(), "Бета");
   e->SelectAll();
-  Key(e, Qt::Key_Delete);
+  SendKey(e, Qt::Key_Delete);
   EXPECT_EQ(e->Text(), "");
   EXPECT_TRUE(VarIsNull(g->LookupKeyValue()));
   EXPECT_EQ(ds_->State(), dsEdit);
   // The key reaches the record when it is posted.
-  Type(e, "a");
+  TypeChars(e, "a");
   ds_->Post();
   EXPECT_EQ(ds_->FieldByName("ID")->AsInteger(), 1);
 }
@@ -318,7 +305,7 @@ TEST_F(InplaceEditTest, CalculatorButtonOnStringFieldOpensNothingAndCtrlEnterCli
   EXPECT_GT(e->ButtonWidth(), 0);
   e->DropDown();
   EXPECT_FALSE(e->ListVisible());
-  Key(e, Qt::Key_Return, Qt::ControlModifier, "\n");
+  SendKey(e, Qt::Key_Return, Qt::ControlModifier, "\n");
   EXPECT_EQ(clicks, 1);
 }
 
@@ -339,17 +326,17 @@ TEST_F(InplaceEditTest, PickListDropDownItemsSelectionEscapeAndAccept) {
   EXPECT_EQ(e->PickListBox()->ItemIndex(), 0) << "key Y shows its item";
   // Arrow keys move the list and the text; Escape puts back the edit text.
   const String before = g->EditText();
-  Key(e, Qt::Key_Down);
-  Key(e, Qt::Key_Down);
+  SendKey(e, Qt::Key_Down);
+  SendKey(e, Qt::Key_Down);
   EXPECT_EQ(e->Text(), e->PickListBox()->Items()->Strings(e->PickListBox()->ItemIndex()));
-  Key(e, Qt::Key_Escape);
+  SendKey(e, Qt::Key_Escape);
   EXPECT_FALSE(e->ListVisible());
   EXPECT_EQ(e->Text(), before);
   // Alt+Down opens, Enter accepts the selected item.
-  Key(e, Qt::Key_Down, Qt::AltModifier);
+  SendKey(e, Qt::Key_Down, Qt::AltModifier);
   ASSERT_TRUE(e->ListVisible());
   e->PickListBox()->SetItemIndex(2);
-  Key(e, Qt::Key_Return, Qt::NoModifier, "\r");
+  SendKey(e, Qt::Key_Return, Qt::NoModifier, "\r");
   EXPECT_FALSE(e->ListVisible());
   EXPECT_EQ(e->Text(), "c");
   ds_->Post();
@@ -395,21 +382,21 @@ TEST_F(InplaceEditTest, MruListDropsWithMatchingEntriesAndEnterTakesOne) {
   TDBGridInplaceEdit* e = Editor(g);
   form_->Show();
   e->SelectAll();
-  Type(e, "п");
+  TypeChars(e, "п");
   ASSERT_TRUE(name->MRUList()->DroppedDown());
   ASSERT_NE(e->MRUListBox(), nullptr);
   EXPECT_EQ(e->MRUListBox()->Items()->Count(), 2);
-  Type(e, "а");
+  TypeChars(e, "а");
   EXPECT_EQ(e->MRUListBox()->Items()->Count(), 1);
   e->MRUListBox()->SetItemIndex(0);
-  Type(e, "\r");
+  TypeChars(e, "\r");
   EXPECT_FALSE(name->MRUList()->DroppedDown());
   EXPECT_EQ(e->Text(), "Павел");
   ds_->Post();
   EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "Павел");
   // A press on another control closes an open list without taking it.
   e->SelectAll();
-  Type(e, "и");
+  TypeChars(e, "и");
   ASSERT_TRUE(name->MRUList()->DroppedDown());
   e->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(form_));
   EXPECT_FALSE(name->MRUList()->DroppedDown());
