@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QWidget>
 
 #include "platform/gui/Controls.h"
 #include "platform/rtl/Locale.h"
