@@ -214,11 +214,10 @@ void TSTColumnFilterEh::GetExpressionAsText(String& Text) {
 void TSTColumnFilterEh::SetFilterText(const String& Text) {
   const String key_name = GetKeyFieldName();
   if (!key_name.empty()) {
-    if (Text.empty()) {
-      key_value_ = Null();
-    } else if (TDataSet* lookup = GetLookupDataSet()) {
-      key_value_ = lookup->Lookup(GetListFieldName(), Variant(Text), key_name);
-    }
+    // Without a dataset to look the text up in, no key stands for it (an
+    // earlier key would filter by a text no longer typed).
+    TDataSet* lookup = Text.empty() ? nullptr : GetLookupDataSet();
+    key_value_ = lookup != nullptr ? lookup->Lookup(GetListFieldName(), Variant(Text), key_name) : Null();
     expression_.OperandType = botString;
     ParseSTFilterExpression(String(), expression_);
     if (VarIsNull(key_value_) || VarIsEmpty(key_value_)) {

@@ -423,10 +423,13 @@ TEST_F(FilterRowTest, ListBoundFilterLooksUpTheKey) {
   EXPECT_EQ(copy.ListField(), "TITLE");
   copy.SetListSource(nullptr);
 
-  // The list source may go first.
+  // The list source may go first; a text typed then has no key.
   delete src;
   EXPECT_EQ(f->ListSource(), nullptr);
   EXPECT_FALSE(f->CanDropDown());
+  f->SetFilterText("gamma");
+  EXPECT_TRUE(VarIsNull(f->KeyValue()));
+  EXPECT_EQ(f->GetExpression().Operator1, foNull);
 }
 
 TEST_F(FilterRowTest, DataFieldNameFallsBackToTheColumn) {
