@@ -6,10 +6,8 @@
 
 #include <vector>
 
-#include "dataaccess/datasets/pFIBDataSet.h"
-#include "grid/datagrid/DBGridEh.h"
 #include "platform/rtl/TypInfo.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
+#include "tests/grid/datagrid/GridFirebirdFixture.h"
 
 namespace {
 
@@ -88,7 +86,7 @@ class TLocalFeatures : public TDatasetFeaturesEh {
   std::vector<Cond> conds_;
 };
 
-class FilterFirebirdTest : public fbtest::TFIBSuiteTest<FilterFirebirdTest> {
+class FilterFirebirdTest : public TGridFirebirdTest<FilterFirebirdTest> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -104,22 +102,7 @@ class FilterFirebirdTest : public fbtest::TFIBSuiteTest<FilterFirebirdTest> {
 
  protected:
   void SetUp() override {
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
-    Application->Initialize();
-    InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
-    form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(50, 50, 500, 300);
-    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
-    ds_ = new TpFIBDataSet(form_);
-    ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText("select ID, NAME, X from FILT_T order by ID");
-    src_ = new TDataSource(form_);
-    src_->SetDataSet(ds_);
-    grid_ = new TCustomDBGridEh(form_);
-    grid_->SetBounds(0, 0, 400, 200);
-    grid_->SetParent(form_);
-    grid_->SetDataSource(src_);
-    grid_->Handle();
+    SetUpGrid("select ID, NAME, X from FILT_T order by ID");
     grid_->STFilter()->SetVisible(true);
     features_ = new TLocalFeatures();
     RegisterDatasetFeaturesEh(features_, GetClassInfo(ds_));
@@ -127,8 +110,7 @@ class FilterFirebirdTest : public fbtest::TFIBSuiteTest<FilterFirebirdTest> {
   }
   void TearDown() override {
     UnregisterDatasetFeaturesEh(GetClassInfo(ds_));
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    delete form_;
+    TGridFirebirdTest::TearDown();
   }
   // The IDs the grid's dataset shows, in order.
   std::vector<int> Shown() {
@@ -159,11 +141,6 @@ class FilterFirebirdTest : public fbtest::TFIBSuiteTest<FilterFirebirdTest> {
     grid_->FilterEditKeyPress(grid_->FilterEditor(), enter);
   }
 
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
-  TCustomDBGridEh* grid_ = nullptr;
   TLocalFeatures* features_ = nullptr;
 };
 
