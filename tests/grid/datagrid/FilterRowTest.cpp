@@ -157,6 +157,31 @@ TEST_F(FilterRowTest, KeysMoveBetweenFilterableColumns) {
   EXPECT_EQ(grid_->FilterEditorColumn(), 1);
 }
 
+TEST_F(FilterRowTest, EditorMessagesReachTheGrid) {
+  int applied = 0;
+  grid_->SetOnApplyFilter([&](TObject*) { ++applied; });
+  grid_->ShowFilterEditor(1);
+  HWND h = Editor()->Handle();
+  SendMessage(h, WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_EQ(grid_->FilterEditorColumn(), 2);
+  Editor()->SetText("> 1");
+  SendMessage(h, WM_CHAR, 13, 0);
+  EXPECT_EQ(applied, 1);
+  EXPECT_EQ(grid_->Columns()->Items(2)->STFilter()->FilterText(), "> 1");
+}
+
+TEST_F(FilterRowTest, SettingFilterRowVisibilityToItsValueDoesNotRelayout) {
+  auto* g = new TRecordingGrid(form_);
+  g->SetParent(form_);
+  g->SetDataSource(src_);
+  g->calls.clear();
+  g->STFilter()->SetVisible(false);
+  EXPECT_TRUE(g->calls.empty());
+  g->STFilter()->SetVisible(true);
+  EXPECT_FALSE(g->calls.empty());
+  EXPECT_EQ(g->TitleOffset(), 2);
+}
+
 TEST_F(FilterRowTest, UpIsSwallowedDownLeavesForTheFirstShownRecord) {
   grid_->ShowFilterEditor(1);
   Word k = VK_UP;
