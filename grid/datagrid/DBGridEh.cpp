@@ -600,10 +600,6 @@ void TCustomDBGridEh::RecordChanged(TField* Field) {
   InvalidateEditor();
 }
 
-void TCustomDBGridEh::UpdateData() {
-  // The in-place editor's text reaches the field here (a later unit).
-}
-
 void TCustomDBGridEh::DefineFieldMap() {
   TDataSet* ds = data_link_->DataSet();
   if (ds == nullptr) return;
