@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "datalayer/B_DbL.h"
+#include "datalayer/F_DBFind.h"
 #include "framework/BF_Msg.h"
 #include "tests/datalayer/DataLayerFixture.h"
 #include "tests/support/MemDataSet.h"
@@ -242,6 +243,79 @@ TEST_F(LookupListTest, BindingSourcesFieldsAndColumns) {
   delete holder;
   EXPECT_EQ(link->ListSource(), nullptr);
   EXPECT_EQ(grid_->DataSource(), nullptr);
+}
+
+// A host control that records the frame commands that reach it.
+class TFrameHost : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  std::vector<LPARAM> codes;
+  TDataSet* chosen = nullptr;
+  void Dispatch(TMessage& Message) override {
+    if (Message.Msg != WM_FRAMECOMMAND) return TCustomControl::Dispatch(Message);
+    codes.push_back(Message.LParam);
+    if (Message.LParam == 77) chosen = reinterpret_cast<TDataSet*>(Message.WParam);
+  }
+};
+
+TEST_F(LookupListTest, SqlSearchFrameAnswersTheFrameCommands) {
+  InitializeUnits({&unit_F_DBFind});
+  ASSERT_NE(GetFindFormClass, nullptr);
+  auto* host_form = TForm::CreateNew(form_);
+  auto* host = new TFrameHost(host_form);
+  host->SetParent(host_form);
+  host->Handle();
+  TB_FrameControl* made = GetFindFormClass(false)(host_form);
+  auto* frame = dynamic_cast<TFormDBFind*>(made);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_NE(dynamic_cast<TFormDBFindList*>(GetFindFormClass(true)(host_form)), nullptr);
+  frame->SetParent(host_form);
+
+  TB_DBDataLink plain(nullptr, nullptr);  // a binding without columns
+  plain.SetListSource(list_src_);
+  plain.SetListFieldLink("ID");
+  plain.SetListFieldFind("NAME");
+  TB_DBDataLink* link = &plain;
+  frame->Perform(WM_FRAMECOMMAND, reinterpret_cast<WPARAM>(host), 79);
+  frame->Perform(WM_FRAMECOMMAND, reinterpret_cast<WPARAM>(link), 74);
+  EXPECT_EQ(frame->List->DBDataLink(), link);
+  EXPECT_FALSE(frame->TabSet1->Visible());
+  EXPECT_EQ(frame->List->Columns()->Count(), 1);  // one per ListFieldFind item
+  const String text = "ёлк";
+  frame->Perform(WM_FRAMECOMMAND, reinterpret_cast<WPARAM>(&text), 18);
+  ASSERT_NE(frame->List->ListQuery(), nullptr);
+  EXPECT_EQ(Column(frame->List->ListQuery(), "ID"), "20002");
+  EXPECT_TRUE(frame->BB_OK->Enabled());
+  frame->List->ListQuery()->First();
+  frame->Perform(WM_FRAMECOMMAND, 0, 40);  // take the row: 77 sent, then closed (2 posted)
+  Application->ProcessMessages();
+  EXPECT_EQ(host->codes, (std::vector<LPARAM>{77, 2}));
+  EXPECT_EQ(VarToStr(link->CurrentText()), "Ёлкин");
+  EXPECT_NE(frame->List->DBDataLink(), link);  // the external binding was dropped
+  const String none = "щщщ";
+  frame->Perform(WM_FRAMECOMMAND, reinterpret_cast<WPARAM>(link), 74);
+  frame->Perform(WM_FRAMECOMMAND, reinterpret_cast<WPARAM>(&none), 18);
+  EXPECT_EQ(frame->StatusBar->TextGroup()->Text(), "Нет данных");
+  EXPECT_FALSE(frame->BB_OK->Enabled());
+
+  // Ten columns: nine "Ctrl+" tabs and a bare tenth; Ctrl+9 the ninth.
+  TB_DBDataLink cols(nullptr, nullptr);
+  cols.SetListSource(list_src_);
+  cols.SetListFieldFind("F3");
+  for (int i = 1; i <= 10; ++i) {
+    TColumnEh* c = cols.Columns()->Add();
+    c->SetFieldName("F" + std::to_string(i));
+    c->Title()->SetCaption("T" + std::to_string(i));
+  }
+  frame->Perform(WM_FRAMECOMMAND, reinterpret_cast<WPARAM>(&cols), 74);
+  ASSERT_EQ(frame->TabSet1->Tabs()->Count(), 10);
+  EXPECT_EQ(frame->TabSet1->Tabs()->Strings(0), "Ctrl+1 T1");
+  EXPECT_EQ(frame->TabSet1->Tabs()->Strings(9), "T10");
+  EXPECT_EQ(frame->TabSet1->TabIndex(), 2);
+  Word key = '9';
+  frame->FormKeyDown(frame, key, {ssCtrl});
+  EXPECT_EQ(frame->TabSet1->TabIndex(), 8);
+  frame->List->SetExternalDataLink(nullptr);
 }
 
 }  // namespace
