@@ -227,6 +227,7 @@ TEST_F(LookupGridTest, PopupNeverTakesTheFocusAndClosesThroughItsOwner) {
 }
 
 TEST_F(LookupGridTest, ColumnsDropDownGridComesFromTheFactory) {
+  RegisterLookupGridFactoryEh();  // as the grid unit's start installs it
   TCustomDBGridEh* grid = NewGrid();
   TColumnEh* col = grid->Columns()->Items(0);
   auto* popup = dynamic_cast<TPopupDataGridEh*>(col->GetLookupGrid());
