@@ -287,6 +287,9 @@ class TB_DBDataLink : public TPersistent {
   // Whether the list can be read: b_ltDB an active list link, else Values.
   bool ListUsable() const;
   static String FilterValueList(const String& Values, const String& SearchText, int Stride);
+  // The ";"-items of a value list as they stand (texts keep their blanks),
+  // ended by two empty items in a row.
+  static std::vector<String> ValueListItems(const String& Values);
 
  private:
   bool CanAssign() const;

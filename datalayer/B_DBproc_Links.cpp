@@ -26,9 +26,9 @@ bool AllFieldsExist(TDataSet* DataSet, const String& Names) {
   return true;
 }
 
-// The raw ";"-items of a value list (not trimmed: texts keep their blanks),
-// ended by two empty items in a row.
-std::vector<String> ValueListItems(const String& Values) {
+}  // namespace
+
+std::vector<String> TB_DBDataLink::ValueListItems(const String& Values) {
   std::vector<String> items;
   if (Values.empty()) return items;
   size_t start = 0;
@@ -45,8 +45,6 @@ std::vector<String> ValueListItems(const String& Values) {
   if (!items.empty() && items.back().empty() && Values.back() == ';') items.pop_back();
   return items;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // TB_DataLink

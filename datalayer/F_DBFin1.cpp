@@ -17,20 +17,6 @@ namespace {
 
 constexpr int kCaptionWidth = 161;
 
-// The ";"-items of a value list as they stand (texts keep their blanks).
-std::vector<String> RawItems(const String& Values) {
-  std::vector<String> items;
-  if (Values.empty()) return items;
-  size_t start = 0;
-  while (true) {
-    const size_t p = Values.find(';', start);
-    items.push_back(Values.substr(start, p == String::npos ? String::npos : p - start));
-    if (p == String::npos) break;
-    start = p + 1;
-  }
-  return items;
-}
-
 }  // namespace
 
 TFormDBFindList::TFormDBFindList(TComponent* AOwner) : TB_FrameControl(AOwner) {}
@@ -56,39 +42,52 @@ void TFormDBFindList::AfterConstruction() {
   ButtonLayout();
 }
 
-void TFormDBFindList::CreateParams(TCreateParams& Params) {
-  TB_FrameControl::CreateParams(Params);
+void FrameCreateParams(TCreateParams& Params, uint32_t ExStyle) {
   Params.Style |= WS_POPUP | WS_BORDER | WS_THICKFRAME | WS_CLIPCHILDREN;
-  Params.ExStyle |= WS_EX_TOOLWINDOW;
+  Params.ExStyle |= ExStyle;
   Params.WindowClass.style = CS_SAVEBITS | CS_DROPSHADOW;
 }
 
-void TFormDBFindList::ButtonLayout(TObject*) {
-  if (BB_OK == nullptr) return;
-  const int h = BB_OK->Height();
-  if (Width() < 2 * h) SetWidth(3 * h);
-  const bool captions = Width() >= kCaptionWidth;
-  BB_OK->TextGroup()->SetText(captions ? "Принять" : "");
-  BB_Cancel->TextGroup()->SetText(captions ? "Закрыть" : "");
-  BB_OK->SetWidth(captions ? 80 : h);
-  BB_Cancel->SetWidth(captions ? 80 : h);
+void FrameButtonLayout(TWinControl* Frame, TB_BitBtn* Ok, TB_BitBtn* Cancel, int CaptionWidth) {
+  if (Ok == nullptr || Cancel == nullptr) return;
+  const int h = Ok->Height();
+  if (Frame->Width() < 2 * h) Frame->SetWidth(3 * h);
+  const bool captions = Frame->Width() >= CaptionWidth;
+  Ok->TextGroup()->SetText(captions ? "Принять" : "");
+  Cancel->TextGroup()->SetText(captions ? "Закрыть" : "");
+  Ok->SetWidth(captions ? 80 : h);
+  Cancel->SetWidth(captions ? 80 : h);
 }
 
-void TFormDBFindList::FormKeyDown(TObject* Sender, Word& Key, TShiftState Shift) {
+void FrameKeyDown(TObject* Sender, Word& Key, TShiftState Shift, TTabSet* Tabs, TWinControl* List,
+                  const std::function<void(bool Accept)>& Finish) {
   const bool no_shift = !Shift.Contains(ssShift) && !Shift.Contains(ssCtrl) && !Shift.Contains(ssAlt);
   if ((Key == VK_RETURN || Key == VK_ESCAPE) && no_shift) {
-    if (Key == VK_RETURN) Accept();
-    else CloseFrame();
+    Finish(Key == VK_RETURN);
     Key = 0;
     return;
   }
   if (Shift.Contains(ssCtrl) && Key >= '1' && Key <= '9') {
     const int tab = Key - '1';
-    if (tab < TabSet1->Tabs()->Count()) TabSet1->SetTabIndex(tab);
+    if (tab < Tabs->Tabs()->Count()) Tabs->SetTabIndex(tab);
     Key = 0;
     return;
   }
   if (Sender != List) List->Perform(WM_KEYDOWN, Key, 0);
+}
+
+void TFormDBFindList::CreateParams(TCreateParams& Params) {
+  TB_FrameControl::CreateParams(Params);
+  FrameCreateParams(Params, WS_EX_TOOLWINDOW);
+}
+
+void TFormDBFindList::ButtonLayout(TObject*) { FrameButtonLayout(this, BB_OK, BB_Cancel, kCaptionWidth); }
+
+void TFormDBFindList::FormKeyDown(TObject* Sender, Word& Key, TShiftState Shift) {
+  FrameKeyDown(Sender, Key, Shift, TabSet1, List, [this](bool Accepted) {
+    if (Accepted) Accept();
+    else CloseFrame();
+  });
 }
 
 void TFormDBFindList::PostToOwner(int Code) {
@@ -113,7 +112,7 @@ void TFormDBFindList::ShowValueList(const String& Values) {
   if (shown_once_ && Values == shown_) return;
   shown_once_ = true;
   shown_ = Values;
-  items_ = RawItems(Values);
+  items_ = TB_DBDataLink::ValueListItems(Values);
   const int count = static_cast<int>(items_.size()) / Stride();
   List->Items()->SetCount(count);
   List->Scroll(0, -List->ClientHeight() * (count + 1));

@@ -7,12 +7,24 @@
 // accepted) and, once, 2 (closed) to its owner.
 #pragma once
 
+#include <functional>
+
 #include "datalayer/B_DBproc.h"
 #include "framework/BButton.h"
 #include "framework/B_Form.h"
 #include "framework/Bstdctrl.h"
 #include "platform/gui/ListView.h"
 #include "platform/gui/Tabs.h"
+
+// What both search frames share: the window parameters (ExStyle the
+// frame's own), the button layout (captions from CaptionWidth on, square
+// buttons below it) and the keys (Enter accepts, Esc closes, Ctrl+1..9 a
+// tab; a key from elsewhere goes to List). FrameKeyDown returns false when
+// the key is left to the list.
+void FrameCreateParams(TCreateParams& Params, uint32_t ExStyle);
+void FrameButtonLayout(TWinControl* Frame, TB_BitBtn* Ok, TB_BitBtn* Cancel, int CaptionWidth);
+void FrameKeyDown(TObject* Sender, Word& Key, TShiftState Shift, TTabSet* Tabs, TWinControl* List,
+                  const std::function<void(bool Accept)>& Finish);
 
 // The record of code 116: the key goes into Value.
 struct TFrameValueRecord {

@@ -52,37 +52,16 @@ void TFormDBFind::AfterConstruction() {
 
 void TFormDBFind::CreateParams(TCreateParams& Params) {
   TB_FrameControl::CreateParams(Params);
-  Params.Style |= WS_POPUP | WS_BORDER | WS_THICKFRAME | WS_CLIPCHILDREN;
-  Params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
-  Params.WindowClass.style = CS_SAVEBITS | CS_DROPSHADOW;
+  FrameCreateParams(Params, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
 }
 
-void TFormDBFind::ButtonLayout(TObject*) {
-  if (BB_OK == nullptr) return;
-  const int h = BB_OK->Height();
-  if (Width() < 2 * h) SetWidth(3 * h);
-  const bool captions = Width() >= kCaptionWidth;
-  BB_OK->TextGroup()->SetText(captions ? "Принять" : "");
-  BB_Cancel->TextGroup()->SetText(captions ? "Закрыть" : "");
-  BB_OK->SetWidth(captions ? 80 : h);
-  BB_Cancel->SetWidth(captions ? 80 : h);
-}
+void TFormDBFind::ButtonLayout(TObject*) { FrameButtonLayout(this, BB_OK, BB_Cancel, kCaptionWidth); }
 
 void TFormDBFind::FormKeyDown(TObject* Sender, Word& Key, TShiftState Shift) {
-  const bool no_shift = !Shift.Contains(ssShift) && !Shift.Contains(ssCtrl) && !Shift.Contains(ssAlt);
-  if ((Key == VK_RETURN || Key == VK_ESCAPE) && no_shift) {
-    if (Key == VK_RETURN) List->SelectCurrent();
+  FrameKeyDown(Sender, Key, Shift, TabSet1, List, [this](bool Accepted) {
+    if (Accepted) List->SelectCurrent();
     else CloseFrame();
-    Key = 0;
-    return;
-  }
-  if (Shift.Contains(ssCtrl) && Key >= '1' && Key <= '9') {
-    const int tab = Key - '1';
-    if (tab < TabSet1->Tabs()->Count()) TabSet1->SetTabIndex(tab);
-    Key = 0;
-    return;
-  }
-  if (Sender != List) List->Perform(WM_KEYDOWN, Key, 0);
+  });
 }
 
 void TFormDBFind::CloseFrame() {
