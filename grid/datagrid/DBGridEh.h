@@ -1565,6 +1565,9 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== protected: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
   // ==== protected: Lookup grids and descendants (DBLookupGridsEh.cpp) ====
+  // Makes the columns and their default values anew through the virtual
+  // factories (a descendant's constructor calls it once its overrides exist).
+  void RecreateColumnsEh();
 
  private:
   friend class TGridDataLinkEh;
@@ -1951,6 +1954,9 @@ void FinalDBGridEhFilters();
 // ==== Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
 // ==== Lookup grids and descendants (DBLookupGridsEh.cpp) ====
+// Installs (or, with Register false, removes) the column drop-down grid
+// factory of the lookup-grid unit.
+void RegisterLookupGridFactoryEh(bool Register = true);
 
 // ---------------------------------------------------------------------------
 // Style and routines

@@ -584,6 +584,7 @@ void InitDBGridEh() {
   if (g_init_count++ > 0) return;
   RegisterDBGridEhResources();
   RegisterGridClasses();
+  RegisterLookupGridFactoryEh();
   InitDBGridEhFilters();
   g_default_style = new TDBGridEhStyle();
   {
@@ -629,6 +630,7 @@ void FinalDBGridEh() {
   delete g_default_style;
   g_default_style = nullptr;
   g_short_cuts = TDBGridEhShortCuts();
+  RegisterLookupGridFactoryEh(false);
 }
 
 constexpr const TUnit* kUses[] = {&unit_Forms, &unit_ToolCtrlsEh, &unit_DBSumLst, &unit_PropFilerEh, &unit_DbUtilsEh};
