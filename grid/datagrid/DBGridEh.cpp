@@ -642,10 +642,6 @@ void TCustomDBGridEh::InitWidget() {
   UpdateScrollBar();
 }
 
-void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
-  TCustomGrid::DrawCell(ACol, ARow, ARect, AState);
-}
-
 void TCustomDBGridEh::Loaded() {
   TCustomGrid::Loaded();
   if (data_link_->DataSet() != nullptr) sum_list_->SetDataSet(data_link_->DataSet());
@@ -789,42 +785,12 @@ bool TCustomDBGridEh::IsRowSelectFocused() {
 
 bool TCustomDBGridEh::IsAlwaysShowEditor() { return options_.Contains(dgAlwaysShowEditor) && !filter_editing_; }
 
-bool TCustomDBGridEh::CellHas3DFrame(int ACol, int ARow) {
-  const bool fixed = ACol < FixedCols() || ARow < FixedRows();
-  const bool footer = ARow >= RowCount() - footer_row_count_;
-  if (footer) return options_eh_.Contains(dghFooter3D);
-  if (ACol < indicator_offset_ || ARow < title_offset_) return options_eh_.Contains(dghFixed3D);
-  if (fixed) return options_eh_.Contains(dghFrozen3D);
-  return options_eh_.Contains(dghData3D);
-}
-
 bool TCustomDBGridEh::IsCellSelected(int DataCol, int /*DataRow*/, const TBookmark& Bookmark) {
   switch (selection_->SelectionType()) {
     case gstAll: return true;
     case gstNon: return false;
     default: return selection_->DataCellSelected(DataCol, Bookmark);
   }
-}
-
-void TCustomDBGridEh::GetHighlightColors(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State,
-                                         TColor& Background, TFont* AFont) {
-  if (style_ != nullptr) {
-    style_->GetDataCellHighlight(this, ACol, ARow, DataCol, DataRow, State, Background, AFont);
-    return;
-  }
-  if (State.Contains(gdSelected)) {
-    Background = clHighlight;
-    if (AFont != nullptr) AFont->SetColor(clHighlightText);
-  }
-}
-
-bool TCustomDBGridEh::IsCellHighlighted(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State) {
-  if (style_ != nullptr) {
-    TColor bk = clWindow;
-    TFont f;
-    return style_->GetDataCellHighlight(this, ACol, ARow, DataCol, DataRow, State, bk, &f);
-  }
-  return State.Contains(gdSelected);
 }
 
 bool TCustomDBGridEh::IsGridOrEditorFocused() {
