@@ -127,32 +127,6 @@ struct TCustomDBGridEh::TCellDrawCtx {
 // ---------------------------------------------------------------------------
 // Classification and colours
 
-void TCustomDBGridEh::GetCellType(int ACol, int ARow, int& AreaCol, int& AreaRow, int& DataCol, int& DataRow) {
-  AreaCol = ACol < indicator_offset_ ? 0 : 1;
-  DataCol = ACol - indicator_offset_;
-  const int t = TitlesVisible() ? 1 : 0, f = IsFilterRowVisible() ? 1 : 0;
-  const int top = FixedRows();
-  const int bottom = footer_row_count_ > 0 ? RowCount() - footer_row_count_ - 2 : RowCount();
-  if (ARow < t) {
-    AreaRow = 0;
-    DataRow = ARow;
-  } else if (ARow < t + f) {
-    AreaRow = 1;
-    DataRow = ARow - t;
-  } else if (ARow >= top && ARow <= bottom) {
-    AreaRow = 2;
-    DataRow = ARow - top;
-  } else if (ARow == bottom + 1) {
-    AreaRow = 3;
-    DataRow = 0;
-  } else if (ARow > bottom + 1) {
-    AreaRow = 4;
-    DataRow = ARow - (bottom + 1);
-  } else {
-    throw Exception("Algorithm error in TCustomDBGridEh.GetCellType");
-  }
-}
-
 bool TCustomDBGridEh::UseThemedFixedCells() const {
   return !flat_ && ThemeServices()->ThemesEnabled() && options_eh_.Contains(dghFixed3D) &&
          options_.Contains(dgColLines) && options_.Contains(dgRowLines);
@@ -203,7 +177,7 @@ bool TCustomDBGridEh::IsCellHighlighted(int ACol, int ARow, int DataCol, int Dat
   bool selected = false;
   TDataSet* ds = data_link_->DataSet();
   if (selection_->SelectionType() != gstNon && data_link_->Active() && ds != nullptr)
-    selected = IsCellSelected(DataCol, DataRow, ds->Bookmark());
+    selected = IsCellSelected(ACol, ARow, ds->Bookmark(), DataCol);
   const bool focused = IsGridOrEditorFocused();
   const bool on_row = ARow == Row();
   if (!selected) {
@@ -254,7 +228,6 @@ TColumnEditKindEh TCustomDBGridEh::GetColumnEditStyle(TColumnEh* Column) {
 bool TCustomDBGridEh::IsColumnFilterShown(TColumnEh* /*Column*/) { return true; }
 String TCustomDBGridEh::GetColumnFilterText(TColumnEh* /*Column*/) { return String(); }
 bool TCustomDBGridEh::ColumnFilterHasDropDown(TColumnEh* /*Column*/) { return false; }
-THeadTreeNode* TCustomDBGridEh::ColumnTitleNode(TColumnEh* /*Column*/) { return nullptr; }
 
 // ---------------------------------------------------------------------------
 // Events
@@ -419,7 +392,7 @@ void TCustomDBGridEh::DrawInplaceSearchMark() {
   const bool rtl = BiDiMode() == bdRightToLeft;
   if (rtl) a = a == taLeftJustify ? taRightJustify : a == taRightJustify ? taLeftJustify : a;
   UINT flags = InplaceSearchMarkFlags(a);
-  if (c.Column->WordWrap() && DefaultRowHeight() > 2 * cv->TextHeight("Wg")) {
+  if (c.Column->WordWrap() && DataRowsMultiLine()) {
     flags |= DT_WORDBREAK;
     if (BiDiMode() != bdLeftToRight) flags |= DT_RTLREADING;
   }
@@ -438,12 +411,6 @@ void TCustomDBGridEh::DrawInplaceSearchMark() {
 // ---------------------------------------------------------------------------
 // DrawCell
 
-namespace {
-// Whether the rows after the records are drawn as the filler (footers only).
-bool RowsMultiLine(TCustomDBGridEh* Grid) {
-  return Grid->RowLines() > 1 || Grid->DefaultRowHeight() > 2 * GetFontTextHeight(Grid->Canvas(), Grid->Font());
-}
-}  // namespace
 
 void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
   if (ARect.Right <= ARect.Left) return;
@@ -464,7 +431,9 @@ void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDraw
   c.DX = c.Frame3D ? 1 : 2;
   c.DY = c.DX - (flat_ ? 1 : 0);
   c.OldActive = data_link_->Active() ? data_link_->ActiveRecord() : -1;
-  GetCellType(ACol, ARow, c.AreaCol, c.AreaRow, c.DataCol, c.DataRow);
+  const TCellTypeEh kind = GetCellType(ACol, ARow, c.DataCol, c.DataRow);
+  c.AreaCol = kind.Horz;
+  c.AreaRow = kind.Vert;
   TCellDrawCtx* outer = draw_ctx_;
   draw_ctx_ = &c;
   struct TRestore {
@@ -497,8 +466,7 @@ void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDraw
       DrawDataRowCell(c);
     } else if (drow <= filler) {
       TColor bg = c.Column->Color();
-      bool sel = selection_->SelectionType() == gstAll ||
-                 (selection_->SelectionType() == gstColumns && selection_->Columns()->IndexOf(c.Column) >= 0);
+      const bool sel = IsCellSelected(ACol, ARow, TBookmark(), c.DataCol);
       c.Highlighted = GetHighlightColors(ACol, ARow, cv->Font(), bg, sel, c.State, c.AreaCol, c.AreaRow);
       cv->Brush()->SetColor(bg);
       if (c.Frame3D && c.Themed) FillCellBackground(c.Rect, c.Highlighted, TRect{});
@@ -615,7 +583,8 @@ void TCustomDBGridEh::DrawTitleRowCell(TCellDrawCtx& c) {
   c.Pressed = pressed_title_col_ == c.ACol;
   String text = title->Caption();
   if (use_multi_title_) {
-    if (THeadTreeNode* leaf = ColumnTitleNode(col)) {
+    const size_t i = static_cast<size_t>(c.DataCol);
+    if (THeadTreeNode* leaf = i < leaf_field_arr_.size() ? leaf_field_arr_[i].Leaf : nullptr) {
       c.Leaf = leaf;
       c.LeafEllipsis = title->EndEllipsis();
       c.Rect.Top = c.Rect.Bottom - leaf->Height() + 3;
@@ -643,8 +612,7 @@ void TCustomDBGridEh::DrawTitleRowCell(TCellDrawCtx& c) {
   int sort_width = 0;
   bool show_bitmap = false, show_digits = false;
   DrawSortMarker(c.Rect, tr, col, marker, shift, false, c.Themed, true, sort_width, show_bitmap, show_digits);
-  const bool sel = selection_->SelectionType() == gstAll ||
-                   (selection_->SelectionType() == gstColumns && selection_->Columns()->IndexOf(col) >= 0);
+  const bool sel = IsCellSelected(c.ACol, c.ARow, TBookmark(), c.DataCol);
   c.Highlighted = GetHighlightColors(c.ACol, c.ARow, cv->Font(), bg, sel, c.State, c.AreaCol, c.AreaRow) && sel;
   cv->Brush()->SetColor(bg);
   if (c.Themed) FillCellBackground(c.Rect, sel || c.Pressed, TRect{});
@@ -669,9 +637,7 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TRect& Rect, TGrid
   TCanvas* cv = Canvas();
   const int dc = ACol - indicator_offset_;
   TColumnEh* col = dc >= 0 && dc < columns_->Count() ? columns_->Items(dc) : nullptr;
-  const bool sel = col != nullptr && (selection_->SelectionType() == gstAll ||
-                                      (selection_->SelectionType() == gstColumns &&
-                                       selection_->Columns()->IndexOf(col) >= 0));
+  const bool sel = IsCellSelected(ACol, ARow, TBookmark(), dc);
   bool hl = false;
   if (IsFilterRowVisible() && ARow == title_offset_ - 1 && col != nullptr && IsColumnFilterShown(col)) {
     cv->SetFont(Font());
@@ -763,7 +729,7 @@ void TCustomDBGridEh::DrawDataRowCell(TCellDrawCtx& c) {
       DrawImageCentered(cv->Handle(), tr, images, p->ImageIndex, c.Highlighted);
     } else {
       DrawCellText(cv, tr, true, c.DX, c.DY, p->Text, p->Alignment, col->Layout(),
-                   col->WordWrap() && RowsMultiLine(this), col->EndEllipsis(), left_marg, 0);
+                   col->WordWrap() && DataRowsMultiLine(), col->EndEllipsis(), left_marg, 0);
     }
   }
   c.TextRect = tr;
@@ -818,13 +784,12 @@ void TCustomDBGridEh::DrawFooterRowCell(TCellDrawCtx& c) {
     TAlignment al = footer->Alignment();
     String text = GetFooterValue(k, col);
     GetFooterParams(c.DataCol, k, col, cv->Font(), bg, al, c.State, text);
-    const bool sel = selection_->SelectionType() == gstAll ||
-                     (selection_->SelectionType() == gstColumns && selection_->Columns()->IndexOf(col) >= 0);
+    const bool sel = IsCellSelected(c.ACol, c.ARow, TBookmark(), c.DataCol);
     c.Highlighted = GetHighlightColors(c.ACol, c.ARow, cv->Font(), bg, sel, c.State, c.AreaCol, c.AreaRow) && sel;
     cv->Brush()->SetColor(bg);
     if (c.Frame3D && c.Themed) FillCellBackground(c.Rect, c.Highlighted, TRect{});
     const bool fill = !(c.Frame3D && c.Themed && bg == clBtnFace);
-    DrawCellText(cv, c.Rect, fill, c.DX, c.DY, text, al, col->Layout(), footer->WordWrap() && RowsMultiLine(this),
+    DrawCellText(cv, c.Rect, fill, c.DX, c.DY, text, al, col->Layout(), footer->WordWrap() && DataRowsMultiLine(),
                  footer->EndEllipsis(), 0, 0);
   }
   if (on_draw_footer_cell_) on_draw_footer_cell_(this, c.DataCol, k, col, c.Rect, c.State);

@@ -15,12 +15,8 @@ namespace {
 class TTestPaintGrid : public TCustomDBGridEh {
  public:
   using TCustomDBGridEh::TCustomDBGridEh;
-  std::vector<THeadTreeNode*> leaves;
   bool themed = false;
   bool filter_drop_down = false;
-  THeadTreeNode* ColumnTitleNode(TColumnEh* Column) override {
-    return Column->Index() < static_cast<int>(leaves.size()) ? leaves[static_cast<size_t>(Column->Index())] : nullptr;
-  }
   bool UseThemedFixedCells() const override { return themed; }
   bool ColumnFilterHasDropDown(TColumnEh*) override { return filter_drop_down; }
   String GetColumnFilterText(TColumnEh*) override { return "flt"; }
@@ -369,20 +365,19 @@ TEST_F(PaintTest, IncrementalSearchMarkShowsTheTypedLetters) {
 TEST_F(PaintTest, ABandOverThreeColumnsCentresItsTextOnce) {
   OpenRows();
   TTestPaintGrid* g = NewPaintGrid();
-  for (int i = 0; i < 3; ++i) g->Columns()->Items(i)->SetWidth(40);
   g->SetUseMultiTitle(true);
-  g->SetRowHeights(0, 44);
-  THeadTreeNode root("Root", 0, 0);
-  const int line = 1;
-  THeadTreeNode* band = root.AddChild("WWW", 20, 3 * 40 + 2 * line);
-  for (int i = 0; i < 3; ++i) g->leaves.push_back(band->AddChild("", 20, 40));
-  g->Invalidate();
+  for (int i = 0; i < 3; ++i) {
+    g->Columns()->Items(i)->SetWidth(40);
+    g->Columns()->Items(i)->Title()->SetCaption("WWW|" + String(1, static_cast<char>('a' + i)));
+  }
+  ASSERT_NE(g->LeafFieldArr().at(0).Leaf->Host(), g->HeadTree());
   TPaper paper(400, 200);
   g->PaintTo(paper.Canvas(), 0, 0);
   Dump(paper, "band");
   const TRect first = g->CellRect(g->IndicatorOffset(), 0), last = g->CellRect(g->IndicatorOffset() + 2, 0);
   // The band's inside, above its frame's bottom and the row line.
-  const TRect band_area{first.Left + 3, first.Top + 3, last.Right - 3, first.Bottom - 21};
+  const int leaf_height = g->LeafFieldArr().at(0).Leaf->Height();
+  const TRect band_area{first.Left + 3, first.Top + 3, last.Right - 3, first.Bottom - leaf_height};
   int left = band_area.Right, right = band_area.Left;
   for (int y = band_area.Top; y < band_area.Bottom; ++y)
     for (int x = band_area.Left; x < band_area.Right; ++x)
@@ -394,7 +389,6 @@ TEST_F(PaintTest, ABandOverThreeColumnsCentresItsTextOnce) {
   const int centre = (first.Left + last.Right) / 2;
   EXPECT_NEAR((left + right) / 2, centre, 3);
   EXPECT_LT(right - left, 80) << "drawn once, not per column";
-  g->leaves.clear();
 }
 
 TEST_F(PaintTest, PaintDrawsOnlyTheCellsOfItsUpdateRegion) {
