@@ -6,7 +6,6 @@
 // paints; the time is per paint.
 #include <benchmark/benchmark.h>
 
-#include <QHeaderView>
 #include <QPixmap>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -18,8 +17,8 @@
 #include <vector>
 
 #include "bench/BenchDatabase.h"
+#include "bench/GridPaintBench.h"
 #include "bench/QtSqlBaseline.h"
-#include "dataaccess/core/FIBQuery.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
 #include "platform/gui/Forms.h"
@@ -31,14 +30,7 @@ constexpr int kClientW = kCols * (kWidth + kLine), kClientH = kRows * (kHeight +
 constexpr const char* kSelect =
     "select ID, QTY, PRICE, TOTAL, SOLD, NAME, CODE, CITY, RATE, STAMP, NOTE, FLAG from GRID_T order by ID";
 
-void EnsureApplication() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  InitializeUnits({&unit_Forms, &unit_DBGridEh});
-  Application->Initialize();
-}
+void EnsureApplication() { bench::EnsureGuiApplication({&unit_Forms, &unit_DBGridEh}); }
 
 // The table of the benchmark: 200 rows of twelve columns of mixed types.
 class TGridTable {
@@ -63,12 +55,7 @@ class TGridTable {
   const std::string& Path() const { return file_.Path(); }
 
  private:
-  void Exec(const std::string& SQL) {
-    auto q = std::make_unique<TFIBQuery>(nullptr);
-    q->SetDatabase(file_.Database());
-    q->SQL()->SetText(SQL);
-    q->ExecQuery();
-  }
+  void Exec(const std::string& SQL) { file_.Exec(SQL); }
   bench::TBenchDatabase file_;
 };
 
@@ -122,43 +109,11 @@ void BM_QTableViewSqlPaint(benchmark::State& state) {
   }
   QTableView view;
   view.setModel(&model);
-  view.horizontalHeader()->hide();
-  view.verticalHeader()->hide();
-  view.horizontalHeader()->setMinimumSectionSize(1);
-  view.verticalHeader()->setMinimumSectionSize(1);
-  view.horizontalHeader()->setDefaultSectionSize(kWidth + kLine);
-  view.verticalHeader()->setDefaultSectionSize(kHeight + kLine);
-  view.setFrameShape(QFrame::NoFrame);
-  view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  view.resize(kClientW, kClientH);
-  view.ensurePolished();
+  bench::LayOutTableView(view, kWidth, kHeight, kLine, kClientW, kClientH);
   QPixmap target(kClientW, kClientH);
   for (auto _ : state) view.render(&target);
   state.counters["cells"] = kCols * kRows;
 }
-
-// The platform's base grid drawing the same texts, read once from the table.
-class TTextGrid : public TCustomGrid {
- public:
-  TTextGrid(TComponent* AOwner, std::vector<String> Texts) : TCustomGrid(AOwner), texts_(std::move(Texts)) {
-    SetFixedCols(0);
-    SetFixedRows(0);
-    SetColCount(kCols);
-    SetRowCount(kRows);
-    SetDefaultColWidth(kWidth);
-    SetDefaultRowHeight(kHeight);
-    SetGridLineWidth(kLine);
-  }
-
- protected:
-  void DrawCell(int c, int r, const TRect& rect, TGridDrawState) override {
-    Canvas()->TextRect(rect, rect.Left + 2, rect.Top + 2, texts_[static_cast<size_t>(r * kCols + c)]);
-  }
-
- private:
-  std::vector<String> texts_;
-};
 
 void BM_BaseGridPaint(benchmark::State& state) {
   TGridTable& table = Table();
@@ -173,7 +128,7 @@ void BM_BaseGridPaint(benchmark::State& state) {
     ds.Close();
   }
   std::unique_ptr<TForm> form(TForm::CreateNew(nullptr));
-  auto* grid = new TTextGrid(form.get(), std::move(texts));
+  auto* grid = new bench::TTextGrid(form.get(), kCols, kRows, kWidth, kHeight, kLine, std::move(texts));
   grid->SetParent(form.get());
   grid->SetScrollBars(ssNone);
   grid->SetBounds(0, 0, kClientW, kClientH);

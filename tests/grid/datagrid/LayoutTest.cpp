@@ -9,8 +9,7 @@
 
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
-#include "tests/grid/datagrid/GridFixture.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
+#include "tests/grid/datagrid/GridFirebirdFixture.h"
 
 namespace {
 
@@ -98,7 +97,7 @@ class TLayoutGrid : public TCustomDBGridEh {
   bool TitlesVisible() const override { return !titles_override && TCustomDBGridEh::TitlesVisible(); }
 };
 
-class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
+class LayoutTest : public TGridFirebirdSuite<LayoutTest, TLayoutGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -113,29 +112,10 @@ class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
 
  protected:
   void SetUp() override {
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
-    Application->Initialize();
-    InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
-    form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(50, 50, 600, 400);
-    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
-    ds_ = new TpFIBDataSet(form_);
-    ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText("select ID, NAME, AMOUNT from LAY_T order by ID");
+    OpenGridForm("select ID, NAME, AMOUNT from LAY_T order by ID", TRect{50, 50, 650, 450}, 400, 200);
     ds_->InsertSQL()->SetText("insert into LAY_T (ID, NAME, AMOUNT) values (?ID, ?NAME, ?AMOUNT)");
     ds_->UpdateSQL()->SetText("update LAY_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
     ds_->SetAutoCommit(true);
-    src_ = new TDataSource(form_);
-    src_->SetDataSet(ds_);
-    grid_ = new TLayoutGrid(form_);
-    grid_->SetBounds(0, 0, 400, 200);
-    grid_->SetParent(form_);
-    grid_->SetDataSource(src_);
-    grid_->Handle();
-  }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    delete form_;
   }
   // Text extent in a font, measured apart from the grid.
   static TSize Extent(TFont* Font, const String& Text) {
@@ -150,12 +130,6 @@ class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
     for (int i = 1; i < grid_->ColCount(); ++i) w += std::max(0, grid_->ColWidths(i) + Line());
     return w;
   }
-
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
-  TLayoutGrid* grid_ = nullptr;
 };
 
 TEST_F(LayoutTest, ColumnsFromFieldsAndOneEmptyColumnWithout) {

@@ -6,14 +6,11 @@
 #include <map>
 #include <utility>
 
-#include "dataaccess/datasets/pFIBDataSet.h"
-#include "grid/datagrid/DBGridEh.h"
-#include "tests/grid/datagrid/GridFixture.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
+#include "tests/grid/datagrid/GridFirebirdFixture.h"
 
 namespace {
 
-class PaintFirebirdTest : public fbtest::TFIBSuiteTest<PaintFirebirdTest> {
+class PaintFirebirdTest : public TGridFirebirdSuite<PaintFirebirdTest> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -30,26 +27,7 @@ class PaintFirebirdTest : public fbtest::TFIBSuiteTest<PaintFirebirdTest> {
 
  protected:
   void SetUp() override {
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
-    Application->Initialize();
-    InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
-    form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(0, 0, 1400, 300);
-    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
-    ds_ = new TpFIBDataSet(form_);
-    ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText("select * from TYPES_T order by ID");
-    src_ = new TDataSource(form_);
-    src_->SetDataSet(ds_);
-    grid_ = new TCustomDBGridEh(form_);
-    grid_->SetBounds(0, 0, 1400, 200);
-    grid_->SetParent(form_);
-    grid_->SetDataSource(src_);
-    grid_->Handle();
-  }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    delete form_;
+    OpenGridForm("select * from TYPES_T order by ID", TRect{0, 0, 1400, 300}, 1400, 200);
   }
 
  public:
@@ -59,11 +37,6 @@ class PaintFirebirdTest : public fbtest::TFIBSuiteTest<PaintFirebirdTest> {
   }
 
  protected:
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
-  TCustomDBGridEh* grid_ = nullptr;
   // (record, data column) -> (painted text, the field's display text then)
   std::map<std::pair<int, int>, std::pair<String, String>> painted_;
 };
