@@ -3,7 +3,11 @@
 // texts.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <QAbstractItemModel>
 #include <QHeaderView>
+#include <QPixmap>
 #include <QTableView>
 
 #include <cstdlib>
@@ -39,6 +43,18 @@ inline void LayOutTableView(QTableView& View, int Width, int Height, int Line, i
   View.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   View.resize(ClientW, ClientH);
   View.ensurePolished();
+}
+
+// Paints a table view over Model, laid out as above, into a pixmap once per
+// iteration.
+inline void PaintTableView(benchmark::State& State, QAbstractItemModel* Model, int Width, int Height, int Line,
+                           int ClientW, int ClientH) {
+  QTableView view;
+  view.setModel(Model);
+  LayOutTableView(view, Width, Height, Line, ClientW, ClientH);
+  QPixmap target(ClientW, ClientH);
+  for (auto _ : State) view.render(&target);
+  State.counters["cells"] = (ClientW / (Width + Line)) * (ClientH / (Height + Line));
 }
 
 // The base grid with Cols x Rows cells, no fixed ones, drawing Texts (row

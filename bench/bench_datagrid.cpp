@@ -9,7 +9,6 @@
 #include <QPixmap>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
-#include <QTableView>
 
 #include <cstdlib>
 #include <memory>
@@ -107,12 +106,7 @@ void BM_QTableViewSqlPaint(benchmark::State& state) {
     state.SkipWithError("the query model does not hold the table");
     return;
   }
-  QTableView view;
-  view.setModel(&model);
-  bench::LayOutTableView(view, kWidth, kHeight, kLine, kClientW, kClientH);
-  QPixmap target(kClientW, kClientH);
-  for (auto _ : state) view.render(&target);
-  state.counters["cells"] = kCols * kRows;
+  bench::PaintTableView(state, &model, kWidth, kHeight, kLine, kClientW, kClientH);
 }
 
 void BM_BaseGridPaint(benchmark::State& state) {

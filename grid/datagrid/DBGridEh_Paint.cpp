@@ -71,31 +71,20 @@ TRect Inflated(TRect R, int DX, int DY) {
   return R;
 }
 
+// The cell parameters of Column at the link's active record, before events.
+void FillFromColumn(TColumnEh* Column, TColCellParamsEh* P) {
+  P->Alignment = Column->Alignment();
+  P->Text = Column->GetDisplayText();
+  P->ImageIndex = Column->GetKeyIndex();
+  P->CheckboxState = Column->GetCheckboxState();
+  P->ReadOnly = Column->ReadOnly();
+}
+
 TEditButtonStyleEh EditKindButtonStyle(TColumnEditKindEh Kind) {
   switch (Kind) {
     case ekEllipsis: return ebsEllipsisEh;
     case ekUpDown: return ebsUpDownEh;
     default: return ebsDropDownEh;
-  }
-}
-
-// Cells of one axis that show, fixed first, with their client positions.
-struct TSpan {
-  int Index, Start, Extent;
-};
-void ShownSpans(const TGridAxisDrawInfo& Info, std::vector<TSpan>& Out) {
-  Out.clear();
-  const int lw = Info.EffectiveLineWidth;
-  int pos = 0;
-  for (int i = 0; i < Info.FixedCellCount; ++i) {
-    const int e = Info.GetExtent(i);
-    if (e + lw > 0 && pos < Info.GridExtent) Out.push_back({i, pos, e});
-    pos += std::max(0, e + lw);
-  }
-  for (int i = Info.FirstGridCell; i < Info.GridCellCount && pos < Info.GridExtent; ++i) {
-    const int e = Info.GetExtent(i);
-    if (e + lw > 0) Out.push_back({i, pos, e});
-    pos += std::max(0, e + lw);
   }
 }
 
@@ -351,11 +340,7 @@ bool TCustomDBGridEh::IsDuplicateValue(TColumnEh* Column, const String& Text) {
   TActiveRecordSwitch sw(data_link_.get(), data_link_->ActiveRecord() - 1);
   p->Font->Assign(Column->Font());
   p->Background = Column->Color();
-  p->Alignment = Column->Alignment();
-  p->ImageIndex = Column->GetKeyIndex();
-  p->Text = Column->GetDisplayText();
-  p->CheckboxState = Column->GetCheckboxState();
-  p->ReadOnly = Column->ReadOnly();
+  FillFromColumn(Column, p);
   p->State = TGridDrawState();
   GetCellParams(Column, p->Font.get(), p->Background, p->State);
   if (Column->OnGetCellParams()) Column->OnGetCellParams()(Column, false, p);
@@ -686,12 +671,8 @@ void TCustomDBGridEh::DrawDataRowCell(TCellDrawCtx& c) {
   TColCellParamsEh* p = cell_params_.get();
   p->Font->Assign(cv->Font());
   p->State = c.State;
-  p->Alignment = col->Alignment();
   p->Background = cv->Brush()->Color();
-  p->Text = col->GetDisplayText();
-  p->ImageIndex = col->GetKeyIndex();
-  p->CheckboxState = col->GetCheckboxState();
-  p->ReadOnly = col->ReadOnly();
+  FillFromColumn(col, p);
   GetCellParams(col, p->Font.get(), p->Background, p->State);
   if (col->OnGetCellParams()) col->OnGetCellParams()(col, false, p);
   c.Highlighted = IsCellHighlighted(c.ACol, c.ARow, c.DataCol, c.DataRow, p->Background, p->State, p->Font.get());
@@ -888,9 +869,9 @@ struct TLineFamilies {
 void TCustomDBGridEh::DrawGridLines(const TGridDrawInfo& Info) {
   HDC dc = Canvas()->Handle();
   if (dc == nullptr) return;
-  std::vector<TSpan> cols, rows;
-  ShownSpans(Info.Horz, cols);
-  ShownSpans(Info.Vert, rows);
+  std::vector<TGridSpan> cols, rows;
+  GridShownCells(Info.Horz, cols);
+  GridShownCells(Info.Vert, rows);
   const int lw_h = Info.Horz.EffectiveLineWidth, lw_v = Info.Vert.EffectiveLineWidth;
   const TGridOptions o = TCustomGrid::Options();
   const int fixed_rows = FixedRows(), fixed_cols = FixedCols();
@@ -905,22 +886,22 @@ void TCustomDBGridEh::DrawGridLines(const TGridDrawInfo& Info) {
   };
   TLineFamilies lines;
   if (lw_h > 0)
-    for (const TSpan& c : cols) {
-      const int x = c.Start + c.Extent + lw_h / 2;
-      for (const TSpan& r : rows) {
-        const int fam = family(c.Index, r.Index);
+    for (const TGridSpan& c : cols) {
+      const int x = c.start + c.extent + lw_h / 2;
+      for (const TGridSpan& r : rows) {
+        const int fam = family(c.index, r.index);
         if (!o.Contains(fam == 0 ? goFixedVertLine : goVertLine)) continue;
-        lines.Add(fam, TPoint{x, r.Start}, TPoint{x, r.Start + r.Extent + lw_v});
+        lines.Add(fam, TPoint{x, r.start}, TPoint{x, r.start + r.extent + lw_v});
       }
     }
   if (lw_v > 0)
-    for (const TSpan& r : rows) {
-      const int y = r.Start + r.Extent + lw_v / 2;
-      for (const TSpan& c : cols) {
-        int fam = family(c.Index, r.Index);
-        if (footer_fixed && r.Index == first_footer - 1) fam = 0;  // along the footers' top edge
+    for (const TGridSpan& r : rows) {
+      const int y = r.start + r.extent + lw_v / 2;
+      for (const TGridSpan& c : cols) {
+        int fam = family(c.index, r.index);
+        if (footer_fixed && r.index == first_footer - 1) fam = 0;  // along the footers' top edge
         if (!o.Contains(fam == 0 ? goFixedHorzLine : goHorzLine)) continue;
-        lines.Add(fam, TPoint{c.Start, y}, TPoint{c.Start + c.Extent + lw_h, y});
+        lines.Add(fam, TPoint{c.start, y}, TPoint{c.start + c.extent + lw_h, y});
       }
     }
   const TColor colors[2] = {flat_ || UseThemedFixedCells() ? clBtnShadow : clBlack,
@@ -956,24 +937,24 @@ void TCustomDBGridEh::Paint() {
   TGridDrawInfo info;
   CalcDrawInfo(info);
   DrawGridLines(info);
-  std::vector<TSpan> cols, rows;
-  ShownSpans(info.Horz, cols);
-  ShownSpans(info.Vert, rows);
+  std::vector<TGridSpan> cols, rows;
+  GridShownCells(info.Horz, cols);
+  GridShownCells(info.Vert, rows);
   const TGridRect sel = TCustomGrid::Selection();
   const bool active = IsActiveControl();
   const TRect clip = cv->ClipRect();
   const int fixed_cols = FixedCols(), fixed_rows = FixedRows();
   // Fixed corner, titles, indicator column, then the data area.
   for (int region = 0; region < 4; ++region) {
-    for (const TSpan& r : rows) {
-      if (r.Start >= clip.Bottom || r.Start + r.Extent <= clip.Top) continue;
-      const bool fixed_row = r.Index < fixed_rows;
+    for (const TGridSpan& r : rows) {
+      if (r.start >= clip.Bottom || r.start + r.extent <= clip.Top) continue;
+      const bool fixed_row = r.index < fixed_rows;
       if ((region <= 1) != fixed_row) continue;
-      for (const TSpan& c : cols) {
-        const bool fixed_col = c.Index < fixed_cols;
+      for (const TGridSpan& c : cols) {
+        const bool fixed_col = c.index < fixed_cols;
         if ((region == 0 || region == 2) != fixed_col) continue;
-        if (c.Start >= clip.Right || c.Start + c.Extent <= clip.Left) continue;
-        const TRect where{c.Start, r.Start, c.Start + c.Extent, r.Start + r.Extent};
+        if (c.start >= clip.Right || c.start + c.extent <= clip.Left) continue;
+        const TRect where{c.start, r.start, c.start + c.extent, r.start + r.extent};
         TGridDrawState state;
         if (region < 3) {
           state.Include(gdFixed);
@@ -981,10 +962,10 @@ void TCustomDBGridEh::Paint() {
         } else {
           cv->Brush()->SetColor(Color());
         }
-        if (sel.Contains(c.Index, r.Index)) state.Include(gdSelected);
-        if (active && c.Index == Col() && r.Index == Row()) state.Include(gdFocused);
+        if (sel.Contains(c.index, r.index)) state.Include(gdSelected);
+        if (active && c.index == Col() && r.index == Row()) state.Include(gdFocused);
         cv->SetFont(Font());
-        DrawCell(c.Index, r.Index, where, state);
+        DrawCell(c.index, r.index, where, state);
       }
     }
   }
