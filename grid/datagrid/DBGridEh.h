@@ -38,10 +38,13 @@
 #include <memory>
 #include <vector>
 
+#include "grid/datagrid/DbUtilsEh.h"
 #include "grid/toolkit/DBCtrlsEh.h"
 #include "grid/toolkit/DBSumLst.h"
+#include "grid/toolkit/PropFilerEh.h"
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/db/DB.h"
+#include "platform/gui/DBCtrls.h"
 #include "platform/gui/Grids.h"
 #include "platform/gui/Hints.h"
 #include "platform/gui/ImgList.h"
@@ -240,13 +243,20 @@ class TColCellParamsEh : public TObject {
   bool ReadOnly = false;
 };
 
-// The filter-row settings of a grid.
+// The filter-row settings of a grid. While the update counter is above zero
+// the filter-row editor is neither shown nor hidden.
 class TSTDBGridEhFilter : public TPersistent {
  public:
   explicit TSTDBGridEhFilter(TCustomDBGridEh* Grid) : grid_(Grid) {}
   TPersistent* GetOwner() override;
+  void Assign(TPersistent* Source) override;
+  TCustomDBGridEh* Grid() const { return grid_; }
   bool Visible() const { return visible_; }
+  // A change hides the editor (when it became false) and re-lays out.
   void SetVisible(bool Value);
+  // Stored for the appliers of the filter.
+  bool Local() const { return local_; }
+  void SetLocal(bool Value) { local_ = Value; }
   void BeginUpdate() { ++update_count_; }
   void EndUpdate() {
     if (update_count_ > 0) --update_count_;
@@ -256,18 +266,91 @@ class TSTDBGridEhFilter : public TPersistent {
  private:
   TCustomDBGridEh* grid_;
   bool visible_ = false;
+  bool local_ = false;
   int update_count_ = 0;
 };
 
-// The filter of one column.
+// The simple filter of one column: the text as typed, its parsed expression
+// and, for a list-bound filter (ListSource with key and list fields, or a
+// lookup field), the key value the text stands for.
 class TSTColumnFilterEh : public TPersistent {
  public:
-  explicit TSTColumnFilterEh(TColumnEh* Column) : column_(Column) {}
+  explicit TSTColumnFilterEh(TColumnEh* Column);
+  ~TSTColumnFilterEh() override;
   TPersistent* GetOwner() override;
   void Assign(TPersistent* Source) override;
+  TColumnEh* Column() const { return column_; }
+
+  // Published.
+  const String& DataField() const { return data_field_; }
+  void SetDataField(const String& Value) { data_field_ = Value; }
+  const String& KeyField() const { return key_field_; }
+  void SetKeyField(const String& Value) { key_field_ = Value; }
+  const String& ListField() const { return list_field_; }
+  void SetListField(const String& Value) { list_field_ = Value; }
+  TDataSource* ListSource() const;
+  void SetListSource(TDataSource* Value);
+  bool Visible() const { return visible_; }
+  // A change re-lays out the column's grid.
+  void SetVisible(bool Value);
+
+  // The text exactly as typed.
+  const String& FilterText() const { return filter_text_; }
+  // Parses Text into the expression (raising the parser's error) and keeps
+  // it as the filter text.
+  void SetFilterText(const String& Text);
+  // SetFilterText, then repaints the grid and re-places its filter editor.
+  void RefreshFilterText(const String& Text);
+  // Key value Null and an empty text.
+  void Clear();
+  const Variant& KeyValue() const { return key_value_; }
+  void SetKeyValue(const Variant& Value) { key_value_ = Value; }
+  TSTFilterExpressionEh GetExpression() const { return expression_; }
+  // One entry per row of the list source, in its order (list field texts
+  // and key field texts).
+  TStrings* ListValues() const { return list_values_.get(); }
+  TStrings* KeyValues() const { return key_values_.get(); }
+  // The drop-down size the user left (0 until sized).
+  int DropDownWidth() const { return drop_down_width_; }
+  void SetDropDownWidth(int Value) { drop_down_width_ = Value; }
+  int DropDownRows() const { return drop_down_rows_; }
+  void SetDropDownRows(int Value) { drop_down_rows_ = Value; }
+  // The values the drop-down offers (nullptr until built).
+  IMemTableDataFieldValueListEh* ValueList() const;
+  void SetValueList(std::unique_ptr<TDatasetFieldValueListEh> Value);
+
+  virtual void GetExpressionAsText(String& Text);
+  virtual bool CanDropDown();
+  virtual void GetDataFieldName(String& Name);
+  virtual void GetFilterValue(Variant& Value);
+  virtual void GetSecondFilterValue(Variant& Value);
+  String GetKeyFieldName();
+  String GetListFieldName();
+  TDataSet* GetLookupDataSet();
+  // The distinct values of the list field of ListSource's dataset (nullptr
+  // when the grid's or the list's dataset is not open or has no such field).
+  std::unique_ptr<TDatasetFieldValueListEh> BuildValueList();
 
  private:
+  TCustomDBGridEh* Grid() const;
+  // The lookup field of the grid's open dataset named like the column.
+  TField* LookupField() const;
+  void ListLinkDataChange(TObject* Sender);
+
   TColumnEh* column_;
+  String data_field_;
+  String key_field_;
+  std::unique_ptr<TStringList> key_values_;
+  Variant key_value_ = Null();
+  std::unique_ptr<TStringList> list_values_;
+  String list_field_;
+  std::unique_ptr<TFieldDataLink> list_link_;
+  bool visible_ = true;
+  int drop_down_width_ = 0, drop_down_rows_ = 0;
+  TSTFilterExpressionEh expression_;
+  String filter_text_;
+  std::unique_ptr<TDatasetFieldValueListEh> value_list_;
+  bool filling_ = false;
 };
 
 // The grid's scroll-bar settings.
@@ -1299,14 +1382,14 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void UpdateHorzScrollBar() {}
   virtual void UpdateRowCount();
   virtual void UpdateScrollBar() {}
-  virtual void CreateFilterEditor() {}
+  virtual class TInplaceFilterEditEh* CreateFilterEditor();
   virtual bool CanEditFilter() { return filter_editing_ && selection_->SelectionType() == gstNon; }
-  virtual void StoreFilterText() {}
-  virtual void UpdateFilterEdit() {}
+  virtual void StoreFilterText(int ColumnIndex);
+  virtual void UpdateFilterEdit(int ColumnIndex);
   virtual String GetFooterValue(int Row, TColumnEh* Column);
   virtual bool GetFindDialogFlag() { return true; }
-  virtual void DefaultApplyFilter() {}
-  virtual void DefaultApplySorting() {}
+  virtual void DefaultApplyFilter();
+  virtual void DefaultApplySorting();
   // The dataset's editing state changed (the indicator of the current row).
   virtual void EditingChanged();
   // A record's values changed (Field nil: the whole record).
@@ -1426,6 +1509,30 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
   // ==== public: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+  // The filter-row editor (nullptr until first shown) and the column it
+  // edits (-1 when none).
+  TInplaceFilterEditEh* FilterEditor() const { return filter_edit_; }
+  int FilterEditorColumn() const { return filter_edit_col_; }
+  bool FilterEditing() const { return filter_editing_; }
+  bool ApplyingFilter() const { return applying_filter_; }
+  bool IsFilterRow(int ARow) const { return IsFilterRowVisible() && ARow == title_offset_ - 1; }
+  // Whether column ColumnIndex exists, is visible and may be filtered.
+  bool IsColumnFilterable(int ColumnIndex) const;
+  void ShowFilterEditor(int ColumnIndex);
+  void ShowFilterEditorAt(bool ResetText);
+  void HideFilterEditor();
+  void SetFilterEditorVisible(bool Show);
+  // Places the shown filter editor again over its cell.
+  void PlaceFilterEditor();
+  void ApplyFilter();
+  void ClearFilter();
+  // The filter editor's hooks.
+  void FilterEditKeyPress(TObject* Sender, WideChar& Key);
+  void FilterEditExit(TObject* Sender);
+  void FilterEditGetItemsList(TObject* Sender);
+  void FilterEditSelectItem(TObject* Sender, bool& Accept);
+  void FilterEditCloseUp(TObject* Sender, bool Accept);
+  void FilterEditKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
 
   // ==== public: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
@@ -1462,7 +1569,6 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // The edit kind of a column's default button. Minimal until the edit area lands.
   virtual TColumnEditKindEh GetColumnEditStyle(TColumnEh* Column);
   // The filter-row cell of a column: shown, its text, a drop-down offered.
-  // Minimal until the filter area lands.
   virtual bool IsColumnFilterShown(TColumnEh* Column);
   virtual String GetColumnFilterText(TColumnEh* Column);
   virtual bool ColumnFilterHasDropDown(TColumnEh* Column);
@@ -1611,6 +1717,14 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== private: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
   // ==== private: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+  // Moves the filter editor to the next filterable column in Direction (-1
+  // or 1), from beyond the far end when FromEdge.
+  void MoveFilterEditor(int Direction, bool FromEdge);
+  void InvalidateFilterCell(int ColumnIndex);
+  TInplaceFilterEditEh* filter_edit_ = nullptr;
+  int filter_edit_col_ = -1;
+  bool applying_filter_ = false;
+  bool filter_scroll_guard_ = false;
 
   // ==== private: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
@@ -1647,6 +1761,72 @@ UINT InplaceSearchMarkFlags(TAlignment Alignment);
 // ==== Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
 // ==== Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+
+// The editor of the filter row: a combo box over a filter cell whose text
+// sits one pixel lower than in a plain combo box.
+class TInplaceFilterEditEh : public TDBComboBoxEh {
+ public:
+  explicit TInplaceFilterEditEh(TComponent* AOwner) : TDBComboBoxEh(AOwner) {}
+  TRect GetEditRect() override;
+  void InternalSetValue(const Variant& AValue) override;
+  // Sets the value, then shows Text for it (a key value with its text).
+  void SetFilterEditValue(const Variant& Value, const String& Text);
+};
+
+// Applies a grid's filter and sorting: through its events when assigned,
+// else through the dataset-feature handler of the grid's dataset.
+class TDBGridEhDataService : public TPersistent {
+ public:
+  using TGridEvent = Event<void(TCustomDBGridEh* Grid)>;
+  const TGridEvent& OnApplyFilter() const { return on_apply_filter_; }
+  void SetOnApplyFilter(TGridEvent Value) { on_apply_filter_ = std::move(Value); }
+  const TGridEvent& OnApplySorting() const { return on_apply_sorting_; }
+  void SetOnApplySorting(TGridEvent Value) { on_apply_sorting_ = std::move(Value); }
+
+  virtual void ApplyFilter(TCustomDBGridEh* Grid);
+  virtual void ApplySorting(TCustomDBGridEh* Grid);
+  virtual void DefaultApplyFilter(TCustomDBGridEh* Grid);
+  virtual void DefaultApplySorting(TCustomDBGridEh* Grid);
+
+ private:
+  TGridEvent on_apply_sorting_;
+  TGridEvent on_apply_filter_;
+};
+
+// The unit's data service (nullptr outside the unit's life).
+TDBGridEhDataService* DBGridEhDataService();
+
+// Stands in for a column when a grid's layout is stored: Width is restored
+// into the fitted width under AutoFitColWidths, else into Width.
+class TColumnEhPropertyInterceptor : public TStoragePropertyInterceptor {
+ public:
+  explicit TColumnEhPropertyInterceptor(TPersistent* ATarget) : TStoragePropertyInterceptor(ATarget) {}
+  // The column's width as stored (the registry needs a getter).
+  int Width() const;
+  void SetWidth(int Value);
+
+ private:
+  TColumnEh* Column() const;
+};
+
+// Stands in for a column collection: ColumnsIndex is the columns' field
+// names in double quotes joined by commas; setting it moves the named
+// columns to those positions.
+class TColumnsEhPropertyInterceptor : public TStoragePropertyInterceptor {
+ public:
+  explicit TColumnsEhPropertyInterceptor(TPersistent* ATarget) : TStoragePropertyInterceptor(ATarget) {}
+  String ColumnsIndex() const;
+  void SetColumnsIndex(const String& Value);
+  void EndRestore() override {}
+
+ private:
+  String columns_index_;
+};
+
+// Run by the grid unit's initialization and finalization: the data
+// service, the interceptors and their published properties.
+void InitDBGridEhFilters();
+void FinalDBGridEhFilters();
 
 // ==== Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 

@@ -196,7 +196,7 @@ bool TCustomDBGridEh::IsCellHighlighted(int ACol, int ARow, int DataCol, int Dat
 }
 
 // ---------------------------------------------------------------------------
-// Minimal stand-ins of the neighbouring areas
+// The default button's kind and the filter-row cell of a column
 
 TColumnEditKindEh TCustomDBGridEh::GetColumnEditStyle(TColumnEh* Column) {
   switch (Column->ButtonStyle()) {
@@ -214,9 +214,12 @@ TColumnEditKindEh TCustomDBGridEh::GetColumnEditStyle(TColumnEh* Column) {
   return ekPlain;
 }
 
-bool TCustomDBGridEh::IsColumnFilterShown(TColumnEh* /*Column*/) { return true; }
-String TCustomDBGridEh::GetColumnFilterText(TColumnEh* /*Column*/) { return String(); }
-bool TCustomDBGridEh::ColumnFilterHasDropDown(TColumnEh* /*Column*/) { return false; }
+bool TCustomDBGridEh::IsColumnFilterShown(TColumnEh* Column) { return Column->STFilter()->Visible(); }
+String TCustomDBGridEh::GetColumnFilterText(TColumnEh* Column) { return Column->STFilter()->FilterText(); }
+bool TCustomDBGridEh::ColumnFilterHasDropDown(TColumnEh* Column) {
+  TField* f = Column->Field();
+  return Column->STFilter()->ListSource() != nullptr || (f != nullptr && f->FieldKind() == fkLookup);
+}
 
 // ---------------------------------------------------------------------------
 // Events

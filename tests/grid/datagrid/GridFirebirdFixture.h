@@ -1,38 +1,35 @@
-// A grid on a form over a TpFIBDataSet of the suite's embedded database (see
-// FIBSuiteFixture.h for the database and its tables).
+// A grid on a TpFIBDataSet of the suite's temporary database: the GUI and
+// grid units, a form, an attachment, the dataset with its select, a data
+// source and the grid (of class G) with a window.
 #pragma once
 
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
-#include "tests/grid/datagrid/GridFixture.h"
 #include "tests/support/fb/FIBSuiteFixture.h"
 
-template <class Derived, class Grid = TCustomDBGridEh>
-class TGridFirebirdSuite : public fbtest::TFIBSuiteTest<Derived> {
+template <class Derived, class G = TCustomDBGridEh>
+class TGridFirebirdTest : public fbtest::TFIBSuiteTest<Derived> {
  protected:
-  // The units, a form with FormBounds, a connected database, a dataset of
-  // Select behind a source, and a grid of GridWidth x GridHeight on the form
-  // with its window made.
-  void OpenGridForm(const String& Select, const TRect& FormBounds, int GridWidth, int GridHeight) {
+  void SetUpGrid(const String& SelectSQL) {
     InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
     Application->Initialize();
     InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
     form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(FormBounds.Left, FormBounds.Top, FormBounds.Width(), FormBounds.Height());
+    form_->SetBounds(50, 50, 500, 300);
     db_ = fbtest::ConnectFIBDatabase(form_, this->file_->Path());
     ds_ = new TpFIBDataSet(form_);
     ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText(Select);
+    ds_->SelectSQL()->SetText(SelectSQL);
     src_ = new TDataSource(form_);
     src_->SetDataSet(ds_);
-    grid_ = new Grid(form_);
-    grid_->SetBounds(0, 0, GridWidth, GridHeight);
+    grid_ = new G(form_);
+    grid_->SetBounds(0, 0, 400, 200);
     grid_->SetParent(form_);
     grid_->SetDataSource(src_);
     grid_->Handle();
   }
   void TearDown() override {
-    if (db_ != nullptr && db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
+    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
     delete form_;
   }
 
@@ -40,5 +37,5 @@ class TGridFirebirdSuite : public fbtest::TFIBSuiteTest<Derived> {
   TFIBDatabase* db_ = nullptr;
   TpFIBDataSet* ds_ = nullptr;
   TDataSource* src_ = nullptr;
-  Grid* grid_ = nullptr;
+  G* grid_ = nullptr;
 };

@@ -9,10 +9,11 @@
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
 #include "tests/grid/datagrid/GridFirebirdFixture.h"
+#include "tests/grid/datagrid/GridFixture.h"
 
 namespace {
 
-class GridFirebirdTest : public TGridFirebirdSuite<GridFirebirdTest, TRecordingGrid> {
+class GridFirebirdTest : public TGridFirebirdTest<GridFirebirdTest, TRecordingGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -24,7 +25,7 @@ class GridFirebirdTest : public TGridFirebirdSuite<GridFirebirdTest, TRecordingG
 
  protected:
   void SetUp() override {
-    OpenGridForm("select ID, NAME, AMOUNT from GRID_T order by ID", TRect{50, 50, 550, 350}, 400, 200);
+    SetUpGrid("select ID, NAME, AMOUNT from GRID_T order by ID");
     ds_->UpdateSQL()->SetText("update GRID_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
     ds_->SetAutoCommit(true);
   }

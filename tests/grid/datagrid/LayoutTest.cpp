@@ -7,9 +7,9 @@
 #include <numeric>
 #include <string>
 
-#include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
 #include "tests/grid/datagrid/GridFirebirdFixture.h"
+#include "tests/grid/datagrid/GridFixture.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ class TLayoutGrid : public TCustomDBGridEh {
   bool TitlesVisible() const override { return !titles_override && TCustomDBGridEh::TitlesVisible(); }
 };
 
-class LayoutTest : public TGridFirebirdSuite<LayoutTest, TLayoutGrid> {
+class LayoutTest : public TGridFirebirdTest<LayoutTest, TLayoutGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -112,7 +112,8 @@ class LayoutTest : public TGridFirebirdSuite<LayoutTest, TLayoutGrid> {
 
  protected:
   void SetUp() override {
-    OpenGridForm("select ID, NAME, AMOUNT from LAY_T order by ID", TRect{50, 50, 650, 450}, 400, 200);
+    SetUpGrid("select ID, NAME, AMOUNT from LAY_T order by ID");
+    form_->SetBounds(50, 50, 600, 400);
     ds_->InsertSQL()->SetText("insert into LAY_T (ID, NAME, AMOUNT) values (?ID, ?NAME, ?AMOUNT)");
     ds_->UpdateSQL()->SetText("update LAY_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
     ds_->SetAutoCommit(true);

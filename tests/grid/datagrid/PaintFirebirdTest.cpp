@@ -7,10 +7,11 @@
 #include <utility>
 
 #include "tests/grid/datagrid/GridFirebirdFixture.h"
+#include "tests/grid/datagrid/GridFixture.h"
 
 namespace {
 
-class PaintFirebirdTest : public TGridFirebirdSuite<PaintFirebirdTest> {
+class PaintFirebirdTest : public TGridFirebirdTest<PaintFirebirdTest> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -27,7 +28,9 @@ class PaintFirebirdTest : public TGridFirebirdSuite<PaintFirebirdTest> {
 
  protected:
   void SetUp() override {
-    OpenGridForm("select * from TYPES_T order by ID", TRect{0, 0, 1400, 300}, 1400, 200);
+    SetUpGrid("select * from TYPES_T order by ID");
+    form_->SetBounds(0, 0, 1400, 300);
+    grid_->SetBounds(0, 0, 1400, 200);
   }
 
  public:
