@@ -87,6 +87,8 @@ RTL_ENUM(TTextOrientationEh, tohHorizontal, tohVertical);
 RTL_ENUM(TSortMarkerEh, smNoneEh, smDownEh, smUpEh);
 RTL_ENUM(TColumnCellKindEh, cckPlain, cckCheckBoxes, cckLookup, cckPickList, cckKeyPickList, cckKeyImageList);
 RTL_ENUM(TFooterValueType, fvtNon, fvtSum, fvtAvg, fvtCount, fvtFieldValue, fvtStaticText);
+// Edit kinds of a column (cell painting). Minimal until the edit area lands.
+RTL_ENUM(TColumnEditKindEh, ekPlain, ekEllipsis, ekPickList, ekLookupList, ekCalendar, ekUpDown, ekCalculator);
 RTL_ENUM(TDBLookupGridEhOption, dlgColumnResizeEh, dlgColLinesEh, dlgRowLinesEh, dlgAutoSortMarkingEh,
          dlgMultiSortMarkingEh);
 using TDBLookupGridEhOptions = Set<TDBLookupGridEhOption>;
@@ -1349,21 +1351,22 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void MemTableCellClick(TColumnEh* /*Column*/) {}
   virtual bool IsFilterRowVisible() const { return st_filter_ && st_filter_->Visible(); }
   virtual bool TitlesVisible() const { return options_.Contains(dgTitles); }
-  virtual void GetHighlightColors(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State,
-                                  TColor& Background, TFont* AFont);
-  virtual bool IsCellHighlighted(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State);
+  virtual bool GetHighlightColors(int ACol, int ARow, TFont* AFont, TColor& Background, bool Highlight,
+                                  TGridDrawState State, int AreaCol, int AreaRow);
+  virtual bool IsCellHighlighted(int ACol, int ARow, int DataCol, int DataRow, TColor& Background,
+                                 TGridDrawState& State, TFont* AFont);
   virtual bool IsGridOrEditorFocused();
   virtual void DataChanged();
   virtual void DefineFieldMap();
   virtual void UpdateAfterResize();
-  virtual void PaintFlatBorder() {}
+  virtual void PaintFlatBorder();
   virtual void DrawDataCellBackground(const TRect& /*Rect*/) {}
-  virtual void DrawTitleCell(int /*ACol*/, int /*ARow*/, const TRect& /*Rect*/, TGridDrawState /*State*/) {}
+  virtual void DrawTitleCell(int ACol, int ARow, const TRect& Rect, TGridDrawState State);
   virtual void GetDatasetFieldList(TList* List);
   virtual void LayoutChanged();
   virtual void LinkActive(bool Value);
   virtual void Scroll(int Distance);
-  virtual void InvalidateSelection() { Invalidate(); }
+  virtual void InvalidateSelection();
   // Repaints a pixel rectangle of the window (the selection's changed parts).
   virtual void InvalidateSelectionPixels(const TRect& R);
   // Whether a selection kind may start now.
@@ -1475,6 +1478,31 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   int GetHeadTreeHeight(THeadTreeNode* Node);
 
   // ==== public: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+  // Not Flat, visual themes on, dghFixed3D and both line options.
+  virtual bool UseThemedFixedCells() const;
+  // One button face inside a cell, clipped to ClipRect.
+  void DrawEditButton(TCanvas* Canvas, TEditButtonStyleEh Style, TRect ButtonRect, TRect ClipRect,
+                      TColor ParentColor, bool Enabled, bool Flat, bool Active, int Pressed, TBitmap* Glyph);
+  // Cell text with margins; flips the alignment under right-to-left reading.
+  void DrawCellText(TCanvas* Canvas, const TRect& ARect, bool FillRect, int DX, int DY, const String& Text,
+                    TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMarg,
+                    int RightMarg);
+  // The grid is its form's active control (or holds the focus window).
+  bool IsActiveControl();
+  // Repaints the indicator of the row that last showed the current record.
+  void InvalidateIndicator();
+  // The grid row whose indicator showed the current-record image last.
+  int IndicatorRow() const { return indicator_row_; }
+  // The paint goes through an off-screen bitmap (on since themed cells).
+  bool PaintBuffered() const { return paint_buffered_; }
+  // The incremental search's state and typed text. Minimal until the keyboard area lands.
+  void SetIncSearchStateEh(bool Active, const String& Text) {
+    inc_searching_ = Active;
+    inc_search_text_ = Text;
+  }
+  const String& IncSearchTextEh() const { return inc_search_text_; }
+  // Test reach to the protected painting.
+  void PaintCellNow(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) { DrawCell(ACol, ARow, ARect, AState); }
 
   // ==== public: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
@@ -1552,6 +1580,25 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void BuildHeadTree();
 
   // ==== protected: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+  void Paint() override;
+  void PaintWindow(HDC DC) override;
+  virtual void DrawDataCell(const TRect& Rect, TField* Field, TGridDrawState State);
+  virtual void DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State);
+  virtual void GetCellParams(TColumnEh* Column, TFont* AFont, TColor& Background, TGridDrawState State);
+  virtual void GetFooterParams(int DataCol, int Row, TColumnEh* Column, TFont* AFont, TColor& Background,
+                               TAlignment& Alignment, TGridDrawState State, String& Text);
+  void FillCellBackground(const TRect& Rect, bool Down, const TRect& ClipRect);
+  void DrawTitleBand(THeadTreeNode* ChildNode, TRect ChildRect, bool EndEllipsis);
+  void DrawInplaceSearchMark();
+  bool IsDuplicateValue(TColumnEh* Column, const String& Text);
+  void DrawRequiredMark(TColumnEh* Column, const String& Text, const TRect& Rect);
+  bool IsIndicatorRowSelected();
+  // The edit kind of a column's default button. Minimal until the edit area lands.
+  virtual TColumnEditKindEh GetColumnEditStyle(TColumnEh* Column);
+  // The filter-row cell of a column: shown, its text, a drop-down offered.
+  virtual bool IsColumnFilterShown(TColumnEh* Column);
+  virtual String GetColumnFilterText(TColumnEh* Column);
+  virtual bool ColumnFilterHasDropDown(TColumnEh* Column);
 
   // ==== protected: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
@@ -1679,6 +1726,20 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   bool footer_font_internal_ = false;
 
   // ==== private: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+  struct TCellDrawCtx;
+  void DrawIndicatorCell(TCellDrawCtx& C);
+  void DrawTitleRowCell(TCellDrawCtx& C);
+  void DrawDataRowCell(TCellDrawCtx& C);
+  void DrawFooterRowCell(TCellDrawCtx& C);
+  void DrawCellFrame(const TRect& R, bool Down, bool LeftSide, bool RightSide);
+  void DrawGridLines(const TGridDrawInfo& Info);
+  void DrawSortMarker(const TRect& Cell, TRect& TextRect, TColumnEh* Column, TSortMarkerEh Marker, int Shift,
+                      bool Highlighted, bool Themed, bool Measure, int& SortWidth, bool& ShowBitmap, bool& ShowDigits);
+  TCellDrawCtx* draw_ctx_ = nullptr;
+  int indicator_row_ = -1;
+  String inc_search_text_;
+  bool paint_buffered_ = false;
+  bool last_focused_ = false;
 
   // ==== private: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
@@ -1727,6 +1788,8 @@ String ExtractWord(int N, const String& S, const String& Delims);
 String ExtractWordPos(int N, const String& S, const String& Delims, int& Pos);
 
 // ==== Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+// Text flags of the incremental-search mark for an alignment.
+UINT InplaceSearchMarkFlags(TAlignment Alignment);
 
 // ==== Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
