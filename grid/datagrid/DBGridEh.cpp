@@ -456,6 +456,7 @@ void TCustomDBGridEh::Dispatch(TMessage& Message) {
     WMDeferLayout(Message);
     return;
   }
+  if (MouseDispatch(Message)) return;
   TCustomGrid::Dispatch(Message);
 }
 
@@ -726,24 +727,6 @@ void TCustomDBGridEh::EditingChanged() {
   if (options_.Contains(dgIndicator) && HandleAllocated()) InvalidateCell(0, Row());
 }
 
-void TCustomDBGridEh::RecordChanged(TField* Field) {
-  if (!HandleAllocated()) return;
-  if (Field == nullptr) {
-    Invalidate();
-  } else {
-    for (int i = 0; i < columns_->Count(); ++i)
-      if (columns_->Items(i)->Field() == Field) {
-        InvalidateRow(Row());
-        break;
-      }
-  }
-  InvalidateEditor();
-}
-
-void TCustomDBGridEh::UpdateData() {
-  // The in-place editor's text reaches the field here (a later unit).
-}
-
 void TCustomDBGridEh::DefineFieldMap() {
   TDataSet* ds = data_link_->DataSet();
   if (ds == nullptr) return;
@@ -834,27 +817,6 @@ bool TCustomDBGridEh::IsGridOrEditorFocused() {
 void TCustomDBGridEh::ShowEditor() {
   if (filter_editing_) filter_editing_ = false;
   TCustomGrid::ShowEditor();
-}
-
-String TCustomDBGridEh::GetFooterValue(int Row, TColumnEh* Column) {
-  if (Column == nullptr) return String();
-  TColumnFooterEh* f = Column->UsedFooter(Row);
-  switch (f->ValueType()) {
-    case fvtStaticText: return f->Value();
-    case fvtFieldValue: {
-      TDataSet* ds = data_link_->DataSet();
-      TField* field = ds != nullptr ? ds->FindField(f->FieldName().empty() ? Column->FieldName() : f->FieldName())
-                                    : nullptr;
-      return field != nullptr ? field->DisplayText() : String();
-    }
-    case fvtSum: case fvtAvg: case fvtCount: {
-      if (f->SumItem() == nullptr) return String();
-      const double v = f->SumItem()->SumValue().ToDouble();
-      if (!f->DisplayFormat().empty()) return FormatFloat(f->DisplayFormat(), v);
-      return f->ValueType() == fvtCount ? IntToStr(static_cast<int>(std::lround(v))) : FloatToStr(v);
-    }
-    default: return String();
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -993,6 +955,7 @@ void TCustomDBGridEh::ColExit() {
 }
 void TCustomDBGridEh::SortMarkingChanged() {
   if (on_sort_marking_changed_) on_sort_marking_changed_(this);
+  else DefaultApplySorting();
 }
 void TCustomDBGridEh::TitleClick(TColumnEh* Column) {
   if (on_title_click_) on_title_click_(Column);
@@ -1006,8 +969,8 @@ void TCustomDBGridEh::EditButtonClick() {
 
 bool TCustomDBGridEh::InplaceEditCanModify(TControl*) { return true; }
 void TCustomDBGridEh::GetMouseDownInfo(TPoint& Pos, int32_t& Time) {
-  Pos = TPoint();
-  Time = 0;
+  Pos = down_point_;
+  Time = down_time_;
 }
 void TCustomDBGridEh::InplaceEditWndProc(TControl*, TMessage&) {}
 void TCustomDBGridEh::InplaceEditKeyDown(TControl*, Word&, TShiftState) {}

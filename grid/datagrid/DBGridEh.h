@@ -42,6 +42,7 @@
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/db/DB.h"
 #include "platform/gui/Grids.h"
+#include "platform/gui/Hints.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Collection.h"
@@ -1246,7 +1247,7 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void SelectingMoveBy(bool Select, int Distance, bool BookmarkMode, bool ToEnd);
   virtual void SetColumnAttributes();
   void ShowEditor() override;
-  virtual void TimedAutoScroll() {}
+  virtual void TimedAutoScroll();
   // The editors follow the selection state (the in-place editor hides while
   // a selection exists).
   virtual void UpdateEditors();
@@ -1321,6 +1322,49 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== public: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== public: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+  // What a mouse press is tracking.
+  enum TGridMouseStateEh : uint8_t { msNormal, msRowSelecting, msColSelecting, msRectSelecting, msFrozenColSizing };
+  // Id of the automatic-scroll window timer and its shortest interval.
+  static constexpr uintptr_t kAutoScrollTimerId = 1;
+  static constexpr int kMinAutoScrollInterval = 10;
+
+  TGridMouseStateEh MouseState() const { return mouse_state_; }
+  // The automatic-scroll timer's interval (-1 while stopped).
+  int AutoScrollInterval() const { return timer1_interval_; }
+  // Raw column of the pressed title button (-1: none).
+  int PressedTitleCol() const { return pressed_title_col_; }
+  bool Tracking() const { return tracking_; }
+  // A Ctrl title click changed a sort marker; the sort event waits for the
+  // Ctrl release or the focus loss.
+  bool SortMarkingPending() const { return sort_marking_pending_; }
+  void SetSortMarkingPending(bool Value) { sort_marking_pending_ = Value; }
+  // 1 when the grid draws its own flat single border.
+  int FlatBorderWidth() const { return flat_border_width_; }
+  // The text the editor last gave (written to the field by UpdateData).
+  const String& EditText() const { return edit_text_; }
+  void SetCol(int Value);
+
+  virtual void CheckButton(int ACol, TColumnEh* Column, bool& Enabled);
+  virtual void TitleBtnClick(int ACol, TColumnEh* Column);
+  // Moves the current cell to RawCol (Direction +-1 skips hidden columns;
+  // Select extends the rectangle selection).
+  void MoveCol(int RawCol, int Direction, bool Select);
+  void StartTimer(int Interval);
+  void StopTimer();
+  // Ends title-button, rectangle and record tracking, the timer and the capture.
+  void StopTracking();
+  // Pixels of the data cells (indicator, titles and footers excluded).
+  TRect GetDataCellsRect();
+  // The last data row (raw), above the footers.
+  int LastDataRow() const;
+  void DrawSizingLine();
+  // The tooltip window's class for truncated cell texts.
+  virtual THintWindowClass ToolTipsWindowClass();
+  // Fits the column's width to its content.
+  virtual void OptimizeColWidth(TColumnEh* /*Column*/) {}  // Minimal until the layout lands.
+  // The cursor a press at a client point would announce (crDefault: the base grid's).
+  TCursor HitCursor(int X, int Y);
+
 
   // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
@@ -1346,6 +1390,21 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== protected: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+  TGridSizing CalcSizingState(int X, int Y) override;
+  void TimedScroll(TGridScrollDirections Direction) override;
+  void SetEditText(int ACol, int ARow, const String& Value) override;
+  void TopLeftChanged() override;
+  void WndProc(TMessage& Message) override;
+  void CreateParams(TCreateParams& Params) override;
+  // The messages of the mouse, focus, fonts, hints and window frame; false
+  // when the message is not one of them (or goes on to the base handling).
+  bool MouseDispatch(TMessage& Message);
+
 
   // ==== protected: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
@@ -1456,6 +1515,45 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== private: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== private: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+  // Frozen-column border test: a sizing state for the title area.
+  bool CalcFrozenSizing(int X, int Y, TGridSizing& Sizing);
+  // The data cell under a client point: raw coordinates, or (-1,-1).
+  bool PressInDataCells(TGridCoord Cell) const;
+  bool IsTitleButtonBand(int RawCol, int Y);
+  void ApplyTraceColSizing(int X);
+  void DataAreaPress(TMouseButton Button, TShiftState Shift, int X, int Y, TGridCoord Cell);
+  void WMSetCursor(TMessage& Message);
+  void WMTimer(TMessage& Message);
+  void CancelMouseMode();
+  void HintShow(TMessage& Message);
+  void HintShowPause(TMessage& Message);
+  // The cell's text does not fit its cell (what the tooltip shows).
+  bool CellTextTruncated(int ACol, int ARow, String& Text, TFont* Font, TAlignment& Alignment);
+
+  TGridMouseStateEh mouse_state_ = msNormal;
+  TPoint press_point_, last_point_;
+  TShiftState last_shift_;
+  bool tracking_ = false;
+  bool rect_tracking_ = false, row_tracking_ = false;
+  bool title_looks_pressed_ = false;
+  bool right_press_as_left_ = false;
+  bool drag_pending_ = false;
+  bool auto_drag_ = false;
+  TGridCoord click_cell_{-1, -1};
+  int sizing_index_ = -1, sizing_pos_ = 0, sizing_offset_ = 0;
+  bool sizing_line_shown_ = false;
+  bool trace_sizing_ = false;
+  bool sort_marking_pending_ = false;
+  int timer1_interval_ = -1;
+  bool in_col_exit_ = false;
+  bool focus_state_ = false;
+  int flat_border_width_ = 0;
+  String edit_text_;
+  TPoint down_point_;
+  int32_t down_time_ = 0;
+  bool left_at_first_ = true;
+  bool in_parent_font_ = false;
+
 
   // ==== private: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
