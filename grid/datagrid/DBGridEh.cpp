@@ -188,6 +188,7 @@ void TCustomDBGridEh::SetDataSource(TDataSource* Value) {
   data_link_->SetDataSource(Value);
   // A change of state reached LinkActive through the link already.
   if (was_active == data_link_->Active()) LinkActive(data_link_->Active());
+  sum_list_->SetDataSet(data_link_->DataSet());
 }
 
 void TCustomDBGridEh::SetStyle(TDBGridEhStyle* Value) {
@@ -225,7 +226,15 @@ void TCustomDBGridEh::SetOptions(TDBGridOptions Value) {
 
 void TCustomDBGridEh::SetOptionsEh(TDBGridEhOptions Value) {
   if (Value == options_eh_) return;
+  const bool left_multi_sort = options_eh_.Contains(dghMultiSortMarking) && !Value.Contains(dghMultiSortMarking);
   options_eh_ = Value;
+  if (left_multi_sort) {
+    // Only the first sort-marked column keeps its marker.
+    std::vector<TColumnEh*> rest;
+    for (int i = 1; i < sort_marked_columns_->Count(); ++i)
+      if (sort_marked_columns_->Items(i) != nullptr) rest.push_back(sort_marked_columns_->Items(i));
+    for (TColumnEh* c : rest) c->Title()->SetSortMarker(smNoneEh);
+  }
   LayoutChanged();
 }
 
@@ -248,6 +257,8 @@ void TCustomDBGridEh::SetDrawMemoText(bool Value) {
 void TCustomDBGridEh::SetFlat(bool Value) {
   if (flat_ == Value) return;
   flat_ = Value;
+  title_padding_ = flat_ ? 2 : 4;
+  if (HandleAllocated()) RecreateWnd();
   LayoutChanged();
 }
 void TCustomDBGridEh::SetFooterColor(TColor Value) {
@@ -256,9 +267,12 @@ void TCustomDBGridEh::SetFooterColor(TColor Value) {
   InvalidateFooter();
 }
 void TCustomDBGridEh::SetFooterRowCount(int Value) {
-  Value = std::max(0, Value);
-  if (footer_row_count_ == Value) return;
+  if (Value < 0 || footer_row_count_ == Value) return;
   footer_row_count_ = Value;
+  if (sum_list_->Active()) {
+    sum_list_->SetActive(false);
+    sum_list_->SetActive(true);
+  }
   LayoutChanged();
 }
 void TCustomDBGridEh::SetFrozenCols(int Value) {
@@ -327,7 +341,10 @@ void TCustomDBGridEh::SetTitleImages(TCustomImageList* Value) {
   if (RelinkImageListEh(title_images_, Value, title_image_link_.get(), this)) LayoutChanged();
 }
 
-void TCustomDBGridEh::TitleFontChanged(TObject*) { LayoutChanged(); }
+void TCustomDBGridEh::TitleFontChanged(TObject*) {
+  if (!in_parent_font_ && !IsLoading()) SetParentFont(false);
+  if (options_.Contains(dgTitles)) LayoutChanged();
+}
 void TCustomDBGridEh::FooterFontChanged(TObject*) { InvalidateFooter(); }
 void TCustomDBGridEh::TitleImageListChanged(TObject*) { LayoutChanged(); }
 void TCustomDBGridEh::SumListChanged(TObject*) { InvalidateFooter(); }
@@ -345,10 +362,7 @@ void TCustomDBGridEh::InvalidateFooter() {
 
 int TCustomDBGridEh::SelectedIndex() const { return Col() - indicator_offset_; }
 
-void TCustomDBGridEh::SetSelectedIndex(int Value) {
-  const int raw = Value + indicator_offset_;
-  if (raw >= FixedCols() && raw < ColCount()) SetCol(raw);
-}
+void TCustomDBGridEh::SetSelectedIndex(int Value) { MoveCol(Value + indicator_offset_, 0, false); }
 
 TColumnEh* TCustomDBGridEh::SelectedColumn() const {
   const int i = SelectedIndex();
@@ -363,7 +377,7 @@ TField* TCustomDBGridEh::SelectedField() const {
 void TCustomDBGridEh::SetSelectedField(TField* Value) {
   if (Value == nullptr) return;
   for (int i = 0; i < columns_->Count(); ++i)
-    if (columns_->Items(i)->Field() == Value && columns_->Items(i)->Visible()) {
+    if (columns_->Items(i)->Field() == Value) {
       SetSelectedIndex(i);
       return;
     }
@@ -578,7 +592,16 @@ void TCustomDBGridEh::SetColumnAttributes() {
     if (raw >= ColCount()) break;
     if (c->Visible()) SetColWidths(raw, c->Width());
     else SetColWidths(raw, options_.Contains(dgColLines) ? -1 : 0);
-    SetTabStops(raw, c->Visible() && !c->ReadOnly());
+    TField* f = c->Field();
+    bool stop = c->Visible() && !c->ReadOnly() && data_link_->Active() && f != nullptr && !f->Calculated() &&
+                !f->ReadOnly();
+    if (stop && f->FieldKind() == fkLookup) {
+      std::vector<TField*> keys;
+      if (f->DataSet() != nullptr) f->DataSet()->GetFieldList(keys, f->KeyFields());
+      stop = false;
+      for (TField* k : keys) stop = stop || (k != nullptr && !k->ReadOnly());
+    }
+    SetTabStops(raw, stop);
   }
   if (indicator_offset_ > 0 && ColCount() > 0) {
     SetColWidths(0, 11);
@@ -656,6 +679,7 @@ void TCustomDBGridEh::Loaded() {
 void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomGrid::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
+  if (sum_list_ && AComponent == sum_list_->DataSet()) sum_list_->SetDataSet(nullptr);
   if (data_link_ && AComponent == DataSource()) {
     const bool was_active = data_link_->Active();
     data_link_->SetDataSource(nullptr);
