@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "grid/datagrid/DBGridEh.h"
+#include "platform/gui/NonClient.h"
 #include "grid/datagrid/DBGridEh_Internal.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GDI.h"
@@ -652,6 +653,7 @@ void TCustomDBGridEh::InitWidget() {
   BeginUpdate();
   TCustomGrid::InitWidget();
   EndUpdate();
+  if (FlatBorderWidth() > 0) RecalcNonClient(this);
   edit_button_width_ = flat_ ? DefaultEditButtonWidth() : GetSystemMetrics(SM_CXVSCROLL);
   if (DefaultRowHeight() > std::lround(edit_button_width_ * 1.5))
     edit_button_height_ = ScaleWidthByHalf(edit_button_width_, flat_);

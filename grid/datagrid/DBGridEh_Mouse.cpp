@@ -9,6 +9,7 @@
 #include "platform/gui/Cursors.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Hints.h"
+#include "platform/gui/NonClient.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -1037,6 +1038,14 @@ bool TCustomDBGridEh::MouseDispatch(TMessage& Message) {
       if (options_eh_.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;
       return true;
     case WM_ERASEBKGND: Message.Result = 1; return true;
+    case WM_NCCALCSIZE:
+      TCustomGrid::Dispatch(Message);
+      if (flat_border_width_ > 0 && Message.LParam != 0) {
+        TRect& r = reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0];
+        r = TRect{r.Left + flat_border_width_, r.Top + flat_border_width_, r.Right - flat_border_width_,
+                  r.Bottom - flat_border_width_};
+      }
+      return true;
     case WM_NCPAINT:
       TCustomGrid::Dispatch(Message);
       PaintFlatBorder();
