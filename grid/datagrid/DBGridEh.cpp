@@ -675,6 +675,7 @@ void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDraw
 void TCustomDBGridEh::Loaded() {
   TCustomGrid::Loaded();
   if (data_link_->DataSet() != nullptr) sum_list_->SetDataSet(data_link_->DataSet());
+  RebuildSortMarkedColumns();
   LayoutChanged();
 }
 

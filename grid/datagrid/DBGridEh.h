@@ -1364,6 +1364,10 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void OptimizeColWidth(TColumnEh* /*Column*/) {}  // Minimal until the layout lands.
   // The cursor a press at a client point would announce (crDefault: the base grid's).
   TCursor HitCursor(int X, int Y);
+  // The sort-marked columns in the order of their titles' SortIndex.
+  void RebuildSortMarkedColumns();
+  // Whether the current row may be edited (the allowed operations).
+  bool IsRowEditable();
 
 
   // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====

@@ -1108,3 +1108,29 @@ bool TCustomDBGridEh::MouseDispatch(TMessage& Message) {
     default: return false;
   }
 }
+
+// ---------------------------------------------------------------------------
+// Sort-marked columns and the row editing test
+
+void TCustomDBGridEh::RebuildSortMarkedColumns() {
+  if (!sort_marked_columns_ || !columns_) return;
+  // Ordered by SortIndex and without gaps: a freed or unmarked column leaves
+  // no empty entry for the sorting to trip over.
+  std::vector<TColumnEh*> marked;
+  for (int i = 0; i < columns_->Count(); ++i)
+    if (columns_->Items(i)->Title()->SortIndex() > 0) marked.push_back(columns_->Items(i));
+  std::stable_sort(marked.begin(), marked.end(), [](TColumnEh* A, TColumnEh* B) {
+    return A->Title()->SortIndex() < B->Title()->SortIndex();
+  });
+  sort_marked_columns_->Clear();
+  for (TColumnEh* c : marked) sort_marked_columns_->Add(c);
+}
+
+bool TCustomDBGridEh::IsRowEditable() {
+  if (!data_link_->Active()) return false;
+  TDataSet* ds = data_link_->DataSet();
+  const bool may_change = allowed_operations_.Contains(alopUpdateEh) || ds->State() == dsInsert;
+  const bool has_rows = !(ds->Bof() && ds->Eof());
+  return may_change &&
+         (has_rows || allowed_operations_.Contains(alopInsertEh) || allowed_operations_.Contains(alopAppendEh));
+}

@@ -269,4 +269,91 @@ TEST_F(GridMessagesTest, FreedDataSetLeavesTheSumListAndGrid) {
   Click(Centre(1, 1));
 }
 
+TEST_F(GridMessagesTest, FrozenColumnSizingFromItsTitleBorder) {
+  for (bool trace : {false, true}) {
+    SCOPED_TRACE(trace);
+    TCustomDBGridEh* g = NewGrid();
+    g->Handle();
+    g->SetFrozenCols(1);
+    if (trace) g->SetOptionsEh(g->OptionsEh() + TDBGridEhOptions{dghTraceColSizing});
+    ASSERT_EQ(g->FixedCols(), 2);
+    const int w = g->ColWidths(1);
+    const int border = g->Layout().ColStart(1) + w;
+    const int y = g->CellRect(1, 0).Top + 3;
+    g->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(border, y));
+    EXPECT_EQ(g->MouseState(), TCustomDBGridEh::msFrozenColSizing);
+    g->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(border + 20, y));
+    EXPECT_EQ(g->ColWidths(1), trace ? w + 20 : w);  // live only when traced
+    g->Perform(WM_LBUTTONUP, 0, MAKELPARAM(border + 20, y));
+    EXPECT_EQ(g->ColWidths(1), w + 20);
+    EXPECT_EQ(g->Columns()->Items(0)->Width(), w + 20);
+    EXPECT_EQ(g->MouseState(), TCustomDBGridEh::msNormal);
+    delete g;
+  }
+}
+
+TEST_F(GridMessagesTest, PressOnASelectedRecordStartsADragOnTheFirstMove) {
+  grid_->SetOptions(grid_->Options() + TDBGridOptions{dgMultiSelect});
+  grid_->SetDragMode(dmAutomatic);
+  grid_->SelectedRows()->SetCurrentRowSelected(true);
+  ASSERT_EQ(grid_->Selection()->SelectionType(), gstRecordBookmarks);
+  const TPoint p = Centre(2, 1);
+  // Released without moving: the selection is cleared.
+  grid_->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.X, p.Y));
+  EXPECT_EQ(grid_->SelectedRows()->Count(), 1);
+  grid_->Perform(WM_LBUTTONUP, 0, MAKELPARAM(p.X, p.Y));
+  EXPECT_EQ(grid_->SelectedRows()->Count(), 0);
+  EXPECT_FALSE(grid_->Dragging());
+
+  grid_->SelectedRows()->SetCurrentRowSelected(true);
+  grid_->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.X, p.Y));
+  EXPECT_EQ(grid_->DragMode(), dmAutomatic);
+  grid_->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.X + 1, p.Y));
+  EXPECT_TRUE(grid_->Dragging());
+  EXPECT_EQ(grid_->SelectedRows()->Count(), 1);
+  grid_->EndDrag(false);
+}
+
+TEST_F(GridMessagesTest, SortMarkedListFollowsTheSortIndexAfterColumnChanges) {
+  grid_->SetOptionsEh(grid_->OptionsEh() + TDBGridEhOptions{dghMultiSortMarking});
+  TColumnEh* a = grid_->Columns()->Items(0);
+  TColumnEh* b = grid_->Columns()->Items(2);
+  grid_->Columns()->BeginUpdate();
+  a->Title()->SetSortMarker(smDownEh);
+  a->Title()->SetSortIndex(2);
+  b->Title()->SetSortMarker(smUpEh);
+  b->Title()->SetSortIndex(1);
+  grid_->Columns()->EndUpdate();
+  ASSERT_EQ(grid_->SortMarkedColumns()->Count(), 2);
+  EXPECT_EQ(grid_->SortMarkedColumns()->Items(0), b);
+  EXPECT_EQ(grid_->SortMarkedColumns()->Items(1), a);
+  delete b;  // no empty entry is left behind
+  ASSERT_EQ(grid_->SortMarkedColumns()->Count(), 1);
+  EXPECT_EQ(grid_->SortMarkedColumns()->Items(0), a);
+}
+
+TEST_F(GridMessagesTest, RowEditableByTheAllowedOperations) {
+  struct Case {
+    TDBGridEhAllowedOperations ops;
+    bool empty, editable;
+  } cases[] = {
+      {{alopUpdateEh}, false, true},
+      {{alopInsertEh, alopAppendEh, alopDeleteEh}, false, false},
+      {{alopUpdateEh}, true, false},
+      {{alopUpdateEh, alopAppendEh}, true, true},
+  };
+  for (const Case& c : cases) {
+    if (c.empty) {
+      ds_->First();
+      while (!(ds_->Bof() && ds_->Eof())) ds_->Delete();
+    } else if (ds_->Bof() && ds_->Eof()) {
+      ds_->AppendRows({{1, "one", 1.0, true, "Y"}});
+    }
+    grid_->SetAllowedOperations(c.ops);
+    EXPECT_EQ(grid_->IsRowEditable(), c.editable);
+  }
+  ds_->Close();
+  EXPECT_FALSE(grid_->IsRowEditable());
+}
+
 }  // namespace
