@@ -6,10 +6,9 @@
 
 #include <string>
 
-#include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
 #include "tests/grid/datagrid/GridFixture.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
+#include "tests/grid/datagrid/GridFirebirdFixture.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ class TMouseGrid : public TCustomDBGridEh {
 
 void Mouse(TControl* C, Cardinal Msg, WPARAM Keys, int X, int Y) { C->Perform(Msg, Keys, MAKELPARAM(X, Y)); }
 
-class GridMouseTest : public fbtest::TFIBSuiteTest<GridMouseTest> {
+class GridMouseTest : public TFIBGridTest<GridMouseTest, TMouseGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -35,29 +34,12 @@ class GridMouseTest : public fbtest::TFIBSuiteTest<GridMouseTest> {
  protected:
   void SetUp() override {
     old_timers_ = SetTimerService(&timers_);
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
-    Application->Initialize();
-    InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
-    form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(50, 50, 500, 300);
-    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
-    ds_ = new TpFIBDataSet(form_);
-    ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText("select ID, NAME, CODE from GRID_M order by ID");
-    ds_->UpdateSQL()->SetText("update GRID_M set NAME = ?NAME, CODE = ?CODE where ID = ?OLD_ID");
-    ds_->SetAutoCommit(true);
-    src_ = new TDataSource(form_);
-    src_->SetDataSet(ds_);
-    grid_ = new TMouseGrid(form_);
-    grid_->SetBounds(0, 0, 400, 200);
-    grid_->SetParent(form_);
-    grid_->SetDataSource(src_);
-    grid_->Handle();
+    SetUpGrid("select ID, NAME, CODE from GRID_M order by ID",
+              "update GRID_M set NAME = ?NAME, CODE = ?CODE where ID = ?OLD_ID");
     ds_->Open();
   }
   void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    delete form_;
+    TFIBGridTest::TearDown();
     SetTimerService(old_timers_);
   }
   int Id() { return ds_->FieldByName("ID")->AsInteger(); }
@@ -72,11 +54,6 @@ class GridMouseTest : public fbtest::TFIBSuiteTest<GridMouseTest> {
 
   TManualTimerService timers_;
   TTimerService* old_timers_ = nullptr;
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
-  TMouseGrid* grid_ = nullptr;
 };
 
 TEST_F(GridMouseTest, TitlePressBecomesAColumnMoveBeyondThreePixels) {
