@@ -57,17 +57,16 @@ String FormatFooterNumber(double V, const String& FooterFormat, TField* Field) {
 // ---------------------------------------------------------------------------
 // Geometry
 
-int TCustomDBGridEh::LastDataRow() const {
-  return RowCount() - 1 - footer_row_count_;
-}
+int TCustomDBGridEh::LastDataRow() const { return GetDataCellsRect().Bottom; }
 
 bool TCustomDBGridEh::PressInDataCells(TGridCoord Cell) const {
   return Cell.X >= indicator_offset_ && Cell.Y >= title_offset_ && Cell.Y <= LastDataRow() && Cell.X < ColCount();
 }
 
-TRect TCustomDBGridEh::GetDataCellsRect() {
-  if (ColCount() <= indicator_offset_ || LastDataRow() < title_offset_) return TRect{};
-  return BoxRect(indicator_offset_, title_offset_, ColCount() - 1, LastDataRow());
+TRect TCustomDBGridEh::DataCellsPixels() const {
+  const TRect c = GetDataCellsRect();
+  if (c.Right < c.Left || c.Bottom < c.Top) return TRect{};
+  return BoxRect(c.Left, c.Top, c.Right, c.Bottom);
 }
 
 bool TCustomDBGridEh::IsTitleButtonBand(int RawCol, int Y) {
@@ -79,8 +78,7 @@ bool TCustomDBGridEh::IsTitleButtonBand(int RawCol, int Y) {
 }
 
 THintWindowClass TCustomDBGridEh::ToolTipsWindowClass() {
-  // Minimal until the layout lands.
-  return &MakeHintWindow<THintWindow>;
+  return &MakeHintWindow<TToolTipsWindow>;
 }
 
 // ---------------------------------------------------------------------------
@@ -213,7 +211,7 @@ void TCustomDBGridEh::WMTimer(TMessage& Message) {
 
 void TCustomDBGridEh::TimedAutoScroll() {
   TDataSet* ds = data_link_->Active() ? data_link_->DataSet() : nullptr;
-  const TRect dr = GetDataCellsRect();
+  const TRect dr = DataCellsPixels();
   const TPoint p = last_point_;
   if (mouse_state_ == msColSelecting) {
     TGridDrawInfo info;
@@ -371,7 +369,7 @@ void TCustomDBGridEh::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     return;
   }
   TGridCoord cell = MouseCoord(X, Y);
-  if (filter_editing_ && PressInDataCells(cell)) filter_editing_ = false;
+  if (filter_editing_ && PressInDataCells(cell)) HideFilterEditor();
   TColumnEh* column = cell.X >= indicator_offset_ && cell.X - indicator_offset_ < columns_->Count()
                           ? columns_->Items(cell.X - indicator_offset_)
                           : nullptr;
@@ -506,7 +504,7 @@ void TCustomDBGridEh::DataAreaPress(TMouseButton Button, TShiftState Shift, int 
   if (!MouseCapture()) return;
 
   const int dc = Cell.X - indicator_offset_;
-  if (auto_drag_ && Button == mbLeft && !shift && data_col && IsCellSelected(dc, Cell.Y, ds->GetBookmark())) {
+  if (auto_drag_ && Button == mbLeft && !shift && data_col && IsCellSelected(Cell.X, Cell.Y, ds->GetBookmark(), dc)) {
     drag_pending_ = true;
     return;
   }
@@ -515,7 +513,7 @@ void TCustomDBGridEh::DataAreaPress(TMouseButton Button, TShiftState Shift, int 
   if (PressInDataCells(Cell) && !(multi && row_select)) {
     tracking_ = rect_tracking_ = true;
     if (!ctrl && !shift && options_eh_.Contains(dghClearSelection)) {
-      if (Button != mbRight || !IsCellSelected(dc, Cell.Y, ds->GetBookmark())) selection_->Clear();
+      if (Button != mbRight || !IsCellSelected(Cell.X, Cell.Y, ds->GetBookmark(), dc)) selection_->Clear();
     }
     if (data_col && CanSelectType(gstRectangle) && Button == mbLeft && !(ds->Bof() && ds->Eof())) {
       if (!shift) {
@@ -621,7 +619,7 @@ void TCustomDBGridEh::MouseMove(TShiftState Shift, int X, int Y) {
   }
   switch (mouse_state_) {
     case msColSelecting: {
-      const TRect dr = GetDataCellsRect();
+      const TRect dr = DataCellsPixels();
       const TGridCoord c = MouseCoord(X, std::max(0, dr.Top - 1));
       const int dc = c.X - indicator_offset_;
       if (X >= dr.Left && X < dr.Right && dc >= 0 && dc < columns_->Count())
@@ -766,7 +764,7 @@ void TCustomDBGridEh::TopLeftChanged() {
   }
   TCustomGrid::TopLeftChanged();
   UpdateHorzScrollBar();
-  UpdateFilterEdit();
+  PlaceFilterEditor();
 }
 
 void TCustomDBGridEh::SetEditText(int /*ACol*/, int /*ARow*/, const String& Value) { edit_text_ = Value; }
@@ -938,8 +936,8 @@ void TCustomDBGridEh::HintShowPause(TMessage& Message) {
   }
   TColumnEh* col = columns_->Items(dc);
   bool zero = false;
-  if (c.Y > LastDataRow()) zero = col->UsedFooter(c.Y - LastDataRow() - 1)->ToolTips();
-  else if (c.Y >= title_offset_) zero = col->ToolTips() && data_link_->Active();
+  if (c.Y >= RowCount() - footer_row_count_) zero = col->UsedFooter(c.Y - (RowCount() - footer_row_count_))->ToolTips();
+  else if (c.Y >= title_offset_ && c.Y <= LastDataRow()) zero = col->ToolTips() && data_link_->Active();
   else zero = col->Title()->ToolTips() && col->Title()->Hint().empty();
   *pause = zero ? 0 : Application->HintPause();
 }
@@ -957,9 +955,9 @@ bool TCustomDBGridEh::CellTextTruncated(int ACol, int ARow, String& Text, TFont*
     Alignment = col->Title()->Alignment();
     const int marker = col->Title()->GetSortMarkerWidth();
     if (marker > 2) extra += marker - 2;
-  } else if (ARow > LastDataRow()) {
-    TColumnFooterEh* footer = col->UsedFooter(ARow - LastDataRow() - 1);
-    Text = GetFooterValue(ARow - LastDataRow() - 1, col);
+  } else if (ARow >= RowCount() - footer_row_count_) {
+    TColumnFooterEh* footer = col->UsedFooter(ARow - (RowCount() - footer_row_count_));
+    Text = GetFooterValue(ARow - (RowCount() - footer_row_count_), col);
     Font->Assign(footer->Font());
     Alignment = footer->Alignment();
   } else {
@@ -988,7 +986,8 @@ void TCustomDBGridEh::HintShow(TMessage& Message) {
   if (c.X < indicator_offset_ || dc >= columns_->Count() || c.Y < 0) return;
   TColumnEh* col = columns_->Items(dc);
   const TRect r = CellRect(c.X, c.Y);
-  const bool title = c.Y < title_offset_, footer = c.Y > LastDataRow();
+  const bool title = c.Y < title_offset_, footer = c.Y >= RowCount() - footer_row_count_;
+  if (!title && !footer && c.Y > LastDataRow()) return;
   if (title && !col->Title()->Hint().empty()) {
     info->HintStr = GetShortHint(col->Title()->Hint());
     info->CursorRect = r;
@@ -996,7 +995,7 @@ void TCustomDBGridEh::HintShow(TMessage& Message) {
     return;
   }
   const bool wanted = title    ? col->Title()->ToolTips()
-                      : footer ? col->UsedFooter(c.Y - LastDataRow() - 1)->ToolTips()
+                      : footer ? col->UsedFooter(c.Y - (RowCount() - footer_row_count_))->ToolTips()
                                : col->ToolTips() && data_link_->Active();
   if (!wanted || GetCaptureControl() != nullptr || GetKeyState(VK_CONTROL) < 0) return;
   TFont font;
@@ -1032,7 +1031,19 @@ bool TCustomDBGridEh::MouseDispatch(TMessage& Message) {
     case WM_RBUTTONDOWN:
       down_time_ = GetMessageTime();
       down_point_ = TPoint{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-      return false;
+      {
+        // A press on a filterable filter-row cell opens its editor.
+        const TGridCoord c = MouseCoord(down_point_.X, down_point_.Y);
+        const int dc = c.X - indicator_offset_;
+        if (IsDesigning() || !IsFilterRow(c.Y) || c.X < indicator_offset_ || !IsColumnFilterable(dc)) return false;
+        selection_->Clear();
+        ShowFilterEditor(dc);
+        if (Message.Msg == WM_LBUTTONDOWN && filter_edit_ != nullptr && filter_edit_->Visible()) {
+          const TPoint p = filter_edit_->ScreenToClient(ClientToScreen(down_point_));
+          filter_edit_->Perform(WM_LBUTTONDOWN, Message.WParam, MAKELPARAM(p.X, p.Y));
+        }
+        return true;
+      }
     case WM_GETDLGCODE:
       TCustomGrid::Dispatch(Message);
       if (options_eh_.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;
@@ -1081,10 +1092,10 @@ bool TCustomDBGridEh::MouseDispatch(TMessage& Message) {
     case CM_PARENTFONTCHANGED:
       TCustomGrid::Dispatch(Message);
       if (ParentFont()) {
-        in_parent_font_ = true;
+        in_parent_font_ = footer_font_internal_ = true;
         title_font_->Assign(Font());
         footer_font_->Assign(Font());
-        in_parent_font_ = false;
+        in_parent_font_ = footer_font_internal_ = false;
         LayoutChanged();
       }
       return true;

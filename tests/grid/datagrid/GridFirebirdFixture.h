@@ -1,16 +1,16 @@
-// A grid of class GridT on a form over a TpFIBDataSet of the suite's
-// embedded database (auto-committed, with its select and update SQL), for
-// suites deriving from fbtest::TFIBSuiteTest.
+// A grid on a TpFIBDataSet of the suite's temporary database: the GUI and
+// grid units, a form, an attachment, the dataset with its select, a data
+// source and the grid (of class G) with a window.
 #pragma once
 
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
 #include "tests/support/fb/FIBSuiteFixture.h"
 
-template <class Derived, class GridT>
-class TFIBGridTest : public fbtest::TFIBSuiteTest<Derived> {
+template <class Derived, class G = TCustomDBGridEh>
+class TGridFirebirdTest : public fbtest::TFIBSuiteTest<Derived> {
  protected:
-  void SetUpGrid(const String& SelectSQL, const String& UpdateSQL) {
+  void SetUpGrid(const String& SelectSQL) {
     InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
     Application->Initialize();
     InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
@@ -20,11 +20,9 @@ class TFIBGridTest : public fbtest::TFIBSuiteTest<Derived> {
     ds_ = new TpFIBDataSet(form_);
     ds_->SetDatabase(db_);
     ds_->SelectSQL()->SetText(SelectSQL);
-    ds_->UpdateSQL()->SetText(UpdateSQL);
-    ds_->SetAutoCommit(true);
     src_ = new TDataSource(form_);
     src_->SetDataSet(ds_);
-    grid_ = new GridT(form_);
+    grid_ = new G(form_);
     grid_->SetBounds(0, 0, 400, 200);
     grid_->SetParent(form_);
     grid_->SetDataSource(src_);
@@ -39,5 +37,5 @@ class TFIBGridTest : public fbtest::TFIBSuiteTest<Derived> {
   TFIBDatabase* db_ = nullptr;
   TpFIBDataSet* ds_ = nullptr;
   TDataSource* src_ = nullptr;
-  GridT* grid_ = nullptr;
+  G* grid_ = nullptr;
 };

@@ -8,12 +8,12 @@
 
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
-#include "tests/grid/datagrid/GridFixture.h"
 #include "tests/grid/datagrid/GridFirebirdFixture.h"
+#include "tests/grid/datagrid/GridFixture.h"
 
 namespace {
 
-class GridFirebirdTest : public TFIBGridTest<GridFirebirdTest, TRecordingGrid> {
+class GridFirebirdTest : public TGridFirebirdTest<GridFirebirdTest, TRecordingGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -25,8 +25,9 @@ class GridFirebirdTest : public TFIBGridTest<GridFirebirdTest, TRecordingGrid> {
 
  protected:
   void SetUp() override {
-    SetUpGrid("select ID, NAME, AMOUNT from GRID_T order by ID",
-              "update GRID_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
+    SetUpGrid("select ID, NAME, AMOUNT from GRID_T order by ID");
+    ds_->UpdateSQL()->SetText("update GRID_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
+    ds_->SetAutoCommit(true);
   }
   int Count(const char* Call) const { return static_cast<int>(std::count(grid_->calls.begin(), grid_->calls.end(), Call)); }
 };

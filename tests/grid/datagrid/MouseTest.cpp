@@ -21,7 +21,7 @@ class TMouseGrid : public TCustomDBGridEh {
 
 void Mouse(TControl* C, Cardinal Msg, WPARAM Keys, int X, int Y) { C->Perform(Msg, Keys, MAKELPARAM(X, Y)); }
 
-class GridMouseTest : public TFIBGridTest<GridMouseTest, TMouseGrid> {
+class GridMouseTest : public TGridFirebirdTest<GridMouseTest, TMouseGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -34,12 +34,13 @@ class GridMouseTest : public TFIBGridTest<GridMouseTest, TMouseGrid> {
  protected:
   void SetUp() override {
     old_timers_ = SetTimerService(&timers_);
-    SetUpGrid("select ID, NAME, CODE from GRID_M order by ID",
-              "update GRID_M set NAME = ?NAME, CODE = ?CODE where ID = ?OLD_ID");
+    SetUpGrid("select ID, NAME, CODE from GRID_M order by ID");
+    ds_->UpdateSQL()->SetText("update GRID_M set NAME = ?NAME, CODE = ?CODE where ID = ?OLD_ID");
+    ds_->SetAutoCommit(true);
     ds_->Open();
   }
   void TearDown() override {
-    TFIBGridTest::TearDown();
+    TGridFirebirdTest::TearDown();
     SetTimerService(old_timers_);
   }
   int Id() { return ds_->FieldByName("ID")->AsInteger(); }
@@ -137,7 +138,7 @@ TEST_F(GridMouseTest, CtrlTitleClicksKeepBothMarkersAndDeferTheSortEvent) {
 }
 
 TEST_F(GridMouseTest, DragBelowTheDataScrollsPerTickByDistance) {
-  const TRect data = grid_->GetDataCellsRect();
+  const TRect data = grid_->DataCellsPixels();
   ASSERT_GT(data.Bottom, data.Top);
   Press(Centre(2, 2));
   ASSERT_EQ(Id(), 2);
@@ -191,7 +192,7 @@ TEST_F(GridMouseTest, RectangleDragSelectsTheCellsDraggedOver) {
   EXPECT_FALSE(grid_->Selection()->DataCellSelected(0, fourth));
 
   // A drag that runs below the data extends the rectangle on each tick.
-  const TRect data = grid_->GetDataCellsRect();
+  const TRect data = grid_->DataCellsPixels();
   Press(Centre(1, 1));
   MoveTo(TPoint{Centre(1, 1).X, data.Bottom + 47});
   const int before = Id();
@@ -244,7 +245,7 @@ TEST_F(GridMouseTest, ColumnSelectionFromTheTitleBand) {
 }
 
 TEST_F(GridMouseTest, CancelModeAndFreeingTheGridStopTheTimer) {
-  const TRect data = grid_->GetDataCellsRect();
+  const TRect data = grid_->DataCellsPixels();
   Press(Centre(2, 2));
   MoveTo(TPoint{data.Left + 20, data.Bottom + 30});
   ASSERT_EQ(timers_.ActiveCount(), 1);
