@@ -356,4 +356,22 @@ TEST_F(GridMessagesTest, RowEditableByTheAllowedOperations) {
   EXPECT_FALSE(grid_->IsRowEditable());
 }
 
+TEST_F(GridMessagesTest, PressOnAFilterCellOpensItsEditor) {
+  grid_->SetOptions(grid_->Options() + TDBGridOptions{dgMultiSelect});
+  grid_->STFilter()->SetVisible(true);
+  grid_->Selection()->SelectAll();
+  const int filter_row = grid_->TitleOffset() - 1;
+  ASSERT_TRUE(grid_->IsFilterRow(filter_row));
+  const TPoint p = Centre(2, filter_row);
+  grid_->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.X, p.Y));
+  grid_->Perform(WM_LBUTTONUP, 0, MAKELPARAM(p.X, p.Y));
+  EXPECT_TRUE(grid_->FilterEditing());
+  EXPECT_EQ(grid_->Selection()->SelectionType(), gstNon);
+  ASSERT_NE(grid_->FilterEditor(), nullptr);
+  EXPECT_TRUE(grid_->FilterEditor()->Visible());
+  // A press in the data hides it again.
+  Click(Centre(2, grid_->TitleOffset() + 1));
+  EXPECT_FALSE(grid_->FilterEditor()->Visible());
+}
+
 }  // namespace
