@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "grid/datagrid/DBGridEh.h"
+#include "platform/gui/NonClient.h"
 #include "grid/datagrid/DBGridEh_Internal.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GDI.h"
@@ -168,6 +169,7 @@ void TCustomDBGridEh::SetDataSource(TDataSource* Value) {
   data_link_->SetDataSource(Value);
   // A change of state reached LinkActive through the link already.
   if (was_active == data_link_->Active()) LinkActive(data_link_->Active());
+  sum_list_->SetDataSet(data_link_->DataSet());
 }
 
 void TCustomDBGridEh::SetStyle(TDBGridEhStyle* Value) {
@@ -205,7 +207,15 @@ void TCustomDBGridEh::SetOptions(TDBGridOptions Value) {
 
 void TCustomDBGridEh::SetOptionsEh(TDBGridEhOptions Value) {
   if (Value == options_eh_) return;
+  const bool left_multi_sort = options_eh_.Contains(dghMultiSortMarking) && !Value.Contains(dghMultiSortMarking);
   options_eh_ = Value;
+  if (left_multi_sort) {
+    // Only the first sort-marked column keeps its marker.
+    std::vector<TColumnEh*> rest;
+    for (int i = 1; i < sort_marked_columns_->Count(); ++i)
+      if (sort_marked_columns_->Items(i) != nullptr) rest.push_back(sort_marked_columns_->Items(i));
+    for (TColumnEh* c : rest) c->Title()->SetSortMarker(smNoneEh);
+  }
   LayoutChanged();
 }
 
@@ -240,7 +250,8 @@ void TCustomDBGridEh::SetDrawMemoText(bool Value) {
 void TCustomDBGridEh::SetFlat(bool Value) {
   if (flat_ == Value) return;
   flat_ = Value;
-  title_padding_ = Value ? 2 : 4;
+  title_padding_ = flat_ ? 2 : 4;
+  if (HandleAllocated()) RecreateWnd();
   LayoutChanged();
 }
 void TCustomDBGridEh::SetFooterColor(TColor Value) {
@@ -250,9 +261,12 @@ void TCustomDBGridEh::SetFooterColor(TColor Value) {
   InvalidateFooter();
 }
 void TCustomDBGridEh::SetFooterRowCount(int Value) {
-  Value = std::max(0, Value);
-  if (footer_row_count_ == Value) return;
+  if (Value < 0 || footer_row_count_ == Value) return;
   footer_row_count_ = Value;
+  if (sum_list_->Active()) {
+    sum_list_->SetActive(false);
+    sum_list_->SetActive(true);
+  }
   LayoutChanged();
 }
 void TCustomDBGridEh::SetFrozenCols(int Value) {
@@ -324,7 +338,10 @@ void TCustomDBGridEh::SetTitleImages(TCustomImageList* Value) {
   if (RelinkImageListEh(title_images_, Value, title_image_link_.get(), this)) LayoutChanged();
 }
 
-void TCustomDBGridEh::TitleFontChanged(TObject*) { LayoutChanged(); }
+void TCustomDBGridEh::TitleFontChanged(TObject*) {
+  if (!in_parent_font_ && !IsLoading()) SetParentFont(false);
+  if (options_.Contains(dgTitles)) LayoutChanged();
+}
 void TCustomDBGridEh::FooterFontChanged(TObject*) {
   if (!footer_font_internal_ && !IsLoading()) SetParentFont(false);
   if (footer_row_count_ > 0) LayoutChanged();
@@ -346,10 +363,7 @@ void TCustomDBGridEh::InvalidateFooter() {
 
 int TCustomDBGridEh::SelectedIndex() const { return Col() - indicator_offset_; }
 
-void TCustomDBGridEh::SetSelectedIndex(int Value) {
-  const int raw = Value + indicator_offset_;
-  if (raw >= FixedCols() && raw < ColCount()) SetCol(raw);
-}
+void TCustomDBGridEh::SetSelectedIndex(int Value) { MoveCol(Value + indicator_offset_, 0, false); }
 
 TColumnEh* TCustomDBGridEh::SelectedColumn() const {
   const int i = SelectedIndex();
@@ -364,7 +378,7 @@ TField* TCustomDBGridEh::SelectedField() const {
 void TCustomDBGridEh::SetSelectedField(TField* Value) {
   if (Value == nullptr) return;
   for (int i = 0; i < columns_->Count(); ++i)
-    if (columns_->Items(i)->Field() == Value && columns_->Items(i)->Visible()) {
+    if (columns_->Items(i)->Field() == Value) {
       SetSelectedIndex(i);
       return;
     }
@@ -457,6 +471,7 @@ void TCustomDBGridEh::Dispatch(TMessage& Message) {
     WMDeferLayout(Message);
     return;
   }
+  if (MouseDispatch(Message)) return;
   TCustomGrid::Dispatch(Message);
 }
 
@@ -504,6 +519,7 @@ void TCustomDBGridEh::InitWidget() {
   BeginUpdate();
   TCustomGrid::InitWidget();
   EndUpdate();
+  if (FlatBorderWidth() > 0) RecalcNonClient(this);
   edit_button_width_ = flat_ ? DefaultEditButtonWidth() : GetSystemMetrics(SM_CXVSCROLL);
   if (DefaultRowHeight() > std::lround(edit_button_width_ * 1.5))
     edit_button_height_ = ScaleWidthByHalf(edit_button_width_, flat_);
@@ -521,6 +537,7 @@ void TCustomDBGridEh::InitWidget() {
 void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomGrid::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
+  if (sum_list_ && AComponent == sum_list_->DataSet()) sum_list_->SetDataSet(nullptr);
   if (data_link_ && AComponent == DataSource()) {
     const bool was_active = data_link_->Active();
     data_link_->SetDataSource(nullptr);
@@ -582,20 +599,6 @@ void TCustomDBGridEh::EditingChanged() {
   if (options_.Contains(dgIndicator) && HandleAllocated()) InvalidateCell(0, Row());
 }
 
-void TCustomDBGridEh::RecordChanged(TField* Field) {
-  if (!HandleAllocated()) return;
-  if (Field == nullptr) {
-    Invalidate();
-  } else {
-    for (int i = 0; i < columns_->Count(); ++i)
-      if (columns_->Items(i)->Field() == Field) {
-        InvalidateRow(Row());
-        break;
-      }
-  }
-  InvalidateEditor();
-}
-
 void TCustomDBGridEh::DefineFieldMap() {
   TDataSet* ds = data_link_->DataSet();
   if (ds == nullptr) return;
@@ -648,27 +651,6 @@ bool TCustomDBGridEh::IsGridOrEditorFocused() {
 void TCustomDBGridEh::ShowEditor() {
   if (filter_editing_) filter_editing_ = false;
   TCustomGrid::ShowEditor();
-}
-
-String TCustomDBGridEh::GetFooterValue(int Row, TColumnEh* Column) {
-  if (Column == nullptr) return String();
-  TColumnFooterEh* f = Column->UsedFooter(Row);
-  switch (f->ValueType()) {
-    case fvtStaticText: return f->Value();
-    case fvtFieldValue: {
-      TDataSet* ds = data_link_->DataSet();
-      TField* field = ds != nullptr ? ds->FindField(f->FieldName().empty() ? Column->FieldName() : f->FieldName())
-                                    : nullptr;
-      return field != nullptr ? field->DisplayText() : String();
-    }
-    case fvtSum: case fvtAvg: case fvtCount: {
-      if (f->SumItem() == nullptr) return String();
-      const double v = f->SumItem()->SumValue().ToDouble();
-      if (!f->DisplayFormat().empty()) return FormatFloat(f->DisplayFormat(), v);
-      return f->ValueType() == fvtCount ? IntToStr(static_cast<int>(std::lround(v))) : FloatToStr(v);
-    }
-    default: return String();
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -821,8 +803,8 @@ void TCustomDBGridEh::EditButtonClick() {
 
 bool TCustomDBGridEh::InplaceEditCanModify(TControl*) { return true; }
 void TCustomDBGridEh::GetMouseDownInfo(TPoint& Pos, int32_t& Time) {
-  Pos = TPoint();
-  Time = 0;
+  Pos = down_point_;
+  Time = down_time_;
 }
 void TCustomDBGridEh::InplaceEditWndProc(TControl*, TMessage&) {}
 void TCustomDBGridEh::InplaceEditKeyPress(TControl*, WideChar&) {}

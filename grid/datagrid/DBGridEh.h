@@ -87,8 +87,10 @@ RTL_ENUM(TTextOrientationEh, tohHorizontal, tohVertical);
 RTL_ENUM(TSortMarkerEh, smNoneEh, smDownEh, smUpEh);
 RTL_ENUM(TColumnCellKindEh, cckPlain, cckCheckBoxes, cckLookup, cckPickList, cckKeyPickList, cckKeyImageList);
 RTL_ENUM(TFooterValueType, fvtNon, fvtSum, fvtAvg, fvtCount, fvtFieldValue, fvtStaticText);
-// Edit kinds of a column (cell painting). Minimal until the edit area lands.
-RTL_ENUM(TColumnEditKindEh, ekPlain, ekEllipsis, ekPickList, ekLookupList, ekCalendar, ekUpDown, ekCalculator);
+// Edit kinds of a column: the in-place editor's, and the cell button's.
+enum TInplaceEditKindEh : uint8_t { ekPlain, ekEllipsis, ekPickList, ekLookupList, ekCalendar, ekUpDown, ekCalculator };
+// The edit kind of Column in Grid (Designing: the grid is being designed).
+TInplaceEditKindEh ColumnEditKindEh(TCustomDBGridEh* Grid, TColumnEh* Column, bool Designing);
 RTL_ENUM(TDBLookupGridEhOption, dlgColumnResizeEh, dlgColLinesEh, dlgRowLinesEh, dlgAutoSortMarkingEh,
          dlgMultiSortMarkingEh);
 using TDBLookupGridEhOptions = Set<TDBLookupGridEhOption>;
@@ -1376,7 +1378,7 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void SelectingMoveBy(bool Select, int Distance, bool BookmarkMode, bool ToEnd);
   virtual void SetColumnAttributes();
   void ShowEditor() override;
-  virtual void TimedAutoScroll() {}
+  virtual void TimedAutoScroll();
   // The editors follow the selection state (the in-place editor hides while
   // a selection exists).
   virtual void UpdateEditors();
@@ -1507,6 +1509,49 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== public: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== public: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+  // What a mouse press is tracking.
+  enum TGridMouseStateEh : uint8_t { msNormal, msRowSelecting, msColSelecting, msRectSelecting, msFrozenColSizing };
+  // Id of the automatic-scroll window timer and its shortest interval.
+  static constexpr uintptr_t kAutoScrollTimerId = 1;
+  static constexpr int kMinAutoScrollInterval = 10;
+
+  TGridMouseStateEh MouseState() const { return mouse_state_; }
+  // The automatic-scroll timer's interval (-1 while stopped).
+  int AutoScrollInterval() const { return timer1_interval_; }
+  // Raw column of the pressed title button (-1: none).
+  int PressedTitleCol() const { return pressed_title_col_; }
+  bool Tracking() const { return tracking_; }
+  // A Ctrl title click changed a sort marker; the sort event waits for the
+  // Ctrl release or the focus loss.
+  bool SortMarkingPending() const { return sort_marking_pending_; }
+  void SetSortMarkingPending(bool Value) { sort_marking_pending_ = Value; }
+  // 1 when the grid draws its own flat single border.
+  int FlatBorderWidth() const { return flat_border_width_; }
+  void SetCol(int Value);
+
+  virtual void CheckButton(int ACol, TColumnEh* Column, bool& Enabled);
+  virtual void TitleBtnClick(int ACol, TColumnEh* Column);
+  // Moves the current cell to RawCol (Direction +-1 skips hidden columns;
+  // Select extends the rectangle selection).
+  void MoveCol(int RawCol, int Direction, bool Select);
+  void StartTimer(int Interval);
+  void StopTimer();
+  // Ends title-button, rectangle and record tracking, the timer and the capture.
+  void StopTracking();
+  // Pixels of the data cells (indicator, titles and footers excluded).
+  TRect DataCellsPixels() const;
+  // The last data row (raw), above the footers.
+  int LastDataRow() const;
+  void DrawSizingLine();
+  // The tooltip window's class for truncated cell texts.
+  virtual THintWindowClass ToolTipsWindowClass();
+  // The cursor a press at a client point would announce (crDefault: the base grid's).
+  TCursor HitCursor(int X, int Y);
+  // The sort-marked columns in the order of their titles' SortIndex.
+  void RebuildSortMarkedColumns();
+  // Whether the current row may be edited (the allowed operations).
+  bool IsRowEditable();
+
 
   // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
   TDataSource* GetDataSource() const { return DataSource(); }
@@ -1527,12 +1572,10 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // dataset. The search neither moves that dataset's cursor nor posts an
   // edit pending there.
   bool IsLookupKeyInList(TColumnEh* Column);
-  // Minimal until the messages area lands: the editor's text becomes the
-  // edit text; a changed text marks the data link modified, and a cell
-  // left with a modified text writes it to its field.
+  // The editor's text becomes the edit text; a changed text marks the data
+  // link modified, and a cell left with a modified text writes it to its
+  // field.
   void SetEditText(int ACol, int ARow, const String& Value) override;
-  // Minimal until the cell painting area lands: the grid's cell event.
-  virtual void GetCellParams(TColumnEh* Column, TFont* AFont, TColor& Background, TGridDrawState State);
   TDBGridInplaceEdit* DBInplaceEditor() const;
 
   // ==== public: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
@@ -1593,8 +1636,8 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   bool IsDuplicateValue(TColumnEh* Column, const String& Text);
   void DrawRequiredMark(TColumnEh* Column, const String& Text, const TRect& Rect);
   bool IsIndicatorRowSelected();
-  // The edit kind of a column's default button. Minimal until the edit area lands.
-  virtual TColumnEditKindEh GetColumnEditStyle(TColumnEh* Column);
+  // The edit kind of a column (the in-place editor's rule), for its cell button.
+  virtual TInplaceEditKindEh GetColumnEditStyle(TColumnEh* Column);
   // The filter-row cell of a column: shown, its text, a drop-down offered.
   virtual bool IsColumnFilterShown(TColumnEh* Column);
   virtual String GetColumnFilterText(TColumnEh* Column);
@@ -1603,6 +1646,20 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== protected: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+  TGridSizing CalcSizingState(int X, int Y) override;
+  void TimedScroll(TGridScrollDirections Direction) override;
+  void TopLeftChanged() override;
+  void WndProc(TMessage& Message) override;
+  void CreateParams(TCreateParams& Params) override;
+  // The messages of the mouse, focus, fonts, hints and window frame; false
+  // when the message is not one of them (or goes on to the base handling).
+  bool MouseDispatch(TMessage& Message);
+
 
   // ==== protected: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
   TInplaceEdit* CreateEditor() override;
@@ -1744,6 +1801,44 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== private: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== private: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
+  // Frozen-column border test: a sizing state for the title area.
+  bool CalcFrozenSizing(int X, int Y, TGridSizing& Sizing);
+  // The data cell under a client point: raw coordinates, or (-1,-1).
+  bool PressInDataCells(TGridCoord Cell) const;
+  bool IsTitleButtonBand(int RawCol, int Y);
+  void ApplyTraceColSizing(int X);
+  void DataAreaPress(TMouseButton Button, TShiftState Shift, int X, int Y, TGridCoord Cell);
+  void WMSetCursor(TMessage& Message);
+  void WMTimer(TMessage& Message);
+  void CancelMouseMode();
+  void HintShow(TMessage& Message);
+  void HintShowPause(TMessage& Message);
+  // The cell's text does not fit its cell (what the tooltip shows).
+  bool CellTextTruncated(int ACol, int ARow, String& Text, TFont* Font, TAlignment& Alignment);
+
+  TGridMouseStateEh mouse_state_ = msNormal;
+  TPoint press_point_, last_point_;
+  TShiftState last_shift_;
+  bool tracking_ = false;
+  bool rect_tracking_ = false, row_tracking_ = false;
+  bool title_looks_pressed_ = false;
+  bool right_press_as_left_ = false;
+  bool drag_pending_ = false;
+  bool auto_drag_ = false;
+  TGridCoord click_cell_{-1, -1};
+  int sizing_index_ = -1, sizing_pos_ = 0, sizing_offset_ = 0;
+  bool sizing_line_shown_ = false;
+  bool trace_sizing_ = false;
+  bool sort_marking_pending_ = false;
+  int timer1_interval_ = -1;
+  bool in_col_exit_ = false;
+  bool focus_state_ = false;
+  int flat_border_width_ = 0;
+  TPoint down_point_;
+  int32_t down_time_ = 0;
+  bool left_at_first_ = true;
+  bool in_parent_font_ = false;
+
 
   // ==== private: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
   friend class TDBGridInplaceEdit;
@@ -1797,8 +1892,6 @@ UINT InplaceSearchMarkFlags(TAlignment Alignment);
 
 // ==== Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
-// The kinds of the in-place editor (its main button and drop-down).
-enum TInplaceEditKindEh : uint8_t { ekPlain, ekEllipsis, ekPickList, ekLookupList, ekCalendar, ekUpDown, ekCalculator };
 
 // The grid's cell editor: the cell's text with the column's edit buttons,
 // an image of the value, the required-field mark, type-ahead against pick

@@ -1113,6 +1113,7 @@ void TDBGridColumnsEh::Update(TCollectionItem* Item) {
     grid_->LayoutChanged();
   }
   grid_->RefreshVisibleColumns();
+  grid_->RebuildSortMarkedColumns();
   const int sel = grid_->SelectedIndex();
   if (Count() > 0 && sel >= 0 && sel < Count() && !Items(sel)->Visible() && grid_->VisibleColumns()->Count() > 0)
     grid_->SetSelectedIndex(grid_->VisibleColumns()->Items(0)->Index());

@@ -30,7 +30,7 @@ bool LookupQuietlyEh(TDataSet* DataSet, const String& KeyFields, const Variant& 
       DataSet->GetFieldList(keys, KeyFields);
       *KeyText = keys.empty() ? String() : keys.front()->Text();
     }
-    if (found && !saved.empty()) DataSet->GotoBookmark(saved);
+    if (!saved.empty()) DataSet->GotoBookmark(saved);
   } catch (...) {
     DataSet->EnableControls();
     throw;
@@ -114,9 +114,6 @@ bool TCustomDBGridEh::IsLookupKeyInList(TColumnEh* Column) {
   return LookupQuietlyEh(lds, f->LookupKeyFields(), key, TLocateOptions{loCaseInsensitive}, String(), nullptr);
 }
 
-void TCustomDBGridEh::GetCellParams(TColumnEh* Column, TFont* AFont, TColor& Background, TGridDrawState State) {
-  if (on_get_cell_params_) on_get_cell_params_(this, Column, AFont, Background, State);
-}
 
 void TCustomDBGridEh::SetEditText(int ACol, int ARow, const String& Value) {
   if (writing_edit_text_) return;
@@ -131,14 +128,6 @@ void TCustomDBGridEh::SetEditText(int ACol, int ARow, const String& Value) {
   }
 }
 
-// Minimal until the messages area lands: the edit text of the current cell
-// goes to its field.
-void TCustomDBGridEh::UpdateData() {
-  TColumnEh* c = SelectedColumn();
-  if (c == nullptr || c->Field() == nullptr) return;
-  if (InplaceEditor() != nullptr && InplaceEditor()->Visible()) edit_text_ = InplaceEditor()->Text();
-  WriteEditText(c, edit_text_);
-}
 
 void TCustomDBGridEh::WriteEditText(TColumnEh* Column, const String& Text) {
   TField* f = Column->Field();

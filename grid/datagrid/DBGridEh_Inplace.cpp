@@ -68,7 +68,7 @@ bool TDBGridInplaceEdit::IsKeyListColumn(TColumnEh* Column) const {
   return Column != nullptr && Column->KeyList()->Count() > 0;
 }
 
-TInplaceEditKindEh TDBGridInplaceEdit::GetColumnEditStyle(TColumnEh* Column) const {
+TInplaceEditKindEh ColumnEditKindEh(TCustomDBGridEh* g, TColumnEh* Column, bool Designing) {
   if (Column == nullptr) return ekPlain;
   switch (Column->ButtonStyle()) {
     case cbsEllipsis: return ekEllipsis;
@@ -79,9 +79,8 @@ TInplaceEditKindEh TDBGridInplaceEdit::GetColumnEditStyle(TColumnEh* Column) con
   }
   TField* f = Column->Field();
   if (f == nullptr) return ekPlain;
-  TCustomDBGridEh* g = Grid();
   if (f->FieldKind() == fkLookup) {
-    bool keys_ok = IsDesigning();
+    bool keys_ok = Designing;
     if (!keys_ok && f->DataSet() != nullptr && !f->KeyFields().empty()) {
       std::vector<TField*> keys;
       f->DataSet()->GetFieldList(keys, f->KeyFields());
@@ -97,6 +96,10 @@ TInplaceEditKindEh TDBGridInplaceEdit::GetColumnEditStyle(TColumnEh* Column) con
   if ((f->DataType() == ftDate || f->DataType() == ftDateTime || f->DataType() == ftTimeStamp) && !Column->ReadOnly())
     return ekCalendar;
   return ekPlain;
+}
+
+TInplaceEditKindEh TDBGridInplaceEdit::GetColumnEditStyle(TColumnEh* Column) const {
+  return ColumnEditKindEh(Grid(), Column, IsDesigning());
 }
 
 void TDBGridInplaceEdit::SetWordWrap(bool Value) {

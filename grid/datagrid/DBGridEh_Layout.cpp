@@ -667,14 +667,7 @@ void TCustomDBGridEh::Loaded() {
       auto_fit_saved_ = true;
       SyncAutoFitScrollBar();
     }
-    // The sort-marked columns in the order of their SortIndex.
-    std::vector<std::pair<int, TColumnEh*>> marked;
-    for (int i = 0; i < columns_->Count(); ++i)
-      if (columns_->Items(i)->Title()->SortIndex() > 0)
-        marked.emplace_back(columns_->Items(i)->Title()->SortIndex(), columns_->Items(i));
-    std::stable_sort(marked.begin(), marked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    sort_marked_columns_->Clear();
-    for (const auto& m : marked) sort_marked_columns_->Add(m.second);
+    RebuildSortMarkedColumns();
   }
   if (DataSource() != nullptr) {
     sum_list_->SetDataSet(data_link_->DataSet());

@@ -80,7 +80,7 @@ void FillFromColumn(TColumnEh* Column, TColCellParamsEh* P) {
   P->ReadOnly = Column->ReadOnly();
 }
 
-TEditButtonStyleEh EditKindButtonStyle(TColumnEditKindEh Kind) {
+TEditButtonStyleEh EditKindButtonStyle(TInplaceEditKindEh Kind) {
   switch (Kind) {
     case ekEllipsis: return ebsEllipsisEh;
     case ekUpDown: return ebsUpDownEh;
@@ -198,20 +198,8 @@ bool TCustomDBGridEh::IsCellHighlighted(int ACol, int ARow, int DataCol, int Dat
 // ---------------------------------------------------------------------------
 // The default button's kind and the filter-row cell of a column
 
-TColumnEditKindEh TCustomDBGridEh::GetColumnEditStyle(TColumnEh* Column) {
-  switch (Column->ButtonStyle()) {
-    case cbsEllipsis: return ekEllipsis;
-    case cbsUpDown: return ekUpDown;
-    case cbsDropDown: return ekCalculator;
-    case cbsNone: return ekPlain;
-    default: break;
-  }
-  TField* f = Column->Field();
-  if (f == nullptr) return ekPlain;
-  if (Column->PickList()->Count() > 0 && !Column->ReadOnly()) return ekPickList;
-  const TFieldType t = f->DataType();
-  if ((t == ftDate || t == ftDateTime || t == ftTimeStamp) && !Column->ReadOnly()) return ekCalendar;
-  return ekPlain;
+TInplaceEditKindEh TCustomDBGridEh::GetColumnEditStyle(TColumnEh* Column) {
+  return ColumnEditKindEh(this, Column, IsDesigning());
 }
 
 bool TCustomDBGridEh::IsColumnFilterShown(TColumnEh* Column) { return Column->STFilter()->Visible(); }
@@ -659,7 +647,7 @@ void TCustomDBGridEh::DrawDataRowCell(TCellDrawCtx& c) {
   const int f = flat_ ? 1 : 0;
   int buttons_w = 0;
   const bool show_buttons = col->AlwaysShowEditButton();
-  TColumnEditKindEh kind = ekPlain;
+  TInplaceEditKindEh kind = ekPlain;
   if (show_buttons) {
     kind = GetColumnEditStyle(col);
     if (kind != ekPlain) buttons_w += edit_button_width_ + f;

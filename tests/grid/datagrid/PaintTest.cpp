@@ -45,6 +45,8 @@ class PaintTest : public GridTestBase {
  protected:
   TTestPaintGrid* NewPaintGrid() {
     auto* g = new TTestPaintGrid(form_);
+    // No window frame: the paper's pixels are client pixels.
+    g->SetBorderStyle(bsNone);
     g->SetBounds(0, 0, 400, 200);
     g->SetParent(form_);
     g->SetDataSource(src_);
