@@ -58,13 +58,6 @@ void TSTColumnFilterEh::Assign(TPersistent* Source) {
   TPersistent::Assign(Source);
 }
 
-TPersistent* TDBGridEhScrollBar::GetOwner() { return grid_; }
-void TDBGridEhScrollBar::SetVisible(bool Value) {
-  if (visible_ == Value) return;
-  visible_ = Value;
-  if (grid_ != nullptr) grid_->LayoutChanged();
-}
-
 // ---------------------------------------------------------------------------
 // Construction
 
@@ -456,6 +449,7 @@ void TCustomDBGridEh::Dispatch(TMessage& Message) {
     WMDeferLayout(Message);
     return;
   }
+  if (KeysDispatch(Message)) return;
   TCustomGrid::Dispatch(Message);
 }
 
@@ -601,12 +595,6 @@ void TCustomDBGridEh::UpdateRowCount() {
   SetFixedRows(std::min(fixed, RowCount() - 1));
 }
 
-void TCustomDBGridEh::UpdateActive() {
-  if (!data_link_->Active() || !HandleAllocated()) return;
-  const int row = title_offset_ + data_link_->ActiveRecord();
-  if (row >= FixedRows() && row < RowCount() && row != Row()) SetRow(row);
-}
-
 void TCustomDBGridEh::Resize() {
   TCustomGrid::Resize();
   if (update_lock_ > 0) pending_size_ = true;
@@ -661,6 +649,8 @@ void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation)
     if (!was_active && !IsDestroying()) LinkActive(false);
     return;
   }
+  for (TDBGridEhScrollBar* bar : {horz_scroll_bar_.get(), vert_scroll_bar_.get()})
+    if (bar != nullptr && AComponent == bar->ExtScrollBar()) bar->SetExtScrollBar(nullptr);
   if (AComponent == title_images_) {
     title_images_ = nullptr;
     LayoutChanged();
@@ -712,14 +702,6 @@ void TCustomDBGridEh::DataChanged() {
     throw;
   }
   in_data_changed_ = false;
-}
-
-void TCustomDBGridEh::Scroll(int Distance) {
-  if (!HandleAllocated()) return;
-  UpdateRowCount();
-  UpdateActive();
-  if (Distance != 0) Invalidate();
-  UpdateScrollBar();
 }
 
 void TCustomDBGridEh::EditingChanged() {
