@@ -34,6 +34,21 @@ bool StartsWithText(const String& Text, const String& Prefix) {
   return AnsiUpperCase(Utf8Truncate(Text, n)) == AnsiUpperCase(Prefix);
 }
 
+// The leftmost column from which the last column still fits in the client
+// width.
+int LargestLeftCol(const TCustomGrid* Grid) {
+  int fixed_width = 0;
+  for (int c = 0; c < Grid->FixedCols() && c < Grid->ColCount(); ++c)
+    fixed_width += Grid->ColWidths(c) + Grid->GridLineWidth();
+  int max_left = Grid->ColCount() - 1, width = 0;
+  for (int c = Grid->ColCount() - 1; c >= Grid->FixedCols(); --c) {
+    width += Grid->ColWidths(c) + Grid->GridLineWidth();
+    if (fixed_width + width > Grid->ClientWidth()) break;
+    max_left = c;
+  }
+  return max_left;
+}
+
 bool IsFieldEditColumn(TColumnEh* Column) {
   const TColumnCellKindEh kind = Column->GetColumnType();
   return kind == cckCheckBoxes || kind == cckKeyImageList;
@@ -193,11 +208,13 @@ void TCustomDBGridEh::UpdateScrollBar() {
   now.Pos = 0;
   now.Mode = bar->VisibleMode();
   now.Applied = true;
+  bool fits = false;  // every record in view: nothing to scroll
   if (TDataSet* ds = LinkedDataSet(data_link_.get())) {
     if (sum_list_->IsSequenced()) {
       now.Min = 1;
       now.Page = VisibleDataRowCount();
       now.Max = sum_list_->GetRecordCount() + now.Page - 1;
+      fits = sum_list_->GetRecordCount() <= now.Page;
       if (ds->State() == dsBrowse || ds->State() == dsEdit) now.Pos = sum_list_->GetRecNo();
       else now.Pos = vert_bar_.Applied ? vert_bar_.Pos : 0;
     } else {
@@ -209,7 +226,7 @@ void TCustomDBGridEh::UpdateScrollBar() {
   }
   const int true_max = now.Max;
   TScrollBar* ext = bar->ExtScrollBar();
-  if (!bar->Visible() || ext != nullptr) now.Max = now.Min;
+  if (!bar->Visible() || ext != nullptr || fits) now.Max = now.Min;
   if (!(now == vert_bar_)) {
     const bool mode_changed = vert_bar_.Applied && vert_bar_.Mode != now.Mode;
     const bool nothing = now.Max <= now.Min || now.Max - now.Min <= now.Page;
@@ -219,16 +236,17 @@ void TCustomDBGridEh::UpdateScrollBar() {
     si.nMax = now.Max;
     si.nPage = static_cast<UINT>(now.Page);
     si.nPos = now.Pos;
-    if (now.Mode == sbAlwaysShowEh && ext == nullptr) {
+    const bool always = now.Mode == sbAlwaysShowEh && ext == nullptr;
+    if (always) {
       si.fMask |= SIF_DISABLENOSCROLL;
       ShowScrollBar(Handle(), SB_VERT, true);
-      EnableScrollBar(Handle(), SB_VERT, nothing ? ESB_DISABLE_BOTH : ESB_ENABLE_BOTH);
     } else if (mode_changed && nothing) {
       EnableScrollBar(Handle(), SB_VERT, ESB_ENABLE_BOTH);
       ShowScrollBar(Handle(), SB_VERT, false);
     }
     vert_bar_ = now;
     ::SetScrollInfo(Handle(), SB_VERT, si, true);
+    if (always) EnableScrollBar(Handle(), SB_VERT, nothing ? ESB_DISABLE_BOTH : ESB_ENABLE_BOTH);
   }
   if (ext != nullptr) {
     ext->SetPageSize(0);
@@ -240,17 +258,9 @@ void TCustomDBGridEh::UpdateScrollBar() {
 void TCustomDBGridEh::UpdateHorzScrollBar() {
   TScrollBar* ext = horz_scroll_bar_ ? horz_scroll_bar_->ExtScrollBar() : nullptr;
   if (ext == nullptr || !HandleAllocated()) return;
-  // The leftmost column from which the last column still fits.
-  int max_left = ColCount() - 1, width = 0;
-  int fixed_width = 0;
-  for (int c = 0; c < FixedCols() && c < ColCount(); ++c) fixed_width += ColWidths(c) + GridLineWidth();
-  for (int c = ColCount() - 1; c >= FixedCols(); --c) {
-    width += ColWidths(c) + GridLineWidth();
-    if (fixed_width + width > ClientWidth()) break;
-    max_left = c;
-  }
+  const int max_left = LargestLeftCol(this);
   const int page = VisibleColCount();
-  const int all_visible = max_left <= FixedCols();
+  const bool all_visible = max_left <= FixedCols();
   const int max = all_visible ? 0 : kHorzExtScale;
   const int pos = all_visible ? 0 : MulDiv(LeftCol() - FixedCols(), kHorzExtScale, max_left - FixedCols());
   if (horz_ext_[0] == page && horz_ext_[1] == max && horz_ext_[2] == pos) return;
@@ -331,13 +341,7 @@ void TCustomDBGridEh::WMHScroll(TMessage& Message) {
   if (from_ext && (code == SB_THUMBPOSITION || code == SB_THUMBTRACK)) {
     if (code == SB_THUMBPOSITION) {
       // The external bar counts 0 to 127 over the scrollable columns.
-      int max_left = ColCount() - 1, width = 0, fixed_width = 0;
-      for (int c = 0; c < FixedCols() && c < ColCount(); ++c) fixed_width += ColWidths(c) + GridLineWidth();
-      for (int c = ColCount() - 1; c >= FixedCols(); --c) {
-        width += ColWidths(c) + GridLineWidth();
-        if (fixed_width + width > ClientWidth()) break;
-        max_left = c;
-      }
+      const int max_left = LargestLeftCol(this);
       const int left = FixedCols() + MulDiv(HIWORD(Message.WParam), max_left - FixedCols(), kHorzExtScale);
       SetLeftCol(std::clamp(left, FixedCols(), std::max(FixedCols(), max_left)));
     }

@@ -421,11 +421,33 @@ TEST_F(KeysTest, ExternalBarDrivesTheGridAndDetachesEitherWay) {
   bar2->Perform(CN_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
 }
 
+TEST_F(KeysTest, ExternalHorizontalBarCountsColumnsOnItsScale) {
+  auto* bar = new TScrollBar(form_);
+  bar->SetParent(form_);
+  grid_->HorzScrollBar()->SetExtScrollBar(bar);
+  ds_->Open();
+  grid_->SetWidth(grid_->ColWidths(0) + grid_->ColWidths(1) + 20);  // the last column no longer fits
+  grid_->Perform(WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+  ASSERT_EQ(bar->Max(), 127);
+  EXPECT_EQ(grid_->LeftCol(), grid_->FixedCols() + 1);
+  EXPECT_EQ(bar->Position(), 127);
+  bar->Perform(CN_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
+  EXPECT_EQ(grid_->LeftCol(), grid_->FixedCols());
+  EXPECT_EQ(bar->Position(), 0);
+  bar->Perform(CN_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 127), 0);
+  EXPECT_EQ(grid_->LeftCol(), grid_->FixedCols() + 1);
+}
+
 TEST_F(KeysTest, AlwaysShownBarIsDisabledWhenEverythingFits) {
   ds_->SelectSQL()->SetText("select ID, NAME from KEYS_T where ID <= 3 order by ID");
   grid_->VertScrollBar()->SetVisibleMode(sbAlwaysShowEh);
   ds_->Open();
   VScroll(SB_BOTTOM);
+  EXPECT_TRUE(grid_->VertScrollBar()->IsShowing());
+  EXPECT_FALSE(EnableScrollBar(grid_->Handle(), SB_VERT, ESB_DISABLE_BOTH));  // already disabled
+  grid_->VertScrollBar()->SetVisibleMode(sbAutoShowEh);
+  EXPECT_FALSE(grid_->VertScrollBar()->IsShowing());
+  grid_->VertScrollBar()->SetVisibleMode(sbAlwaysShowEh);
   EXPECT_TRUE(grid_->VertScrollBar()->IsShowing());
   grid_->VertScrollBar()->SetVisibleMode(sbNeverShowEh);
   EXPECT_FALSE(grid_->VertScrollBar()->IsShowing());
