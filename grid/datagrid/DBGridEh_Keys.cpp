@@ -49,6 +49,18 @@ int LargestLeftCol(const TCustomGrid* Grid) {
   return max_left;
 }
 
+// Sets a flag for its lifetime.
+class TFlagGuardEh {
+ public:
+  explicit TFlagGuardEh(bool& Flag) : flag_(Flag) { flag_ = true; }
+  ~TFlagGuardEh() { flag_ = false; }
+  TFlagGuardEh(const TFlagGuardEh&) = delete;
+  TFlagGuardEh& operator=(const TFlagGuardEh&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 bool IsFieldEditColumn(TColumnEh* Column) {
   const TColumnCellKindEh kind = Column->GetColumnType();
   return kind == cckCheckBoxes || kind == cckKeyImageList;
@@ -717,6 +729,11 @@ void TCustomDBGridEh::DoInplaceSearch(const String& Text, int Timeout, int Direc
     if (Direction == 0 && matches()) {
       found = true;
     } else {
+      // Controls come back with the guard set: the search goes on.
+      auto enable = [this, ds] {
+        TFlagGuardEh guard(in_search_guard_);
+        ds->EnableControls();
+      };
       ds->DisableControls();
       try {
         SaveBookmark();
@@ -733,19 +750,10 @@ void TCustomDBGridEh::DoInplaceSearch(const String& Text, int Timeout, int Direc
         }
         if (!found) RestoreBookmark();
       } catch (...) {
-        in_search_guard_ = true;
-        ds->EnableControls();
-        in_search_guard_ = false;
+        enable();
         throw;
       }
-      in_search_guard_ = true;
-      try {
-        ds->EnableControls();
-      } catch (...) {
-        in_search_guard_ = false;
-        throw;
-      }
-      in_search_guard_ = false;
+      enable();
     }
   }
   HideEditor();
