@@ -34,6 +34,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,7 @@
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/db/DB.h"
 #include "platform/gui/Grids.h"
+#include "platform/gui/Hints.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/ScrollBars.h"
@@ -57,6 +59,7 @@ class TDBGridColumnsEh;
 class TColumnDefValuesEh;
 class TGridDataLinkEh;
 class TDBGridEhStyle;
+class TToolTipsWindow;
 
 // ---------------------------------------------------------------------------
 // Enumerations and sets
@@ -166,21 +169,59 @@ class TBookmarkListEh : public TObject {
   bool linked_ = false;
 };
 
-// A node of the multi-level title tree (children owned).
+// A node of the multi-level title tree. A node's children form a ring
+// through Next (the last child's Next is the first child); a node owns its
+// children, so freeing the root frees the tree.
 class THeadTreeNode : public TObject {
  public:
-  THeadTreeNode(const String& Text, int Height, int Width) : text_(Text), height_(Height), width_(Width) {}
+  // An empty node (its Next is itself).
+  THeadTreeNode();
+  THeadTreeNode(const String& Text, int Height, int Width);
   ~THeadTreeNode() override;
-  const String& Text() const { return text_; }
-  int Height() const { return height_; }
-  int Width() const { return width_; }
+
+  // Node must be this node or lie under it ("Node not in Tree").
+  THeadTreeNode* AddChild(THeadTreeNode* Node, const String& AText, int AHeight, int AWidth);
+  // A sibling of After, right after it in its ring.
+  THeadTreeNode* Add(THeadTreeNode* After, const String& AText, int AHeight, int AWidth);
+  // Puts the run From..To of one ring under a new node with AText ("ATo not
+  // in level" when To does not follow From in its ring).
+  THeadTreeNode* Union(THeadTreeNode* From, THeadTreeNode* To, int AHeight, const String& AText);
+  bool Find(const THeadTreeNode* Node) const;
+  int GetLevel() const;
+  void FreeAllChild();
+  // Proc for every node under this one (each child, then its subtree).
+  void ForEach(const std::function<void(THeadTreeNode* Node, void* Data)>& Proc, void* Data);
+
+  THeadTreeNode* Host() const { return host_; }
   THeadTreeNode* Child() const { return child_; }
+  THeadTreeNode* Next() const { return next_; }
+  const String& Text() const { return text_; }
+  void SetText(const String& Value) { text_ = Value; }
+  int Height() const { return height_; }
+  void SetHeight(int Value) { height_ = Value; }
+  int Width() const { return width_; }
+  void SetWidth(int Value) { width_ = Value; }
+  int WIndent() const { return w_indent_; }
+  void SetWIndent(int Value) { w_indent_ = Value; }
+  TColumnEh* Column() const { return column_; }
+  void SetColumn(TColumnEh* Value) { column_ = Value; }
+  int MarkerWidth() const { return marker_width_; }
+  void SetMarkerWidth(int Value) { marker_width_ = Value; }
+  // The children in ring order.
+  std::vector<THeadTreeNode*> Children() const;
 
  private:
-  String text_;
-  int height_, width_;
+  void CheckInTree(const THeadTreeNode* Node) const;
+  // The node whose Next is Node (Node itself when alone).
+  static THeadTreeNode* Prior(THeadTreeNode* Node);
+  THeadTreeNode* host_ = nullptr;
   THeadTreeNode* child_ = nullptr;
-  THeadTreeNode* next_ = nullptr;
+  THeadTreeNode* next_ = this;
+  String text_;
+  int height_ = 0, width_ = 0;
+  int w_indent_ = 0;
+  TColumnEh* column_ = nullptr;
+  int marker_width_ = 0;
 };
 
 // The per-cell parameters filled for painting and the cell events.
@@ -1237,7 +1278,8 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual bool IsRowSelectFocused();
   virtual bool IsAlwaysShowEditor();
   virtual bool CellHas3DFrame(int ACol, int ARow);
-  virtual bool IsCellSelected(int DataCol, int DataRow, const TBookmark& Bookmark);
+  // Whether grid cell (ACol, ARow) of data column DataCol shows as selected.
+  virtual bool IsCellSelected(int ACol, int ARow, const TBookmark& Bookmark, int DataCol);
   virtual void MemTableCellClick(TColumnEh* /*Column*/) {}
   virtual bool IsFilterRowVisible() const { return st_filter_ && st_filter_->Visible(); }
   virtual bool TitlesVisible() const { return options_.Contains(dgTitles); }
@@ -1334,6 +1376,37 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void* MemTableIntf() const { return nullptr; }
 
   // ==== public: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+  // The kind of a grid cell: its column (indicator or data) and its row
+  // (titles, filter row, data rows, the row right after them, footers).
+  enum THorzCellKindEh { hckIndicatorEh = 0, hckDataEh = 1 };
+  enum TVertCellKindEh { vckTitleEh = 0, vckFilterEh = 1, vckDataEh = 2, vckAboveFooterEh = 3, vckFooterEh = 4 };
+  struct TCellTypeEh {
+    THorzCellKindEh Horz;
+    TVertCellKindEh Vert;
+  };
+  TCellTypeEh GetCellType(int ACol, int ARow, int& DataCol, int& DataRow);
+  // The data cells: Left/Top the first data column/row, Right/Bottom the
+  // last ones.
+  TRect GetDataCellsRect() const;
+  // Sets the columns to the widths their titles, values and footers need.
+  void OptimizeColsWidth(TColumnsEhList* ColumnsList);
+  // The same for Column and, with a column or whole selection, those too.
+  void OptimizeColWidth(TColumnEh* Column);
+  // The current column's value of the record above (the Ctrl+' key).
+  void CopyValueFromPriorRow();
+  void ChangeScale(int M, int D) override;
+  // A data row is taller than one line of the grid font.
+  bool DataRowsMultiLine() const { return data_rows_multi_line_; }
+  // One leaf per column (filled with UseMultiTitle).
+  struct TLeafFieldEh {
+    THeadTreeNode* Leaf = nullptr;
+    TColumnEh* Column = nullptr;
+  };
+  const std::vector<TLeafFieldEh>& LeafFieldArr() const { return leaf_field_arr_; }
+  // The window that shows a cell's whole text (made on first use).
+  TToolTipsWindow* ToolTipsWindow();
+  // Total height of Node's title bands; sets the nodes' heights.
+  int GetHeadTreeHeight(THeadTreeNode* Node);
 
   // ==== public: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 
@@ -1382,6 +1455,9 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
 
   // ==== protected: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+  void DoExit() override;
+  void RowHeightsChanged() override;
+  virtual void BuildHeadTree();
 
   // ==== protected: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 
@@ -1397,7 +1473,6 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void RestoreBookmark();
   // Clipboard and selection operations of the edit keys and actions.
   virtual void DoEditAction(TDBGridEhEditAction Action);  // Minimal until the import area lands.
-  virtual void CopyValueFromPriorRow() {}                 // Minimal until the grid services land.
   virtual void ExecuteFindDialog() {}                     // Minimal until the find dialog lands.
 
   // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
@@ -1505,6 +1580,19 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   TDBGridEhClickEvent on_title_click_;
 
   // ==== private: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+  void AutoFitColumns();
+  void LayoutRowHeights();
+  void LayoutTitleHeight();
+  void SyncAutoFitScrollBar();
+  int TitleOptimalWidth(TColumnEh* Column, TCanvas* Canvas);
+  int CellOptimalWidth(TColumnEh* Column, TCanvas* Canvas, bool FirstVisible);
+  bool data_rows_multi_line_ = false;
+  std::vector<TLeafFieldEh> leaf_field_arr_;
+  TToolTipsWindow* tool_tips_window_ = nullptr;
+  // The auto-fit widths were saved (auto-fit switched on or loaded).
+  bool auto_fit_saved_ = false;
+  // The grid itself changes the footer font.
+  bool footer_font_internal_ = false;
 
   // ==== private: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 
@@ -1557,6 +1645,19 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
 // Classes and routines by area
 
 // ==== Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+
+// The tooltip window of grid cells (text in clWindowText).
+class TToolTipsWindow : public THintWindow {
+ public:
+  using THintWindow::THintWindow;
+  TRect CalcHintRect(int MaxWidth, const String& AHint, void* AData) override;
+};
+
+// Words of a text split by any of Delims (a byte of a multi-byte character
+// is never a delimiter). N is 1-based.
+int WordPosition(int N, const String& S, const String& Delims);
+String ExtractWord(int N, const String& S, const String& Delims);
+String ExtractWordPos(int N, const String& S, const String& Delims, int& Pos);
 
 // ==== Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 

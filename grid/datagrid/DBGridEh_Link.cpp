@@ -207,7 +207,7 @@ bool TDBGridEhStyle::GetDataCellHighlight(TCustomDBGridEh* Grid, int ACol, int A
   bool highlighted = false;
   TGridDataLinkEh* link = Grid->DataLink();
   if (link->Active() && link->DataSet() != nullptr)
-    highlighted = Grid->IsCellSelected(DataCol, 0, link->DataSet()->Bookmark());
+    highlighted = Grid->IsCellSelected(ACol, ARow, link->DataSet()->Bookmark(), DataCol);
   const bool on_row = ARow == Grid->Row();
   const bool focused = Grid->IsGridOrEditorFocused();
   bool focus_row = false;
