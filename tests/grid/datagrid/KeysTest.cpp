@@ -11,6 +11,7 @@
 #include "platform/gui/ScrollBars.h"
 #include "platform/rtl/Actions.h"
 #include "platform/rtl/Locale.h"
+#include "tests/grid/datagrid/GridFirebirdFixture.h"
 #include "tests/grid/datagrid/GridFixture.h"
 #include "tests/support/fb/FIBSuiteFixture.h"
 
@@ -49,31 +50,19 @@ class KeysTest : public fbtest::TFIBSuiteTest<KeysTest> {
 
  protected:
   void SetUp() override {
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
-    Application->Initialize();
-    InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
     previous_clock_ = SetTimerService(&clock_);
-    form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(50, 50, 500, 300);
-    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
-    ds_ = new TpFIBDataSet(form_);
-    ds_->SetDatabase(db_);
+    parts_.Make(file_->Path(), 500, 300);
+    form_ = parts_.Form;
+    db_ = parts_.Database;
+    ds_ = parts_.DataSet;
     ds_->SelectSQL()->SetText("select ID, NAME from KEYS_T order by ID");
     ds_->InsertSQL()->SetText("insert into KEYS_T (ID, NAME) values (?ID, ?NAME)");
     ds_->UpdateSQL()->SetText("update KEYS_T set NAME = ?NAME where ID = ?OLD_ID");
     ds_->DeleteSQL()->SetText("delete from KEYS_T where ID = ?OLD_ID");
-    ds_->SetAutoCommit(true);
-    src_ = new TDataSource(form_);
-    src_->SetDataSet(ds_);
-    grid_ = new TCustomDBGridEh(form_);
-    grid_->SetBounds(0, 0, 400, 200);
-    grid_->SetParent(form_);
-    grid_->SetDataSource(src_);
-    grid_->Handle();
+    grid_ = parts_.PlaceGrid<TCustomDBGridEh>();
   }
   void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    delete form_;
+    parts_.Free();
     SetTimerService(previous_clock_ == &clock_ ? nullptr : previous_clock_);
   }
 
@@ -99,12 +88,12 @@ class KeysTest : public fbtest::TFIBSuiteTest<KeysTest> {
     grid_->SetSelectedIndex(1);
   }
 
+  TGridFirebirdParts parts_;
   TManualTimerService clock_;
   TTimerService* previous_clock_ = nullptr;
   TForm* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
   TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
   TCustomDBGridEh* grid_ = nullptr;
 };
 

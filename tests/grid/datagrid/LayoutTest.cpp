@@ -9,6 +9,7 @@
 
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
+#include "tests/grid/datagrid/GridFirebirdFixture.h"
 #include "tests/grid/datagrid/GridFixture.h"
 #include "tests/support/fb/FIBSuiteFixture.h"
 
@@ -113,30 +114,17 @@ class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
 
  protected:
   void SetUp() override {
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
-    Application->Initialize();
-    InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
-    form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(50, 50, 600, 400);
-    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
-    ds_ = new TpFIBDataSet(form_);
-    ds_->SetDatabase(db_);
+    parts_.Make(file_->Path(), 600, 400);
+    form_ = parts_.Form;
+    db_ = parts_.Database;
+    ds_ = parts_.DataSet;
+    src_ = parts_.Source;
     ds_->SelectSQL()->SetText("select ID, NAME, AMOUNT from LAY_T order by ID");
     ds_->InsertSQL()->SetText("insert into LAY_T (ID, NAME, AMOUNT) values (?ID, ?NAME, ?AMOUNT)");
     ds_->UpdateSQL()->SetText("update LAY_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
-    ds_->SetAutoCommit(true);
-    src_ = new TDataSource(form_);
-    src_->SetDataSet(ds_);
-    grid_ = new TLayoutGrid(form_);
-    grid_->SetBounds(0, 0, 400, 200);
-    grid_->SetParent(form_);
-    grid_->SetDataSource(src_);
-    grid_->Handle();
+    grid_ = parts_.PlaceGrid<TLayoutGrid>();
   }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    delete form_;
-  }
+  void TearDown() override { parts_.Free(); }
   // Text extent in a font, measured apart from the grid.
   static TSize Extent(TFont* Font, const String& Text) {
     TBitmap b;
@@ -151,6 +139,7 @@ class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
     return w;
   }
 
+  TGridFirebirdParts parts_;
   TForm* form_ = nullptr;
   TFIBDatabase* db_ = nullptr;
   TpFIBDataSet* ds_ = nullptr;
