@@ -37,19 +37,6 @@ TDBGridOptions NormalizeDBGridOptions(TDBGridOptions Value) {
 TColCellParamsEh::TColCellParamsEh() : Font(std::make_unique<TFont>()) {}
 TColCellParamsEh::~TColCellParamsEh() = default;
 
-TPersistent* TSTDBGridEhFilter::GetOwner() { return grid_; }
-void TSTDBGridEhFilter::SetVisible(bool Value) {
-  if (visible_ == Value) return;
-  visible_ = Value;
-  if (grid_ != nullptr) grid_->LayoutChanged();
-}
-
-TPersistent* TSTColumnFilterEh::GetOwner() { return column_; }
-void TSTColumnFilterEh::Assign(TPersistent* Source) {
-  if (dynamic_cast<TSTColumnFilterEh*>(Source) != nullptr) return;
-  TPersistent::Assign(Source);
-}
-
 // ---------------------------------------------------------------------------
 // Construction
 
@@ -124,6 +111,7 @@ void TCustomDBGridEh::BeforeDestruction() {
 }
 
 TCustomDBGridEh::~TCustomDBGridEh() {
+  delete filter_edit_;
   if (style_ != nullptr) style_->RemoveGrid(this);
   style_ = nullptr;
   cell_params_.reset();
@@ -533,6 +521,7 @@ void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation)
   }
   for (TDBGridEhScrollBar* bar : {horz_scroll_bar_.get(), vert_scroll_bar_.get()})
     if (bar != nullptr && AComponent == bar->ExtScrollBar()) bar->SetExtScrollBar(nullptr);
+  if (AComponent == filter_edit_) filter_edit_ = nullptr;
   if (AComponent == tool_tips_window_) tool_tips_window_ = nullptr;
   if (AComponent == title_images_) {
     title_images_ = nullptr;
@@ -591,10 +580,6 @@ void TCustomDBGridEh::RecordChanged(TField* Field) {
       }
   }
   InvalidateEditor();
-}
-
-void TCustomDBGridEh::UpdateData() {
-  // The in-place editor's text reaches the field here (a later unit).
 }
 
 void TCustomDBGridEh::DefineFieldMap() {
@@ -809,7 +794,7 @@ void TCustomDBGridEh::ColWidthsChanged() {
   if (on_col_widths_changed_) on_col_widths_changed_(this);
   UpdateHorzScrollBar();
   st_filter_->EndUpdate();
-  UpdateFilterEdit();
+  PlaceFilterEditor();
 }
 
 void TCustomDBGridEh::ColumnMoved(int FromIndex, int ToIndex) {
@@ -820,7 +805,7 @@ void TCustomDBGridEh::ColumnMoved(int FromIndex, int ToIndex) {
     EndLayout();
   }
   TCustomGrid::ColumnMoved(FromIndex, ToIndex);
-  UpdateFilterEdit();
+  PlaceFilterEditor();
   if (on_column_moved_) on_column_moved_(this, FromIndex, ToIndex);
 }
 
@@ -838,6 +823,7 @@ void TCustomDBGridEh::ColExit() {
 }
 void TCustomDBGridEh::SortMarkingChanged() {
   if (on_sort_marking_changed_) on_sort_marking_changed_(this);
+  else DefaultApplySorting();
 }
 void TCustomDBGridEh::TitleClick(TColumnEh* Column) {
   if (on_title_click_) on_title_click_(Column);
@@ -855,7 +841,6 @@ void TCustomDBGridEh::GetMouseDownInfo(TPoint& Pos, int32_t& Time) {
   Time = 0;
 }
 void TCustomDBGridEh::InplaceEditWndProc(TControl*, TMessage&) {}
-void TCustomDBGridEh::InplaceEditKeyDown(TControl*, Word&, TShiftState) {}
 void TCustomDBGridEh::InplaceEditKeyPress(TControl*, WideChar&) {}
 void TCustomDBGridEh::InplaceEditKeyUp(TControl*, Word&, TShiftState) {}
 

@@ -38,10 +38,13 @@
 #include <memory>
 #include <vector>
 
+#include "grid/datagrid/DbUtilsEh.h"
 #include "grid/toolkit/DBCtrlsEh.h"
 #include "grid/toolkit/DBSumLst.h"
+#include "grid/toolkit/PropFilerEh.h"
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/db/DB.h"
+#include "platform/gui/DBCtrls.h"
 #include "platform/gui/Grids.h"
 #include "platform/gui/Hints.h"
 #include "platform/gui/ImgList.h"
@@ -59,6 +62,8 @@ class TDBGridColumnsEh;
 class TColumnDefValuesEh;
 class TGridDataLinkEh;
 class TDBGridEhStyle;
+class TDBGridInplaceEdit;
+class TPopupCalculatorEh;
 class TToolTipsWindow;
 
 // ---------------------------------------------------------------------------
@@ -239,13 +244,20 @@ class TColCellParamsEh : public TObject {
   bool ReadOnly = false;
 };
 
-// The filter-row settings of a grid.
+// The filter-row settings of a grid. While the update counter is above zero
+// the filter-row editor is neither shown nor hidden.
 class TSTDBGridEhFilter : public TPersistent {
  public:
   explicit TSTDBGridEhFilter(TCustomDBGridEh* Grid) : grid_(Grid) {}
   TPersistent* GetOwner() override;
+  void Assign(TPersistent* Source) override;
+  TCustomDBGridEh* Grid() const { return grid_; }
   bool Visible() const { return visible_; }
+  // A change hides the editor (when it became false) and re-lays out.
   void SetVisible(bool Value);
+  // Stored for the appliers of the filter.
+  bool Local() const { return local_; }
+  void SetLocal(bool Value) { local_ = Value; }
   void BeginUpdate() { ++update_count_; }
   void EndUpdate() {
     if (update_count_ > 0) --update_count_;
@@ -255,18 +267,91 @@ class TSTDBGridEhFilter : public TPersistent {
  private:
   TCustomDBGridEh* grid_;
   bool visible_ = false;
+  bool local_ = false;
   int update_count_ = 0;
 };
 
-// The filter of one column.
+// The simple filter of one column: the text as typed, its parsed expression
+// and, for a list-bound filter (ListSource with key and list fields, or a
+// lookup field), the key value the text stands for.
 class TSTColumnFilterEh : public TPersistent {
  public:
-  explicit TSTColumnFilterEh(TColumnEh* Column) : column_(Column) {}
+  explicit TSTColumnFilterEh(TColumnEh* Column);
+  ~TSTColumnFilterEh() override;
   TPersistent* GetOwner() override;
   void Assign(TPersistent* Source) override;
+  TColumnEh* Column() const { return column_; }
+
+  // Published.
+  const String& DataField() const { return data_field_; }
+  void SetDataField(const String& Value) { data_field_ = Value; }
+  const String& KeyField() const { return key_field_; }
+  void SetKeyField(const String& Value) { key_field_ = Value; }
+  const String& ListField() const { return list_field_; }
+  void SetListField(const String& Value) { list_field_ = Value; }
+  TDataSource* ListSource() const;
+  void SetListSource(TDataSource* Value);
+  bool Visible() const { return visible_; }
+  // A change re-lays out the column's grid.
+  void SetVisible(bool Value);
+
+  // The text exactly as typed.
+  const String& FilterText() const { return filter_text_; }
+  // Parses Text into the expression (raising the parser's error) and keeps
+  // it as the filter text.
+  void SetFilterText(const String& Text);
+  // SetFilterText, then repaints the grid and re-places its filter editor.
+  void RefreshFilterText(const String& Text);
+  // Key value Null and an empty text.
+  void Clear();
+  const Variant& KeyValue() const { return key_value_; }
+  void SetKeyValue(const Variant& Value) { key_value_ = Value; }
+  TSTFilterExpressionEh GetExpression() const { return expression_; }
+  // One entry per row of the list source, in its order (list field texts
+  // and key field texts).
+  TStrings* ListValues() const { return list_values_.get(); }
+  TStrings* KeyValues() const { return key_values_.get(); }
+  // The drop-down size the user left (0 until sized).
+  int DropDownWidth() const { return drop_down_width_; }
+  void SetDropDownWidth(int Value) { drop_down_width_ = Value; }
+  int DropDownRows() const { return drop_down_rows_; }
+  void SetDropDownRows(int Value) { drop_down_rows_ = Value; }
+  // The values the drop-down offers (nullptr until built).
+  IMemTableDataFieldValueListEh* ValueList() const;
+  void SetValueList(std::unique_ptr<TDatasetFieldValueListEh> Value);
+
+  virtual void GetExpressionAsText(String& Text);
+  virtual bool CanDropDown();
+  virtual void GetDataFieldName(String& Name);
+  virtual void GetFilterValue(Variant& Value);
+  virtual void GetSecondFilterValue(Variant& Value);
+  String GetKeyFieldName();
+  String GetListFieldName();
+  TDataSet* GetLookupDataSet();
+  // The distinct values of the list field of ListSource's dataset (nullptr
+  // when the grid's or the list's dataset is not open or has no such field).
+  std::unique_ptr<TDatasetFieldValueListEh> BuildValueList();
 
  private:
+  TCustomDBGridEh* Grid() const;
+  // The lookup field of the grid's open dataset named like the column.
+  TField* LookupField() const;
+  void ListLinkDataChange(TObject* Sender);
+
   TColumnEh* column_;
+  String data_field_;
+  String key_field_;
+  std::unique_ptr<TStringList> key_values_;
+  Variant key_value_ = Null();
+  std::unique_ptr<TStringList> list_values_;
+  String list_field_;
+  std::unique_ptr<TFieldDataLink> list_link_;
+  bool visible_ = true;
+  int drop_down_width_ = 0, drop_down_rows_ = 0;
+  TSTFilterExpressionEh expression_;
+  String filter_text_;
+  std::unique_ptr<TDatasetFieldValueListEh> value_list_;
+  bool filling_ = false;
 };
 
 // The grid's scroll-bar settings. An external bar (ExtScrollBar) shows and
@@ -1315,14 +1400,14 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void UpdateHorzScrollBar();
   virtual void UpdateRowCount();
   virtual void UpdateScrollBar();
-  virtual void CreateFilterEditor() {}
+  virtual class TInplaceFilterEditEh* CreateFilterEditor();
   virtual bool CanEditFilter() { return filter_editing_ && selection_->SelectionType() == gstNon; }
-  virtual void StoreFilterText() {}
-  virtual void UpdateFilterEdit() {}
+  virtual void StoreFilterText(int ColumnIndex);
+  virtual void UpdateFilterEdit(int ColumnIndex);
   virtual String GetFooterValue(int Row, TColumnEh* Column);
   virtual bool GetFindDialogFlag() { return true; }
-  virtual void DefaultApplyFilter() {}
-  virtual void DefaultApplySorting() {}
+  virtual void DefaultApplyFilter();
+  virtual void DefaultApplySorting();
   // The dataset's editing state changed (the indicator of the current row).
   virtual void EditingChanged();
   // A record's values changed (Field nil: the whole record).
@@ -1433,13 +1518,61 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // A title click with Ctrl changed a sort marker; applied at Ctrl release.
   bool SortMarkingPending() const { return sort_marking_pending_; }
   void SetSortMarkingPending(bool Value) { sort_marking_pending_ = Value; }
-  void ShowFilterEditor(int DataCol);  // Minimal until the filter row lands.
 
   // ==== public: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
 
   // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+  TDataSource* GetDataSource() const { return DataSource(); }
+  int GetFieldCount() const { return FieldCount(); }
+  int GetSelectedIndex() const { return SelectedIndex(); }
+  TField* GetSelectedField() const { return SelectedField(); }
+  // The editor's text, mask and length limit (in characters) for a cell.
+  String GetEditText(int ACol, int ARow) override;
+  String GetEditMask(int ACol, int ARow) override;
+  int GetEditLimit() override;
+  // The last text GetEditText gave out or the editor handed back.
+  const String& EditText() const { return edit_text_; }
+  // The value the edit text stands for: a lookup key (or the special row's
+  // value); unassigned for other fields.
+  const Variant& LookupKeyValue() const { return lookup_key_value_; }
+  void SetLookupKeyValue(const Variant& Value) { lookup_key_value_ = Value; }
+  // Whether the current record's key is found in the column's lookup
+  // dataset. The search neither moves that dataset's cursor nor posts an
+  // edit pending there.
+  bool IsLookupKeyInList(TColumnEh* Column);
+  // Minimal until the messages area lands: the editor's text becomes the
+  // edit text; a changed text marks the data link modified, and a cell
+  // left with a modified text writes it to its field.
+  void SetEditText(int ACol, int ARow, const String& Value) override;
+  // Minimal until the cell painting area lands: the grid's cell event.
+  virtual void GetCellParams(TColumnEh* Column, TFont* AFont, TColor& Background, TGridDrawState State);
+  TDBGridInplaceEdit* DBInplaceEditor() const;
 
   // ==== public: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+  // The filter-row editor (nullptr until first shown) and the column it
+  // edits (-1 when none).
+  TInplaceFilterEditEh* FilterEditor() const { return filter_edit_; }
+  int FilterEditorColumn() const { return filter_edit_col_; }
+  bool FilterEditing() const { return filter_editing_; }
+  bool ApplyingFilter() const { return applying_filter_; }
+  bool IsFilterRow(int ARow) const { return IsFilterRowVisible() && ARow == title_offset_ - 1; }
+  // Whether column ColumnIndex exists, is visible and may be filtered.
+  bool IsColumnFilterable(int ColumnIndex) const;
+  void ShowFilterEditor(int ColumnIndex);
+  void ShowFilterEditorAt(bool ResetText);
+  void HideFilterEditor();
+  void SetFilterEditorVisible(bool Show);
+  // Places the shown filter editor again over its cell.
+  void PlaceFilterEditor();
+  void ApplyFilter();
+  void ClearFilter();
+  // The filter editor's hooks.
+  void FilterEditKeyPress(TObject* Sender, WideChar& Key);
+  void FilterEditExit(TObject* Sender);
+  void FilterEditGetItemsList(TObject* Sender);
+  void FilterEditSelectItem(TObject* Sender, bool& Accept);
+  void FilterEditCloseUp(TObject* Sender, bool Accept);
+  void FilterEditKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
 
   // ==== public: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
@@ -1478,6 +1611,7 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
 
   // ==== protected: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+  TInplaceEdit* CreateEditor() override;
 
   // ==== protected: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
 
@@ -1632,8 +1766,22 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== private: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
 
   // ==== private: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+  friend class TDBGridInplaceEdit;
+  // Writes Text to Column's field as the cell's edit (UpdateData's core).
+  void WriteEditText(TColumnEh* Column, const String& Text);
+  String edit_text_;
+  Variant lookup_key_value_;
+  bool writing_edit_text_ = false;
 
   // ==== private: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+  // Moves the filter editor to the next filterable column in Direction (-1
+  // or 1), from beyond the far end when FromEdge.
+  void MoveFilterEditor(int Direction, bool FromEdge);
+  void InvalidateFilterCell(int ColumnIndex);
+  TInplaceFilterEditEh* filter_edit_ = nullptr;
+  int filter_edit_col_ = -1;
+  bool applying_filter_ = false;
+  bool filter_scroll_guard_ = false;
 
   // ==== private: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
@@ -1667,7 +1815,222 @@ String ExtractWordPos(int N, const String& S, const String& Delims, int& Pos);
 
 // ==== Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
+// The kinds of the in-place editor (its main button and drop-down).
+enum TInplaceEditKindEh : uint8_t { ekPlain, ekEllipsis, ekPickList, ekLookupList, ekCalendar, ekUpDown, ekCalculator };
+
+// The grid's cell editor: the cell's text with the column's edit buttons,
+// an image of the value, the required-field mark, type-ahead against pick
+// lists, key lists and lookup datasets, and the drop-downs (pick list,
+// lookup grid, calendar, calculator, most-recently-used list). Typing
+// changes the grid's edit text only; the field is written by the grid's
+// UpdateData, except for a date taken from the calendar, written at once.
+class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEh {
+ public:
+  explicit TDBGridInplaceEdit(TComponent* AOwner);
+  ~TDBGridInplaceEdit() override;
+
+  TCustomDBGridEh* Grid() const;
+  // The grid's column at its SelectedIndex (nullptr when none).
+  TColumnEh* GetColumn() const;
+  TInplaceEditKindEh EditKind() const { return edit_kind_; }
+  // Stores the kind, picks its popup and takes ReadOnly from the column.
+  void SetEditStyle(TInplaceEditKindEh Kind);
+  TInplaceEditKindEh GetColumnEditStyle(TColumnEh* Column) const;
+  TWinControl* ActiveList() const { return active_list_; }
+  bool ListVisible() const { return list_visible_; }
+  bool ListDropped() const { return list_dropped_; }
+  int ButtonWidth() const { return button_width_; }
+  int ImageIndex() const { return image_index_; }
+  bool CellReadOnly() const { return cell_read_only_; }
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool Value);
+  void SetGridUpdating(bool Value) { grid_updating_ = Value; }
+  TDataSource* ListDataSource() const { return data_source_; }
+  TCustomDBGridEh* DataList() const { return data_list_; }
+  TPopupListboxEh* PickListBox() const { return pick_list_box_; }
+  TPopupMonthCalendarEh* Calendar() const { return calendar_; }
+  TPopupCalculatorEh* Calculator() const { return calculator_; }
+  TMRUListboxEh* MRUListBox() const { return mru_list_box_; }
+  TMRUListboxEh* GetMRUListBox();
+  int ButtonControlCount() const { return static_cast<int>(button_controls_.size()); }
+  TEditButtonControlEh* ButtonControl(int Index) const { return button_controls_.at(static_cast<size_t>(Index)).Button; }
+
+  void UpdateContents() override;
+  void DropDown();
+  // IPopupOwnerEh, and the editor's close-up.
+  void CloseUp(bool Accept) override;
+  // Alt+Up/Down, Enter, Escape and Ctrl+Enter for the drop-down: true when
+  // the key was used (it then becomes 0).
+  bool DoDropDownKeys(Word& Key, TShiftState Shift);
+  // The up-down step of the column's value (Down: backwards).
+  void StepValue(bool Down);
+  void DropDownMRUList();
+  void CloseMRUList(bool Accept);
+  // Whether the required-field mark shows now.
+  bool DrawRequiredMark();
+
+  virtual void UpdateImageIndex();
+  virtual TEditButtonControlEh* CreateEditButtonControl();
+  virtual TMRUListboxEh* CreateMRUListBox();
+  virtual TPopupCalculatorEh* GetPopupCalculator();
+  virtual void ButtonDown(bool Down);
+  virtual void GetEditRect(TRect& R);
+  // Type-ahead: S is what a key press would insert; true when it was used.
+  virtual bool CompleteTypedText(String& S);
+  virtual void EditButtonClick(TObject* Sender);
+  virtual void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
+  virtual void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  virtual void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void FilterMRUItem(const String& ItemText, bool& Accept);
+  virtual void StoreMRUListSize();
+  virtual void PaintRequiredMark(TCanvas* ACanvas);
+  // The editor's text changed (EN_CHANGE).
+  void Change() override;
+
+  void WndProc(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void PaintWindow(HDC DC) override;
+  void BeforeDestruction() override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void BoundsChanged() override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void KeyUp(Word& Key, TShiftState Shift) override;
+  void KeyPress(WideChar& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+
+ private:
+  struct ButtonPair {
+    TShape* Divider = nullptr;
+    TEditButtonControlEh* Button = nullptr;
+  };
+  bool IsLookupColumn(TColumnEh* Column) const;
+  bool IsKeyListColumn(TColumnEh* Column) const;
+  // The text in place of the selection, with what typing S would insert.
+  String TextWithTyped(const String& S) const;
+  // Takes a found or free text as the cell's value (type-ahead and paste).
+  bool ApplyLookupText(const String& NewText);
+  bool ApplyListText(const String& NewText);
+  void SetTextSelecting(const String& Text, size_t TypedChars);
+  void SyncEditValue();
+  void PasteText();
+  void UpdateButtonControls();
+  void ListMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void MRUListMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ShowPopup(TWinControl* Popup);
+  void HidePopup(TWinControl* Popup);
+  void DataListTakeKey(const Variant& Key);
+  String DataListText() const;
+  void SetListText(const String& Value);
+
+  std::unique_ptr<TControlCanvas> canvas_;
+  TWinControl* active_list_ = nullptr;
+  int button_width_ = 0;
+  TCustomDBGridEh* data_list_ = nullptr;
+  bool list_dropped_ = false;
+  std::vector<ButtonPair> button_controls_;
+  TInplaceEditKindEh edit_kind_ = ekPlain;
+  bool spec_row_picked_ = false;
+  bool list_visible_ = false;
+  bool grid_updating_ = false;
+  TDataSource* data_source_ = nullptr;
+  TMRUListEh* mru_list_ = nullptr;
+  TMRUListboxEh* mru_list_box_ = nullptr;
+  bool opened_by_press_ = false;
+  TPopupListboxEh* pick_list_box_ = nullptr;
+  TPopupCalculatorEh* calculator_ = nullptr;
+  TPopupMonthCalendarEh* calendar_ = nullptr;
+  bool cell_read_only_ = false;
+  bool text_changed_ = false;
+  bool mru_setting_text_ = false;
+  bool word_wrap_ = false;
+  int image_index_ = -1;
+  WideChar pending_surrogate_ = 0;
+};
+
+// Searches DataSet for KeyValues in KeyFields, reading ResultFields (into
+// Result) and the text of the first key field (into KeyText) of the record
+// found, and leaves the dataset as it was: the cursor returns to its
+// bookmark with no post, and a dataset with an edit pending is not searched
+// (false).
+bool LookupQuietlyEh(TDataSet* DataSet, const String& KeyFields, const Variant& KeyValues, TLocateOptions Options,
+                     const String& ResultFields, Variant* Result, String* KeyText = nullptr);
+
+// A cell's text as a number for the calculator: thousands separators,
+// currency marks and blanks are skipped; 0 when it does not convert.
+double CalculatorValueOfText(const String& Text);
+
 // ==== Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+
+// The editor of the filter row: a combo box over a filter cell whose text
+// sits one pixel lower than in a plain combo box.
+class TInplaceFilterEditEh : public TDBComboBoxEh {
+ public:
+  explicit TInplaceFilterEditEh(TComponent* AOwner) : TDBComboBoxEh(AOwner) {}
+  TRect GetEditRect() override;
+  void InternalSetValue(const Variant& AValue) override;
+  // Sets the value, then shows Text for it (a key value with its text).
+  void SetFilterEditValue(const Variant& Value, const String& Text);
+};
+
+// Applies a grid's filter and sorting: through its events when assigned,
+// else through the dataset-feature handler of the grid's dataset.
+class TDBGridEhDataService : public TPersistent {
+ public:
+  using TGridEvent = Event<void(TCustomDBGridEh* Grid)>;
+  const TGridEvent& OnApplyFilter() const { return on_apply_filter_; }
+  void SetOnApplyFilter(TGridEvent Value) { on_apply_filter_ = std::move(Value); }
+  const TGridEvent& OnApplySorting() const { return on_apply_sorting_; }
+  void SetOnApplySorting(TGridEvent Value) { on_apply_sorting_ = std::move(Value); }
+
+  virtual void ApplyFilter(TCustomDBGridEh* Grid);
+  virtual void ApplySorting(TCustomDBGridEh* Grid);
+  virtual void DefaultApplyFilter(TCustomDBGridEh* Grid);
+  virtual void DefaultApplySorting(TCustomDBGridEh* Grid);
+
+ private:
+  TGridEvent on_apply_sorting_;
+  TGridEvent on_apply_filter_;
+};
+
+// The unit's data service (nullptr outside the unit's life).
+TDBGridEhDataService* DBGridEhDataService();
+
+// Stands in for a column when a grid's layout is stored: Width is restored
+// into the fitted width under AutoFitColWidths, else into Width.
+class TColumnEhPropertyInterceptor : public TStoragePropertyInterceptor {
+ public:
+  explicit TColumnEhPropertyInterceptor(TPersistent* ATarget) : TStoragePropertyInterceptor(ATarget) {}
+  // The column's width as stored (the registry needs a getter).
+  int Width() const;
+  void SetWidth(int Value);
+
+ private:
+  TColumnEh* Column() const;
+};
+
+// Stands in for a column collection: ColumnsIndex is the columns' field
+// names in double quotes joined by commas; setting it moves the named
+// columns to those positions.
+class TColumnsEhPropertyInterceptor : public TStoragePropertyInterceptor {
+ public:
+  explicit TColumnsEhPropertyInterceptor(TPersistent* ATarget) : TStoragePropertyInterceptor(ATarget) {}
+  String ColumnsIndex() const;
+  void SetColumnsIndex(const String& Value);
+  void EndRestore() override {}
+
+ private:
+  String columns_index_;
+};
+
+// Run by the grid unit's initialization and finalization: the data
+// service, the interceptors and their published properties.
+void InitDBGridEhFilters();
+void FinalDBGridEhFilters();
 
 // ==== Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 

@@ -441,7 +441,7 @@ void TCustomDBGridEh::MoveCol(int RawCol, bool Select) {
     selection_->Rect()->Select(SelectedIndex(), ds->GetBookmark(), false);
   if (RawCol != Col()) {
     if (inc_searching_) StopInplaceSearch();
-    MoveCurrent(RawCol, Row(), !selecting, true);
+    FocusCell(RawCol, Row(), !selecting);
   }
   if (selecting) selection_->Rect()->Select(SelectedIndex(), ds->GetBookmark(), true);
 }
@@ -568,6 +568,9 @@ void TCustomDBGridEh::KeyDown(Word& Key, TShiftState Shift) {
         }
         data_link_->Reset();
         selection_->Clear();
+        // The base grid puts the editor's text back and hides it (unless
+        // always shown).
+        TCustomGrid::KeyDown(Key, Shift);
         if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
         break;
       case VK_PRIOR:
@@ -876,4 +879,3 @@ bool TCustomDBGridEh::UpdateAction(TBasicAction* Action) {
   return true;
 }
 
-void TCustomDBGridEh::ShowFilterEditor(int /*DataCol*/) { filter_editing_ = true; }

@@ -381,7 +381,7 @@ void TCustomDBGridEh::InternalLayout() {
   UpdateActive();
   Invalidate();
   if (selection_->SelectionType() == gstColumns) selection_->Columns()->Refresh();
-  UpdateFilterEdit();
+  PlaceFilterEditor();
   in_layout_ = false;
 }
 

@@ -1,51 +1,41 @@
-// Shared set-up of the grid tests on a Firebird dataset: the units, a form
-// holding an attachment, a TpFIBDataSet behind a data source, and a grid
-// placed on the form with its window made.
+// A grid on a TpFIBDataSet of the suite's temporary database: the GUI and
+// grid units, a form, an attachment, the dataset with its select, a data
+// source and the grid (of class G) with a window.
 #pragma once
-
-#include <string>
 
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
-#include "platform/gui/ExtCtrls.h"
-#include "platform/gui/Forms.h"
-#include "platform/gui/ImgList.h"
-#include "platform/gui/StdCtrls.h"
-#include "tests/support/fb/FIBTestSupport.h"
+#include "tests/support/fb/FIBSuiteFixture.h"
 
-struct TGridFirebirdParts {
-  TForm* Form = nullptr;
-  TFIBDatabase* Database = nullptr;
-  TpFIBDataSet* DataSet = nullptr;
-  TDataSource* Source = nullptr;
-
-  // Units, form (Width x Height), attachment to Path, dataset and source.
-  void Make(const std::string& Path, int Width, int Height) {
+template <class Derived, class G = TCustomDBGridEh>
+class TGridFirebirdTest : public fbtest::TFIBSuiteTest<Derived> {
+ protected:
+  void SetUpGrid(const String& SelectSQL) {
     InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
     Application->Initialize();
     InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
-    Form = TForm::CreateNew(nullptr);
-    Form->SetBounds(50, 50, Width, Height);
-    Database = fbtest::ConnectFIBDatabase(Form, Path);
-    DataSet = new TpFIBDataSet(Form);
-    DataSet->SetDatabase(Database);
-    DataSet->SetAutoCommit(true);
-    Source = new TDataSource(Form);
-    Source->SetDataSet(DataSet);
+    form_ = TForm::CreateNew(nullptr);
+    form_->SetBounds(50, 50, 500, 300);
+    db_ = fbtest::ConnectFIBDatabase(form_, this->file_->Path());
+    ds_ = new TpFIBDataSet(form_);
+    ds_->SetDatabase(db_);
+    ds_->SelectSQL()->SetText(SelectSQL);
+    src_ = new TDataSource(form_);
+    src_->SetDataSet(ds_);
+    grid_ = new G(form_);
+    grid_->SetBounds(0, 0, 400, 200);
+    grid_->SetParent(form_);
+    grid_->SetDataSource(src_);
+    grid_->Handle();
   }
-  // A 400 x 200 grid on the form over the source.
-  template <class G>
-  G* PlaceGrid() {
-    auto* g = new G(Form);
-    g->SetBounds(0, 0, 400, 200);
-    g->SetParent(Form);
-    g->SetDataSource(Source);
-    g->Handle();
-    return g;
+  void TearDown() override {
+    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
+    delete form_;
   }
-  void Free() {
-    if (Database->DefaultTransaction()->Active()) Database->DefaultTransaction()->Commit();
-    delete Form;
-    Form = nullptr;
-  }
+
+  TForm* form_ = nullptr;
+  TFIBDatabase* db_ = nullptr;
+  TpFIBDataSet* ds_ = nullptr;
+  TDataSource* src_ = nullptr;
+  G* grid_ = nullptr;
 };

@@ -10,11 +10,10 @@
 #include "grid/datagrid/DBGridEh.h"
 #include "tests/grid/datagrid/GridFirebirdFixture.h"
 #include "tests/grid/datagrid/GridFixture.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
 
 namespace {
 
-class GridFirebirdTest : public fbtest::TFIBSuiteTest<GridFirebirdTest> {
+class GridFirebirdTest : public TGridFirebirdTest<GridFirebirdTest, TRecordingGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -26,24 +25,11 @@ class GridFirebirdTest : public fbtest::TFIBSuiteTest<GridFirebirdTest> {
 
  protected:
   void SetUp() override {
-    parts_.Make(file_->Path(), 500, 300);
-    form_ = parts_.Form;
-    db_ = parts_.Database;
-    ds_ = parts_.DataSet;
-    src_ = parts_.Source;
-    ds_->SelectSQL()->SetText("select ID, NAME, AMOUNT from GRID_T order by ID");
+    SetUpGrid("select ID, NAME, AMOUNT from GRID_T order by ID");
     ds_->UpdateSQL()->SetText("update GRID_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
-    grid_ = parts_.PlaceGrid<TRecordingGrid>();
+    ds_->SetAutoCommit(true);
   }
-  void TearDown() override { parts_.Free(); }
   int Count(const char* Call) const { return static_cast<int>(std::count(grid_->calls.begin(), grid_->calls.end(), Call)); }
-
-  TGridFirebirdParts parts_;
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
-  TRecordingGrid* grid_ = nullptr;
 };
 
 TEST_F(GridFirebirdTest, DatasetNotificationsReachTheGridThroughItsLink) {

@@ -33,7 +33,7 @@ class THeld {
   std::vector<Word> keys_;
 };
 
-class KeysTest : public fbtest::TFIBSuiteTest<KeysTest> {
+class KeysTest : public TGridFirebirdTest<KeysTest> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -51,18 +51,14 @@ class KeysTest : public fbtest::TFIBSuiteTest<KeysTest> {
  protected:
   void SetUp() override {
     previous_clock_ = SetTimerService(&clock_);
-    parts_.Make(file_->Path(), 500, 300);
-    form_ = parts_.Form;
-    db_ = parts_.Database;
-    ds_ = parts_.DataSet;
-    ds_->SelectSQL()->SetText("select ID, NAME from KEYS_T order by ID");
+    SetUpGrid("select ID, NAME from KEYS_T order by ID");
     ds_->InsertSQL()->SetText("insert into KEYS_T (ID, NAME) values (?ID, ?NAME)");
     ds_->UpdateSQL()->SetText("update KEYS_T set NAME = ?NAME where ID = ?OLD_ID");
     ds_->DeleteSQL()->SetText("delete from KEYS_T where ID = ?OLD_ID");
-    grid_ = parts_.PlaceGrid<TCustomDBGridEh>();
+    ds_->SetAutoCommit(true);
   }
   void TearDown() override {
-    parts_.Free();
+    TGridFirebirdTest::TearDown();
     SetTimerService(previous_clock_ == &clock_ ? nullptr : previous_clock_);
   }
 
@@ -88,13 +84,8 @@ class KeysTest : public fbtest::TFIBSuiteTest<KeysTest> {
     grid_->SetSelectedIndex(1);
   }
 
-  TGridFirebirdParts parts_;
   TManualTimerService clock_;
   TTimerService* previous_clock_ = nullptr;
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TCustomDBGridEh* grid_ = nullptr;
 };
 
 TEST_F(KeysTest, IncrementalSearchMatchesWholeCharactersInEitherCase) {

@@ -7,11 +7,9 @@
 #include <numeric>
 #include <string>
 
-#include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
 #include "tests/grid/datagrid/GridFirebirdFixture.h"
 #include "tests/grid/datagrid/GridFixture.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
 
 namespace {
 
@@ -99,7 +97,7 @@ class TLayoutGrid : public TCustomDBGridEh {
   bool TitlesVisible() const override { return !titles_override && TCustomDBGridEh::TitlesVisible(); }
 };
 
-class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
+class LayoutTest : public TGridFirebirdTest<LayoutTest, TLayoutGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -114,17 +112,12 @@ class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
 
  protected:
   void SetUp() override {
-    parts_.Make(file_->Path(), 600, 400);
-    form_ = parts_.Form;
-    db_ = parts_.Database;
-    ds_ = parts_.DataSet;
-    src_ = parts_.Source;
-    ds_->SelectSQL()->SetText("select ID, NAME, AMOUNT from LAY_T order by ID");
+    SetUpGrid("select ID, NAME, AMOUNT from LAY_T order by ID");
+    form_->SetBounds(50, 50, 600, 400);
     ds_->InsertSQL()->SetText("insert into LAY_T (ID, NAME, AMOUNT) values (?ID, ?NAME, ?AMOUNT)");
     ds_->UpdateSQL()->SetText("update LAY_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
-    grid_ = parts_.PlaceGrid<TLayoutGrid>();
+    ds_->SetAutoCommit(true);
   }
-  void TearDown() override { parts_.Free(); }
   // Text extent in a font, measured apart from the grid.
   static TSize Extent(TFont* Font, const String& Text) {
     TBitmap b;
@@ -138,13 +131,6 @@ class LayoutTest : public fbtest::TFIBSuiteTest<LayoutTest> {
     for (int i = 1; i < grid_->ColCount(); ++i) w += std::max(0, grid_->ColWidths(i) + Line());
     return w;
   }
-
-  TGridFirebirdParts parts_;
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
-  TLayoutGrid* grid_ = nullptr;
 };
 
 TEST_F(LayoutTest, ColumnsFromFieldsAndOneEmptyColumnWithout) {
