@@ -38,13 +38,6 @@ TDBGridOptions NormalizeDBGridOptions(TDBGridOptions Value) {
 TColCellParamsEh::TColCellParamsEh() : Font(std::make_unique<TFont>()) {}
 TColCellParamsEh::~TColCellParamsEh() = default;
 
-TPersistent* TDBGridEhScrollBar::GetOwner() { return grid_; }
-void TDBGridEhScrollBar::SetVisible(bool Value) {
-  if (visible_ == Value) return;
-  visible_ = Value;
-  if (grid_ != nullptr) grid_->LayoutChanged();
-}
-
 // ---------------------------------------------------------------------------
 // Construction
 
@@ -472,6 +465,7 @@ void TCustomDBGridEh::Dispatch(TMessage& Message) {
     return;
   }
   if (MouseDispatch(Message)) return;
+  if (KeysDispatch(Message)) return;
   TCustomGrid::Dispatch(Message);
 }
 
@@ -490,12 +484,6 @@ void TCustomDBGridEh::DefaultHandler(TMessage& Message) {
   const TPoint p = ClientToScreen(TPoint{x, y});
   menu->Popup(p.X, p.Y);
   Message.Result = 1;
-}
-
-void TCustomDBGridEh::UpdateActive() {
-  if (!data_link_->Active() || !HandleAllocated()) return;
-  const int row = title_offset_ + data_link_->ActiveRecord();
-  if (row >= FixedRows() && row < RowCount() && row != Row()) SetRow(row);
 }
 
 void TCustomDBGridEh::Resize() {
@@ -544,6 +532,8 @@ void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation)
     if (!was_active && !IsDestroying()) LinkActive(false);
     return;
   }
+  for (TDBGridEhScrollBar* bar : {horz_scroll_bar_.get(), vert_scroll_bar_.get()})
+    if (bar != nullptr && AComponent == bar->ExtScrollBar()) bar->SetExtScrollBar(nullptr);
   if (AComponent == filter_edit_) filter_edit_ = nullptr;
   if (AComponent == tool_tips_window_) tool_tips_window_ = nullptr;
   if (AComponent == title_images_) {
@@ -585,14 +575,6 @@ void TCustomDBGridEh::DataChanged() {
     throw;
   }
   in_data_changed_ = false;
-}
-
-void TCustomDBGridEh::Scroll(int Distance) {
-  if (!HandleAllocated()) return;
-  UpdateRowCount();
-  UpdateActive();
-  if (Distance != 0) Invalidate();
-  UpdateScrollBar();
 }
 
 void TCustomDBGridEh::EditingChanged() {

@@ -49,6 +49,7 @@
 #include "platform/gui/Hints.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/ScrollBars.h"
 #include "platform/rtl/Collection.h"
 #include "platform/rtl/Interfaces.h"
 #include "platform/rtl/StringList.h"
@@ -357,22 +358,40 @@ class TSTColumnFilterEh : public TPersistent {
   bool filling_ = false;
 };
 
-// The grid's scroll-bar settings.
+// The grid's scroll-bar settings. An external bar (ExtScrollBar) shows and
+// drives this direction instead of the window's own bar: the setting hooks
+// the bar's window procedure, passes its reflected scroll notifications to
+// the grid and gives the procedure back when detached.
+RTL_ENUM(TScrollBarVisibleModeEh, sbAlwaysShowEh, sbNeverShowEh, sbAutoShowEh);
 class TDBGridEhScrollBar : public TPersistent {
  public:
   TDBGridEhScrollBar(TCustomDBGridEh* Grid, bool Vertical) : grid_(Grid), vertical_(Vertical) {}
+  ~TDBGridEhScrollBar() override;
+  void Assign(TPersistent* Source) override;
   TPersistent* GetOwner() override;
+  TCustomDBGridEh* Grid() const { return grid_; }
   bool Vertical() const { return vertical_; }
-  bool Visible() const { return visible_; }
+  bool Visible() const { return visible_mode_ != sbNeverShowEh; }
   void SetVisible(bool Value);
   bool Tracking() const { return tracking_; }
   void SetTracking(bool Value) { tracking_ = Value; }
+  TScrollBarVisibleModeEh VisibleMode() const { return visible_mode_; }
+  void SetVisibleMode(TScrollBarVisibleModeEh Value);
+  TScrollBar* ExtScrollBar() const { return ext_scroll_bar_; }
+  // Raises when the bar's window procedure is already someone else's.
+  void SetExtScrollBar(TScrollBar* Value);
+  bool IsShowing();
+  bool GetScrollInfo(SCROLLINFO& Info);
 
  private:
+  friend class TCustomDBGridEh;
+  void BarWndProc(TMessage& Message);
+  void Detach();
   TCustomDBGridEh* grid_;
   bool vertical_;
-  bool visible_ = true;
   bool tracking_ = false;
+  TScrollBarVisibleModeEh visible_mode_ = sbAutoShowEh;
+  TScrollBar* ext_scroll_bar_ = nullptr;
 };
 class TVertDBGridEhScrollBar : public TDBGridEhScrollBar {
  public:
@@ -1383,9 +1402,9 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // a selection exists).
   virtual void UpdateEditors();
   virtual void UpdateActive();
-  virtual void UpdateHorzScrollBar() {}
+  virtual void UpdateHorzScrollBar();
   virtual void UpdateRowCount();
-  virtual void UpdateScrollBar() {}
+  virtual void UpdateScrollBar();
   virtual class TInplaceFilterEditEh* CreateFilterEditor();
   virtual bool CanEditFilter() { return filter_editing_ && selection_->SelectionType() == gstNon; }
   virtual void StoreFilterText(int ColumnIndex);
@@ -1507,6 +1526,25 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void PaintCellNow(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) { DrawCell(ACol, ARow, ARect, AState); }
 
   // ==== public: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
+  // Data rows of the record window, and those fully visible (at least 1).
+  int DataRowCount() const;
+  int VisibleDataRowCount() const;
+  // Incremental search over the current column's display text (Direction 0:
+  // the search text plus Text from the first record, 1: the next match, 2:
+  // the previous one); Timeout in ms ends the search, -1 keeps it running.
+  void DoInplaceSearch(const String& Text, int Timeout, int Direction);
+  void StopInplaceSearch();
+  const String& InplaceSearchText() const { return search_text_; }
+  // Possibility tests of the edit actions.
+  bool CanCopy();
+  bool CanPaste();
+  bool CanCut();
+  bool CanSelectAll();
+  bool CanDelete();
+  // The standard edit actions (TEditCopy ... TEditDelete) run their own
+  // operation when it is in EditActions.
+  bool ExecuteAction(TBasicAction* Action) override;
+  bool UpdateAction(TBasicAction* Action) override;
 
   // ==== public: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
   // What a mouse press is tracking.
@@ -1644,6 +1682,18 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual bool ColumnFilterHasDropDown(TColumnEh* Column);
 
   // ==== protected: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void KeyPress(WideChar& Key) override;
+  void KeyUp(Word& Key, TShiftState Shift) override;
+  void StartInplaceSearchTimer();
+  void StopInplaceSearchTimer();
+  // The current record's distance from the middle buffered record, and the
+  // bookmark of that middle record: restoring keeps the same records in view.
+  void SaveBookmark();
+  void RestoreBookmark();
+  // Clipboard and selection operations of the edit keys and actions.
+  virtual void DoEditAction(TDBGridEhEditAction Action);  // Minimal until the import area lands.
+  virtual void ExecuteFindDialog() {}                     // Minimal until the find dialog lands.
 
   // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -1799,6 +1849,36 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   bool last_focused_ = false;
 
   // ==== private: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
+  friend class TDBGridEhScrollBar;
+  bool KeysDispatch(TMessage& Message);
+  void WMVScroll(TMessage& Message);
+  void WMHScroll(TMessage& Message);
+  bool WMChar(TMessage& Message);
+  bool CanStartInplaceSearch();
+  bool SearchableState();
+  void PriorRow(bool Select);
+  void NextRow(bool Select);
+  void MoveCol(int RawCol, bool Select);
+  void TabMove(bool Backward);
+  void DeleteRecords();
+  void VertMoveTo(int Position, bool Tracking);
+  String search_text_;
+  int search_timeout_ = 0;
+  bool search_timer_running_ = false;
+  bool in_search_guard_ = false;
+  WideChar search_surrogate_ = 0;
+  TBookmark search_bookmark_;
+  int search_offset_ = 0;
+  bool key_toggle_ = false;
+  bool thumb_moved_ = false;
+  int last_track_pos_ = -1;
+  struct TVertBarState {
+    int Min = 0, Max = 0, Page = 0, Pos = 0;
+    TScrollBarVisibleModeEh Mode = sbAutoShowEh;
+    bool Applied = false;
+    bool operator==(const TVertBarState&) const = default;
+  } vert_bar_;
+  int horz_ext_[3] = {-1, -1, -1};
 
   // ==== private: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
   // Frozen-column border test: a sizing state for the title area.

@@ -528,6 +528,8 @@ class TControl : public TComponent {
   TWndMethod WindowProc() const;
   // Replaces it (an empty method restores WndProc).
   void SetWindowProc(TWndMethod Value) { window_proc_ = std::move(Value); }
+  // Whether SetWindowProc has replaced WndProc.
+  bool WindowProcReplaced() const { return window_proc_.Assigned(); }
   virtual void WndProc(TMessage& Message);
   virtual void Dispatch(TMessage& Message);
   virtual void DefaultHandler(TMessage& Message);
