@@ -8,6 +8,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Messages.h"
+#include "tests/grid/datagrid/AnswerDialog.h"
 #include "tests/grid/datagrid/GridFixture.h"
 
 namespace {
@@ -44,34 +45,6 @@ class VclDbif {
 
  private:
   String bytes_;
-};
-
-// Answers the next message dialog with Result, keeping its text.
-class AnswerDialog {
- public:
-  AnswerDialog(TModalResult Result, String* Text = nullptr) : result_(Result), text_(Text) {
-    wnd_ = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg != WM_USER) return;
-      for (int i = 0; i < Screen->FormCount(); ++i) {
-        TCustomForm* f = Screen->Forms(i);
-        if (f->Name() != "MessageDlg" || !f->Visible() || f->ModalResult() != mrNone) continue;
-        if (text_ != nullptr) *text_ = static_cast<TLabel*>(f->FindComponent("Message"))->Caption();
-        ++answered_;
-        f->SetModalResult(result_);
-        return;
-      }
-      PostMessage(wnd_, WM_USER, 0, 0);  // not open yet
-    });
-    PostMessage(wnd_, WM_USER, 0, 0);
-  }
-  ~AnswerDialog() { DeallocateHWnd(wnd_); }
-  int Answered() const { return answered_; }
-
- private:
-  TModalResult result_;
-  String* text_;
-  HWND wnd_;
-  int answered_ = 0;
 };
 
 class ImportTest : public GridTestBase {
