@@ -26,7 +26,7 @@ namespace {
 constexpr int kExportRows = 100000;
 constexpr int kImportRows = 10000;
 constexpr int kCols = 10;
-constexpr const char* kWideSelect = "select ID, N1, N2, AMOUNT, BIG, NAME, CODE, STAMP, DAY, NOTE from WIDE_T";
+constexpr const char* kWideSelect = "select ID, N1, N2, AMOUNT, BIG, NAME, CODE, STAMP, DT, NOTE from WIDE_T";
 
 class TImpExpBench {
  public:
@@ -36,7 +36,7 @@ class TImpExpBench {
     TFIBTransaction* tr = file_.Transaction();
     tr->StartTransaction();
     Exec("create table WIDE_T (ID integer, N1 integer, N2 smallint, AMOUNT numeric(15,2), BIG numeric(18,4), "
-         "NAME varchar(60), CODE char(8), STAMP timestamp, DAY date, NOTE varchar(30))");
+         "NAME varchar(60), CODE char(8), STAMP timestamp, DT date, NOTE varchar(30))");
     Exec("create table IMP_T (ID integer, N integer, NAME varchar(60))");
     tr->Commit();
     tr->StartTransaction();
