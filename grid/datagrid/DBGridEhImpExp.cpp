@@ -18,25 +18,29 @@ char DBGridEhImpExpCsvSeparator = ';';
 
 namespace {
 
-// Restores the record and the controls however the export ends.
-class TExportGuard {
+// Disables the dataset's controls and, when asked to, returns to the record
+// current at the start however the operation ends; with KeepEdited a record
+// a failure left in edit or insert state stays so.
+class TRecordGuard {
  public:
-  explicit TExportGuard(TDataSet* DataSet) : ds_(DataSet) {
+  TRecordGuard(TDataSet* DataSet, bool Return, bool KeepEdited = false) : ds_(DataSet), keep_edited_(KeepEdited) {
+    if (Return) bookmark_ = ds_->GetBookmark();
     ds_->DisableControls();
-    bookmark_ = ds_->GetBookmark();
   }
-  ~TExportGuard() {
+  ~TRecordGuard() {
+    const bool keep = keep_edited_ && std::uncaught_exceptions() > 0 && ds_->State() != dsBrowse;
     try {
-      if (!bookmark_.empty() && ds_->BookmarkValid(bookmark_)) ds_->GotoBookmark(bookmark_);
+      if (!bookmark_.empty() && !keep && ds_->BookmarkValid(bookmark_)) ds_->GotoBookmark(bookmark_);
     } catch (...) {
     }
     ds_->EnableControls();
   }
-  TExportGuard(const TExportGuard&) = delete;
-  TExportGuard& operator=(const TExportGuard&) = delete;
+  TRecordGuard(const TRecordGuard&) = delete;
+  TRecordGuard& operator=(const TRecordGuard&) = delete;
 
  private:
   TDataSet* ds_;
+  bool keep_edited_;
   TBookmark bookmark_;
 };
 
@@ -71,7 +75,7 @@ void TDBGridEhExport::ExportToStream(TStream* AStream, bool IsExportAll) {
   TDataSet* ds = grid_->DataLink()->DataSet();
   if (ds == nullptr || !ds->Active()) return;
   {
-    TExportGuard guard(ds);
+    TRecordGuard guard(ds, true);
     // The columns: the selected ones, the rectangle's span of the visible
     // ones, or every visible one.
     exp_cols_->Clear();
@@ -601,35 +605,6 @@ void DBGridEhExportToStream(TDBGridEhExportClass ExportClass, TCustomDBGridEh* G
 // ---------------------------------------------------------------------------
 // Import
 
-namespace {
-
-// Disables the controls and, unless the dataset was inserting, returns to the
-// remembered record however the import ends; a record a failed import left
-// in edit or insert state stays so.
-class TImportGuard {
- public:
-  TImportGuard(TDataSet* DataSet, bool Inserting) : ds_(DataSet) {
-    if (!Inserting) bookmark_ = ds_->GetBookmark();
-    ds_->DisableControls();
-  }
-  ~TImportGuard() {
-    const bool failed = std::uncaught_exceptions() > 0;
-    try {
-      if (!bookmark_.empty() && !(failed && ds_->State() != dsBrowse) && ds_->BookmarkValid(bookmark_))
-        ds_->GotoBookmark(bookmark_);
-    } catch (...) {
-    }
-    ds_->EnableControls();
-  }
-  TImportGuard(const TImportGuard&) = delete;
-  TImportGuard& operator=(const TImportGuard&) = delete;
-
- private:
-  TDataSet* ds_;
-  TBookmark bookmark_;
-};
-
-}  // namespace
 
 TDBGridEhImport::TDBGridEhImport() : imp_cols_(std::make_unique<TColumnsEhList>()) {}
 
@@ -700,7 +675,7 @@ void TDBGridEhImport::ImportFromStream(TStream* AStream, bool IsImportAll) {
     if (visible->Count() > 0) grid_->SetSelectedIndex(visible->Items(0)->Index());
   }
   const bool inserting = ds->State() == dsInsert;
-  TImportGuard guard(ds, inserting);
+  TRecordGuard guard(ds, !inserting, true);
   imp_cols_->Clear();
   const TDBGridEhSelectionType kind = selection->SelectionType();
   switch (kind) {

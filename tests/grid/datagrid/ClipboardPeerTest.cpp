@@ -65,19 +65,6 @@ TEST(GridClipboardPeer, Run) {
   std::fflush(stdout);
 }
 
-std::vector<String> PeerLines(const String& Output) {
-  std::vector<String> lines;
-  size_t start = 0;
-  while (start < Output.size()) {
-    size_t end = Output.find('\n', start);
-    if (end == String::npos) end = Output.size();
-    const String line = Output.substr(start, end - start);
-    if (line.rfind("peer: ", 0) == 0) lines.push_back(line.substr(6));
-    start = end + 1;
-  }
-  return lines;
-}
-
 TEST(GridClipboardAcrossPrograms, PasteInAnotherProgramGivesTheCopiedRows) {
   if (PeerRole() != nullptr) GTEST_SKIP() << "inside a peer";
   const String xvfb = FindProgram("Xvfb");
@@ -102,7 +89,7 @@ TEST(GridClipboardAcrossPrograms, PasteInAnotherProgramGivesTheCopiedRows) {
   const int paste_code = pasting->Wait(10s);
   copying->CloseInput();
   const int copy_code = copying->Wait(10s);
-  EXPECT_EQ(PeerLines(output), (std::vector<String>{"1|один|1.5", "2|NULL|-2.25", "3|tab\there|NULL"})) << output;
+  EXPECT_EQ(PrefixedLines(output, "peer: "), (std::vector<String>{"1|один|1.5", "2|NULL|-2.25", "3|tab\there|NULL"})) << output;
   EXPECT_EQ(paste_code, 0) << output;
   EXPECT_EQ(copy_code, 0);
 }
