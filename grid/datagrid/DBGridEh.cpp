@@ -34,29 +34,8 @@ TDBGridOptions NormalizeDBGridOptions(TDBGridOptions Value) {
 // ---------------------------------------------------------------------------
 // Data parts of the later units
 
-THeadTreeNode::~THeadTreeNode() {
-  for (THeadTreeNode* c = child_; c != nullptr;) {
-    THeadTreeNode* next = c->next_;
-    delete c;
-    c = next;
-  }
-}
-
 TColCellParamsEh::TColCellParamsEh() : Font(std::make_unique<TFont>()) {}
 TColCellParamsEh::~TColCellParamsEh() = default;
-
-TPersistent* TSTDBGridEhFilter::GetOwner() { return grid_; }
-void TSTDBGridEhFilter::SetVisible(bool Value) {
-  if (visible_ == Value) return;
-  visible_ = Value;
-  if (grid_ != nullptr) grid_->LayoutChanged();
-}
-
-TPersistent* TSTColumnFilterEh::GetOwner() { return column_; }
-void TSTColumnFilterEh::Assign(TPersistent* Source) {
-  if (dynamic_cast<TSTColumnFilterEh*>(Source) != nullptr) return;
-  TPersistent::Assign(Source);
-}
 
 TPersistent* TDBGridEhScrollBar::GetOwner() { return grid_; }
 void TDBGridEhScrollBar::SetVisible(bool Value) {
@@ -139,6 +118,7 @@ void TCustomDBGridEh::BeforeDestruction() {
 }
 
 TCustomDBGridEh::~TCustomDBGridEh() {
+  delete filter_edit_;
   if (style_ != nullptr) style_->RemoveGrid(this);
   style_ = nullptr;
   cell_params_.reset();
@@ -237,7 +217,19 @@ void TCustomDBGridEh::SetRowSizingAllowed(bool Value) {
 
 void TCustomDBGridEh::SetAutoFitColWidths(bool Value) {
   if (auto_fit_col_widths_ == Value) return;
-  auto_fit_col_widths_ = Value;
+  // Widths before auto-fit are saved when it starts and given back when it ends.
+  if (!IsLoading() && !IsDesigning()) {
+    BeginLayout();
+    for (int i = 0; i < columns_->Count(); ++i) {
+      TColumnEh* c = columns_->Items(i);
+      if (Value) c->SetFittedWidth(c->Width());
+      else c->SetWidth(c->FittedWidth());
+    }
+    auto_fit_col_widths_ = Value;
+    EndLayout();
+  } else {
+    auto_fit_col_widths_ = Value;
+  }
   LayoutChanged();
 }
 void TCustomDBGridEh::SetDrawMemoText(bool Value) {
@@ -248,9 +240,11 @@ void TCustomDBGridEh::SetDrawMemoText(bool Value) {
 void TCustomDBGridEh::SetFlat(bool Value) {
   if (flat_ == Value) return;
   flat_ = Value;
+  title_padding_ = Value ? 2 : 4;
   LayoutChanged();
 }
 void TCustomDBGridEh::SetFooterColor(TColor Value) {
+  if (!IsLoading()) SetParentColor(false);
   if (footer_color_ == Value) return;
   footer_color_ = Value;
   InvalidateFooter();
@@ -262,6 +256,7 @@ void TCustomDBGridEh::SetFooterRowCount(int Value) {
   LayoutChanged();
 }
 void TCustomDBGridEh::SetFrozenCols(int Value) {
+  if (Value < 0 && frozen_cols_ == 0) return;
   Value = std::max(0, Value);
   if (frozen_cols_ == Value) return;
   frozen_cols_ = Value;
@@ -273,11 +268,13 @@ void TCustomDBGridEh::SetMinAutoFitWidth(int Value) {
   LayoutChanged();
 }
 void TCustomDBGridEh::SetRowHeight(int Value) {
+  Value = std::max(0, Value);
   if (row_height_ == Value) return;
   row_height_ = Value;
   LayoutChanged();
 }
 void TCustomDBGridEh::SetRowLines(int Value) {
+  Value = std::max(0, Value);
   if (row_lines_ == Value) return;
   row_lines_ = Value;
   LayoutChanged();
@@ -328,7 +325,11 @@ void TCustomDBGridEh::SetTitleImages(TCustomImageList* Value) {
 }
 
 void TCustomDBGridEh::TitleFontChanged(TObject*) { LayoutChanged(); }
-void TCustomDBGridEh::FooterFontChanged(TObject*) { InvalidateFooter(); }
+void TCustomDBGridEh::FooterFontChanged(TObject*) {
+  if (!footer_font_internal_ && !IsLoading()) SetParentFont(false);
+  if (footer_row_count_ > 0) LayoutChanged();
+  else InvalidateFooter();
+}
 void TCustomDBGridEh::TitleImageListChanged(TObject*) { LayoutChanged(); }
 void TCustomDBGridEh::SumListChanged(TObject*) { InvalidateFooter(); }
 void TCustomDBGridEh::SumListRecalcAll(TObject*) {
@@ -476,131 +477,6 @@ void TCustomDBGridEh::DefaultHandler(TMessage& Message) {
   Message.Result = 1;
 }
 
-// ---------------------------------------------------------------------------
-// Layout
-
-void TCustomDBGridEh::RebuildColumns() {
-  // Default columns follow the mapped fields.
-  const int n = data_link_->FieldCount();
-  for (int i = columns_->Count() - 1; i >= 0; --i) {
-    TColumnEh* c = columns_->Items(i);
-    TField* f = c->Field();
-    bool mapped = false;
-    for (int k = 0; k < n && !mapped; ++k) mapped = f != nullptr && data_link_->Fields(k) == f;
-    if (!mapped) delete c;
-  }
-  for (int i = 0; i < n; ++i) {
-    TField* f = data_link_->Fields(i);
-    int found = -1;
-    for (int k = i; k < columns_->Count() && f != nullptr; ++k)
-      if (columns_->Items(k)->Field() == f) {
-        found = k;
-        break;
-      }
-    if (found >= 0) {
-      if (found != i) columns_->Items(found)->TCollectionItem::SetIndex(i);
-    } else {
-      TColumnEh* c = columns_->AddDefault();
-      c->TCollectionItem::SetIndex(i);
-      if (f != nullptr) c->SetField(f);
-    }
-  }
-}
-
-void TCustomDBGridEh::RefreshVisibleColumns() {
-  if (!visible_columns_) return;
-  visible_columns_->Clear();
-  for (int i = 0; i < columns_->Count(); ++i)
-    if (columns_->Items(i)->Visible()) visible_columns_->Add(columns_->Items(i));
-}
-
-void TCustomDBGridEh::InternalLayout() {
-  in_layout_ = true;
-  if (IsLoading() || IsDestroying()) return;
-  RemoveDeferLayoutMessage();
-  ++layout_count_;
-  // Customized and default columns are not mixed.
-  bool seen_default = false;
-  for (int i = 0; i < columns_->Count(); ++i) {
-    if (columns_->Items(i)->IsDefaultColumn()) seen_default = true;
-    else if (seen_default) {
-      for (int k = columns_->Count() - 1; k >= 0; --k)
-        if (columns_->Items(k)->IsDefaultColumn()) delete columns_->Items(k);
-      break;
-    }
-  }
-  indicator_offset_ = options_.Contains(dgIndicator) ? 1 : 0;
-  data_link_->ClearMapping();
-  if (data_link_->Active()) DefineFieldMap();
-  if (columns_->State() == csCustomized) {
-    for (int i = 0; i < columns_->Count(); ++i) {
-      TColumnEh* c = columns_->Items(i);
-      c->ForgetField();
-      c->Field();
-    }
-  } else if (!data_link_->Active() && data_link_->DefaultFields()) {
-    columns_->Clear();
-  } else {
-    RebuildColumns();
-  }
-  if (data_link_->FieldCount() == 0 && columns_->Count() == 0) columns_->AddDefault();
-  RefreshVisibleColumns();
-  int hidden = 0;
-  while (frozen_cols_ + hidden < columns_->Count() && hidden <= frozen_cols_ + hidden &&
-         frozen_cols_ + hidden > 0 && !columns_->Items(std::min(frozen_cols_ + hidden, columns_->Count()) - 1)->Visible())
-    ++hidden;
-  SetColCount(columns_->Count() + indicator_offset_);
-  if (!data_link_->Active() && columns_->State() == csDefault) SetFixedCols(indicator_offset_);
-  else SetFixedCols(std::min(ColCount() - 1, indicator_offset_ + frozen_cols_));
-  title_offset_ = (TitlesVisible() ? 1 : 0) + (IsFilterRowVisible() ? 1 : 0);
-  // Data row height from the grid font.
-  {
-    TSize sz;
-    TEXTMETRIC tm;
-    MeasureFontTextEh(Font(), "Wg", sz, tm);
-    int m = (flat_ ? 1 : 3) + (options_.Contains(dgRowLines) ? GridLineWidth() : 0);
-    const int row0 = RowCount() > 0 ? RowHeights(0) : DefaultRowHeight();
-    if (row_height_ < 1 && row_lines_ < 1) SetDefaultRowHeight(sz.cy + m);
-    else SetDefaultRowHeight((tm.tmHeight + tm.tmExternalLeading) * row_lines_ + row_height_);
-    if (RowCount() > 0 && TitlesVisible()) SetRowHeights(0, row0);
-  }
-  SetColumnAttributes();
-  UpdateRowCount();
-  UpdateActive();
-  Invalidate();
-}
-
-void TCustomDBGridEh::SetColumnAttributes() {
-  for (int i = 0; i < columns_->Count(); ++i) {
-    TColumnEh* c = columns_->Items(i);
-    const int raw = i + indicator_offset_;
-    if (raw >= ColCount()) break;
-    if (c->Visible()) SetColWidths(raw, c->Width());
-    else SetColWidths(raw, options_.Contains(dgColLines) ? -1 : 0);
-    SetTabStops(raw, c->Visible() && !c->ReadOnly());
-  }
-  if (indicator_offset_ > 0 && ColCount() > 0) {
-    SetColWidths(0, 11);
-    SetTabStops(0, false);
-  }
-}
-
-void TCustomDBGridEh::UpdateRowCount() {
-  const int fixed = title_offset_;
-  int data_rows = 1;
-  if (data_link_->Active()) {
-    // The records that fit below the title rows and above the footers.
-    const int line = TCustomGrid::Options().Contains(goHorzLine) ? GridLineWidth() : 0;
-    const int row = std::max(1, DefaultRowHeight() + line);
-    int avail = ClientHeight() - footer_row_count_ * row;
-    for (int i = 0; i < fixed; ++i) avail -= (i < RowCount() ? RowHeights(i) : DefaultRowHeight()) + line;
-    data_link_->SetBufferCount(std::max(1, avail / row));
-    data_rows = std::max(1, data_link_->RecordCount());
-  }
-  SetRowCount(fixed + data_rows + footer_row_count_);
-  SetFixedRows(std::min(fixed, RowCount() - 1));
-}
-
 void TCustomDBGridEh::UpdateActive() {
   if (!data_link_->Active() || !HandleAllocated()) return;
   const int row = title_offset_ + data_link_->ActiveRecord();
@@ -646,12 +522,6 @@ void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDraw
   TCustomGrid::DrawCell(ACol, ARow, ARect, AState);
 }
 
-void TCustomDBGridEh::Loaded() {
-  TCustomGrid::Loaded();
-  if (data_link_->DataSet() != nullptr) sum_list_->SetDataSet(data_link_->DataSet());
-  LayoutChanged();
-}
-
 void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomGrid::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
@@ -661,6 +531,8 @@ void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation)
     if (!was_active && !IsDestroying()) LinkActive(false);
     return;
   }
+  if (AComponent == filter_edit_) filter_edit_ = nullptr;
+  if (AComponent == tool_tips_window_) tool_tips_window_ = nullptr;
   if (AComponent == title_images_) {
     title_images_ = nullptr;
     LayoutChanged();
@@ -682,18 +554,6 @@ void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation)
 
 // ---------------------------------------------------------------------------
 // The data link's calls
-
-void TCustomDBGridEh::LinkActive(bool Value) {
-  if (!Value) HideEditor();
-  selection_->LinkActive(Value);
-  sum_list_->SetDataSet(Value ? data_link_->DataSet() : nullptr);
-  sum_list_->SetActive(Value);
-  if (!Value)
-    for (int i = 0; i < columns_->Count(); ++i) columns_->Items(i)->ForgetField();
-  LayoutChanged();
-  if (Value && IsAlwaysShowEditor() && HandleAllocated()) ShowEditor();
-  UpdateScrollBar();
-}
 
 void TCustomDBGridEh::DataChanged() {
   if (!HandleAllocated() || in_data_changed_) return;
@@ -796,14 +656,6 @@ bool TCustomDBGridEh::CellHas3DFrame(int ACol, int ARow) {
   if (ACol < indicator_offset_ || ARow < title_offset_) return options_eh_.Contains(dghFixed3D);
   if (fixed) return options_eh_.Contains(dghFrozen3D);
   return options_eh_.Contains(dghData3D);
-}
-
-bool TCustomDBGridEh::IsCellSelected(int DataCol, int /*DataRow*/, const TBookmark& Bookmark) {
-  switch (selection_->SelectionType()) {
-    case gstAll: return true;
-    case gstNon: return false;
-    default: return selection_->DataCellSelected(DataCol, Bookmark);
-  }
 }
 
 void TCustomDBGridEh::GetHighlightColors(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State,
@@ -964,7 +816,7 @@ void TCustomDBGridEh::ColWidthsChanged() {
   if (on_col_widths_changed_) on_col_widths_changed_(this);
   UpdateHorzScrollBar();
   st_filter_->EndUpdate();
-  UpdateFilterEdit();
+  PlaceFilterEditor();
 }
 
 void TCustomDBGridEh::ColumnMoved(int FromIndex, int ToIndex) {
@@ -975,7 +827,7 @@ void TCustomDBGridEh::ColumnMoved(int FromIndex, int ToIndex) {
     EndLayout();
   }
   TCustomGrid::ColumnMoved(FromIndex, ToIndex);
-  UpdateFilterEdit();
+  PlaceFilterEditor();
   if (on_column_moved_) on_column_moved_(this, FromIndex, ToIndex);
 }
 
@@ -993,6 +845,7 @@ void TCustomDBGridEh::ColExit() {
 }
 void TCustomDBGridEh::SortMarkingChanged() {
   if (on_sort_marking_changed_) on_sort_marking_changed_(this);
+  else DefaultApplySorting();
 }
 void TCustomDBGridEh::TitleClick(TColumnEh* Column) {
   if (on_title_click_) on_title_click_(Column);
@@ -1010,7 +863,6 @@ void TCustomDBGridEh::GetMouseDownInfo(TPoint& Pos, int32_t& Time) {
   Time = 0;
 }
 void TCustomDBGridEh::InplaceEditWndProc(TControl*, TMessage&) {}
-void TCustomDBGridEh::InplaceEditKeyDown(TControl*, Word&, TShiftState) {}
 void TCustomDBGridEh::InplaceEditKeyPress(TControl*, WideChar&) {}
 void TCustomDBGridEh::InplaceEditKeyUp(TControl*, Word&, TShiftState) {}
 

@@ -34,14 +34,19 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "grid/datagrid/DbUtilsEh.h"
 #include "grid/toolkit/DBCtrlsEh.h"
 #include "grid/toolkit/DBSumLst.h"
+#include "grid/toolkit/PropFilerEh.h"
 #include "grid/toolkit/ToolCtrlsEh.h"
 #include "platform/db/DB.h"
+#include "platform/gui/DBCtrls.h"
 #include "platform/gui/Grids.h"
+#include "platform/gui/Hints.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Collection.h"
@@ -56,6 +61,7 @@ class TDBGridColumnsEh;
 class TColumnDefValuesEh;
 class TGridDataLinkEh;
 class TDBGridEhStyle;
+class TToolTipsWindow;
 
 // ---------------------------------------------------------------------------
 // Enumerations and sets
@@ -165,21 +171,59 @@ class TBookmarkListEh : public TObject {
   bool linked_ = false;
 };
 
-// A node of the multi-level title tree (children owned).
+// A node of the multi-level title tree. A node's children form a ring
+// through Next (the last child's Next is the first child); a node owns its
+// children, so freeing the root frees the tree.
 class THeadTreeNode : public TObject {
  public:
-  THeadTreeNode(const String& Text, int Height, int Width) : text_(Text), height_(Height), width_(Width) {}
+  // An empty node (its Next is itself).
+  THeadTreeNode();
+  THeadTreeNode(const String& Text, int Height, int Width);
   ~THeadTreeNode() override;
-  const String& Text() const { return text_; }
-  int Height() const { return height_; }
-  int Width() const { return width_; }
+
+  // Node must be this node or lie under it ("Node not in Tree").
+  THeadTreeNode* AddChild(THeadTreeNode* Node, const String& AText, int AHeight, int AWidth);
+  // A sibling of After, right after it in its ring.
+  THeadTreeNode* Add(THeadTreeNode* After, const String& AText, int AHeight, int AWidth);
+  // Puts the run From..To of one ring under a new node with AText ("ATo not
+  // in level" when To does not follow From in its ring).
+  THeadTreeNode* Union(THeadTreeNode* From, THeadTreeNode* To, int AHeight, const String& AText);
+  bool Find(const THeadTreeNode* Node) const;
+  int GetLevel() const;
+  void FreeAllChild();
+  // Proc for every node under this one (each child, then its subtree).
+  void ForEach(const std::function<void(THeadTreeNode* Node, void* Data)>& Proc, void* Data);
+
+  THeadTreeNode* Host() const { return host_; }
   THeadTreeNode* Child() const { return child_; }
+  THeadTreeNode* Next() const { return next_; }
+  const String& Text() const { return text_; }
+  void SetText(const String& Value) { text_ = Value; }
+  int Height() const { return height_; }
+  void SetHeight(int Value) { height_ = Value; }
+  int Width() const { return width_; }
+  void SetWidth(int Value) { width_ = Value; }
+  int WIndent() const { return w_indent_; }
+  void SetWIndent(int Value) { w_indent_ = Value; }
+  TColumnEh* Column() const { return column_; }
+  void SetColumn(TColumnEh* Value) { column_ = Value; }
+  int MarkerWidth() const { return marker_width_; }
+  void SetMarkerWidth(int Value) { marker_width_ = Value; }
+  // The children in ring order.
+  std::vector<THeadTreeNode*> Children() const;
 
  private:
-  String text_;
-  int height_, width_;
+  void CheckInTree(const THeadTreeNode* Node) const;
+  // The node whose Next is Node (Node itself when alone).
+  static THeadTreeNode* Prior(THeadTreeNode* Node);
+  THeadTreeNode* host_ = nullptr;
   THeadTreeNode* child_ = nullptr;
-  THeadTreeNode* next_ = nullptr;
+  THeadTreeNode* next_ = this;
+  String text_;
+  int height_ = 0, width_ = 0;
+  int w_indent_ = 0;
+  TColumnEh* column_ = nullptr;
+  int marker_width_ = 0;
 };
 
 // The per-cell parameters filled for painting and the cell events.
@@ -197,13 +241,20 @@ class TColCellParamsEh : public TObject {
   bool ReadOnly = false;
 };
 
-// The filter-row settings of a grid.
+// The filter-row settings of a grid. While the update counter is above zero
+// the filter-row editor is neither shown nor hidden.
 class TSTDBGridEhFilter : public TPersistent {
  public:
   explicit TSTDBGridEhFilter(TCustomDBGridEh* Grid) : grid_(Grid) {}
   TPersistent* GetOwner() override;
+  void Assign(TPersistent* Source) override;
+  TCustomDBGridEh* Grid() const { return grid_; }
   bool Visible() const { return visible_; }
+  // A change hides the editor (when it became false) and re-lays out.
   void SetVisible(bool Value);
+  // Stored for the appliers of the filter.
+  bool Local() const { return local_; }
+  void SetLocal(bool Value) { local_ = Value; }
   void BeginUpdate() { ++update_count_; }
   void EndUpdate() {
     if (update_count_ > 0) --update_count_;
@@ -213,18 +264,91 @@ class TSTDBGridEhFilter : public TPersistent {
  private:
   TCustomDBGridEh* grid_;
   bool visible_ = false;
+  bool local_ = false;
   int update_count_ = 0;
 };
 
-// The filter of one column.
+// The simple filter of one column: the text as typed, its parsed expression
+// and, for a list-bound filter (ListSource with key and list fields, or a
+// lookup field), the key value the text stands for.
 class TSTColumnFilterEh : public TPersistent {
  public:
-  explicit TSTColumnFilterEh(TColumnEh* Column) : column_(Column) {}
+  explicit TSTColumnFilterEh(TColumnEh* Column);
+  ~TSTColumnFilterEh() override;
   TPersistent* GetOwner() override;
   void Assign(TPersistent* Source) override;
+  TColumnEh* Column() const { return column_; }
+
+  // Published.
+  const String& DataField() const { return data_field_; }
+  void SetDataField(const String& Value) { data_field_ = Value; }
+  const String& KeyField() const { return key_field_; }
+  void SetKeyField(const String& Value) { key_field_ = Value; }
+  const String& ListField() const { return list_field_; }
+  void SetListField(const String& Value) { list_field_ = Value; }
+  TDataSource* ListSource() const;
+  void SetListSource(TDataSource* Value);
+  bool Visible() const { return visible_; }
+  // A change re-lays out the column's grid.
+  void SetVisible(bool Value);
+
+  // The text exactly as typed.
+  const String& FilterText() const { return filter_text_; }
+  // Parses Text into the expression (raising the parser's error) and keeps
+  // it as the filter text.
+  void SetFilterText(const String& Text);
+  // SetFilterText, then repaints the grid and re-places its filter editor.
+  void RefreshFilterText(const String& Text);
+  // Key value Null and an empty text.
+  void Clear();
+  const Variant& KeyValue() const { return key_value_; }
+  void SetKeyValue(const Variant& Value) { key_value_ = Value; }
+  TSTFilterExpressionEh GetExpression() const { return expression_; }
+  // One entry per row of the list source, in its order (list field texts
+  // and key field texts).
+  TStrings* ListValues() const { return list_values_.get(); }
+  TStrings* KeyValues() const { return key_values_.get(); }
+  // The drop-down size the user left (0 until sized).
+  int DropDownWidth() const { return drop_down_width_; }
+  void SetDropDownWidth(int Value) { drop_down_width_ = Value; }
+  int DropDownRows() const { return drop_down_rows_; }
+  void SetDropDownRows(int Value) { drop_down_rows_ = Value; }
+  // The values the drop-down offers (nullptr until built).
+  IMemTableDataFieldValueListEh* ValueList() const;
+  void SetValueList(std::unique_ptr<TDatasetFieldValueListEh> Value);
+
+  virtual void GetExpressionAsText(String& Text);
+  virtual bool CanDropDown();
+  virtual void GetDataFieldName(String& Name);
+  virtual void GetFilterValue(Variant& Value);
+  virtual void GetSecondFilterValue(Variant& Value);
+  String GetKeyFieldName();
+  String GetListFieldName();
+  TDataSet* GetLookupDataSet();
+  // The distinct values of the list field of ListSource's dataset (nullptr
+  // when the grid's or the list's dataset is not open or has no such field).
+  std::unique_ptr<TDatasetFieldValueListEh> BuildValueList();
 
  private:
+  TCustomDBGridEh* Grid() const;
+  // The lookup field of the grid's open dataset named like the column.
+  TField* LookupField() const;
+  void ListLinkDataChange(TObject* Sender);
+
   TColumnEh* column_;
+  String data_field_;
+  String key_field_;
+  std::unique_ptr<TStringList> key_values_;
+  Variant key_value_ = Null();
+  std::unique_ptr<TStringList> list_values_;
+  String list_field_;
+  std::unique_ptr<TFieldDataLink> list_link_;
+  bool visible_ = true;
+  int drop_down_width_ = 0, drop_down_rows_ = 0;
+  TSTFilterExpressionEh expression_;
+  String filter_text_;
+  std::unique_ptr<TDatasetFieldValueListEh> value_list_;
+  bool filling_ = false;
 };
 
 // The grid's scroll-bar settings.
@@ -1218,7 +1342,8 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual bool IsRowSelectFocused();
   virtual bool IsAlwaysShowEditor();
   virtual bool CellHas3DFrame(int ACol, int ARow);
-  virtual bool IsCellSelected(int DataCol, int DataRow, const TBookmark& Bookmark);
+  // Whether grid cell (ACol, ARow) of data column DataCol shows as selected.
+  virtual bool IsCellSelected(int ACol, int ARow, const TBookmark& Bookmark, int DataCol);
   virtual void MemTableCellClick(TColumnEh* /*Column*/) {}
   virtual bool IsFilterRowVisible() const { return st_filter_ && st_filter_->Visible(); }
   virtual bool TitlesVisible() const { return options_.Contains(dgTitles); }
@@ -1254,14 +1379,14 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void UpdateHorzScrollBar() {}
   virtual void UpdateRowCount();
   virtual void UpdateScrollBar() {}
-  virtual void CreateFilterEditor() {}
+  virtual class TInplaceFilterEditEh* CreateFilterEditor();
   virtual bool CanEditFilter() { return filter_editing_ && selection_->SelectionType() == gstNon; }
-  virtual void StoreFilterText() {}
-  virtual void UpdateFilterEdit() {}
+  virtual void StoreFilterText(int ColumnIndex);
+  virtual void UpdateFilterEdit(int ColumnIndex);
   virtual String GetFooterValue(int Row, TColumnEh* Column);
   virtual bool GetFindDialogFlag() { return true; }
-  virtual void DefaultApplyFilter() {}
-  virtual void DefaultApplySorting() {}
+  virtual void DefaultApplyFilter();
+  virtual void DefaultApplySorting();
   // The dataset's editing state changed (the indicator of the current row).
   virtual void EditingChanged();
   // A record's values changed (Field nil: the whole record).
@@ -1315,6 +1440,37 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void* MemTableIntf() const { return nullptr; }
 
   // ==== public: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+  // The kind of a grid cell: its column (indicator or data) and its row
+  // (titles, filter row, data rows, the row right after them, footers).
+  enum THorzCellKindEh { hckIndicatorEh = 0, hckDataEh = 1 };
+  enum TVertCellKindEh { vckTitleEh = 0, vckFilterEh = 1, vckDataEh = 2, vckAboveFooterEh = 3, vckFooterEh = 4 };
+  struct TCellTypeEh {
+    THorzCellKindEh Horz;
+    TVertCellKindEh Vert;
+  };
+  TCellTypeEh GetCellType(int ACol, int ARow, int& DataCol, int& DataRow);
+  // The data cells: Left/Top the first data column/row, Right/Bottom the
+  // last ones.
+  TRect GetDataCellsRect() const;
+  // Sets the columns to the widths their titles, values and footers need.
+  void OptimizeColsWidth(TColumnsEhList* ColumnsList);
+  // The same for Column and, with a column or whole selection, those too.
+  void OptimizeColWidth(TColumnEh* Column);
+  // The current column's value of the record above (the Ctrl+' key).
+  void CopyValueFromPriorRow();
+  void ChangeScale(int M, int D) override;
+  // A data row is taller than one line of the grid font.
+  bool DataRowsMultiLine() const { return data_rows_multi_line_; }
+  // One leaf per column (filled with UseMultiTitle).
+  struct TLeafFieldEh {
+    THeadTreeNode* Leaf = nullptr;
+    TColumnEh* Column = nullptr;
+  };
+  const std::vector<TLeafFieldEh>& LeafFieldArr() const { return leaf_field_arr_; }
+  // The window that shows a cell's whole text (made on first use).
+  TToolTipsWindow* ToolTipsWindow();
+  // Total height of Node's title bands; sets the nodes' heights.
+  int GetHeadTreeHeight(THeadTreeNode* Node);
 
   // ==== public: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 
@@ -1325,6 +1481,30 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
   // ==== public: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+  // The filter-row editor (nullptr until first shown) and the column it
+  // edits (-1 when none).
+  TInplaceFilterEditEh* FilterEditor() const { return filter_edit_; }
+  int FilterEditorColumn() const { return filter_edit_col_; }
+  bool FilterEditing() const { return filter_editing_; }
+  bool ApplyingFilter() const { return applying_filter_; }
+  bool IsFilterRow(int ARow) const { return IsFilterRowVisible() && ARow == title_offset_ - 1; }
+  // Whether column ColumnIndex exists, is visible and may be filtered.
+  bool IsColumnFilterable(int ColumnIndex) const;
+  void ShowFilterEditor(int ColumnIndex);
+  void ShowFilterEditorAt(bool ResetText);
+  void HideFilterEditor();
+  void SetFilterEditorVisible(bool Show);
+  // Places the shown filter editor again over its cell.
+  void PlaceFilterEditor();
+  void ApplyFilter();
+  void ClearFilter();
+  // The filter editor's hooks.
+  void FilterEditKeyPress(TObject* Sender, WideChar& Key);
+  void FilterEditExit(TObject* Sender);
+  void FilterEditGetItemsList(TObject* Sender);
+  void FilterEditSelectItem(TObject* Sender, bool& Accept);
+  void FilterEditCloseUp(TObject* Sender, bool Accept);
+  void FilterEditKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
 
   // ==== public: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
@@ -1340,6 +1520,9 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
 
   // ==== protected: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+  void DoExit() override;
+  void RowHeightsChanged() override;
+  virtual void BuildHeadTree();
 
   // ==== protected: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 
@@ -1450,6 +1633,19 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   TDBGridEhClickEvent on_title_click_;
 
   // ==== private: Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
+  void AutoFitColumns();
+  void LayoutRowHeights();
+  void LayoutTitleHeight();
+  void SyncAutoFitScrollBar();
+  int TitleOptimalWidth(TColumnEh* Column, TCanvas* Canvas);
+  int CellOptimalWidth(TColumnEh* Column, TCanvas* Canvas, bool FirstVisible);
+  bool data_rows_multi_line_ = false;
+  std::vector<TLeafFieldEh> leaf_field_arr_;
+  TToolTipsWindow* tool_tips_window_ = nullptr;
+  // The auto-fit widths were saved (auto-fit switched on or loaded).
+  bool auto_fit_saved_ = false;
+  // The grid itself changes the footer font.
+  bool footer_font_internal_ = false;
 
   // ==== private: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 
@@ -1460,6 +1656,14 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   // ==== private: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
   // ==== private: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+  // Moves the filter editor to the next filterable column in Direction (-1
+  // or 1), from beyond the far end when FromEdge.
+  void MoveFilterEditor(int Direction, bool FromEdge);
+  void InvalidateFilterCell(int ColumnIndex);
+  TInplaceFilterEditEh* filter_edit_ = nullptr;
+  int filter_edit_col_ = -1;
+  bool applying_filter_ = false;
+  bool filter_scroll_guard_ = false;
 
   // ==== private: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
@@ -1472,6 +1676,19 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
 
 // ==== Layout, header tree, tooltips and grid services (DBGridEh_Layout.cpp) ====
 
+// The tooltip window of grid cells (text in clWindowText).
+class TToolTipsWindow : public THintWindow {
+ public:
+  using THintWindow::THintWindow;
+  TRect CalcHintRect(int MaxWidth, const String& AHint, void* AData) override;
+};
+
+// Words of a text split by any of Delims (a byte of a multi-byte character
+// is never a delimiter). N is 1-based.
+int WordPosition(int N, const String& S, const String& Delims);
+String ExtractWord(int N, const String& S, const String& Delims);
+String ExtractWordPos(int N, const String& S, const String& Delims, int& Pos);
+
 // ==== Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
 
 // ==== Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
@@ -1481,6 +1698,72 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
 // ==== Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
 
 // ==== Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
+
+// The editor of the filter row: a combo box over a filter cell whose text
+// sits one pixel lower than in a plain combo box.
+class TInplaceFilterEditEh : public TDBComboBoxEh {
+ public:
+  explicit TInplaceFilterEditEh(TComponent* AOwner) : TDBComboBoxEh(AOwner) {}
+  TRect GetEditRect() override;
+  void InternalSetValue(const Variant& AValue) override;
+  // Sets the value, then shows Text for it (a key value with its text).
+  void SetFilterEditValue(const Variant& Value, const String& Text);
+};
+
+// Applies a grid's filter and sorting: through its events when assigned,
+// else through the dataset-feature handler of the grid's dataset.
+class TDBGridEhDataService : public TPersistent {
+ public:
+  using TGridEvent = Event<void(TCustomDBGridEh* Grid)>;
+  const TGridEvent& OnApplyFilter() const { return on_apply_filter_; }
+  void SetOnApplyFilter(TGridEvent Value) { on_apply_filter_ = std::move(Value); }
+  const TGridEvent& OnApplySorting() const { return on_apply_sorting_; }
+  void SetOnApplySorting(TGridEvent Value) { on_apply_sorting_ = std::move(Value); }
+
+  virtual void ApplyFilter(TCustomDBGridEh* Grid);
+  virtual void ApplySorting(TCustomDBGridEh* Grid);
+  virtual void DefaultApplyFilter(TCustomDBGridEh* Grid);
+  virtual void DefaultApplySorting(TCustomDBGridEh* Grid);
+
+ private:
+  TGridEvent on_apply_sorting_;
+  TGridEvent on_apply_filter_;
+};
+
+// The unit's data service (nullptr outside the unit's life).
+TDBGridEhDataService* DBGridEhDataService();
+
+// Stands in for a column when a grid's layout is stored: Width is restored
+// into the fitted width under AutoFitColWidths, else into Width.
+class TColumnEhPropertyInterceptor : public TStoragePropertyInterceptor {
+ public:
+  explicit TColumnEhPropertyInterceptor(TPersistent* ATarget) : TStoragePropertyInterceptor(ATarget) {}
+  // The column's width as stored (the registry needs a getter).
+  int Width() const;
+  void SetWidth(int Value);
+
+ private:
+  TColumnEh* Column() const;
+};
+
+// Stands in for a column collection: ColumnsIndex is the columns' field
+// names in double quotes joined by commas; setting it moves the named
+// columns to those positions.
+class TColumnsEhPropertyInterceptor : public TStoragePropertyInterceptor {
+ public:
+  explicit TColumnsEhPropertyInterceptor(TPersistent* ATarget) : TStoragePropertyInterceptor(ATarget) {}
+  String ColumnsIndex() const;
+  void SetColumnsIndex(const String& Value);
+  void EndRestore() override {}
+
+ private:
+  String columns_index_;
+};
+
+// Run by the grid unit's initialization and finalization: the data
+// service, the interceptors and their published properties.
+void InitDBGridEhFilters();
+void FinalDBGridEhFilters();
 
 // ==== Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 

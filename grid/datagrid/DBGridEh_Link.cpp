@@ -207,7 +207,7 @@ bool TDBGridEhStyle::GetDataCellHighlight(TCustomDBGridEh* Grid, int ACol, int A
   bool highlighted = false;
   TGridDataLinkEh* link = Grid->DataLink();
   if (link->Active() && link->DataSet() != nullptr)
-    highlighted = Grid->IsCellSelected(DataCol, 0, link->DataSet()->Bookmark());
+    highlighted = Grid->IsCellSelected(ACol, ARow, link->DataSet()->Bookmark(), DataCol);
   const bool on_row = ARow == Grid->Row();
   const bool focused = Grid->IsGridOrEditorFocused();
   bool focus_row = false;
@@ -456,7 +456,12 @@ void RegisterGridClasses() {
       .Prop("Options", &TColumnDropDownBoxEh::Options, &TColumnDropDownBoxEh::SetOptions,
             TDBLookupGridEhOptions{dlgColLinesEh})
       .Prop("UseMultiTitle", &TColumnDropDownBoxEh::UseMultiTitle, &TColumnDropDownBoxEh::SetUseMultiTitle, false);
-  RegisterClass<TSTColumnFilterEh, TPersistent>("TSTColumnFilterEh");
+  RegisterClass<TSTColumnFilterEh, TPersistent>("TSTColumnFilterEh")
+      .Prop("DataField", &TSTColumnFilterEh::DataField, &TSTColumnFilterEh::SetDataField)
+      .Prop("KeyField", &TSTColumnFilterEh::KeyField, &TSTColumnFilterEh::SetKeyField)
+      .Prop("ListField", &TSTColumnFilterEh::ListField, &TSTColumnFilterEh::SetListField)
+      .Prop("ListSource", &TSTColumnFilterEh::ListSource, &TSTColumnFilterEh::SetListSource)
+      .Prop("Visible", &TSTColumnFilterEh::Visible, &TSTColumnFilterEh::SetVisible, true);
   RegisterClass<TColumnEh, TCollectionItem>("TColumnEh");
   RegisterClass<TDBGridColumnEh, TColumnEh>("TDBGridColumnEh")
       .Prop("Alignment", &TColumnEh::Alignment, &TColumnEh::SetAlignment)
@@ -564,6 +569,7 @@ void RegisterGridClasses() {
       .Event("OnRecalcAll", &TDBSumListProducer::OnRecalcAll, &TDBSumListProducer::SetOnRecalcAll)
       .Event("OnAfterRecalcAll", &TDBSumListProducer::OnAfterRecalcAll, &TDBSumListProducer::SetOnAfterRecalcAll);
   RegisterClass<TSTDBGridEhFilter, TPersistent>("TSTDBGridEhFilter")
+      .Prop("Local", &TSTDBGridEhFilter::Local, &TSTDBGridEhFilter::SetLocal, false)
       .Prop("Visible", &TSTDBGridEhFilter::Visible, &TSTDBGridEhFilter::SetVisible, false);
   RegisterClass<TDBGridEhScrollBar, TPersistent>("TDBGridEhScrollBar")
       .Prop("Tracking", &TDBGridEhScrollBar::Tracking, &TDBGridEhScrollBar::SetTracking, false)
@@ -578,6 +584,7 @@ void InitDBGridEh() {
   if (g_init_count++ > 0) return;
   RegisterDBGridEhResources();
   RegisterGridClasses();
+  InitDBGridEhFilters();
   g_default_style = new TDBGridEhStyle();
   {
     auto bmp = LoadGridBitmap("DBSMDOWNEH");
@@ -608,6 +615,7 @@ void InitDBGridEh() {
 
 void FinalDBGridEh() {
   if (g_init_count == 0 || --g_init_count > 0) return;
+  FinalDBGridEhFilters();
   delete g_paint_cell_params;
   g_paint_cell_params = nullptr;
   delete g_indicators;

@@ -8,12 +8,12 @@
 
 #include "dataaccess/datasets/pFIBDataSet.h"
 #include "grid/datagrid/DBGridEh.h"
+#include "tests/grid/datagrid/GridFirebirdFixture.h"
 #include "tests/grid/datagrid/GridFixture.h"
-#include "tests/support/fb/FIBSuiteFixture.h"
 
 namespace {
 
-class GridFirebirdTest : public fbtest::TFIBSuiteTest<GridFirebirdTest> {
+class GridFirebirdTest : public TGridFirebirdTest<GridFirebirdTest, TRecordingGrid> {
  public:
   static std::vector<std::string> Tables() {
     return {
@@ -25,36 +25,11 @@ class GridFirebirdTest : public fbtest::TFIBSuiteTest<GridFirebirdTest> {
 
  protected:
   void SetUp() override {
-    InitializeUnits({&unit_Forms, &unit_StdCtrls, &unit_ExtCtrls, &unit_ImgList});
-    Application->Initialize();
-    InitializeUnits({&unit_pFIBDataSet, &unit_DBGridEh});
-    form_ = TForm::CreateNew(nullptr);
-    form_->SetBounds(50, 50, 500, 300);
-    db_ = fbtest::ConnectFIBDatabase(form_, file_->Path());
-    ds_ = new TpFIBDataSet(form_);
-    ds_->SetDatabase(db_);
-    ds_->SelectSQL()->SetText("select ID, NAME, AMOUNT from GRID_T order by ID");
+    SetUpGrid("select ID, NAME, AMOUNT from GRID_T order by ID");
     ds_->UpdateSQL()->SetText("update GRID_T set NAME = ?NAME, AMOUNT = ?AMOUNT where ID = ?OLD_ID");
     ds_->SetAutoCommit(true);
-    src_ = new TDataSource(form_);
-    src_->SetDataSet(ds_);
-    grid_ = new TRecordingGrid(form_);
-    grid_->SetBounds(0, 0, 400, 200);
-    grid_->SetParent(form_);
-    grid_->SetDataSource(src_);
-    grid_->Handle();
-  }
-  void TearDown() override {
-    if (db_->DefaultTransaction()->Active()) db_->DefaultTransaction()->Commit();
-    delete form_;
   }
   int Count(const char* Call) const { return static_cast<int>(std::count(grid_->calls.begin(), grid_->calls.end(), Call)); }
-
-  TForm* form_ = nullptr;
-  TFIBDatabase* db_ = nullptr;
-  TpFIBDataSet* ds_ = nullptr;
-  TDataSource* src_ = nullptr;
-  TRecordingGrid* grid_ = nullptr;
 };
 
 TEST_F(GridFirebirdTest, DatasetNotificationsReachTheGridThroughItsLink) {
