@@ -870,6 +870,9 @@ void TDBGridEhImportAsVCLDBIF::ReadPrefix() {
     names_->AddObject(name, reinterpret_cast<TObject*>(static_cast<uintptr_t>(visible)));
   }
   ReadValue();
+  // With no columns a record reads no value: anything but the end would
+  // never end (appending without end).
+  if (column_count_ == 0 && !Eof()) FormatError();
 }
 
 void TDBGridEhImportAsVCLDBIF::ReadValue() {

@@ -166,7 +166,9 @@ TEST_F(ImportTest, MalformedInputFailsFastWithTheFormatError) {
       {"truncated integer", true, VclDbif(1).Bytes() + String("\3\1\0", 3), vcl_error},
       {"truncated double", true, VclDbif(1).Bytes() + String("\4\1\2\3", 4), vcl_error},
       {"no end tag", true, VclDbif(1).I(4).Bytes(), vcl_error},
+      {"values without columns", true, VclDbif(0).Tag(1).Tag(0).Bytes(), vcl_error},
   };
+  grid_->SetAllowedOperations(TDBGridEhAllowedOperations{alopInsertEh, alopUpdateEh, alopAppendEh});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     try {
