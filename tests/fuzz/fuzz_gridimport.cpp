@@ -5,6 +5,7 @@
 // system's error, and appends no more rows than the data could hold.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "grid/datagrid/DBGridEhImpExp.h"
@@ -73,6 +74,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // columns measure their fonts) happens here, not inside an input.
   static const uint8_t kText[] = "\0a\tb\r\n";
   RunOne(kText, sizeof kText - 1);
+  std::atexit([] {
+    delete g_form;
+    FinalizeUnits();
+  });
   return 0;
 }
 
