@@ -15,6 +15,7 @@
 #include "dataaccess/datasets/FIBDataSet.h"
 #include "dataaccess/datasets/pFIBDataInfo.h"
 #include "dataaccess/datasets/pFIBDataSet.h"
+#include "datalayer/F_DBFind.h"
 #include "framework/BF_Msg.h"
 #include "framework/B_Dlg.h"
 #include "framework/B_PF.h"
@@ -74,6 +75,8 @@ constexpr const TUnit* kUses[] = {
     &unit_DBGridEh,
     // The process viewer's main window.
     &unit_Unit1,
+    // The in-house data layer's search frames.
+    &unit_F_DBFind,
 };
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "dataaccess/core/FIBDatabase.h"
+#include "dataaccess/core/FIBQuery.h"
 #include "platform/rtl/UnitInit.h"
 
 namespace bench {
@@ -62,6 +64,13 @@ class TBenchDatabase {
   TFIBDatabase* Database() const { return db_; }
   TFIBTransaction* Transaction() const { return tr_; }
   const std::string& Path() const { return path_; }
+  // Executes one statement in the default transaction.
+  void Exec(const std::string& SQL) const {
+    auto q = std::make_unique<TFIBQuery>(nullptr);
+    q->SetDatabase(db_);
+    q->SQL()->SetText(SQL);
+    q->ExecQuery();
+  }
 
  private:
   std::string folder_;

@@ -54,12 +54,7 @@ class TRowsTable {
   }
 
  private:
-  void Exec(const std::string& SQL) {
-    auto q = std::make_unique<TFIBQuery>(nullptr);
-    q->SetDatabase(file_.Database());
-    q->SQL()->SetText(SQL);
-    q->ExecQuery();
-  }
+  void Exec(const std::string& SQL) { file_.Exec(SQL); }
 
   TBenchDatabase file_;
 };

@@ -518,10 +518,6 @@ void TCustomDBGridEh::InitWidget() {
   UpdateScrollBar();
 }
 
-void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
-  TCustomGrid::DrawCell(ACol, ARow, ARect, AState);
-}
-
 void TCustomDBGridEh::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomGrid::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
@@ -600,10 +596,6 @@ void TCustomDBGridEh::RecordChanged(TField* Field) {
   InvalidateEditor();
 }
 
-void TCustomDBGridEh::UpdateData() {
-  // The in-place editor's text reaches the field here (a later unit).
-}
-
 void TCustomDBGridEh::DefineFieldMap() {
   TDataSet* ds = data_link_->DataSet();
   if (ds == nullptr) return;
@@ -648,36 +640,6 @@ bool TCustomDBGridEh::IsRowSelectFocused() {
 }
 
 bool TCustomDBGridEh::IsAlwaysShowEditor() { return options_.Contains(dgAlwaysShowEditor) && !filter_editing_; }
-
-bool TCustomDBGridEh::CellHas3DFrame(int ACol, int ARow) {
-  const bool fixed = ACol < FixedCols() || ARow < FixedRows();
-  const bool footer = ARow >= RowCount() - footer_row_count_;
-  if (footer) return options_eh_.Contains(dghFooter3D);
-  if (ACol < indicator_offset_ || ARow < title_offset_) return options_eh_.Contains(dghFixed3D);
-  if (fixed) return options_eh_.Contains(dghFrozen3D);
-  return options_eh_.Contains(dghData3D);
-}
-
-void TCustomDBGridEh::GetHighlightColors(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State,
-                                         TColor& Background, TFont* AFont) {
-  if (style_ != nullptr) {
-    style_->GetDataCellHighlight(this, ACol, ARow, DataCol, DataRow, State, Background, AFont);
-    return;
-  }
-  if (State.Contains(gdSelected)) {
-    Background = clHighlight;
-    if (AFont != nullptr) AFont->SetColor(clHighlightText);
-  }
-}
-
-bool TCustomDBGridEh::IsCellHighlighted(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State) {
-  if (style_ != nullptr) {
-    TColor bk = clWindow;
-    TFont f;
-    return style_->GetDataCellHighlight(this, ACol, ARow, DataCol, DataRow, State, bk, &f);
-  }
-  return State.Contains(gdSelected);
-}
 
 bool TCustomDBGridEh::IsGridOrEditorFocused() {
   return Focused() || (InplaceEditor() != nullptr && InplaceEditor()->Focused());

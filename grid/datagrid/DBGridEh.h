@@ -61,6 +61,8 @@ class TDBGridColumnsEh;
 class TColumnDefValuesEh;
 class TGridDataLinkEh;
 class TDBGridEhStyle;
+class TDBGridInplaceEdit;
+class TPopupCalculatorEh;
 class TToolTipsWindow;
 
 // ---------------------------------------------------------------------------
@@ -85,6 +87,8 @@ RTL_ENUM(TTextOrientationEh, tohHorizontal, tohVertical);
 RTL_ENUM(TSortMarkerEh, smNoneEh, smDownEh, smUpEh);
 RTL_ENUM(TColumnCellKindEh, cckPlain, cckCheckBoxes, cckLookup, cckPickList, cckKeyPickList, cckKeyImageList);
 RTL_ENUM(TFooterValueType, fvtNon, fvtSum, fvtAvg, fvtCount, fvtFieldValue, fvtStaticText);
+// Edit kinds of a column (cell painting). Minimal until the edit area lands.
+RTL_ENUM(TColumnEditKindEh, ekPlain, ekEllipsis, ekPickList, ekLookupList, ekCalendar, ekUpDown, ekCalculator);
 RTL_ENUM(TDBLookupGridEhOption, dlgColumnResizeEh, dlgColLinesEh, dlgRowLinesEh, dlgAutoSortMarkingEh,
          dlgMultiSortMarkingEh);
 using TDBLookupGridEhOptions = Set<TDBLookupGridEhOption>;
@@ -1347,21 +1351,22 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void MemTableCellClick(TColumnEh* /*Column*/) {}
   virtual bool IsFilterRowVisible() const { return st_filter_ && st_filter_->Visible(); }
   virtual bool TitlesVisible() const { return options_.Contains(dgTitles); }
-  virtual void GetHighlightColors(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State,
-                                  TColor& Background, TFont* AFont);
-  virtual bool IsCellHighlighted(int ACol, int ARow, int DataCol, int DataRow, TGridDrawState State);
+  virtual bool GetHighlightColors(int ACol, int ARow, TFont* AFont, TColor& Background, bool Highlight,
+                                  TGridDrawState State, int AreaCol, int AreaRow);
+  virtual bool IsCellHighlighted(int ACol, int ARow, int DataCol, int DataRow, TColor& Background,
+                                 TGridDrawState& State, TFont* AFont);
   virtual bool IsGridOrEditorFocused();
   virtual void DataChanged();
   virtual void DefineFieldMap();
   virtual void UpdateAfterResize();
-  virtual void PaintFlatBorder() {}
+  virtual void PaintFlatBorder();
   virtual void DrawDataCellBackground(const TRect& /*Rect*/) {}
-  virtual void DrawTitleCell(int /*ACol*/, int /*ARow*/, const TRect& /*Rect*/, TGridDrawState /*State*/) {}
+  virtual void DrawTitleCell(int ACol, int ARow, const TRect& Rect, TGridDrawState State);
   virtual void GetDatasetFieldList(TList* List);
   virtual void LayoutChanged();
   virtual void LinkActive(bool Value);
   virtual void Scroll(int Distance);
-  virtual void InvalidateSelection() { Invalidate(); }
+  virtual void InvalidateSelection();
   // Repaints a pixel rectangle of the window (the selection's changed parts).
   virtual void InvalidateSelectionPixels(const TRect& R);
   // Whether a selection kind may start now.
@@ -1473,12 +1478,62 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   int GetHeadTreeHeight(THeadTreeNode* Node);
 
   // ==== public: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+  // Not Flat, visual themes on, dghFixed3D and both line options.
+  virtual bool UseThemedFixedCells() const;
+  // One button face inside a cell, clipped to ClipRect.
+  void DrawEditButton(TCanvas* Canvas, TEditButtonStyleEh Style, TRect ButtonRect, TRect ClipRect,
+                      TColor ParentColor, bool Enabled, bool Flat, bool Active, int Pressed, TBitmap* Glyph);
+  // Cell text with margins; flips the alignment under right-to-left reading.
+  void DrawCellText(TCanvas* Canvas, const TRect& ARect, bool FillRect, int DX, int DY, const String& Text,
+                    TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMarg,
+                    int RightMarg);
+  // The grid is its form's active control (or holds the focus window).
+  bool IsActiveControl();
+  // Repaints the indicator of the row that last showed the current record.
+  void InvalidateIndicator();
+  // The grid row whose indicator showed the current-record image last.
+  int IndicatorRow() const { return indicator_row_; }
+  // The paint goes through an off-screen bitmap (on since themed cells).
+  bool PaintBuffered() const { return paint_buffered_; }
+  // The incremental search's state and typed text. Minimal until the keyboard area lands.
+  void SetIncSearchStateEh(bool Active, const String& Text) {
+    inc_searching_ = Active;
+    inc_search_text_ = Text;
+  }
+  const String& IncSearchTextEh() const { return inc_search_text_; }
+  // Test reach to the protected painting.
+  void PaintCellNow(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) { DrawCell(ACol, ARow, ARect, AState); }
 
   // ==== public: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== public: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
 
   // ==== public: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+  TDataSource* GetDataSource() const { return DataSource(); }
+  int GetFieldCount() const { return FieldCount(); }
+  int GetSelectedIndex() const { return SelectedIndex(); }
+  TField* GetSelectedField() const { return SelectedField(); }
+  // The editor's text, mask and length limit (in characters) for a cell.
+  String GetEditText(int ACol, int ARow) override;
+  String GetEditMask(int ACol, int ARow) override;
+  int GetEditLimit() override;
+  // The last text GetEditText gave out or the editor handed back.
+  const String& EditText() const { return edit_text_; }
+  // The value the edit text stands for: a lookup key (or the special row's
+  // value); unassigned for other fields.
+  const Variant& LookupKeyValue() const { return lookup_key_value_; }
+  void SetLookupKeyValue(const Variant& Value) { lookup_key_value_ = Value; }
+  // Whether the current record's key is found in the column's lookup
+  // dataset. The search neither moves that dataset's cursor nor posts an
+  // edit pending there.
+  bool IsLookupKeyInList(TColumnEh* Column);
+  // Minimal until the messages area lands: the editor's text becomes the
+  // edit text; a changed text marks the data link modified, and a cell
+  // left with a modified text writes it to its field.
+  void SetEditText(int ACol, int ARow, const String& Value) override;
+  // Minimal until the cell painting area lands: the grid's cell event.
+  virtual void GetCellParams(TColumnEh* Column, TFont* AFont, TColor& Background, TGridDrawState State);
+  TDBGridInplaceEdit* DBInplaceEditor() const;
 
   // ==== public: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
   // The filter-row editor (nullptr until first shown) and the column it
@@ -1525,18 +1580,41 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   virtual void BuildHeadTree();
 
   // ==== protected: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+  void Paint() override;
+  void PaintWindow(HDC DC) override;
+  virtual void DrawDataCell(const TRect& Rect, TField* Field, TGridDrawState State);
+  virtual void DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State);
+  virtual void GetCellParams(TColumnEh* Column, TFont* AFont, TColor& Background, TGridDrawState State);
+  virtual void GetFooterParams(int DataCol, int Row, TColumnEh* Column, TFont* AFont, TColor& Background,
+                               TAlignment& Alignment, TGridDrawState State, String& Text);
+  void FillCellBackground(const TRect& Rect, bool Down, const TRect& ClipRect);
+  void DrawTitleBand(THeadTreeNode* ChildNode, TRect ChildRect, bool EndEllipsis);
+  void DrawInplaceSearchMark();
+  bool IsDuplicateValue(TColumnEh* Column, const String& Text);
+  void DrawRequiredMark(TColumnEh* Column, const String& Text, const TRect& Rect);
+  bool IsIndicatorRowSelected();
+  // The edit kind of a column's default button. Minimal until the edit area lands.
+  virtual TColumnEditKindEh GetColumnEditStyle(TColumnEh* Column);
+  // The filter-row cell of a column: shown, its text, a drop-down offered.
+  virtual bool IsColumnFilterShown(TColumnEh* Column);
+  virtual String GetColumnFilterText(TColumnEh* Column);
+  virtual bool ColumnFilterHasDropDown(TColumnEh* Column);
 
   // ==== protected: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
 
   // ==== protected: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+  TInplaceEdit* CreateEditor() override;
 
   // ==== protected: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
 
   // ==== protected: Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
   // ==== protected: Lookup grids and descendants (DBLookupGridsEh.cpp) ====
+  // Makes the columns and their default values anew through the virtual
+  // factories (a descendant's constructor calls it once its overrides exist).
+  void RecreateColumnsEh();
 
  private:
   friend class TGridDataLinkEh;
@@ -1648,12 +1726,32 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   bool footer_font_internal_ = false;
 
   // ==== private: Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+  struct TCellDrawCtx;
+  void DrawIndicatorCell(TCellDrawCtx& C);
+  void DrawTitleRowCell(TCellDrawCtx& C);
+  void DrawDataRowCell(TCellDrawCtx& C);
+  void DrawFooterRowCell(TCellDrawCtx& C);
+  void DrawCellFrame(const TRect& R, bool Down, bool LeftSide, bool RightSide);
+  void DrawGridLines(const TGridDrawInfo& Info);
+  void DrawSortMarker(const TRect& Cell, TRect& TextRect, TColumnEh* Column, TSortMarkerEh Marker, int Shift,
+                      bool Highlighted, bool Themed, bool Measure, int& SortWidth, bool& ShowBitmap, bool& ShowDigits);
+  TCellDrawCtx* draw_ctx_ = nullptr;
+  int indicator_row_ = -1;
+  String inc_search_text_;
+  bool paint_buffered_ = false;
+  bool last_focused_ = false;
 
   // ==== private: Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
   // ==== private: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
 
   // ==== private: Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+  friend class TDBGridInplaceEdit;
+  // Writes Text to Column's field as the cell's edit (UpdateData's core).
+  void WriteEditText(TColumnEh* Column, const String& Text);
+  String edit_text_;
+  Variant lookup_key_value_;
+  bool writing_edit_text_ = false;
 
   // ==== private: Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
   // Moves the filter editor to the next filterable column in Direction (-1
@@ -1690,12 +1788,163 @@ String ExtractWord(int N, const String& S, const String& Delims);
 String ExtractWordPos(int N, const String& S, const String& Delims, int& Pos);
 
 // ==== Cell buttons, cell painting and paint (DBGridEh_Paint.cpp) ====
+// Text flags of the incremental-search mark for an alignment.
+UINT InplaceSearchMarkFlags(TAlignment Alignment);
 
 // ==== Scroll bars, record window and keyboard (DBGridEh_Keys.cpp) ====
 
 // ==== Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
 
 // ==== Edit text and the in-place editor (DBGridEh_Edit.cpp) ====
+
+// The kinds of the in-place editor (its main button and drop-down).
+enum TInplaceEditKindEh : uint8_t { ekPlain, ekEllipsis, ekPickList, ekLookupList, ekCalendar, ekUpDown, ekCalculator };
+
+// The grid's cell editor: the cell's text with the column's edit buttons,
+// an image of the value, the required-field mark, type-ahead against pick
+// lists, key lists and lookup datasets, and the drop-downs (pick list,
+// lookup grid, calendar, calculator, most-recently-used list). Typing
+// changes the grid's edit text only; the field is written by the grid's
+// UpdateData, except for a date taken from the calendar, written at once.
+class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEh {
+ public:
+  explicit TDBGridInplaceEdit(TComponent* AOwner);
+  ~TDBGridInplaceEdit() override;
+
+  TCustomDBGridEh* Grid() const;
+  // The grid's column at its SelectedIndex (nullptr when none).
+  TColumnEh* GetColumn() const;
+  TInplaceEditKindEh EditKind() const { return edit_kind_; }
+  // Stores the kind, picks its popup and takes ReadOnly from the column.
+  void SetEditStyle(TInplaceEditKindEh Kind);
+  TInplaceEditKindEh GetColumnEditStyle(TColumnEh* Column) const;
+  TWinControl* ActiveList() const { return active_list_; }
+  bool ListVisible() const { return list_visible_; }
+  bool ListDropped() const { return list_dropped_; }
+  int ButtonWidth() const { return button_width_; }
+  int ImageIndex() const { return image_index_; }
+  bool CellReadOnly() const { return cell_read_only_; }
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool Value);
+  void SetGridUpdating(bool Value) { grid_updating_ = Value; }
+  TDataSource* ListDataSource() const { return data_source_; }
+  TCustomDBGridEh* DataList() const { return data_list_; }
+  TPopupListboxEh* PickListBox() const { return pick_list_box_; }
+  TPopupMonthCalendarEh* Calendar() const { return calendar_; }
+  TPopupCalculatorEh* Calculator() const { return calculator_; }
+  TMRUListboxEh* MRUListBox() const { return mru_list_box_; }
+  TMRUListboxEh* GetMRUListBox();
+  int ButtonControlCount() const { return static_cast<int>(button_controls_.size()); }
+  TEditButtonControlEh* ButtonControl(int Index) const { return button_controls_.at(static_cast<size_t>(Index)).Button; }
+
+  void UpdateContents() override;
+  void DropDown();
+  // IPopupOwnerEh, and the editor's close-up.
+  void CloseUp(bool Accept) override;
+  // Alt+Up/Down, Enter, Escape and Ctrl+Enter for the drop-down: true when
+  // the key was used (it then becomes 0).
+  bool DoDropDownKeys(Word& Key, TShiftState Shift);
+  // The up-down step of the column's value (Down: backwards).
+  void StepValue(bool Down);
+  void DropDownMRUList();
+  void CloseMRUList(bool Accept);
+  // Whether the required-field mark shows now.
+  bool DrawRequiredMark();
+
+  virtual void UpdateImageIndex();
+  virtual TEditButtonControlEh* CreateEditButtonControl();
+  virtual TMRUListboxEh* CreateMRUListBox();
+  virtual TPopupCalculatorEh* GetPopupCalculator();
+  virtual void ButtonDown(bool Down);
+  virtual void GetEditRect(TRect& R);
+  // Type-ahead: S is what a key press would insert; true when it was used.
+  virtual bool CompleteTypedText(String& S);
+  virtual void EditButtonClick(TObject* Sender);
+  virtual void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
+  virtual void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  virtual void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void FilterMRUItem(const String& ItemText, bool& Accept);
+  virtual void StoreMRUListSize();
+  virtual void PaintRequiredMark(TCanvas* ACanvas);
+  // The editor's text changed (EN_CHANGE).
+  void Change() override;
+
+  void WndProc(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void PaintWindow(HDC DC) override;
+  void BeforeDestruction() override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void BoundsChanged() override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
+  void KeyUp(Word& Key, TShiftState Shift) override;
+  void KeyPress(WideChar& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+
+ private:
+  struct ButtonPair {
+    TShape* Divider = nullptr;
+    TEditButtonControlEh* Button = nullptr;
+  };
+  bool IsLookupColumn(TColumnEh* Column) const;
+  bool IsKeyListColumn(TColumnEh* Column) const;
+  // The text in place of the selection, with what typing S would insert.
+  String TextWithTyped(const String& S) const;
+  // Takes a found or free text as the cell's value (type-ahead and paste).
+  bool ApplyLookupText(const String& NewText);
+  bool ApplyListText(const String& NewText);
+  void SetTextSelecting(const String& Text, size_t TypedChars);
+  void SyncEditValue();
+  void PasteText();
+  void UpdateButtonControls();
+  void ListMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void MRUListMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ShowPopup(TWinControl* Popup);
+  void HidePopup(TWinControl* Popup);
+  void DataListTakeKey(const Variant& Key);
+  String DataListText() const;
+  void SetListText(const String& Value);
+
+  std::unique_ptr<TControlCanvas> canvas_;
+  TWinControl* active_list_ = nullptr;
+  int button_width_ = 0;
+  TCustomDBGridEh* data_list_ = nullptr;
+  bool list_dropped_ = false;
+  std::vector<ButtonPair> button_controls_;
+  TInplaceEditKindEh edit_kind_ = ekPlain;
+  bool spec_row_picked_ = false;
+  bool list_visible_ = false;
+  bool grid_updating_ = false;
+  TDataSource* data_source_ = nullptr;
+  TMRUListEh* mru_list_ = nullptr;
+  TMRUListboxEh* mru_list_box_ = nullptr;
+  bool opened_by_press_ = false;
+  TPopupListboxEh* pick_list_box_ = nullptr;
+  TPopupCalculatorEh* calculator_ = nullptr;
+  TPopupMonthCalendarEh* calendar_ = nullptr;
+  bool cell_read_only_ = false;
+  bool text_changed_ = false;
+  bool mru_setting_text_ = false;
+  bool word_wrap_ = false;
+  int image_index_ = -1;
+  WideChar pending_surrogate_ = 0;
+};
+
+// Searches DataSet for KeyValues in KeyFields, reading ResultFields (into
+// Result) and the text of the first key field (into KeyText) of the record
+// found, and leaves the dataset as it was: the cursor returns to its
+// bookmark with no post, and a dataset with an edit pending is not searched
+// (false).
+bool LookupQuietlyEh(TDataSet* DataSet, const String& KeyFields, const Variant& KeyValues, TLocateOptions Options,
+                     const String& ResultFields, Variant* Result, String* KeyText = nullptr);
+
+// A cell's text as a number for the calculator: thousands separators,
+// currency marks and blanks are skipped; 0 when it does not convert.
+double CalculatorValueOfText(const String& Text);
 
 // ==== Filter row, column filters, data service and sorting (DBGridEh_Filter.cpp) ====
 
@@ -1780,6 +2029,9 @@ using TExecuteDBGridEhFindDialogProc = void (*)(TCustomDBGridEh* Grid, const Str
 extern TExecuteDBGridEhFindDialogProc ExecuteDBGridEhFindDialogProc;
 
 // ==== Lookup grids and descendants (DBLookupGridsEh.cpp) ====
+// Installs (or, with Register false, removes) the column drop-down grid
+// factory of the lookup-grid unit.
+void RegisterLookupGridFactoryEh(bool Register = true);
 
 // ---------------------------------------------------------------------------
 // Style and routines

@@ -952,7 +952,7 @@ void TColumnEh::GetColCellParams(bool EditMode, TColCellParamsEh* Params) {
   Params->ReadOnly = ReadOnly();
   Params->ImageIndex = GetKeyIndex();
   Params->CheckboxState = GetCheckboxState();
-  Params->Text = GetDisplayText();
+  if (!EditMode) Params->Text = GetDisplayText();
   if (on_get_cell_params_) on_get_cell_params_(this, EditMode, Params);
 }
 

@@ -202,6 +202,16 @@ TColor BlendColor(TColor Color, TColor Target, bool Darken) {
   return static_cast<TColor>(out);
 }
 
+namespace {
+// The nearest colour the grid's canvas shows (the colour itself without one).
+TColor NearestGridColor(TCustomDBGridEh* Grid, TColor Color) {
+  TCanvas* cv = Grid->Canvas();
+  const COLORREF c = static_cast<COLORREF>(ColorToRGB(Color));
+  const COLORREF n = GetNearestColor(cv != nullptr && cv->HandleAllocated() ? cv->Handle() : nullptr, c);
+  return static_cast<TColor>(n == 0xFFFFFFFFu ? c : n);
+}
+}  // namespace
+
 bool TDBGridEhStyle::GetDataCellHighlight(TCustomDBGridEh* Grid, int ACol, int ARow, int DataCol, int /*DataRow*/,
                                           TGridDrawState AState, TColor& Background, TFont* AFont) {
   bool highlighted = false;
@@ -226,8 +236,7 @@ bool TDBGridEhStyle::GetDataCellHighlight(TCustomDBGridEh* Grid, int ACol, int A
   if (focused) {
     const bool other_cell = !on_row || (ACol != Grid->Col() && !Grid->Options().Contains(dgRowSelect));
     if (blend_selection_ && num_colors_ == -1 && other_cell) {
-      Background = static_cast<TColor>(
-          GetNearestColor(nullptr, static_cast<COLORREF>(ColorToRGB(BlendColor(Background, clHighlight, true)))));
+      Background = NearestGridColor(Grid, BlendColor(Background, clHighlight, true));
     } else {
       Background = clHighlight;
       if (AFont != nullptr) AFont->SetColor(clHighlightText);
@@ -237,8 +246,7 @@ bool TDBGridEhStyle::GetDataCellHighlight(TCustomDBGridEh* Grid, int ACol, int A
     Background = clBtnFace;
     if (AFont != nullptr) AFont->SetColor(clBtnText);
   } else if (num_colors_ == -1) {
-    Background = static_cast<TColor>(
-        GetNearestColor(nullptr, static_cast<COLORREF>(ColorToRGB(BlendColor(Background, clBtnShadow, false)))));
+    Background = NearestGridColor(Grid, BlendColor(Background, clBtnShadow, false));
   } else {
     Background = clBtnFace;
   }
@@ -584,6 +592,7 @@ void InitDBGridEh() {
   if (g_init_count++ > 0) return;
   RegisterDBGridEhResources();
   RegisterGridClasses();
+  RegisterLookupGridFactoryEh();
   InitDBGridEhFilters();
   g_default_style = new TDBGridEhStyle();
   {
@@ -629,6 +638,7 @@ void FinalDBGridEh() {
   delete g_default_style;
   g_default_style = nullptr;
   g_short_cuts = TDBGridEhShortCuts();
+  RegisterLookupGridFactoryEh(false);
 }
 
 constexpr const TUnit* kUses[] = {&unit_Forms, &unit_ToolCtrlsEh, &unit_DBSumLst, &unit_PropFilerEh, &unit_DbUtilsEh};

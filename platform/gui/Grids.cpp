@@ -992,14 +992,7 @@ void TCustomGrid::Dispatch(TMessage& Message) {
 // ---------------------------------------------------------------------------
 // Painting
 
-namespace {
-
-struct Span {
-  int index, start, extent;
-};
-
-// The cells of one axis that show, fixed first, with their client positions.
-void ShownCells(const TGridAxisDrawInfo& Info, std::vector<Span>& Out) {
+void GridShownCells(const TGridAxisDrawInfo& Info, std::vector<TGridSpan>& Out) {
   Out.clear();
   int lw = Info.EffectiveLineWidth;
   int pos = 0;
@@ -1015,20 +1008,18 @@ void ShownCells(const TGridAxisDrawInfo& Info, std::vector<Span>& Out) {
   }
 }
 
-}  // namespace
-
 void TCustomGrid::DrawLines(const TGridDrawInfo& Info) {
   HDC dc = Canvas()->Handle();
   if (dc == nullptr) return;
-  std::vector<Span> cols, rows;
-  ShownCells(Info.Horz, cols);
-  ShownCells(Info.Vert, rows);
+  std::vector<TGridSpan> cols, rows;
+  GridShownCells(Info.Horz, cols);
+  GridShownCells(Info.Vert, rows);
   const int lwH = Info.Horz.EffectiveLineWidth, lwV = Info.Vert.EffectiveLineWidth;
   const int fixedCols = Info.Horz.FixedCellCount, fixedRows = Info.Vert.FixedCellCount;
   const TGridOptions o = layout_.Options;
   // Two families: lines of fixed cells and lines of scrollable cells.
   std::vector<TPoint> pts[2];
-  for (const Span& c : cols) {
+  for (const TGridSpan& c : cols) {
     bool fixedCol = c.index < fixedCols;
     for (int part = 0; part < 2; ++part) {
       // part 0: beside fixed rows, part 1: beside scrollable rows.
@@ -1042,7 +1033,7 @@ void TCustomGrid::DrawLines(const TGridDrawInfo& Info) {
       pts[fixedFamily ? 0 : 1].push_back({x, y1});
     }
   }
-  for (const Span& r : rows) {
+  for (const TGridSpan& r : rows) {
     bool fixedRow = r.index < fixedRows;
     for (int part = 0; part < 2; ++part) {
       bool fixedFamily = fixedRow || part == 0;
@@ -1077,9 +1068,9 @@ void TCustomGrid::Paint() {
   TCanvas* canvas = Canvas();
   DrawLines(info);
 
-  std::vector<Span> cols, rows;
-  ShownCells(info.Horz, cols);
-  ShownCells(info.Vert, rows);
+  std::vector<TGridSpan> cols, rows;
+  GridShownCells(info.Horz, cols);
+  GridShownCells(info.Vert, rows);
   const TGridOptions o = layout_.Options;
   const TGridRect sel = Selection();
   HWND focusWnd = GetFocus();
@@ -1091,9 +1082,9 @@ void TCustomGrid::Paint() {
   const TColor fontColor = Font()->Color();
   TColor currentFont = fontColor;
   TRect clip = canvas->ClipRect();
-  for (const Span& r : rows) {
+  for (const TGridSpan& r : rows) {
     if (r.start >= clip.Bottom || r.start + r.extent <= clip.Top) continue;
-    for (const Span& c : cols) {
+    for (const TGridSpan& c : cols) {
       if (c.start >= clip.Right || c.start + c.extent <= clip.Left) continue;
       TRect where = Rect(c.start, r.start, c.start + c.extent, r.start + r.extent);
       TGridDrawState state;

@@ -146,6 +146,13 @@ struct TGridDrawInfo {
   TGridAxisDrawInfo Horz, Vert;
 };
 
+// A cell of one axis that shows: its index, client position and extent.
+struct TGridSpan {
+  int index, start, extent;
+};
+// The cells of an axis that show, fixed first, with their client positions.
+void GridShownCells(const TGridAxisDrawInfo& Info, std::vector<TGridSpan>& Out);
+
 struct TGridSizing {
   TGridState State = gsNormal;
   int Index = -1;  // the column or row being sized

@@ -63,6 +63,7 @@ TEST(ProgramStart, UnitsStartAfterWhatTheyUseAndAfterTheApplicationAndStopInReve
   // The grid library's units start in their fixed order.
   EXPECT_LT(position.at("PropFilerEh"), position.at("DbUtilsEh"));
   EXPECT_LT(position.at("DbUtilsEh"), position.at("DBGridEh"));
+  EXPECT_LT(position.at("DBGridEh"), position.at("F_DBFind"));
   EXPECT_NE(DBGridEhDefaultStyle(), nullptr);
   EXPECT_EQ(DBGridEhIndicators()->Count(), 7);
 

@@ -441,6 +441,7 @@ TEST_F(GridTest, DropDownBoxSettingsReachTheColumnsLookupGrid) {
   TDBGridColumnsEh loose(nullptr, CollectionItemFactory<TDBGridColumnEh>);
   TColumnEh* bare = loose.Add();
   // Without a factory the forwarded settings are inert.
+  SetColumnDropDownGridFactoryEh(TColumnDropDownGridFactoryEh());
   EXPECT_EQ(bare->DropDownBox()->Columns(), nullptr);
   EXPECT_EQ(bare->DropDownBox()->ColumnDefValues(), nullptr);
   bare->DropDownBox()->SetOptions({dlgRowLinesEh});
@@ -475,7 +476,7 @@ TEST_F(GridTest, DropDownBoxSettingsReachTheColumnsLookupGrid) {
   gc->DropDownBox()->SetListSource(list);
   delete list;
   EXPECT_EQ(gc->DropDownBox()->ListSource(), nullptr);
-  SetColumnDropDownGridFactoryEh(TColumnDropDownGridFactoryEh());
+  RegisterLookupGridFactoryEh();  // the grid unit's own factory again
 }
 
 }  // namespace
