@@ -22,6 +22,8 @@
 #include "framework/B_Time.h"
 #include "framework/Bstdctrl.h"
 #include "grid/datagrid/DBGridEh.h"
+#include "grid/datagrid/DBGridEhFindDlgs.h"
+#include "grid/datagrid/DBGridEhImpExp.h"
 #include "grid/datagrid/DbUtilsEh.h"
 #include "grid/toolkit/PropFilerEh.h"
 #include "platform/gui/Forms.h"
@@ -67,7 +69,9 @@ constexpr const TUnit* kUses[] = {
     // ToolCtrlsEh, DBCtrlsEh, PropFilerEh, DBGridEhImpExp, DbUtilsEh,
     // DBGridEhFindDlgs, DBGridEh, F_DBFind.
     &unit_PropFilerEh,
+    &unit_DBGridEhImpExp,
     &unit_DbUtilsEh,
+    &unit_DBGridEhFindDlgs,
     &unit_DBGridEh,
     // The process viewer's main window.
     &unit_Unit1,

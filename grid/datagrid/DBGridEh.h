@@ -2189,6 +2189,18 @@ void FinalDBGridEhFilters();
 
 // ==== Import, clipboard and find (DBGridEhImpExp.cpp, DBGridEhFindDlgs.cpp) ====
 
+// A caption with its column, as the find dialog offers them.
+struct TColumnFieldItemEh {
+  String Caption;
+  TColumnEh* Column = nullptr;
+};
+using TColumnFieldsArrEh = std::vector<TColumnFieldItemEh>;
+// The find-dialog hook the grid calls to open its find dialog (set by the
+// unit DBGridEhFindDlgs when it starts).
+using TExecuteDBGridEhFindDialogProc = void (*)(TCustomDBGridEh* Grid, const String& Text, const String& FieldName,
+                                                const TColumnFieldsArrEh& Columns, bool Modal);
+extern TExecuteDBGridEhFindDialogProc ExecuteDBGridEhFindDialogProc;
+
 // ==== Lookup grids and descendants (DBLookupGridsEh.cpp) ====
 // Installs (or, with Register false, removes) the column drop-down grid
 // factory of the lookup-grid unit.

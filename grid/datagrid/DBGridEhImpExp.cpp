@@ -4,8 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "grid/toolkit/GridLibVCL.h"
+#include "platform/gui/Clipbrd.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/rtl/Locale.h"
+#include "platform/rtl/UnitInit.h"
 #include "platform/gui/GDI.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -13,25 +18,29 @@ char DBGridEhImpExpCsvSeparator = ';';
 
 namespace {
 
-// Restores the record and the controls however the export ends.
-class TExportGuard {
+// Disables the dataset's controls and, when asked to, returns to the record
+// current at the start however the operation ends; with KeepEdited a record
+// a failure left in edit or insert state stays so.
+class TRecordGuard {
  public:
-  explicit TExportGuard(TDataSet* DataSet) : ds_(DataSet) {
+  TRecordGuard(TDataSet* DataSet, bool Return, bool KeepEdited = false) : ds_(DataSet), keep_edited_(KeepEdited) {
+    if (Return) bookmark_ = ds_->GetBookmark();
     ds_->DisableControls();
-    bookmark_ = ds_->GetBookmark();
   }
-  ~TExportGuard() {
+  ~TRecordGuard() {
+    const bool keep = keep_edited_ && std::uncaught_exceptions() > 0 && ds_->State() != dsBrowse;
     try {
-      if (!bookmark_.empty() && ds_->BookmarkValid(bookmark_)) ds_->GotoBookmark(bookmark_);
+      if (!bookmark_.empty() && !keep && ds_->BookmarkValid(bookmark_)) ds_->GotoBookmark(bookmark_);
     } catch (...) {
     }
     ds_->EnableControls();
   }
-  TExportGuard(const TExportGuard&) = delete;
-  TExportGuard& operator=(const TExportGuard&) = delete;
+  TRecordGuard(const TRecordGuard&) = delete;
+  TRecordGuard& operator=(const TRecordGuard&) = delete;
 
  private:
   TDataSet* ds_;
+  bool keep_edited_;
   TBookmark bookmark_;
 };
 
@@ -66,7 +75,7 @@ void TDBGridEhExport::ExportToStream(TStream* AStream, bool IsExportAll) {
   TDataSet* ds = grid_->DataLink()->DataSet();
   if (ds == nullptr || !ds->Active()) return;
   {
-    TExportGuard guard(ds);
+    TRecordGuard guard(ds, true);
     // The columns: the selected ones, the rectangle's span of the visible
     // ones, or every visible one.
     exp_cols_->Clear();
@@ -592,3 +601,542 @@ void DBGridEhExportToStream(TDBGridEhExportClass ExportClass, TCustomDBGridEh* G
   exporter->SetDBGridEh(Grid);
   exporter->ExportToStream(Stream, IsExportAll);
 }
+
+// ---------------------------------------------------------------------------
+// Import
+
+
+TDBGridEhImport::TDBGridEhImport() : imp_cols_(std::make_unique<TColumnsEhList>()) {}
+
+TDBGridEhImport::~TDBGridEhImport() = default;
+
+void TDBGridEhImport::ReadRecord(TColumnsEhList* Columns) {
+  for (int i = 0; i < Columns->Count(); ++i) ReadDataCell(Columns->Items(i));
+}
+
+void TDBGridEhImport::ImportFromFile(const String& FileName, bool IsImportAll) {
+  TFileStream file(FileName, fmOpenRead);
+  ImportFromStream(&file, IsImportAll);
+}
+
+TField* TDBGridEhImport::EditTarget(TColumnEh* Column) {
+  if (Column == nullptr || !Column->CanModify(false)) return nullptr;
+  TField* target = Column->Field();
+  if (target->FieldKind() == fkLookup) {
+    if (target->KeyFields().empty() || target->DataSet() == nullptr) return nullptr;
+    target = target->DataSet()->FindField(target->KeyFields());
+    if (target == nullptr) return nullptr;
+  }
+  TDataSet* ds = target->DataSet();
+  if (ds == nullptr || !ds->CanModify()) return nullptr;
+  ds->Edit();
+  return ds->State() == dsEdit || ds->State() == dsInsert ? target : nullptr;
+}
+
+void TDBGridEhImport::GuardValue(const std::function<void()>& Assign) {
+  try {
+    Assign();
+  } catch (EAbort&) {
+    throw;
+  } catch (Exception& e) {
+    if (ignore_all_errors_) return;
+    const int answer = MessageDlg("Error during insert value:\n" + e.Message() + "\n\nIgnore error?", mtError,
+                                  TMsgDlgButtons{mbYes, mbNo, mbAll}, 0);
+    if (answer == mrAll)
+      ignore_all_errors_ = true;
+    else if (answer != mrYes)
+      Abort();
+  }
+}
+
+void TDBGridEhImport::AddRecords(bool Inserting) {
+  TDataSet* ds = grid_->DataLink()->DataSet();
+  while (!eof_) {
+    if (Inserting)
+      ds->Insert();
+    else
+      ds->Append();
+    ReadRecord(imp_cols_.get());
+    ds->Post();
+    if (Inserting) ds->Next();
+  }
+}
+
+void TDBGridEhImport::ImportFromStream(TStream* AStream, bool IsImportAll) {
+  stream_ = AStream;
+  eof_ = false;
+  TDataSet* ds = grid_->DataLink()->DataSet();
+  if (ds == nullptr || !ds->Active()) return;
+  TDBGridEhSelection* selection = grid_->Selection();
+  TColumnsEhList* visible = grid_->VisibleColumns();
+  if (IsImportAll) {
+    selection->Clear();
+    ds->First();
+    if (visible->Count() > 0) grid_->SetSelectedIndex(visible->Items(0)->Index());
+  }
+  const bool inserting = ds->State() == dsInsert;
+  TRecordGuard guard(ds, !inserting, true);
+  imp_cols_->Clear();
+  const TDBGridEhSelectionType kind = selection->SelectionType();
+  switch (kind) {
+    case gstNon:
+      for (int i = 0; i < visible->Count(); ++i)
+        if (visible->Items(i)->Index() >= grid_->SelectedIndex()) imp_cols_->Add(visible->Items(i));
+      break;
+    case gstRectangle:
+      for (int i = std::max(0, selection->Rect()->LeftCol());
+           i <= std::min(visible->Count() - 1, selection->Rect()->RightCol()); ++i)
+        imp_cols_->Add(visible->Items(i));
+      break;
+    case gstColumns:
+      for (int i = 0; i < selection->Columns()->Count(); ++i) imp_cols_->Add(selection->Columns()->Items(i));
+      break;
+    default:
+      for (int i = 0; i < visible->Count(); ++i) imp_cols_->Add(visible->Items(i));
+      break;
+  }
+  ReadPrefix();
+  if (inserting) {
+    AddRecords(true);
+  } else {
+    switch (kind) {
+      case gstNon:
+        // From the current record (the last one too) to the end.
+        if (!(ds->Bof() && ds->Eof()))
+          while (!eof_) {
+            ReadRecord(imp_cols_.get());
+            ds->Next();
+            if (ds->Eof()) break;
+          }
+        if (!eof_ && grid_->AllowedOperations().Contains(alopAppendEh)) AddRecords(false);
+        break;
+      case gstRecordBookmarks: {
+        TBookmarkListEh* rows = selection->Rows();
+        for (int i = 0; i < rows->Count(); ++i) {
+          ds->GotoBookmark(rows->Items(i));
+          ReadRecord(imp_cols_.get());
+        }
+        break;
+      }
+      case gstRectangle: {
+        const TBookmark bottom = selection->Rect()->BottomRow();
+        ds->GotoBookmark(selection->Rect()->TopRow());
+        while (!ds->Eof()) {
+          ReadRecord(imp_cols_.get());
+          if (DataSetCompareBookmarks(ds, ds->GetBookmark(), bottom) == 0) break;
+          ds->Next();
+        }
+        break;
+      }
+      default:
+        ds->First();
+        while (!ds->Eof()) {
+          ReadRecord(imp_cols_.get());
+          ds->Next();
+        }
+        break;
+    }
+  }
+  ReadSuffix();
+}
+
+// ---------------------------------------------------------------------------
+// Text import
+
+void TDBGridEhImportAsText::ImportFromStream(TStream* AStream, bool IsImportAll) {
+  ignore_all_errors_ = false;
+  TDBGridEhImport::ImportFromStream(AStream, IsImportAll);
+}
+
+void TDBGridEhImportAsText::ReadToken() {
+  char b;
+  if (Stream()->Read(&b, 1) != 1) {
+    token_ = tkEos;
+    SetEof(true);
+    return;
+  }
+  ch_ = b;
+  if (b == '\t') {
+    token_ = tkTab;
+  } else if (b == '\n') {
+    token_ = tkLineEnd;
+  } else if (b == '\r') {
+    if (Stream()->Read(&b, 1) != 1 || b != '\n')
+      throw Exception("TDBGridEhImportAsText.CheckState: Invalid text format");
+    token_ = tkLineEnd;
+  } else {
+    token_ = tkChar;
+  }
+}
+
+void TDBGridEhImportAsText::ReadPrefix() { ReadToken(); }
+
+void TDBGridEhImportAsText::ReadRecord(TColumnsEhList* Columns) {
+  if (token_ == tkEos) return;
+  int col = 0;
+  for (;;) {
+    cell_.clear();
+    while (token_ == tkChar) {
+      cell_ += ch_;
+      ReadToken();
+    }
+    if (col < Columns->Count()) ReadDataCell(Columns->Items(col++));
+    if (token_ == tkTab) {
+      ReadToken();
+      continue;
+    }
+    if (token_ == tkLineEnd) ReadToken();
+    return;
+  }
+}
+
+void TDBGridEhImportAsText::ReadDataCell(TColumnEh* Column) {
+  GuardValue([&] {
+    TField* target = EditTarget(Column);
+    if (target == nullptr) return;
+    TField* field = Column->Field();
+    if (field->FieldKind() == fkLookup) {
+      TDataSet* lookup = field->LookupDataSet();
+      if (lookup != nullptr &&
+          lookup->Locate(field->LookupResultField(), Variant(cell_), TLocateOptions{loCaseInsensitive, loPartialKey}))
+        target->SetValue(lookup->FieldValues(field->LookupKeyFields()));
+    } else if (Column->KeyList()->Count() > 0) {
+      const int i = Column->PickList()->IndexOf(cell_);
+      if (i < 0 || i >= Column->KeyList()->Count())
+        target->Clear();
+      else
+        target->SetText(Column->KeyList()->Strings(i));
+    } else {
+      target->SetAsString(cell_);
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------
+// VCLDBIF import
+
+TDBGridEhImportAsVCLDBIF::TDBGridEhImportAsVCLDBIF() = default;
+TDBGridEhImportAsVCLDBIF::~TDBGridEhImportAsVCLDBIF() = default;
+
+void TDBGridEhImportAsVCLDBIF::FormatError() {
+  throw Exception("TDBGridEhImportAsVCLDBIF.ReadPrefix: Invalid VCLDBIF format");
+}
+
+void TDBGridEhImportAsVCLDBIF::Need(void* Buffer, Int64 Count) {
+  if (Count > 0 && Stream()->Read(Buffer, Count) != Count) FormatError();
+}
+
+namespace {
+
+int32_t Int32At(const Byte* P) {
+  return static_cast<int32_t>(static_cast<uint32_t>(P[0]) | static_cast<uint32_t>(P[1]) << 8 |
+                              static_cast<uint32_t>(P[2]) << 16 | static_cast<uint32_t>(P[3]) << 24);
+}
+
+}  // namespace
+
+void TDBGridEhImportAsVCLDBIF::ImportFromStream(TStream* AStream, bool IsImportAll) {
+  std::memset(header_, 0, sizeof header_);
+  column_count_ = 0;
+  value_ = Unassigned();
+  names_present_ = false;
+  ignore_all_errors_ = false;
+  names_ = std::make_unique<TStringList>();
+  struct Drop {
+    std::unique_ptr<TStringList>& names;
+    ~Drop() { names.reset(); }
+  } drop{names_};
+  TDBGridEhImport::ImportFromStream(AStream, IsImportAll);
+}
+
+void TDBGridEhImportAsVCLDBIF::ReadPrefix() {
+  Need(header_, 12);
+  if (std::memcmp(header_, "VCLDBIF", 7) != 0) FormatError();
+  column_count_ = Int32At(header_ + 8);
+  // Each stored column takes at least two bytes (its flag and the name's
+  // terminator): a count the rest of the stream cannot hold is not read.
+  const Int64 left = Stream()->Size() - Stream()->Position();
+  if (column_count_ < 0 || static_cast<Int64>(column_count_) * 2 > left) FormatError();
+  for (int32_t i = 0; i < column_count_; ++i) {
+    Byte visible;
+    Need(&visible, 1);
+    String name;
+    for (char ch;;) {
+      Need(&ch, 1);
+      if (ch == 0) break;
+      name += ch;
+    }
+    if (!name.empty()) names_present_ = true;
+    names_->AddObject(name, reinterpret_cast<TObject*>(static_cast<uintptr_t>(visible)));
+  }
+  ReadValue();
+  // With no columns a record reads no value: anything but the end would
+  // never end (appending without end).
+  if (column_count_ == 0 && !Eof()) FormatError();
+}
+
+void TDBGridEhImportAsVCLDBIF::ReadValue() {
+  if (Eof()) return;
+  Byte tag;
+  Need(&tag, 1);
+  value_ = Unassigned();
+  switch (tag) {
+    case 0:
+      SetEof(true);
+      break;
+    case 2:
+      value_ = Null();
+      break;
+    case 3: {
+      Byte b[4];
+      Need(b, 4);
+      value_ = Variant(Int32At(b));
+      break;
+    }
+    case 4: {
+      Byte b[8];
+      Need(b, 8);
+      uint64_t bits = 0;
+      for (int k = 7; k >= 0; --k) bits = bits << 8 | b[k];
+      double d;
+      std::memcpy(&d, &bits, 8);
+      value_ = Variant(d);
+      break;
+    }
+    case 5:
+    case 6: {
+      Byte b[4];
+      Need(b, 4);
+      const int32_t length = Int32At(b);
+      if (length < 0 || length > Stream()->Size() - Stream()->Position()) FormatError();
+      String s(static_cast<size_t>(length), '\0');
+      Need(s.data(), length);
+      value_ = Variant(s);
+      break;
+    }
+    default:
+      break;  // tag 1 and unknown tags: no value
+  }
+}
+
+void TDBGridEhImportAsVCLDBIF::ReadRecord(TColumnsEhList* Columns) {
+  for (int i = 0; i < column_count_; ++i) ReadDataCell(i < Columns->Count() ? Columns->Items(i) : nullptr);
+}
+
+void TDBGridEhImportAsVCLDBIF::ReadDataCell(TColumnEh* Column) {
+  if (!VarIsEmpty(value_) && Column != nullptr) {
+    GuardValue([&] {
+      if (TField* target = EditTarget(Column)) target->SetValue(value_);
+    });
+  }
+  ReadValue();
+}
+
+void DBGridEhImportFromStream(TDBGridEhImportClass ImportClass, TCustomDBGridEh* Grid, TStream* Stream,
+                              bool IsImportAll) {
+  std::unique_ptr<TDBGridEhImport> importer = ImportClass();
+  importer->SetDBGridEh(Grid);
+  importer->ImportFromStream(Stream, IsImportAll);
+}
+
+// ---------------------------------------------------------------------------
+// The clipboard
+
+Word CF_VCLDBIF = 0;
+Word CF_CSV = 0;
+Word CF_RICH_TEXT_FORMAT = 0;
+
+void PutStreamToClipboard(Word Format, TMemoryStream* Stream) {
+  Clipboard()->SetData(Format, Stream->Memory(), static_cast<size_t>(Stream->Size()));
+}
+
+void GetClipboardToStream(Word Format, TMemoryStream* Stream) {
+  const TBytes data = Clipboard()->GetData(Format);
+  Stream->Clear();
+  if (!data.empty()) Stream->WriteBuffer(data.data(), static_cast<Int64>(data.size()));
+  Stream->SetPosition(0);
+}
+
+namespace {
+
+// Opens the clipboard and disables the dataset's controls for one operation.
+class TClipboardGuard {
+ public:
+  explicit TClipboardGuard(TDataSet* DataSet) : ds_(DataSet) {
+    Clipboard()->Open();
+    if (ds_ != nullptr) ds_->DisableControls();
+  }
+  ~TClipboardGuard() {
+    Clipboard()->Close();
+    if (ds_ != nullptr) ds_->EnableControls();
+  }
+  TClipboardGuard(const TClipboardGuard&) = delete;
+  TClipboardGuard& operator=(const TClipboardGuard&) = delete;
+
+ private:
+  TDataSet* ds_;
+};
+
+void PutZero(TMemoryStream& S) {
+  const Byte zero = 0;
+  S.WriteBuffer(&zero, 1);
+}
+
+// Clears a cell when its column and dataset allow it.
+void ClearCell(TColumnEh* Column) {
+  if (!Column->CanModify(false)) return;
+  TField* f = Column->Field();
+  if (f->FieldKind() == fkLookup) f = f->DataSet() != nullptr ? f->DataSet()->FindField(f->KeyFields()) : nullptr;
+  if (f == nullptr || f->DataSet() == nullptr || !f->DataSet()->CanModify()) return;
+  f->DataSet()->Edit();
+  if (f->DataSet()->State() == dsEdit || f->DataSet()->State() == dsInsert) f->Clear();
+}
+
+}  // namespace
+
+void DBGridEhCopyToClipboard(TCustomDBGridEh* Grid, bool IsAll) {
+  TClipboardGuard guard(Grid->DataLink()->DataSet());
+  TMemoryStream s;
+  DBGridEhExportToStream(&CreateDBGridEhExport<TDBGridEhExportAsText>, Grid, &s, IsAll);
+  const WideString text =
+      Utf8ToWide(String(static_cast<const char*>(s.Memory()), static_cast<size_t>(s.Size())));
+  // UTF-16 with its terminating zero character.
+  std::vector<Byte> wide((text.size() + 1) * 2, 0);
+  for (size_t i = 0; i < text.size(); ++i) {
+    wide[2 * i] = static_cast<Byte>(text[i]);
+    wide[2 * i + 1] = static_cast<Byte>(text[i] >> 8);
+  }
+  Clipboard()->SetData(CF_UNICODETEXT, wide.data(), wide.size());
+  s.Clear();
+  DBGridEhExportToStream(&CreateDBGridEhExport<TDBGridEhExportAsCSV>, Grid, &s, IsAll);
+  PutZero(s);
+  PutStreamToClipboard(CF_CSV, &s);
+  s.Clear();
+  DBGridEhExportToStream(&CreateDBGridEhExport<TDBGridEhExportAsRTF>, Grid, &s, IsAll);
+  PutZero(s);
+  PutStreamToClipboard(CF_RICH_TEXT_FORMAT, &s);
+  s.Clear();
+  DBGridEhExportToStream(&CreateDBGridEhExport<TDBGridEhExportAsVCLDBIF>, Grid, &s, IsAll);
+  PutStreamToClipboard(CF_VCLDBIF, &s);
+}
+
+void DBGridEhCutToClipboard(TCustomDBGridEh* Grid, bool IsAll) {
+  DBGridEhCopyToClipboard(Grid, IsAll);
+  DBGridEhDeleteSelection(Grid, IsAll);
+}
+
+void DBGridEhPasteFromClipboard(TCustomDBGridEh* Grid, bool IsAll) {
+  TClipboard* clipboard = Clipboard();
+  clipboard->Open();
+  struct Closing {
+    TClipboard* c;
+    ~Closing() { c->Close(); }
+  } closing{clipboard};
+  TMemoryStream s;
+  if (clipboard->HasFormat(CF_VCLDBIF)) {
+    GetClipboardToStream(CF_VCLDBIF, &s);
+    DBGridEhImportFromStream(&CreateDBGridEhImport<TDBGridEhImportAsVCLDBIF>, Grid, &s, IsAll);
+  } else if (clipboard->HasFormat(CF_TEXT)) {
+    GetClipboardToStream(CF_TEXT, &s);
+    // The text ends at its first zero byte.
+    const auto* p = static_cast<const char*>(s.Memory());
+    const size_t n = static_cast<size_t>(s.Size());
+    s.SetSize(static_cast<Int64>(std::find(p, p + n, '\0') - p));
+    s.SetPosition(0);
+    DBGridEhImportFromStream(&CreateDBGridEhImport<TDBGridEhImportAsText>, Grid, &s, IsAll);
+  }
+}
+
+void DBGridEhDeleteSelection(TCustomDBGridEh* Grid, bool IsAll) {
+  TDataSet* ds = Grid->DataLink()->DataSet();
+  if (ds == nullptr || !ds->Active()) return;
+  TDBGridEhSelection* selection = Grid->Selection();
+  const TDBGridEhSelectionType kind = IsAll ? gstAll : selection->SelectionType();
+  String question;
+  switch (kind) {
+    case gstNon:
+      return;
+    case gstRecordBookmarks:
+      question = selection->Rows()->Count() < 2 ? "Delete record?" : "Delete all selected records?";
+      break;
+    case gstRectangle:
+      question = "Clear selected cells?";
+      break;
+    case gstColumns:
+      question = "Clear selected columns?";
+      break;
+    case gstAll:
+      question = "Delete all records?";
+      break;
+  }
+  if (Grid->Options().Contains(dgConfirmDelete) &&
+      MessageDlg(question, mtConfirmation, mbOKCancel, 0) != mrOk)
+    return;
+  ds->DisableControls();
+  struct Enabling {
+    TDataSet* ds;
+    ~Enabling() { ds->EnableControls(); }
+  } enabling{ds};
+  const TBookmark remembered = ds->GetBookmark();
+  auto clear_row = [](TColumnsEhList* Columns, int First, int Last) {
+    for (int i = First; i <= Last && i < Columns->Count(); ++i) ClearCell(Columns->Items(i));
+  };
+  switch (kind) {
+    case gstRecordBookmarks: {
+      TBookmarkListEh* rows = selection->Rows();
+      for (int i = 0; i < rows->Count(); ++i) {
+        if (!ds->BookmarkValid(rows->Items(i))) continue;
+        ds->GotoBookmark(rows->Items(i));
+        ds->Delete();
+      }
+      rows->Clear();
+      return;
+    }
+    case gstAll:
+      ds->First();
+      while (!ds->IsEmpty()) ds->Delete();
+      return;
+    case gstRectangle: {
+      const TBookmark bottom = selection->Rect()->BottomRow();
+      const int left = std::max(0, selection->Rect()->LeftCol());
+      const int right = selection->Rect()->RightCol();
+      ds->GotoBookmark(selection->Rect()->TopRow());
+      while (!ds->Eof()) {
+        clear_row(Grid->VisibleColumns(), left, right);
+        if (DataSetCompareBookmarks(ds, ds->GetBookmark(), bottom) == 0) break;
+        ds->Next();
+      }
+      break;
+    }
+    default: {  // columns
+      TDBGridEhSelectionCols* cols = selection->Columns();
+      ds->First();
+      while (!ds->Eof()) {
+        for (int i = 0; i < cols->Count(); ++i) ClearCell(cols->Items(i));
+        ds->Next();
+      }
+      break;
+    }
+  }
+  if (ds->State() == dsEdit || ds->State() == dsInsert) ds->Post();
+  if (ds->BookmarkValid(remembered)) ds->GotoBookmark(remembered);
+}
+
+// ---------------------------------------------------------------------------
+// The unit
+
+namespace {
+
+void InitDBGridEhImpExp() {
+  CF_VCLDBIF = RegisterClipboardFormat("VCLDBIF");
+  CF_CSV = RegisterClipboardFormat("Csv");
+  CF_RICH_TEXT_FORMAT = RegisterClipboardFormat("Rich Text Format");
+}
+
+void FinalDBGridEhImpExp() { CF_VCLDBIF = CF_CSV = CF_RICH_TEXT_FORMAT = 0; }
+
+constexpr const TUnit* kUses[] = {&unit_Clipbrd};
+
+}  // namespace
+
+constinit const TUnit unit_DBGridEhImpExp("DBGridEhImpExp", kUses, InitDBGridEhImpExp, FinalDBGridEhImpExp);

@@ -4,6 +4,7 @@
 // footer rows, with sums and counts taken over the rows written.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -153,3 +154,116 @@ std::unique_ptr<TDBGridEhExport> CreateDBGridEhExport() {
 // Creates an exporter, exports the grid and frees the exporter.
 void DBGridEhExportToStream(TDBGridEhExportClass ExportClass, TCustomDBGridEh* Grid, TStream* Stream,
                             bool IsExportAll);
+
+// ---------------------------------------------------------------------------
+// Import: tab-separated text and VCLDBIF read into the grid's dataset under
+// its selection (or from the current record on, appending with
+// alopAppendEh).
+
+class TDBGridEhImport : public TObject {
+ public:
+  TDBGridEhImport();
+  ~TDBGridEhImport() override;
+
+  TCustomDBGridEh* DBGridEh() const { return grid_; }
+  void SetDBGridEh(TCustomDBGridEh* Value) { grid_ = Value; }
+  TStream* Stream() const { return stream_; }
+  TColumnsEhList* ImpCols() const { return imp_cols_.get(); }
+  bool Eof() const { return eof_; }
+
+  virtual void ImportFromStream(TStream* AStream, bool IsImportAll);
+  virtual void ImportFromFile(const String& FileName, bool IsImportAll);
+
+ protected:
+  virtual void ReadPrefix() {}
+  virtual void ReadSuffix() {}
+  virtual void ReadRecord(TColumnsEhList* Columns);
+  virtual void ReadDataCell(TColumnEh* /*Column*/) {}
+
+  void SetEof(bool Value) { eof_ = Value; }
+  // The field a column's value goes to (for a lookup column the key field),
+  // in edit or insert state; nullptr when the value cannot be written.
+  TField* EditTarget(TColumnEh* Column);
+  // Runs Assign; a failure asks whether to go on (Yes, All) or to stop the
+  // import silently (No), unless all errors are being ignored.
+  void GuardValue(const std::function<void()>& Assign);
+  bool ignore_all_errors_ = false;
+
+ private:
+  void AddRecords(bool Inserting);
+  TCustomDBGridEh* grid_ = nullptr;
+  TStream* stream_ = nullptr;
+  std::unique_ptr<TColumnsEhList> imp_cols_;
+  bool eof_ = false;
+};
+
+class TDBGridEhImportAsText : public TDBGridEhImport {
+ public:
+  enum TTokenKind { tkChar, tkTab, tkLineEnd, tkEos };
+  void ImportFromStream(TStream* AStream, bool IsImportAll) override;
+
+ protected:
+  void ReadPrefix() override;
+  void ReadRecord(TColumnsEhList* Columns) override;
+  void ReadDataCell(TColumnEh* Column) override;
+
+ private:
+  void ReadToken();
+  char ch_ = 0;
+  TTokenKind token_ = tkEos;
+  String cell_;
+};
+
+class TDBGridEhImportAsVCLDBIF : public TDBGridEhImport {
+ public:
+  TDBGridEhImportAsVCLDBIF();
+  ~TDBGridEhImportAsVCLDBIF() override;
+  void ImportFromStream(TStream* AStream, bool IsImportAll) override;
+  // The stored column names (objects: visible flags) during an import.
+  TStringList* FieldNames() const { return names_.get(); }
+  bool NamesPresent() const { return names_present_; }
+
+ protected:
+  void ReadPrefix() override;
+  void ReadRecord(TColumnsEhList* Columns) override;
+  void ReadDataCell(TColumnEh* Column) override;
+
+ private:
+  void ReadValue();
+  void Need(void* Buffer, Int64 Count);
+  [[noreturn]] static void FormatError();
+  Byte header_[12] = {};
+  int32_t column_count_ = 0;
+  Variant value_;
+  bool names_present_ = false;
+  std::unique_ptr<TStringList> names_;
+};
+
+using TDBGridEhImportClass = std::unique_ptr<TDBGridEhImport> (*)();
+template <class T>
+std::unique_ptr<TDBGridEhImport> CreateDBGridEhImport() {
+  return std::make_unique<T>();
+}
+// Creates an importer, imports into the grid and frees the importer.
+void DBGridEhImportFromStream(TDBGridEhImportClass ImportClass, TCustomDBGridEh* Grid, TStream* Stream,
+                              bool IsImportAll);
+
+// ---------------------------------------------------------------------------
+// The clipboard
+
+// The registered formats (set when the unit starts).
+extern Word CF_VCLDBIF;
+extern Word CF_CSV;
+extern Word CF_RICH_TEXT_FORMAT;
+
+void PutStreamToClipboard(Word Format, TMemoryStream* Stream);
+void GetClipboardToStream(Word Format, TMemoryStream* Stream);
+
+// With IsAll the whole dataset is the selection.
+void DBGridEhCopyToClipboard(TCustomDBGridEh* Grid, bool IsAll);
+void DBGridEhCutToClipboard(TCustomDBGridEh* Grid, bool IsAll);
+void DBGridEhPasteFromClipboard(TCustomDBGridEh* Grid, bool IsAll);
+void DBGridEhDeleteSelection(TCustomDBGridEh* Grid, bool IsAll);
+
+class TUnit;
+extern const TUnit unit_DBGridEhImpExp;

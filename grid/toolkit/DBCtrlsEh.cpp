@@ -817,6 +817,7 @@ void InitDBCtrlsEh() {
       .Prop("AllowGrayed", &TCustomDBCheckBoxEh::AllowGrayed, &TCustomDBCheckBoxEh::SetAllowGrayed, false)
       .Prop("AlwaysShowBorder", &TCustomDBCheckBoxEh::AlwaysShowBorder, &TCustomDBCheckBoxEh::SetAlwaysShowBorder,
             false)
+      .Prop("Caption", &TControl::Caption, &TControl::SetCaption)
       .Prop("Checked", &TCustomDBCheckBoxEh::Checked, &TCustomDBCheckBoxEh::SetChecked, false)
       .Prop("DataField", &TCustomDBCheckBoxEh::DataField, &TCustomDBCheckBoxEh::SetDataField)
       .Prop("DataSource", &TCustomDBCheckBoxEh::DataSource, &TCustomDBCheckBoxEh::SetDataSource)

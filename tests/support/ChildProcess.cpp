@@ -131,3 +131,16 @@ String FindProgram(const String& Name) {
   }
   return String();
 }
+
+std::vector<String> PrefixedLines(const String& Output, const String& Prefix) {
+  std::vector<String> lines;
+  size_t start = 0;
+  while (start < Output.size()) {
+    size_t end = Output.find('\n', start);
+    if (end == String::npos) end = Output.size();
+    const String line = Output.substr(start, end - start);
+    if (line.rfind(Prefix, 0) == 0) lines.push_back(line.substr(Prefix.size()));
+    start = end + 1;
+  }
+  return lines;
+}

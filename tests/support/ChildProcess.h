@@ -55,3 +55,6 @@ pid_t SpawnProgram(std::vector<String> Args, std::vector<String> Env, int Stdin 
 
 // The path of a program found in PATH; empty when there is none.
 String FindProgram(const String& Name);
+
+// The lines of Output that begin with Prefix, the prefix taken off.
+std::vector<String> PrefixedLines(const String& Output, const String& Prefix);

@@ -195,20 +195,6 @@ TEST(ClipboardPeer, Run) {
   std::fflush(stdout);
 }
 
-// The lines a peer printed ("peer: " taken off).
-std::vector<String> PeerLines(const String& Output) {
-  std::vector<String> lines;
-  size_t start = 0;
-  while (start < Output.size()) {
-    size_t end = Output.find('\n', start);
-    if (end == String::npos) end = Output.size();
-    String line = Output.substr(start, end - start);
-    if (line.rfind("peer: ", 0) == 0) lines.push_back(line.substr(6));
-    start = end + 1;
-  }
-  return lines;
-}
-
 TEST(ClipboardAcrossPrograms, AnotherProgramReadsEveryFormat) {
   if (PeerRole() != nullptr) GTEST_SKIP() << "inside a peer";
   String xvfb = FindProgram("Xvfb");
@@ -239,7 +225,7 @@ TEST(ClipboardAcrossPrograms, AnotherProgramReadsEveryFormat) {
 
   std::vector<String> expected;
   for (const TPeerFormat& f : PeerFormats()) expected.push_back(String(f.Name) + " 1 " + Hex(f.Data));
-  EXPECT_EQ(PeerLines(output), expected) << output;
+  EXPECT_EQ(PrefixedLines(output, "peer: "), expected) << output;
   EXPECT_EQ(read_code, 0) << output;
   EXPECT_EQ(serve_code, 0);
 }
