@@ -1516,12 +1516,12 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   int IndicatorRow() const { return indicator_row_; }
   // The paint goes through an off-screen bitmap (on since themed cells).
   bool PaintBuffered() const { return paint_buffered_; }
-  // The incremental search's state and typed text. Minimal until the keyboard area lands.
+  // Test reach: puts the incremental search's state and found text as a
+  // search would leave them (no record moves).
   void SetIncSearchStateEh(bool Active, const String& Text) {
     inc_searching_ = Active;
-    inc_search_text_ = Text;
+    search_text_ = Text;
   }
-  const String& IncSearchTextEh() const { return inc_search_text_; }
   // Test reach to the protected painting.
   void PaintCellNow(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) { DrawCell(ACol, ARow, ARect, AState); }
 
@@ -1692,8 +1692,11 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
   void SaveBookmark();
   void RestoreBookmark();
   // Clipboard and selection operations of the edit keys and actions.
-  virtual void DoEditAction(TDBGridEhEditAction Action);  // Minimal until the import area lands.
-  virtual void ExecuteFindDialog() {}                     // Minimal until the find dialog lands.
+  // Runs one edit action on the selection (the clipboard operations of the
+  // unit DBGridEhImpExp; select all selects every record).
+  virtual void DoEditAction(TDBGridEhEditAction Action);
+  // Opens the find dialog through the find-dialog hook (when one is set).
+  virtual void ExecuteFindDialog();
 
   // ==== protected: Mouse input, messages, events and setters (DBGridEh_Mouse.cpp) ====
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -1844,7 +1847,6 @@ class TCustomDBGridEh : public TCustomGrid, public IInplaceEditHolderEh {
                       bool Highlighted, bool Themed, bool Measure, int& SortWidth, bool& ShowBitmap, bool& ShowDigits);
   TCellDrawCtx* draw_ctx_ = nullptr;
   int indicator_row_ = -1;
-  String inc_search_text_;
   bool paint_buffered_ = false;
   bool last_focused_ = false;
 

@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "grid/datagrid/DBGridEh.h"
+#include "grid/datagrid/DBGridEhImpExp.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/rtl/Actions.h"
@@ -837,7 +838,20 @@ bool TCustomDBGridEh::CanDelete() {
 }
 
 void TCustomDBGridEh::DoEditAction(TDBGridEhEditAction Action) {
-  if (Action == geaSelectAllEh) selection_->SelectAll();
+  switch (Action) {
+    case geaCopyEh: DBGridEhCopyToClipboard(this, false); break;
+    case geaCutEh: DBGridEhCutToClipboard(this, false); break;
+    case geaPasteEh: DBGridEhPasteFromClipboard(this, false); break;
+    case geaDeleteEh: DBGridEhDeleteSelection(this, false); break;
+    case geaSelectAllEh: selection_->SelectAll(); break;
+  }
+}
+
+void TCustomDBGridEh::ExecuteFindDialog() {
+  if (ExecuteDBGridEhFindDialogProc == nullptr) return;
+  TField* f = SelectedField();
+  ExecuteDBGridEhFindDialogProc(this, String(), f != nullptr ? f->FieldName() : String(), TColumnFieldsArrEh(),
+                                GetFindDialogFlag());
 }
 
 namespace {

@@ -379,9 +379,9 @@ void TCustomDBGridEh::DrawInplaceSearchMark() {
   if (a != taLeftJustify) {
     // The rest of the cell text stays in place: it is the right margin.
     const String shown = c.Column->GetDisplayText();
-    dp.iRightMargin = cv->TextWidth(shown.substr(Utf8Prefix(shown, Utf8Length(inc_search_text_))));
+    dp.iRightMargin = cv->TextWidth(shown.substr(Utf8Prefix(shown, Utf8Length(search_text_))));
   }
-  DrawTextEx(cv->Handle(), inc_search_text_, -1, &r, flags, &dp);
+  DrawTextEx(cv->Handle(), search_text_, -1, &r, flags, &dp);
 }
 
 // ---------------------------------------------------------------------------
