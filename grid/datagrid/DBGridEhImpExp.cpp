@@ -549,6 +549,27 @@ void TDBGridEhExportAsVCLDBIF::WritePrefix() {
 
 void TDBGridEhExportAsVCLDBIF::WriteSuffix() { PutByte(Stream(), 0); }
 
+namespace {
+
+// The digits a decimal field's value needs: those of its integer part
+// (from the first non-zero one) and the field's scale.
+int DecimalDigits(TField* Field) {
+  int n = 0;
+  bool leading = true;
+  for (const char ch : Field->AsString()) {
+    if (ch < '0' || ch > '9') {
+      if (ch == '-' || ch == '+' || ch == ' ') continue;
+      break;  // the decimal separator
+    }
+    if (leading && ch == '0') continue;
+    leading = false;
+    ++n;
+  }
+  return n + Field->Size();
+}
+
+}  // namespace
+
 void TDBGridEhExportAsVCLDBIF::WriteDataCell(TColumnEh* Column, TColCellParamsEh* /*Params*/) {
   TField* f = Column->Field();
   if (f != nullptr && f->Lookup() && f->DataSet() != nullptr) f = f->DataSet()->FindField(f->KeyFields());
@@ -567,6 +588,15 @@ void TDBGridEhExportAsVCLDBIF::WriteDataCell(TColumnEh* Column, TColCellParamsEh
       return;
     case ftFloat: case ftCurrency: case ftBCD: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
     case ftFMTBcd: {
+      // A decimal of more significant digits than a double holds goes as
+      // its exact text (a string value, which the import assigns as text).
+      if ((f->DataType() == ftBCD || f->DataType() == ftFMTBcd) && DecimalDigits(f) > 15) {
+        const String s = f->AsString();
+        PutByte(Stream(), 5);
+        PutInt32(Stream(), static_cast<int32_t>(s.size()));
+        Put(s);
+        return;
+      }
       PutByte(Stream(), 4);
       const double d = f->AsFloat();
       uint64_t bits;
@@ -926,7 +956,13 @@ void TDBGridEhImportAsVCLDBIF::ReadRecord(TColumnsEhList* Columns) {
 void TDBGridEhImportAsVCLDBIF::ReadDataCell(TColumnEh* Column) {
   if (!VarIsEmpty(value_) && Column != nullptr) {
     GuardValue([&] {
-      if (TField* target = EditTarget(Column)) target->SetValue(value_);
+      TField* target = EditTarget(Column);
+      if (target == nullptr) return;
+      // An exact decimal text goes in as text, not through a double.
+      if ((target->DataType() == ftBCD || target->DataType() == ftFMTBcd) && VarType(value_) == varString)
+        target->SetAsString(VarToStr(value_));
+      else
+        target->SetValue(value_);
     });
   }
   ReadValue();

@@ -24,7 +24,7 @@ class ImportFirebirdTest : public fbtest::TFIBSuiteTest<ImportFirebirdTest> {
         "insert into SRC values (:i, "
         "iif(mod(:i, 7) = 0, null, :i * 37 - 20000), "
         "iif(mod(:i, 11) = 0, null, :i * 1.25 - 300.01), "
-        "iif(mod(:i, 13) = 0, null, :i * 1234567.0001), "
+        "iif(mod(:i, 13) = 0, null, :i * 12345678901.0001), "
         "iif(mod(:i, 5) = 0, null, dateadd(:i day to date '1999-12-31')), "
         "iif(mod(:i, 9) = 0, null, dateadd(:i * 61 second to timestamp '2024-02-29 10:00:00')), "
         "iif(mod(:i, 4) = 0, null, 'Ж'), "
