@@ -790,6 +790,9 @@ struct TColumnDropDownGridFactoryEh {
   TCustomDBGridEh* (*Create)(TColumnEh* Column) = nullptr;
   TDBLookupGridEhOptions (*GetOptions)(TCustomDBGridEh* Grid) = nullptr;
   void (*SetOptions)(TCustomDBGridEh* Grid, TDBLookupGridEhOptions Value) = nullptr;
+  // Binds the drop-down grid to the column's lookup definition and, unless
+  // Key is null, selects Key's row (the editor's list follows the typing).
+  void (*SelectKey)(TCustomDBGridEh* Grid, TColumnEh* Column, const Variant& Key) = nullptr;
 };
 void SetColumnDropDownGridFactoryEh(const TColumnDropDownGridFactoryEh& Factory);
 const TColumnDropDownGridFactoryEh& ColumnDropDownGridFactoryEh();

@@ -116,9 +116,11 @@ void TDBGridInplaceEdit::HidePopup(TWinControl* Popup) {
 void TDBGridInplaceEdit::DataListTakeKey(const Variant& Key) {
   TColumnEh* c = GetColumn();
   TDataSet* lds = data_source_->DataSet();
-  if (c == nullptr || c->Field() == nullptr || lds == nullptr || !lds->Active() || VarIsNull(Key) || VarIsEmpty(Key))
-    return;
-  lds->Locate(c->Field()->LookupKeyFields(), Key, TLocateOptions{});
+  if (c == nullptr || c->Field() == nullptr || lds == nullptr || !lds->Active()) return;
+  if (!VarIsNull(Key) && !VarIsEmpty(Key)) lds->Locate(c->Field()->LookupKeyFields(), Key, TLocateOptions{});
+  // The list grid keeps its own selected key: it moves from there.
+  if (data_list_ != nullptr && ColumnDropDownGridFactoryEh().SelectKey != nullptr)
+    ColumnDropDownGridFactoryEh().SelectKey(data_list_, c, Key);
 }
 
 String TDBGridInplaceEdit::DataListText() const {

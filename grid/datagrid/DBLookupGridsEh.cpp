@@ -21,9 +21,17 @@ TDBLookupGridEhOptions GetLookupOptions(TCustomDBGridEh* Grid) {
 void SetLookupOptions(TCustomDBGridEh* Grid, TDBLookupGridEhOptions Value) {
   if (auto* g = dynamic_cast<TDBLookupGridEh*>(Grid)) g->SetLookupOptions(Value);
 }
+void SelectDropDownKey(TCustomDBGridEh* Grid, TColumnEh* Column, const Variant& Key) {
+  auto* g = dynamic_cast<TDBLookupGridEh*>(Grid);
+  TField* f = Column != nullptr ? Column->Field() : nullptr;
+  if (g == nullptr || f == nullptr) return;
+  g->SetKeyFieldName(f->LookupKeyFields());
+  g->SetListFieldName(f->LookupResultField());
+  if (!VarIsNull(Key) && !VarIsEmpty(Key)) g->SetKeyValue(Key);
+}
 TCustomDBGridEh* CreateDropDownGrid(TColumnEh* Column) {
   // The column frees its drop-down grid; the editor that drops it down
-  // becomes its owner while it shows.
+  // is its parent while it shows.
   (void)Column;
   auto* g = new TPopupDataGridEh(nullptr);
   g->AfterConstruction();
@@ -56,7 +64,7 @@ std::vector<TField*> FindFields(TDataSet* DataSet, const String& Names) {
 }  // namespace
 
 void RegisterLookupGridFactoryEh(bool Register) {
-  if (Register) SetColumnDropDownGridFactoryEh({&CreateDropDownGrid, &GetLookupOptions, &SetLookupOptions});
+  if (Register) SetColumnDropDownGridFactoryEh({&CreateDropDownGrid, &GetLookupOptions, &SetLookupOptions, &SelectDropDownKey});
   else SetColumnDropDownGridFactoryEh({});
 }
 
@@ -722,7 +730,11 @@ void TPopupDataGridEh::InitWidget() {
 bool TPopupDataGridEh::CanFocus() const { return false; }
 
 void TPopupDataGridEh::CloseUp(bool Accept) {
-  if (auto* owner = dynamic_cast<IPopupOwnerEh*>(Owner())) owner->CloseUp(Accept);
+  // A column's drop-down grid has no owner: the editor it shows under is
+  // its parent.
+  auto* owner = dynamic_cast<IPopupOwnerEh*>(Owner());
+  if (owner == nullptr) owner = dynamic_cast<IPopupOwnerEh*>(Parent());
+  if (owner != nullptr) owner->CloseUp(Accept);
 }
 
 void TPopupDataGridEh::SelectionChanged() {
@@ -782,6 +794,14 @@ void TPopupDataGridEh::Dispatch(TMessage& Message) {
     case WM_ERASEBKGND:
       Message.Result = 1;
       return;
+    case WM_KEYDOWN: {
+      // The popup never has the focus: its owner passes the list's keys on,
+      // and the standard key events are off for it.
+      Word key = static_cast<Word>(Message.WParam);
+      KeyDown(key, KeyDataToShiftState(Message.LParam));
+      Message.WParam = key;
+      return;
+    }
     case WM_WINDOWPOSCHANGING: {
       auto* wp = reinterpret_cast<WINDOWPOS*>(Message.LParam);
       if (wp != nullptr && !(wp->flags & SWP_NOSIZE)) {
