@@ -85,7 +85,9 @@ int Render(const String& Out) {
     grid->SumList()->RecalcAll();
 
     // The current record is the third; a rectangle from the second to the
-    // fourth record over the quantity and the price is selected.
+    // fourth record over the quantity and the price is selected. The window
+    // exists first, so the grid's record window holds its rows from the top.
+    form->HandleNeeded();
     ds->MoveBy(1);
     const TBookmark from = ds->Bookmark();
     ds->MoveBy(2);
@@ -96,8 +98,8 @@ int Render(const String& Out) {
     ds->MoveBy(2);
 
     if (g_show) {
-      form->Show();
-      Application->Run();
+      // Shown until the window is closed.
+      form->ShowModal();
     } else {
       form->HandleNeeded();
       QImage image = form->Widget()->grab().toImage();
