@@ -1996,6 +1996,9 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEh {
   // Stores the kind, picks its popup and takes ReadOnly from the column.
   void SetEditStyle(TInplaceEditKindEh Kind);
   TInplaceEditKindEh GetColumnEditStyle(TColumnEh* Column) const;
+  // The MRU list of the column being edited (looked up each time: columns
+  // are freed and rebuilt under the editor).
+  TMRUListEh* ColumnMRUList() const;
   TWinControl* ActiveList() const { return active_list_; }
   bool ListVisible() const { return list_visible_; }
   bool ListDropped() const { return list_dropped_; }
@@ -2098,7 +2101,6 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEh {
   bool list_visible_ = false;
   bool grid_updating_ = false;
   TDataSource* data_source_ = nullptr;
-  TMRUListEh* mru_list_ = nullptr;
   TMRUListboxEh* mru_list_box_ = nullptr;
   bool opened_by_press_ = false;
   TPopupListboxEh* pick_list_box_ = nullptr;

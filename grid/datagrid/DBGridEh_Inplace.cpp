@@ -60,6 +60,11 @@ TColumnEh* TDBGridInplaceEdit::GetColumn() const {
   return g->Columns()->Items(i);
 }
 
+TMRUListEh* TDBGridInplaceEdit::ColumnMRUList() const {
+  TColumnEh* c = GetColumn();
+  return c != nullptr ? c->MRUList() : nullptr;
+}
+
 bool TDBGridInplaceEdit::IsLookupColumn(TColumnEh* Column) const {
   return Column != nullptr && Column->Field() != nullptr && Column->Field()->FieldKind() == fkLookup;
 }
@@ -190,7 +195,6 @@ void TDBGridInplaceEdit::UpdateContents() {
   SetEditMask(g->GetEditMask(g->Col(), g->Row()));
   SetText(p->Text);
   SetMaxLength(g->GetEditLimit());
-  mru_list_ = c != nullptr ? c->MRUList() : nullptr;
   text_changed_ = false;
 }
 
@@ -760,7 +764,7 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
     if (list_visible_ && active_list_ != nullptr && to != active_list_ &&
         (to == nullptr || !active_list_->ContainsControl(to)))
       CloseUp(false);
-    if (mru_list_ != nullptr && mru_list_->DroppedDown() && to != mru_list_box_) CloseMRUList(false);
+    if (ColumnMRUList() != nullptr && ColumnMRUList()->DroppedDown() && to != mru_list_box_) CloseMRUList(false);
     return TInplaceEdit::WndProc(Message);
   }
   if (msg == CM_CANCELMODE) {
@@ -771,7 +775,7 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
              (Popup != nullptr && (sender == Popup || Popup->ContainsControl(sender)));
     };
     if (list_visible_ && !own(active_list_)) CloseUp(false);
-    if (mru_list_ != nullptr && mru_list_->DroppedDown() && !own(mru_list_box_)) CloseMRUList(false);
+    if (ColumnMRUList() != nullptr && ColumnMRUList()->DroppedDown() && !own(mru_list_box_)) CloseMRUList(false);
     return TInplaceEdit::WndProc(Message);
   }
   if (msg != WM_KEYDOWN && msg != WM_SYSKEYDOWN && msg != WM_CHAR) return TInplaceEdit::WndProc(Message);
@@ -818,7 +822,7 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
     }
   }
   // 4. The MRU drop-down.
-  if (mru_list_ != nullptr && mru_list_->DroppedDown() && mru_list_box_ != nullptr) {
+  if (ColumnMRUList() != nullptr && ColumnMRUList()->DroppedDown() && mru_list_box_ != nullptr) {
     if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) {
       const bool nav = ((key == VK_PRIOR || key == VK_NEXT || key == VK_UP || key == VK_DOWN) && !shift.Contains(ssAlt)) ||
                        ((key == VK_HOME || key == VK_END) && shift.Contains(ssCtrl));

@@ -209,7 +209,7 @@ void TDBGridInplaceEdit::DropDown() {
     for (int i = 0; i < count; ++i) widest = std::max(widest, measure.TextWidth(list->Items()->Strings(i)));
     list->SetClientWidth(std::max(list->ClientWidth(), widest) + 4);
   }
-  if (mru_list_ != nullptr && mru_list_->DroppedDown()) CloseMRUList(false);
+  if (ColumnMRUList() != nullptr && ColumnMRUList()->DroppedDown()) CloseMRUList(false);
   ShowPopup(active_list_);
   if (auto* list = dynamic_cast<TPopupListboxEh*>(active_list_)) {
     if (list->SizeGrip() != nullptr) list->SizeGrip()->SetVisible(c->DropDownSizing());
@@ -360,51 +360,51 @@ void TDBGridInplaceEdit::MRUListMouseUp(TObject*, TMouseButton, TShiftState, int
 void TDBGridInplaceEdit::FilterMRUItem(const String& ItemText, bool& Accept) {
   const String text = Text();
   const String head = ItemText.substr(0, Utf8Prefix(ItemText, Utf8Length(text)));
-  Accept = mru_list_ != nullptr && mru_list_->CaseSensitive() ? head == text : AnsiCompareText(head, text) == 0;
-  if (mru_list_ != nullptr && mru_list_->OnFilterItem()) mru_list_->OnFilterItem()(GetColumn(), Accept);
+  Accept = ColumnMRUList() != nullptr && ColumnMRUList()->CaseSensitive() ? head == text : AnsiCompareText(head, text) == 0;
+  if (ColumnMRUList() != nullptr && ColumnMRUList()->OnFilterItem()) ColumnMRUList()->OnFilterItem()(GetColumn(), Accept);
 }
 
 void TDBGridInplaceEdit::DropDownMRUList() {
-  if (mru_list_ == nullptr || mru_setting_text_) return;
+  if (ColumnMRUList() == nullptr || mru_setting_text_) return;
   const String empty = IsMasked() ? FormatMaskText(EditMask(), String()) : String();
   if (Text() == empty) {
-    if (mru_list_->DroppedDown()) CloseMRUList(false);
+    if (ColumnMRUList()->DroppedDown()) CloseMRUList(false);
     return;
   }
-  if (!mru_list_->Active() || !Showing() || list_dropped_) return;
+  if (!ColumnMRUList()->Active() || !Showing() || list_dropped_) return;
   TMRUListboxEh* list = GetMRUListBox();
   list->Items()->Clear();
-  for (int i = 0; i < mru_list_->Items()->Count(); ++i) {
+  for (int i = 0; i < ColumnMRUList()->Items()->Count(); ++i) {
     bool accept = false;
-    FilterMRUItem(mru_list_->Items()->Strings(i), accept);
-    if (accept) list->Items()->Add(mru_list_->Items()->Strings(i));
+    FilterMRUItem(ColumnMRUList()->Items()->Strings(i), accept);
+    if (accept) list->Items()->Add(ColumnMRUList()->Items()->Strings(i));
   }
   const int count = list->Items()->Count();
   if (count == 0) {
-    if (mru_list_->DroppedDown()) CloseMRUList(false);
+    if (ColumnMRUList()->DroppedDown()) CloseMRUList(false);
     return;
   }
-  if (!mru_list_->DroppedDown()) {
+  if (!ColumnMRUList()->DroppedDown()) {
     list->SetColor(Color());
     list->TControl::SetFont(Font());
     list->SetItemHeight(list->GetTextHeight());
     list->SetItemIndex(-1);
-    list->SetWidth(mru_list_->Width() > 0 ? mru_list_->Width() : Width());
+    list->SetWidth(ColumnMRUList()->Width() > 0 ? ColumnMRUList()->Width() : Width());
   }
-  list->SetRowCount(std::min(count, mru_list_->Rows()));
+  list->SetRowCount(std::min(count, ColumnMRUList()->Rows()));
   ShowPopup(list);
   if (list->SizeGrip() != nullptr) list->SizeGrip()->SetVisible(true);
-  mru_list_->SetDroppedDown(true);
+  ColumnMRUList()->SetDroppedDown(true);
 }
 
 void TDBGridInplaceEdit::CloseMRUList(bool Accept) {
-  if (mru_list_ == nullptr || !mru_list_->DroppedDown() || mru_list_box_ == nullptr) return;
+  if (ColumnMRUList() == nullptr || !ColumnMRUList()->DroppedDown() || mru_list_box_ == nullptr) return;
   TMRUListboxEh* list = mru_list_box_;
   if (list->MouseCapture()) list->SetMouseCapture(false);
   const bool list_focused = list->HandleAllocated() && GetFocus() == list->Handle();
   HidePopup(list);
   if (list_focused && CanFocus()) SetFocus();
-  mru_list_->SetDroppedDown(false);
+  ColumnMRUList()->SetDroppedDown(false);
   TCustomDBGridEh* g = Grid();
   if (!Accept || ReadOnly() || g == nullptr) return;
   g->DataLink()->Edit();
@@ -428,7 +428,7 @@ void TDBGridInplaceEdit::CloseMRUList(bool Accept) {
 }
 
 void TDBGridInplaceEdit::StoreMRUListSize() {
-  if (mru_list_ == nullptr || !mru_list_->DroppedDown() || mru_list_box_ == nullptr) return;
-  mru_list_->SetRows(mru_list_box_->RowCount());
-  mru_list_->SetWidth(mru_list_box_->Width());
+  if (ColumnMRUList() == nullptr || !ColumnMRUList()->DroppedDown() || mru_list_box_ == nullptr) return;
+  ColumnMRUList()->SetRows(mru_list_box_->RowCount());
+  ColumnMRUList()->SetWidth(mru_list_box_->Width());
 }
