@@ -76,7 +76,8 @@ void BM_DataGridPaint(benchmark::State& state) {
   grid->SetParent(form.get());
   // No indicator, no titles: the window holds exactly 30 x 12 data cells.
   grid->SetOptions(grid->Options() - TDBGridOptions{dgIndicator, dgTitles});
-  grid->SetScrollBars(ssNone);
+  grid->VertScrollBar()->SetVisible(false);
+  grid->HorzScrollBar()->SetVisible(false);
   grid->SetBorderStyle(bsNone);
   grid->SetDataSource(src);
   ds->Open();
