@@ -738,6 +738,9 @@ bool DeliverFocus(QWidget* widget, TControl* control, QFocusEvent* e) {
   HWND other;
   Cardinal msg;
   if (e->type() == QEvent::FocusIn) {
+    // Qt hands the focus on while a window's children are destroyed; a
+    // window that is itself going takes none of it.
+    if (win->ComponentState().Contains(csDestroying)) return true;
     msg = WM_SETFOCUS;
     other = IsWindow(g_focus_lost) ? g_focus_lost : nullptr;
     g_focus_lost = nullptr;

@@ -214,4 +214,57 @@ TEST_F(LookupColumnFirebirdTest, AltDownAndAltUpDropThePopupEscapeLeavesTheField
   EXPECT_EQ(ServerCity(1), "1");
 }
 
+// The popup is open when its list dataset closes or goes, or when the grid
+// itself goes: nothing it holds is used after that.
+TEST_F(LookupColumnFirebirdTest, OpenPopupOutlivesNothingItPointsTo) {
+  enum Gone { kListClosed, kListFreed, kGridFreed };
+  for (Gone gone : {kListClosed, kListFreed, kGridFreed}) {
+    SCOPED_TRACE(gone);
+    if (gone != kListClosed) {
+      // A fresh form for each case: the last one frees part of it.
+      delete form_;
+      form_ = nullptr;
+      SetUpGridLater();
+    }
+    SendKey(edit_, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(edit_->ListVisible());
+    TPopupDataGridEh* p = Popup();
+    ASSERT_NE(p, nullptr);
+    switch (gone) {
+      case kListClosed:
+        look_->Close();
+        Application->ProcessMessages();
+        TypeChars(edit_, "щ");
+        SendKey(edit_, Qt::Key_Escape, Qt::NoModifier, "\x1b");
+        EXPECT_FALSE(edit_->ListVisible());
+        EXPECT_EQ(ds_->FieldByName("CITY_ID")->AsInteger(), 1);
+        look_->Open();
+        SendKey(edit_, Qt::Key_Down, Qt::AltModifier);
+        EXPECT_TRUE(edit_->ListVisible()) << "the popup drops again on the reopened list";
+        SendKey(edit_, Qt::Key_Escape, Qt::NoModifier, "\x1b");
+        break;
+      case kListFreed:
+        delete look_;
+        look_ = nullptr;
+        Application->ProcessMessages();
+        EXPECT_TRUE(p->ListSource() == nullptr || p->ListSource()->DataSet() == nullptr);
+        TypeChars(edit_, "щ");
+        SendKey(edit_, Qt::Key_Escape, Qt::NoModifier, "\x1b");
+        EXPECT_FALSE(edit_->ListVisible());
+        EXPECT_EQ(ds_->FieldByName("CITY_ID")->AsInteger(), 1);
+        break;
+      case kGridFreed:
+        delete grid_;
+        grid_ = nullptr;
+        edit_ = nullptr;
+        Application->ProcessMessages();
+        look_->Next();
+        look_->Close();
+        ds_->Next();
+        Application->ProcessMessages();
+        break;
+    }
+  }
+}
+
 }  // namespace

@@ -444,6 +444,21 @@ TEST_F(InputTest, FocusMessagesCarryTheOtherWindowAndRunEnterAndExit) {
   EXPECT_EQ(form_->ActiveControl(), b);
 }
 
+// Freeing a window whose child has the focus: Qt hands the focus on as the
+// child goes, and the window being freed must not take it.
+TEST_F(InputTest, AWindowBeingFreedTakesNoFocusFromItsGoingChild) {
+  TRecorder* p = Add(form_, "p", 0, 0);
+  p->SetBounds(0, 0, 200, 100);
+  TRecorder* a = Add(p, "a", 10, 10);
+  ShowActive();
+  Focus(a);
+  QCoreApplication::processEvents();
+  log_.clear();
+  delete p;
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Only(log_, "p WM_SETFOCUS"), Log{});
+}
+
 TEST_F(InputTest, DialogKeysMoveTheFocusAndPressButtonsUnlessTheControlWantsThem) {
   TRecorder* r1 = Add(form_, "r1", 0, 0);
   TRecorder* r2 = Add(form_, "r2", 60, 0);
