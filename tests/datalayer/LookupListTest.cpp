@@ -245,6 +245,51 @@ TEST_F(LookupListTest, BindingSourcesFieldsAndColumns) {
   EXPECT_EQ(grid_->DataSource(), nullptr);
 }
 
+// A search select is open and shown when the list dataset, the data source
+// or the data dataset goes: the list forgets it and searches on, or stops.
+TEST_F(LookupListTest, OpenSearchOutlivesWhatGoesFirst) {
+  dltest::TMsgAnswerer answer;  // a list left with no dataset says so
+  enum Gone { kListDataSet, kListSource, kDataSource, kDataDataSet };
+  for (Gone gone : {kListDataSet, kListSource, kDataSource, kDataDataSet}) {
+    SCOPED_TRACE(gone);
+    auto* data = NewQuery("select ID, LIST_ID from DATA_T");
+    data->Open();
+    auto* src = new TDataSource(form_);
+    src->SetDataSet(data);
+    if (list_ == nullptr) {
+      list_ = NewQuery("select ID, NAME, KIND from LIST_T where KIND = 1 or KIND = 2");
+      list_src_->SetDataSet(list_);
+    }
+    if (list_src_ == nullptr) {
+      list_src_ = new TDataSource(form_);
+      list_src_->SetDataSet(list_);
+    }
+    TB_DBDataLink* link = grid_->DBDataLink();
+    link->SetListSource(list_src_);
+    link->SetDataSource(src);
+    link->SetDataField("LIST_ID");
+    grid_->SetSearchText("ёлк");
+    ASSERT_EQ(ListIDs(), "20002");
+    switch (gone) {
+      case kListDataSet: delete list_; list_ = nullptr; break;
+      case kListSource: delete list_src_; list_src_ = nullptr; break;
+      case kDataSource: delete src; src = nullptr; break;
+      case kDataDataSet: delete data; data = nullptr; break;
+    }
+    Application->ProcessMessages();
+    if (gone == kListSource) EXPECT_EQ(link->ListSource(), nullptr);
+    if (gone == kDataSource) EXPECT_EQ(link->DataSource(), nullptr);
+    if (gone == kListDataSet) EXPECT_EQ(link->ListDataSet(), nullptr);
+    grid_->Repaint();
+    grid_->TypeChar(u'и');
+    grid_->Repaint();
+    grid_->SelectCurrent();
+    grid_->TypeChar(u'\b');
+    delete src;
+    delete data;
+  }
+}
+
 // A host control that records the frame commands that reach it.
 class TFrameHost : public TCustomControl {
  public:
