@@ -256,4 +256,53 @@ TEST_F(InplaceEditFirebirdTest, LookupTypeAheadLeavesTheLookupDataSetAlone) {
   EXPECT_EQ(Server("REF", 1), "2");
 }
 
+// An editor holding typed text, its calendar or pick list dropped, when the
+// dataset closes, the data source goes or the dataset goes: the grid and the
+// editor let go of them, and the grid works on with a new dataset.
+TEST_F(InplaceEditFirebirdTest, EditorWithTypedTextOutlivesItsDataSetAndSource) {
+  enum Gone { kClosed, kSourceFreed, kDataSetFreed };
+  for (Gone gone : {kClosed, kSourceFreed, kDataSetFreed}) {
+    for (const char* field : {"NAME", "BORN", "KIND"}) {
+      SCOPED_TRACE(std::string(field) + " " + std::to_string(gone));
+      if (src_ == nullptr) {
+        src_ = new TDataSource(form_);
+        src_->SetDataSet(ds_);
+      }
+      if (ds_ == nullptr) {
+        ds_ = NewDataSet("select ID, NAME, QTY, BORN, NOTE, KIND, REF from EDIT_T order by ID");
+        src_->SetDataSet(ds_);
+      }
+      ds_->Open();
+      TCustomDBGridEh* g = NewGrid();
+      if (std::string(field) == "KIND") {
+        g->Columns()->Items(5)->PickList()->SetText("a\nb\nc");
+      }
+      TDBGridInplaceEdit* e = EditCell(g, field);
+      ASSERT_NE(e, nullptr);
+      if (std::string(field) == "NAME") {
+        e->SelectAll();
+        TypeChars(e, "тест");
+      } else {
+        e->DropDown();
+        EXPECT_TRUE(e->ListVisible());
+      }
+      switch (gone) {
+        case kClosed: ds_->Close(); break;
+        case kSourceFreed: delete src_; src_ = nullptr; break;
+        case kDataSetFreed: delete ds_; ds_ = nullptr; break;
+      }
+      Application->ProcessMessages();
+      g->Repaint();
+      if (g->DBInplaceEditor() != nullptr && g->DBInplaceEditor()->Visible()) {
+        SendKey(g->DBInplaceEditor(), Qt::Key_Escape);
+        TypeChars(g->DBInplaceEditor(), "x");
+        SendKey(g->DBInplaceEditor(), Qt::Key_Tab, Qt::NoModifier, "\t");
+      }
+      SendKey(g, Qt::Key_Down);
+      EXPECT_EQ(Server("NAME", 1), "first") << "the typed text reaches no record";
+      delete g;
+    }
+  }
+}
+
 }  // namespace
